@@ -1,0 +1,112 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "varnel/engine/RequestQueue.h"
+#include "varnel/platform/HResult.h"
+#include "varnel/wave/CSoundBase.h"
+#include "varnel/wave/CSoundFile.h"
+
+namespace Quorvex::VarnelNet {
+
+// Receives the engine's notifications: (receiver, message, wparam, lparam) -> result.
+using DataCallback = std::function<std::int32_t(void* receiver, std::int32_t msg,
+                                                std::uint64_t wparam, std::int64_t lparam)>;
+
+// Notification codes of the data callback.
+constexpr std::int32_t MSG_DATA_REQUEST = 957;    // wparam: buffer, lparam: size
+constexpr std::int32_t MSG_STREAM_FORMAT = 5120;  // wparam: WAVEFORMATEX*, lparam: 0
+constexpr std::int32_t MSG_DEBUG_TEXT = 5122;     // wparam: const char16_t*, lparam: ref code
+constexpr std::int32_t MSG_REQUEST_DONE = 5123;   // wparam: request ID, lparam: 0
+
+// Generation states.
+constexpr std::int32_t kIdle = 0;
+constexpr std::int32_t kToFile = 1;
+constexpr std::int32_t kToBufferStream = 2;
+
+// The generation engine: settings, the request queue and the pull renderer. Requests are only
+// queued by the Generate operations; audio is rendered when pulled with ExecRequest, or into
+// the WAV file by GenerateEnd.
+class CVarnel {
+public:
+    CVarnel();
+    virtual ~CVarnel();
+    CVarnel(const CVarnel&) = delete;
+    CVarnel& operator=(const CVarnel&) = delete;
+
+    void SetCallBack(DataCallback callback);
+    std::string GetErrMsg() const;
+    // Renders up to size bytes of queued audio into buffer. Returns the bytes written, 0 when
+    // nothing is queued or size is 100 or less, -1 when not generating.
+    std::int32_t ExecRequest(std::uint8_t* buffer, std::int32_t size);
+
+    virtual HRESULT get_Version(std::string* pVal);
+    virtual HRESULT GenerateTone(std::uint32_t OnTime, std::uint32_t OffTime, float Frequency1,
+                                 float Frequency2, float Frequency3, std::int32_t* pRequestID);
+    virtual HRESULT GenerateSilence(float Duration, std::int32_t* pRequestID);
+    virtual HRESULT get_TTY_Mode(std::int32_t* pVal);
+    virtual HRESULT set_TTY_Mode(std::int32_t newVal);
+    virtual HRESULT get_TTY_Rate(std::int32_t* pVal);
+    virtual HRESULT set_TTY_Rate(std::int32_t newVal);
+    virtual HRESULT get_Amplitude(float* pVal);
+    virtual HRESULT set_Amplitude(float newVal);
+    virtual HRESULT get_DTMF_PauseTime(std::int32_t* pVal);
+    virtual HRESULT set_DTMF_PauseTime(std::int32_t newVal);
+    virtual HRESULT get_DTMF_BreakTime(std::int32_t* pVal);
+    virtual HRESULT set_DTMF_BreakTime(std::int32_t newVal);
+    virtual HRESULT get_DTMF_ToneTime(std::int32_t* pVal);
+    virtual HRESULT set_DTMF_ToneTime(std::int32_t newVal);
+    virtual HRESULT GenerateDTMFs(const char16_t* Keys, std::int32_t* pRequestID);
+    virtual HRESULT GenerateEnd();
+    // nullptr or u"" starts a buffer-stream generation; a name starts a WAV file generation.
+    virtual HRESULT GenerateBegin(const char16_t* OutFileName);
+    virtual HRESULT get_BitsPerSample(std::int32_t* pVal);
+    virtual HRESULT set_BitsPerSample(std::int32_t newVal);
+    virtual HRESULT get_SampleRate(std::int32_t* pVal);
+    virtual HRESULT set_SampleRate(std::int32_t newVal);
+    virtual HRESULT get_CID_Format(std::int32_t* pVal);
+    virtual HRESULT set_CID_Format(std::int32_t newVal);
+    // Queues one custom-tone request per step of e.g. "350|440@1000,0@500".
+    virtual HRESULT GenerateTones(const char16_t* Tones);
+
+private:
+    HRESULT Fail(HRESULT code, const char* message);
+    void DebugLog(std::int32_t refCode, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    std::int32_t Notify(std::int32_t msg, std::uint64_t wparam, std::int64_t lparam);
+
+    // Ends the current generation: everything that captured the old generation sees it change.
+    void NewGeneration(std::int32_t state);
+    WAVEFORMATEX BuildFormat() const;
+    HRESULT BeginFile(std::u16string_view name);
+    void BeginBufferStream();
+
+    std::int32_t AddRequest(std::unique_ptr<CGenBase> generator, REQUEST_TYPE type);
+    // The settings check shared by the request operations; S_OK or the failure to return.
+    HRESULT CheckRenderable();
+    float LinearAmplitude() const;
+    std::uint8_t Is16Bit() const { return m_bitsPerSample == 16 ? 1 : 0; }
+
+    std::int32_t m_cidFormat = 1;
+    float m_sampleRate = 11025.0f;
+    std::int32_t m_bitsPerSample = 16;
+    std::int32_t m_dtmfBreakTime = 150;
+    std::int32_t m_dtmfToneTime = 80;
+    std::int32_t m_dtmfPauseTime = 400;
+    float m_amplitude = -6.0f;
+    std::unique_ptr<CSoundFile> m_pWaveFile;
+    std::int32_t m_state = kIdle;
+    RequestQueue m_queue;
+    std::int32_t m_nextRequestID = 0;
+    std::int32_t m_ttyRate = 0;
+    std::int32_t m_ttyMode = 0;
+    std::string m_errorMessage;
+    DataCallback m_callback;
+    // Counts generations, so that rendering notices when a notification handler has ended or
+    // restarted the generation it was rendering.
+    std::uint64_t m_generation = 0;
+};
+
+}  // namespace Quorvex::VarnelNet

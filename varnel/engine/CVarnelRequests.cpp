@@ -1,0 +1,132 @@
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "varnel/engine/CVarnel.h"
+#include "varnel/engine/ErrorTexts.h"
+#include "varnel/generators/CCustomTone.h"
+#include "varnel/generators/CGenDTMF.h"
+#include "varnel/generators/CGenSilence.h"
+#include "varnel/platform/TextConversion.h"
+
+namespace Quorvex::VarnelNet {
+
+namespace {
+
+constexpr double kLn10 = 2.302585092994046;
+
+bool IsValidFrequency(float f) { return f >= 0.0f && !std::isinf(f); }
+
+// Splits text at every separator, skipping empty pieces.
+std::vector<std::string_view> Split(std::string_view text, char separator) {
+    std::vector<std::string_view> pieces;
+    while (!text.empty()) {
+        const std::size_t end = text.find(separator);
+        const std::string_view piece = text.substr(0, end);
+        if (!piece.empty()) pieces.push_back(piece);
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+    return pieces;
+}
+
+// Reads a base-10 integer the way strtol does: leading space and a sign are accepted, reading
+// stops at the first non-digit, and text without digits gives 0.
+long ReadInteger(std::string_view text) {
+    const std::string copy(text);
+    return std::strtol(copy.c_str(), nullptr, 10);
+}
+
+}  // namespace
+
+HRESULT CVarnel::CheckRenderable() {
+    if (!(m_sampleRate >= 1.0f && m_sampleRate < 2147483648.0f)) {
+        return Fail(E_INVALIDARG, ErrorText::kSampleRate);
+    }
+    return S_OK;
+}
+
+float CVarnel::LinearAmplitude() const {
+    return static_cast<float>(std::exp(kLn10 * static_cast<double>(m_amplitude) / 20.0));
+}
+
+HRESULT CVarnel::GenerateDTMFs(const char16_t* Keys, std::int32_t* pRequestID) {
+    if (m_state == kIdle) return Fail(E_FAIL, ErrorText::kNotGenerating);
+    if (!Keys || !*Keys || m_dtmfToneTime < 0 || m_dtmfBreakTime < 0 || m_dtmfPauseTime < 0) {
+        return Fail(E_INVALIDARG, ErrorText::kInvalidParameters);
+    }
+    if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
+    auto dtmf = std::make_unique<CGenDTMF>();
+    dtmf->Init(Is16Bit(), m_sampleRate, LinearAmplitude());
+    if (dtmf->SetTimes(m_dtmfToneTime, m_dtmfBreakTime, m_dtmfPauseTime) != 0) {
+        return Fail(E_INVALIDARG, ErrorText::kDurationRange);
+    }
+    dtmf->SetDigits(NarrowToAnsi(WideView(Keys)));
+    const std::int32_t id = AddRequest(std::move(dtmf), RT_DTMF);
+    if (pRequestID) *pRequestID = id;
+    return S_OK;
+}
+
+HRESULT CVarnel::GenerateTone(std::uint32_t OnTime, std::uint32_t OffTime, float Frequency1,
+                              float Frequency2, float Frequency3, std::int32_t* pRequestID) {
+    if (m_state == kIdle) return Fail(E_FAIL, ErrorText::kNotGenerating);
+    if (!IsValidFrequency(Frequency1) || !IsValidFrequency(Frequency2) || !IsValidFrequency(Frequency3)) {
+        return Fail(E_INVALIDARG, ErrorText::kNegativeFrequency);
+    }
+    if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
+    auto tone = std::make_unique<CCustomTone>();
+    tone->Init(Is16Bit(), m_sampleRate, LinearAmplitude());
+    if (tone->SetTone(OnTime, OffTime, Frequency1, Frequency2, Frequency3) != 0) {
+        return Fail(E_INVALIDARG, ErrorText::kDurationRange);
+    }
+    const std::int32_t id = AddRequest(std::move(tone), RT_CustomTone);
+    if (pRequestID) *pRequestID = id;
+    return S_OK;
+}
+
+HRESULT CVarnel::GenerateSilence(float Duration, std::int32_t* pRequestID) {
+    if (m_state == kIdle) return Fail(E_FAIL, ErrorText::kNotGenerating);
+    if (!(0.0f < Duration) || std::isinf(Duration)) {
+        return Fail(E_INVALIDARG, ErrorText::kDurationNotPositive);
+    }
+    if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
+    auto silence = std::make_unique<CGenSilence>();
+    silence->Init(Is16Bit(), m_sampleRate, 0.0f);
+    if (silence->SetDuration(Duration) != 0) return Fail(E_INVALIDARG, ErrorText::kDurationRange);
+    const std::int32_t id = AddRequest(std::move(silence), RT_Silence);
+    if (pRequestID) *pRequestID = id;
+    return S_OK;
+}
+
+HRESULT CVarnel::GenerateTones(const char16_t* Tones) {
+    if (!Tones || !*Tones) return E_INVALIDARG;
+    if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
+    const float amplitude = LinearAmplitude();
+    const std::string text = NarrowToAnsi(WideView(Tones));
+
+    // Every step is built before any is queued, so a bad step queues nothing.
+    std::vector<std::unique_ptr<CCustomTone>> steps;
+    for (const std::string_view step : Split(text, ',')) {
+        auto tone = std::make_unique<CCustomTone>();
+        tone->Init(Is16Bit(), m_sampleRate, amplitude);
+        long duration = 500;
+        bool allZero = true;
+        const std::size_t at = step.find('@');
+        if (at != std::string_view::npos) {
+            for (const std::string_view piece : Split(step.substr(0, at), '|')) {
+                const ToneNode node{static_cast<float>(ReadInteger(piece)), nullptr, 0.0f};
+                tone->AddTones(&node);
+                if (node.frequency != 0.0f) allZero = false;
+            }
+            duration = ReadInteger(step.substr(at + 1));
+        }
+        const int timed = allZero ? tone->SetTimes(0, duration) : tone->SetTimes(duration, 0);
+        if (timed != 0) return Fail(E_INVALIDARG, ErrorText::kDurationRange);
+        steps.push_back(std::move(tone));
+    }
+    for (auto& step : steps) AddRequest(std::move(step), RT_CustomTone);
+    return S_OK;
+}
+
+}  // namespace Quorvex::VarnelNet

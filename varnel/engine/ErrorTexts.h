@@ -1,0 +1,18 @@
+#pragma once
+
+namespace Quorvex::VarnelNet::ErrorText {
+
+// The texts the engine stores for a failed operation, exactly as hosts see them.
+inline constexpr const char* kNotGenerating =
+    "Not in generate state, Please call GenerateBegin() method first.";
+inline constexpr const char* kNegativeFrequency = "Frequency parameter can't be negative.";
+inline constexpr const char* kDurationNotPositive = "Duration parameter must bigger than zero.";
+inline constexpr const char* kInvalidParameters = "Invaild parameters.";
+inline constexpr const char* kWaveFile = "Unable to create or write this wave file.";
+inline constexpr const char* kSampleRate =
+    "Sample rate out of range: it must be from 1 to 2147483647 Hz.";
+inline constexpr const char* kDurationRange =
+    "Duration out of range: it must not be negative, and its length in bytes must fit in 32 bits.";
+inline constexpr const char* kAmplitudeNaN = "Amplitude parameter is not a number.";
+
+}  // namespace Quorvex::VarnelNet::ErrorText

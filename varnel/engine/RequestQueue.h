@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "varnel/generators/CGenBase.h"
+
+namespace Quorvex::VarnelNet {
+
+enum REQUEST_TYPE : std::uint32_t {
+    RT_CallerID = 0,
+    RT_DTMF = 1,
+    RT_CustomTone = 2,
+    RT_Silence = 3,
+    RT_TTY = 4,
+};
+
+// The label a request type shows in the log.
+const char* RequestTypeLabel(REQUEST_TYPE type);
+
+// One queued request; it owns the generator that renders it.
+struct RequestRecord {
+    REQUEST_TYPE type;
+    std::unique_ptr<CGenBase> generator;
+    std::int32_t requestID;
+    std::unique_ptr<RequestRecord> next;
+};
+
+// First-in-first-out list of requests: appended at the tail in constant time, rendered and
+// removed at the head only.
+class RequestQueue {
+public:
+    RequestQueue() = default;
+    RequestQueue(const RequestQueue&) = delete;
+    RequestQueue& operator=(const RequestQueue&) = delete;
+    ~RequestQueue() { Clear(); }
+
+    bool Empty() const { return m_head == nullptr; }
+    RequestRecord* Head() const { return m_head.get(); }
+
+    void Append(std::unique_ptr<RequestRecord> record);
+    std::unique_ptr<RequestRecord> PopHead();
+    // Discards every record and its generator, one at a time.
+    void Clear();
+
+private:
+    std::unique_ptr<RequestRecord> m_head;
+    RequestRecord* m_tail = nullptr;
+};
+
+}  // namespace Quorvex::VarnelNet

@@ -1,0 +1,81 @@
+#include "varnel/generators/CCustomTone.h"
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+
+#include "varnel/generators/ByteLength.h"
+
+namespace Quorvex::VarnelNet {
+
+namespace {
+
+// trunc((float)(b * ms) * rate / 1000), the product in 32-bit and the division in 64-bit
+// floating point, rounded up to whole samples.
+std::optional<std::int32_t> BurstBytes(std::int64_t ms, float sampleRate, int b) {
+    if (ms < 0 || ms > std::numeric_limits<std::int64_t>::max() / 2) return std::nullopt;
+    const float x = static_cast<float>(b * ms) * sampleRate;
+    const auto t = ByteCount(static_cast<double>(x) / 1000.0);
+    if (!t || *t > std::numeric_limits<std::int32_t>::max() - 1) return std::nullopt;
+    return *t + *t % b;
+}
+
+}  // namespace
+
+CCustomTone::~CCustomTone() { Clear(); }
+
+void CCustomTone::Clear() {
+    m_silence.Clear();
+    CMultiTone::Clear();
+}
+
+int CCustomTone::Init(std::uint8_t is16Bit, float sampleRate, float amplitude) {
+    const int result = CMultiTone::Init(is16Bit, sampleRate, amplitude);
+    if (result != 0) return result;
+    return m_silence.Init(is16Bit, sampleRate, amplitude);
+}
+
+int CCustomTone::SetTimes(std::int64_t toneMs, std::int64_t pauseMs) {
+    const auto tone = BurstBytes(toneMs, SampleRate(), BytesPerSample());
+    const auto pause = BurstBytes(pauseMs, SampleRate(), BytesPerSample());
+    if (!tone || !pause) return -1;
+    m_toneLength = *tone;
+    m_pauseLength = *pause;
+    m_position = -m_toneLength;
+    m_silence.SetLength(m_pauseLength);
+    return 0;
+}
+
+int CCustomTone::SetTones(std::int64_t toneMs, std::int64_t pauseMs, const ToneNode* chain) {
+    if (SetTimes(toneMs, pauseMs) != 0) return -1;
+    AddTones(chain);
+    return 0;
+}
+
+int CCustomTone::SetTone(std::int64_t toneMs, std::int64_t pauseMs, float f1, float f2, float f3) {
+    ToneNode third{f3, nullptr, 0.0f};
+    ToneNode second{f2, &third, 0.0f};
+    ToneNode first{f1, &second, 0.0f};
+    return SetTones(toneMs, pauseMs, &first);
+}
+
+int CCustomTone::Read(std::uint8_t* buffer, int byteCount) {
+    int remaining = byteCount - byteCount % BytesPerSample();
+    int written = 0;
+    while (remaining > 0 && m_position < m_pauseLength) {
+        int n;
+        if (m_position < 0) {
+            n = std::min(remaining, -m_position);
+            CMultiTone::Read(buffer + written, n);
+        } else {
+            n = std::min(remaining, m_pauseLength - m_position);
+            m_silence.Read(buffer + written, n);
+        }
+        m_position += n;
+        written += n;
+        remaining -= n;
+    }
+    return written;
+}
+
+}  // namespace Quorvex::VarnelNet

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace Quorvex::VarnelNet {
+
+// The library's narrow ("ANSI") code page is Windows-1252. Characters it lacks become '?';
+// a surrogate pair counts as one character.
+std::string NarrowToAnsi(std::u16string_view text);
+
+// Widens Windows-1252 text into out, at most capacity - 1 characters plus a terminating zero.
+// Returns the number of characters written before the terminator. capacity must be >= 1.
+std::size_t WidenFromAnsi(std::string_view text, char16_t* out, std::size_t capacity);
+
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view text);
+
+// A zero-terminated UTF-16 text as a view; nullptr gives an empty view.
+inline std::u16string_view WideView(const char16_t* text) {
+    return text ? std::u16string_view(text) : std::u16string_view();
+}
+
+}  // namespace Quorvex::VarnelNet
