@@ -55,8 +55,8 @@ template <std::size_t N, bool Is16>
 void CMultiTone::Render(std::uint8_t* out, int samples) {
     constexpr int kBytes = Is16 ? 2 : 1;
     const double amplitude = m_amplitude;
-    const double count = static_cast<double>(m_tones.size());
     if constexpr (N == 0) {
+        const double count = static_cast<double>(m_tones.size());
         for (int i = 0; i < samples; ++i, out += kBytes) {
             double sum = 0.0;
             for (SineOscillator& t : m_tones) {
@@ -84,7 +84,7 @@ void CMultiTone::Render(std::uint8_t* out, int samples) {
                 y1[k] = y;
                 sum = sum + a[k] * y;
             }
-            const double mean = sum / count;
+            const double mean = sum / static_cast<double>(N);
             StoreSample<Is16>(out, amplitude * mean);
         }
         for (std::size_t k = 0; k < N; ++k) {
