@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Quorvex::VarnelNet {
@@ -18,8 +19,11 @@ bool FileOutput::Create(const std::string& path) {
     Close();
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return false;
-    // Lock before truncating, so that a file another writer holds is left intact.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0) {
+    // A regular file is locked before it is truncated, so that a file another writer holds is
+    // left intact. Devices and pipes are written as they are.
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 ||
+        (S_ISREG(info.st_mode) && (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0))) {
         ::close(fd);
         return false;
     }
@@ -50,6 +54,7 @@ bool FileOutput::Flush() {
 
 bool FileOutput::Append(const void* data, std::size_t length) {
     if (!IsOpen() || m_failed) return false;
+    if (length == 0) return true;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     m_size += length;
     if (m_used + length > m_buffer.size()) {
