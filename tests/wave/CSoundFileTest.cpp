@@ -1,1 +1,241 @@
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "varnel/wave/CSoundFile.h"
+
+using namespace Quorvex::VarnelNet;
+namespace fs = std::filesystem;
+
+namespace {
+
+WAVEFORMATEX Format(std::uint32_t rate, std::uint16_t bits) {
+    CSoundBase base;
+    base.SetSamplesPerSec(rate);
+    base.SetBitsPerSample(bits);
+    return base.Format();
+}
+
+std::vector<std::uint8_t> Slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::uint32_t U32(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
+}
+
+std::uint16_t U16(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
+}
+
+std::vector<std::uint8_t> Pattern(std::size_t n) {
+    std::vector<std::uint8_t> v(n);
+    for (std::size_t i = 0; i < n; ++i) v[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    return v;
+}
+
+// Checks the chunk layout of a finished file holding `data`.
+void ExpectWellFormed(const std::vector<std::uint8_t>& file, const std::vector<std::uint8_t>& data) {
+    const std::size_t n = data.size();
+    ASSERT_EQ(file.size(), 46 + n + n % 2);
+    EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "RIFF");
+    EXPECT_EQ(U32(file, 4), file.size() - 8);
+    EXPECT_EQ(std::string(file.begin() + 8, file.begin() + 16), "WAVEfmt ");
+    EXPECT_EQ(U32(file, 16), 18u);
+    EXPECT_EQ(std::string(file.begin() + 38, file.begin() + 42), "data");
+    EXPECT_EQ(U32(file, 42), n);
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), file.begin() + 46));
+    if (n % 2) {
+        EXPECT_EQ(file.back(), 0);
+    }
+}
+
+class CSoundFileTest : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string templ = testing::TempDir() + "varnel-wave-XXXXXX";
+        ASSERT_NE(::mkdtemp(templ.data()), nullptr);
+        dir = templ;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string Path(const std::string& name) const { return (dir / name).string(); }
+
+    fs::path dir;
+};
+
+}  // namespace
+
+TEST_F(CSoundFileTest, EmptyFileIsTheBareHeader) {
+    {
+        CSoundFile file(Path("empty.wav"), Format(8000, 16));
+        ASSERT_TRUE(file.IsOpen());
+        EXPECT_TRUE(file.Close());
+        EXPECT_TRUE(file.Close());
+    }
+    const std::vector<std::uint8_t> expected = {
+        'R', 'I', 'F', 'F', 38, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 18, 0, 0, 0,
+        1, 0, 1, 0, 0x40, 0x1F, 0, 0, 0x80, 0x3E, 0, 0, 2, 0, 16, 0, 0, 0,
+        'd', 'a', 't', 'a', 0, 0, 0, 0};
+    EXPECT_EQ(Slurp(Path("empty.wav")), expected);
+}
+
+TEST_F(CSoundFileTest, FormatRecordAndHeaderFields) {
+    struct Case { std::uint32_t rate; std::uint16_t bits; std::uint32_t bytesPerSec; std::uint16_t align; };
+    const Case cases[] = {{8000, 8, 8000, 1}, {44100, 16, 88200, 2}, {8000, 16, 16000, 2}, {11025, 8, 11025, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.rate) + "/" + std::to_string(c.bits));
+        const WAVEFORMATEX f = Format(c.rate, c.bits);
+        EXPECT_EQ(f.wFormatTag, 1);
+        EXPECT_EQ(f.nChannels, 1);
+        EXPECT_EQ(f.nSamplesPerSec, c.rate);
+        EXPECT_EQ(f.nAvgBytesPerSec, c.bytesPerSec);
+        EXPECT_EQ(f.nBlockAlign, c.align);
+        EXPECT_EQ(f.wBitsPerSample, c.bits);
+        EXPECT_EQ(f.cbSize, 0);
+
+        CSoundFile file(Path("fmt.wav"), f);
+        ASSERT_TRUE(file.IsOpen());
+        ASSERT_TRUE(file.Close());
+        const std::vector<std::uint8_t> b = Slurp(Path("fmt.wav"));
+        ASSERT_EQ(b.size(), 46u);
+        EXPECT_EQ(U32(b, 24), c.rate);
+        EXPECT_EQ(U32(b, 28), c.bytesPerSec);
+        EXPECT_EQ(U16(b, 32), c.align);
+        EXPECT_EQ(U16(b, 34), c.bits);
+        EXPECT_EQ(0, std::memcmp(&f, b.data() + 20, sizeof f));  // the record as it is, 18 bytes
+    }
+}
+
+TEST_F(CSoundFileTest, ChunkSizesAndPadByte) {
+    struct Case { std::uint16_t bits; std::size_t n; std::size_t block; std::uint32_t riff; };
+    const Case cases[] = {{8, 1, 1, 40}, {8, 101, 7, 140}, {8, 100, 100, 138}, {8, 8191, 8192, 8230},
+                          {16, 2, 2, 40}, {16, 8192, 8192, 8230}, {16, 100000, 8192, 100038}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.bits) + "-bit, " + std::to_string(c.n) + " bytes");
+        const std::vector<std::uint8_t> data = Pattern(c.n);
+        {
+            CSoundFile file(Path("data.wav"), Format(8000, c.bits));
+            ASSERT_TRUE(file.IsOpen());
+            for (std::size_t at = 0; at < c.n; at += c.block) {
+                const int len = static_cast<int>(std::min(c.block, c.n - at));
+                ASSERT_EQ(file.Write(data.data() + at, len), len);
+            }
+            EXPECT_TRUE(file.Close());
+            EXPECT_EQ(file.Write(data.data(), 1), -1);
+        }
+        const std::vector<std::uint8_t> b = Slurp(Path("data.wav"));
+        ExpectWellFormed(b, data);
+        EXPECT_EQ(U32(b, 4), c.riff);
+    }
+}
+
+TEST_F(CSoundFileTest, AnyExtensionGetsRiffLayout) {
+    for (const char* name : {"tone.raw", "tone.pcm", "tone"}) {
+        {
+            CSoundFile file(Path(name), Format(8000, 8));
+            ASSERT_TRUE(file.IsOpen()) << name;
+            file.Write("abc", 3);
+        }
+        ExpectWellFormed(Slurp(Path(name)), {'a', 'b', 'c'});
+    }
+}
+
+TEST_F(CSoundFileTest, MissingDirectoryFailsToOpen) {
+    CSoundFile file(Path("no-such-dir/x.wav"), Format(8000, 16));
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_EQ(file.Write("ab", 2), -1);
+    file.Close();
+    EXPECT_FALSE(fs::exists(dir / "no-such-dir"));
+}
+
+TEST_F(CSoundFileTest, SecondWriterOnOpenFileFails) {
+    const std::vector<std::uint8_t> data = Pattern(64);
+    {
+        CSoundFile first(Path("busy.wav"), Format(8000, 16));
+        ASSERT_TRUE(first.IsOpen());
+        ASSERT_EQ(first.Write(data.data(), 32), 32);
+        {
+            CSoundFile second(Path("busy.wav"), Format(44100, 8));
+            EXPECT_FALSE(second.IsOpen());
+        }
+        ASSERT_EQ(first.Write(data.data() + 32, 32), 32);
+        EXPECT_TRUE(first.Close());
+    }
+    ExpectWellFormed(Slurp(Path("busy.wav")), data);
+    // Once closed, the name can be written again.
+    CSoundFile again(Path("busy.wav"), Format(8000, 16));
+    EXPECT_TRUE(again.IsOpen());
+}
+
+TEST_F(CSoundFileTest, DestroyingAnUnfinishedWriterSettlesTheFile) {
+    const std::vector<std::uint8_t> data = Pattern(5);
+    {
+        CSoundFile file(Path("left.wav"), Format(8000, 8));
+        ASSERT_EQ(file.Write(data.data(), 5), 5);
+    }
+    const std::vector<std::uint8_t> b = Slurp(Path("left.wav"));
+    ExpectWellFormed(b, data);
+    EXPECT_EQ(U32(b, 4), 44u);
+}
+
+TEST_F(CSoundFileTest, FullDeviceMakesCloseFail) {
+    CSoundFile file("/dev/full", Format(8000, 16));
+    ASSERT_TRUE(file.IsOpen());
+    const std::vector<std::uint8_t> data = Pattern(4096);
+    file.Write(data.data(), 4096);
+    EXPECT_FALSE(file.Close());
+}
+
+TEST_F(CSoundFileTest, RefusesDataBeyondThe32BitSizes) {
+    // The RIFF size (38 header bytes after its field, the data, a pad byte) must fit 32 bits
+    // for the largest data chunk and would not for one byte more.
+    constexpr std::uint64_t kMax = CSoundFile::kMaxDataBytes;
+    EXPECT_LE(38 + kMax + kMax % 2, 0xFFFFFFFFull);
+    EXPECT_GT(38 + (kMax + 1) + (kMax + 1) % 2, 0xFFFFFFFFull);
+
+    CSoundFile file("/dev/null", Format(8000, 16));
+    ASSERT_TRUE(file.IsOpen());
+    const int kBlock = 1 << 20;
+    const std::vector<std::uint8_t> block(kBlock);
+    std::uint64_t accepted = 0;
+    for (int result = 0; (result = file.Write(block.data(), kBlock)) != -1;) {
+        ASSERT_EQ(result, kBlock);
+        accepted += kBlock;
+        ASSERT_LE(accepted, CSoundFile::kMaxDataBytes);
+    }
+    EXPECT_GT(accepted + kBlock, CSoundFile::kMaxDataBytes);
+    EXPECT_EQ(accepted, std::uint64_t{4095} << 20);
+    // The refused block is dropped whole; the data may still grow up to the limit exactly.
+    const int rest = static_cast<int>(CSoundFile::kMaxDataBytes - accepted);
+    EXPECT_EQ(file.Write(block.data(), rest), rest);
+    EXPECT_EQ(file.Write(block.data(), 1), -1);
+    EXPECT_FALSE(file.Close());
+}
+
+TEST_F(CSoundFileTest, SoxReadsTheFiles) {
+    if (!fs::exists("/usr/bin/sox")) GTEST_SKIP() << "sox is not installed";
+    struct Case { const char* name; std::uint32_t rate; std::uint16_t bits; std::size_t n; };
+    const Case cases[] = {{"a.wav", 8000, 8, 1001}, {"b.wav", 44100, 16, 8820}, {"c.wav", 8000, 16, 0}};
+    for (const Case& c : cases) {
+        {
+            CSoundFile file(Path(c.name), Format(c.rate, c.bits));
+            const std::vector<std::uint8_t> data = Pattern(c.n);
+            ASSERT_EQ(file.Write(data.data(), static_cast<int>(c.n)), static_cast<int>(c.n));
+            ASSERT_TRUE(file.Close());
+        }
+        // sox must read the header and count every sample.
+        const std::string cmd = "/usr/bin/sox --i -s '" + Path(c.name) + "' | grep -qx " +
+                                std::to_string(c.n / (c.bits / 8));
+        EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    }
+}
