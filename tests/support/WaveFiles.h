@@ -1,0 +1,75 @@
+#pragma once
+
+// Helpers for the engine suites that write WAV files: temporary names, wide file names and a
+// strict reader for the 46-byte-header files the engine writes.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/EngineHarness.h"
+
+namespace varnel_test {
+
+// A file name in the test's temporary directory, unique to this process.
+inline std::string TempWavePath(std::string_view tag) {
+    return ::testing::TempDir() + "varnel_" + std::string(tag) + "_" + std::to_string(::getpid()) + ".wav";
+}
+
+// UTF-8 (assumed valid) to UTF-16.
+inline std::u16string Utf8ToWide(std::string_view text) {
+    std::u16string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const int extra = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+        char32_t cp = extra == 0 ? lead : lead & (0x3F >> extra);
+        for (int k = 1; k <= extra; ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        i += static_cast<std::size_t>(extra) + 1;
+        if (cp >= 0x10000) {
+            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return out;
+}
+
+struct WaveContents {
+    WAVEFORMATEX format;
+    std::vector<std::uint8_t> data;
+};
+
+inline std::uint32_t ReadU32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+    return bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) | (std::uint32_t{bytes[at + 3]} << 24);
+}
+
+// The format and the data chunk of a complete WAV file, or nullopt (with a test failure
+// explaining why) when the file is missing or its sizes do not agree with its length.
+inline std::optional<WaveContents> ReadWave(const std::string& path) {
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
+    const auto tag = [&](std::size_t at, const char* text) { return std::memcmp(&bytes[at], text, 4) == 0; };
+    if (bytes.size() < 46) {
+        ADD_FAILURE() << path << ": only " << bytes.size() << " bytes";
+        return std::nullopt;
+    }
+    const std::uint32_t dataSize = ReadU32(bytes, 42);
+    const std::size_t padded = 46 + dataSize + dataSize % 2;
+    if (!tag(0, "RIFF") || !tag(8, "WAVE") || !tag(12, "fmt ") || ReadU32(bytes, 16) != 18 ||
+        !tag(38, "data") || ReadU32(bytes, 4) != bytes.size() - 8 || padded != bytes.size()) {
+        ADD_FAILURE() << path << ": inconsistent header for a file of " << bytes.size() << " bytes";
+        return std::nullopt;
+    }
+    WaveContents wave{};
+    std::memcpy(&wave.format, &bytes[20], sizeof(WAVEFORMATEX));
+    wave.data.assign(bytes.begin() + 46, bytes.begin() + 46 + dataSize);
+    return wave;
+}
+
+}  // namespace varnel_test
