@@ -119,6 +119,22 @@ HRESULT CVarnel::set_SampleRate(std::int32_t newVal) {
     return S_OK;
 }
 
+HRESULT CVarnel::get_CID_BitTiming(std::int32_t* pVal) { return Give(pVal, m_cidBitTiming); }
+
+HRESULT CVarnel::set_CID_BitTiming(std::int32_t newVal) {
+    if (newVal != CBT_WholeSamples && newVal != CBT_Exact) return E_INVALIDARG;
+    m_cidBitTiming = newVal;
+    return S_OK;
+}
+
+HRESULT CVarnel::get_TTY_FigsAfterSpace(std::int32_t* pVal) { return Give(pVal, m_ttyFigsAfterSpace); }
+
+HRESULT CVarnel::set_TTY_FigsAfterSpace(std::int32_t newVal) {
+    if (newVal != 0 && newVal != 1) return E_INVALIDARG;
+    m_ttyFigsAfterSpace = newVal;
+    return S_OK;
+}
+
 HRESULT CVarnel::get_CID_Format(std::int32_t* pVal) { return Give(pVal, m_cidFormat); }
 
 HRESULT CVarnel::set_CID_Format(std::int32_t newVal) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "varnel/engine/Enumerations.h"
 #include "varnel/engine/RequestQueue.h"
 #include "varnel/platform/HResult.h"
 #include "varnel/wave/CSoundBase.h"
@@ -43,7 +44,14 @@ public:
     // nothing is queued or size is 100 or less, -1 when not generating.
     std::int32_t ExecRequest(std::uint8_t* buffer, std::int32_t size);
 
+    // Queues a TTY request for the bytes of data up to its first zero byte (and within length
+    // bytes when length > 0), without code-page conversion and without looking at the
+    // generation state. Returns the request ID, or -1 when the sample rate cannot carry a TTY
+    // bit (the error text says why).
+    std::int32_t GenerateTTY2(const char* data, std::int32_t length);
+
     virtual HRESULT get_Version(std::string* pVal);
+    virtual HRESULT GenerateTTY(const char16_t* Text, std::int32_t* pRequestID);
     virtual HRESULT GenerateTone(std::uint32_t OnTime, std::uint32_t OffTime, float Frequency1,
                                  float Frequency2, float Frequency3, std::int32_t* pRequestID);
     virtual HRESULT GenerateSilence(float Duration, std::int32_t* pRequestID);
@@ -69,8 +77,17 @@ public:
     virtual HRESULT set_SampleRate(std::int32_t newVal);
     virtual HRESULT get_CID_Format(std::int32_t* pVal);
     virtual HRESULT set_CID_Format(std::int32_t newVal);
+    virtual HRESULT GenerateCallerID(const char16_t* Number, const char16_t* Name,
+                                     const char16_t* DataTime, std::int32_t* pRequestID);
     // Queues one custom-tone request per step of e.g. "350|440@1000,0@500".
     virtual HRESULT GenerateTones(const char16_t* Tones);
+    // A CID_BIT_TIMING value: CBT_WholeSamples (default) or CBT_Exact.
+    virtual HRESULT get_CID_BitTiming(std::int32_t* pVal);
+    virtual HRESULT set_CID_BitTiming(std::int32_t newVal);
+    // 1: in Baudot, the first figure after a space is preceded by FIGS even when the shift is
+    // already figures. 0 (default): shifts only where letters and figures change.
+    virtual HRESULT get_TTY_FigsAfterSpace(std::int32_t* pVal);
+    virtual HRESULT set_TTY_FigsAfterSpace(std::int32_t newVal);
 
 private:
     HRESULT Fail(HRESULT code, const char* message);
@@ -84,6 +101,8 @@ private:
     void BeginBufferStream();
 
     std::int32_t AddRequest(std::unique_ptr<CGenBase> generator, REQUEST_TYPE type);
+    std::int32_t AddRequest(std::unique_ptr<CGenBase> generator, REQUEST_TYPE type, const char* label);
+    HRESULT QueueTTY(const char* text, std::int32_t* pRequestID);
     // The settings check shared by the request operations; S_OK or the failure to return.
     HRESULT CheckRenderable();
     float LinearAmplitude() const;
@@ -102,6 +121,9 @@ private:
     std::int32_t m_nextRequestID = 0;
     std::int32_t m_ttyRate = 0;
     std::int32_t m_ttyMode = 0;
+    std::int32_t m_ttyShiftState = -1;
+    std::int32_t m_cidBitTiming = CBT_WholeSamples;
+    std::int32_t m_ttyFigsAfterSpace = 0;
     std::string m_errorMessage;
     DataCallback m_callback;
     // Counts generations, so that rendering notices when a notification handler has ended or

@@ -30,6 +30,7 @@ HRESULT CVarnel::GenerateBegin(const char16_t* OutFileName) {
     const HRESULT renderable = CheckRenderable();
     if (FAILED(renderable)) return renderable;
     m_nextRequestID = 0;
+    m_ttyShiftState = -1;
     const std::u16string_view name = WideView(OutFileName);
     if (name.empty()) {
         BeginBufferStream();
@@ -87,10 +88,15 @@ HRESULT CVarnel::GenerateEnd() {
 }
 
 std::int32_t CVarnel::AddRequest(std::unique_ptr<CGenBase> generator, REQUEST_TYPE type) {
+    return AddRequest(std::move(generator), type, RequestTypeLabel(type));
+}
+
+std::int32_t CVarnel::AddRequest(std::unique_ptr<CGenBase> generator, REQUEST_TYPE type,
+                                 const char* label) {
     const std::int32_t id = m_nextRequestID;
     m_nextRequestID = static_cast<std::int32_t>(static_cast<std::uint32_t>(id) + 1u);
     m_queue.Append(std::make_unique<RequestRecord>(RequestRecord{type, std::move(generator), id, nullptr}));
-    DebugLog(0, "Added request to generation queue, type: %s, request ID:%d", RequestTypeLabel(type), id);
+    DebugLog(0, "Added request to generation queue, type: %s, request ID:%d", label, id);
     return id;
 }
 

@@ -13,6 +13,10 @@ inline constexpr const char* kSampleRate =
     "Sample rate out of range: it must be from 1 to 2147483647 Hz.";
 inline constexpr const char* kDurationRange =
     "Duration out of range: it must not be negative, and its length in bytes must fit in 32 bits.";
+inline constexpr const char* kTextEmpty = "Text parameter is empty!";
+inline constexpr const char* kCallerIdParameters = "Invaild parameters, GenerateCallerID() failed";
+inline constexpr const char* kBitWithoutSamples =
+    "Sample rate too low for this signal: one of its bits would have no samples.";
 inline constexpr const char* kAmplitudeNaN = "Amplitude parameter is not a number.";
 
 }  // namespace Quorvex::VarnelNet::ErrorText

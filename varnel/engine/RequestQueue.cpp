@@ -8,7 +8,7 @@ const char* RequestTypeLabel(REQUEST_TYPE type) {
         case RT_DTMF: return "DTMF";
         case RT_CustomTone: return "Custom Tone";
         case RT_Silence: return "Silence";
-        case RT_TTY: return "TTY";
+        default: break;
     }
     return "";
 }

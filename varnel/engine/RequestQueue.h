@@ -15,7 +15,7 @@ enum REQUEST_TYPE : std::uint32_t {
     RT_TTY = 4,
 };
 
-// The label a request type shows in the log.
+// The label a request type shows in the log; TTY requests make their own.
 const char* RequestTypeLabel(REQUEST_TYPE type);
 
 // One queued request; it owns the generator that renders it.

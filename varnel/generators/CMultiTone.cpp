@@ -22,6 +22,15 @@ inline void StoreSample(std::uint8_t* out, double v) {
     }
 }
 
+template <bool Is16>
+void PcmFromDouble(const double* source, std::uint8_t* destination, std::uint32_t count, double amplitude) {
+    if (source == nullptr || destination == nullptr) return;
+    constexpr std::size_t kBytes = Is16 ? 2 : 1;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        StoreSample<Is16>(destination + i * kBytes, amplitude * source[i]);
+    }
+}
+
 }  // namespace
 
 CMultiTone::~CMultiTone() { Clear(); }
@@ -110,6 +119,14 @@ int CMultiTone::Read(std::uint8_t* buffer, int byteCount) {
         default: is16 ? Render<0, true>(buffer, samples) : Render<0, false>(buffer, samples); break;
     }
     return bytes;
+}
+
+void PcmFromDouble8(const double* source, std::uint8_t* destination, std::uint32_t count, double amplitude) {
+    PcmFromDouble<false>(source, destination, count, amplitude);
+}
+
+void PcmFromDouble16(const double* source, std::uint8_t* destination, std::uint32_t count, double amplitude) {
+    PcmFromDouble<true>(source, destination, count, amplitude);
 }
 
 }  // namespace Quorvex::VarnelNet

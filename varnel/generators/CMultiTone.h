@@ -53,4 +53,12 @@ private:
     std::vector<SineOscillator> m_tones;
 };
 
+// Array conversions for generators that compute a waveform as doubles first, by the same rule
+// as CMultiTone: amplitude * sample is formed first, then scaled, then truncated toward zero.
+// 8-bit: destination byte i = trunc(amplitude * source[i] * 127.0 + 128.0).
+void PcmFromDouble8(const double* source, std::uint8_t* destination, std::uint32_t count, double amplitude);
+// 16-bit: sample i = trunc(amplitude * source[i] * 32767.0), written little-endian to
+// destination bytes 2i and 2i + 1.
+void PcmFromDouble16(const double* source, std::uint8_t* destination, std::uint32_t count, double amplitude);
+
 }  // namespace Quorvex::VarnelNet

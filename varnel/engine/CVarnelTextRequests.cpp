@@ -1,0 +1,95 @@
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "varnel/engine/CVarnel.h"
+#include "varnel/engine/ErrorTexts.h"
+#include "varnel/generators/CEncBaudotCode.h"
+#include "varnel/generators/CGenCallerID.h"
+#include "varnel/platform/TextConversion.h"
+
+namespace Quorvex::VarnelNet {
+
+namespace {
+
+constexpr std::array<const char*, 6> kRateLabels = {"45.45 baud", "50.00 baud", "56.92 baud",
+                                                    "74.20 baud", "100.0 baud", "110.0 baud"};
+constexpr std::array<const char*, 5> kModeLabels = {"Baudot Mode", "ASCII-7 Mode", "ASCII-8 Mode",
+                                                    "Baudot Mode 3", "Baudot Mode 4"};
+
+// A narrow copy of a text the Caller-ID builders read; null stays null.
+struct NarrowArgument {
+    explicit NarrowArgument(const char16_t* text) : isNull(text == nullptr), bytes(NarrowToAnsi(WideView(text))) {}
+    const char* get() const { return isNull ? nullptr : bytes.c_str(); }
+    bool isNull;
+    std::string bytes;
+};
+
+}  // namespace
+
+HRESULT CVarnel::GenerateCallerID(const char16_t* Number, const char16_t* Name,
+                                  const char16_t* DataTime, std::int32_t* pRequestID) {
+    if (m_state == kIdle) return Fail(E_FAIL, ErrorText::kNotGenerating);
+    if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
+    auto callerId = std::make_unique<CGenCallerID>();
+    callerId->Init(Is16Bit(), m_sampleRate, LinearAmplitude());
+    callerId->SetBitTiming(static_cast<CID_BIT_TIMING>(m_cidBitTiming));
+    if (callerId->MinimumSamplesPerBit() == 0) return Fail(E_INVALIDARG, ErrorText::kBitWithoutSamples);
+
+    const NarrowArgument number(Number);
+    int built = -1;
+    switch (m_cidFormat) {
+        case CID_SDMF: built = callerId->BuildSDMF(number.get(), NarrowArgument(DataTime).get()); break;
+        case CID_MDMF:
+            built = callerId->BuildMDMF(number.get(), NarrowArgument(Name).get(), NarrowArgument(DataTime).get());
+            break;
+        case CID_RAW: built = callerId->BuildRaw(number.get()); break;
+        default: break;
+    }
+    if (built != 0) return Fail(E_INVALIDARG, ErrorText::kCallerIdParameters);
+    const std::int32_t id = AddRequest(std::move(callerId), RT_CallerID);
+    if (pRequestID) *pRequestID = id;
+    return S_OK;
+}
+
+HRESULT CVarnel::GenerateTTY(const char16_t* Text, std::int32_t* pRequestID) {
+    if (m_state == kIdle) return Fail(E_FAIL, ErrorText::kNotGenerating);
+    if (!Text || !*Text) return Fail(E_INVALIDARG, ErrorText::kTextEmpty);
+    std::int32_t id = 0;
+    const HRESULT hr = QueueTTY(NarrowToAnsi(WideView(Text)).c_str(), &id);
+    if (SUCCEEDED(hr) && pRequestID) *pRequestID = id;
+    return hr;
+}
+
+std::int32_t CVarnel::GenerateTTY2(const char* data, std::int32_t length) {
+    // The text ends at the first zero byte; a positive length also bounds it, so that data
+    // without a terminator is never read past its end.
+    const std::string text = !data        ? std::string()
+                             : length > 0 ? std::string(data, ::strnlen(data, static_cast<std::size_t>(length)))
+                                          : std::string(data);
+    std::int32_t id = -1;
+    QueueTTY(text.c_str(), &id);
+    return id;
+}
+
+HRESULT CVarnel::QueueTTY(const char* text, std::int32_t* pRequestID) {
+    if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
+    auto encoder = std::make_unique<CEncBaudotCode>();
+    encoder->SetShiftState(m_ttyShiftState);
+    encoder->Init(Is16Bit(), m_sampleRate, LinearAmplitude());
+    encoder->SetBaudRate(m_ttyRate);  // an index above 5 leaves 45.45 baud
+    if (encoder->BytesPerBit() == 0) return Fail(E_INVALIDARG, ErrorText::kBitWithoutSamples);
+    encoder->SetFigsAfterSpace(m_ttyFigsAfterSpace != 0);
+    encoder->SetText(text, m_ttyMode);
+    m_ttyShiftState = encoder->ShiftState();
+
+    char label[64];
+    std::snprintf(label, sizeof label, "TTY ( %s, %s )",
+                  kRateLabels[static_cast<std::size_t>(encoder->RateIndex())],
+                  kModeLabels[static_cast<std::size_t>(encoder->Mode())]);
+    *pRequestID = AddRequest(std::move(encoder), RT_TTY, label);
+    return S_OK;
+}
+
+}  // namespace Quorvex::VarnelNet

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+
+namespace Quorvex::VarnelNet {
+
+// Layout of Caller-ID messages.
+enum CID_FORMAT : std::int32_t {
+    CID_SDMF = 0,  // single data message: date/time and number
+    CID_MDMF = 1,  // multiple data message: date/time, number and name parameters
+    CID_RAW = 2,   // the caller's bytes as the message body
+};
+
+// TTY bit rates.
+enum BAUDOT_RATE : std::int32_t {
+    BR_45_45_Baud = 0,
+    BR_50_Baud = 1,
+    BR_56_92_Baud = 2,
+    BR_74_20_Baud = 3,
+    BR_100_Baud = 4,
+    BR_110_Baud = 5,
+};
+
+// TTY codings. The engine also accepts 3 and 4: Baudot with the second and third figures table.
+enum TTY_MODE : std::int32_t {
+    Baudot_Mode = 0,
+    ASCII7_Mode = 1,
+    ASCII8_Mode = 2,
+};
+
+// How Caller-ID bits are laid on samples.
+enum CID_BIT_TIMING : std::int32_t {
+    CBT_WholeSamples = 0,  // every bit has round(rate / 1200) samples
+    CBT_Exact = 1,         // bit k ends at sample round((k + 1) * rate / 1200): 1200 bit/s exactly
+};
+
+}  // namespace Quorvex::VarnelNet
