@@ -44,6 +44,13 @@ Call Tones(const char16_t* text) {
     return [text](CVarnel& e, std::int32_t*) { return e.GenerateTones(text); };
 }
 
+Call CallerId(const char16_t* number, const char16_t* name, const char16_t* dateTime) {
+    return [=](CVarnel& e, std::int32_t* id) { return e.GenerateCallerID(number, name, dateTime, id); };
+}
+Call Tty(const char16_t* text) {
+    return [text](CVarnel& e, std::int32_t* id) { return e.GenerateTTY(text, id); };
+}
+
 class RefusalTest : public ::testing::TestWithParam<RefusalCase> {};
 
 // A refused request leaves its code and text, queues nothing and keeps the next request ID.
@@ -73,6 +80,22 @@ TEST_P(RefusalTest, RefusesAndQueuesNothing) {
     EXPECT_EQ(engine.GetErrMsg(), c.text ? c.text : ErrorText::kNotGenerating);  // success keeps it
 }
 
+const auto kCidFormat = [](std::int32_t v) { return [v](CVarnel& e) { e.set_CID_Format(v); }; };
+const auto kExactAt = [](std::int32_t r) {
+    return [r](CVarnel& e) {
+        e.set_SampleRate(r);
+        e.set_CID_BitTiming(CBT_Exact);
+    };
+};
+const auto kTtyAt = [](std::int32_t rate, std::int32_t index) {
+    return [=](CVarnel& e) {
+        e.set_SampleRate(rate);
+        e.set_TTY_Rate(index);
+    };
+};
+const std::u16string kLongName(256, u'N');
+const char16_t* const kName256 = kLongName.c_str();
+const char16_t* const kName244 = kName256 + 12;
 const auto kToneTime = [](std::int32_t v) { return [v](CVarnel& e) { e.set_DTMF_ToneTime(v); }; };
 const auto kBreakTime = [](std::int32_t v) { return [v](CVarnel& e) { e.set_DTMF_BreakTime(v); }; };
 const auto kPauseTime = [](std::int32_t v) { return [v](CVarnel& e) { e.set_DTMF_PauseTime(v); }; };
@@ -89,7 +112,36 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"SilenceIdle", false, kNone, Silence(10), E_FAIL, ErrorText::kNotGenerating},
         RefusalCase{"SilenceIdleNegative", false, kNone, Silence(-5), E_FAIL, ErrorText::kNotGenerating},
         RefusalCase{"SilenceIdleBadRate", false, kRate(0), Silence(10), E_FAIL, ErrorText::kNotGenerating},
+        RefusalCase{"CallerIdIdle", false, kNone, CallerId(u"", nullptr, nullptr), E_FAIL, ErrorText::kNotGenerating},
+        RefusalCase{"TtyIdleEmpty", false, kNone, Tty(u""), E_FAIL, ErrorText::kNotGenerating},
         // Arguments.
+        RefusalCase{"TtyEmpty", true, kNone, Tty(u""), E_INVALIDARG, ErrorText::kTextEmpty},
+        RefusalCase{"TtyNull", true, kNone, Tty(nullptr), E_INVALIDARG, ErrorText::kTextEmpty},
+        RefusalCase{"SdmfNoNumber", true, kCidFormat(CID_SDMF), CallerId(u"", nullptr, nullptr), E_INVALIDARG,
+                    ErrorText::kCallerIdParameters},
+        RefusalCase{"Sdmf41Digits", true, kCidFormat(CID_SDMF), CallerId(u"12345678901234567890123456789012345678901", nullptr, nullptr),
+                    E_INVALIDARG, ErrorText::kCallerIdParameters},
+        RefusalCase{"MdmfShortDate", true, kNone, CallerId(u"555", nullptr, u"1/2 3:04"), E_INVALIDARG,
+                    ErrorText::kCallerIdParameters},
+        RefusalCase{"MdmfBadSeparator", true, kNone, CallerId(u"555", nullptr, u"01-02 03:04"), E_INVALIDARG,
+                    ErrorText::kCallerIdParameters},
+        RefusalCase{"MdmfName256", true, kNone, CallerId(u"555", kName256, nullptr), E_INVALIDARG,
+                    ErrorText::kCallerIdParameters},
+        RefusalCase{"MdmfNumber256", true, kNone, CallerId(kName256, nullptr, nullptr), E_INVALIDARG,
+                    ErrorText::kCallerIdParameters},
+        RefusalCase{"MdmfParametersOver255", true, kNone, CallerId(u"5551234", kName244, nullptr), E_INVALIDARG,
+                    ErrorText::kCallerIdParameters},
+        RefusalCase{"CidFormatUnknown", true, kCidFormat(7), CallerId(u"555", nullptr, nullptr), E_INVALIDARG,
+                    ErrorText::kCallerIdParameters},
+        RefusalCase{"CidFormatNegative", true, kCidFormat(-1), CallerId(u"555", nullptr, nullptr), E_INVALIDARG,
+                    ErrorText::kCallerIdParameters},
+        RefusalCase{"CidRateWithoutWholeBits", true, kRate(599), CallerId(u"555", nullptr, nullptr), E_INVALIDARG,
+                    ErrorText::kBitWithoutSamples},
+        RefusalCase{"CidExactRateWithoutBits", true, kExactAt(1199), CallerId(u"555", nullptr, nullptr), E_INVALIDARG,
+                    ErrorText::kBitWithoutSamples},
+        RefusalCase{"TtyRateWithoutBits", true, kTtyAt(53, BR_110_Baud), Tty(u"A"), E_INVALIDARG,
+                    ErrorText::kBitWithoutSamples},
+        RefusalCase{"TtyRateZero", true, kRate(0), Tty(u"A"), E_INVALIDARG, ErrorText::kSampleRate},
         RefusalCase{"DtmfEmpty", true, kNone, Dtmf(u""), E_INVALIDARG, ErrorText::kInvalidParameters},
         RefusalCase{"DtmfNull", true, kNone, Dtmf(nullptr), E_INVALIDARG, ErrorText::kInvalidParameters},
         RefusalCase{"DtmfNegativeToneTime", true, kToneTime(-1), Dtmf(u"1"), E_INVALIDARG, ErrorText::kInvalidParameters},
