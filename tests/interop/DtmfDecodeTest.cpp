@@ -2,43 +2,17 @@
 // multimon-ng must hear exactly the DTMF keys that were queued.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "support/EngineHarness.h"
+#include "support/Shell.h"
 
 namespace {
 
 using namespace varnel_test;
-namespace fs = std::filesystem;
-
-// Wraps text in single quotes for /bin/sh.
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-// Runs a shell command and returns its exit status; stdout and stderr go to output.
-int RunShell(const std::string& command, std::string& output) {
-    output.clear();
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return -1;
-    char chunk[512];
-    while (std::fgets(chunk, sizeof chunk, pipe)) output += chunk;
-    const int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-bool OnPath(const char* tool) {
-    return std::system(("command -v " + std::string(tool) + " >/dev/null 2>&1").c_str()) == 0;
-}
 
 // The keys of the "DTMF: X" lines, in order.
 std::string DecodeDtmf(const std::string& path, std::string& output) {
@@ -75,19 +49,14 @@ protected:
         for (const char* tool : {"sox", "multimon-ng"}) {
             if (!OnPath(tool)) GTEST_SKIP() << tool << " is not on PATH";
         }
-        std::string pattern = (fs::temp_directory_path() / "varnel-interop-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        if (!m_dir.empty()) fs::remove_all(m_dir, ignored);
+        m_dir = std::make_unique<ScratchDir>();
+        ASSERT_FALSE(m_dir->path().empty());
     }
 
     // Starts a file generation in the temp directory at the given format.
     std::string Begin(CVarnel& engine, const Format& format) {
-        const std::string path = (m_dir / ("out-" + std::to_string(format.rate) + "-" +
-                                           std::to_string(format.bits) + ".wav")).string();
+        const std::string path = (m_dir->path() / ("out-" + std::to_string(format.rate) + "-" +
+                                                    std::to_string(format.bits) + ".wav")).string();
         EXPECT_EQ(engine.set_SampleRate(format.rate), S_OK);
         EXPECT_EQ(engine.set_BitsPerSample(format.bits), S_OK);
         const std::u16string wide(path.begin(), path.end());  // temp paths here are ASCII
@@ -95,7 +64,7 @@ protected:
         return path;
     }
 
-    fs::path m_dir;
+    std::unique_ptr<ScratchDir> m_dir;
 };
 
 class DtmfDecodeFormats : public DtmfDecode, public ::testing::WithParamInterface<Format> {};
