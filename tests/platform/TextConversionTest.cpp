@@ -71,4 +71,43 @@ TEST(Utf16ToUtf8Test, EncodesEveryLength) {
     EXPECT_EQ(Utf16ToUtf8(u""), "");
 }
 
+struct Utf8Case {
+    const char* name;
+    std::string utf8;
+    std::u16string utf16;
+};
+
+class Utf8ToUtf16Test : public ::testing::TestWithParam<Utf8Case> {};
+
+TEST_P(Utf8ToUtf16Test, DecodesAndReplacesIllFormedSequences) {
+    EXPECT_EQ(Utf8ToUtf16(GetParam().utf8), GetParam().utf16);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Utf8ToUtf16Test,
+    ::testing::Values(
+        Utf8Case{"Empty", "", u""},
+        Utf8Case{"Ascii", "0123 *#", u"0123 *#"},
+        Utf8Case{"EmbeddedZero", std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
+        Utf8Case{"EveryLength", "\xC3\xA9\xE2\x82\xAC\xEF\xBF\xBF\xF0\x9F\x98\x80",
+                 u"\u00E9\u20AC\uFFFF\U0001F600"},
+        Utf8Case{"Boundaries", "\xC2\x80\xDF\xBF\xE0\xA0\x80\xF0\x90\x80\x80\xF4\x8F\xBF\xBF",
+                 u"\u0080\u07FF\u0800\U00010000\U0010FFFF"},
+        Utf8Case{"StrayContinuation", "a\x80\xBF" "b", u"a\uFFFD\uFFFDb"},
+        Utf8Case{"TruncatedAtEnd", "a\xE2\x82", u"a\uFFFD"},
+        Utf8Case{"TruncatedBeforeAscii", "\xF0\x9F\x98z", u"\uFFFDz"},
+        Utf8Case{"OverlongTwoBytes", "\xC0\xAF\xC1\xBF", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        Utf8Case{"OverlongThreeBytes", "\xE0\x80\xAF", u"\uFFFD\uFFFD\uFFFD"},
+        Utf8Case{"OverlongFourBytes", "\xF0\x8F\xBF\xBF", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        Utf8Case{"EncodedSurrogate", "\xED\xA0\x80x", u"\uFFFD\uFFFD\uFFFDx"},
+        Utf8Case{"AboveMaximum", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        Utf8Case{"InvalidLeadBytes", "\xF5\xFE\xFF", u"\uFFFD\uFFFD\uFFFD"},
+        Utf8Case{"Latin1ByMistake", "caf\xE9!", u"caf\uFFFD!"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Utf8ToUtf16RoundTripTest, ThroughUtf16ToUtf8) {
+    const std::u16string text = u"A\u00E9\u20AC\U0001F600\U0010FFFFz";
+    EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(text)), text);
+}
+
 }  // namespace

@@ -80,4 +80,68 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     return out;
 }
 
+std::u16string Utf8ToUtf16(std::string_view text) {
+    constexpr char16_t kReplacement = 0xFFFD;
+    std::u16string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<std::uint8_t>(text[i++]);
+        if (lead < 0x80) {
+            out.push_back(char16_t{lead});
+            continue;
+        }
+        // The number of continuation bytes and the range allowed for the first one; the narrow
+        // ranges after E0, ED, F0 and F4 exclude overlong forms, surrogates and values above
+        // U+10FFFF.
+        std::size_t count = 0;
+        std::uint8_t low = 0x80;
+        std::uint8_t high = 0xBF;
+        char32_t cp = 0;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            count = 1;
+            cp = lead & 0x1Fu;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            count = 2;
+            cp = lead & 0x0Fu;
+            if (lead == 0xE0) low = 0xA0;
+            if (lead == 0xED) high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            count = 3;
+            cp = lead & 0x07u;
+            if (lead == 0xF0) low = 0x90;
+            if (lead == 0xF4) high = 0x8F;
+        } else {
+            out.push_back(kReplacement);
+            continue;
+        }
+        // A sequence cut short gives one U+FFFD; the byte that broke it starts afresh.
+        bool complete = true;
+        for (std::size_t k = 0; k < count; ++k) {
+            if (i >= text.size()) {
+                complete = false;
+                break;
+            }
+            const auto next = static_cast<std::uint8_t>(text[i]);
+            if (next < low || next > high) {
+                complete = false;
+                break;
+            }
+            cp = (cp << 6) | (next & 0x3Fu);
+            ++i;
+            low = 0x80;
+            high = 0xBF;
+        }
+        if (!complete) {
+            out.push_back(kReplacement);
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char16_t>(cp));
+        } else {
+            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        }
+    }
+    return out;
+}
+
 }  // namespace Quorvex::VarnelNet

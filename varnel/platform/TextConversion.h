@@ -17,6 +17,11 @@ std::size_t WidenFromAnsi(std::string_view text, char16_t* out, std::size_t capa
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
 
+// UTF-8 to UTF-16. Every maximal ill-formed subsequence (a stray or truncated sequence, an
+// overlong form, an encoded surrogate, a code point above U+10FFFF) becomes one U+FFFD, as the
+// Unicode Standard recommends; code points above U+FFFF become surrogate pairs.
+std::u16string Utf8ToUtf16(std::string_view text);
+
 // A zero-terminated UTF-16 text as a view; nullptr gives an empty view.
 inline std::u16string_view WideView(const char16_t* text) {
     return text ? std::u16string_view(text) : std::u16string_view();
