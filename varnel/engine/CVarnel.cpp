@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdarg>
+#include <utility>
 
 #include "varnel/engine/DebugLog.h"
 #include "varnel/engine/ErrorTexts.h"
@@ -24,24 +25,46 @@ HRESULT Give(T* out, T value) {
 
 CVarnel::CVarnel() = default;
 
-// Discards queued requests without rendering or notifying; an open WAV file is closed with the
-// data written so far.
-CVarnel::~CVarnel() = default;
+// Gives the message window back, then discards queued requests without rendering or
+// notifying; an open WAV file is closed with the data written so far.
+CVarnel::~CVarnel() { SetMsgWin(nullptr); }
 
-void CVarnel::SetCallBack(DataCallback callback) { m_callback = std::move(callback); }
+void CVarnel::SetCallBack(DataCallback callback) {
+    const Lock lock(m_mutex);
+    m_callback = std::move(callback);
+}
 
-std::string CVarnel::GetErrMsg() const { return m_errorMessage; }
+std::string CVarnel::GetErrMsg() const {
+    const Lock lock(m_mutex);
+    return m_errorMessage;
+}
 
 HRESULT CVarnel::Fail(HRESULT code, const char* message) {
     m_errorMessage = message;
     return code;
 }
 
-std::int32_t CVarnel::Notify(std::int32_t msg, std::uint64_t wparam, std::int64_t lparam) {
-    return m_callback ? m_callback(nullptr, msg, wparam, lparam) : 0;
+// Hands a notification to the host with the lock released, so that its handler may call back
+// in. With a message window, completions and diagnostic lines are posted to its thread: the
+// engine never waits for that thread, which may itself be waiting for a pull in progress (a
+// destination being unbound from a handler). Lines wait in a queue of their own until then.
+void CVarnel::Deliver(Lock& lock, std::int32_t msg, std::uint64_t wparam, std::int64_t lparam) {
+    const HWND window = (msg == MSG_STREAM_FORMAT) ? nullptr : m_hwnd;
+    if (window) {
+        if (msg == MSG_DEBUG_TEXT) {
+            m_pendingLines.emplace_back(reinterpret_cast<const char16_t*>(wparam));
+            wparam = 0;
+        }
+        PostMessageA(window, static_cast<std::uint32_t>(msg), wparam, lparam);
+        return;
+    }
+    const DataCallback callback = m_callback;
+    lock.unlock();
+    if (callback) callback(nullptr, msg, wparam, lparam);
+    lock.lock();
 }
 
-void CVarnel::DebugLog(std::int32_t refCode, const char* format, ...) {
+void CVarnel::DebugLog(Lock& lock, std::int32_t refCode, const char* format, ...) {
     char line[kDebugLineSize];
     std::va_list args;
     va_start(args, format);
@@ -49,65 +72,125 @@ void CVarnel::DebugLog(std::int32_t refCode, const char* format, ...) {
     va_end(args);
     char16_t wide[kDebugLineSize];
     WidenFromAnsi(std::string_view(line, length), wide, kDebugLineSize);
-    Notify(MSG_DEBUG_TEXT, reinterpret_cast<std::uintptr_t>(wide), refCode);
+    Deliver(lock, MSG_DEBUG_TEXT, reinterpret_cast<std::uintptr_t>(wide), refCode);
+}
+
+HRESULT CVarnel::SetMsgWin(HWND hwnd) {
+    if (!hwnd) {
+        Lock lock(m_mutex);
+        const HWND window = std::exchange(m_hwnd, nullptr);
+        const WNDPROC saved = std::exchange(m_savedWindowProc, nullptr);
+        const std::intptr_t savedUserData = std::exchange(m_savedUserData, 0);
+        m_pendingLines.clear();
+        lock.unlock();
+        // Waits for a message the window thread is handling, so that none reaches this engine
+        // afterwards.
+        if (window && saved) {
+            SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<std::intptr_t>(saved));
+            SetWindowLongPtrA(window, GWLP_USERDATA, savedUserData);
+        }
+        return E_FAIL;
+    }
+    const std::intptr_t previous = SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<std::intptr_t>(&MsgWinProc));
+    if (previous == 0) return E_FAIL;
+    // The window's own procedure keeps its user data; until the engine's reference is stored,
+    // the engine's procedure passes nothing on.
+    const std::intptr_t userData = SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<std::intptr_t>(this));
+    const Lock lock(m_mutex);
+    m_hwnd = hwnd;
+    m_savedWindowProc = reinterpret_cast<WNDPROC>(previous);
+    m_savedUserData = userData;
+    return S_OK;
+}
+
+std::intptr_t CVarnel::MsgWinProc(HWND hwnd, std::uint32_t msg, std::uint64_t wparam, std::int64_t lparam) {
+    auto* engine = reinterpret_cast<CVarnel*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (!engine) return 0;
+    Lock lock(engine->m_mutex);
+    if (msg == MSG_DEBUG_TEXT) {
+        if (engine->m_pendingLines.empty()) return 0;
+        const std::u16string line = std::move(engine->m_pendingLines.front());
+        engine->m_pendingLines.pop_front();
+        const DataCallback callback = engine->m_callback;
+        lock.unlock();
+        if (callback) callback(nullptr, MSG_DEBUG_TEXT, reinterpret_cast<std::uintptr_t>(line.c_str()), lparam);
+        return 0;
+    }
+    if (msg == MSG_REQUEST_DONE) {
+        const DataCallback callback = engine->m_callback;
+        lock.unlock();
+        if (callback) callback(nullptr, MSG_REQUEST_DONE, wparam, lparam);
+        return 0;
+    }
+    const WNDPROC saved = engine->m_savedWindowProc;
+    lock.unlock();
+    return saved ? CallWindowProcA(saved, hwnd, msg, wparam, lparam) : 0;
 }
 
 HRESULT CVarnel::get_Version(std::string* pVal) { return Give(pVal, std::string(kVarnelVersion)); }
 
-HRESULT CVarnel::get_TTY_Mode(std::int32_t* pVal) { return Give(pVal, m_ttyMode); }
+HRESULT CVarnel::get_TTY_Mode(std::int32_t* pVal) { return Get(pVal, m_ttyMode); }
 
 HRESULT CVarnel::set_TTY_Mode(std::int32_t newVal) {
+    const Lock lock(m_mutex);
     if (static_cast<std::uint32_t>(newVal) > 4) return E_INVALIDARG;
     m_ttyMode = newVal;
     return S_OK;
 }
 
-HRESULT CVarnel::get_TTY_Rate(std::int32_t* pVal) { return Give(pVal, m_ttyRate); }
+HRESULT CVarnel::get_TTY_Rate(std::int32_t* pVal) { return Get(pVal, m_ttyRate); }
 
 HRESULT CVarnel::set_TTY_Rate(std::int32_t newVal) {
+    const Lock lock(m_mutex);
     m_ttyRate = newVal;
     return S_OK;
 }
 
-HRESULT CVarnel::get_Amplitude(float* pVal) { return Give(pVal, m_amplitude); }
+HRESULT CVarnel::get_Amplitude(float* pVal) { return Get(pVal, m_amplitude); }
 
 HRESULT CVarnel::set_Amplitude(float newVal) {
+    const Lock lock(m_mutex);
     if (std::isnan(newVal)) return Fail(E_INVALIDARG, ErrorText::kAmplitudeNaN);
     // The level never goes above full scale: a positive value stands for -1 dB.
     m_amplitude = newVal > 0.0f ? -1.0f : newVal;
     return S_OK;
 }
 
-HRESULT CVarnel::get_DTMF_PauseTime(std::int32_t* pVal) { return Give(pVal, m_dtmfPauseTime); }
+HRESULT CVarnel::get_DTMF_PauseTime(std::int32_t* pVal) { return Get(pVal, m_dtmfPauseTime); }
 
 HRESULT CVarnel::set_DTMF_PauseTime(std::int32_t newVal) {
+    const Lock lock(m_mutex);
     m_dtmfPauseTime = newVal;
     return S_OK;
 }
 
-HRESULT CVarnel::get_DTMF_BreakTime(std::int32_t* pVal) { return Give(pVal, m_dtmfBreakTime); }
+HRESULT CVarnel::get_DTMF_BreakTime(std::int32_t* pVal) { return Get(pVal, m_dtmfBreakTime); }
 
 HRESULT CVarnel::set_DTMF_BreakTime(std::int32_t newVal) {
+    const Lock lock(m_mutex);
     m_dtmfBreakTime = newVal;
     return S_OK;
 }
 
-HRESULT CVarnel::get_DTMF_ToneTime(std::int32_t* pVal) { return Give(pVal, m_dtmfToneTime); }
+HRESULT CVarnel::get_DTMF_ToneTime(std::int32_t* pVal) { return Get(pVal, m_dtmfToneTime); }
 
 HRESULT CVarnel::set_DTMF_ToneTime(std::int32_t newVal) {
+    const Lock lock(m_mutex);
     m_dtmfToneTime = newVal;
     return S_OK;
 }
 
-HRESULT CVarnel::get_BitsPerSample(std::int32_t* pVal) { return Give(pVal, m_bitsPerSample); }
+HRESULT CVarnel::get_BitsPerSample(std::int32_t* pVal) { return Get(pVal, m_bitsPerSample); }
 
 HRESULT CVarnel::set_BitsPerSample(std::int32_t newVal) {
+    const Lock lock(m_mutex);
     if (newVal != 8 && newVal != 16) return E_INVALIDARG;
     m_bitsPerSample = newVal;
     return S_OK;
 }
 
 HRESULT CVarnel::get_SampleRate(std::int32_t* pVal) {
+    const Lock lock(m_mutex);
     // The float nearest to the largest rates is 2^31, one past what an int32 holds.
     const std::int32_t rate = m_sampleRate >= 2147483648.0f ? std::int32_t{2147483647}
                                                             : static_cast<std::int32_t>(m_sampleRate);
@@ -115,29 +198,33 @@ HRESULT CVarnel::get_SampleRate(std::int32_t* pVal) {
 }
 
 HRESULT CVarnel::set_SampleRate(std::int32_t newVal) {
+    const Lock lock(m_mutex);
     m_sampleRate = static_cast<float>(newVal);
     return S_OK;
 }
 
-HRESULT CVarnel::get_CID_BitTiming(std::int32_t* pVal) { return Give(pVal, m_cidBitTiming); }
+HRESULT CVarnel::get_CID_BitTiming(std::int32_t* pVal) { return Get(pVal, m_cidBitTiming); }
 
 HRESULT CVarnel::set_CID_BitTiming(std::int32_t newVal) {
+    const Lock lock(m_mutex);
     if (newVal != CBT_WholeSamples && newVal != CBT_Exact) return E_INVALIDARG;
     m_cidBitTiming = newVal;
     return S_OK;
 }
 
-HRESULT CVarnel::get_TTY_FigsAfterSpace(std::int32_t* pVal) { return Give(pVal, m_ttyFigsAfterSpace); }
+HRESULT CVarnel::get_TTY_FigsAfterSpace(std::int32_t* pVal) { return Get(pVal, m_ttyFigsAfterSpace); }
 
 HRESULT CVarnel::set_TTY_FigsAfterSpace(std::int32_t newVal) {
+    const Lock lock(m_mutex);
     if (newVal != 0 && newVal != 1) return E_INVALIDARG;
     m_ttyFigsAfterSpace = newVal;
     return S_OK;
 }
 
-HRESULT CVarnel::get_CID_Format(std::int32_t* pVal) { return Give(pVal, m_cidFormat); }
+HRESULT CVarnel::get_CID_Format(std::int32_t* pVal) { return Get(pVal, m_cidFormat); }
 
 HRESULT CVarnel::set_CID_Format(std::int32_t newVal) {
+    const Lock lock(m_mutex);
     m_cidFormat = newVal;
     return S_OK;
 }

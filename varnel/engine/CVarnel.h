@@ -1,13 +1,17 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "varnel/engine/Enumerations.h"
 #include "varnel/engine/RequestQueue.h"
+#include "varnel/platform/Automation.h"
 #include "varnel/platform/HResult.h"
+#include "varnel/platform/MessageWindow.h"
 #include "varnel/wave/CSoundBase.h"
 #include "varnel/wave/CSoundFile.h"
 
@@ -40,6 +44,9 @@ public:
 
     void SetCallBack(DataCallback callback);
     std::string GetErrMsg() const;
+    // Takes over the window's procedure, so that diagnostic lines and completions reach the
+    // host on the window's thread; nullptr gives the window its procedure back.
+    HRESULT SetMsgWin(HWND hwnd);
     // Renders up to size bytes of queued audio into buffer. Returns the bytes written, 0 when
     // nothing is queued or size is 100 or less, -1 when not generating.
     std::int32_t ExecRequest(std::uint8_t* buffer, std::int32_t size);
@@ -51,6 +58,8 @@ public:
     std::int32_t GenerateTTY2(const char* data, std::int32_t length);
 
     virtual HRESULT get_Version(std::string* pVal);
+    // Queues TTY text given as a BSTR (narrowed to Windows-1252) or a SAFEARRAY of VT_UI1 bytes.
+    virtual HRESULT GenerateTTYEx(const VARIANT& Data, std::int32_t* pRequestID);
     virtual HRESULT GenerateTTY(const char16_t* Text, std::int32_t* pRequestID);
     virtual HRESULT GenerateTone(std::uint32_t OnTime, std::uint32_t OffTime, float Frequency1,
                                  float Frequency2, float Frequency3, std::int32_t* pRequestID);
@@ -75,6 +84,8 @@ public:
     virtual HRESULT set_BitsPerSample(std::int32_t newVal);
     virtual HRESULT get_SampleRate(std::int32_t* pVal);
     virtual HRESULT set_SampleRate(std::int32_t newVal);
+    // Renders queued audio into a VARIANT holding a one-byte-element SAFEARRAY (buffer stream only).
+    virtual HRESULT FetchWaveStream(const VARIANT& Data, std::int32_t* pBytes);
     virtual HRESULT get_CID_Format(std::int32_t* pVal);
     virtual HRESULT set_CID_Format(std::int32_t newVal);
     virtual HRESULT GenerateCallerID(const char16_t* Number, const char16_t* Name,
@@ -90,19 +101,38 @@ public:
     virtual HRESULT set_TTY_FigsAfterSpace(std::int32_t newVal);
 
 private:
+    // Every operation holds this lock, and releases it only to hand a notification to the host
+    // (Deliver), whose handler may call back in from this or the window's thread.
+    using Lock = std::unique_lock<std::mutex>;
+
+    static std::intptr_t MsgWinProc(HWND hwnd, std::uint32_t msg, std::uint64_t wparam, std::int64_t lparam);
+
+    // Reads a setting under the lock into an out-parameter that may be null.
+    template <class T>
+    HRESULT Get(T* out, const T& setting) const {
+        const Lock lock(m_mutex);
+        if (!out) return E_INVALIDARG;
+        *out = setting;
+        return S_OK;
+    }
+    bool IsGeneratingToBufferStream();
+    // Stores the text and returns code; Fail with the lock held, Refuse without.
     HRESULT Fail(HRESULT code, const char* message);
-    void DebugLog(std::int32_t refCode, const char* format, ...) __attribute__((format(printf, 3, 4)));
-    std::int32_t Notify(std::int32_t msg, std::uint64_t wparam, std::int64_t lparam);
+    HRESULT Refuse(HRESULT code, const char* message);
+    void Deliver(Lock& lock, std::int32_t msg, std::uint64_t wparam, std::int64_t lparam);
+    void DebugLog(Lock& lock, std::int32_t refCode, const char* format, ...) __attribute__((format(printf, 4, 5)));
+    std::int32_t Render(Lock& lock, std::uint8_t* buffer, std::int32_t size);
 
     // Ends the current generation: everything that captured the old generation sees it change.
     void NewGeneration(std::int32_t state);
     WAVEFORMATEX BuildFormat() const;
-    HRESULT BeginFile(std::u16string_view name);
-    void BeginBufferStream();
+    HRESULT BeginFile(Lock& lock, std::u16string_view name);
+    void BeginBufferStream(Lock& lock);
 
-    std::int32_t AddRequest(std::unique_ptr<CGenBase> generator, REQUEST_TYPE type);
-    std::int32_t AddRequest(std::unique_ptr<CGenBase> generator, REQUEST_TYPE type, const char* label);
-    HRESULT QueueTTY(const char* text, std::int32_t* pRequestID);
+    std::int32_t AddRequest(Lock& lock, std::unique_ptr<CGenBase> generator, REQUEST_TYPE type);
+    std::int32_t AddRequest(Lock& lock, std::unique_ptr<CGenBase> generator, REQUEST_TYPE type,
+                            const char* label);
+    HRESULT QueueTTY(Lock& lock, const char* text, std::int32_t* pRequestID);
     // The settings check shared by the request operations; S_OK or the failure to return.
     HRESULT CheckRenderable();
     float LinearAmplitude() const;
@@ -126,6 +156,11 @@ private:
     std::int32_t m_ttyFigsAfterSpace = 0;
     std::string m_errorMessage;
     DataCallback m_callback;
+    HWND m_hwnd = nullptr;
+    WNDPROC m_savedWindowProc = nullptr;
+    std::intptr_t m_savedUserData = 0;
+    std::deque<std::u16string> m_pendingLines;  // diagnostic lines posted to the window
+    mutable std::mutex m_mutex;
     // Counts generations, so that rendering notices when a notification handler has ended or
     // restarted the generation it was rendering.
     std::uint64_t m_generation = 0;

@@ -27,80 +27,87 @@ WAVEFORMATEX CVarnel::BuildFormat() const {
 }
 
 HRESULT CVarnel::GenerateBegin(const char16_t* OutFileName) {
+    Lock lock(m_mutex);
     const HRESULT renderable = CheckRenderable();
     if (FAILED(renderable)) return renderable;
     m_nextRequestID = 0;
     m_ttyShiftState = -1;
     const std::u16string_view name = WideView(OutFileName);
     if (name.empty()) {
-        BeginBufferStream();
+        BeginBufferStream(lock);
         return S_OK;
     }
-    return BeginFile(name);
+    return BeginFile(lock, name);
 }
 
-HRESULT CVarnel::BeginFile(std::u16string_view name) {
+HRESULT CVarnel::BeginFile(Lock& lock, std::u16string_view name) {
     m_queue.Clear();
     m_pWaveFile.reset();  // an earlier file generation that was never ended is closed as it is
     auto file = std::make_unique<CSoundFile>(Utf16ToUtf8(name), BuildFormat());
     if (!file->IsOpen()) return Fail(E_FAIL, ErrorText::kWaveFile);
     m_pWaveFile = std::move(file);
     NewGeneration(kToFile);
-    DebugLog(0, "Generation begin (To file '%s').", NarrowToAnsi(name).c_str());
+    DebugLog(lock, 0, "Generation begin (To file '%s').", NarrowToAnsi(name).c_str());
     return S_OK;
 }
 
-void CVarnel::BeginBufferStream() {
+void CVarnel::BeginBufferStream(Lock& lock) {
     m_queue.Clear();
     // A file generation that was never ended is finished here, so its file is complete.
     m_pWaveFile.reset();
     NewGeneration(kToBufferStream);
     WAVEFORMATEX format = BuildFormat();
-    Notify(MSG_STREAM_FORMAT, reinterpret_cast<std::uintptr_t>(&format), 0);
-    DebugLog(0, "Generation begin, (To buffer stream).");
+    Deliver(lock, MSG_STREAM_FORMAT, reinterpret_cast<std::uintptr_t>(&format), 0);
+    DebugLog(lock, 0, "Generation begin, (To buffer stream).");
 }
 
 HRESULT CVarnel::GenerateEnd() {
+    Lock lock(m_mutex);
     if (m_state == kToFile && m_pWaveFile) {
         // This call owns the file while it renders, so that a notification handler that ends
         // or restarts the generation cannot pull it away.
         const std::unique_ptr<CSoundFile> file = std::move(m_pWaveFile);
         const std::uint64_t generation = m_generation;
-        DebugLog(0, "Start the generation, writing !");
+        DebugLog(lock, 0, "Start the generation, writing !");
         bool written = true;
         std::array<std::uint8_t, kFileBlockSize> block;
         while (m_generation == generation) {
-            const std::int32_t n = ExecRequest(block.data(), kFileBlockSize);
+            const std::int32_t n = Render(lock, block.data(), kFileBlockSize);
             if (n <= 0) break;
             if (file->Write(block.data(), n) != n) written = false;
         }
         written = file->Close() && written;
         if (m_generation == generation) NewGeneration(kIdle);
-        DebugLog(0, "End of the generation.");
+        DebugLog(lock, 0, "End of the generation.");
         return written ? S_OK : Fail(E_FAIL, ErrorText::kWaveFile);
     }
     if (m_state == kIdle) return S_OK;
     // A buffer stream, or a file generation whose file could not be opened.
     NewGeneration(kIdle);
     m_queue.Clear();
-    DebugLog(0, "End of the generation.");
+    DebugLog(lock, 0, "End of the generation.");
     return S_OK;
 }
 
-std::int32_t CVarnel::AddRequest(std::unique_ptr<CGenBase> generator, REQUEST_TYPE type) {
-    return AddRequest(std::move(generator), type, RequestTypeLabel(type));
+std::int32_t CVarnel::AddRequest(Lock& lock, std::unique_ptr<CGenBase> generator, REQUEST_TYPE type) {
+    return AddRequest(lock, std::move(generator), type, RequestTypeLabel(type));
 }
 
-std::int32_t CVarnel::AddRequest(std::unique_ptr<CGenBase> generator, REQUEST_TYPE type,
+std::int32_t CVarnel::AddRequest(Lock& lock, std::unique_ptr<CGenBase> generator, REQUEST_TYPE type,
                                  const char* label) {
     const std::int32_t id = m_nextRequestID;
     m_nextRequestID = static_cast<std::int32_t>(static_cast<std::uint32_t>(id) + 1u);
     m_queue.Append(std::make_unique<RequestRecord>(RequestRecord{type, std::move(generator), id, nullptr}));
-    DebugLog(0, "Added request to generation queue, type: %s, request ID:%d", label, id);
+    DebugLog(lock, 0, "Added request to generation queue, type: %s, request ID:%d", label, id);
     return id;
 }
 
 std::int32_t CVarnel::ExecRequest(std::uint8_t* buffer, std::int32_t size) {
+    Lock lock(m_mutex);
+    return Render(lock, buffer, size);
+}
+
+std::int32_t CVarnel::Render(Lock& lock, std::uint8_t* buffer, std::int32_t size) {
     if (m_state == kIdle) return -1;
     if (m_queue.Empty() || size <= kMinimumRoom || buffer == nullptr) return 0;
     const std::uint64_t generation = m_generation;
@@ -112,9 +119,9 @@ std::int32_t CVarnel::ExecRequest(std::uint8_t* buffer, std::int32_t size) {
             // Unlinked before anyone hears of it, so a handler that pulls, queues or ends the
             // generation finds a consistent queue.
             const std::int32_t id = m_queue.PopHead()->requestID;
-            DebugLog(0, "Request completed, requestID:%d", id);
+            DebugLog(lock, 0, "Request completed, requestID:%d", id);
             if (m_generation != generation) break;
-            Notify(MSG_REQUEST_DONE, static_cast<std::uint32_t>(id), 0);
+            Deliver(lock, MSG_REQUEST_DONE, static_cast<std::uint32_t>(id), 0);
             if (m_generation != generation) break;
             continue;
         }

@@ -52,6 +52,7 @@ float CVarnel::LinearAmplitude() const {
 }
 
 HRESULT CVarnel::GenerateDTMFs(const char16_t* Keys, std::int32_t* pRequestID) {
+    Lock lock(m_mutex);
     if (m_state == kIdle) return Fail(E_FAIL, ErrorText::kNotGenerating);
     if (!Keys || !*Keys || m_dtmfToneTime < 0 || m_dtmfBreakTime < 0 || m_dtmfPauseTime < 0) {
         return Fail(E_INVALIDARG, ErrorText::kInvalidParameters);
@@ -63,13 +64,14 @@ HRESULT CVarnel::GenerateDTMFs(const char16_t* Keys, std::int32_t* pRequestID) {
         return Fail(E_INVALIDARG, ErrorText::kDurationRange);
     }
     dtmf->SetDigits(NarrowToAnsi(WideView(Keys)));
-    const std::int32_t id = AddRequest(std::move(dtmf), RT_DTMF);
+    const std::int32_t id = AddRequest(lock, std::move(dtmf), RT_DTMF);
     if (pRequestID) *pRequestID = id;
     return S_OK;
 }
 
 HRESULT CVarnel::GenerateTone(std::uint32_t OnTime, std::uint32_t OffTime, float Frequency1,
                               float Frequency2, float Frequency3, std::int32_t* pRequestID) {
+    Lock lock(m_mutex);
     if (m_state == kIdle) return Fail(E_FAIL, ErrorText::kNotGenerating);
     if (!IsValidFrequency(Frequency1) || !IsValidFrequency(Frequency2) || !IsValidFrequency(Frequency3)) {
         return Fail(E_INVALIDARG, ErrorText::kNegativeFrequency);
@@ -80,12 +82,13 @@ HRESULT CVarnel::GenerateTone(std::uint32_t OnTime, std::uint32_t OffTime, float
     if (tone->SetTone(OnTime, OffTime, Frequency1, Frequency2, Frequency3) != 0) {
         return Fail(E_INVALIDARG, ErrorText::kDurationRange);
     }
-    const std::int32_t id = AddRequest(std::move(tone), RT_CustomTone);
+    const std::int32_t id = AddRequest(lock, std::move(tone), RT_CustomTone);
     if (pRequestID) *pRequestID = id;
     return S_OK;
 }
 
 HRESULT CVarnel::GenerateSilence(float Duration, std::int32_t* pRequestID) {
+    Lock lock(m_mutex);
     if (m_state == kIdle) return Fail(E_FAIL, ErrorText::kNotGenerating);
     if (!(0.0f < Duration) || std::isinf(Duration)) {
         return Fail(E_INVALIDARG, ErrorText::kDurationNotPositive);
@@ -94,12 +97,13 @@ HRESULT CVarnel::GenerateSilence(float Duration, std::int32_t* pRequestID) {
     auto silence = std::make_unique<CGenSilence>();
     silence->Init(Is16Bit(), m_sampleRate, 0.0f);
     if (silence->SetDuration(Duration) != 0) return Fail(E_INVALIDARG, ErrorText::kDurationRange);
-    const std::int32_t id = AddRequest(std::move(silence), RT_Silence);
+    const std::int32_t id = AddRequest(lock, std::move(silence), RT_Silence);
     if (pRequestID) *pRequestID = id;
     return S_OK;
 }
 
 HRESULT CVarnel::GenerateTones(const char16_t* Tones) {
+    Lock lock(m_mutex);
     if (!Tones || !*Tones) return E_INVALIDARG;
     if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
     const float amplitude = LinearAmplitude();
@@ -125,7 +129,7 @@ HRESULT CVarnel::GenerateTones(const char16_t* Tones) {
         if (timed != 0) return Fail(E_INVALIDARG, ErrorText::kDurationRange);
         steps.push_back(std::move(tone));
     }
-    for (auto& step : steps) AddRequest(std::move(step), RT_CustomTone);
+    for (auto& step : steps) AddRequest(lock, std::move(step), RT_CustomTone);
     return S_OK;
 }
 

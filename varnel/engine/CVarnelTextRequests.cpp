@@ -30,6 +30,7 @@ struct NarrowArgument {
 
 HRESULT CVarnel::GenerateCallerID(const char16_t* Number, const char16_t* Name,
                                   const char16_t* DataTime, std::int32_t* pRequestID) {
+    Lock lock(m_mutex);
     if (m_state == kIdle) return Fail(E_FAIL, ErrorText::kNotGenerating);
     if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
     auto callerId = std::make_unique<CGenCallerID>();
@@ -48,16 +49,17 @@ HRESULT CVarnel::GenerateCallerID(const char16_t* Number, const char16_t* Name,
         default: break;
     }
     if (built != 0) return Fail(E_INVALIDARG, ErrorText::kCallerIdParameters);
-    const std::int32_t id = AddRequest(std::move(callerId), RT_CallerID);
+    const std::int32_t id = AddRequest(lock, std::move(callerId), RT_CallerID);
     if (pRequestID) *pRequestID = id;
     return S_OK;
 }
 
 HRESULT CVarnel::GenerateTTY(const char16_t* Text, std::int32_t* pRequestID) {
+    Lock lock(m_mutex);
     if (m_state == kIdle) return Fail(E_FAIL, ErrorText::kNotGenerating);
     if (!Text || !*Text) return Fail(E_INVALIDARG, ErrorText::kTextEmpty);
     std::int32_t id = 0;
-    const HRESULT hr = QueueTTY(NarrowToAnsi(WideView(Text)).c_str(), &id);
+    const HRESULT hr = QueueTTY(lock, NarrowToAnsi(WideView(Text)).c_str(), &id);
     if (SUCCEEDED(hr) && pRequestID) *pRequestID = id;
     return hr;
 }
@@ -69,11 +71,12 @@ std::int32_t CVarnel::GenerateTTY2(const char* data, std::int32_t length) {
                              : length > 0 ? std::string(data, ::strnlen(data, static_cast<std::size_t>(length)))
                                           : std::string(data);
     std::int32_t id = -1;
-    QueueTTY(text.c_str(), &id);
+    Lock lock(m_mutex);
+    QueueTTY(lock, text.c_str(), &id);
     return id;
 }
 
-HRESULT CVarnel::QueueTTY(const char* text, std::int32_t* pRequestID) {
+HRESULT CVarnel::QueueTTY(Lock& lock, const char* text, std::int32_t* pRequestID) {
     if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
     auto encoder = std::make_unique<CEncBaudotCode>();
     encoder->SetShiftState(m_ttyShiftState);
@@ -88,7 +91,7 @@ HRESULT CVarnel::QueueTTY(const char* text, std::int32_t* pRequestID) {
     std::snprintf(label, sizeof label, "TTY ( %s, %s )",
                   kRateLabels[static_cast<std::size_t>(encoder->RateIndex())],
                   kModeLabels[static_cast<std::size_t>(encoder->Mode())]);
-    *pRequestID = AddRequest(std::move(encoder), RT_TTY, label);
+    *pRequestID = AddRequest(lock, std::move(encoder), RT_TTY, label);
     return S_OK;
 }
 

@@ -18,5 +18,9 @@ inline constexpr const char* kCallerIdParameters = "Invaild parameters, Generate
 inline constexpr const char* kBitWithoutSamples =
     "Sample rate too low for this signal: one of its bits would have no samples.";
 inline constexpr const char* kAmplitudeNaN = "Amplitude parameter is not a number.";
+inline constexpr const char* kInvalidParameter = "Invaild parameter.";
+inline constexpr const char* kBufferTooSmall = "Buffer too small!";
+inline constexpr const char* kTTYDataType =
+    "Invaild parameter. Must be Safe array contain VT_ARRAY or VT_UI1 or VT_BSTR.";
 
 }  // namespace Quorvex::VarnelNet::ErrorText
