@@ -1,0 +1,107 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "varnel/engine/CVarnel.h"
+#include "varnel/engine/Enumerations.h"
+#include "varnel/facade/CAudioDataSource.h"
+#include "varnel/facade/Component.h"
+#include "varnel/facade/Delegate.h"
+#include "varnel/facade/EventArgs.h"
+#include "varnel/facade/Exceptions.h"
+
+namespace Quorvex::VarnelNet {
+
+// Holds the component's data callback for as long as the component lives; its address is the
+// Receiver a destination passes back.
+struct Managed_DataCB_Delegate {
+    DataCallback _Delegate;
+};
+
+// The telephony signal component: settings, Generate requests and the two events, in front of
+// one engine. Texts are UTF-8. A failed engine operation throws ArgumentException (E_INVALIDARG)
+// or COMException (E_FAIL) carrying the engine's text.
+class Varnel : public Component {
+public:
+    Varnel();
+    ~Varnel() override;
+    using Component::Dispose;  // Dispose() stays callable beside the Dispose(bool) override
+
+    using Delegate_OnDebug = Delegate<void(Object& sender, const OnDebugArgs& e)>;
+    using Delegate_OnComplete = Delegate<void(Object& sender, const OnCompleteArgs& e)>;
+    // Raised on the thread that delivers the engine's notification: the caller's thread, or the
+    // destination's window thread while a destination is bound.
+    Event<Delegate_OnDebug> OnDebug;
+    Event<Delegate_OnComplete> OnComplete;
+
+    // Binds a stream destination control (nullptr unbinds).
+    void Destination(std::shared_ptr<Object> newVal);
+
+    CID_FORMAT CID_Format() const;
+    void CID_Format(CID_FORMAT newVal);
+    BAUDOT_RATE TTY_Rate() const;
+    void TTY_Rate(BAUDOT_RATE newVal);
+    TTY_MODE TTY_Mode() const;
+    void TTY_Mode(TTY_MODE newVal);
+    std::int32_t DTMF_BreakTime() const;
+    void DTMF_BreakTime(std::int32_t newVal);
+    std::int32_t DTMF_ToneTime() const;
+    void DTMF_ToneTime(std::int32_t newVal);
+    float Amplitude() const;
+    void Amplitude(float newVal);
+    std::int32_t DTMF_PauseTime() const;
+    void DTMF_PauseTime(std::int32_t newVal);
+    std::int32_t BitsPerSample() const;
+    void BitsPerSample(std::int32_t newVal);
+    std::int32_t SampleRate() const;
+    void SampleRate(std::int32_t newVal);
+    CID_BIT_TIMING CID_BitTiming() const;
+    void CID_BitTiming(CID_BIT_TIMING newVal);
+    std::int32_t TTY_FigsAfterSpace() const;
+    void TTY_FigsAfterSpace(std::int32_t newVal);
+
+    void GenerateBegin();
+    void GenerateBegin(std::string_view OutFileName);
+    void GenerateEnd();
+    std::int32_t GenerateDTMFs(std::string_view Keys);
+    std::int32_t GenerateSilence(float Duration);
+    std::int32_t GenerateTone(std::int32_t OnTime, std::int32_t OffTime, float Frequency1,
+                              float Frequency2, float Frequency3);
+    std::int32_t GenerateTTY(std::string_view Text);
+    std::int32_t GenerateTTYEx(std::span<const std::uint8_t> BinaryData);
+    std::int32_t GenerateCallerID(std::string_view Number, std::string_view Name,
+                                  std::string_view DataTime);
+    std::int32_t FetchWaveStream(std::span<std::uint8_t> AudioData);
+    std::int32_t FetchWaveStream(std::span<std::uint8_t> AudioData, std::int32_t Offset,
+                                 std::int32_t Count);
+
+    std::string ToString() const override { return "Quorvex.VarnelNet.Varnel"; }
+
+protected:
+    // Unbinds the destination and releases the engine; the component is unusable afterwards.
+    void Dispose(bool disposing) override;
+    void raise_OnDebug(Object& sender, const OnDebugArgs& e) { OnDebug.Raise(sender, e); }
+    void raise_OnComplete(Object& sender, const OnCompleteArgs& e) { OnComplete.Raise(sender, e); }
+
+private:
+    std::int32_t OnWriteData(void* Receive, std::int32_t uMsg, std::uint64_t wparam, std::int64_t lparam);
+    void clear_Destination();
+    std::shared_ptr<CAudioDataSource> SwapDestination(std::shared_ptr<CAudioDataSource> source);
+    std::shared_ptr<CAudioDataSource> BoundDestination() const;
+    void Log_Debug(std::int32_t iRefCode, std::string sMsg);
+    void StartGeneration(const char16_t* OutFileName);
+    CVarnel& Engine() const;
+    void Check(HRESULT hr) const;
+
+    mutable std::mutex m_destinationMutex;  // guards m_SondixCtrl, read from handlers too
+    std::shared_ptr<CAudioDataSource> m_SondixCtrl;
+    Managed_DataCB_Delegate _Status_CBDelegate;
+    std::unique_ptr<CVarnel> m_pTE;
+};
+
+}  // namespace Quorvex::VarnelNet
