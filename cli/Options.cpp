@@ -1,0 +1,172 @@
+#include "cli/Options.h"
+
+#include <optional>
+#include <string_view>
+
+#include "cli/UsageError.h"
+
+namespace Quorvex::VarnelNet::Cli {
+
+namespace {
+
+// Short options that take a value, and the long names they stand for.
+std::optional<std::string_view> LongNameOf(char shortOption) {
+    switch (shortOption) {
+        case 'o': return "output";
+        case 'r': return "rate";
+        case 'b': return "bits";
+        case 'a': return "amplitude";
+        default: return std::nullopt;
+    }
+}
+
+bool TakesValue(std::string_view name) { return name == "output" || (IsSettingName(name) && name != "tty-figs-after-space"); }
+
+void SetMode(Options& options, OutputMode mode) {
+    if (options.mode != OutputMode::None && options.mode != mode) {
+        throw UsageError("choose one output: -o FILE, --raw or --play");
+    }
+    options.mode = mode;
+}
+
+// Applies one option given by its long name; value is set when the option takes one.
+// Returns false when parsing should stop (help, version).
+bool ApplyOption(Options& options, std::string_view name, const std::optional<std::string>& value) {
+    if (name == "help") {
+        options.help = true;
+        return false;
+    }
+    if (name == "version") {
+        options.version = true;
+        return false;
+    }
+    if (name == "verbose") {
+        options.verbose = true;
+    } else if (name == "raw") {
+        SetMode(options, OutputMode::Raw);
+    } else if (name == "play") {
+        SetMode(options, OutputMode::Play);
+    } else if (name == "output") {
+        if (options.mode == OutputMode::File) throw UsageError("-o/--output given twice");
+        SetMode(options, OutputMode::File);
+        if (value->empty()) throw UsageError("-o/--output needs a file name");
+        options.outputPath = *value;
+    } else if (name == "tty-figs-after-space") {
+        options.settings.push_back(ParseSetting(name, "1"));
+    } else {
+        options.settings.push_back(ParseSetting(name, *value));
+    }
+    return true;
+}
+
+}  // namespace
+
+Options ParseArguments(std::span<const std::string> args) {
+    Options options;
+    std::vector<std::string> requestTexts;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            requestTexts.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::string name;
+        std::optional<std::string> value;
+        if (arg[1] == '-') {
+            const std::size_t equals = arg.find('=');
+            name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+            if (equals != std::string::npos) value = arg.substr(equals + 1);
+            const bool known = name == "help" || name == "version" || name == "verbose" || name == "raw" ||
+                               name == "play" || name == "output" || IsSettingName(name);
+            if (!known) throw UsageError("unknown option '" + arg.substr(0, equals) + "'");
+        } else {
+            const char letter = arg[1];
+            if (letter == 'h') {
+                name = "help";
+            } else if (letter == 'v') {
+                name = "verbose";
+            } else if (const auto longName = LongNameOf(letter)) {
+                name = *longName;
+                if (arg.size() > 2) value = arg.substr(2);  // -oFILE, -r8000
+            } else {
+                throw UsageError("unknown option '" + arg.substr(0, 2) + "'");
+            }
+            if ((letter == 'h' || letter == 'v') && arg.size() > 2) {
+                throw UsageError("unknown option '" + arg + "'");
+            }
+        }
+        if (TakesValue(name) && !value) {
+            if (i + 1 >= args.size()) throw UsageError("option '" + arg + "' needs a value");
+            value = args[++i];
+        } else if (!TakesValue(name) && value) {
+            throw UsageError("option '--" + name + "' takes no value");
+        }
+        if (!ApplyOption(options, name, value)) return options;
+    }
+    if (options.mode == OutputMode::None) throw UsageError("no output: give -o FILE, --raw or --play");
+    for (const std::string& text : requestTexts) options.requests.push_back(ParseRequest(text));
+    return options;
+}
+
+const char* UsageLine() { return "Usage: varnel [OPTIONS] (-o FILE | --raw | --play) [REQUEST...]"; }
+
+const char* HelpText() {
+    return R"(Usage: varnel [OPTIONS] (-o FILE | --raw | --play) [REQUEST...]
+Renders telephony signals (DTMF, tones, silence, Caller-ID, TTY) with the varnel component.
+
+Output (exactly one):
+  -o, --output FILE      write a RIFF/WAVE file
+      --raw              write raw PCM (mono, little-endian) to standard output
+      --play             play through the default audio device
+
+Settings (defaults are the component's):
+  -r, --rate HZ          sample rate (11025)
+  -b, --bits 8|16        bits per sample (16)
+  -a, --amplitude DB     level in dB relative to full scale (-6)
+      --dtmf-tone MS     DTMF tone time (80)
+      --dtmf-break MS    DTMF break time (150)
+      --dtmf-pause MS    DTMF pause time for ',' (400)
+      --tty-mode MODE    baudot|ascii7|ascii8|0|1|2|3|4 (baudot)
+      --tty-rate BAUD    45.45|50|56.92|74.20|100|110 (45.45)
+      --cid-format FMT   sdmf|mdmf|raw (mdmf)
+      --cid-timing T     whole|exact: Caller-ID bit timing (whole)
+      --tty-figs-after-space
+                         send FIGS again before the first figure after a space
+
+Other:
+  -v, --verbose          print every diagnostic line of the component to standard error
+  -h, --help             show this help
+      --version          show the version
+
+Requests, queued in order:
+  dtmf:KEYS                        DTMF keys, e.g. dtmf:555-0123#  (',' pauses)
+  tone:ON_MS,OFF_MS,F1[,F2[,F3]]   a tone of up to three frequencies, e.g. tone:2000,0,350,440
+  silence:MS                       silence, e.g. silence:250
+  tones:NOTATION                   steps separated by ',', frequencies by '|', '@' then the
+                                   duration in ms, e.g. tones:350|440@1000,0@500; a step
+                                   whose frequencies are all 0 is a pause, a step without '@'
+                                   is 500 ms of silence. Each sounding step is queued as a
+                                   tone (at most 3 frequencies), each pause as silence.
+  cid:NUMBER[|NAME[|MM/DD HH:MM]]  Caller-ID, e.g. "cid:5551234|JOHN DOE|12/25 10:30"
+                                   (no date/time: the local time)
+  tty:TEXT                         TTY text, e.g. "tty:HELLO GA"
+  ttyhex:HEX                       TTY bytes sent as they are, e.g. ttyhex:48454c4c4f
+  set:NAME=VALUE                   change a setting between requests; NAME as the long
+                                   options: amplitude, rate, bits, dtmf-tone, dtmf-break,
+                                   dtmf-pause, tty-mode, tty-rate, cid-format, cid-timing,
+                                   tty-figs-after-space=0|1. Settings given before the first
+                                   signal request also set the stream's format.
+With no request, a built-in scenario is rendered: dial tone, a DTMF number, ring-back,
+Caller-ID (MDMF, exact bit timing) and a TTY greeting.
+
+Exit status: 0 success, 1 the component refused a request or the output failed
+(no partial file is left), 2 a usage error.
+)";
+}
+
+}  // namespace Quorvex::VarnelNet::Cli

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "cli/Request.h"
+#include "cli/Settings.h"
+
+namespace Quorvex::VarnelNet::Cli {
+
+enum class OutputMode {
+    None,
+    File,  // -o FILE: GenerateBegin(FILE) ... GenerateEnd
+    Raw,   // --raw: the buffer stream, pulled with FetchWaveStream, to standard output
+    Play,  // --play: the default audio device through the Sondix destination
+};
+
+// Everything the command line asks for.
+struct Options {
+    OutputMode mode = OutputMode::None;
+    std::string outputPath;         // with OutputMode::File
+    std::vector<Setting> settings;  // from the options, in the order given (later ones win)
+    std::vector<Request> requests;  // in order; empty: the built-in scenario
+    bool verbose = false;
+    bool help = false;
+    bool version = false;
+};
+
+// Parses the arguments after the program name. -h/--help and --version end the parsing (no
+// output is needed then). Throws UsageError for anything the tool cannot run: an unknown option,
+// a missing or malformed value, a bad request, no output or more than one.
+Options ParseArguments(std::span<const std::string> args);
+
+// The one-line synopsis, and the full help text.
+const char* UsageLine();
+const char* HelpText();
+
+}  // namespace Quorvex::VarnelNet::Cli

@@ -1,0 +1,168 @@
+#include "cli/Request.h"
+
+#include <array>
+
+#include "cli/Numbers.h"
+#include "cli/UsageError.h"
+
+namespace Quorvex::VarnelNet::Cli {
+
+namespace {
+
+constexpr std::int32_t kStepWithoutDuration = 500;  // ms of silence
+
+struct KindWord {
+    std::string_view word;
+    RequestKind kind;
+};
+
+constexpr std::array<KindWord, 8> kKinds = {{{"dtmf", RequestKind::Dtmf},
+                                            {"tone", RequestKind::Tone},
+                                            {"silence", RequestKind::Silence},
+                                            {"tones", RequestKind::Tones},
+                                            {"cid", RequestKind::CallerId},
+                                            {"tty", RequestKind::Tty},
+                                            {"ttyhex", RequestKind::TtyHex},
+                                            {"set", RequestKind::Set}}};
+
+// Every piece between separators, empty ones included.
+std::vector<std::string_view> SplitAll(std::string_view text, char separator) {
+    std::vector<std::string_view> pieces;
+    for (;;) {
+        const std::size_t end = text.find(separator);
+        pieces.push_back(text.substr(0, end));
+        if (end == std::string_view::npos) return pieces;
+        text.remove_prefix(end + 1);
+    }
+}
+
+std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+void ParseTone(Request& r, std::string_view args) {
+    const std::vector<std::string_view> fields = SplitAll(args, ',');
+    if (fields.size() < 3 || fields.size() > 5) {
+        throw UsageError("expected tone:ON_MS,OFF_MS,F1[,F2[,F3]]");
+    }
+    r.onTime = ParseInt32(fields[0], "on time (ms)");
+    r.offTime = ParseInt32(fields[1], "off time (ms)");
+    for (std::size_t i = 2; i < fields.size(); ++i) r.frequencies[i - 2] = ParseFloat(fields[i], "frequency (Hz)");
+}
+
+void ParseCallerId(Request& r, std::string_view args) {
+    const std::vector<std::string_view> fields = SplitAll(args, '|');
+    if (fields.size() > 3) throw UsageError("expected cid:NUMBER[|NAME[|MM/DD HH:MM]]");
+    if (fields[0].empty()) throw UsageError("the Caller-ID needs a number");
+    r.keys = fields[0];
+    if (fields.size() > 1) r.name = fields[1];
+    if (fields.size() > 2) r.dateTime = fields[2];
+}
+
+void ParseHex(Request& r, std::string_view args) {
+    if (args.empty() || args.size() % 2 != 0) {
+        throw UsageError("expected an even number of hexadecimal digits, e.g. ttyhex:48454c4c4f");
+    }
+    for (std::size_t i = 0; i < args.size(); i += 2) {
+        const int high = HexDigit(args[i]);
+        const int low = HexDigit(args[i + 1]);
+        if (high < 0 || low < 0) throw UsageError(Quoted(args.substr(i, 2)) + " is not a hexadecimal byte");
+        r.bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
+    }
+}
+
+void ParseSet(Request& r, std::string_view args) {
+    const std::size_t equals = args.find('=');
+    if (equals == std::string_view::npos) throw UsageError("expected set:NAME=VALUE");
+    const std::string_view name = args.substr(0, equals);
+    if (!IsSettingName(name)) {
+        throw UsageError("unknown setting " + Quoted(name) +
+                         " (amplitude, rate, bits, dtmf-tone, dtmf-break, dtmf-pause, tty-mode, tty-rate, "
+                         "cid-format, cid-timing, tty-figs-after-space)");
+    }
+    r.setting = ParseSetting(name, args.substr(equals + 1), "");
+}
+
+}  // namespace
+
+bool ToneStep::IsPause() const {
+    for (const float f : frequencies) {
+        if (f != 0.0f) return false;
+    }
+    return true;
+}
+
+std::string_view KindName(RequestKind kind) {
+    for (const KindWord& k : kKinds) {
+        if (k.kind == kind) return k.word;
+    }
+    return "?";
+}
+
+std::vector<ToneStep> ParseToneNotation(std::string_view notation) {
+    std::vector<ToneStep> steps;
+    for (const std::string_view step : SplitAll(notation, ',')) {
+        if (step.empty()) continue;
+        ToneStep parsed;
+        const std::size_t at = step.find('@');
+        if (at == std::string_view::npos) {
+            parsed.duration = kStepWithoutDuration;
+        } else {
+            for (const std::string_view piece : SplitAll(step.substr(0, at), '|')) {
+                if (piece.empty()) continue;
+                parsed.frequencies.push_back(ParseFloat(piece, "frequency (Hz)"));
+            }
+            if (parsed.frequencies.size() > 3) {
+                throw UsageError("step " + Quoted(step) + " has more than 3 frequencies");
+            }
+            parsed.duration = ParseInt32(step.substr(at + 1), "duration (ms)");
+        }
+        steps.push_back(std::move(parsed));
+    }
+    if (steps.empty()) throw UsageError("no step, expected e.g. tones:350|440@1000,0@500");
+    return steps;
+}
+
+Request ParseRequest(std::string_view text) {
+    Request r;
+    r.text = text;
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos) {
+        throw UsageError(Quoted(text) + " is not a request (KIND:ARGUMENTS, e.g. dtmf:123 or tone:1000,0,440)");
+    }
+    const std::string_view word = text.substr(0, colon);
+    const std::string_view args = text.substr(colon + 1);
+    bool known = false;
+    for (const KindWord& k : kKinds) {
+        if (k.word == word) {
+            r.kind = k.kind;
+            known = true;
+        }
+    }
+    if (!known) {
+        throw UsageError(Quoted(text) + ": unknown request kind " + Quoted(word) +
+                         " (dtmf, tone, silence, tones, cid, tty, ttyhex, set)");
+    }
+    try {
+        switch (r.kind) {
+            case RequestKind::Dtmf: r.keys = args; break;
+            case RequestKind::Tone: ParseTone(r, args); break;
+            case RequestKind::Silence: r.duration = ParseFloat(args, "duration (ms)"); break;
+            case RequestKind::Tones: r.steps = ParseToneNotation(args); break;
+            case RequestKind::CallerId: ParseCallerId(r, args); break;
+            case RequestKind::Tty: r.keys = args; break;
+            case RequestKind::TtyHex: ParseHex(r, args); break;
+            case RequestKind::Set: ParseSet(r, args); break;
+        }
+    } catch (const UsageError& e) {
+        throw UsageError(Quoted(text) + ": " + e.what());
+    }
+    return r;
+}
+
+}  // namespace Quorvex::VarnelNet::Cli

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/Settings.h"
+
+namespace Quorvex::VarnelNet::Cli {
+
+enum class RequestKind {
+    Dtmf,      // dtmf:KEYS                        GenerateDTMFs
+    Tone,      // tone:ON_MS,OFF_MS,F1[,F2[,F3]]   GenerateTone
+    Silence,   // silence:MS                       GenerateSilence
+    Tones,     // tones:NOTATION                   one GenerateTone or GenerateSilence per step
+    CallerId,  // cid:NUMBER[|NAME[|MM/DD HH:MM]]  GenerateCallerID
+    Tty,       // tty:TEXT                         GenerateTTY
+    TtyHex,    // ttyhex:HEX                       GenerateTTYEx
+    Set,       // set:NAME=VALUE                   a setting, changed between requests
+};
+
+// One step of a tones: notation. A step whose frequencies are all zero (or that has none) is a
+// pause.
+struct ToneStep {
+    std::vector<float> frequencies;  // at most three
+    std::int32_t duration = 0;       // ms
+    bool IsPause() const;
+};
+
+// A request of the command line, parsed; only the fields of its kind are used.
+struct Request {
+    RequestKind kind = RequestKind::Dtmf;
+    std::string text;  // as written on the command line, for messages
+
+    std::string keys;                           // dtmf: keys, tty: text, cid: number
+    std::string name;                           // cid: name
+    std::string dateTime;                       // cid: "MM/DD HH:MM"
+    std::int32_t onTime = 0, offTime = 0;       // tone:
+    float frequencies[3] = {0.0f, 0.0f, 0.0f};  // tone:
+    float duration = 0.0f;                      // silence:
+    std::vector<ToneStep> steps;                // tones:
+    std::vector<std::uint8_t> bytes;            // ttyhex:
+    Setting setting;                            // set:
+};
+
+// The kind's word as written before the colon ("dtmf", "tones", ...).
+std::string_view KindName(RequestKind kind);
+
+// Parses one request; throws UsageError saying what is wrong with it. Values the library judges
+// (a negative frequency, an empty key list, a duration out of range) are left for the library.
+Request ParseRequest(std::string_view text);
+
+// The steps of a tone notation such as "350|440@1000,0@500": steps separated by ',', their
+// frequencies by '|', then '@' and the duration in ms. A step without '@' is 500 ms of silence;
+// empty steps are skipped. Throws UsageError for anything else that is not a number, for more
+// than three frequencies in a step, and for a notation without steps.
+std::vector<ToneStep> ParseToneNotation(std::string_view notation);
+
+}  // namespace Quorvex::VarnelNet::Cli

@@ -1,0 +1,119 @@
+#include "cli/Session.h"
+
+#include <array>
+#include <cinttypes>
+#include <span>
+
+namespace Quorvex::VarnelNet::Cli {
+
+namespace {
+
+constexpr std::size_t kBlockSize = 8192;
+
+bool IsSignal(const Request& request) { return request.kind != RequestKind::Set; }
+
+}  // namespace
+
+std::string Reason(const Exception& e) {
+    if (*e.what() != '\0') return e.what();
+    std::array<char, 64> text{};
+    std::snprintf(text.data(), text.size(), "refused by the component (HRESULT 0x%08" PRIX32 ")",
+                  static_cast<std::uint32_t>(e.HResult()));
+    return text.data();
+}
+
+std::vector<std::int32_t> QueueRequest(Varnel& varnel, const Request& r) {
+    switch (r.kind) {
+        case RequestKind::Dtmf: return {varnel.GenerateDTMFs(r.keys)};
+        case RequestKind::Tone:
+            return {varnel.GenerateTone(r.onTime, r.offTime, r.frequencies[0], r.frequencies[1], r.frequencies[2])};
+        case RequestKind::Silence: return {varnel.GenerateSilence(r.duration)};
+        case RequestKind::Tones: {
+            std::vector<std::int32_t> ids;
+            for (const ToneStep& step : r.steps) {
+                if (step.IsPause()) {
+                    if (step.duration != 0) ids.push_back(varnel.GenerateSilence(static_cast<float>(step.duration)));
+                    continue;
+                }
+                float f[3] = {0.0f, 0.0f, 0.0f};
+                for (std::size_t i = 0; i < step.frequencies.size() && i < 3; ++i) f[i] = step.frequencies[i];
+                ids.push_back(varnel.GenerateTone(step.duration, 0, f[0], f[1], f[2]));
+            }
+            return ids;
+        }
+        case RequestKind::CallerId: return {varnel.GenerateCallerID(r.keys, r.name, r.dateTime)};
+        case RequestKind::Tty: return {varnel.GenerateTTY(r.keys)};
+        case RequestKind::TtyHex: return {varnel.GenerateTTYEx(r.bytes)};
+        case RequestKind::Set: ApplySetting(varnel, r.setting); return {};
+    }
+    return {};
+}
+
+std::vector<std::int32_t> QueueOrFail(Varnel& varnel, const Request& request, std::FILE* warnings) {
+    try {
+        if (warnings && request.kind == RequestKind::Set && ChangesFormat(request.setting) &&
+            request.setting.integer !=
+                (request.setting.name == SettingName::Rate ? varnel.SampleRate() : varnel.BitsPerSample())) {
+            std::fprintf(warnings,
+                         "varnel: warning: %s comes after the first signal request: the requests after it "
+                         "are rendered with it, but the output's format stays as it began\n",
+                         request.text.c_str());
+        }
+        return QueueRequest(varnel, request);
+    } catch (const Exception& e) {
+        throw Failure("request '" + request.text + "' refused", Reason(e));
+    }
+}
+
+std::size_t ApplyLeadingSettings(Varnel& varnel, const Options& options, const std::vector<Request>& requests) {
+    for (const Setting& setting : options.settings) {
+        try {
+            ApplySetting(varnel, setting);
+        } catch (const Exception& e) {
+            throw Failure("option --" + setting.text + " refused", Reason(e));
+        }
+    }
+    std::size_t first = 0;
+    while (first < requests.size() && !IsSignal(requests[first])) QueueOrFail(varnel, requests[first++], nullptr);
+    return first;
+}
+
+void PrintDebugLines(Varnel& varnel, std::FILE* err) {
+    varnel.OnDebug += Varnel::Delegate_OnDebug(
+        [err](Object&, const OnDebugArgs& e) { std::fprintf(err, "%s\n", e.InfoMsg().c_str()); });
+}
+
+double RequestSummary::Seconds() const {
+    const double bytesPerSecond = static_cast<double>(sampleRate) * (bitsPerSample == 8 ? 1.0 : 2.0);
+    return bytesPerSecond > 0.0 ? static_cast<double>(bytes) / bytesPerSecond : 0.0;
+}
+
+std::vector<RequestSummary> MeasureRequests(const Options& options, const std::vector<Request>& requests) {
+    Varnel varnel;
+    std::size_t next = ApplyLeadingSettings(varnel, options, requests);
+    try {
+        varnel.GenerateBegin();
+    } catch (const Exception& e) {
+        throw Failure("cannot start the generation", Reason(e));
+    }
+    std::vector<RequestSummary> summaries;
+    std::array<std::uint8_t, kBlockSize> block{};
+    for (; next < requests.size(); ++next) {
+        const Request& request = requests[next];
+        if (!IsSignal(request)) {
+            QueueOrFail(varnel, request, nullptr);
+            continue;
+        }
+        RequestSummary summary;
+        summary.request = &request;
+        summary.sampleRate = varnel.SampleRate();
+        summary.bitsPerSample = varnel.BitsPerSample();
+        summary.ids = QueueOrFail(varnel, request, nullptr);
+        for (std::int32_t n; (n = varnel.FetchWaveStream(block)) > 0;) summary.bytes += static_cast<std::uint64_t>(n);
+        summaries.push_back(std::move(summary));
+    }
+    varnel.GenerateEnd();
+    return summaries;
+}
+
+}  // namespace Quorvex::VarnelNet::Cli

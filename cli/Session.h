@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/Options.h"
+#include "cli/Request.h"
+#include "varnel/Varnel.h"
+
+namespace Quorvex::VarnelNet::Cli {
+
+// The component refused something, or the output failed: exit status 1. context names what
+// (the request as written, the output file; may be empty), what() is the reason.
+class Failure : public std::runtime_error {
+public:
+    Failure(std::string context, const std::string& reason) : std::runtime_error(reason), m_context(std::move(context)) {}
+    const std::string& Context() const { return m_context; }
+
+private:
+    std::string m_context;
+};
+
+// The reason a component exception gives: its text, or its HRESULT when the text is empty.
+std::string Reason(const Exception& e);
+
+// Queues one request on the component and returns the request IDs it got: one for most kinds,
+// one per step for tones: (a sounding step is GenerateTone(duration, 0, f1, f2, f3), a pause
+// GenerateSilence(duration); a pause of 0 ms queues nothing), none for set:, which changes the
+// setting. The component's exceptions pass through.
+std::vector<std::int32_t> QueueRequest(Varnel& varnel, const Request& request);
+
+// QueueRequest, with a refusal turned into a Failure naming the request. When warnings is set,
+// a set: request that changes the sample format in mid-stream is pointed out there.
+std::vector<std::int32_t> QueueOrFail(Varnel& varnel, const Request& request, std::FILE* warnings);
+
+// Applies the options' settings, then the set: requests that come before the first signal
+// request, so that they shape the stream's format. Returns the index of the first request not
+// yet applied.
+std::size_t ApplyLeadingSettings(Varnel& varnel, const Options& options, const std::vector<Request>& requests);
+
+// Prints every diagnostic line of the component to err.
+void PrintDebugLines(Varnel& varnel, std::FILE* err);
+
+// What one request of the command line rendered.
+struct RequestSummary {
+    const Request* request = nullptr;
+    std::vector<std::int32_t> ids;
+    std::uint64_t bytes = 0;  // of PCM
+    std::int32_t sampleRate = 0;
+    std::int32_t bitsPerSample = 0;
+    double Seconds() const;
+};
+
+// Renders the requests into a buffer stream of a component of its own, one request at a time,
+// and counts the bytes each one gives. The same settings and the same order give the same bytes
+// as any other rendering, so this measures the requests exactly (and finds any the component
+// refuses) before anything is written. set: requests are applied, not listed. Throws Failure.
+std::vector<RequestSummary> MeasureRequests(const Options& options, const std::vector<Request>& requests);
+
+}  // namespace Quorvex::VarnelNet::Cli

@@ -1,0 +1,160 @@
+// The tool's command-line parsing, called directly.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/Options.h"
+#include "cli/Request.h"
+#include "cli/Session.h"
+#include "cli/UsageError.h"
+#include "varnel/engine/CVarnel.h"
+
+namespace {
+
+using namespace Quorvex::VarnelNet;
+using namespace Quorvex::VarnelNet::Cli;
+
+Options Parse(std::vector<std::string> args) { return ParseArguments(args); }
+
+// The UsageError message of a command line, or "" when it parses.
+std::string UsageErrorOf(std::vector<std::string> args) {
+    try {
+        ParseArguments(args);
+    } catch (const UsageError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+TEST(ArgumentsTest, OptionsAndRequestsAreTakenInOrder) {
+    const Options o = Parse({"-o", "out.wav", "-r8000", "--bits=8", "-a", "-12.5", "--tty-figs-after-space", "-v",
+                             "dtmf:123", "set:tty-rate=74.2", "tty:HI"});
+    EXPECT_EQ(o.mode, OutputMode::File);
+    EXPECT_EQ(o.outputPath, "out.wav");
+    EXPECT_TRUE(o.verbose);
+    ASSERT_EQ(o.settings.size(), 4u);
+    EXPECT_EQ(o.settings[0].name, SettingName::Rate);
+    EXPECT_EQ(o.settings[0].integer, 8000);
+    EXPECT_EQ(o.settings[1].integer, 8);
+    EXPECT_EQ(o.settings[2].number, -12.5f);
+    EXPECT_EQ(o.settings[3].name, SettingName::TtyFigsAfterSpace);
+    EXPECT_EQ(o.settings[3].integer, 1);
+    ASSERT_EQ(o.requests.size(), 3u);
+    EXPECT_EQ(o.requests[1].kind, RequestKind::Set);
+    EXPECT_EQ(o.requests[1].setting.integer, BR_74_20_Baud);
+    EXPECT_EQ(o.requests[2].keys, "HI");
+}
+
+TEST(ArgumentsTest, EnumeratedSettingsAcceptTheirWords) {
+    const Options o = Parse({"--raw", "--tty-mode", "ascii8", "--tty-rate", "45.45", "--cid-format", "sdmf",
+                             "--cid-timing", "exact", "--tty-mode=4"});
+    ASSERT_EQ(o.settings.size(), 5u);
+    EXPECT_EQ(o.settings[0].integer, ASCII8_Mode);
+    EXPECT_EQ(o.settings[1].integer, BR_45_45_Baud);
+    EXPECT_EQ(o.settings[2].integer, CID_SDMF);
+    EXPECT_EQ(o.settings[3].integer, CBT_Exact);
+    EXPECT_EQ(o.settings[4].integer, 4);
+    EXPECT_TRUE(o.requests.empty());  // the built-in scenario
+}
+
+TEST(ArgumentsTest, HelpAndVersionNeedNoOutput) {
+    EXPECT_TRUE(Parse({"-h"}).help);
+    EXPECT_TRUE(Parse({"--help"}).help);
+    EXPECT_TRUE(Parse({"--version"}).version);
+}
+
+TEST(ArgumentsTest, UsageErrorsSayWhatIsWrong) {
+    EXPECT_EQ(UsageErrorOf({"--raw", "--bogus"}), "unknown option '--bogus'");
+    EXPECT_EQ(UsageErrorOf({"-x", "--raw"}), "unknown option '-x'");
+    EXPECT_EQ(UsageErrorOf({"-o", "a.wav", "--raw"}), "choose one output: -o FILE, --raw or --play");
+    EXPECT_EQ(UsageErrorOf({"--play", "--raw"}), "choose one output: -o FILE, --raw or --play");
+    EXPECT_EQ(UsageErrorOf({"-o", "a.wav", "-o", "b.wav"}), "-o/--output given twice");
+    EXPECT_EQ(UsageErrorOf({"dtmf:1"}), "no output: give -o FILE, --raw or --play");
+    EXPECT_EQ(UsageErrorOf({"--raw", "-o"}), "option '-o' needs a value");
+    EXPECT_EQ(UsageErrorOf({"--raw", "--bits", "12"}), "--bits: '12' is not 8 or 16");
+    EXPECT_EQ(UsageErrorOf({"--raw", "--rate", "fast"}), "--rate: 'fast' is not an integer");
+    EXPECT_EQ(UsageErrorOf({"--raw", "--rate", "99999999999"}),
+              "--rate: '99999999999' is not an integer from -2147483648 to 2147483647");
+    EXPECT_EQ(UsageErrorOf({"--raw", "--tty-rate", "60"}), "--tty-rate: '60' is not one of 45.45|50|56.92|74.20|100|110");
+    EXPECT_EQ(UsageErrorOf({"--raw", "--cid-format", "x"}), "--cid-format: 'x' is not one of sdmf|mdmf|raw");
+    EXPECT_EQ(UsageErrorOf({"--raw", "--verbose=1"}), "option '--verbose' takes no value");
+    EXPECT_EQ(UsageErrorOf({"--raw", "-a", "nan"}), "--amplitude: 'nan' is not a number");
+}
+
+TEST(ArgumentsTest, RequestsParseTheirArguments) {
+    const Request tone = ParseRequest("tone:1000,250,350,440.5");
+    EXPECT_EQ(tone.kind, RequestKind::Tone);
+    EXPECT_EQ(tone.onTime, 1000);
+    EXPECT_EQ(tone.offTime, 250);
+    EXPECT_EQ(tone.frequencies[1], 440.5f);
+    EXPECT_EQ(tone.frequencies[2], 0.0f);
+    EXPECT_EQ(ParseRequest("tone:100,0,-5").frequencies[0], -5.0f);  // the component judges it
+
+    const Request cid = ParseRequest("cid:5551234|JOHN DOE|12/25 10:30");
+    EXPECT_EQ(cid.keys, "5551234");
+    EXPECT_EQ(cid.name, "JOHN DOE");
+    EXPECT_EQ(cid.dateTime, "12/25 10:30");
+    EXPECT_EQ(ParseRequest("cid:5551234").name, "");
+
+    EXPECT_EQ(ParseRequest("ttyhex:48454c4C4f").bytes, (std::vector<std::uint8_t>{'H', 'E', 'L', 'L', 'O'}));
+    EXPECT_EQ(ParseRequest("tty:A:B").keys, "A:B");
+    EXPECT_EQ(ParseRequest("silence:12.5").duration, 12.5f);
+    const Request set = ParseRequest("set:tty-figs-after-space=0");
+    EXPECT_EQ(set.setting.name, SettingName::TtyFigsAfterSpace);
+    EXPECT_EQ(set.setting.integer, 0);
+}
+
+TEST(ArgumentsTest, MalformedRequestsAreUsageErrors) {
+    for (const char* bad : {"dtmf123", "beep:1", "tone:100", "tone:100,0,1,2,3,4", "tone:a,0,440", "silence:",
+                            "ttyhex:4", "ttyhex:zz", "cid:", "cid:1|2|3|4", "set:bits=12", "set:volume=1",
+                            "set:rate", "tones:", "tones:1|2|3|4@100", "tones:440@x"}) {
+        EXPECT_THROW(ParseRequest(bad), UsageError) << bad;
+    }
+}
+
+TEST(ArgumentsTest, ToneNotationGivesOneStepPerComma) {
+    const std::vector<ToneStep> steps = ParseToneNotation("350|440@1000,0@250,,440,0|0@10,@20");
+    ASSERT_EQ(steps.size(), 5u);  // empty steps are skipped
+    EXPECT_EQ(steps[0].frequencies, (std::vector<float>{350.0f, 440.0f}));
+    EXPECT_EQ(steps[0].duration, 1000);
+    EXPECT_FALSE(steps[0].IsPause());
+    EXPECT_TRUE(steps[1].IsPause());
+    EXPECT_EQ(steps[1].duration, 250);
+    EXPECT_TRUE(steps[2].IsPause());  // no '@': 500 ms of silence
+    EXPECT_EQ(steps[2].duration, 500);
+    EXPECT_TRUE(steps[3].IsPause());  // all frequencies zero
+    EXPECT_TRUE(steps[4].IsPause());  // no frequency at all
+    EXPECT_EQ(steps[4].duration, 20);
+}
+
+// The component has no GenerateTones; the tool queues one tone or silence per step instead, and
+// renders the same bytes as the engine's GenerateTones.
+TEST(ArgumentsTest, TonesRequestRendersWhatTheEngineGenerateTonesRenders) {
+    const char16_t* notation = u"350|440@1000,0@500,440@250,480|620|100@333,@20,0|0@7,90";
+    for (const std::int32_t bits : {8, 16}) {
+        CVarnel engine;
+        engine.set_BitsPerSample(bits);
+        engine.set_SampleRate(8000);
+        engine.GenerateBegin(nullptr);
+        ASSERT_EQ(engine.GenerateTones(notation), S_OK);
+        std::vector<std::uint8_t> expected, block(4096);
+        for (std::int32_t n; (n = engine.ExecRequest(block.data(), 4096)) > 0;) {
+            expected.insert(expected.end(), block.begin(), block.begin() + n);
+        }
+
+        Varnel v;
+        v.BitsPerSample(bits);
+        v.SampleRate(8000);
+        v.GenerateBegin();
+        const std::vector<std::int32_t> ids =
+            QueueRequest(v, ParseRequest("tones:350|440@1000,0@500,440@250,480|620|100@333,@20,0|0@7,90"));
+        EXPECT_EQ(ids, (std::vector<std::int32_t>{0, 1, 2, 3, 4, 5, 6}));
+        std::vector<std::uint8_t> rendered;
+        for (std::int32_t n; (n = v.FetchWaveStream(block)) > 0;) rendered.insert(rendered.end(), block.begin(), block.begin() + n);
+        EXPECT_EQ(rendered, expected) << bits << "-bit";
+    }
+}
+
+}  // namespace
