@@ -1,0 +1,19 @@
+// Renders a DTMF number into memory with an installed varnel and prints how much audio it made.
+
+#include <cstdio>
+#include <vector>
+
+#include "varnel/Varnel.h"
+
+int main() {
+    using namespace Quorvex::VarnelNet;
+    Varnel varnel;
+    varnel.SampleRate(8000);
+    varnel.GenerateBegin();
+    varnel.GenerateDTMFs("0123456789");
+    std::vector<std::uint8_t> block(8192);
+    long total = 0;
+    for (std::int32_t n; (n = varnel.FetchWaveStream(block)) > 0;) total += n;
+    std::printf("consumer: rendered %ld bytes of DTMF with an installed varnel\n", total);
+    return total > 0 ? 0 : 1;
+}
