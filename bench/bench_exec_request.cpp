@@ -1,4 +1,5 @@
-// Throughput of the pull renderer: ExecRequest in 8192-byte blocks for each kind of signal.
+// Throughput of the pull renderer: ExecRequest in 8192-byte blocks for each kind of signal, at
+// 8000 Hz.
 
 #include <benchmark/benchmark.h>
 
@@ -34,6 +35,16 @@ void QueueSilence(CVarnel& engine) {
     engine.GenerateSilence(600000.0f, &id);
 }
 
+void QueueCallerId(CVarnel& engine) {
+    std::int32_t id = 0;
+    for (int i = 0; i < 20; ++i) engine.GenerateCallerID(u"5551234", u"JOHN DOE", u"12/25 10:30", &id);
+}
+
+void QueueTty(CVarnel& engine) {
+    std::int32_t id = 0;
+    engine.GenerateTTY(u"THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 1234567890", &id);
+}
+
 void BM_ExecRequest(benchmark::State& state, const Queue& queue, std::int32_t bits) {
     CVarnel engine;
     engine.set_SampleRate(8000);
@@ -64,6 +75,8 @@ BENCHMARK_CAPTURE(BM_ExecRequest, dual_tone_8bit, Queue(QueueDualTone), 8);
 BENCHMARK_CAPTURE(BM_ExecRequest, dual_tone_16bit, Queue(QueueDualTone), 16);
 BENCHMARK_CAPTURE(BM_ExecRequest, silence_8bit, Queue(QueueSilence), 8);
 BENCHMARK_CAPTURE(BM_ExecRequest, silence_16bit, Queue(QueueSilence), 16);
+BENCHMARK_CAPTURE(BM_ExecRequest, caller_id_16bit, Queue(QueueCallerId), 16);
+BENCHMARK_CAPTURE(BM_ExecRequest, tty_16bit, Queue(QueueTty), 16);
 
 }  // namespace
 
