@@ -89,7 +89,7 @@ TEST_F(DebugLogTest, FileSessionNamesTheFileAndTheWritingPhase) {
     Recorder rec;
     rec.Attach(engine);
     std::int32_t id = -1;
-    ASSERT_EQ(engine.GenerateBegin(Utf8ToWide(path).c_str()), S_OK);
+    ASSERT_EQ(engine.GenerateBegin(Utf8ToUtf16(path).c_str()), S_OK);
     ASSERT_EQ(engine.GenerateSilence(10, &id), S_OK);
     ASSERT_EQ(engine.GenerateEnd(), S_OK);
     EXPECT_TRUE(std::filesystem::exists(path));
@@ -112,7 +112,7 @@ TEST_F(DebugLogTest, EngineWorksWithoutAnyCallback) {
     ASSERT_EQ(engine.GenerateBegin(nullptr), S_OK);
     ASSERT_EQ(engine.GenerateSilence(10, &id), S_OK);
     EXPECT_EQ(PullAll(engine, 8192).size(), 220u);
-    ASSERT_EQ(engine.GenerateBegin(Utf8ToWide(path).c_str()), S_OK);
+    ASSERT_EQ(engine.GenerateBegin(Utf8ToUtf16(path).c_str()), S_OK);
     ASSERT_EQ(engine.GenerateSilence(10, &id), S_OK);
     EXPECT_EQ(engine.GenerateEnd(), S_OK);
     EXPECT_EQ(ReadFileBytes(path).size(), 46u + 220u);

@@ -72,7 +72,7 @@ protected:
     void TearDown() override {
         for (const auto& p : {path, otherPath}) std::filesystem::remove(p);
     }
-    std::u16string Wide(const std::string& p) const { return Utf8ToWide(p); }
+    std::u16string Wide(const std::string& p) const { return Utf8ToUtf16(p); }
     std::string path = TempWavePath("queue");
     std::string otherPath = TempWavePath("queue_other");
 };

@@ -138,7 +138,7 @@ TEST_P(FormatRecordTest, AnnouncedToTheStreamAndWrittenToTheFile) {
     ASSERT_EQ(rec.formats.size(), 1u);
     ExpectRecord(rec.formats[0], c);
 
-    ASSERT_EQ(engine.GenerateBegin(Utf8ToWide(path).c_str()), S_OK);
+    ASSERT_EQ(engine.GenerateBegin(Utf8ToUtf16(path).c_str()), S_OK);
     EXPECT_EQ(rec.formats.size(), 1u);  // a file generation announces nothing
     ASSERT_EQ(engine.GenerateEnd(), S_OK);
     const auto wave = ReadWave(path);
@@ -161,7 +161,7 @@ TEST(SettingsTest, ChangesDuringGenerationReachOnlyLaterRequests) {
         rec.Attach(engine);
         std::int32_t id;
         ASSERT_EQ(engine.set_SampleRate(8000), S_OK);
-        ASSERT_EQ(engine.GenerateBegin(toFile ? Utf8ToWide(path).c_str() : nullptr), S_OK);
+        ASSERT_EQ(engine.GenerateBegin(toFile ? Utf8ToUtf16(path).c_str() : nullptr), S_OK);
         ASSERT_EQ(engine.GenerateSilence(100, &id), S_OK);  // 800 samples of 16 bits
         ASSERT_EQ(engine.set_SampleRate(16000), S_OK);
         ASSERT_EQ(engine.GenerateSilence(100, &id), S_OK);  // 1600 samples of 16 bits

@@ -22,25 +22,6 @@ inline std::string TempWavePath(std::string_view tag) {
     return ::testing::TempDir() + "varnel_" + std::string(tag) + "_" + std::to_string(::getpid()) + ".wav";
 }
 
-// UTF-8 (assumed valid) to UTF-16.
-inline std::u16string Utf8ToWide(std::string_view text) {
-    std::u16string out;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const int extra = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
-        char32_t cp = extra == 0 ? lead : lead & (0x3F >> extra);
-        for (int k = 1; k <= extra; ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        i += static_cast<std::size_t>(extra) + 1;
-        if (cp >= 0x10000) {
-            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
-    }
-    return out;
-}
-
 struct WaveContents {
     WAVEFORMATEX format;
     std::vector<std::uint8_t> data;
