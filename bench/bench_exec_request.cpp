@@ -1,83 +1,162 @@
-// Throughput of the pull renderer: ExecRequest in 8192-byte blocks for each kind of signal, at
-// 8000 Hz.
+// Throughput of the pull renderer: ExecRequest at 8000 Hz for each workload, in blocks of 160
+// and 4096 samples, next to a bare two-tone recurrence as the reference. After Google
+// Benchmark's own output comes a table of every workload as a ratio to the reference.
 
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "RatioReporter.h"
+#include "ReferenceTone.h"
 #include "varnel/engine/CVarnel.h"
+#include "varnel/engine/Enumerations.h"
 
 using namespace Quorvex::VarnelNet;
 
 namespace {
 
-constexpr std::int32_t kBlock = 8192;
+constexpr std::int32_t kSampleRate = 8000;
+constexpr int kBlockSamples[] = {160, 4096};
 
-using Queue = std::function<void(CVarnel&)>;
+// Every queue call holds twenty minutes of signal or more, so that refilling is rare.
+constexpr std::uint32_t kToneMs = 3600000;
+
+// Output formats: each sets the engine up to write one kind of sample.
+using Format = void (*)(CVarnel&);
+
+void Pcm16(CVarnel& engine) { engine.set_BitsPerSample(16); }
+void Pcm8(CVarnel& engine) { engine.set_BitsPerSample(8); }
+
+// Signals: each queues its requests on a generating engine.
+using Queue = void (*)(CVarnel&);
+
+void QueueTone(CVarnel& engine, float f1, float f2, float f3) {
+    std::int32_t id = 0;
+    engine.GenerateTone(kToneMs, 0, f1, f2, f3, &id);
+}
+
+void QueueOneTone(CVarnel& engine) { QueueTone(engine, 440.0f, 0.0f, 0.0f); }
+void QueueDualTone(CVarnel& engine) { QueueTone(engine, 350.0f, 440.0f, 0.0f); }
+void QueueThreeTone(CVarnel& engine) { QueueTone(engine, 350.0f, 440.0f, 480.0f); }
 
 void QueueDtmf(CVarnel& engine) {
     std::u16string keys;
-    for (int i = 0; i < 200; ++i) keys += u"0123456789*#ABCD";
+    for (int i = 0; i < 1000; ++i) keys += u"0123456789*#ABCD";  // 3680 s at 80 ms on, 150 ms off
     std::int32_t id = 0;
     engine.GenerateDTMFs(keys.c_str(), &id);
 }
 
-void QueueDualTone(CVarnel& engine) {
+void QueueCallerId(CVarnel& engine) {
+    engine.set_CID_Format(CID_MDMF);
     std::int32_t id = 0;
-    engine.GenerateTone(600000, 0, 350.0f, 440.0f, 0.0f, &id);  // ten minutes
+    for (int i = 0; i < 2000; ++i) engine.GenerateCallerID(u"5551234", u"JOHN DOE", u"12/25 10:30", &id);
+}
+
+void QueueTty(CVarnel& engine) {
+    engine.set_TTY_Mode(Baudot_Mode);
+    std::u16string text;
+    for (int i = 0; i < 500; ++i) text += u"THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 1234567890 ";
+    std::int32_t id = 0;
+    engine.GenerateTTY(text.c_str(), &id);
 }
 
 void QueueSilence(CVarnel& engine) {
     std::int32_t id = 0;
-    engine.GenerateSilence(600000.0f, &id);
+    engine.GenerateSilence(static_cast<float>(kToneMs), &id);
 }
 
-void QueueCallerId(CVarnel& engine) {
-    std::int32_t id = 0;
-    for (int i = 0; i < 20; ++i) engine.GenerateCallerID(u"5551234", u"JOHN DOE", u"12/25 10:30", &id);
+struct Workload {
+    const char* name;
+    Format format;
+    Queue queue;
+};
+
+// One line per workload: its name, an output format and a signal.
+const Workload kWorkloads[] = {
+    {"one_tone_16bit", Pcm16, QueueOneTone},
+    {"dual_tone_16bit", Pcm16, QueueDualTone},
+    {"three_tone_16bit", Pcm16, QueueThreeTone},
+    {"dtmf_16bit", Pcm16, QueueDtmf},
+    {"caller_id_mdmf_16bit", Pcm16, QueueCallerId},
+    {"tty_baudot_16bit", Pcm16, QueueTty},
+    {"silence_16bit", Pcm16, QueueSilence},
+    {"dual_tone_8bit", Pcm8, QueueDualTone},
+    {"dtmf_8bit", Pcm8, QueueDtmf},
+};
+
+void ReportSamples(benchmark::State& state, std::int64_t samples, std::int64_t bytes) {
+    state.SetBytesProcessed(bytes);
+    state.counters[kSamplesPerSecond] =
+        benchmark::Counter(static_cast<double>(samples), benchmark::Counter::kIsRate);
 }
 
-void QueueTty(CVarnel& engine) {
-    std::int32_t id = 0;
-    engine.GenerateTTY(u"THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 1234567890", &id);
+// 350 + 440 Hz, each tone at half of full scale and the two averaged, like the engine's
+// default level of -6 dB.
+void BM_Reference(benchmark::State& state, int blockSamples) {
+    ReferenceTone tone(350.0, 440.0, kSampleRate, 32767.0 * 0.5 / 2.0);
+    std::vector<std::int16_t> block(static_cast<std::size_t>(blockSamples));
+    for (auto _ : state) {
+        tone.Render(block.data(), blockSamples);
+        benchmark::DoNotOptimize(block.data());
+    }
+    const std::int64_t samples = state.iterations() * blockSamples;
+    ReportSamples(state, samples, samples * 2);
 }
 
-void BM_ExecRequest(benchmark::State& state, const Queue& queue, std::int32_t bits) {
+void BM_ExecRequest(benchmark::State& state, const Workload& workload, int blockSamples) {
     CVarnel engine;
-    engine.set_SampleRate(8000);
-    engine.set_BitsPerSample(bits);
+    engine.set_SampleRate(kSampleRate);
+    workload.format(engine);
+    std::int32_t bits = 0;
+    engine.get_BitsPerSample(&bits);
+    const std::int32_t bytesPerSample = bits / 8;
+    const std::int32_t blockBytes = blockSamples * bytesPerSample;
     engine.GenerateBegin(nullptr);
-    queue(engine);
-    std::vector<std::uint8_t> block(kBlock);
+    workload.queue(engine);
+    std::vector<std::uint8_t> block(static_cast<std::size_t>(blockBytes));
     std::int64_t bytes = 0;
     for (auto _ : state) {
-        std::int32_t n = engine.ExecRequest(block.data(), kBlock);
+        std::int32_t n = engine.ExecRequest(block.data(), blockBytes);
         if (n <= 0) {
             state.PauseTiming();
-            queue(engine);
+            workload.queue(engine);
             state.ResumeTiming();
-            n = engine.ExecRequest(block.data(), kBlock);
+            n = engine.ExecRequest(block.data(), blockBytes);
+            if (n <= 0) {
+                state.SkipWithError("the queued workload rendered nothing");
+                break;
+            }
         }
         bytes += n;
         benchmark::DoNotOptimize(block.data());
     }
-    state.SetBytesProcessed(bytes);
-    state.counters["samples/s"] =
-        benchmark::Counter(static_cast<double>(bytes / (bits / 8)), benchmark::Counter::kIsRate);
+    ReportSamples(state, bytes / bytesPerSample, bytes);
 }
 
-BENCHMARK_CAPTURE(BM_ExecRequest, dtmf_8bit, Queue(QueueDtmf), 8);
-BENCHMARK_CAPTURE(BM_ExecRequest, dtmf_16bit, Queue(QueueDtmf), 16);
-BENCHMARK_CAPTURE(BM_ExecRequest, dual_tone_8bit, Queue(QueueDualTone), 8);
-BENCHMARK_CAPTURE(BM_ExecRequest, dual_tone_16bit, Queue(QueueDualTone), 16);
-BENCHMARK_CAPTURE(BM_ExecRequest, silence_8bit, Queue(QueueSilence), 8);
-BENCHMARK_CAPTURE(BM_ExecRequest, silence_16bit, Queue(QueueSilence), 16);
-BENCHMARK_CAPTURE(BM_ExecRequest, caller_id_16bit, Queue(QueueCallerId), 16);
-BENCHMARK_CAPTURE(BM_ExecRequest, tty_16bit, Queue(QueueTty), 16);
+void RegisterAll(RatioReporter& reporter) {
+    for (const int blockSamples : kBlockSamples) {
+        const std::string name = "reference_two_tone/" + std::to_string(blockSamples);
+        benchmark::RegisterBenchmark(name.c_str(), BM_Reference, blockSamples);
+        reporter.TrackReference(name, blockSamples);
+        for (const Workload& workload : kWorkloads) {
+            const std::string engineName =
+                std::string("ExecRequest/") + workload.name + "/" + std::to_string(blockSamples);
+            benchmark::RegisterBenchmark(engineName.c_str(), BM_ExecRequest, workload, blockSamples);
+            reporter.Track(engineName, workload.name, blockSamples);
+        }
+    }
+}
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    RatioReporter reporter;
+    RegisterAll(reporter);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
