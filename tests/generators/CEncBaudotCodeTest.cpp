@@ -1,4 +1,5 @@
 #include "varnel/generators/CEncBaudotCode.h"
+#include "varnel/generators/CMultiTone.h"
 
 #include <gtest/gtest.h>
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "varnel/engine/Enumerations.h"
 #include "varnel/generators/CGenCallerID.h"
 #include "varnel/generators/CMultiTone.h"
 #include "varnel/platform/LocalTime.h"
@@ -32,7 +33,7 @@ struct FixedClock {
 struct Format {
     bool is16 = true;
     float rate = 8000.0f;
-    CID_BIT_TIMING timing = CBT_WholeSamples;
+    BitTiming timing = BitTiming::WholeSamples;
     float level = 1.0f;
 };
 
@@ -84,7 +85,7 @@ std::vector<int> LineBits(const Bytes& message) {
 // Where bit k ends, in samples.
 std::int64_t BitEnd(std::int64_t k, const Format& f) {
     const double rate = static_cast<double>(f.rate);
-    if (f.timing == CBT_Exact) return std::llround(static_cast<double>(k + 1) * rate / 1200.0);
+    if (f.timing == BitTiming::Exact) return std::llround(static_cast<double>(k + 1) * rate / 1200.0);
     return (k + 1) * static_cast<std::int64_t>(std::trunc(rate / 1200.0 + 0.5));
 }
 
@@ -267,7 +268,7 @@ TEST(CallerIdSignal, SdmfExampleLengthAndWholeBits) {
 }
 
 TEST(CallerIdSignal, DemodulatesToTheLineBits) {
-    for (const Format f : {Format{true, 8000.0f}, Format{true, 48000.0f, CBT_Exact}}) {
+    for (const Format f : {Format{true, 8000.0f}, Format{true, 48000.0f, BitTiming::Exact}}) {
         CGenCallerID gen;
         Start(gen, f);
         const std::vector<int> expected = LineBits(gen.Message());
@@ -287,10 +288,10 @@ TEST(CallerIdSignal, FollowsTheContinuousPhaseModel) {
     // Within one step of the ideal sine, and exactly the recursion. 1000 and 1500 Hz give bits
     // of one or two samples, where the mark signal's seed reaches past its first bit.
     for (const float rate : {1000.0f, 1500.0f, 8000.0f, 11025.0f, 44100.0f, 96000.0f}) {
-        for (const CID_BIT_TIMING timing : {CBT_WholeSamples, CBT_Exact}) {
+        for (const BitTiming timing : {BitTiming::WholeSamples, BitTiming::Exact}) {
             for (const bool is16 : {true, false}) {
                 const Format f{is16, rate, timing, 0.7f};
-                SCOPED_TRACE(std::to_string(rate) + (timing == CBT_Exact ? " exact" : " whole") + (is16 ? " 16" : " 8"));
+                SCOPED_TRACE(std::to_string(rate) + (timing == BitTiming::Exact ? " exact" : " whole") + (is16 ? " 16" : " 8"));
                 CGenCallerID gen;
                 Start(gen, f);
                 const std::vector<int> got = Decode(ReadAll(gen, f, {8192}), is16);
@@ -306,7 +307,7 @@ TEST(CallerIdSignal, FollowsTheContinuousPhaseModel) {
 
 TEST(CallerIdSignal, SplitReadsEqualOneRead) {
     for (const float rate : {8000.0f, 11025.0f, 44100.0f, 96000.0f}) {
-        for (const CID_BIT_TIMING timing : {CBT_WholeSamples, CBT_Exact}) {
+        for (const BitTiming timing : {BitTiming::WholeSamples, BitTiming::Exact}) {
             for (const bool is16 : {true, false}) {
                 const Format f{is16, rate, timing};
                 CGenCallerID whole;
@@ -317,7 +318,7 @@ TEST(CallerIdSignal, SplitReadsEqualOneRead) {
                     CGenCallerID pieces;
                     Start(pieces, f);
                     EXPECT_EQ(ReadAll(pieces, f, {size}), expected)
-                        << rate << (timing == CBT_Exact ? " exact " : " whole ") << (is16 ? "16-bit " : "8-bit ") << size;
+                        << rate << (timing == BitTiming::Exact ? " exact " : " whole ") << (is16 ? "16-bit " : "8-bit ") << size;
                 }
                 CGenCallerID mixed;
                 Start(mixed, f);
@@ -330,15 +331,15 @@ TEST(CallerIdSignal, SplitReadsEqualOneRead) {
 TEST(CallerIdSignal, ExactTimingAveragesTwelveHundredBitsPerSecond) {
     // Offered one whole-timing bit at a time, every call renders exactly one bit.
     const std::vector<int> sizes[2] = {{14, 14, 14, 14, 14, 14}, {14, 12, 14, 14, 12, 14}};
-    for (const CID_BIT_TIMING timing : {CBT_WholeSamples, CBT_Exact}) {
+    for (const BitTiming timing : {BitTiming::WholeSamples, BitTiming::Exact}) {
         const Format f{true, 8000.0f, timing};
         CGenCallerID gen;
         Start(gen, f);
         std::vector<int> results;
         const Bytes all = ReadAll(gen, f, {14}, &results);
-        EXPECT_EQ(std::vector<int>(results.begin(), results.begin() + 6), sizes[timing]);
+        EXPECT_EQ(std::vector<int>(results.begin(), results.begin() + 6), sizes[timing == BitTiming::Exact ? 1 : 0]);
         EXPECT_EQ(results.size(), 481u + 190u + 1u);
-        if (timing == CBT_Exact) {
+        if (timing == BitTiming::Exact) {
             EXPECT_EQ(all.size(), 2u * static_cast<std::size_t>(std::llround(671 * 8000.0 / 1200.0)));  // 4473
             for (std::size_t k = 0; k + 3 < results.size(); k += 3) {
                 ASSERT_EQ(results[k] + results[k + 1] + results[k + 2], 40) << k;  // 20 samples per 3 bits
@@ -346,7 +347,7 @@ TEST(CallerIdSignal, ExactTimingAveragesTwelveHundredBitsPerSecond) {
         }
     }
     for (const float rate : {11025.0f, 44100.0f, 96000.0f}) {
-        const Format f{false, rate, CBT_Exact};
+        const Format f{false, rate, BitTiming::Exact};
         CGenCallerID gen;
         Start(gen, f);
         EXPECT_EQ(static_cast<std::int64_t>(ReadAll(gen, f, {4096}).size()), std::llround(671.0 * rate / 1200.0)) << rate;
@@ -371,11 +372,11 @@ TEST(CallerIdSignal, SixteenBitOddCountsWriteWholeSamples) {
 }
 
 TEST(CallerIdSignal, SamplesPerBitAndUnusableInput) {
-    struct Case { float rate; CID_BIT_TIMING timing; std::int32_t samples; };
-    const Case cases[] = {{599.0f, CBT_WholeSamples, 0}, {600.0f, CBT_WholeSamples, 1}, {8000.0f, CBT_WholeSamples, 7},
-                          {11025.0f, CBT_WholeSamples, 9}, {1199.0f, CBT_Exact, 0}, {1200.0f, CBT_Exact, 1},
-                          {8000.0f, CBT_Exact, 6}, {0.0f, CBT_WholeSamples, 0}, {-8000.0f, CBT_Exact, 0},
-                          {NAN, CBT_WholeSamples, 0}, {INFINITY, CBT_Exact, 0}};
+    struct Case { float rate; BitTiming timing; std::int32_t samples; };
+    const Case cases[] = {{599.0f, BitTiming::WholeSamples, 0}, {600.0f, BitTiming::WholeSamples, 1}, {8000.0f, BitTiming::WholeSamples, 7},
+                          {11025.0f, BitTiming::WholeSamples, 9}, {1199.0f, BitTiming::Exact, 0}, {1200.0f, BitTiming::Exact, 1},
+                          {8000.0f, BitTiming::Exact, 6}, {0.0f, BitTiming::WholeSamples, 0}, {-8000.0f, BitTiming::Exact, 0},
+                          {NAN, BitTiming::WholeSamples, 0}, {INFINITY, BitTiming::Exact, 0}};
     for (const Case& c : cases) {
         CGenCallerID gen;
         gen.Init(1, c.rate, 1.0f);

@@ -35,7 +35,7 @@ HRESULT CVarnel::GenerateCallerID(const char16_t* Number, const char16_t* Name,
     if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
     auto callerId = std::make_unique<CGenCallerID>();
     callerId->Init(Is16Bit(), m_sampleRate, LinearAmplitude());
-    callerId->SetBitTiming(static_cast<CID_BIT_TIMING>(m_cidBitTiming));
+    callerId->SetBitTiming(m_cidBitTiming == CBT_Exact ? BitTiming::Exact : BitTiming::WholeSamples);
     if (callerId->MinimumSamplesPerBit() == 0) return Fail(E_INVALIDARG, ErrorText::kBitWithoutSamples);
 
     const NarrowArgument number(Number);

@@ -10,14 +10,14 @@ namespace Quorvex::VarnelNet {
 
 namespace {
 
-// trunc((float)(b * ms) * rate / 1000), the product in 32-bit and the division in 64-bit
-// floating point, rounded up to whole samples.
-std::optional<std::int32_t> BurstBytes(std::int64_t ms, float sampleRate, int b) {
+// trunc((float)(b * ms) * rate / 1000) bytes of b-byte PCM samples, the product in 32-bit and
+// the division in 64-bit floating point, rounded up to whole samples; returned in samples.
+std::optional<std::int32_t> BurstSamples(std::int64_t ms, float sampleRate, int b) {
     if (ms < 0 || ms > std::numeric_limits<std::int64_t>::max() / 2) return std::nullopt;
     const float x = static_cast<float>(b * ms) * sampleRate;
     const auto t = ByteCount(static_cast<double>(x) / 1000.0);
     if (!t || *t > std::numeric_limits<std::int32_t>::max() - 1) return std::nullopt;
-    return *t + *t % b;
+    return (*t + *t % b) / b;
 }
 
 }  // namespace
@@ -29,20 +29,21 @@ void CCustomTone::Clear() {
     CMultiTone::Clear();
 }
 
-int CCustomTone::Init(std::uint8_t is16Bit, float sampleRate, float amplitude) {
-    const int result = CMultiTone::Init(is16Bit, sampleRate, amplitude);
+int CCustomTone::Init(SampleFormat format, float sampleRate, float amplitude) {
+    const int result = CMultiTone::Init(format, sampleRate, amplitude);
     if (result != 0) return result;
-    return m_silence.Init(is16Bit, sampleRate, amplitude);
+    return m_silence.Init(format, sampleRate, amplitude);
 }
 
 int CCustomTone::SetTimes(std::int64_t toneMs, std::int64_t pauseMs) {
-    const auto tone = BurstBytes(toneMs, SampleRate(), BytesPerSample());
-    const auto pause = BurstBytes(pauseMs, SampleRate(), BytesPerSample());
+    const int b = PcmBytesPerSample(Format());
+    const auto tone = BurstSamples(toneMs, SampleRate(), b);
+    const auto pause = BurstSamples(pauseMs, SampleRate(), b);
     if (!tone || !pause) return -1;
-    m_toneLength = *tone;
-    m_pauseLength = *pause;
-    m_position = -m_toneLength;
-    m_silence.SetLength(m_pauseLength);
+    m_toneSamples = *tone;
+    m_pauseSamples = *pause;
+    m_position = -m_toneSamples;
+    m_silence.SetSamples(m_pauseSamples);
     return 0;
 }
 
@@ -59,23 +60,29 @@ int CCustomTone::SetTone(std::int64_t toneMs, std::int64_t pauseMs, float f1, fl
     return SetTones(toneMs, pauseMs, &first);
 }
 
+std::int64_t CCustomTone::Length() const {
+    return (std::int64_t{m_pauseSamples} - m_position) * BytesPerSample(Format());
+}
+
 int CCustomTone::Read(std::uint8_t* buffer, int byteCount) {
-    int remaining = byteCount - byteCount % BytesPerSample();
+    if (buffer == nullptr || byteCount <= 0) return 0;
+    const int bytesPerSample = BytesPerSample(Format());
+    int remaining = byteCount / bytesPerSample;
     int written = 0;
-    while (remaining > 0 && m_position < m_pauseLength) {
+    while (remaining > 0 && m_position < m_pauseSamples) {
         int n;
         if (m_position < 0) {
             n = std::min(remaining, -m_position);
-            CMultiTone::Read(buffer + written, n);
+            RenderTone(buffer + written * bytesPerSample, static_cast<std::size_t>(n));
         } else {
-            n = std::min(remaining, m_pauseLength - m_position);
-            m_silence.Read(buffer + written, n);
+            n = std::min(remaining, m_pauseSamples - m_position);
+            m_silence.Read(buffer + written * bytesPerSample, n * bytesPerSample);
         }
         m_position += n;
         written += n;
         remaining -= n;
     }
-    return written;
+    return written * bytesPerSample;
 }
 
 }  // namespace Quorvex::VarnelNet

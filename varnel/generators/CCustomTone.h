@@ -10,15 +10,18 @@ namespace Quorvex::VarnelNet {
 // One tone burst of up to three simultaneous frequencies, followed by silence.
 class CCustomTone : public CMultiTone {
 public:
+    using CGenBase::Init;
+
     CCustomTone() = default;
     ~CCustomTone() override;
 
     void Clear() override;
-    int Init(std::uint8_t is16Bit, float sampleRate, float amplitude) override;
+    int Init(SampleFormat format, float sampleRate, float amplitude) override;
     int Read(std::uint8_t* buffer, int byteCount) override;
+    std::int64_t Length() const override;
 
     // Sets the tone and pause times in milliseconds. Returns 0, or -1 when a time is negative
-    // or its length in bytes does not fit a 32-bit count (nothing is changed then).
+    // or its length in PCM bytes does not fit a 32-bit count (nothing is changed then).
     int SetTimes(std::int64_t toneMs, std::int64_t pauseMs);
     // SetTimes, then AddTones.
     int SetTones(std::int64_t toneMs, std::int64_t pauseMs, const ToneNode* chain);
@@ -27,9 +30,9 @@ public:
 
 private:
     CGenSilence m_silence;
-    std::int32_t m_toneLength = 0;
-    std::int32_t m_pauseLength = 0;
-    // Runs from -tone length (start of the tone) to the pause length (end of the burst).
+    std::int32_t m_toneSamples = 0;
+    std::int32_t m_pauseSamples = 0;
+    // Runs from -tone samples (start of the tone) to the pause samples (end of the burst).
     std::int32_t m_position = 0;
 };
 

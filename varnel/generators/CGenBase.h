@@ -2,24 +2,32 @@
 
 #include <cstdint>
 
+#include "varnel/signal/SampleFormat.h"
+
 namespace Quorvex::VarnelNet {
 
-// A generator renders one queued request as 8-bit unsigned or 16-bit signed little-endian
-// mono PCM. It is set up once, then pulled with Read until Read answers 0.
+// A generator renders one queued request in one sample format: 8-bit unsigned or 16-bit signed
+// little-endian PCM, or G.711 bytes of the 16-bit samples. It is set up once, then pulled with
+// Read until Read answers 0. Generators are thin: their signals come from the signal core.
 class CGenBase {
 public:
     virtual ~CGenBase() = default;
 
     // Drops the generator's content and what it holds.
     virtual void Clear() = 0;
-    // Stores the output format: is16Bit is 1 for 16-bit samples, amplitude a linear factor.
-    virtual int Init(std::uint8_t is16Bit, float sampleRate, float amplitude) = 0;
+    // Stores the output format and level (a linear factor, 0..1).
+    virtual int Init(SampleFormat format, float sampleRate, float amplitude) = 0;
     // Writes the next bytes of the request to buffer, whole samples only, at most byteCount.
     // Returns the bytes written; 0 once the request has no more output.
     virtual int Read(std::uint8_t* buffer, int byteCount) = 0;
-};
+    // The bytes the request has still to render (all of them before the first Read), known
+    // from its set-up; -1 for a signal without end.
+    virtual std::int64_t Length() const = 0;
 
-// The silence byte of 8-bit output; 16-bit silence is zero.
-constexpr std::uint8_t kSilence8 = 0x80;
+    // PCM: is16Bit is 1 for 16-bit samples, 0 for 8-bit.
+    int Init(std::uint8_t is16Bit, float sampleRate, float amplitude) {
+        return Init(is16Bit ? SampleFormat::S16 : SampleFormat::U8, sampleRate, amplitude);
+    }
+};
 
 }  // namespace Quorvex::VarnelNet

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "varnel/generators/ByteLength.h"
+#include "varnel/signal/OutputStage.h"
 
 namespace Quorvex::VarnelNet {
 
@@ -14,6 +14,22 @@ constexpr std::string_view kKeypad = "123A456B789C*0#D";
 constexpr std::uint16_t kRowHz[4] = {697, 770, 852, 941};
 constexpr std::uint16_t kColumnHz[4] = {1209, 1336, 1477, 1633};
 constexpr std::uint16_t kPause = 0xFFFF;
+constexpr std::size_t kScratchSamples = 2048;
+
+// A quantised PCM sample times a factor, truncated: 16-bit trunc(old * f), 8-bit
+// trunc((old - 128) * f + 128), in 32-bit floating point.
+template <SampleFormat F>
+void Scale(std::uint8_t* sample, float factor) {
+    if constexpr (F == SampleFormat::U8) {
+        const float centred = static_cast<float>(sample[0] - 128);
+        sample[0] = static_cast<std::uint8_t>(static_cast<int>(centred * factor + 128.0f));
+    } else {
+        const auto old = static_cast<std::int16_t>(sample[0] | (sample[1] << 8));
+        const int scaled = static_cast<int>(static_cast<float>(old) * factor);
+        sample[0] = static_cast<std::uint8_t>(scaled);
+        sample[1] = static_cast<std::uint8_t>(scaled >> 8);
+    }
+}
 
 }  // namespace
 
@@ -22,28 +38,31 @@ CGenDTMF::~CGenDTMF() { Clear(); }
 void CGenDTMF::Clear() {
     m_digits.assign(1, DigitEntry{0, 0});
     m_current = 0;
+    m_position = 0;
 }
 
-int CGenDTMF::Init(std::uint8_t is16Bit, float sampleRate, float amplitude) {
-    m_is16Bit = is16Bit ? 1 : 0;
+int CGenDTMF::Init(SampleFormat format, float sampleRate, float amplitude) {
+    m_format = format;
     m_sampleRate = sampleRate;
     m_amplitude = amplitude;
-    return m_synth.Init(is16Bit, sampleRate, amplitude);
+    const bool g711 = format == SampleFormat::MuLaw || format == SampleFormat::ALaw;
+    m_scratch.assign(g711 ? 2 * kScratchSamples : 0, 0);
+    return 0;
 }
 
 int CGenDTMF::SetTimes(std::int32_t toneMs, std::int32_t breakMs, std::int32_t pauseMs) {
     if (toneMs < 0 || breakMs < 0 || pauseMs < 0) return -1;
-    const int bytesPerSample = m_is16Bit + 1;
-    const auto tone = DurationBytes(static_cast<float>(toneMs), m_sampleRate, bytesPerSample);
-    const auto gap = DurationBytes(static_cast<float>(breakMs), m_sampleRate, bytesPerSample);
-    const auto pause = DurationBytes(static_cast<float>(pauseMs), m_sampleRate, bytesPerSample);
+    const int pcmBytes = PcmBytesPerSample(m_format);
+    const auto tone = DurationBytes(static_cast<float>(toneMs), m_sampleRate, pcmBytes);
+    const auto gap = DurationBytes(static_cast<float>(breakMs), m_sampleRate, pcmBytes);
+    const auto pause = DurationBytes(static_cast<float>(pauseMs), m_sampleRate, pcmBytes);
     if (!tone || !gap || !pause) return -1;
-    m_toneLength = *tone;
-    m_breakLength = *gap;
-    m_pauseLength = *pause;
-    const auto r = static_cast<std::int32_t>(std::trunc(m_toneLength * 0.055));
-    m_rampLength = r + r % 2;
-    m_countdown = m_toneLength;
+    m_toneSamples = *tone / pcmBytes;
+    m_breakSamples = *gap / pcmBytes;
+    m_pauseSamples = *pause / pcmBytes;
+    const auto r = static_cast<std::int64_t>(std::trunc(static_cast<double>(*tone) * 0.055));
+    m_rampBytes = r + r % 2;
+    m_position = 0;
     return 0;
 }
 
@@ -62,91 +81,98 @@ int CGenDTMF::SetDigits(std::string_view text) {
     }
     m_digits.push_back({0, 0});
     m_current = 0;
+    m_position = 0;
     return 0;
 }
 
-void CGenDTMF::StartEntry() {
-    const DigitEntry& entry = m_digits[m_current];
-    if (entry.row == kPause) {
-        m_countdown = 0;
-        m_gapLength = m_pauseLength;
-        m_fadeInProgress = -1;
-        m_fadeOutRemaining = -1;
-        return;
+std::int64_t CGenDTMF::EntryLength(const DigitEntry& entry) const {
+    return entry.row == kPause ? m_pauseSamples : m_toneSamples + m_breakSamples;
+}
+
+std::int64_t CGenDTMF::Length() const {
+    std::int64_t samples = -m_position;
+    for (std::size_t i = m_current; i < m_digits.size() && m_digits[i].row != 0; ++i) samples += EntryLength(m_digits[i]);
+    return samples * BytesPerSample(m_format);
+}
+
+// The column tone first, then the row tone, both at full relative level, from phase 0.
+void CGenDTMF::StartKey(const DigitEntry& entry) {
+    const double rate = static_cast<double>(m_sampleRate);
+    m_tones.Clear();
+    m_tones.Add(static_cast<double>(static_cast<float>(entry.column)), rate, 1.0);
+    m_tones.Add(static_cast<double>(static_cast<float>(entry.row)), rate, 1.0);
+}
+
+// Fade-in: the sample at PCM byte p of the tone (p < ramp) is scaled by p / ramp. Fade-out:
+// the sample at byte p in the last ramp bytes is scaled by (tone bytes - p) / ramp, so the
+// last sample keeps bytes per sample / ramp of its value.
+template <SampleFormat F>
+void CGenDTMF::Fade(std::uint8_t* pcm, std::int64_t offset, std::size_t n) const {
+    constexpr std::int64_t kPcmBytes = F == SampleFormat::U8 ? 1 : 2;
+    if (m_rampBytes == 0) return;
+    const float ramp = static_cast<float>(m_rampBytes);
+    const std::int64_t toneBytes = m_toneSamples * kPcmBytes;
+    const std::int64_t end = offset + static_cast<std::int64_t>(n);
+    const std::int64_t fadeInEnd = std::min(end, m_rampBytes / kPcmBytes);
+    for (std::int64_t s = offset; s < fadeInEnd; ++s) {
+        const auto progress = static_cast<std::int32_t>(s * kPcmBytes);
+        Scale<F>(pcm + (s - offset) * kPcmBytes, static_cast<float>(progress) / ramp);
     }
-    ToneNode row{static_cast<float>(entry.row), nullptr, 0.0f};
-    ToneNode column{static_cast<float>(entry.column), &row, 0.0f};
-    m_synth.Clear();
-    m_synth.AddTones(&column);
-    m_gapLength = m_breakLength;
-    m_fadeOutRemaining = m_rampLength;
-    m_fadeInProgress = 0;
+    const std::int64_t fadeOutStart = std::max(offset, m_toneSamples - m_rampBytes / kPcmBytes);
+    for (std::int64_t s = fadeOutStart; s < end; ++s) {
+        const auto remaining = static_cast<std::int32_t>(toneBytes - s * kPcmBytes);
+        Scale<F>(pcm + (s - offset) * kPcmBytes, static_cast<float>(remaining) / ramp);
+    }
+}
+
+template <SampleFormat F>
+void CGenDTMF::RenderTone(std::uint8_t* out, std::int64_t offset, std::size_t n) {
+    const double amplitude = static_cast<double>(m_amplitude);
+    if constexpr (F == SampleFormat::U8 || F == SampleFormat::S16) {
+        m_tones.Render(F, amplitude, out, n);
+        Fade<F>(out, offset, n);
+    } else {
+        for (std::size_t done = 0; done < n;) {
+            const std::size_t piece = std::min(n - done, kScratchSamples);
+            m_tones.Render(SampleFormat::S16, amplitude, m_scratch.data(), piece);
+            Fade<SampleFormat::S16>(m_scratch.data(), offset + static_cast<std::int64_t>(done), piece);
+            EncodeFrom16(F, m_scratch.data(), out + done, piece);
+            done += piece;
+        }
+    }
 }
 
 int CGenDTMF::Read(std::uint8_t* buffer, int byteCount) {
-    int remaining = byteCount - byteCount % (m_is16Bit + 1);
-    int written = 0;
-    std::uint8_t* position = buffer;
-    while (remaining > 0 && m_digits[m_current].row != 0) {
-        if (m_countdown == m_toneLength) StartEntry();
-
-        int n;
-        if (m_countdown > 0) {
-            n = std::min(m_countdown, remaining);
-            m_synth.Read(position, n);
-        } else {
-            n = std::min(m_countdown + m_gapLength, remaining);
-            std::memset(position, m_is16Bit ? 0 : kSilence8, static_cast<std::size_t>(n));
+    if (buffer == nullptr || byteCount <= 0) return 0;
+    const int bytesPerSample = BytesPerSample(m_format);
+    const std::int64_t room = byteCount / bytesPerSample;
+    std::int64_t written = 0;
+    WithFormat(m_format, [&](auto f) {
+        while (written < room && m_digits[m_current].row != 0) {
+            const DigitEntry& entry = m_digits[m_current];
+            const bool key = entry.row != kPause;
+            const std::int64_t length = EntryLength(entry);
+            if (m_position < length) {
+                std::uint8_t* out = buffer + written * bytesPerSample;
+                std::int64_t n;
+                if (key && m_position < m_toneSamples) {
+                    if (m_position == 0) StartKey(entry);
+                    n = std::min(m_toneSamples - m_position, room - written);
+                    RenderTone<f.value>(out, m_position, static_cast<std::size_t>(n));
+                } else {
+                    n = std::min(length - m_position, room - written);
+                    FillSilence(m_format, out, static_cast<std::size_t>(n));
+                }
+                m_position += n;
+                written += n;
+            }
+            if (m_position >= length) {
+                ++m_current;
+                m_position = 0;
+            }
         }
-
-        if (m_fadeInProgress < m_rampLength && m_toneLength - m_countdown < m_rampLength) {
-            FadeIn(position, n);
-        }
-        remaining -= n;
-        written += n;
-        position += n;
-        m_countdown -= n;
-        if (m_countdown >= 0 && m_fadeOutRemaining > 0 && m_countdown < m_rampLength) {
-            FadeOut(position, n);
-        }
-
-        if (-m_countdown >= m_gapLength) {
-            ++m_current;
-            m_countdown = m_toneLength;
-        }
-    }
-    return written;
-}
-
-void CGenDTMF::Scale(std::uint8_t* sample, float factor) const {
-    if (m_is16Bit) {
-        const auto old = static_cast<std::int16_t>(sample[0] | (sample[1] << 8));
-        const int scaled = static_cast<int>(static_cast<float>(old) * factor);
-        sample[0] = static_cast<std::uint8_t>(scaled);
-        sample[1] = static_cast<std::uint8_t>(scaled >> 8);
-    } else {
-        const float centred = static_cast<float>(sample[0] - 128);
-        sample[0] = static_cast<std::uint8_t>(static_cast<int>(centred * factor + 128.0f));
-    }
-}
-
-void CGenDTMF::FadeIn(std::uint8_t* chunk, int n) {
-    const int bytesPerSample = m_is16Bit + 1;
-    const float ramp = static_cast<float>(m_rampLength);
-    for (int i = 0; i < n && m_fadeInProgress != m_rampLength; i += bytesPerSample) {
-        Scale(chunk + i, static_cast<float>(m_fadeInProgress) / ramp);
-        m_fadeInProgress += bytesPerSample;
-    }
-}
-
-void CGenDTMF::FadeOut(std::uint8_t* chunkEnd, int n) {
-    const int bytesPerSample = m_is16Bit + 1;
-    const float ramp = static_cast<float>(m_rampLength);
-    const int k = std::min(n, m_fadeOutRemaining - m_countdown);
-    for (std::uint8_t* sample = chunkEnd - k; sample < chunkEnd; sample += bytesPerSample) {
-        Scale(sample, static_cast<float>(m_fadeOutRemaining) / ramp);
-        m_fadeOutRemaining -= bytesPerSample;
-    }
+    });
+    return static_cast<int>(written * bytesPerSample);
 }
 
 }  // namespace Quorvex::VarnelNet

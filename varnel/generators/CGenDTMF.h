@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "varnel/generators/CGenBase.h"
-#include "varnel/generators/CMultiTone.h"
+#include "varnel/signal/ToneSum.h"
 
 namespace Quorvex::VarnelNet {
 
@@ -18,42 +18,50 @@ struct DigitEntry {
 
 // Renders keypad characters as DTMF: per key a two-tone burst with a linear fade at both
 // ends, then a silent break; a comma is a longer silent pause. Other characters are skipped.
+//
+// The fades scale samples that are already quantised (8- or 16-bit PCM), by factors counted in
+// bytes of PCM; G.711 output is faded as 16-bit PCM and then encoded.
 class CGenDTMF : public CGenBase {
 public:
+    using CGenBase::Init;
+
     CGenDTMF() { Clear(); }
     ~CGenDTMF() override;
 
     void Clear() override;
-    int Init(std::uint8_t is16Bit, float sampleRate, float amplitude) override;
+    int Init(SampleFormat format, float sampleRate, float amplitude) override;
     int Read(std::uint8_t* buffer, int byteCount) override;
+    std::int64_t Length() const override;
 
     // Tone, break and pause times in milliseconds. Returns 0, or -1 when a time is negative or
-    // its length in bytes does not fit a 32-bit count (nothing is changed then).
+    // its length in PCM bytes does not fit a 32-bit count (nothing is changed then).
     int SetTimes(std::int32_t toneMs, std::int32_t breakMs, std::int32_t pauseMs);
     // Replaces the keys to play; letters a-d play as A-D.
     int SetDigits(std::string_view text);
 
 private:
-    void StartEntry();
-    void FadeIn(std::uint8_t* chunk, int n);
-    void FadeOut(std::uint8_t* chunkEnd, int n);
-    void Scale(std::uint8_t* sample, float factor) const;
+    std::int64_t EntryLength(const DigitEntry& entry) const;
+    void StartKey(const DigitEntry& entry);
+    // Writes n samples of the current key's tone, from `offset` samples into it, faded.
+    template <SampleFormat F>
+    void RenderTone(std::uint8_t* out, std::int64_t offset, std::size_t n);
+    // Scales the PCM samples of a tone piece that lie in the fades.
+    template <SampleFormat F>
+    void Fade(std::uint8_t* pcm, std::int64_t offset, std::size_t n) const;
 
-    std::int32_t m_toneLength = 0;
-    std::int32_t m_breakLength = 0;
-    std::int32_t m_pauseLength = 0;
+    SampleFormat m_format = SampleFormat::U8;
+    float m_sampleRate = 0.0f;
+    float m_amplitude = 0.0f;
+    std::int64_t m_toneSamples = 0;
+    std::int64_t m_breakSamples = 0;
+    std::int64_t m_pauseSamples = 0;
+    // Fade length in PCM bytes: 5.5 % of the tone's bytes, rounded up to an even number.
+    std::int64_t m_rampBytes = 0;
     std::vector<DigitEntry> m_digits;
     std::size_t m_current = 0;
-    // > 0: bytes of tone still to come; <= 0: minus the bytes of silence already produced.
-    std::int32_t m_countdown = 0;
-    std::int32_t m_gapLength = 0;
-    float m_sampleRate = 0.0f;
-    std::uint8_t m_is16Bit = 0;
-    float m_amplitude = 0.0f;
-    std::int32_t m_rampLength = 0;
-    std::int32_t m_fadeInProgress = 0;
-    std::int32_t m_fadeOutRemaining = 0;
-    CMultiTone m_synth;
+    std::int64_t m_position = 0;  // samples into the current entry
+    ToneSum m_tones;
+    std::vector<std::uint8_t> m_scratch;  // 16-bit PCM of a G.711 tone piece
 };
 
 }  // namespace Quorvex::VarnelNet

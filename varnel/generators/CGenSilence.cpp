@@ -1,9 +1,9 @@
 #include "varnel/generators/CGenSilence.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "varnel/generators/ByteLength.h"
+#include "varnel/signal/OutputStage.h"
 
 namespace Quorvex::VarnelNet {
 
@@ -11,26 +11,29 @@ CGenSilence::~CGenSilence() { Clear(); }
 
 void CGenSilence::Clear() { m_remaining = 0; }
 
-int CGenSilence::Init(std::uint8_t is16Bit, float sampleRate, float /*amplitude*/) {
-    m_is16Bit = is16Bit ? 1 : 0;
+int CGenSilence::Init(SampleFormat format, float sampleRate, float /*amplitude*/) {
+    m_format = format;
     m_sampleRate = sampleRate;
     return 0;
 }
 
 int CGenSilence::SetDuration(float ms) {
-    const auto bytes = DurationBytes(ms, m_sampleRate, m_is16Bit + 1);
+    const int pcmBytes = PcmBytesPerSample(m_format);
+    const auto bytes = DurationBytes(ms, m_sampleRate, pcmBytes);
     if (!bytes) return -1;
-    m_remaining = *bytes;
+    m_remaining = *bytes / pcmBytes;
     return 0;
 }
 
+std::int64_t CGenSilence::Length() const { return std::int64_t{m_remaining} * BytesPerSample(m_format); }
+
 int CGenSilence::Read(std::uint8_t* buffer, int byteCount) {
-    if (byteCount < 1) return 0;
-    const int whole = byteCount - byteCount % (m_is16Bit + 1);
-    const int n = std::min(m_remaining, whole);
-    std::memset(buffer, m_is16Bit ? 0 : kSilence8, static_cast<std::size_t>(n));
+    if (buffer == nullptr || byteCount < 1) return 0;
+    const int bytesPerSample = BytesPerSample(m_format);
+    const int n = std::min(m_remaining, byteCount / bytesPerSample);
+    FillSilence(m_format, buffer, static_cast<std::size_t>(n));
     m_remaining -= n;
-    return n;
+    return n * bytesPerSample;
 }
 
 }  // namespace Quorvex::VarnelNet

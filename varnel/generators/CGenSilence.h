@@ -6,26 +6,31 @@
 
 namespace Quorvex::VarnelNet {
 
-// A stretch of silence: 0x80 bytes in 8-bit output, zero samples in 16-bit output.
+// A stretch of silence: 0x80 bytes in 8-bit output, zero samples in 16-bit output, the G.711
+// code of zero in G.711 output.
 class CGenSilence : public CGenBase {
 public:
+    using CGenBase::Init;
+
     CGenSilence() = default;
     ~CGenSilence() override;
 
     void Clear() override;
-    int Init(std::uint8_t is16Bit, float sampleRate, float amplitude) override;
+    int Init(SampleFormat format, float sampleRate, float amplitude) override;
     int Read(std::uint8_t* buffer, int byteCount) override;
+    std::int64_t Length() const override;
 
-    // Sets the duration in milliseconds. Returns 0, or -1 when its length in bytes does not fit
-    // a 32-bit count (the duration is then left unchanged).
+    // Sets the duration in milliseconds: trunc(ms * rate / 1000) samples, computed in 32-bit
+    // floating point. Returns 0, or -1 when its length in PCM bytes does not fit a 32-bit count
+    // (the duration is then left unchanged).
     int SetDuration(float ms);
-    // Sets the length in bytes directly, a whole number of samples.
-    void SetLength(std::int32_t bytes) { m_remaining = bytes; }
+    // Sets the length in samples directly.
+    void SetSamples(std::int32_t samples) { m_remaining = samples; }
 
 private:
     float m_sampleRate = 0.0f;
-    std::uint8_t m_is16Bit = 0;
-    std::int32_t m_remaining = 0;
+    SampleFormat m_format = SampleFormat::U8;
+    std::int32_t m_remaining = 0;  // samples
 };
 
 }  // namespace Quorvex::VarnelNet

@@ -15,4 +15,8 @@ enum class SampleFormat : std::uint8_t {
 
 constexpr int BytesPerSample(SampleFormat format) { return format == SampleFormat::S16 ? 2 : 1; }
 
+// The width of the PCM sample behind an output sample: G.711 carries the 16-bit sample, so
+// durations and counts defined on PCM bytes are counted as for 16-bit output.
+constexpr int PcmBytesPerSample(SampleFormat format) { return format == SampleFormat::U8 ? 1 : 2; }
+
 }  // namespace Quorvex::VarnelNet

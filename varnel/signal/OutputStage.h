@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+
+#include "varnel/signal/G711.h"
+#include "varnel/signal/SampleFormat.h"
+
+namespace Quorvex::VarnelNet {
+
+// The one place where a signal value becomes output bytes. A value v is the signal already
+// scaled by its level (|v| <= 1). PCM truncates toward zero, without clipping or rounding:
+// 16-bit stores trunc(v * 32767.0), 8-bit trunc(v * 127.0 + 128.0). G.711 encodes the 16-bit
+// value.
+template <SampleFormat F>
+inline void StoreSample(std::uint8_t* out, double v) {
+    if constexpr (F == SampleFormat::U8) {
+        out[0] = static_cast<std::uint8_t>(static_cast<int>(v * 127.0 + 128.0));
+    } else {
+        const int s = static_cast<int>(v * 32767.0);
+        if constexpr (F == SampleFormat::S16) {
+            out[0] = static_cast<std::uint8_t>(s);
+            out[1] = static_cast<std::uint8_t>(s >> 8);
+        } else if constexpr (F == SampleFormat::MuLaw) {
+            out[0] = MuLawFromLinear(static_cast<std::int16_t>(s));
+        } else {
+            out[0] = ALawFromLinear(static_cast<std::int16_t>(s));
+        }
+    }
+}
+
+// The byte every silent sample is made of: 0x80, 0x00, and the G.711 codes of 0.
+constexpr std::uint8_t SilenceByte(SampleFormat format) {
+    switch (format) {
+        case SampleFormat::U8: return 0x80;
+        case SampleFormat::S16: return 0x00;
+        case SampleFormat::MuLaw: return 0xFF;
+        case SampleFormat::ALaw: return 0xD5;
+    }
+    return 0x00;
+}
+
+// Calls fn with std::integral_constant<SampleFormat, format>, so that a rendering loop is
+// compiled once per format and chosen once per call, not per sample.
+template <class Fn>
+decltype(auto) WithFormat(SampleFormat format, Fn&& fn) {
+    switch (format) {
+        case SampleFormat::S16: return fn(std::integral_constant<SampleFormat, SampleFormat::S16>{});
+        case SampleFormat::MuLaw: return fn(std::integral_constant<SampleFormat, SampleFormat::MuLaw>{});
+        case SampleFormat::ALaw: return fn(std::integral_constant<SampleFormat, SampleFormat::ALaw>{});
+        case SampleFormat::U8: break;
+    }
+    return fn(std::integral_constant<SampleFormat, SampleFormat::U8>{});
+}
+
+// Writes `samples` silent samples.
+void FillSilence(SampleFormat format, std::uint8_t* out, std::size_t samples);
+
+// Writes count values, each amplitude * source[i], in the format.
+void StoreSamples(SampleFormat format, const double* source, std::uint8_t* out, std::size_t count, double amplitude);
+
+// Encodes count 16-bit little-endian PCM samples as G.711 (format MuLaw or ALaw); out may be
+// the start of the source itself.
+void EncodeFrom16(SampleFormat format, const std::uint8_t* source, std::uint8_t* out, std::size_t count);
+
+}  // namespace Quorvex::VarnelNet

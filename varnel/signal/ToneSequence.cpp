@@ -1,0 +1,78 @@
+#include "varnel/signal/ToneSequence.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "varnel/signal/OutputStage.h"
+
+namespace Quorvex::VarnelNet {
+
+void ToneSequence::Start(std::vector<Step> steps, std::int64_t totalSamples, double sampleRate, SampleFormat format,
+                         double amplitude, double depth) {
+    m_steps = std::move(steps);
+    m_sampleRate = sampleRate;
+    m_format = format;
+    m_amplitude = amplitude;
+    m_depth = depth;
+    m_position = 0;
+    m_repeating = false;
+    std::int64_t firstPass = 0;
+    bool repeats = false;
+    for (const Step& s : m_steps) {
+        firstPass += s.samples;
+        if (!s.once && s.samples > 0) repeats = true;
+    }
+    m_total = repeats ? std::max<std::int64_t>(totalSamples, 0) : std::min(std::max<std::int64_t>(totalSamples, 0), firstPass);
+    m_stepLeft = 0;
+    m_step = m_steps.size();
+    if (!m_steps.empty()) EnterStep(0);
+}
+
+void ToneSequence::EnterStep(std::size_t index) {
+    m_step = index;
+    const Step& s = m_steps[index];
+    m_stepLeft = s.samples;
+    m_tones.Clear();
+    for (int k = 0; k < s.toneCount; ++k) {
+        const Tone& t = s.tones[static_cast<std::size_t>(k)];
+        if (t.modulationHz != 0.0) {
+            m_tones.AddModulated(t.hz, t.modulationHz, m_depth, m_sampleRate, 1.0);
+        } else {
+            m_tones.Add(t.hz, m_sampleRate, 1.0);
+        }
+    }
+}
+
+std::size_t ToneSequence::NextStep() const {
+    for (std::size_t j = m_step + 1; j < m_steps.size(); ++j) {
+        if (!m_repeating || !m_steps[j].once) return j;
+    }
+    for (std::size_t j = 0; j < m_steps.size(); ++j) {
+        if (!m_steps[j].once && m_steps[j].samples > 0) return j;
+    }
+    return m_steps.size();
+}
+
+std::size_t ToneSequence::Render(std::uint8_t* out, std::size_t samples) {
+    const auto bytesPerSample = static_cast<std::size_t>(BytesPerSample(m_format));
+    std::size_t written = 0;
+    while (written < samples && m_position < m_total && m_step < m_steps.size()) {
+        if (m_stepLeft == 0) {
+            const std::size_t next = NextStep();
+            if (next <= m_step) m_repeating = true;
+            if (next >= m_steps.size()) break;
+            EnterStep(next);
+            continue;
+        }
+        const std::int64_t want = std::min<std::int64_t>(
+            {m_stepLeft, m_total - m_position, static_cast<std::int64_t>(samples - written)});
+        const auto n = static_cast<std::size_t>(want);
+        m_tones.Render(m_format, m_amplitude, out + written * bytesPerSample, n);
+        m_stepLeft -= want;
+        m_position += want;
+        written += n;
+    }
+    return written;
+}
+
+}  // namespace Quorvex::VarnelNet

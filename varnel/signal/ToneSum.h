@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "varnel/signal/SampleFormat.h"
+#include "varnel/signal/SineOscillator.h"
+
+namespace Quorvex::VarnelNet {
+
+// A set of sine tones rendered as their mean: every sample is
+//   v = amplitude * (sum over tones of a_k * y_k) / tone count
+// stored by the output stage. A tone may be amplitude-modulated: its value is then
+//   y * (1 + depth * m) / (1 + depth)
+// with m a sine of the modulation frequency, so its peak stays at 1 and its sidebands at F +- M
+// have depth / 2 of the carrier's amplitude. Tones run on across Render calls.
+class ToneSum {
+public:
+    ToneSum() { m_tones.reserve(3); }
+
+    void Clear() {
+        m_tones.clear();
+        m_modulated = false;
+    }
+    // Adds a tone starting at phase 0, with its relative level.
+    void Add(double frequency, double sampleRate, double relativeAmplitude);
+    // Adds a tone amplitude-modulated by modulationHz at depth (0..1).
+    void AddModulated(double frequency, double modulationHz, double depth, double sampleRate,
+                      double relativeAmplitude);
+    std::size_t Count() const { return m_tones.size(); }
+    // Turns every tone by 180 degrees from the next sample on (the modulation keeps its phase).
+    void ReversePhase();
+
+    // Writes `samples` samples; with no tone, silence.
+    void Render(SampleFormat format, double amplitude, std::uint8_t* out, std::size_t samples);
+
+private:
+    struct Tone {
+        SineOscillator carrier;
+        double amplitude = 1.0;   // relative level
+        SineOscillator modulator;
+        double depth = 0.0;       // 0: not modulated
+    };
+
+    template <std::size_t N, SampleFormat F>
+    void RenderPlain(double amplitude, std::uint8_t* out, std::size_t samples);
+    template <SampleFormat F>
+    void RenderAny(double amplitude, std::uint8_t* out, std::size_t samples);
+
+    std::vector<Tone> m_tones;
+    bool m_modulated = false;
+};
+
+}  // namespace Quorvex::VarnelNet
