@@ -75,17 +75,11 @@ std::int64_t CGenCallerID::Length() const {
     return (m_modem.TotalSamples() - m_modem.Position()) * BytesPerSample(m_format);
 }
 
-// Whole bits where they fit: first the rest of a bit the previous call could only start, then
-// every bit that fits completely. Only a call that has written nothing else starts a bit it
-// cannot finish, so a transmission never stalls on a small buffer.
 int CGenCallerID::Read(std::uint8_t* buffer, int byteCount) {
     if (buffer == nullptr || byteCount <= 0 || m_modem.Done()) return 0;
     const int bytesPerSample = BytesPerSample(m_format);
     const std::int64_t room = byteCount / bytesPerSample;
-    const std::int64_t position = m_modem.Position();
-    const std::int64_t wholeBits = m_modem.SymbolEndWithin(position + room) - position;
-    const std::int64_t samples = wholeBits > 0 ? wholeBits : std::min(room, m_modem.TotalSamples() - position);
-    return static_cast<int>(m_modem.Render(buffer, static_cast<std::size_t>(samples))) * bytesPerSample;
+    return static_cast<int>(m_modem.RenderWholeSymbols(buffer, static_cast<std::size_t>(room))) * bytesPerSample;
 }
 
 }  // namespace Quorvex::VarnelNet

@@ -9,6 +9,34 @@
 
 namespace Quorvex::VarnelNet {
 
+namespace {
+
+// n samples of y = c2 * y1 - y2 scaled by amplitude, two per pass with the newer value written
+// over the older, so that the dependent chain carries no register copies.
+template <SampleFormat F>
+void RunRecursion(double c2, double& y1, double& y2, double amplitude, std::uint8_t* out, std::size_t n) {
+    constexpr std::size_t kBytes = static_cast<std::size_t>(BytesPerSample(F));
+    double a = y1;
+    double b = y2;
+    std::size_t i = 0;
+    for (; i + 2 <= n; i += 2, out += 2 * kBytes) {
+        b = c2 * a - b;
+        StoreSample<F>(out, amplitude * b);
+        a = c2 * b - a;
+        StoreSample<F>(out + kBytes, amplitude * a);
+    }
+    if (i < n) {
+        const double y = c2 * a - b;
+        b = a;
+        a = y;
+        StoreSample<F>(out, amplitude * y);
+    }
+    y1 = a;
+    y2 = b;
+}
+
+}  // namespace
+
 void FskModulator::Start(const ModemSpec& spec, FskKeying keying, BitTiming timing, double sampleRate,
                          SampleFormat format, double amplitude) {
     m_keying = keying;
@@ -66,19 +94,6 @@ std::int32_t FskModulator::LengthOf(std::uint8_t symbol, std::int64_t halfBitsBe
     return half ? (m_samplesPerBit + 1) / 2 : m_samplesPerBit;
 }
 
-std::int64_t FskModulator::SymbolEndWithin(std::int64_t limit) const {
-    if (m_samplesDone > limit) return Position();
-    std::int64_t halfBits = m_halfBits;
-    std::int64_t end = m_samplesDone;
-    for (std::size_t j = m_next; j < m_symbols.size(); ++j) {
-        const std::int32_t length = LengthOf(m_symbols[j], halfBits, end);
-        if (end + length > limit) break;
-        end += length;
-        halfBits += (m_symbols[j] & FskSymbol::kHalf) ? 1 : 2;
-    }
-    return end;
-}
-
 void FskModulator::StartSymbol() {
     m_symbol = m_symbols[m_next++];
     const std::int32_t length = LengthOf(m_symbol, m_halfBits, m_samplesDone);
@@ -108,17 +123,7 @@ void FskModulator::RenderPart(std::uint8_t* out, std::size_t n) {
     }
     if (m_keying == FskKeying::SwitchedTones) {
         SineOscillator& tone = (m_symbol & FskSymbol::kValue) ? m_mark : m_space;
-        const double c2 = tone.cw * 2.0;
-        double y1 = tone.y1;
-        double y2 = tone.y2;
-        for (std::size_t i = 0; i < n; ++i, out += kBytes) {
-            const double y = c2 * y1 - y2;
-            y2 = y1;
-            y1 = y;
-            StoreSample<F>(out, amplitude * y);
-        }
-        tone.y1 = y1;
-        tone.y2 = y2;
+        RunRecursion<F>(tone.cw * 2.0, tone.y1, tone.y2, amplitude, out, n);
         return;
     }
     std::size_t i = 0;
@@ -128,17 +133,12 @@ void FskModulator::RenderPart(std::uint8_t* out, std::size_t n) {
         m_y1 = x;
         StoreSample<F>(out, amplitude * x);
     }
-    const double c2 = 2.0 * m_cosine;
-    double y1 = m_y1;
-    double y2 = m_y2;
-    for (; i < n; ++i, out += kBytes) {
-        const double y = c2 * y1 - y2;
-        y2 = y1;
-        y1 = y;
-        StoreSample<F>(out, amplitude * y);
-    }
-    m_y1 = y1;
-    m_y2 = y2;
+    RunRecursion<F>(2.0 * m_cosine, m_y1, m_y2, amplitude, out, n - i);
+}
+
+void FskModulator::RenderCurrent(std::uint8_t* out, std::size_t n) {
+    WithFormat(m_format, [&](auto f) { RenderPart<f.value>(out, n); });
+    m_left -= static_cast<std::int64_t>(n);
 }
 
 std::size_t FskModulator::Render(std::uint8_t* out, std::size_t samples) {
@@ -157,6 +157,30 @@ std::size_t FskModulator::Render(std::uint8_t* out, std::size_t samples) {
             written += n;
         }
     });
+    return written;
+}
+
+
+std::size_t FskModulator::RenderWholeSymbols(std::uint8_t* out, std::size_t room) {
+    const auto bytesPerSample = static_cast<std::size_t>(BytesPerSample(m_format));
+    std::size_t written = 0;
+    if (m_left > 0) {
+        written = static_cast<std::size_t>(std::min<std::int64_t>(m_left, static_cast<std::int64_t>(room)));
+        RenderCurrent(out, written);
+        if (m_left > 0) return written;
+    }
+    while (m_next < m_symbols.size()) {
+        const std::int32_t length = LengthOf(m_symbols[m_next], m_halfBits, m_samplesDone);
+        if (static_cast<std::size_t>(length) > room - written) break;
+        StartSymbol();
+        RenderCurrent(out + written * bytesPerSample, static_cast<std::size_t>(length));
+        written += static_cast<std::size_t>(length);
+    }
+    if (written == 0 && room > 0 && m_next < m_symbols.size()) {
+        StartSymbol();
+        written = static_cast<std::size_t>(std::min<std::int64_t>(m_left, static_cast<std::int64_t>(room)));
+        RenderCurrent(out, written);
+    }
     return written;
 }
 

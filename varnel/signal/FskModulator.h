@@ -44,18 +44,20 @@ public:
     std::int64_t TotalSamples() const { return m_totalSamples; }
     std::int64_t Position() const { return m_samplesDone - m_left; }
     bool Done() const { return Position() >= m_totalSamples; }
-    // The furthest end of a symbol at or before `limit` (in samples from the start), or the
-    // position itself when the symbol in progress ends after it.
-    std::int64_t SymbolEndWithin(std::int64_t limit) const;
-
     // Writes the next min(samples, what is left) samples; returns how many.
     std::size_t Render(std::uint8_t* out, std::size_t samples);
+    // Writes whole symbols where they fit in `room` samples: first the rest of a symbol an
+    // earlier call could only start, then every symbol that fits completely. Only a call that
+    // writes nothing else starts a symbol it cannot finish, so small rooms never stall it.
+    std::size_t RenderWholeSymbols(std::uint8_t* out, std::size_t room);
 
 private:
     std::int32_t LengthOf(std::uint8_t symbol, std::int64_t halfBitsBefore, std::int64_t samplesBefore) const;
     void StartSymbol();
     template <SampleFormat F>
     void RenderPart(std::uint8_t* out, std::size_t n);
+    // Writes n samples of the current symbol.
+    void RenderCurrent(std::uint8_t* out, std::size_t n);
 
     FskKeying m_keying = FskKeying::ContinuousPhase;
     BitTiming m_timing = BitTiming::WholeSamples;

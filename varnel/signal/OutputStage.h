@@ -1,7 +1,9 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 #include "varnel/signal/G711.h"
@@ -20,8 +22,13 @@ inline void StoreSample(std::uint8_t* out, double v) {
     } else {
         const int s = static_cast<int>(v * 32767.0);
         if constexpr (F == SampleFormat::S16) {
-            out[0] = static_cast<std::uint8_t>(s);
-            out[1] = static_cast<std::uint8_t>(s >> 8);
+            if constexpr (std::endian::native == std::endian::little) {
+                const auto word = static_cast<std::uint16_t>(s);
+                std::memcpy(out, &word, sizeof word);
+            } else {
+                out[0] = static_cast<std::uint8_t>(s);
+                out[1] = static_cast<std::uint8_t>(s >> 8);
+            }
         } else if constexpr (F == SampleFormat::MuLaw) {
             out[0] = MuLawFromLinear(static_cast<std::int16_t>(s));
         } else {

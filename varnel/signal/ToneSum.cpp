@@ -1,5 +1,6 @@
 #include "varnel/signal/ToneSum.h"
 
+#include <algorithm>
 #include <array>
 
 #include "varnel/signal/OutputStage.h"
@@ -22,11 +23,16 @@ void ToneSum::ReversePhase() {
 }
 
 // One to three plain tones, with the oscillator state in locals so that writing the output
-// cannot force it back to memory every sample. The sum starts from the first product: adding
-// it to 0.0 changes no output (only -0.0, which truncates to the same sample).
-template <std::size_t N, SampleFormat F>
+// cannot force it back to memory every sample. Two samples per pass, the newer value written
+// over the older, so that the recursion's dependent chain carries no register copies. The sum
+// starts from the first product: adding it to 0.0 changes no output (only -0.0, which
+// truncates to the same sample). Dividing by 1 or 2 is exact as a product, and faster; so is
+// leaving out a relative level of exactly 1 (Unit), which every tone of a DTMF key or a
+// custom tone has.
+template <std::size_t N, SampleFormat F, bool Unit>
 void ToneSum::RenderPlain(double amplitude, std::uint8_t* out, std::size_t samples) {
     constexpr std::size_t kBytes = static_cast<std::size_t>(BytesPerSample(F));
+    constexpr double kInverse = N == 3 ? 0.0 : 1.0 / static_cast<double>(N);
     std::array<double, N> c2, y1, y2, a;
     for (std::size_t k = 0; k < N; ++k) {
         c2[k] = m_tones[k].carrier.cw * 2.0;
@@ -34,17 +40,34 @@ void ToneSum::RenderPlain(double amplitude, std::uint8_t* out, std::size_t sampl
         y2[k] = m_tones[k].carrier.y2;
         a[k] = m_tones[k].amplitude;
     }
-    for (std::size_t i = 0; i < samples; ++i, out += kBytes) {
+    const auto level = [&](std::size_t k, double y) { return Unit ? y : a[k] * y; };
+    const auto store = [&](std::uint8_t* at, double sum) {
+        const double mean = N == 3 ? sum / 3.0 : sum * kInverse;
+        StoreSample<F>(at, amplitude * mean);
+    };
+    std::size_t i = 0;
+    for (; i + 2 <= samples; i += 2, out += 2 * kBytes) {
+        double sum = 0.0;
+        for (std::size_t k = 0; k < N; ++k) {
+            y2[k] = c2[k] * y1[k] - y2[k];
+            sum = k == 0 ? level(k, y2[k]) : sum + level(k, y2[k]);
+        }
+        store(out, sum);
+        for (std::size_t k = 0; k < N; ++k) {
+            y1[k] = c2[k] * y2[k] - y1[k];
+            sum = k == 0 ? level(k, y1[k]) : sum + level(k, y1[k]);
+        }
+        store(out + kBytes, sum);
+    }
+    if (i < samples) {
         double sum = 0.0;
         for (std::size_t k = 0; k < N; ++k) {
             const double y = c2[k] * y1[k] - y2[k];
             y2[k] = y1[k];
             y1[k] = y;
-            sum = k == 0 ? a[k] * y : sum + a[k] * y;
+            sum = k == 0 ? level(k, y) : sum + level(k, y);
         }
-        // Dividing by 1 or 2 is exact as a product, and much faster.
-        const double mean = N == 3 ? sum / 3.0 : sum * (1.0 / static_cast<double>(N));
-        StoreSample<F>(out, amplitude * mean);
+        store(out, sum);
     }
     for (std::size_t k = 0; k < N; ++k) {
         m_tones[k].carrier.y2 = y2[k];
@@ -75,10 +98,14 @@ void ToneSum::Render(SampleFormat format, double amplitude, std::uint8_t* out, s
     WithFormat(format, [&](auto f) {
         constexpr SampleFormat kF = f.value;
         if (m_modulated) return RenderAny<kF>(amplitude, out, samples);
-        switch (m_tones.size()) {
-            case 1: return RenderPlain<1, kF>(amplitude, out, samples);
-            case 2: return RenderPlain<2, kF>(amplitude, out, samples);
-            case 3: return RenderPlain<3, kF>(amplitude, out, samples);
+        const bool unit = std::all_of(m_tones.begin(), m_tones.end(), [](const Tone& t) { return t.amplitude == 1.0; });
+        switch (m_tones.size() * 2 + (unit ? 1 : 0)) {
+            case 2: return RenderPlain<1, kF, false>(amplitude, out, samples);
+            case 3: return RenderPlain<1, kF, true>(amplitude, out, samples);
+            case 4: return RenderPlain<2, kF, false>(amplitude, out, samples);
+            case 5: return RenderPlain<2, kF, true>(amplitude, out, samples);
+            case 6: return RenderPlain<3, kF, false>(amplitude, out, samples);
+            case 7: return RenderPlain<3, kF, true>(amplitude, out, samples);
             default: return RenderAny<kF>(amplitude, out, samples);
         }
     });

@@ -43,7 +43,7 @@ private:
         double depth = 0.0;       // 0: not modulated
     };
 
-    template <std::size_t N, SampleFormat F>
+    template <std::size_t N, SampleFormat F, bool Unit>
     void RenderPlain(double amplitude, std::uint8_t* out, std::size_t samples);
     template <SampleFormat F>
     void RenderAny(double amplitude, std::uint8_t* out, std::size_t samples);
