@@ -8,8 +8,6 @@ namespace Quorvex::VarnelNet::Cli {
 
 namespace {
 
-constexpr std::size_t kBlockSize = 8192;
-
 bool IsSignal(const Request& request) { return request.kind != RequestKind::Set; }
 
 }  // namespace
@@ -97,7 +95,6 @@ std::vector<RequestSummary> MeasureRequests(const Options& options, const std::v
         throw Failure("cannot start the generation", Reason(e));
     }
     std::vector<RequestSummary> summaries;
-    std::array<std::uint8_t, kBlockSize> block{};
     for (; next < requests.size(); ++next) {
         const Request& request = requests[next];
         if (!IsSignal(request)) {
@@ -108,8 +105,9 @@ std::vector<RequestSummary> MeasureRequests(const Options& options, const std::v
         summary.request = &request;
         summary.sampleRate = varnel.SampleRate();
         summary.bitsPerSample = varnel.BitsPerSample();
+        const std::int64_t before = varnel.QueuedBytes();
         summary.ids = QueueOrFail(varnel, request, nullptr);
-        for (std::int32_t n; (n = varnel.FetchWaveStream(block)) > 0;) summary.bytes += static_cast<std::uint64_t>(n);
+        summary.bytes = static_cast<std::uint64_t>(varnel.QueuedBytes() - before);
         summaries.push_back(std::move(summary));
     }
     varnel.GenerateEnd();

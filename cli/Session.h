@@ -55,10 +55,11 @@ struct RequestSummary {
     double Seconds() const;
 };
 
-// Renders the requests into a buffer stream of a component of its own, one request at a time,
-// and counts the bytes each one gives. The same settings and the same order give the same bytes
-// as any other rendering, so this measures the requests exactly (and finds any the component
-// refuses) before anything is written. set: requests are applied, not listed. Throws Failure.
+// Queues the requests on a buffer stream of a component of its own, without rendering them, and
+// takes the bytes each one will give from the queue. The same settings and the same order give
+// the same lengths as any rendering, so this measures the requests exactly (and finds any the
+// component refuses) before anything is written. set: requests are applied, not listed. Throws
+// Failure.
 std::vector<RequestSummary> MeasureRequests(const Options& options, const std::vector<Request>& requests);
 
 }  // namespace Quorvex::VarnelNet::Cli

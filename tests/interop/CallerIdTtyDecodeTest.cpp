@@ -42,7 +42,7 @@ class SignalDecode : public ::testing::Test {
 protected:
     void SetUp() override {
         for (const char* tool : {"sox", "minimodem", "multimon-ng"}) {
-            if (!OnPath(tool)) GTEST_SKIP() << tool << " is not on PATH";
+            VARNEL_REQUIRE_TOOL(tool);
         }
         m_dir = std::make_unique<ScratchDir>();
         ASSERT_FALSE(m_dir->path().empty());

@@ -47,7 +47,7 @@ class DtmfDecode : public ::testing::Test {
 protected:
     void SetUp() override {
         for (const char* tool : {"sox", "multimon-ng"}) {
-            if (!OnPath(tool)) GTEST_SKIP() << tool << " is not on PATH";
+            VARNEL_REQUIRE_TOOL(tool);
         }
         m_dir = std::make_unique<ScratchDir>();
         ASSERT_FALSE(m_dir->path().empty());

@@ -133,7 +133,18 @@ std::map<std::string, std::string> Render() {
                 engine.set_BitsPerSample(bits);
                 EXPECT_EQ(engine.GenerateBegin(nullptr), S_OK);
                 c.setUp(engine);
-                const std::vector<std::uint8_t> bytes = PullAll(engine, 8192);
+                // The queue knows every request's length before it renders, and after each pull.
+                std::vector<std::int64_t> queuedPlusPulled{engine.QueuedBytes()};
+                std::vector<std::uint8_t> bytes;
+                std::vector<std::uint8_t> block(8192);
+                for (std::int32_t n; (n = engine.ExecRequest(block.data(), 8192)) > 0;) {
+                    bytes.insert(bytes.end(), block.begin(), block.begin() + n);
+                    queuedPlusPulled.push_back(engine.QueuedBytes() + static_cast<std::int64_t>(bytes.size()));
+                }
+                for (std::size_t k = 0; k < queuedPlusPulled.size(); ++k) {
+                    EXPECT_EQ(queuedPlusPulled[k], static_cast<std::int64_t>(bytes.size()))
+                        << Key(c.name, rate, bits) << " after pull " << k;
+                }
                 std::ostringstream value;
                 value << bytes.size() << "\t" << std::hex << Fnv1a(bytes);
                 table[Key(c.name, rate, bits)] = value.str();

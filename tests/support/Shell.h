@@ -37,6 +37,16 @@ inline bool OnPath(const char* tool) {
     return std::system(("command -v " + std::string(tool) + " >/dev/null 2>&1").c_str()) == 0;
 }
 
+// In CI (the environment variable CI is set), where the decoders are installed, a missing one is
+// a failure; elsewhere the test is skipped. Leaves the calling (void) function either way.
+#define VARNEL_REQUIRE_TOOL(tool)                                                        \
+    do {                                                                                 \
+        if (!::varnel_test::OnPath(tool)) {                                              \
+            if (std::getenv("CI") != nullptr) FAIL() << (tool) << " is not on PATH in CI"; \
+            GTEST_SKIP() << (tool) << " is not on PATH";                                 \
+        }                                                                                \
+    } while (false)
+
 // A new directory under the system temporary directory; path() is empty when it could not be
 // made.
 class ScratchDir {

@@ -50,6 +50,8 @@ public:
     // Renders up to size bytes of queued audio into buffer. Returns the bytes written, 0 when
     // nothing is queued or size is 100 or less, -1 when not generating.
     std::int32_t ExecRequest(std::uint8_t* buffer, std::int32_t size);
+    // The bytes of audio queued and not yet rendered, known without rendering them.
+    std::int64_t QueuedBytes() const;
 
     // Queues a TTY request for the bytes of data up to its first zero byte (and within length
     // bytes when length > 0), without code-page conversion and without looking at the

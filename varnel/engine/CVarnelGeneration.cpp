@@ -98,8 +98,22 @@ std::int32_t CVarnel::AddRequest(Lock& lock, std::unique_ptr<CGenBase> generator
     const std::int32_t id = m_nextRequestID;
     m_nextRequestID = static_cast<std::int32_t>(static_cast<std::uint32_t>(id) + 1u);
     m_queue.Append(std::make_unique<RequestRecord>(RequestRecord{type, std::move(generator), id, nullptr}));
-    DebugLog(lock, 0, "Added request to generation queue, type: %s, request ID:%d", label, id);
+    if (m_state == kIdle) {
+        DebugLog(lock, 0,
+                 "Added request to generation queue, type: %s, request ID:%d (no generation is running: the next "
+                 "GenerateBegin discards it)",
+                 label, id);
+    } else {
+        DebugLog(lock, 0, "Added request to generation queue, type: %s, request ID:%d", label, id);
+    }
     return id;
+}
+
+std::int64_t CVarnel::QueuedBytes() const {
+    const Lock lock(m_mutex);
+    std::int64_t bytes = 0;
+    for (const RequestRecord* r = m_queue.Head(); r != nullptr; r = r->next.get()) bytes += r->generator->Length();
+    return bytes;
 }
 
 std::int32_t CVarnel::ExecRequest(std::uint8_t* buffer, std::int32_t size) {

@@ -230,6 +230,8 @@ std::int32_t Varnel::GenerateCallerID(std::string_view Number, std::string_view 
     return id;
 }
 
+std::int64_t Varnel::QueuedBytes() const { return Engine().QueuedBytes(); }
+
 std::int32_t Varnel::FetchWaveStream(std::span<std::uint8_t> AudioData) {
     const auto count = static_cast<std::int32_t>(
         std::min<std::size_t>(AudioData.size(), std::numeric_limits<std::int32_t>::max()));

@@ -77,6 +77,9 @@ public:
     std::int32_t GenerateCallerID(std::string_view Number, std::string_view Name,
                                   std::string_view DataTime);
     std::int32_t FetchWaveStream(std::span<std::uint8_t> AudioData);
+    // The bytes of audio queued and not yet rendered, known without rendering them (0 when
+    // nothing is queued).
+    std::int64_t QueuedBytes() const;
     std::int32_t FetchWaveStream(std::span<std::uint8_t> AudioData, std::int32_t Offset,
                                  std::int32_t Count);
 
