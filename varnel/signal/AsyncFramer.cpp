@@ -18,12 +18,6 @@ void AsyncFrame::Append(FskSymbols& symbols, std::uint32_t value) const {
     if (stopBits == StopBits::OneAndHalf) symbols.push_back(FskSymbol::kMark | FskSymbol::kHalf);
 }
 
-int AsyncFrame::HalfBits() const {
-    const int bits = 1 + dataBits + (parity != Parity::None ? 1 : 0);
-    const int stopHalves = stopBits == StopBits::One ? 2 : stopBits == StopBits::Two ? 4 : 3;
-    return 2 * bits + stopHalves;
-}
-
 void AppendMarks(FskSymbols& symbols, int count) { symbols.insert(symbols.end(), static_cast<std::size_t>(count), FskSymbol::kMark); }
 
 void AppendAlternating(FskSymbols& symbols, int count) {

@@ -18,8 +18,6 @@ struct AsyncFrame {
 
     // Appends the frame of the low dataBits bits of value.
     void Append(FskSymbols& symbols, std::uint32_t value) const;
-    // Bits per character, in half bits.
-    int HalfBits() const;
 };
 
 // Appends count mark bits (idle line).

@@ -10,10 +10,19 @@ constexpr int kMuLawBias = 33;       // in 14-bit units
 constexpr int kMuLawClip = 8159;     // largest 14-bit magnitude before the bias
 constexpr std::uint8_t kALawEvenBits = 0x55;
 
+// The 16-bit sample rounded to the nearest value of `bits` bits (halves upward), the largest
+// samples held at the top value instead of rounding past it.
+int Rounded(std::int16_t sample, int bits) {
+    const int shift = 16 - bits;
+    const int top = (1 << (bits - 1)) - 1;
+    if (sample > (top << shift) + (1 << (shift - 1)) - 1) return top;
+    return (sample + (1 << (shift - 1))) >> shift;
+}
+
 }  // namespace
 
 std::uint8_t MuLawFromLinear(std::int16_t sample) {
-    int magnitude = sample >> 2;  // 14-bit value
+    int magnitude = Rounded(sample, 14);
     std::uint8_t sign = 0x00;
     if (magnitude < 0) {
         magnitude = -magnitude;
@@ -31,7 +40,7 @@ std::uint8_t MuLawFromLinear(std::int16_t sample) {
 }
 
 std::uint8_t ALawFromLinear(std::int16_t sample) {
-    int magnitude = sample >> 3;  // 13-bit value
+    int magnitude = Rounded(sample, 13);
     std::uint8_t sign = 0x80;
     if (magnitude < 0) {
         magnitude = -magnitude - 1;

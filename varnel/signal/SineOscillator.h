@@ -27,12 +27,6 @@ struct SineOscillator {
         y1 = y;
         return y;
     }
-
-    // Turns the tone by 180 degrees from the next sample on.
-    void ReversePhase() {
-        y1 = -y1;
-        y2 = -y2;
-    }
 };
 
 }  // namespace Quorvex::VarnelNet

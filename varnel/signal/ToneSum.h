@@ -29,8 +29,6 @@ public:
     void AddModulated(double frequency, double modulationHz, double depth, double sampleRate,
                       double relativeAmplitude);
     std::size_t Count() const { return m_tones.size(); }
-    // Turns every tone by 180 degrees from the next sample on (the modulation keeps its phase).
-    void ReversePhase();
 
     // Writes `samples` samples; with no tone, silence.
     void Render(SampleFormat format, double amplitude, std::uint8_t* out, std::size_t samples);
