@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -329,5 +330,19 @@ INSTANTIATE_TEST_SUITE_P(
         StepsCase{"NoDigitsIsZero", u"abc@100", {{0, 100, 0, 0, 0, 0, 2206}}},
         StepsCase{"ThreeTones", u"350|440|480@60", {{60, 0, 350, 440, 480, 1324, 0}}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Pause lengths past 2^31 bytes from the start of a key are counted in 64 bits.
+TEST(DtmfRequest, LongTonesAndPausesCountPast32Bits) {
+    CVarnel engine;
+    ASSERT_EQ(engine.set_SampleRate(96000), S_OK);
+    ASSERT_EQ(engine.set_DTMF_ToneTime(11184810), S_OK);
+    ASSERT_EQ(engine.GenerateBegin(nullptr), S_OK);
+    ASSERT_EQ(engine.GenerateDTMFs(u",", nullptr), S_OK);
+    std::vector<std::uint8_t> block(1000);
+    for (int pull = 0; pull < 2; ++pull) {
+        ASSERT_EQ(engine.ExecRequest(block.data(), 1000), 1000);
+        EXPECT_EQ(std::count(block.begin(), block.end(), 0), 1000);
+    }
+}
 
 }  // namespace

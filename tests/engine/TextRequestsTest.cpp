@@ -75,9 +75,14 @@ TEST_F(TtyEngine, BinaryTextStopsAtTheFirstZeroByte) {
     EXPECT_EQ(PullAll(engine, 8192), expected);
 }
 
-TEST(TtyRequest, BinaryTextQueuesWithoutAGeneration) {
+TEST(TtyRequest, BinaryTextQueuesWithoutAGenerationAndSaysItWillBeDiscarded) {
     CVarnel idle;
+    Recorder recorder;
+    recorder.Attach(idle);
     EXPECT_EQ(idle.GenerateTTY2("A", 1), 0);
+    EXPECT_EQ(recorder.LastMessage(),
+              "Added request to generation queue, type: TTY ( 45.45 baud, Baudot Mode ), request ID:0 (no generation "
+              "is running: the next GenerateBegin discards it)");
     EXPECT_EQ(idle.ExecRequest(nullptr, 0), -1);
 }
 

@@ -106,8 +106,9 @@ const WordCase kWordCases[] = {
      {LTRS, C, A, L, L, SP, FIGS, F5, F5, F5, SP, F1, F2, F3, F4, SP, LTRS, N, O, W}, 1},
     {"FigsAfterSpaceOn", "CALL 555 1234 NOW", 0, -1, true,
      {LTRS, C, A, L, L, SP, FIGS, F5, F5, F5, SP, FIGS, F1, F2, F3, F4, SP, LTRS, N, O, W}, 1},
-    {"FigsAfterSpaceLettersUnchanged", "A B", 0, 1, true, {A, SP, Bc}, 1},
-    {"FigsAfterSpaceOnlyFirstFigure", "1 2-3", 0, 0, true, {F1, SP, FIGS, F2, B(3), F3}, 0},
+    // With figs-after-space a text whose shift is already known starts by sending it again.
+    {"FigsAfterSpaceLettersUnchanged", "A B", 0, 1, true, {LTRS, A, SP, Bc}, 1},
+    {"FigsAfterSpaceOnlyFirstFigure", "1 2-3", 0, 0, true, {FIGS, F1, SP, FIGS, F2, B(3), F3}, 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Tty, BaudotWords, ::testing::ValuesIn(kWordCases),

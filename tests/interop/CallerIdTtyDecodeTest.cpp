@@ -227,4 +227,25 @@ INSTANTIATE_TEST_SUITE_P(Receivers, TtyDecode,
                                     FormatName(std::get<1>(info.param));
                          });
 
+// A receiver falls back to letters after a pause: with figs-after-space each request starts by
+// sending the shift it continues in, so figures after three seconds of silence stay figures.
+TEST_F(SignalDecode, ShiftIsResentAfterAPause) {
+    struct Case {
+        std::int32_t figsAfterSpace;
+        const char* expected;
+    };
+    for (const Case& c : {Case{1, "AB 1234 CD"}, Case{0, "AB 12ER CD"}}) {
+        for (const Format& wave : {Format{8000, 16}, Format{48000, 8}}) {
+            const std::string path = Render(wave, [&](CVarnel& engine) {
+                ASSERT_EQ(engine.set_TTY_FigsAfterSpace(c.figsAfterSpace), S_OK);
+                ASSERT_EQ(engine.GenerateTTY(u"AB 12", nullptr), S_OK);
+                ASSERT_EQ(engine.GenerateSilence(3000.0f, nullptr), S_OK);
+                ASSERT_EQ(engine.GenerateTTY(u"34 CD", nullptr), S_OK);
+            });
+            if (HasFatalFailure()) return;
+            EXPECT_EQ(Minimodem(path, "tdd"), c.expected) << FormatName(wave);
+        }
+    }
+}
+
 }  // namespace

@@ -59,6 +59,10 @@ std::vector<std::int16_t> BaudotCoder::Encode(const std::uint8_t* text, std::siz
         const bool letter = n > 0 && IsUpper(upper[0]);
         Put(letter ? kLetters : kFigures);
         m_shiftState = letter ? kShiftLetters : kShiftFigures;
+    } else if (m_figsAfterSpace) {
+        // Receivers that unshift on a space also fall back to letters after a pause: the text
+        // starts by sending the shift it continues in.
+        Put(m_shiftState == kShiftLetters ? kLetters : kFigures);
     }
     for (std::size_t i = 0; i < n;) {
         if (upper[i] == '\\' && i + 2 < n && IsDigit(upper[i + 1]) && IsDigit(upper[i + 2])) {

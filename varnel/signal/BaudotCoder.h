@@ -26,7 +26,7 @@ public:
     BaudotCoder(int figuresTable, std::int32_t shiftState, bool figsAfterSpace);
 
     // Lead-in, the initial shift when the state is unset (letters if the text starts with a
-    // letter), the characters, trailer. Lower case is sent as upper case; \NN sends code NN
+    // letter; with figsAfterSpace the shift in force when it is set), the characters, trailer. Lower case is sent as upper case; \NN sends code NN
     // (0-31) as it is and 32-99 nothing; a byte in no table is dropped.
     std::vector<std::int16_t> Encode(const std::uint8_t* text, std::size_t length);
 
