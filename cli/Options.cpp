@@ -1,5 +1,6 @@
 #include "cli/Options.h"
 
+#include <array>
 #include <optional>
 #include <string_view>
 
@@ -9,18 +10,29 @@ namespace Quorvex::VarnelNet::Cli {
 
 namespace {
 
-// Short options that take a value, and the long names they stand for.
-std::optional<std::string_view> LongNameOf(char shortOption) {
-    switch (shortOption) {
-        case 'o': return "output";
-        case 'r': return "rate";
-        case 'b': return "bits";
-        case 'a': return "amplitude";
-        default: return std::nullopt;
+// The short options that take a value, and the long names they stand for.
+struct ShortOption {
+    char letter;
+    std::string_view name;
+};
+constexpr std::array<ShortOption, 5> kShortOptions = {
+    {{'o', "output"}, {'r', "rate"}, {'b', "bits"}, {'e', "encoding"}, {'a', "amplitude"}}};
+
+std::optional<std::string_view> LongNameOf(char letter) {
+    for (const ShortOption& o : kShortOptions) {
+        if (o.letter == letter) return o.name;
     }
+    return std::nullopt;
 }
 
-bool TakesValue(std::string_view name) { return name == "output" || (IsSettingName(name) && name != "tty-figs-after-space"); }
+char ShortOf(std::string_view name) {
+    for (const ShortOption& o : kShortOptions) {
+        if (o.name == name) return o.letter;
+    }
+    return 0;
+}
+
+bool TakesValue(std::string_view name) { return name == "output" || (IsSettingName(name) && !IsFlagSetting(name)); }
 
 void SetMode(Options& options, OutputMode mode) {
     if (options.mode != OutputMode::None && options.mode != mode) {
@@ -51,12 +63,59 @@ bool ApplyOption(Options& options, std::string_view name, const std::optional<st
         SetMode(options, OutputMode::File);
         if (value->empty()) throw UsageError("-o/--output needs a file name");
         options.outputPath = *value;
-    } else if (name == "tty-figs-after-space") {
+    } else if (IsFlagSetting(name)) {
         options.settings.push_back(ParseSetting(name, "1"));
     } else {
         options.settings.push_back(ParseSetting(name, *value));
     }
     return true;
+}
+
+constexpr std::size_t kRequestColumn = 35;
+constexpr std::size_t kHelpWidth = 94;
+
+// The words of text as lines of at most kHelpWidth columns, each indented to column indent.
+std::string Wrapped(const std::string& text, std::size_t indent) {
+    std::string lines;
+    std::string line;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(' ', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string word = text.substr(start, end - start);
+        if (!line.empty() && indent + line.size() + 1 + word.size() > kHelpWidth) {
+            lines += std::string(indent, ' ') + line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+        start = end + 1;
+    }
+    return lines + std::string(indent, ' ') + line + "\n";
+}
+
+// The output's format is settled before its first sample: a set: request may change it only
+// before the first signal request. --play plays PCM only.
+void CheckFormatSettings(const Options& options) {
+    std::int32_t encoding = SettingsCatalog::kEncoding.defaultValue.integer;
+    for (const Setting& setting : options.settings) {
+        if (setting.spec == &SettingsCatalog::kEncoding) encoding = setting.value.integer;
+    }
+    bool signalSeen = false;
+    for (const Request& request : options.requests) {
+        if (request.kind != RequestKind::Set) {
+            signalSeen = true;
+        } else if (ChangesFormat(request.setting)) {
+            if (signalSeen) {
+                throw UsageError("'" + request.text +
+                                 "' comes after the first signal request: the output's format (rate, bits, "
+                                 "encoding) can only be set before it");
+            }
+            if (request.setting.spec == &SettingsCatalog::kEncoding) encoding = request.setting.value.integer;
+        }
+    }
+    if (options.mode == OutputMode::Play && encoding != ENC_PCM) {
+        throw UsageError("--play plays PCM only: write G.711 with -o FILE or --raw");
+    }
 }
 
 }  // namespace
@@ -110,34 +169,25 @@ Options ParseArguments(std::span<const std::string> args) {
     }
     if (options.mode == OutputMode::None) throw UsageError("no output: give -o FILE, --raw or --play");
     for (const std::string& text : requestTexts) options.requests.push_back(ParseRequest(text));
+    CheckFormatSettings(options);
     return options;
 }
 
 const char* UsageLine() { return "Usage: varnel [OPTIONS] (-o FILE | --raw | --play) [REQUEST...]"; }
 
-const char* HelpText() {
-    return R"(Usage: varnel [OPTIONS] (-o FILE | --raw | --play) [REQUEST...]
+std::string HelpText() {
+    std::string settings;
+    for (const SettingSpec* setting : SettingsCatalog::All()) settings += SettingHelp(*setting, ShortOf(setting->option));
+    return std::string(R"(Usage: varnel [OPTIONS] (-o FILE | --raw | --play) [REQUEST...]
 Renders telephony signals (DTMF, tones, silence, Caller-ID, TTY) with the varnel component.
 
 Output (exactly one):
   -o, --output FILE      write a RIFF/WAVE file
-      --raw              write raw PCM (mono, little-endian) to standard output
-      --play             play through the default audio device
+      --raw              write raw samples (mono PCM little-endian, or G.711) to standard output
+      --play             play through the default audio device (PCM only)
 
 Settings (defaults are the component's):
-  -r, --rate HZ          sample rate (11025)
-  -b, --bits 8|16        bits per sample (16)
-  -a, --amplitude DB     level in dB relative to full scale (-6)
-      --dtmf-tone MS     DTMF tone time (80)
-      --dtmf-break MS    DTMF break time (150)
-      --dtmf-pause MS    DTMF pause time for ',' (400)
-      --tty-mode MODE    baudot|ascii7|ascii8|0|1|2|3|4 (baudot)
-      --tty-rate BAUD    45.45|50|56.92|74.20|100|110 (45.45)
-      --cid-format FMT   sdmf|mdmf|raw (mdmf)
-      --cid-timing T     whole|exact: Caller-ID bit timing (whole)
-      --tty-figs-after-space
-                         send FIGS again before the first figure after a space
-
+)") + settings + R"(
 Other:
   -v, --verbose          print every diagnostic line of the component to standard error
   -h, --help             show this help
@@ -157,10 +207,9 @@ Requests, queued in order:
   tty:TEXT                         TTY text, e.g. "tty:HELLO GA"
   ttyhex:HEX                       TTY bytes sent as they are, e.g. ttyhex:48454c4c4f
   set:NAME=VALUE                   change a setting between requests; NAME as the long
-                                   options: amplitude, rate, bits, dtmf-tone, dtmf-break,
-                                   dtmf-pause, tty-mode, tty-rate, cid-format, cid-timing,
-                                   tty-figs-after-space=0|1. Settings given before the first
-                                   signal request also set the stream's format.
+)" + Wrapped("options, a flag as NAME=0|1: " + SettingNames() + ".", kRequestColumn) +
+           R"(                                   rate, bits and encoding make up the output's format: they
+                                   may be set only before the first signal request.
 With no request, a built-in scenario is rendered: dial tone, a DTMF number, ring-back,
 Caller-ID (MDMF, exact bit timing) and a TTY greeting.
 

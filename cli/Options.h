@@ -34,6 +34,6 @@ Options ParseArguments(std::span<const std::string> args);
 
 // The one-line synopsis, and the full help text.
 const char* UsageLine();
-const char* HelpText();
+std::string HelpText();
 
 }  // namespace Quorvex::VarnelNet::Cli

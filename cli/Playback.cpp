@@ -39,7 +39,7 @@ void PlayRequests(const Options& options, const std::vector<Request>& requests, 
     } catch (const Exception& e) {
         throw Failure("cannot start playback", Reason(e));
     }
-    for (; next < requests.size(); ++next) QueueOrFail(varnel, requests[next], err);
+    for (; next < requests.size(); ++next) QueueOrFail(varnel, requests[next]);
     // Everything queued plays in real time; the margin covers the device's buffers.
     const auto timeout = std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000.0) + 10000);
     const bool drained = control->WaitUntilDrained(timeout);

@@ -81,9 +81,7 @@ void ParseSet(Request& r, std::string_view args) {
     if (equals == std::string_view::npos) throw UsageError("expected set:NAME=VALUE");
     const std::string_view name = args.substr(0, equals);
     if (!IsSettingName(name)) {
-        throw UsageError("unknown setting " + Quoted(name) +
-                         " (amplitude, rate, bits, dtmf-tone, dtmf-break, dtmf-pause, tty-mode, tty-rate, "
-                         "cid-format, cid-timing, tty-figs-after-space)");
+        throw UsageError("unknown setting " + Quoted(name) + " (" + SettingNames() + ")");
     }
     r.setting = ParseSetting(name, args.substr(equals + 1), "");
 }

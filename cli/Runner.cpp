@@ -94,18 +94,16 @@ void BeginStream(Varnel& varnel) {
 int RunFile(const Options& options, const Job& job, std::FILE* err) {
     const std::vector<RequestSummary> summaries = MeasureRequests(options, job.requests);
     const std::string& path = options.outputPath;
-    std::int32_t rate = 0;
-    std::int32_t bits = 0;
+    std::string format;
     bool started = false;
     try {
         Varnel varnel;
         if (options.verbose) PrintDebugLines(varnel, err);
         std::size_t next = ApplyLeadingSettings(varnel, options, job.requests);
-        rate = varnel.SampleRate();
-        bits = varnel.BitsPerSample();
+        format = FormatText(varnel);
         BeginFile(varnel, path);
         started = true;
-        for (; next < job.requests.size(); ++next) QueueOrFail(varnel, job.requests[next], err);
+        for (; next < job.requests.size(); ++next) QueueOrFail(varnel, job.requests[next]);
         try {
             varnel.GenerateEnd();
         } catch (const Exception& e) {
@@ -121,7 +119,7 @@ int RunFile(const Options& options, const Job& job, std::FILE* err) {
         throw;
     }
     const double seconds = PrintSummaries(job, summaries, err);
-    std::fprintf(err, "varnel: wrote %s: %d Hz, %d-bit mono, %.3f s\n", path.c_str(), rate, bits, seconds);
+    std::fprintf(err, "varnel: wrote %s: %s, %.3f s\n", path.c_str(), format.c_str(), seconds);
     return kExitSuccess;
 }
 
@@ -138,7 +136,7 @@ int RunRaw(const Options& options, const Job& job, std::FILE* out, std::FILE* er
     if (options.verbose) PrintDebugLines(varnel, err);
     std::size_t next = ApplyLeadingSettings(varnel, options, job.requests);
     BeginStream(varnel);
-    for (; next < job.requests.size(); ++next) QueueOrFail(varnel, job.requests[next], err);
+    for (; next < job.requests.size(); ++next) QueueOrFail(varnel, job.requests[next]);
     std::array<std::uint8_t, kBlockSize> block{};
     for (std::int32_t n; (n = varnel.FetchWaveStream(block)) > 0;) {
         const auto size = static_cast<std::size_t>(n);

@@ -47,16 +47,8 @@ std::vector<std::int32_t> QueueRequest(Varnel& varnel, const Request& r) {
     return {};
 }
 
-std::vector<std::int32_t> QueueOrFail(Varnel& varnel, const Request& request, std::FILE* warnings) {
+std::vector<std::int32_t> QueueOrFail(Varnel& varnel, const Request& request) {
     try {
-        if (warnings && request.kind == RequestKind::Set && ChangesFormat(request.setting) &&
-            request.setting.integer !=
-                (request.setting.name == SettingName::Rate ? varnel.SampleRate() : varnel.BitsPerSample())) {
-            std::fprintf(warnings,
-                         "varnel: warning: %s comes after the first signal request: the requests after it "
-                         "are rendered with it, but the output's format stays as it began\n",
-                         request.text.c_str());
-        }
         return QueueRequest(varnel, request);
     } catch (const Exception& e) {
         throw Failure("request '" + request.text + "' refused", Reason(e));
@@ -72,7 +64,7 @@ std::size_t ApplyLeadingSettings(Varnel& varnel, const Options& options, const s
         }
     }
     std::size_t first = 0;
-    while (first < requests.size() && !IsSignal(requests[first])) QueueOrFail(varnel, requests[first++], nullptr);
+    while (first < requests.size() && !IsSignal(requests[first])) QueueOrFail(varnel, requests[first++]);
     return first;
 }
 
@@ -81,8 +73,22 @@ void PrintDebugLines(Varnel& varnel, std::FILE* err) {
         [err](Object&, const OnDebugArgs& e) { std::fprintf(err, "%s\n", e.InfoMsg().c_str()); });
 }
 
+double BytesPerSecond(const Varnel& varnel) {
+    const double bytesPerSample = varnel.Encoding() != ENC_PCM ? 1.0 : varnel.BitsPerSample() / 8;
+    return varnel.SampleRate() * bytesPerSample;
+}
+
+std::string FormatText(const Varnel& varnel) {
+    std::string text = std::to_string(varnel.SampleRate()) + " Hz, ";
+    switch (varnel.Encoding()) {
+        case ENC_MuLaw: text += "G.711 mu-law"; break;
+        case ENC_ALaw: text += "G.711 A-law"; break;
+        default: text += std::to_string(varnel.BitsPerSample()) + "-bit"; break;
+    }
+    return text + " mono";
+}
+
 double RequestSummary::Seconds() const {
-    const double bytesPerSecond = static_cast<double>(sampleRate) * (bitsPerSample == 8 ? 1.0 : 2.0);
     return bytesPerSecond > 0.0 ? static_cast<double>(bytes) / bytesPerSecond : 0.0;
 }
 
@@ -98,15 +104,14 @@ std::vector<RequestSummary> MeasureRequests(const Options& options, const std::v
     for (; next < requests.size(); ++next) {
         const Request& request = requests[next];
         if (!IsSignal(request)) {
-            QueueOrFail(varnel, request, nullptr);
+            QueueOrFail(varnel, request);
             continue;
         }
         RequestSummary summary;
         summary.request = &request;
-        summary.sampleRate = varnel.SampleRate();
-        summary.bitsPerSample = varnel.BitsPerSample();
+        summary.bytesPerSecond = BytesPerSecond(varnel);
         const std::int64_t before = varnel.QueuedBytes();
-        summary.ids = QueueOrFail(varnel, request, nullptr);
+        summary.ids = QueueOrFail(varnel, request);
         summary.bytes = static_cast<std::uint64_t>(varnel.QueuedBytes() - before);
         summaries.push_back(std::move(summary));
     }

@@ -33,9 +33,8 @@ std::string Reason(const Exception& e);
 // setting. The component's exceptions pass through.
 std::vector<std::int32_t> QueueRequest(Varnel& varnel, const Request& request);
 
-// QueueRequest, with a refusal turned into a Failure naming the request. When warnings is set,
-// a set: request that changes the sample format in mid-stream is pointed out there.
-std::vector<std::int32_t> QueueOrFail(Varnel& varnel, const Request& request, std::FILE* warnings);
+// QueueRequest, with a refusal turned into a Failure naming the request.
+std::vector<std::int32_t> QueueOrFail(Varnel& varnel, const Request& request);
 
 // Applies the options' settings, then the set: requests that come before the first signal
 // request, so that they shape the stream's format. Returns the index of the first request not
@@ -45,13 +44,18 @@ std::size_t ApplyLeadingSettings(Varnel& varnel, const Options& options, const s
 // Prints every diagnostic line of the component to err.
 void PrintDebugLines(Varnel& varnel, std::FILE* err);
 
+// The bytes one second of the component's output takes: G.711 writes one byte a sample.
+double BytesPerSecond(const Varnel& varnel);
+
+// The output format as the tool reports it: "8000 Hz, 16-bit mono", "8000 Hz, G.711 mu-law mono".
+std::string FormatText(const Varnel& varnel);
+
 // What one request of the command line rendered.
 struct RequestSummary {
     const Request* request = nullptr;
     std::vector<std::int32_t> ids;
-    std::uint64_t bytes = 0;  // of PCM
-    std::int32_t sampleRate = 0;
-    std::int32_t bitsPerSample = 0;
+    std::uint64_t bytes = 0;  // of samples
+    double bytesPerSecond = 0.0;
     double Seconds() const;
 };
 

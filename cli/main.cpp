@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     if (options.help) {
-        std::fputs(HelpText(), stdout);
+        std::fputs(HelpText().c_str(), stdout);
         return kExitSuccess;
     }
     if (options.version) {

@@ -35,27 +35,31 @@ TEST(ArgumentsTest, OptionsAndRequestsAreTakenInOrder) {
     EXPECT_EQ(o.outputPath, "out.wav");
     EXPECT_TRUE(o.verbose);
     ASSERT_EQ(o.settings.size(), 4u);
-    EXPECT_EQ(o.settings[0].name, SettingName::Rate);
-    EXPECT_EQ(o.settings[0].integer, 8000);
-    EXPECT_EQ(o.settings[1].integer, 8);
-    EXPECT_EQ(o.settings[2].number, -12.5f);
-    EXPECT_EQ(o.settings[3].name, SettingName::TtyFigsAfterSpace);
-    EXPECT_EQ(o.settings[3].integer, 1);
+    EXPECT_EQ(o.settings[0].spec, &SettingsCatalog::kSampleRate);
+    EXPECT_EQ(o.settings[0].value.integer, 8000);
+    EXPECT_EQ(o.settings[1].value.integer, 8);
+    EXPECT_EQ(o.settings[2].value.number, -12.5f);
+    EXPECT_EQ(o.settings[3].spec, &SettingsCatalog::kTtyFigsAfterSpace);
+    EXPECT_EQ(o.settings[3].value.integer, 1);
     ASSERT_EQ(o.requests.size(), 3u);
     EXPECT_EQ(o.requests[1].kind, RequestKind::Set);
-    EXPECT_EQ(o.requests[1].setting.integer, BR_74_20_Baud);
+    EXPECT_EQ(o.requests[1].setting.value.integer, BR_74_20_Baud);
     EXPECT_EQ(o.requests[2].keys, "HI");
 }
 
 TEST(ArgumentsTest, EnumeratedSettingsAcceptTheirWords) {
     const Options o = Parse({"--raw", "--tty-mode", "ascii8", "--tty-rate", "45.45", "--cid-format", "sdmf",
-                             "--cid-timing", "exact", "--tty-mode=4"});
-    ASSERT_EQ(o.settings.size(), 5u);
-    EXPECT_EQ(o.settings[0].integer, ASCII8_Mode);
-    EXPECT_EQ(o.settings[1].integer, BR_45_45_Baud);
-    EXPECT_EQ(o.settings[2].integer, CID_SDMF);
-    EXPECT_EQ(o.settings[3].integer, CBT_Exact);
-    EXPECT_EQ(o.settings[4].integer, 4);
+                             "--cid-timing", "exact", "--tty-mode=4", "-e", "ulaw", "--encoding=alaw", "-epcm"});
+    ASSERT_EQ(o.settings.size(), 8u);
+    EXPECT_EQ(o.settings[0].value.integer, ASCII8_Mode);
+    EXPECT_EQ(o.settings[1].value.integer, BR_45_45_Baud);
+    EXPECT_EQ(o.settings[2].value.integer, CID_SDMF);
+    EXPECT_EQ(o.settings[3].value.integer, CBT_Exact);
+    EXPECT_EQ(o.settings[4].value.integer, 4);
+    EXPECT_EQ(o.settings[5].spec, &SettingsCatalog::kEncoding);
+    EXPECT_EQ(o.settings[5].value.integer, ENC_MuLaw);
+    EXPECT_EQ(o.settings[6].value.integer, ENC_ALaw);
+    EXPECT_EQ(o.settings[7].value.integer, ENC_PCM);
     EXPECT_TRUE(o.requests.empty());  // the built-in scenario
 }
 
@@ -81,6 +85,28 @@ TEST(ArgumentsTest, UsageErrorsSayWhatIsWrong) {
     EXPECT_EQ(UsageErrorOf({"--raw", "--cid-format", "x"}), "--cid-format: 'x' is not one of sdmf|mdmf|raw");
     EXPECT_EQ(UsageErrorOf({"--raw", "--verbose=1"}), "option '--verbose' takes no value");
     EXPECT_EQ(UsageErrorOf({"--raw", "-a", "nan"}), "--amplitude: 'nan' is not a number");
+    EXPECT_EQ(UsageErrorOf({"--raw", "-e", "mu"}), "--encoding: 'mu' is not one of pcm|ulaw|alaw");
+    EXPECT_EQ(UsageErrorOf({"--raw", "set:encoding=g711"}), "'set:encoding=g711': encoding: 'g711' is not one of pcm|ulaw|alaw");
+    EXPECT_EQ(UsageErrorOf({"--raw", "--tty-figs-after-space=1"}), "option '--tty-figs-after-space' takes no value");
+}
+
+// The output's format is settled before its first sample, whatever the output.
+TEST(ArgumentsTest, FormatSettingsAfterTheFirstSignalRequestAreUsageErrors) {
+    const std::string later = "comes after the first signal request: the output's format (rate, bits, encoding) can "
+                              "only be set before it";
+    for (const std::vector<std::string>& output : {std::vector<std::string>{"-o", "a.wav"}, {"--raw"}, {"--play"}}) {
+        for (const char* set : {"set:rate=8000", "set:bits=8", "set:encoding=pcm"}) {
+            std::vector<std::string> args = output;
+            args.insert(args.end(), {"set:amplitude=-3", "silence:10", "set:tty-mode=1", set, "dtmf:1"});
+            EXPECT_EQ(UsageErrorOf(args), "'" + std::string(set) + "' " + later) << output[0];
+        }
+        std::vector<std::string> leading = output;
+        leading.insert(leading.end(), {"set:rate=8000", "set:bits=8", "silence:10", "set:amplitude=-3", "dtmf:1"});
+        EXPECT_EQ(UsageErrorOf(leading), "") << output[0];
+    }
+    EXPECT_EQ(UsageErrorOf({"--play", "-e", "ulaw", "dtmf:1"}), "--play plays PCM only: write G.711 with -o FILE or --raw");
+    EXPECT_EQ(UsageErrorOf({"--play", "set:encoding=alaw", "dtmf:1"}), "--play plays PCM only: write G.711 with -o FILE or --raw");
+    EXPECT_EQ(UsageErrorOf({"--play", "-e", "ulaw", "set:encoding=pcm", "dtmf:1"}), "");
 }
 
 TEST(ArgumentsTest, RequestsParseTheirArguments) {
@@ -102,14 +128,15 @@ TEST(ArgumentsTest, RequestsParseTheirArguments) {
     EXPECT_EQ(ParseRequest("tty:A:B").keys, "A:B");
     EXPECT_EQ(ParseRequest("silence:12.5").duration, 12.5f);
     const Request set = ParseRequest("set:tty-figs-after-space=0");
-    EXPECT_EQ(set.setting.name, SettingName::TtyFigsAfterSpace);
-    EXPECT_EQ(set.setting.integer, 0);
+    EXPECT_EQ(set.setting.spec, &SettingsCatalog::kTtyFigsAfterSpace);
+    EXPECT_EQ(set.setting.value.integer, 0);
+    EXPECT_EQ(set.setting.text, "tty-figs-after-space=0");
 }
 
 TEST(ArgumentsTest, MalformedRequestsAreUsageErrors) {
     for (const char* bad : {"dtmf123", "beep:1", "tone:100", "tone:100,0,1,2,3,4", "tone:a,0,440", "silence:",
                             "ttyhex:4", "ttyhex:zz", "cid:", "cid:1|2|3|4", "set:bits=12", "set:volume=1",
-                            "set:rate", "tones:", "tones:1|2|3|4@100", "tones:440@x"}) {
+                            "set:rate", "set:encoding=mulaw", "set:rate=8k", "tones:", "tones:1|2|3|4@100", "tones:440@x"}) {
         EXPECT_THROW(ParseRequest(bad), UsageError) << bad;
     }
 }

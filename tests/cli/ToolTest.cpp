@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/Shell.h"
@@ -157,16 +158,98 @@ TEST_F(ToolTest, OptionsSetTheComponentAndSetRequestsChangeItBetweenRequests) {
     EXPECT_EQ(wave->format.nSamplesPerSec, 8000u);
 }
 
-TEST_F(ToolTest, LeadingSetRequestsShapeTheFormatAndLaterOnesAreWarnedAbout) {
-    const Result r = Run({"-o", Path("tool.wav"), "set:rate=16000", "set:bits=8", "silence:100", "set:rate=8000",
+TEST_F(ToolTest, LeadingSetRequestsShapeTheFormatAndLaterOnesAreUsageErrors) {
+    const Result r = Run({"-o", Path("tool.wav"), "set:rate=16000", "set:bits=8", "silence:100", "set:amplitude=-3",
                           "silence:100"});
     ASSERT_EQ(r.status, 0) << r.err;
     const auto wave = ReadWave(Path("tool.wav"));
     ASSERT_TRUE(wave);
     EXPECT_EQ(wave->format.nSamplesPerSec, 16000u);
-    EXPECT_EQ(wave->data.size(), 1600u + 800u);  // the second silence at 8000 Hz
-    EXPECT_NE(r.err.find("varnel: warning: set:rate=8000"), std::string::npos) << r.err;
+    EXPECT_EQ(wave->format.wBitsPerSample, 8);
+    EXPECT_EQ(wave->data.size(), 1600u + 1600u);
     EXPECT_NE(r.err.find("request 1: silence, 0.100 s"), std::string::npos) << r.err;
+    std::filesystem::remove(Path("tool.wav"));
+
+    // Refused before anything is written, to a file, to standard output or to the device.
+    for (const std::vector<std::string>& output :
+         {std::vector<std::string>{"-o", Path("tool.wav")}, {"--raw"}, {"--play"}}) {
+        std::vector<std::string> args = output;
+        args.insert(args.end(), {"silence:100", "set:encoding=alaw", "silence:100"});
+        const Result later = Run(args, "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" + Quote(Path("played.raw")));
+        EXPECT_EQ(later.status, 2) << output[0];
+        EXPECT_NE(later.err.find("varnel: 'set:encoding=alaw' comes after the first signal request"), std::string::npos)
+            << later.err;
+        EXPECT_TRUE(later.out.empty());
+        EXPECT_FALSE(std::filesystem::exists(Path("tool.wav")));
+        EXPECT_FALSE(std::filesystem::exists(Path("played.raw")));
+    }
+}
+
+// -e writes G.711: the component's bytes behind a header sox reads, and the summary says so.
+TEST_F(ToolTest, EncodingWritesG711FilesAndStreams) {
+    const std::vector<std::string> requests = {"dtmf:159", "silence:50", "cid:5551234|A|01/02 03:04"};
+    for (const auto& [word, encoding, tag, name] :
+         {std::tuple{"ulaw", ENC_MuLaw, 7, "G.711 mu-law"}, std::tuple{"alaw", ENC_ALaw, 6, "G.711 A-law"}}) {
+        SCOPED_TRACE(word);
+        std::vector<std::string> args = kSettings;
+        args.insert(args.end(), {"-e", word, "-o", Path("tool.wav")});
+        args.insert(args.end(), requests.begin(), requests.end());
+        const Result r = Run(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.err.find("varnel: wrote " + Path("tool.wav") + ": 8000 Hz, " + name + " mono, "), std::string::npos)
+            << r.err;
+        const Bytes expected = ThroughComponent([encoding = encoding](Varnel& v) { v.Encoding(encoding); },
+                                                [](Varnel& v) {
+                                                    v.GenerateDTMFs("159");
+                                                    v.GenerateSilence(50.0f);
+                                                    v.GenerateCallerID("5551234", "A", "01/02 03:04");
+                                                });
+        EXPECT_EQ(ReadFileBytes(Path("tool.wav")), expected);
+        const auto wave = ReadWave(Path("tool.wav"));
+        ASSERT_TRUE(wave);
+        EXPECT_EQ(wave->format.wFormatTag, tag);
+        EXPECT_EQ(wave->format.wBitsPerSample, 8);
+        EXPECT_EQ(wave->factSamples, wave->data.size());
+
+        args = kSettings;
+        args.insert(args.end(), {"set:encoding=" + std::string(word), "--raw"});
+        args.insert(args.end(), requests.begin(), requests.end());
+        const Result raw = Run(args);
+        ASSERT_EQ(raw.status, 0) << raw.err;
+        EXPECT_EQ(DataOf(raw.out), wave->data);
+    }
+}
+
+TEST_F(ToolTest, SoxAcceptsTheG711Files) {
+    VARNEL_REQUIRE_TOOL("sox");
+    for (const auto& [word, encoding] : {std::pair{"ulaw", "u-law"}, std::pair{"alaw", "A-law"}}) {
+        const Result r = Run({"-o", Path("g711.wav"), "-r", "8000", "-e", word, "dtmf:1", "silence:20"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        std::string output;
+        EXPECT_EQ(RunShell("sox --i -e " + Quote(Path("g711.wav")), output), 0) << output;
+        EXPECT_EQ(output, std::string(encoding) + "\n");
+        EXPECT_EQ(RunShell("sox --i -r " + Quote(Path("g711.wav")), output), 0) << output;
+        EXPECT_EQ(output, "8000\n");
+    }
+}
+
+// The options of the settings catalog are the tool's: each is in --help and in the README.
+TEST_F(ToolTest, EverySettingOptionIsInTheHelpAndTheReadme) {
+    const Result help = Run({"--help"});
+    ASSERT_EQ(help.status, 0);
+    const Bytes readmeBytes = ReadFileBytes(VARNEL_README_PATH);
+    const std::string readme(readmeBytes.begin(), readmeBytes.end());
+    const std::size_t begin = readme.find("varnel [OPTIONS]");
+    const std::size_t end = readme.find("REQUEST, queued in order:", begin);
+    ASSERT_NE(begin, std::string::npos);
+    ASSERT_NE(end, std::string::npos);
+    const std::string optionList = readme.substr(begin, end - begin);
+    for (const SettingSpec* setting : SettingsCatalog::All()) {
+        const std::string option = "--" + std::string(setting->option);
+        EXPECT_NE(help.out.find(option), std::string::npos) << option << " is not in --help";
+        EXPECT_NE(optionList.find(option), std::string::npos) << option << " is not in the README's option list";
+    }
+    EXPECT_NE(help.out.find("-e, --encoding pcm|ulaw|alaw"), std::string::npos) << help.out;
 }
 
 TEST_F(ToolTest, RefusedRequestExitsOneWithTheReasonAndLeavesNoFile) {
@@ -186,10 +269,13 @@ TEST_F(ToolTest, RefusedRequestExitsOneWithTheReasonAndLeavesNoFile) {
     EXPECT_TRUE(raw.out.empty());  // refused before anything was written
     EXPECT_EQ(raw.err, "varnel: request 'dtmf:2' refused: Invaild parameters.\n");
 
-    const Result rate = Run({"-o", Path("tool.wav"), "-r", "0", "dtmf:1"});
-    EXPECT_EQ(rate.status, 1);
-    EXPECT_NE(rate.err.find("Sample rate out of range"), std::string::npos) << rate.err;
-    EXPECT_FALSE(std::filesystem::exists(Path("tool.wav")));
+    for (const char* hz : {"0", "16777217", "2147483647"}) {
+        const Result rate = Run({"-o", Path("tool.wav"), "-r", hz, "dtmf:1"});
+        EXPECT_EQ(rate.status, 1);
+        EXPECT_EQ(rate.err, "varnel: option --rate=" + std::string(hz) +
+                                " refused: Sample rate out of range: it must be from 1 to 16777216 Hz.\n");
+        EXPECT_FALSE(std::filesystem::exists(Path("tool.wav")));
+    }
 }
 
 TEST_F(ToolTest, UnwritableOutputExitsOneAndLeavesDevicesAlone) {
@@ -215,6 +301,8 @@ TEST_F(ToolTest, UsageErrorsExitTwoWithTheMessageAndTheUsageLine) {
         {{"-o", Path("x.wav"), "tones:1|2|3|4@100"}, "has more than 3 frequencies"},
         {{"-o", Path("x.wav"), "beep:1"}, "varnel: 'beep:1': unknown request kind 'beep'"},
         {{"-o", Path("x.wav"), "set:bits=12"}, "varnel: 'set:bits=12': bits: '12' is not 8 or 16"},
+        {{"-o", Path("x.wav"), "-e", "mulaw"}, "varnel: --encoding: 'mulaw' is not one of pcm|ulaw|alaw"},
+        {{"--play", "-e", "alaw"}, "varnel: --play plays PCM only: write G.711 with -o FILE or --raw"},
     };
     for (const auto& [args, message] : cases) {
         const Result r = Run(args);

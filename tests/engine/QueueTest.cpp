@@ -245,31 +245,6 @@ INSTANTIATE_TEST_SUITE_P(
                       BeginCase{"StreamToStream", kToBufferStream, Target::Stream, kToBufferStream}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(QueueTest, BeginWithAnUnusableSampleRateChangesNothing) {
-    for (const std::int32_t rate : {0, -44100, 2147483647}) {
-        for (const bool toFile : {false, true}) {
-            SCOPED_TRACE(testing::Message() << "rate " << rate << (toFile ? " to file" : " to stream"));
-            CVarnel engine;
-            Recorder rec;
-            rec.Attach(engine);
-            ASSERT_EQ(engine.GenerateBegin(nullptr), S_OK);
-            Silence(engine, 10);
-            ASSERT_EQ(engine.set_SampleRate(rate), S_OK);
-            EXPECT_EQ(engine.GenerateBegin(toFile ? Wide(path).c_str() : nullptr), E_INVALIDARG);
-            EXPECT_EQ(engine.GetErrMsg(), ErrorText::kSampleRate);
-            EXPECT_EQ(rec.formats.size(), 1u);
-            EXPECT_FALSE(std::filesystem::exists(path));
-            ASSERT_EQ(engine.set_SampleRate(11025), S_OK);
-            EXPECT_EQ(Silence(engine, 10), 1);
-            EXPECT_EQ(PullAll(engine, 8192), Bytes(2 * kSilence10ms, 0));
-        }
-    }
-    CVarnel idle;
-    idle.set_SampleRate(0);
-    EXPECT_EQ(idle.GenerateBegin(nullptr), E_INVALIDARG);
-    EXPECT_EQ(idle.ExecRequest(Bytes(200).data(), 200), -1);
-}
-
 // A notification handler ends or restarts the generation while request 0 (a one-second tone)
 // completes; a restarting handler also queues a request of the new generation at once.
 enum class Trigger { RequestDone, CompletedLine };

@@ -95,6 +95,40 @@ TEST(DestinationTest, BindingAnnouncesItselfAndGenerateBeginTakesThePlayFormat) 
     EXPECT_EQ(v.BitsPerSample(), 8);
 }
 
+// The destination plays PCM: GenerateBegin takes its format back to PCM.
+TEST(DestinationTest, GenerateBeginTakesTheEncodingBackToPcm) {
+    auto source = std::make_shared<TestDataSource>(PcmFormat(8000, 16));
+    Varnel v;
+    v.Encoding(ENC_MuLaw);
+    v.Destination(ControlOf(source));
+    v.GenerateBegin();
+    EXPECT_EQ(v.Encoding(), ENC_PCM);
+    EXPECT_EQ(v.SampleRate(), 8000);
+}
+
+// While a file generation is open its format is fixed: a GenerateBegin that would give the
+// destination another format throws, one that keeps it goes ahead.
+TEST(DestinationTest, GenerateBeginDuringAFileGenerationKeepsOrRefusesTheFormat) {
+    const std::string path = TempWavePath("destination");
+    auto first = std::make_shared<TestDataSource>(PcmFormat(8000, 8));
+    auto second = std::make_shared<TestDataSource>(PcmFormat(16000, 16));
+    Varnel v;
+    v.Destination(ControlOf(first));
+    v.GenerateBegin(path);
+    EXPECT_EQ(v.SampleRate(), 8000);
+    EXPECT_NO_THROW(v.GenerateBegin(path));  // the same format
+    v.Destination(ControlOf(second));
+    EXPECT_EQ(Thrown<COMException>([&] { v.GenerateBegin(); }),
+              Failure(E_FAIL, "The format cannot change during a file generation: call GenerateEnd first."));
+    EXPECT_EQ(v.SampleRate(), 8000);
+    v.GenerateEnd();
+    std::remove(path.c_str());
+    v.GenerateBegin();
+    EXPECT_EQ(v.SampleRate(), 16000);
+    EXPECT_EQ(v.BitsPerSample(), 16);
+    v.Destination(nullptr);
+}
+
 TEST(DestinationTest, EventsRunOnTheWindowThreadWhileBoundAndOnTheCallersAfterwards) {
     auto source = std::make_shared<TestDataSource>();
     EventLog log;  // outlives the component, whose handlers write to it

@@ -36,6 +36,7 @@ TEST(VarnelTest, NewComponentReportsTheDefaultSettings) {
     EXPECT_EQ(v.Amplitude(), -6.0f);
     EXPECT_EQ(v.CID_BitTiming(), CBT_WholeSamples);
     EXPECT_EQ(v.TTY_FigsAfterSpace(), 0);
+    EXPECT_EQ(v.Encoding(), ENC_PCM);
 }
 
 TEST(VarnelTest, RefusedSettingsThrowArgumentExceptionAndKeepTheValue) {
@@ -51,6 +52,50 @@ TEST(VarnelTest, RefusedSettingsThrowArgumentExceptionAndKeepTheValue) {
     EXPECT_EQ(Thrown<ArgumentException>([&] { v.TTY_FigsAfterSpace(2); }).first, E_INVALIDARG);
     EXPECT_EQ(Thrown<ArgumentException>([&] { v.TTY_FigsAfterSpace(-1); }).first, E_INVALIDARG);
     EXPECT_EQ(v.TTY_FigsAfterSpace(), 1);
+    v.Encoding(ENC_ALaw);
+    EXPECT_EQ(Thrown<ArgumentException>([&] { v.Encoding(static_cast<ENCODING_TYPE>(3)); }),
+              Failure(E_INVALIDARG, "Encoding out of range: it must be ENC_PCM (0), ENC_MuLaw (1) or ENC_ALaw (2)."));
+    EXPECT_EQ(v.Encoding(), ENC_ALaw);
+    EXPECT_EQ(Thrown<ArgumentException>([&] { v.SampleRate(16777217); }),
+              Failure(E_INVALIDARG, "Sample rate out of range: it must be from 1 to 16777216 Hz."));
+    EXPECT_EQ(v.SampleRate(), 11025);
+}
+
+// Set applies any row of the settings catalog as the row's property would.
+TEST(VarnelTest, SetAppliesACatalogRowLikeItsProperty) {
+    Varnel v;
+    v.Set(SettingsCatalog::kEncoding, {.integer = ENC_MuLaw});
+    EXPECT_EQ(v.Encoding(), ENC_MuLaw);
+    v.Set(SettingsCatalog::kAmplitude, {.number = -20.0f});
+    EXPECT_EQ(v.Amplitude(), -20.0f);
+    v.Set(SettingsCatalog::kTtyRate, {.integer = BR_110_Baud});
+    EXPECT_EQ(v.TTY_Rate(), BR_110_Baud);
+    EXPECT_EQ(Thrown<ArgumentException>([&] { v.Set(SettingsCatalog::kSampleRate, {.integer = 0}); }),
+              Failure(E_INVALIDARG, "Sample rate out of range: it must be from 1 to 16777216 Hz."));
+    EXPECT_EQ(Thrown<ArgumentException>([&] { v.Set(SettingSpec{}, {}); }).first, E_INVALIDARG);
+}
+
+// A WAV file's format is fixed from GenerateBegin to GenerateEnd; G.711 files carry their tag.
+TEST(VarnelTest, FormatPropertiesThrowWhileAFileGenerationIsOpen) {
+    const std::string path = TempWavePath("alaw");
+    const Failure fixed(E_FAIL, "The format cannot change during a file generation: call GenerateEnd first.");
+    Varnel v;
+    v.SampleRate(8000);
+    v.Encoding(ENC_ALaw);
+    v.GenerateBegin(path);
+    EXPECT_EQ(Thrown<COMException>([&] { v.SampleRate(16000); }), fixed);
+    EXPECT_EQ(Thrown<COMException>([&] { v.BitsPerSample(8); }), fixed);
+    EXPECT_EQ(Thrown<COMException>([&] { v.Encoding(ENC_PCM); }), fixed);
+    EXPECT_EQ(Thrown<COMException>([&] { v.Set(SettingsCatalog::kEncoding, {.integer = ENC_MuLaw}); }), fixed);
+    EXPECT_NO_THROW(v.Amplitude(-10.0f));
+    v.GenerateEnd();
+    const auto wave = ReadWave(path);
+    std::remove(path.c_str());
+    ASSERT_TRUE(wave);
+    EXPECT_EQ(wave->format.wFormatTag, 6);
+    EXPECT_EQ(wave->format.wBitsPerSample, 8);
+    EXPECT_EQ(wave->format.nAvgBytesPerSec, 8000u);
+    EXPECT_NO_THROW(v.Encoding(ENC_PCM));
 }
 
 TEST(VarnelTest, RequestsBeforeGenerateBeginThrowTheNotGeneratingCOMException) {
@@ -191,7 +236,8 @@ TEST(VarnelTest, DisposedComponentThrowsOnEveryCall) {
         [&] { v.DTMF_ToneTime(); }, [&] { v.DTMF_ToneTime(1); }, [&] { v.Amplitude(); }, [&] { v.Amplitude(-3.0f); },
         [&] { v.DTMF_PauseTime(); }, [&] { v.DTMF_PauseTime(1); }, [&] { v.BitsPerSample(); }, [&] { v.BitsPerSample(8); },
         [&] { v.SampleRate(); }, [&] { v.SampleRate(8000); }, [&] { v.CID_BitTiming(); }, [&] { v.CID_BitTiming(CBT_Exact); },
-        [&] { v.TTY_FigsAfterSpace(); }, [&] { v.TTY_FigsAfterSpace(1); }, [&] { v.GenerateBegin(); },
+        [&] { v.TTY_FigsAfterSpace(); }, [&] { v.TTY_FigsAfterSpace(1); }, [&] { v.Encoding(); },
+        [&] { v.Encoding(ENC_MuLaw); }, [&] { v.Set(SettingsCatalog::kEncoding, {}); }, [&] { v.GenerateBegin(); },
         [&] { v.GenerateBegin(TempWavePath("disposed")); }, [&] { v.GenerateEnd(); }, [&] { v.GenerateDTMFs("1"); },
         [&] { v.GenerateSilence(1.0f); }, [&] { v.GenerateTone(1, 0, 1.0f, 0.0f, 0.0f); }, [&] { v.GenerateTTY("A"); },
         [&] { v.GenerateTTYEx(bytes); }, [&] { v.GenerateTTYEx({}); }, [&] { v.GenerateCallerID("1", "", ""); },

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/Shell.h"
 #include "varnel/wave/CSoundFile.h"
 
 using namespace Quorvex::VarnelNet;
@@ -21,6 +22,14 @@ WAVEFORMATEX Format(std::uint32_t rate, std::uint16_t bits) {
     CSoundBase base;
     base.SetSamplesPerSec(rate);
     base.SetBitsPerSample(bits);
+    return base.Format();
+}
+
+WAVEFORMATEX G711Format(std::uint16_t tag, std::uint32_t rate) {
+    CSoundBase base;
+    base.SetFormatTag(tag);
+    base.SetSamplesPerSec(rate);
+    base.SetBitsPerSample(8);
     return base.Format();
 }
 
@@ -197,33 +206,35 @@ TEST_F(CSoundFileTest, FullDeviceMakesCloseFail) {
 }
 
 TEST_F(CSoundFileTest, RefusesDataBeyondThe32BitSizes) {
-    // The RIFF size (38 header bytes after its field, the data, a pad byte) must fit 32 bits
-    // for the largest data chunk and would not for one byte more.
-    constexpr std::uint64_t kMax = CSoundFile::kMaxDataBytes;
-    EXPECT_LE(38 + kMax + kMax % 2, 0xFFFFFFFFull);
-    EXPECT_GT(38 + (kMax + 1) + (kMax + 1) % 2, 0xFFFFFFFFull);
-
     CSoundFile file("/dev/null", Format(8000, 16));
     ASSERT_TRUE(file.IsOpen());
+    // The RIFF size (38 header bytes after its field, the data, a pad byte) must fit 32 bits
+    // for the largest data chunk and would not for one byte more; "fact" takes 12 more bytes.
+    const std::uint64_t kMax = file.MaxDataBytes();
+    EXPECT_LE(38 + kMax + kMax % 2, 0xFFFFFFFFull);
+    EXPECT_GT(38 + (kMax + 1) + (kMax + 1) % 2, 0xFFFFFFFFull);
+    CSoundFile g711("/dev/null", G711Format(WAVE_FORMAT_MULAW, 8000));
+    EXPECT_EQ(g711.MaxDataBytes(), kMax - 12);
+
     const int kBlock = 1 << 20;
     const std::vector<std::uint8_t> block(kBlock);
     std::uint64_t accepted = 0;
     for (int result = 0; (result = file.Write(block.data(), kBlock)) != -1;) {
         ASSERT_EQ(result, kBlock);
         accepted += kBlock;
-        ASSERT_LE(accepted, CSoundFile::kMaxDataBytes);
+        ASSERT_LE(accepted, kMax);
     }
-    EXPECT_GT(accepted + kBlock, CSoundFile::kMaxDataBytes);
+    EXPECT_GT(accepted + kBlock, kMax);
     EXPECT_EQ(accepted, std::uint64_t{4095} << 20);
     // The refused block is dropped whole; the data may still grow up to the limit exactly.
-    const int rest = static_cast<int>(CSoundFile::kMaxDataBytes - accepted);
+    const int rest = static_cast<int>(kMax - accepted);
     EXPECT_EQ(file.Write(block.data(), rest), rest);
     EXPECT_EQ(file.Write(block.data(), 1), -1);
     EXPECT_FALSE(file.Close());
 }
 
 TEST_F(CSoundFileTest, SoxReadsTheFiles) {
-    if (!fs::exists("/usr/bin/sox")) GTEST_SKIP() << "sox is not installed";
+    VARNEL_REQUIRE_TOOL("sox");
     struct Case { const char* name; std::uint32_t rate; std::uint16_t bits; std::size_t n; };
     const Case cases[] = {{"a.wav", 8000, 8, 1001}, {"b.wav", 44100, 16, 8820}, {"c.wav", 8000, 16, 0}};
     for (const Case& c : cases) {
@@ -234,8 +245,72 @@ TEST_F(CSoundFileTest, SoxReadsTheFiles) {
             ASSERT_TRUE(file.Close());
         }
         // sox must read the header and count every sample.
-        const std::string cmd = "/usr/bin/sox --i -s '" + Path(c.name) + "' | grep -qx " +
+        const std::string cmd = "sox --i -s '" + Path(c.name) + "' | grep -qx " +
                                 std::to_string(c.n / (c.bits / 8));
         EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    }
+}
+
+// G.711: format tag 7 (mu-law) or 6 (A-law), 8 bits, and a "fact" chunk whose sample count
+// Close settles, here for three samples and a pad byte.
+TEST_F(CSoundFileTest, G711FileHasAFactChunkWithTheSampleCount) {
+    for (const std::uint16_t tag : {WAVE_FORMAT_MULAW, WAVE_FORMAT_ALAW}) {
+        SCOPED_TRACE(tag);
+        const WAVEFORMATEX f = G711Format(tag, 8000);
+        EXPECT_EQ(f.nAvgBytesPerSec, 8000u);
+        EXPECT_EQ(f.nBlockAlign, 1);
+        {
+            CSoundFile file(Path("g711.wav"), f);
+            ASSERT_TRUE(file.IsOpen());
+            ASSERT_EQ(file.Write("\x01\x02", 2), 2);
+            ASSERT_EQ(file.Write("\x03", 1), 1);
+            EXPECT_TRUE(file.Close());
+        }
+        const std::vector<std::uint8_t> expected = {
+            'R', 'I', 'F', 'F', 54, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 18, 0, 0, 0,
+            static_cast<std::uint8_t>(tag), 0, 1, 0, 0x40, 0x1F, 0, 0, 0x40, 0x1F, 0, 0, 1, 0, 8, 0, 0, 0,
+            'f', 'a', 'c', 't', 4, 0, 0, 0, 3, 0, 0, 0,
+            'd', 'a', 't', 'a', 3, 0, 0, 0, 1, 2, 3, 0};
+        EXPECT_EQ(Slurp(Path("g711.wav")), expected);
+
+        { CSoundFile empty(Path("empty.wav"), f); }
+        const std::vector<std::uint8_t> b = Slurp(Path("empty.wav"));
+        ASSERT_EQ(b.size(), 58u);
+        EXPECT_EQ(U32(b, 4), 50u);
+        EXPECT_EQ(U32(b, 46), 0u);
+        EXPECT_EQ(U32(b, 54), 0u);
+    }
+}
+
+// sox takes the tags for what they are: it decodes known G.711 codes to their linear values.
+TEST_F(CSoundFileTest, SoxDecodesG711Files) {
+    VARNEL_REQUIRE_TOOL("sox");
+    struct Case {
+        std::uint16_t tag;
+        const char* encoding;
+        std::vector<std::uint8_t> codes;
+        std::vector<std::int16_t> linear;
+    };
+    const Case cases[] = {{WAVE_FORMAT_MULAW, "u-law", {0xFF, 0x80, 0x00, 0x7F}, {0, 32124, -32124, 0}},
+                          {WAVE_FORMAT_ALAW, "A-law", {0xD5, 0x55, 0xAA, 0x2A, 0xD4}, {8, -8, 32256, -32256, 24}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.encoding);
+        {
+            CSoundFile file(Path("g711.wav"), G711Format(c.tag, 8000));
+            ASSERT_EQ(file.Write(c.codes.data(), static_cast<int>(c.codes.size())), static_cast<int>(c.codes.size()));
+            ASSERT_TRUE(file.Close());
+        }
+        std::string output;
+        ASSERT_EQ(varnel_test::RunShell("sox --i -e " + varnel_test::Quote(Path("g711.wav")), output), 0) << output;
+        EXPECT_EQ(output, std::string(c.encoding) + "\n");
+        ASSERT_EQ(varnel_test::RunShell("sox --i -s " + varnel_test::Quote(Path("g711.wav")), output), 0) << output;
+        EXPECT_EQ(output, std::to_string(c.codes.size()) + "\n");
+        const std::string decode = "sox " + varnel_test::Quote(Path("g711.wav")) + " -t raw -e signed -b 16 -L " +
+                                   varnel_test::Quote(Path("linear.raw"));
+        ASSERT_EQ(varnel_test::RunShell(decode, output), 0) << output;
+        const std::vector<std::uint8_t> raw = Slurp(Path("linear.raw"));
+        std::vector<std::int16_t> linear(raw.size() / 2);
+        std::memcpy(linear.data(), raw.data(), linear.size() * 2);
+        EXPECT_EQ(linear, c.linear);
     }
 }

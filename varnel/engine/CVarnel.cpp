@@ -1,6 +1,5 @@
 #include "varnel/engine/CVarnel.h"
 
-#include <cmath>
 #include <cstdarg>
 #include <utility>
 
@@ -23,7 +22,19 @@ HRESULT Give(T* out, T value) {
 
 }  // namespace
 
-CVarnel::CVarnel() = default;
+CVarnel::CVarnel()
+    : m_cidFormat(SettingsCatalog::kCidFormat.defaultValue.integer),
+      m_sampleRate(static_cast<float>(SettingsCatalog::kSampleRate.defaultValue.integer)),
+      m_bitsPerSample(SettingsCatalog::kBitsPerSample.defaultValue.integer),
+      m_dtmfBreakTime(SettingsCatalog::kDtmfBreakTime.defaultValue.integer),
+      m_dtmfToneTime(SettingsCatalog::kDtmfToneTime.defaultValue.integer),
+      m_dtmfPauseTime(SettingsCatalog::kDtmfPauseTime.defaultValue.integer),
+      m_amplitude(SettingsCatalog::kAmplitude.defaultValue.number),
+      m_ttyRate(SettingsCatalog::kTtyRate.defaultValue.integer),
+      m_ttyMode(SettingsCatalog::kTtyMode.defaultValue.integer),
+      m_cidBitTiming(SettingsCatalog::kCidBitTiming.defaultValue.integer),
+      m_ttyFigsAfterSpace(SettingsCatalog::kTtyFigsAfterSpace.defaultValue.integer),
+      m_encoding(SettingsCatalog::kEncoding.defaultValue.integer) {}
 
 // Gives the message window back, then discards queued requests without rendering or
 // notifying; an open WAV file is closed with the data written so far.
@@ -42,6 +53,26 @@ std::string CVarnel::GetErrMsg() const {
 HRESULT CVarnel::Fail(HRESULT code, const char* message) {
     m_errorMessage = message;
     return code;
+}
+
+HRESULT CVarnel::Admit(const SettingSpec& setting, std::int32_t newVal) {
+    if (setting.format && m_state == kToFile) return Fail(E_FAIL, ErrorText::kFormatFixed);
+    if (SettingsCatalog::Accepts(setting, newVal)) return S_OK;
+    return setting.refusal ? Fail(E_INVALIDARG, setting.refusal) : E_INVALIDARG;
+}
+
+HRESULT CVarnel::Admit(const SettingSpec& setting, float newVal) {
+    if (setting.format && m_state == kToFile) return Fail(E_FAIL, ErrorText::kFormatFixed);
+    if (SettingsCatalog::Accepts(setting, newVal)) return S_OK;
+    return setting.refusal ? Fail(E_INVALIDARG, setting.refusal) : E_INVALIDARG;
+}
+
+SampleFormat CVarnel::RequestFormat() const {
+    switch (m_encoding) {
+        case ENC_MuLaw: return SampleFormat::MuLaw;
+        case ENC_ALaw: return SampleFormat::ALaw;
+        default: return m_bitsPerSample == 16 ? SampleFormat::S16 : SampleFormat::U8;
+    }
 }
 
 // Hands a notification to the host with the lock released, so that its handler may call back
@@ -131,102 +162,74 @@ HRESULT CVarnel::get_Version(std::string* pVal) { return Give(pVal, std::string(
 
 HRESULT CVarnel::get_TTY_Mode(std::int32_t* pVal) { return Get(pVal, m_ttyMode); }
 
-HRESULT CVarnel::set_TTY_Mode(std::int32_t newVal) {
-    const Lock lock(m_mutex);
-    if (static_cast<std::uint32_t>(newVal) > 4) return E_INVALIDARG;
-    m_ttyMode = newVal;
-    return S_OK;
-}
+HRESULT CVarnel::set_TTY_Mode(std::int32_t newVal) { return Store(SettingsCatalog::kTtyMode, newVal, m_ttyMode); }
 
 HRESULT CVarnel::get_TTY_Rate(std::int32_t* pVal) { return Get(pVal, m_ttyRate); }
 
-HRESULT CVarnel::set_TTY_Rate(std::int32_t newVal) {
-    const Lock lock(m_mutex);
-    m_ttyRate = newVal;
-    return S_OK;
-}
+HRESULT CVarnel::set_TTY_Rate(std::int32_t newVal) { return Store(SettingsCatalog::kTtyRate, newVal, m_ttyRate); }
 
 HRESULT CVarnel::get_Amplitude(float* pVal) { return Get(pVal, m_amplitude); }
 
+// The level never goes above full scale: a positive value stands for -1 dB.
 HRESULT CVarnel::set_Amplitude(float newVal) {
-    const Lock lock(m_mutex);
-    if (std::isnan(newVal)) return Fail(E_INVALIDARG, ErrorText::kAmplitudeNaN);
-    // The level never goes above full scale: a positive value stands for -1 dB.
-    m_amplitude = newVal > 0.0f ? -1.0f : newVal;
-    return S_OK;
+    return Store(SettingsCatalog::kAmplitude, newVal > 0.0f ? -1.0f : newVal, m_amplitude);
 }
 
 HRESULT CVarnel::get_DTMF_PauseTime(std::int32_t* pVal) { return Get(pVal, m_dtmfPauseTime); }
 
 HRESULT CVarnel::set_DTMF_PauseTime(std::int32_t newVal) {
-    const Lock lock(m_mutex);
-    m_dtmfPauseTime = newVal;
-    return S_OK;
+    return Store(SettingsCatalog::kDtmfPauseTime, newVal, m_dtmfPauseTime);
 }
 
 HRESULT CVarnel::get_DTMF_BreakTime(std::int32_t* pVal) { return Get(pVal, m_dtmfBreakTime); }
 
 HRESULT CVarnel::set_DTMF_BreakTime(std::int32_t newVal) {
-    const Lock lock(m_mutex);
-    m_dtmfBreakTime = newVal;
-    return S_OK;
+    return Store(SettingsCatalog::kDtmfBreakTime, newVal, m_dtmfBreakTime);
 }
 
 HRESULT CVarnel::get_DTMF_ToneTime(std::int32_t* pVal) { return Get(pVal, m_dtmfToneTime); }
 
 HRESULT CVarnel::set_DTMF_ToneTime(std::int32_t newVal) {
-    const Lock lock(m_mutex);
-    m_dtmfToneTime = newVal;
-    return S_OK;
+    return Store(SettingsCatalog::kDtmfToneTime, newVal, m_dtmfToneTime);
 }
 
 HRESULT CVarnel::get_BitsPerSample(std::int32_t* pVal) { return Get(pVal, m_bitsPerSample); }
 
 HRESULT CVarnel::set_BitsPerSample(std::int32_t newVal) {
-    const Lock lock(m_mutex);
-    if (newVal != 8 && newVal != 16) return E_INVALIDARG;
-    m_bitsPerSample = newVal;
-    return S_OK;
+    return Store(SettingsCatalog::kBitsPerSample, newVal, m_bitsPerSample);
 }
 
+// Every rate the setter admits is an integer the float holds exactly.
 HRESULT CVarnel::get_SampleRate(std::int32_t* pVal) {
     const Lock lock(m_mutex);
-    // The float nearest to the largest rates is 2^31, one past what an int32 holds.
-    const std::int32_t rate = m_sampleRate >= 2147483648.0f ? std::int32_t{2147483647}
-                                                            : static_cast<std::int32_t>(m_sampleRate);
-    return Give(pVal, rate);
+    return Give(pVal, static_cast<std::int32_t>(m_sampleRate));
 }
 
 HRESULT CVarnel::set_SampleRate(std::int32_t newVal) {
     const Lock lock(m_mutex);
-    m_sampleRate = static_cast<float>(newVal);
-    return S_OK;
+    const HRESULT admitted = Admit(SettingsCatalog::kSampleRate, newVal);
+    if (SUCCEEDED(admitted)) m_sampleRate = static_cast<float>(newVal);
+    return admitted;
 }
 
 HRESULT CVarnel::get_CID_BitTiming(std::int32_t* pVal) { return Get(pVal, m_cidBitTiming); }
 
 HRESULT CVarnel::set_CID_BitTiming(std::int32_t newVal) {
-    const Lock lock(m_mutex);
-    if (newVal != CBT_WholeSamples && newVal != CBT_Exact) return E_INVALIDARG;
-    m_cidBitTiming = newVal;
-    return S_OK;
+    return Store(SettingsCatalog::kCidBitTiming, newVal, m_cidBitTiming);
 }
 
 HRESULT CVarnel::get_TTY_FigsAfterSpace(std::int32_t* pVal) { return Get(pVal, m_ttyFigsAfterSpace); }
 
 HRESULT CVarnel::set_TTY_FigsAfterSpace(std::int32_t newVal) {
-    const Lock lock(m_mutex);
-    if (newVal != 0 && newVal != 1) return E_INVALIDARG;
-    m_ttyFigsAfterSpace = newVal;
-    return S_OK;
+    return Store(SettingsCatalog::kTtyFigsAfterSpace, newVal, m_ttyFigsAfterSpace);
 }
+
+HRESULT CVarnel::get_Encoding(std::int32_t* pVal) { return Get(pVal, m_encoding); }
+
+HRESULT CVarnel::set_Encoding(std::int32_t newVal) { return Store(SettingsCatalog::kEncoding, newVal, m_encoding); }
 
 HRESULT CVarnel::get_CID_Format(std::int32_t* pVal) { return Get(pVal, m_cidFormat); }
 
-HRESULT CVarnel::set_CID_Format(std::int32_t newVal) {
-    const Lock lock(m_mutex);
-    m_cidFormat = newVal;
-    return S_OK;
-}
+HRESULT CVarnel::set_CID_Format(std::int32_t newVal) { return Store(SettingsCatalog::kCidFormat, newVal, m_cidFormat); }
 
 }  // namespace Quorvex::VarnelNet

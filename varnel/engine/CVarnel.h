@@ -9,9 +9,11 @@
 
 #include "varnel/engine/Enumerations.h"
 #include "varnel/engine/RequestQueue.h"
+#include "varnel/engine/SettingsCatalog.h"
 #include "varnel/platform/Automation.h"
 #include "varnel/platform/HResult.h"
 #include "varnel/platform/MessageWindow.h"
+#include "varnel/signal/SampleFormat.h"
 #include "varnel/wave/CSoundBase.h"
 #include "varnel/wave/CSoundFile.h"
 
@@ -101,6 +103,10 @@ public:
     // already figures. 0 (default): shifts only where letters and figures change.
     virtual HRESULT get_TTY_FigsAfterSpace(std::int32_t* pVal);
     virtual HRESULT set_TTY_FigsAfterSpace(std::int32_t newVal);
+    // An ENCODING_TYPE value: ENC_PCM (default) writes BitsPerSample-bit PCM; ENC_MuLaw and
+    // ENC_ALaw write one G.711 byte a sample, whatever BitsPerSample says.
+    virtual HRESULT get_Encoding(std::int32_t* pVal);
+    virtual HRESULT set_Encoding(std::int32_t newVal);
 
 private:
     // Every operation holds this lock, and releases it only to hand a notification to the host
@@ -118,6 +124,17 @@ private:
         return S_OK;
     }
     bool IsGeneratingToBufferStream();
+    // Checks a new value of the setting (the lock held): S_OK, or the failure to return, with
+    // its text stored. The output format is fixed while a file generation is open.
+    HRESULT Admit(const SettingSpec& setting, std::int32_t newVal);
+    HRESULT Admit(const SettingSpec& setting, float newVal);
+    template <class T>
+    HRESULT Store(const SettingSpec& setting, T newVal, T& stored) {
+        const Lock lock(m_mutex);
+        const HRESULT admitted = Admit(setting, newVal);
+        if (SUCCEEDED(admitted)) stored = newVal;
+        return admitted;
+    }
     // Stores the text and returns code; Fail with the lock held, Refuse without.
     HRESULT Fail(HRESULT code, const char* message);
     HRESULT Refuse(HRESULT code, const char* message);
@@ -139,23 +156,27 @@ private:
     HRESULT CheckRenderable();
     float LinearAmplitude() const;
     std::uint8_t Is16Bit() const { return m_bitsPerSample == 16 ? 1 : 0; }
+    // How the requests write their samples: the encoding, and for PCM the bits per sample.
+    SampleFormat RequestFormat() const;
 
-    std::int32_t m_cidFormat = 1;
-    float m_sampleRate = 11025.0f;
-    std::int32_t m_bitsPerSample = 16;
-    std::int32_t m_dtmfBreakTime = 150;
-    std::int32_t m_dtmfToneTime = 80;
-    std::int32_t m_dtmfPauseTime = 400;
-    float m_amplitude = -6.0f;
+    // The settings start at the catalog's defaults.
+    std::int32_t m_cidFormat;
+    float m_sampleRate;
+    std::int32_t m_bitsPerSample;
+    std::int32_t m_dtmfBreakTime;
+    std::int32_t m_dtmfToneTime;
+    std::int32_t m_dtmfPauseTime;
+    float m_amplitude;
     std::unique_ptr<CSoundFile> m_pWaveFile;
     std::int32_t m_state = kIdle;
     RequestQueue m_queue;
     std::int32_t m_nextRequestID = 0;
-    std::int32_t m_ttyRate = 0;
-    std::int32_t m_ttyMode = 0;
+    std::int32_t m_ttyRate;
+    std::int32_t m_ttyMode;
     std::int32_t m_ttyShiftState = -1;
-    std::int32_t m_cidBitTiming = CBT_WholeSamples;
-    std::int32_t m_ttyFigsAfterSpace = 0;
+    std::int32_t m_cidBitTiming;
+    std::int32_t m_ttyFigsAfterSpace;
+    std::int32_t m_encoding;
     std::string m_errorMessage;
     DataCallback m_callback;
     HWND m_hwnd = nullptr;

@@ -20,8 +20,12 @@ void CVarnel::NewGeneration(std::int32_t state) {
 }
 
 WAVEFORMATEX CVarnel::BuildFormat() const {
+    const SampleFormat sample = RequestFormat();
     CSoundBase format;
-    format.SetBitsPerSample(static_cast<std::uint16_t>(m_bitsPerSample));
+    format.SetFormatTag(sample == SampleFormat::MuLaw  ? WAVE_FORMAT_MULAW
+                        : sample == SampleFormat::ALaw ? WAVE_FORMAT_ALAW
+                                                       : WAVE_FORMAT_PCM);
+    format.SetBitsPerSample(static_cast<std::uint16_t>(8 * BytesPerSample(sample)));
     format.SetSamplesPerSec(static_cast<std::uint32_t>(m_sampleRate));
     return format.Format();
 }

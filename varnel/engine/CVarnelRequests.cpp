@@ -41,8 +41,9 @@ long ReadInteger(std::string_view text) {
 }  // namespace
 
 HRESULT CVarnel::CheckRenderable() {
-    if (!(m_sampleRate >= 1.0f && m_sampleRate < 2147483648.0f)) {
-        return Fail(E_INVALIDARG, ErrorText::kSampleRate);
+    const SettingSpec& rate = SettingsCatalog::kSampleRate;
+    if (!(m_sampleRate >= static_cast<float>(rate.minimum) && m_sampleRate <= static_cast<float>(rate.maximum))) {
+        return Fail(E_INVALIDARG, rate.refusal);
     }
     return S_OK;
 }

@@ -34,4 +34,11 @@ enum CID_BIT_TIMING : std::int32_t {
     CBT_Exact = 1,         // bit k ends at sample round((k + 1) * rate / 1200): 1200 bit/s exactly
 };
 
+// How samples are written: linear PCM of BitsPerSample bits, or one ITU-T G.711 byte a sample.
+enum ENCODING_TYPE : std::int32_t {
+    ENC_PCM = 0,
+    ENC_MuLaw = 1,
+    ENC_ALaw = 2,
+};
+
 }  // namespace Quorvex::VarnelNet

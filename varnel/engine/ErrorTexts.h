@@ -10,7 +10,11 @@ inline constexpr const char* kDurationNotPositive = "Duration parameter must big
 inline constexpr const char* kInvalidParameters = "Invaild parameters.";
 inline constexpr const char* kWaveFile = "Unable to create or write this wave file.";
 inline constexpr const char* kSampleRate =
-    "Sample rate out of range: it must be from 1 to 2147483647 Hz.";
+    "Sample rate out of range: it must be from 1 to 16777216 Hz.";
+inline constexpr const char* kEncoding =
+    "Encoding out of range: it must be ENC_PCM (0), ENC_MuLaw (1) or ENC_ALaw (2).";
+inline constexpr const char* kFormatFixed =
+    "The format cannot change during a file generation: call GenerateEnd first.";
 inline constexpr const char* kDurationRange =
     "Duration out of range: it must not be negative, and its length in bytes must fit in 32 bits.";
 inline constexpr const char* kTextEmpty = "Text parameter is empty!";

@@ -155,6 +155,17 @@ CID_BIT_TIMING Varnel::CID_BitTiming() const {
 }
 void Varnel::CID_BitTiming(CID_BIT_TIMING newVal) { Check(Engine().set_CID_BitTiming(newVal)); }
 
+ENCODING_TYPE Varnel::Encoding() const {
+    std::int32_t value = 0;
+    Check(Engine().get_Encoding(&value));
+    return static_cast<ENCODING_TYPE>(value);
+}
+void Varnel::Encoding(ENCODING_TYPE newVal) { Check(Engine().set_Encoding(newVal)); }
+
+void Varnel::Set(const SettingSpec& setting, const SettingValue& newVal) {
+    Check(SettingsCatalog::Apply(Engine(), setting, newVal));
+}
+
 void Varnel::GenerateBegin() { StartGeneration(nullptr); }
 
 void Varnel::GenerateBegin(std::string_view OutFileName) {
@@ -168,14 +179,26 @@ void Varnel::StartGeneration(const char16_t* OutFileName) {
     CVarnel& engine = Engine();
     if (const auto destination = BoundDestination()) {
         const WAVEFORMATEX* format = destination->get_PlayFormatEx();
-        if (!format || format->wFormatTag != 1 || format->nChannels != 1) {
+        if (!format || format->wFormatTag != WAVE_FORMAT_PCM || format->nChannels != 1) {
             Log_Debug(0, "Supports the PCM mono-channel data from Sondix.Net only!");
             return;
         }
-        engine.set_SampleRate(static_cast<std::int32_t>(format->nSamplesPerSec));
-        engine.set_BitsPerSample(format->wBitsPerSample);
+        AdoptSetting(&CVarnel::get_SampleRate, &CVarnel::set_SampleRate, static_cast<std::int32_t>(format->nSamplesPerSec));
+        AdoptSetting(&CVarnel::get_BitsPerSample, &CVarnel::set_BitsPerSample, format->wBitsPerSample);
+        AdoptSetting(&CVarnel::get_Encoding, &CVarnel::set_Encoding, ENC_PCM);
     }
     Check(engine.GenerateBegin(OutFileName));
+}
+
+// A value the engine refuses leaves its setting as it was, except that a format that cannot
+// change now (a file generation is open) is reported: the destination would get the wrong one.
+void Varnel::AdoptSetting(HRESULT (CVarnel::*get)(std::int32_t*), HRESULT (CVarnel::*set)(std::int32_t),
+                          std::int32_t newVal) {
+    CVarnel& engine = Engine();
+    std::int32_t current = 0;
+    if ((engine.*get)(&current) == S_OK && current == newVal) return;
+    const HRESULT hr = (engine.*set)(newVal);
+    if (hr == E_FAIL) Check(hr);
 }
 
 // Never throws for the engine's own outcome, except when the WAV file could not be written.

@@ -9,6 +9,7 @@
 
 #include "varnel/engine/CVarnel.h"
 #include "varnel/engine/Enumerations.h"
+#include "varnel/engine/SettingsCatalog.h"
 #include "varnel/facade/CAudioDataSource.h"
 #include "varnel/facade/Component.h"
 #include "varnel/facade/Delegate.h"
@@ -64,6 +65,10 @@ public:
     void CID_BitTiming(CID_BIT_TIMING newVal);
     std::int32_t TTY_FigsAfterSpace() const;
     void TTY_FigsAfterSpace(std::int32_t newVal);
+    ENCODING_TYPE Encoding() const;
+    void Encoding(ENCODING_TYPE newVal);
+    // Sets any setting of the catalog (varnel/engine/SettingsCatalog.h) as its property does.
+    void Set(const SettingSpec& setting, const SettingValue& newVal);
 
     void GenerateBegin();
     void GenerateBegin(std::string_view OutFileName);
@@ -98,6 +103,8 @@ private:
     std::shared_ptr<CAudioDataSource> BoundDestination() const;
     void Log_Debug(std::int32_t iRefCode, std::string sMsg);
     void StartGeneration(const char16_t* OutFileName);
+    void AdoptSetting(HRESULT (CVarnel::*get)(std::int32_t*), HRESULT (CVarnel::*set)(std::int32_t),
+                      std::int32_t newVal);
     CVarnel& Engine() const;
     void Check(HRESULT hr) const;
 

@@ -3,13 +3,15 @@
 namespace Quorvex::VarnelNet {
 
 CSoundBase::CSoundBase() {
-    m_format.wFormatTag = 1;  // PCM
+    m_format.wFormatTag = WAVE_FORMAT_PCM;
     m_format.nChannels = 1;
     m_format.nSamplesPerSec = 8000;
     m_format.wBitsPerSample = 16;
     m_format.cbSize = 0;
     UpdateDerived();
 }
+
+void CSoundBase::SetFormatTag(std::uint16_t tag) { m_format.wFormatTag = tag; }
 
 void CSoundBase::SetBitsPerSample(std::uint16_t bits) {
     m_format.wBitsPerSample = bits;
