@@ -18,6 +18,10 @@ void ToneSum::AddModulated(double frequency, double modulationHz, double depth, 
     if (depth != 0.0) m_modulated = true;
 }
 
+void ToneSum::ReversePhase() {
+    for (Tone& t : m_tones) t.carrier.Reverse();
+}
+
 // One to three plain tones, with the oscillator state in locals so that writing the output
 // cannot force it back to memory every sample. Two samples per pass, the newer value written
 // over the older, so that the recursion's dependent chain carries no register copies. The sum
