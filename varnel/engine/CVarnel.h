@@ -155,7 +155,6 @@ private:
     // The settings check shared by the request operations; S_OK or the failure to return.
     HRESULT CheckRenderable();
     float LinearAmplitude() const;
-    std::uint8_t Is16Bit() const { return m_bitsPerSample == 16 ? 1 : 0; }
     // How the requests write their samples: the encoding, and for PCM the bits per sample.
     SampleFormat RequestFormat() const;
 
