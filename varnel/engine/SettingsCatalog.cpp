@@ -109,11 +109,25 @@ constinit const SettingSpec kTtyFigsAfterSpace{
     .description = "send FIGS again before the first figure after a space",
     .getInteger = &CVarnel::get_TTY_FigsAfterSpace, .setInteger = &CVarnel::set_TTY_FigsAfterSpace};
 
+// The high group's level above the low group's; the low group keeps the level set.
+constinit const SettingSpec kDtmfTwist{
+    .name = "DTMF_Twist", .option = "dtmf-twist", .kind = SettingKind::Number, .lowest = -20.0f, .highest = 20.0f,
+    .defaultValue = {.number = 0.0f}, .refusal = ErrorText::kDtmfTwist, .unit = "DB",
+    .description = "DTMF high-group level above the low group's, -20 to 20",
+    .getNumber = &CVarnel::get_DTMF_Twist, .setNumber = &CVarnel::set_DTMF_Twist};
+
+constinit const SettingSpec kToneModulationDepth{
+    .name = "TONE_ModulationDepth", .option = "tone-modulation-depth", .kind = SettingKind::Integer,
+    .minimum = 0, .maximum = 100, .defaultValue = {.integer = 90}, .refusal = ErrorText::kModulationDepth,
+    .unit = "PERCENT", .description = "depth of the F*M tones of patterns and tone plans",
+    .getInteger = &CVarnel::get_TONE_ModulationDepth, .setInteger = &CVarnel::set_TONE_ModulationDepth};
+
 namespace {
 
-constexpr std::array<const SettingSpec*, 12> kAll = {&kSampleRate,   &kBitsPerSample, &kEncoding,     &kAmplitude,
+constexpr std::array<const SettingSpec*, 14> kAll = {&kSampleRate,   &kBitsPerSample, &kEncoding,     &kAmplitude,
                                                      &kDtmfToneTime, &kDtmfBreakTime, &kDtmfPauseTime, &kTtyMode,
-                                                     &kTtyRate,      &kCidFormat,     &kCidBitTiming,  &kTtyFigsAfterSpace};
+                                                     &kTtyRate,      &kCidFormat,     &kCidBitTiming,  &kTtyFigsAfterSpace,
+                                                     &kDtmfTwist,    &kToneModulationDepth};
 
 }  // namespace
 
@@ -134,7 +148,9 @@ bool Accepts(const SettingSpec& setting, std::int32_t value) {
     return false;
 }
 
-bool Accepts(const SettingSpec&, float value) { return !std::isnan(value); }
+bool Accepts(const SettingSpec& setting, float value) {
+    return !std::isnan(value) && setting.lowest <= value && value <= setting.highest;
+}
 
 std::string_view KeywordOf(const SettingSpec& setting, std::int32_t value) {
     for (const SettingKeyword& keyword : setting.keywords) {

@@ -67,6 +67,10 @@ public:
     void TTY_FigsAfterSpace(std::int32_t newVal);
     ENCODING_TYPE Encoding() const;
     void Encoding(ENCODING_TYPE newVal);
+    float DTMF_Twist() const;
+    void DTMF_Twist(float newVal);
+    std::int32_t TONE_ModulationDepth() const;
+    void TONE_ModulationDepth(std::int32_t newVal);
     // Sets any setting of the catalog (varnel/engine/SettingsCatalog.h) as its property does.
     void Set(const SettingSpec& setting, const SettingValue& newVal);
 
@@ -81,6 +85,13 @@ public:
     std::int32_t GenerateTTYEx(std::span<const std::uint8_t> BinaryData);
     std::int32_t GenerateCallerID(std::string_view Number, std::string_view Name,
                                   std::string_view DataTime);
+    // A tone pattern, e.g. "400*25/400,0/200,400*25/400,0/2000", for DurationMs.
+    std::int32_t GeneratePattern(std::string_view Pattern, std::int32_t DurationMs);
+    // A call-progress tone of the built-in table, e.g. ("uk", "busy", 3000).
+    std::int32_t GenerateTonePlan(std::string_view Country, std::string_view Tone, std::int32_t DurationMs);
+    // A special information tone: nc, ic, vc, ro or itu.
+    std::int32_t GenerateSIT(std::string_view Code);
+    std::int32_t GenerateModemTone(MODEM_TONE Kind, std::int32_t DurationMs);
     std::int32_t FetchWaveStream(std::span<std::uint8_t> AudioData);
     // The bytes of audio queued and not yet rendered, known without rendering them (0 when
     // nothing is queued).
