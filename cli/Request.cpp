@@ -1,29 +1,48 @@
 #include "cli/Request.h"
 
+#include <algorithm>
 #include <array>
 
 #include "cli/Numbers.h"
 #include "cli/UsageError.h"
+#include "varnel/signal/ModemTones.h"
 
 namespace Quorvex::VarnelNet::Cli {
 
 namespace {
 
 constexpr std::int32_t kStepWithoutDuration = 500;  // ms of silence
+constexpr std::int32_t kPlanMs = 4000;
+constexpr std::int32_t kPatternMs = 4000;
 
 struct KindWord {
     std::string_view word;
     RequestKind kind;
 };
 
-constexpr std::array<KindWord, 8> kKinds = {{{"dtmf", RequestKind::Dtmf},
-                                            {"tone", RequestKind::Tone},
-                                            {"silence", RequestKind::Silence},
-                                            {"tones", RequestKind::Tones},
-                                            {"cid", RequestKind::CallerId},
-                                            {"tty", RequestKind::Tty},
-                                            {"ttyhex", RequestKind::TtyHex},
-                                            {"set", RequestKind::Set}}};
+constexpr std::array<KindWord, 12> kKinds = {{{"dtmf", RequestKind::Dtmf},
+                                             {"tone", RequestKind::Tone},
+                                             {"silence", RequestKind::Silence},
+                                             {"tones", RequestKind::Tones},
+                                             {"cid", RequestKind::CallerId},
+                                             {"tty", RequestKind::Tty},
+                                             {"ttyhex", RequestKind::TtyHex},
+                                             {"set", RequestKind::Set},
+                                             {"plan", RequestKind::Plan},
+                                             {"pattern", RequestKind::Pattern},
+                                             {"sit", RequestKind::Sit},
+                                             {"modem", RequestKind::Modem}}};
+
+struct ModemWord {
+    std::string_view word;
+    MODEM_TONE kind;
+};
+
+constexpr std::array<ModemWord, 5> kModemWords = {{{"cng", MT_CNG},
+                                                  {"ans", MT_ANS},
+                                                  {"ans-pr", MT_ANS_PR},
+                                                  {"ansam", MT_ANSAM},
+                                                  {"ansam-pr", MT_ANSAM_PR}}};
 
 // Every piece between separators, empty ones included.
 std::vector<std::string_view> SplitAll(std::string_view text, char separator) {
@@ -76,6 +95,31 @@ void ParseHex(Request& r, std::string_view args) {
     }
 }
 
+void ParsePlan(Request& r, std::string_view args) {
+    const std::vector<std::string_view> fields = SplitAll(args, ':');
+    if (fields.size() < 2 || fields.size() > 3) throw UsageError("expected plan:COUNTRY:TONE[:MS], e.g. plan:uk:busy:3000");
+    r.country = fields[0];
+    r.tone = fields[1];
+    r.durationMs = fields.size() == 3 ? ParseInt32(fields[2], "duration (ms)") : kPlanMs;
+}
+
+void ParsePattern(Request& r, std::string_view args) {
+    const std::vector<std::string_view> fields = SplitAll(args, ':');
+    if (fields.size() > 2) throw UsageError("expected pattern:PATTERN[:MS], e.g. pattern:400/375,0/375:3000");
+    r.pattern = fields[0];
+    r.durationMs = fields.size() == 2 ? ParseInt32(fields[1], "duration (ms)") : kPatternMs;
+}
+
+void ParseModem(Request& r, std::string_view args) {
+    const std::vector<std::string_view> fields = SplitAll(args, ':');
+    if (fields.size() > 2) throw UsageError("expected modem:KIND[:MS], e.g. modem:ans-pr:3300");
+    const auto word = std::find_if(kModemWords.begin(), kModemWords.end(), [&](const ModemWord& w) { return w.word == fields[0]; });
+    if (word == kModemWords.end()) throw UsageError(Quoted(fields[0]) + " is not a modem tone (" + ModemToneWords() + ")");
+    r.modemTone = word->kind;
+    r.durationMs = fields.size() == 2 ? ParseInt32(fields[1], "duration (ms)")
+                                      : static_cast<std::int32_t>(kModemTones[word->kind].nominalMs);
+}
+
 void ParseSet(Request& r, std::string_view args) {
     const std::size_t equals = args.find('=');
     if (equals == std::string_view::npos) throw UsageError("expected set:NAME=VALUE");
@@ -100,6 +144,12 @@ std::string_view KindName(RequestKind kind) {
         if (k.kind == kind) return k.word;
     }
     return "?";
+}
+
+std::string ModemToneWords() {
+    std::string words;
+    for (const ModemWord& w : kModemWords) words.append(words.empty() ? "" : "|").append(w.word);
+    return words;
 }
 
 std::vector<ToneStep> ParseToneNotation(std::string_view notation) {
@@ -144,7 +194,7 @@ Request ParseRequest(std::string_view text) {
     }
     if (!known) {
         throw UsageError(Quoted(text) + ": unknown request kind " + Quoted(word) +
-                         " (dtmf, tone, silence, tones, cid, tty, ttyhex, set)");
+                         " (dtmf, tone, silence, tones, cid, tty, ttyhex, set, plan, pattern, sit, modem)");
     }
     try {
         switch (r.kind) {
@@ -156,6 +206,10 @@ Request ParseRequest(std::string_view text) {
             case RequestKind::Tty: r.keys = args; break;
             case RequestKind::TtyHex: ParseHex(r, args); break;
             case RequestKind::Set: ParseSet(r, args); break;
+            case RequestKind::Plan: ParsePlan(r, args); break;
+            case RequestKind::Pattern: ParsePattern(r, args); break;
+            case RequestKind::Sit: r.code = args; break;
+            case RequestKind::Modem: ParseModem(r, args); break;
         }
     } catch (const UsageError& e) {
         throw UsageError(Quoted(text) + ": " + e.what());

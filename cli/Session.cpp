@@ -4,11 +4,18 @@
 #include <cinttypes>
 #include <span>
 
+#include "cli/Level.h"
+
 namespace Quorvex::VarnelNet::Cli {
 
 namespace {
 
 bool IsSignal(const Request& request) { return request.kind != RequestKind::Set; }
+
+// With --dbm0, sets the Amplitude that puts each of `tones` tones at the request's level.
+void SetLevel(Varnel& varnel, const Request& r, int tones) {
+    if (r.dbm0 && tones > 0) varnel.Amplitude(AmplitudeForDbm0(*r.dbm0, tones));
+}
 
 }  // namespace
 
@@ -21,6 +28,7 @@ std::string Reason(const Exception& e) {
 }
 
 std::vector<std::int32_t> QueueRequest(Varnel& varnel, const Request& r) {
+    if (r.kind != RequestKind::Tones) SetLevel(varnel, r, ToneCount(r));
     switch (r.kind) {
         case RequestKind::Dtmf: return {varnel.GenerateDTMFs(r.keys)};
         case RequestKind::Tone:
@@ -33,6 +41,7 @@ std::vector<std::int32_t> QueueRequest(Varnel& varnel, const Request& r) {
                     if (step.duration != 0) ids.push_back(varnel.GenerateSilence(static_cast<float>(step.duration)));
                     continue;
                 }
+                SetLevel(varnel, r, ToneCount(step));
                 float f[3] = {0.0f, 0.0f, 0.0f};
                 for (std::size_t i = 0; i < step.frequencies.size() && i < 3; ++i) f[i] = step.frequencies[i];
                 ids.push_back(varnel.GenerateTone(step.duration, 0, f[0], f[1], f[2]));
@@ -43,6 +52,10 @@ std::vector<std::int32_t> QueueRequest(Varnel& varnel, const Request& r) {
         case RequestKind::Tty: return {varnel.GenerateTTY(r.keys)};
         case RequestKind::TtyHex: return {varnel.GenerateTTYEx(r.bytes)};
         case RequestKind::Set: ApplySetting(varnel, r.setting); return {};
+        case RequestKind::Plan: return {varnel.GenerateTonePlan(r.country, r.tone, r.durationMs)};
+        case RequestKind::Pattern: return {varnel.GeneratePattern(r.pattern, r.durationMs)};
+        case RequestKind::Sit: return {varnel.GenerateSIT(r.code)};
+        case RequestKind::Modem: return {varnel.GenerateModemTone(r.modemTone, r.durationMs)};
     }
     return {};
 }
