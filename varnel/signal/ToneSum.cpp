@@ -11,6 +11,10 @@ void ToneSum::Add(double frequency, double sampleRate, double relativeAmplitude)
     m_tones.push_back(Tone{SineOscillator::Start(frequency, sampleRate), relativeAmplitude, {}, 0.0});
 }
 
+void ToneSum::Add(const SineOscillator& start, double relativeAmplitude) {
+    m_tones.push_back(Tone{start, relativeAmplitude, {}, 0.0});
+}
+
 void ToneSum::AddModulated(double frequency, double modulationHz, double depth, double sampleRate,
                            double relativeAmplitude) {
     m_tones.push_back(Tone{SineOscillator::Start(frequency, sampleRate), relativeAmplitude,
