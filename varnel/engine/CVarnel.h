@@ -15,9 +15,10 @@
 #include "varnel/platform/MessageWindow.h"
 #include "varnel/signal/SampleFormat.h"
 #include "varnel/wave/CSoundBase.h"
-#include "varnel/wave/CSoundFile.h"
 
 namespace Quorvex::VarnelNet {
+
+class CSoundFile;
 
 // Receives the engine's notifications: (receiver, message, wparam, lparam) -> result.
 using DataCallback = std::function<std::int32_t(void* receiver, std::int32_t msg,
