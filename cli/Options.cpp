@@ -179,7 +179,8 @@ std::string HelpText() {
     std::string settings;
     for (const SettingSpec* setting : SettingsCatalog::All()) settings += SettingHelp(*setting, ShortOf(setting->option));
     return std::string(R"(Usage: varnel [OPTIONS] (-o FILE | --raw | --play) [REQUEST...]
-Renders telephony signals (DTMF, tones, silence, Caller-ID, TTY) with the varnel component.
+Renders telephony signals (DTMF, tones, silence, Caller-ID, message waiting, MF, TTY) with the
+varnel component.
 
 Output (exactly one):
   -o, --output FILE      write a RIFF/WAVE file
@@ -203,7 +204,13 @@ Requests, queued in order:
                                    is 500 ms of silence. Each sounding step is queued as a
                                    tone (at most 3 frequencies), each pause as silence.
   cid:NUMBER[|NAME[|MM/DD HH:MM]]  Caller-ID, e.g. "cid:5551234|JOHN DOE|12/25 10:30"
-                                   (no date/time: the local time)
+                                   (no date/time: the local time); NUMBER or NAME may be
+                                   -O (unavailable) or -P (private). The standard and the
+                                   alert come from --cid-standard and --cid-alert.
+  vmwi:on|off                      message waiting indicator on or off
+  mf:KEYS                          R1 (Bell MF) signals: 0-9, KP (* or K), ST (# or S), A, B, C
+  r2f:SIGNALS                      R2 forward signals: 1-9, 0 (10), B-F (11-15)
+  r2b:SIGNALS                      R2 backward signals: 1-9, 0 (10), B-F (11-15)
   tty:TEXT                         TTY text, e.g. "tty:HELLO GA"
   ttyhex:HEX                       TTY bytes sent as they are, e.g. ttyhex:48454c4c4f
   set:NAME=VALUE                   change a setting between requests; NAME as the long
@@ -211,7 +218,7 @@ Requests, queued in order:
            R"(                                   rate, bits and encoding make up the output's format: they
                                    may be set only before the first signal request.
 With no request, a built-in scenario is rendered: dial tone, a DTMF number, ring-back,
-Caller-ID (MDMF, exact bit timing) and a TTY greeting.
+Caller-ID (MDMF, exact bit timing), ETSI V.23 Caller-ID, message waiting and a TTY greeting.
 
 Exit status: 0 success, 1 the component refused a request or the output failed
 (no partial file is left), 2 a usage error.
