@@ -28,6 +28,7 @@ using Format = void (*)(CVarnel&);
 
 void Pcm16(CVarnel& engine) { engine.set_BitsPerSample(16); }
 void Pcm8(CVarnel& engine) { engine.set_BitsPerSample(8); }
+void MuLaw(CVarnel& engine) { engine.set_Encoding(ENC_MuLaw); }
 
 // Signals: each queues its requests on a generating engine.
 using Queue = void (*)(CVarnel&);
@@ -84,6 +85,7 @@ const Workload kWorkloads[] = {
     {"silence_16bit", Pcm16, QueueSilence},
     {"dual_tone_8bit", Pcm8, QueueDualTone},
     {"dtmf_8bit", Pcm8, QueueDtmf},
+    {"dual_tone_mulaw", MuLaw, QueueDualTone},
 };
 
 void ReportSamples(benchmark::State& state, std::int64_t samples, std::int64_t bytes) {
@@ -111,7 +113,9 @@ void BM_ExecRequest(benchmark::State& state, const Workload& workload, int block
     workload.format(engine);
     std::int32_t bits = 0;
     engine.get_BitsPerSample(&bits);
-    const std::int32_t bytesPerSample = bits / 8;
+    std::int32_t encoding = ENC_PCM;
+    engine.get_Encoding(&encoding);
+    const std::int32_t bytesPerSample = encoding == ENC_PCM ? bits / 8 : 1;
     const std::int32_t blockBytes = blockSamples * bytesPerSample;
     engine.GenerateBegin(nullptr);
     workload.queue(engine);

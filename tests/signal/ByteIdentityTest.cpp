@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "support/EngineHarness.h"
+#include "varnel/signal/OutputStage.h"
 
 namespace {
 
@@ -210,6 +211,34 @@ std::map<std::string, std::string> Recorded() {
         table[line.substr(0, tab)] = line.substr(tab + 1);
     }
     return table;
+}
+
+// G.711 output is the 16-bit output, sample for sample, encoded; and its queue knows its length.
+TEST(ByteIdentity, G711IsTheSixteenBitSignalEncoded) {
+    for (const SignalCase& c : Cases()) {
+        for (const std::int32_t rate : {8000, 11025, 44100, 3000}) {
+            std::vector<std::uint8_t> pcm;
+            for (const std::int32_t encoding : {ENC_PCM, ENC_MuLaw, ENC_ALaw}) {
+                CVarnel engine;
+                engine.set_SampleRate(rate);
+                engine.set_BitsPerSample(16);
+                ASSERT_EQ(engine.set_Encoding(encoding), S_OK);
+                EXPECT_EQ(engine.GenerateBegin(nullptr), S_OK);
+                c.setUp(engine);
+                const std::int64_t queued = engine.QueuedBytes();
+                const std::vector<std::uint8_t> bytes = PullAll(engine, 8192);
+                EXPECT_EQ(queued, static_cast<std::int64_t>(bytes.size())) << c.name << " " << rate;
+                if (encoding == ENC_PCM) {
+                    pcm = bytes;
+                    continue;
+                }
+                std::vector<std::uint8_t> expected(pcm.size() / 2);
+                EncodeFrom16(encoding == ENC_MuLaw ? SampleFormat::MuLaw : SampleFormat::ALaw, pcm.data(),
+                             expected.data(), expected.size());
+                EXPECT_EQ(bytes, expected) << c.name << " " << rate << " encoding " << encoding;
+            }
+        }
+    }
 }
 
 TEST(ByteIdentity, EverySignalAtEveryRateAndWidthKeepsItsBytes) {

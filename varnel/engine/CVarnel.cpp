@@ -7,6 +7,7 @@
 #include "varnel/engine/ErrorTexts.h"
 #include "varnel/platform/TextConversion.h"
 #include "varnel/platform/Version.h"
+#include "varnel/wave/CSoundFile.h"
 
 namespace Quorvex::VarnelNet {
 

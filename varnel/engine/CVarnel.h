@@ -15,9 +15,10 @@
 #include "varnel/platform/MessageWindow.h"
 #include "varnel/signal/SampleFormat.h"
 #include "varnel/wave/CSoundBase.h"
-#include "varnel/wave/CSoundFile.h"
 
 namespace Quorvex::VarnelNet {
+
+class CSoundFile;
 
 // Receives the engine's notifications: (receiver, message, wparam, lparam) -> result.
 using DataCallback = std::function<std::int32_t(void* receiver, std::int32_t msg,
@@ -181,7 +182,6 @@ private:
     // The settings check shared by the request operations; S_OK or the failure to return.
     HRESULT CheckRenderable();
     float LinearAmplitude() const;
-    std::uint8_t Is16Bit() const { return m_bitsPerSample == 16 ? 1 : 0; }
     // How the requests write their samples: the encoding, and for PCM the bits per sample.
     SampleFormat RequestFormat() const;
 

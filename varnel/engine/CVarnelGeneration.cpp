@@ -3,6 +3,7 @@
 #include "varnel/engine/CVarnel.h"
 #include "varnel/engine/ErrorTexts.h"
 #include "varnel/platform/TextConversion.h"
+#include "varnel/wave/CSoundFile.h"
 
 namespace Quorvex::VarnelNet {
 

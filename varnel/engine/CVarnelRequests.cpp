@@ -60,7 +60,7 @@ HRESULT CVarnel::GenerateDTMFs(const char16_t* Keys, std::int32_t* pRequestID) {
     }
     if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
     auto dtmf = std::make_unique<CGenDTMF>();
-    dtmf->Init(Is16Bit(), m_sampleRate, LinearAmplitude());
+    dtmf->Init(RequestFormat(), m_sampleRate, LinearAmplitude());
     if (dtmf->SetTimes(m_dtmfToneTime, m_dtmfBreakTime, m_dtmfPauseTime) != 0) {
         return Fail(E_INVALIDARG, ErrorText::kDurationRange);
     }
@@ -79,7 +79,7 @@ HRESULT CVarnel::GenerateTone(std::uint32_t OnTime, std::uint32_t OffTime, float
     }
     if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
     auto tone = std::make_unique<CCustomTone>();
-    tone->Init(Is16Bit(), m_sampleRate, LinearAmplitude());
+    tone->Init(RequestFormat(), m_sampleRate, LinearAmplitude());
     if (tone->SetTone(OnTime, OffTime, Frequency1, Frequency2, Frequency3) != 0) {
         return Fail(E_INVALIDARG, ErrorText::kDurationRange);
     }
@@ -96,7 +96,7 @@ HRESULT CVarnel::GenerateSilence(float Duration, std::int32_t* pRequestID) {
     }
     if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
     auto silence = std::make_unique<CGenSilence>();
-    silence->Init(Is16Bit(), m_sampleRate, 0.0f);
+    silence->Init(RequestFormat(), m_sampleRate, 0.0f);
     if (silence->SetDuration(Duration) != 0) return Fail(E_INVALIDARG, ErrorText::kDurationRange);
     const std::int32_t id = AddRequest(lock, std::move(silence), RT_Silence);
     if (pRequestID) *pRequestID = id;
@@ -114,7 +114,7 @@ HRESULT CVarnel::GenerateTones(const char16_t* Tones) {
     std::vector<std::unique_ptr<CCustomTone>> steps;
     for (const std::string_view step : Split(text, ',')) {
         auto tone = std::make_unique<CCustomTone>();
-        tone->Init(Is16Bit(), m_sampleRate, amplitude);
+        tone->Init(RequestFormat(), m_sampleRate, amplitude);
         long duration = 500;
         bool allZero = true;
         const std::size_t at = step.find('@');

@@ -50,7 +50,7 @@ HRESULT CVarnel::QueueTTY(Lock& lock, const char* text, std::int32_t* pRequestID
     if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
     auto encoder = std::make_unique<CEncBaudotCode>();
     encoder->SetShiftState(m_ttyShiftState);
-    encoder->Init(Is16Bit(), m_sampleRate, LinearAmplitude());
+    encoder->Init(RequestFormat(), m_sampleRate, LinearAmplitude());
     encoder->SetBaudRate(m_ttyRate);  // an index above 5 leaves 45.45 baud
     if (encoder->BytesPerBit() == 0) return Fail(E_INVALIDARG, ErrorText::kBitWithoutSamples);
     encoder->SetFigsAfterSpace(m_ttyFigsAfterSpace != 0);

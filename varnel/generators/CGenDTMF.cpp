@@ -11,6 +11,9 @@ namespace Quorvex::VarnelNet {
 
 namespace {
 
+using DtmfKeypad::kColumnHz;
+using DtmfKeypad::kRowHz;
+
 constexpr std::uint16_t kPause = 0xFFFF;
 constexpr std::size_t kScratchSamples = 2048;
 
@@ -45,6 +48,10 @@ int CGenDTMF::Init(SampleFormat format, float sampleRate, float amplitude) {
     m_amplitude = amplitude;
     const bool g711 = format == SampleFormat::MuLaw || format == SampleFormat::ALaw;
     m_scratch.assign(g711 ? 2 * kScratchSamples : 0, 0);
+    for (std::size_t k = 0; k < 4; ++k) {
+        m_keypadTones[k] = SineOscillator::Start(static_cast<double>(static_cast<float>(kRowHz[k])), sampleRate);
+        m_keypadTones[4 + k] = SineOscillator::Start(static_cast<double>(static_cast<float>(kColumnHz[k])), sampleRate);
+    }
     return 0;
 }
 
@@ -95,10 +102,11 @@ std::int64_t CGenDTMF::Length() const {
 
 // The column tone first, then the row tone, both at full relative level, from phase 0.
 void CGenDTMF::StartKey(const DigitEntry& entry) {
-    const double rate = static_cast<double>(m_sampleRate);
+    const auto row = static_cast<std::size_t>(std::find(kRowHz, kRowHz + 4, entry.row) - kRowHz);
+    const auto column = static_cast<std::size_t>(std::find(kColumnHz, kColumnHz + 4, entry.column) - kColumnHz);
     m_tones.Clear();
-    m_tones.Add(static_cast<double>(static_cast<float>(entry.column)), rate, 1.0);
-    m_tones.Add(static_cast<double>(static_cast<float>(entry.row)), rate, 1.0);
+    m_tones.Add(m_keypadTones[4 + column], 1.0);
+    m_tones.Add(m_keypadTones[row], 1.0);
 }
 
 // Fade-in: the sample at PCM byte p of the tone (p < ramp) is scaled by p / ramp. Fade-out:

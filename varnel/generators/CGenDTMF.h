@@ -61,6 +61,8 @@ private:
     std::size_t m_current = 0;
     std::int64_t m_position = 0;  // samples into the current entry
     ToneSum m_tones;
+    // The keypad's tones started at phase 0, rows then columns, set up once at Init.
+    SineOscillator m_keypadTones[8];
     std::vector<std::uint8_t> m_scratch;  // 16-bit PCM of a G.711 tone piece
 };
 

@@ -6,23 +6,12 @@ namespace Quorvex::VarnelNet {
 
 namespace {
 
-constexpr int kMuLawBias = 33;       // in 14-bit units
-constexpr int kMuLawClip = 8159;     // largest 14-bit magnitude before the bias
+constexpr int kMuLawBias = 33;    // in 14-bit units
+constexpr int kMuLawClip = 8159;  // largest 14-bit magnitude before the bias
 constexpr std::uint8_t kALawEvenBits = 0x55;
 
-// The 16-bit sample rounded to the nearest value of `bits` bits (halves upward), the largest
-// samples held at the top value instead of rounding past it.
-int Rounded(std::int16_t sample, int bits) {
-    const int shift = 16 - bits;
-    const int top = (1 << (bits - 1)) - 1;
-    if (sample > (top << shift) + (1 << (shift - 1)) - 1) return top;
-    return (sample + (1 << (shift - 1))) >> shift;
-}
-
-}  // namespace
-
-std::uint8_t MuLawFromLinear(std::int16_t sample) {
-    int magnitude = Rounded(sample, 14);
+constexpr std::uint8_t MuLawCode(int value) {
+    int magnitude = value;
     std::uint8_t sign = 0x00;
     if (magnitude < 0) {
         magnitude = -magnitude;
@@ -33,29 +22,41 @@ std::uint8_t MuLawFromLinear(std::int16_t sample) {
     // Segment 0 holds 32..63, segment 7 holds 4096..8191; 8192 is past the last one.
     const int segment = std::bit_width(biased) - 6;
     std::uint8_t code = 0x7F;
-    if (segment < 8) {
-        code = static_cast<std::uint8_t>((segment << 4) | ((biased >> (segment + 1)) & 0x0F));
-    }
+    if (segment < 8) code = static_cast<std::uint8_t>((segment << 4) | ((biased >> (segment + 1)) & 0x0F));
     return static_cast<std::uint8_t>(~(sign | code));
 }
 
-std::uint8_t ALawFromLinear(std::int16_t sample) {
-    int magnitude = Rounded(sample, 13);
+constexpr std::uint8_t ALawCode(int value) {
+    int magnitude = value;
     std::uint8_t sign = 0x80;
     if (magnitude < 0) {
         magnitude = -magnitude - 1;
         sign = 0x00;
     }
     // Segments 0 and 1 share the step size; segment s >= 1 holds 2^(s+4) .. 2^(s+5) - 1.
-    const auto value = static_cast<unsigned>(magnitude);
-    const int segment = value < 32 ? 0 : std::bit_width(value) - 5;
+    const auto v = static_cast<unsigned>(magnitude);
+    const int segment = v < 32 ? 0 : std::bit_width(v) - 5;
     std::uint8_t code = 0x7F;
     if (segment < 8) {
-        const unsigned mantissa = segment < 2 ? (value >> 1) & 0x0F : (value >> segment) & 0x0F;
+        const unsigned mantissa = segment < 2 ? (v >> 1) & 0x0F : (v >> segment) & 0x0F;
         code = static_cast<std::uint8_t>((segment << 4) | mantissa);
     }
     return static_cast<std::uint8_t>((sign | code) ^ kALawEvenBits);
 }
+
+template <std::size_t N, class Code>
+constexpr std::array<std::uint8_t, N> CodeTable(Code code) {
+    std::array<std::uint8_t, N> table{};
+    for (std::size_t i = 0; i < N; ++i) table[i] = code(static_cast<int>(i) - static_cast<int>(N / 2));
+    return table;
+}
+
+}  // namespace
+
+namespace G711 {
+constinit const std::array<std::uint8_t, 16384> kMuLawCodes = CodeTable<16384>(MuLawCode);
+constinit const std::array<std::uint8_t, 8192> kALawCodes = CodeTable<8192>(ALawCode);
+}  // namespace G711
 
 std::int16_t LinearFromMuLaw(std::uint8_t code) {
     const unsigned bits = static_cast<std::uint8_t>(~code);

@@ -11,12 +11,41 @@ void ToneSum::Add(double frequency, double sampleRate, double relativeAmplitude)
     m_tones.push_back(Tone{SineOscillator::Start(frequency, sampleRate), relativeAmplitude, {}, 0.0});
 }
 
+void ToneSum::Add(const SineOscillator& start, double relativeAmplitude) {
+    m_tones.push_back(Tone{start, relativeAmplitude, {}, 0.0});
+}
+
 void ToneSum::AddModulated(double frequency, double modulationHz, double depth, double sampleRate,
                            double relativeAmplitude) {
     m_tones.push_back(Tone{SineOscillator::Start(frequency, sampleRate), relativeAmplitude,
                            SineOscillator::Start(modulationHz, sampleRate), depth});
     if (depth != 0.0) m_modulated = true;
 }
+
+namespace {
+
+// The means of two samples' sums over N tones: one division for both where the compiler pairs
+// them (each lane is the same IEEE division).
+template <std::size_t N>
+inline void MeanPair(const double (&sum)[2], double (&mean)[2]) {
+    if constexpr (N == 3) {
+#if defined(__GNUC__)
+        using Pair = double __attribute__((vector_size(16)));
+        const Pair m = Pair{sum[0], sum[1]} / 3.0;
+        mean[0] = m[0];
+        mean[1] = m[1];
+#else
+        mean[0] = sum[0] / 3.0;
+        mean[1] = sum[1] / 3.0;
+#endif
+    } else {
+        // Dividing by 1 or 2 is exact as a product.
+        mean[0] = sum[0] * (1.0 / static_cast<double>(N));
+        mean[1] = sum[1] * (1.0 / static_cast<double>(N));
+    }
+}
+
+}  // namespace
 
 // One to three plain tones, with the oscillator state in locals so that writing the output
 // cannot force it back to memory every sample. Two samples per pass, the newer value written
@@ -43,17 +72,18 @@ void ToneSum::RenderPlain(double amplitude, std::uint8_t* out, std::size_t sampl
     };
     std::size_t i = 0;
     for (; i + 2 <= samples; i += 2, out += 2 * kBytes) {
-        double sum = 0.0;
+        double sum[2] = {0.0, 0.0};
         for (std::size_t k = 0; k < N; ++k) {
             y2[k] = c2[k] * y1[k] - y2[k];
-            sum = k == 0 ? level(k, y2[k]) : sum + level(k, y2[k]);
+            sum[0] = k == 0 ? level(k, y2[k]) : sum[0] + level(k, y2[k]);
         }
-        store(out, sum);
         for (std::size_t k = 0; k < N; ++k) {
             y1[k] = c2[k] * y2[k] - y1[k];
-            sum = k == 0 ? level(k, y1[k]) : sum + level(k, y1[k]);
+            sum[1] = k == 0 ? level(k, y1[k]) : sum[1] + level(k, y1[k]);
         }
-        store(out + kBytes, sum);
+        double mean[2];
+        MeanPair<N>(sum, mean);
+        StoreSamplePair<F>(out, amplitude * mean[0], amplitude * mean[1]);
     }
     if (i < samples) {
         double sum = 0.0;

@@ -25,6 +25,8 @@ public:
     }
     // Adds a tone starting at phase 0, with its relative level.
     void Add(double frequency, double sampleRate, double relativeAmplitude);
+    // Adds a tone from an oscillator already started (SineOscillator::Start).
+    void Add(const SineOscillator& start, double relativeAmplitude);
     // Adds a tone amplitude-modulated by modulationHz at depth (0..1).
     void AddModulated(double frequency, double modulationHz, double depth, double sampleRate,
                       double relativeAmplitude);
