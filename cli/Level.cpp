@@ -22,9 +22,14 @@ int ToneCount(const ToneStep& step) {
     return static_cast<int>(std::count_if(step.frequencies.begin(), step.frequencies.end(), [](float f) { return f != 0.0f; }));
 }
 
-int ToneCount(const Request& r) {
+int ToneCount(const Request& r, bool dualToneCallerId) {
     switch (r.kind) {
-        case RequestKind::Dtmf: return 2;
+        case RequestKind::Dtmf:
+        case RequestKind::Mf:
+        case RequestKind::R2Forward:
+        case RequestKind::R2Backward: return 2;
+        case RequestKind::CallerId:
+        case RequestKind::Vmwi: return dualToneCallerId ? 2 : 1;
         case RequestKind::Tone:
             return static_cast<int>(std::count_if(std::begin(r.frequencies), std::end(r.frequencies), [](float f) { return f != 0.0f; }));
         case RequestKind::Tones: {
@@ -37,7 +42,6 @@ int ToneCount(const Request& r) {
             const TonePlanRow* row = FindTonePlan(r.country, r.tone);
             return row ? PatternToneCount(row->pattern) : 1;
         }
-        case RequestKind::CallerId:
         case RequestKind::Tty:
         case RequestKind::TtyHex:
         case RequestKind::Sit:

@@ -11,11 +11,13 @@ namespace Quorvex::VarnelNet::Cli {
 // A full-scale sine, in dBm0.
 inline constexpr double kFullScaleDbm0 = 3.14;
 
-// The tones a request sounds at once: 2 for DTMF, 1 for an FSK signal (Caller-ID, TTY), a
-// special information tone or a modem tone, the frequencies of a tone:, the most any element of
-// a pattern: or plan: sums (1 when the library will refuse it); 0 for silence and set:. For
-// tones:, the most of any step.
-int ToneCount(const Request& request);
+// The most tones a request sounds at once: 2 for DTMF and MF; 1 for an FSK signal (TTY,
+// Caller-ID and message waiting), a special information tone or a modem tone, but 2 for
+// Caller-ID and message waiting when dualToneCallerId (the DTMF standard, or a dual-tone alert
+// before the data); the frequencies of a tone:; the most any element of a pattern: or plan: sums
+// (1 when the library will refuse it); 0 for silence and set:. For tones:, the most of any step.
+// The request's parts with fewer tones sound below the level.
+int ToneCount(const Request& request, bool dualToneCallerId);
 
 // The tones of one step of a tones: notation.
 int ToneCount(const ToneStep& step);

@@ -191,14 +191,23 @@ Options ParseArguments(std::span<const std::string> args) {
 void SetLevels(const Options& options, std::vector<Request>& requests) {
     if (!options.dbm0) return;
     const float level = *options.dbm0;
-    for (const Setting& setting : options.settings) {
+    // Caller-ID sounds two tones at once in the DTMF standard or after a dual-tone alert.
+    std::int32_t standard = SettingsCatalog::kCidStandard.defaultValue.integer;
+    std::int32_t alert = SettingsCatalog::kCidAlert.defaultValue.integer;
+    const auto follow = [&](const Setting& setting) {
         if (setting.spec == &SettingsCatalog::kAmplitude) throw UsageError("--dbm0 and --amplitude both set the level: give one");
-    }
+        if (setting.spec == &SettingsCatalog::kCidStandard) standard = setting.value.integer;
+        if (setting.spec == &SettingsCatalog::kCidAlert) alert = setting.value.integer;
+    };
+    for (const Setting& setting : options.settings) follow(setting);
     for (Request& request : requests) {
-        if (request.kind == RequestKind::Set && request.setting.spec == &SettingsCatalog::kAmplitude) {
-            throw UsageError("'" + request.text + "': --dbm0 sets the level of every request");
+        if (request.kind == RequestKind::Set) {
+            if (request.setting.spec == &SettingsCatalog::kAmplitude) {
+                throw UsageError("'" + request.text + "': --dbm0 sets the level of every request");
+            }
+            follow(request.setting);
         }
-        const int tones = ToneCount(request);
+        const int tones = ToneCount(request, standard == CS_DTMF || alert != CA_None);
         if (tones > 0 && static_cast<double>(level) > HighestDbm0(tones) + 1e-6) {
             char text[160];
             std::snprintf(text, sizeof text, ": --dbm0 %g is past full scale for %d tone%s at once (at most %+.2f dBm0)",
@@ -236,7 +245,7 @@ std::string HelpText() {
     for (const SettingSpec* setting : SettingsCatalog::All()) settings += SettingHelp(*setting, ShortOf(setting->option));
     return std::string(R"(Usage: varnel [OPTIONS] (-o FILE | --raw | --play) [REQUEST...]
 Renders telephony signals (DTMF, tones, call-progress and modem tones, silence, Caller-ID,
-TTY) with the varnel component.
+message waiting, MF, TTY) with the varnel component.
 
 Output (exactly one):
   -o, --output FILE      write a RIFF/WAVE file
@@ -263,7 +272,13 @@ Requests, queued in order:
                                    is 500 ms of silence. Each sounding step is queued as a
                                    tone (at most 3 frequencies), each pause as silence.
   cid:NUMBER[|NAME[|MM/DD HH:MM]]  Caller-ID, e.g. "cid:5551234|JOHN DOE|12/25 10:30"
-                                   (no date/time: the local time)
+                                   (no date/time: the local time); NUMBER or NAME may be
+                                   -O (unavailable) or -P (private). The standard and the
+                                   alert come from --cid-standard and --cid-alert.
+  vmwi:on|off                      message waiting indicator on or off
+  mf:KEYS                          R1 (Bell MF) signals: 0-9, KP (* or K), ST (# or S), A, B, C
+  r2f:SIGNALS                      R2 forward signals: 1-9, 0 (10), B-F (11-15)
+  r2b:SIGNALS                      R2 backward signals: 1-9, 0 (10), B-F (11-15)
   tty:TEXT                         TTY text, e.g. "tty:HELLO GA"
   ttyhex:HEX                       TTY bytes sent as they are, e.g. ttyhex:48454c4c4f
   plan:COUNTRY:TONE[:MS]           a call-progress tone of the built-in plans, e.g.
@@ -280,7 +295,7 @@ Requests, queued in order:
            R"(                                   rate, bits and encoding make up the output's format: they
                                    may be set only before the first signal request.
 With no request, a built-in scenario is rendered: dial tone, a DTMF number, ring-back,
-Caller-ID (MDMF, exact bit timing) and a TTY greeting.
+Caller-ID (MDMF, exact bit timing), ETSI V.23 Caller-ID, message waiting and a TTY greeting.
 
 Exit status: 0 success, 1 the component refused a request or the output failed
 (no partial file is left), 2 a usage error.

@@ -20,7 +20,7 @@ struct KindWord {
     RequestKind kind;
 };
 
-constexpr std::array<KindWord, 12> kKinds = {{{"dtmf", RequestKind::Dtmf},
+constexpr std::array<KindWord, 16> kKinds = {{{"dtmf", RequestKind::Dtmf},
                                              {"tone", RequestKind::Tone},
                                              {"silence", RequestKind::Silence},
                                              {"tones", RequestKind::Tones},
@@ -28,6 +28,10 @@ constexpr std::array<KindWord, 12> kKinds = {{{"dtmf", RequestKind::Dtmf},
                                              {"tty", RequestKind::Tty},
                                              {"ttyhex", RequestKind::TtyHex},
                                              {"set", RequestKind::Set},
+                                             {"vmwi", RequestKind::Vmwi},
+                                             {"mf", RequestKind::Mf},
+                                             {"r2f", RequestKind::R2Forward},
+                                             {"r2b", RequestKind::R2Backward},
                                              {"plan", RequestKind::Plan},
                                              {"pattern", RequestKind::Pattern},
                                              {"sit", RequestKind::Sit},
@@ -74,13 +78,29 @@ void ParseTone(Request& r, std::string_view args) {
     for (std::size_t i = 2; i < fields.size(); ++i) r.frequencies[i - 2] = ParseFloat(fields[i], "frequency (Hz)");
 }
 
+// "-O" (unavailable) and "-P" (private) stand for a field that is not sent.
+CallerIdAbsence AbsenceOf(std::string_view field) {
+    if (field == "-O") return CallerIdAbsence::Unavailable;
+    if (field == "-P") return CallerIdAbsence::Private;
+    return CallerIdAbsence::None;
+}
+
 void ParseCallerId(Request& r, std::string_view args) {
     const std::vector<std::string_view> fields = SplitAll(args, '|');
     if (fields.size() > 3) throw UsageError("expected cid:NUMBER[|NAME[|MM/DD HH:MM]]");
-    if (fields[0].empty()) throw UsageError("the Caller-ID needs a number");
-    r.keys = fields[0];
-    if (fields.size() > 1) r.name = fields[1];
+    if (fields[0].empty()) throw UsageError("the Caller-ID needs a number (or -O / -P)");
+    r.numberAbsence = AbsenceOf(fields[0]);
+    if (r.numberAbsence == CallerIdAbsence::None) r.keys = fields[0];
+    if (fields.size() > 1) {
+        r.nameAbsence = AbsenceOf(fields[1]);
+        if (r.nameAbsence == CallerIdAbsence::None) r.name = fields[1];
+    }
     if (fields.size() > 2) r.dateTime = fields[2];
+}
+
+void ParseVmwi(Request& r, std::string_view args) {
+    if (args != "on" && args != "off") throw UsageError("expected vmwi:on or vmwi:off");
+    r.active = args == "on";
 }
 
 void ParseHex(Request& r, std::string_view args) {
@@ -194,7 +214,7 @@ Request ParseRequest(std::string_view text) {
     }
     if (!known) {
         throw UsageError(Quoted(text) + ": unknown request kind " + Quoted(word) +
-                         " (dtmf, tone, silence, tones, cid, tty, ttyhex, set, plan, pattern, sit, modem)");
+                         " (dtmf, tone, silence, tones, cid, vmwi, mf, r2f, r2b, tty, ttyhex, set, plan, pattern, sit, modem)");
     }
     try {
         switch (r.kind) {
@@ -206,6 +226,10 @@ Request ParseRequest(std::string_view text) {
             case RequestKind::Tty: r.keys = args; break;
             case RequestKind::TtyHex: ParseHex(r, args); break;
             case RequestKind::Set: ParseSet(r, args); break;
+            case RequestKind::Vmwi: ParseVmwi(r, args); break;
+            case RequestKind::Mf:
+            case RequestKind::R2Forward:
+            case RequestKind::R2Backward: r.keys = args; break;
             case RequestKind::Plan: ParsePlan(r, args); break;
             case RequestKind::Pattern: ParsePattern(r, args); break;
             case RequestKind::Sit: r.code = args; break;

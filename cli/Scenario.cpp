@@ -14,6 +14,12 @@ const std::vector<ScenarioStep>& BuiltInScenario() {
         {"tones:440|480@2000,0@4000", "ring-back cadence, 440+480 Hz 2 s on, 4 s off"},
         {"cid:5550123|VARNEL DEMO|01/02 03:04", "Caller-ID, MDMF with exact bit timing"},
         {"silence:300", "pause"},
+        {"set:cid-standard=etsi", ""},
+        {"cid:0123456789|VARNEL DEMO|01/02 03:04", "Caller-ID, ETSI V.23"},
+        {"silence:300", "pause"},
+        {"vmwi:on", "message waiting on, ETSI V.23"},
+        {"set:cid-standard=bell", ""},
+        {"silence:300", "pause"},
         {"tty:HELLO THIS IS VARNEL GA", "TTY greeting"},
     };
     return steps;
@@ -21,7 +27,8 @@ const std::vector<ScenarioStep>& BuiltInScenario() {
 
 const char* ScenarioSummary() {
     return "no request given: rendering the built-in scenario (dial tone, a DTMF number, ring-back "
-           "cadence, Caller-ID MDMF with exact bit timing, a TTY greeting)";
+           "cadence, Caller-ID MDMF with exact bit timing, ETSI V.23 Caller-ID, message waiting, a TTY "
+           "greeting)";
 }
 
 }  // namespace Quorvex::VarnelNet::Cli

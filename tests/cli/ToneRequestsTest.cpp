@@ -91,6 +91,12 @@ TEST(ToneRequests, Dbm0GivesEveryRequestItsLevelOrIsAUsageError) {
         {{"--raw", "--dbm0", "-6", "pattern:350+440+480/10,0/10"},
          "'pattern:350+440+480/10,0/10': --dbm0 -6 is past full scale for 3 tones at once (at most -6.41 dBm0)"},
         {{"--raw", "--dbm0", "-6", "tone:10,0,400,0,0", "pattern:bad", "plan:xx:yy", "silence:10", "tone:10,0,0"}, ""},
+        {{"--raw", "--dbm0", "0", "cid:555", "set:cid-standard=dtmf", "cid:555"},
+         "'cid:555': --dbm0 0 is past full scale for 2 tones at once (at most -2.89 dBm0)"},
+        {{"--raw", "--dbm0", "0", "--cid-alert", "dtas", "mf:K1S"},
+         "'mf:K1S': --dbm0 0 is past full scale for 2 tones at once (at most -2.89 dBm0)"},
+        {{"--raw", "--dbm0", "0", "vmwi:on", "set:cid-alert=offhook", "vmwi:off"},
+         "'vmwi:off': --dbm0 0 is past full scale for 2 tones at once (at most -2.89 dBm0)"},
         {{"--raw", "--dbm0", "-6", "-a", "-6", "dtmf:1"}, "--dbm0 and --amplitude both set the level: give one"},
         {{"--raw", "--dbm0", "-6", "dtmf:1", "set:amplitude=-3"}, "'set:amplitude=-3': --dbm0 sets the level of every request"},
         {{"--raw", "--dbm0", "loud", "dtmf:1"}, ""},  // checked below: not a number

@@ -234,6 +234,39 @@ TEST_F(ToolTest, SoxAcceptsTheG711Files) {
 }
 
 // The options of the settings catalog are the tool's: each is in --help and in the README.
+TEST_F(ToolTest, SignallingRequestsWriteWhatTheComponentWrites) {
+    const Result r = Run({"-r", "8000", "--cid-standard", "etsi", "--cid-alert", "dtas", "-o", Path("signal.wav"),
+                          "cid:0123456789|ANNA|12/25 10:30", "cid:-O|-P|12/25 10:30", "vmwi:on", "mf:K123S", "r2f:1B",
+                          "r2b:2C", "set:cid-standard=dtmf", "set:cid-alert=none", "cid:0123"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Bytes expected = ThroughComponent(
+        [](Varnel& v) {
+            v.Amplitude(-6.0f);
+            v.DTMF_ToneTime(80);
+            v.CID_Standard(CS_ETSI);
+            v.CID_Alert(CA_DTAS);
+        },
+        [](Varnel& v) {
+            v.GenerateCallerID("0123456789", "ANNA", "12/25 10:30");
+            v.GenerateCallerID("", "", "12/25 10:30", CallerIdAbsence::Unavailable, CallerIdAbsence::Private);
+            v.GenerateVMWI(true);
+            v.GenerateMF("K123S");
+            v.GenerateR2MF("1B", false);
+            v.GenerateR2MF("2C", true);
+            v.CID_Standard(CS_DTMF);
+            v.CID_Alert(CA_None);
+            v.GenerateCallerID("0123", "", "");
+        });
+    EXPECT_EQ(ReadFileBytes(Path("signal.wav")), expected);
+    for (const char* line : {"varnel: request 2: vmwi, ", "varnel: request 3: mf, 0.644 s: mf:K123S",
+                             "varnel: request 4: r2f, 0.450 s: r2f:1B", "varnel: request 6: cid, 0.840 s: cid:0123"}) {
+        EXPECT_NE(r.err.find(line), std::string::npos) << line << "\n" << r.err;
+    }
+    const Result refused = Run({"-o", Path("refused.wav"), "--cid-standard", "dtmf", "cid:555-1234"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("DTMF Caller-ID numbers are digits only."), std::string::npos) << refused.err;
+}
+
 TEST_F(ToolTest, EverySettingOptionIsInTheHelpAndTheReadme) {
     const Result help = Run({"--help"});
     ASSERT_EQ(help.status, 0);

@@ -36,6 +36,8 @@ CVarnel::CVarnel()
       m_cidBitTiming(SettingsCatalog::kCidBitTiming.defaultValue.integer),
       m_ttyFigsAfterSpace(SettingsCatalog::kTtyFigsAfterSpace.defaultValue.integer),
       m_encoding(SettingsCatalog::kEncoding.defaultValue.integer),
+      m_cidStandard(SettingsCatalog::kCidStandard.defaultValue.integer),
+      m_cidAlert(SettingsCatalog::kCidAlert.defaultValue.integer),
       m_dtmfTwist(SettingsCatalog::kDtmfTwist.defaultValue.number),
       m_toneModulationDepth(SettingsCatalog::kToneModulationDepth.defaultValue.integer) {}
 

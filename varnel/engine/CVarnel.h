@@ -108,6 +108,26 @@ public:
     // ENC_ALaw write one G.711 byte a sample, whatever BitsPerSample says.
     virtual HRESULT get_Encoding(std::int32_t* pVal);
     virtual HRESULT set_Encoding(std::int32_t newVal);
+    // A CID_STANDARD value: the dialect of GenerateCallerID, GenerateCallerIDEx and GenerateVMWI
+    // (CS_Bell202 by default).
+    virtual HRESULT get_CID_Standard(std::int32_t* pVal);
+    virtual HRESULT set_CID_Standard(std::int32_t newVal);
+    // A CID_ALERT value: what goes before the Caller-ID data (CA_None by default). A request
+    // refuses an alert its standard does not define.
+    virtual HRESULT get_CID_Alert(std::int32_t* pVal);
+    virtual HRESULT set_CID_Alert(std::int32_t newVal);
+    // GenerateCallerID with absence reasons: 0, or 'O' (unavailable) or 'P' (private) in place
+    // of the number or the name.
+    virtual HRESULT GenerateCallerIDEx(const char16_t* Number, const char16_t* Name, const char16_t* DateTime,
+                                       std::int32_t NumberAbsence, std::int32_t NameAbsence,
+                                       std::int32_t* pRequestID);
+    // Message waiting on (Active not 0) or off, in the Caller-ID standard and layout set.
+    virtual HRESULT GenerateVMWI(std::int32_t Active, std::int32_t* pRequestID);
+    // R1 (Bell MF) signals: the digits 0-9, KP (* or K), ST (# or S), and A, B, C for the other
+    // end-of-pulsing signals.
+    virtual HRESULT GenerateMF(const char16_t* Keys, std::int32_t* pRequestID);
+    // R2 signals 1-9, 0 (10) and B-F (11-15): forward, or backward when Backward is not 0.
+    virtual HRESULT GenerateR2MF(const char16_t* Signals, std::int32_t Backward, std::int32_t* pRequestID);
     // Queues a tone pattern in the notation of varnel/signal/TonePattern.h, e.g.
     // "400/375,0/375", for DurationMs: its repeating elements repeat and are cut at DurationMs; a
     // pattern of only ! elements ends when it ends. F*M tones are modulated at
@@ -174,6 +194,12 @@ private:
     std::int32_t AddRequest(Lock& lock, std::unique_ptr<CGenBase> generator, REQUEST_TYPE type,
                             const char* label);
     HRESULT QueueTTY(Lock& lock, const char* text, std::int32_t* pRequestID);
+    // The Caller-ID requests. `legacy`: GenerateCallerID, which keeps its one text for every
+    // refusal of a Bell 202 message.
+    HRESULT QueueCallerID(const char16_t* Number, const char16_t* Name, const char16_t* DateTime,
+                          std::int32_t NumberAbsence, std::int32_t NameAbsence, bool legacy,
+                          std::int32_t* pRequestID);
+    HRESULT QueueMF(const char16_t* Signals, int system, std::int32_t* pRequestID);
     // Parses and queues a pattern (the generation state already checked).
     HRESULT QueuePattern(Lock& lock, std::string_view pattern, std::int64_t durationMs, const char* label,
                          std::int32_t* pRequestID);
@@ -201,6 +227,8 @@ private:
     std::int32_t m_cidBitTiming;
     std::int32_t m_ttyFigsAfterSpace;
     std::int32_t m_encoding;
+    std::int32_t m_cidStandard;
+    std::int32_t m_cidAlert;
     float m_dtmfTwist;
     std::int32_t m_toneModulationDepth;
     std::string m_errorMessage;

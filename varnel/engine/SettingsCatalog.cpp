@@ -34,6 +34,10 @@ constexpr std::array<SettingKeyword, 6> kTtyRateWords = {{{"45.45", BR_45_45_Bau
 constexpr std::array<SettingKeyword, 3> kCidFormatWords = {{{"sdmf", CID_SDMF}, {"mdmf", CID_MDMF}, {"raw", CID_RAW}}};
 constexpr std::array<SettingKeyword, 2> kCidTimingWords = {{{"whole", CBT_WholeSamples}, {"exact", CBT_Exact}}};
 constexpr std::array<SettingKeyword, 2> kFlagWords = {{{"0", 0}, {"1", 1}}};
+constexpr std::array<SettingKeyword, 5> kCidStandardWords = {
+    {{"bell", CS_Bell202}, {"etsi", CS_ETSI}, {"bt", CS_BT}, {"ntt", CS_NTT}, {"dtmf", CS_DTMF}}};
+constexpr std::array<SettingKeyword, 3> kCidAlertWords = {
+    {{"none", CA_None}, {"dtas", CA_DTAS}, {"offhook", CA_OffHook}}};
 
 }  // namespace
 
@@ -109,6 +113,18 @@ constinit const SettingSpec kTtyFigsAfterSpace{
     .description = "send FIGS again before the first figure after a space",
     .getInteger = &CVarnel::get_TTY_FigsAfterSpace, .setInteger = &CVarnel::set_TTY_FigsAfterSpace};
 
+constinit const SettingSpec kCidStandard{
+    .name = "CID_Standard", .option = "cid-standard", .kind = SettingKind::Keyword, .keywords = kCidStandardWords,
+    .keywordsOnly = true, .defaultValue = {.integer = CS_Bell202}, .refusal = ErrorText::kCidStandard,
+    .description = "Caller-ID standard: Bell 202, ETSI, BT, NTT or DTMF",
+    .getInteger = &CVarnel::get_CID_Standard, .setInteger = &CVarnel::set_CID_Standard};
+
+constinit const SettingSpec kCidAlert{
+    .name = "CID_Alert", .option = "cid-alert", .kind = SettingKind::Keyword, .keywords = kCidAlertWords,
+    .keywordsOnly = true, .defaultValue = {.integer = CA_None}, .refusal = ErrorText::kCidAlert,
+    .description = "before Caller-ID: nothing, the dual-tone alert, or call waiting",
+    .getInteger = &CVarnel::get_CID_Alert, .setInteger = &CVarnel::set_CID_Alert};
+
 // The high group's level above the low group's; the low group keeps the level set.
 constinit const SettingSpec kDtmfTwist{
     .name = "DTMF_Twist", .option = "dtmf-twist", .kind = SettingKind::Number, .lowest = -20.0f, .highest = 20.0f,
@@ -124,10 +140,10 @@ constinit const SettingSpec kToneModulationDepth{
 
 namespace {
 
-constexpr std::array<const SettingSpec*, 14> kAll = {&kSampleRate,   &kBitsPerSample, &kEncoding,     &kAmplitude,
-                                                     &kDtmfToneTime, &kDtmfBreakTime, &kDtmfPauseTime, &kTtyMode,
-                                                     &kTtyRate,      &kCidFormat,     &kCidBitTiming,  &kTtyFigsAfterSpace,
-                                                     &kDtmfTwist,    &kToneModulationDepth};
+constexpr std::array<const SettingSpec*, 16> kAll = {
+    &kSampleRate, &kBitsPerSample, &kEncoding, &kAmplitude, &kDtmfToneTime, &kDtmfBreakTime, &kDtmfPauseTime,
+    &kTtyMode,    &kTtyRate,       &kCidFormat, &kCidBitTiming, &kTtyFigsAfterSpace, &kCidStandard, &kCidAlert,
+    &kDtmfTwist,  &kToneModulationDepth};
 
 }  // namespace
 

@@ -79,6 +79,8 @@ extern const SettingSpec kTtyRate;
 extern const SettingSpec kCidFormat;
 extern const SettingSpec kCidBitTiming;
 extern const SettingSpec kTtyFigsAfterSpace;
+extern const SettingSpec kCidStandard;
+extern const SettingSpec kCidAlert;
 extern const SettingSpec kDtmfTwist;
 extern const SettingSpec kToneModulationDepth;
 
