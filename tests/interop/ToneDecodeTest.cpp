@@ -36,15 +36,6 @@ namespace {
 
 using namespace varnel_test;
 
-// Without spandsp the tests cannot run: a failure in CI, where it is installed, a skip elsewhere.
-#define VARNEL_REQUIRE_SPANDSP()                                                           \
-    do {                                                                                   \
-        if (!VARNEL_HAVE_SPANDSP) {                                                        \
-            if (std::getenv("CI") != nullptr) FAIL() << "built without spandsp in CI";     \
-            GTEST_SKIP() << "built without spandsp (libspandsp-dev)";                      \
-        }                                                                                  \
-    } while (false)
-
 // The 16-bit samples of the requests at `rate`, written in `encoding` and decoded back to
 // linear for the receivers.
 std::vector<std::int16_t> Render(std::int32_t rate, std::int32_t encoding, const std::function<void(CVarnel&)>& requests) {
