@@ -40,12 +40,23 @@ Cli::Options Parse(const RenderArguments& arguments, const std::string& path) {
     return Cli::ParseArguments(args);
 }
 
+// The options' settings, then the set: requests before the first signal, as the tool applies
+// them, but with the component's exceptions passed through.
+std::size_t ApplyLeadingSettings(Varnel& varnel, const Cli::Options& options) {
+    for (const Cli::Setting& setting : options.settings) Cli::ApplySetting(varnel, setting);
+    std::size_t first = 0;
+    while (first < options.requests.size() && options.requests[first].kind == Cli::RequestKind::Set) {
+        Cli::QueueRequest(varnel, options.requests[first++]);
+    }
+    return first;
+}
+
 }  // namespace
 
 Rendering RenderRaw(const RenderArguments& arguments) {
     const Cli::Options options = Parse(arguments, {});
     Varnel varnel;
-    std::size_t next = Cli::ApplyLeadingSettings(varnel, options, options.requests);
+    std::size_t next = ApplyLeadingSettings(varnel, options);
     Rendering rendering;
     rendering.wide = varnel.Encoding() == ENC_PCM && varnel.BitsPerSample() == 16;
     varnel.GenerateBegin();
@@ -63,7 +74,7 @@ void RenderFile(const RenderArguments& arguments, const std::string& path) {
     bool started = false;
     try {
         Varnel varnel;
-        std::size_t next = Cli::ApplyLeadingSettings(varnel, options, options.requests);
+        std::size_t next = ApplyLeadingSettings(varnel, options);
         varnel.GenerateBegin(path);
         started = true;
         for (; next < options.requests.size(); ++next) Cli::QueueRequest(varnel, options.requests[next]);
