@@ -7,6 +7,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -110,8 +111,9 @@ py::object FetchInto(PyVarnel& self, const py::object& buffer, std::int32_t offs
     try {
         py::gil_scoped_release nogil;
         const std::span<std::uint8_t> span(static_cast<std::uint8_t*>(view.buf), static_cast<std::size_t>(view.len));
-        const auto room = static_cast<std::int32_t>(std::min<Py_ssize_t>(view.len, INT32_MAX));
-        written = self.Get().FetchWaveStream(span, offset, count.value_or(room - offset));
+        const std::int64_t rest = std::min<std::int64_t>(view.len, INT32_MAX) - std::int64_t{offset};
+        const auto whole = static_cast<std::int32_t>(std::clamp<std::int64_t>(rest, INT32_MIN, INT32_MAX));
+        written = self.Get().FetchWaveStream(span, offset, count.value_or(whole));
     } catch (...) {
         PyBuffer_Release(&view);
         throw;

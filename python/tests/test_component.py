@@ -188,5 +188,8 @@ def test_events_from_a_destinations_thread(tmp_path, monkeypatch):
     v.destination = None
     assert [request_id for request_id, _ in seen] == ids
     assert all(thread != threading.get_ident() for _, thread in seen)
+    del control  # closing the device writes out its last buffer
     played = (tmp_path / "played.raw").read_bytes()
-    assert varnel.render(["dtmf:12", "silence:50", "tone:100,0,1000"]).tobytes() in played
+    # The device plays silence whenever the queue runs dry, possibly between two requests.
+    for request in ["dtmf:12", "tone:100,0,1000"]:
+        assert varnel.render([request]).tobytes() in played
