@@ -1,0 +1,107 @@
+// Writes the bash completion of the varnel tool to standard output: its options, request kinds,
+// setting names and keyword values, taken from the settings catalog and the request parser, so
+// that the script cannot drift from the tool. Run at build time.
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "cli/Request.h"
+#include "varnel/engine/SettingsCatalog.h"
+
+using namespace Quorvex::VarnelNet;
+
+namespace {
+
+constexpr Cli::RequestKind kKinds[] = {
+    Cli::RequestKind::Dtmf, Cli::RequestKind::Tone,      Cli::RequestKind::Silence,    Cli::RequestKind::Tones,
+    Cli::RequestKind::CallerId, Cli::RequestKind::Vmwi,  Cli::RequestKind::Mf,         Cli::RequestKind::R2Forward,
+    Cli::RequestKind::R2Backward, Cli::RequestKind::Tty, Cli::RequestKind::TtyHex,     Cli::RequestKind::Set,
+    Cli::RequestKind::Plan, Cli::RequestKind::Pattern,   Cli::RequestKind::Sit,        Cli::RequestKind::Modem,
+};
+
+std::string Words(const SettingSpec& spec) {
+    std::string words;
+    for (const SettingKeyword& k : spec.keywords) words.append(words.empty() ? "" : " ").append(k.word);
+    return words;
+}
+
+std::string ModemWords() {
+    std::string words = Cli::ModemToneWords();
+    std::string prefixed = "modem:";
+    for (const char c : words) {
+        if (c == '|') {
+            prefixed.append(" modem:");
+        } else {
+            prefixed.push_back(c);
+        }
+    }
+    return prefixed;
+}
+
+}  // namespace
+
+int main() {
+    std::string options = "-o --output --raw --play --dbm0 -v --verbose --list-plans -h --help --version -r -b -e -a";
+    std::string settingNames, valueCases, setValueCases;
+    for (const SettingSpec* spec : SettingsCatalog::All()) {
+        const std::string option(spec->option);
+        options.append(" --").append(option);
+        settingNames.append(settingNames.empty() ? "" : " ").append("set:").append(option).append("=");
+        const std::string words = spec->kind == SettingKind::Flag ? std::string("0 1") : Words(*spec);
+        if (spec->kind != SettingKind::Flag) {
+            valueCases.append("        --").append(option).append(")\n            COMPREPLY=($(compgen -W \"").append(words);
+            valueCases.append("\" -- \"$cur\"))\n            return ;;\n");
+        }
+        setValueCases.append("                set:").append(option).append("=*) values=\"").append(words).append("\" ;;\n");
+    }
+    std::string kinds;
+    for (const Cli::RequestKind kind : kKinds) kinds.append(kinds.empty() ? "" : " ").append(Cli::KindName(kind)).append(":");
+
+    std::printf(
+        "# bash completion for varnel(1): options, request kinds, setting names and keyword values.\n"
+        "# Generated from the settings catalog when the tool is built; do not edit.\n"
+        "_varnel() {\n"
+        "    local cur prev words cword\n"
+        "    _init_completion -n =: || return\n"
+        "    case $prev in\n"
+        "        -o|--output)\n"
+        "            _filedir\n"
+        "            return ;;\n"
+        "        -r) prev=--rate ;;\n"
+        "        -b) prev=--bits ;;\n"
+        "        -e) prev=--encoding ;;\n"
+        "        -a) prev=--amplitude ;;\n"
+        "    esac\n"
+        "    case $prev in\n"
+        "%s"
+        "        --dbm0)\n"
+        "            return ;;\n"
+        "    esac\n"
+        "    local values=\"\"\n"
+        "    case $cur in\n"
+        "        -*)\n"
+        "            COMPREPLY=($(compgen -W \"%s\" -- \"$cur\"))\n"
+        "            return ;;\n"
+        "        set:*=*)\n"
+        "            case $cur in\n"
+        "%s"
+        "            esac\n"
+        "            # '=' breaks words for readline: complete the part after it\n"
+        "            COMPREPLY=($(compgen -W \"$values\" -- \"${cur#*=}\"))\n"
+        "            return ;;\n"
+        "        set:*) values=\"%s\" ;;\n"
+        "        vmwi:*) values=\"vmwi:on vmwi:off\" ;;\n"
+        "        sit:*) values=\"sit:nc sit:ic sit:vc sit:ro sit:itu\" ;;\n"
+        "        modem:*) values=\"%s\" ;;\n"
+        "        *) values=\"%s\" ;;\n"
+        "    esac\n"
+        "    COMPREPLY=($(compgen -W \"$values\" -- \"$cur\"))\n"
+        "    [[ ${COMPREPLY[0]-} == *[:=] ]] && compopt -o nospace\n"
+        "    __ltrim_colon_completions \"$cur\"\n"
+        "} &&\n"
+        "    complete -F _varnel varnel\n",
+        valueCases.c_str(), options.c_str(), setValueCases.c_str(), settingNames.c_str(), ModemWords().c_str(),
+        kinds.c_str());
+    return 0;
+}

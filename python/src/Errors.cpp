@@ -1,0 +1,58 @@
+#include "Errors.h"
+
+#include "cli/UsageError.h"
+#include "varnel/facade/Exceptions.h"
+
+namespace py = pybind11;
+using namespace Quorvex::VarnelNet;
+
+namespace varnel_python {
+
+namespace {
+
+PyObject* g_argumentError = nullptr;
+PyObject* g_comError = nullptr;
+
+// Raises type(message) with .hresult set.
+void Raise(PyObject* type, const char* message, HRESULT hr) {
+    py::object error = py::reinterpret_borrow<py::object>(type)(py::str(message));
+    error.attr("hresult") = py::int_(static_cast<std::int32_t>(hr));
+    PyErr_SetObject(type, error.ptr());
+}
+
+}  // namespace
+
+void RegisterErrors(py::module_& module) {
+    PyObject* base = PyErr_NewExceptionWithDoc(
+        "varnel.Error", "A refusal of the component: str() is the engine's text, .hresult its HRESULT.",
+        PyExc_Exception, nullptr);
+    py::object error = py::reinterpret_steal<py::object>(base);
+    error.attr("hresult") = py::int_(0);
+    module.attr("Error") = error;
+
+    py::tuple argumentBases = py::make_tuple(error, py::handle(PyExc_ValueError));
+    g_argumentError = PyErr_NewExceptionWithDoc(
+        "varnel.ArgumentError", "An argument the component refuses (ArgumentException, E_INVALIDARG).",
+        argumentBases.ptr(), nullptr);
+    module.attr("ArgumentError") = py::reinterpret_steal<py::object>(g_argumentError);
+
+    py::tuple comBases = py::make_tuple(error, py::handle(PyExc_RuntimeError));
+    g_comError = PyErr_NewExceptionWithDoc(
+        "varnel.ComError", "An operation the component cannot do now (COMException, E_FAIL and others).",
+        comBases.ptr(), nullptr);
+    module.attr("ComError") = py::reinterpret_steal<py::object>(g_comError);
+
+    py::register_exception_translator([](std::exception_ptr thrown) {
+        try {
+            if (thrown) std::rethrow_exception(thrown);
+        } catch (const ArgumentException& e) {
+            Raise(g_argumentError, e.what(), e.HResult());
+        } catch (const Exception& e) {
+            Raise(g_comError, e.what(), e.HResult());
+        } catch (const Quorvex::VarnelNet::Cli::UsageError& e) {
+            Raise(g_argumentError, e.what(), E_INVALIDARG);  // the tool's parser refused a request or setting
+        }
+    });
+}
+
+}  // namespace varnel_python

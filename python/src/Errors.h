@@ -1,0 +1,13 @@
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+namespace varnel_python {
+
+// Defines varnel.Error (with .hresult), varnel.ArgumentError (also a ValueError) and
+// varnel.ComError (also a RuntimeError) in the module, and turns the component's exceptions
+// into them: ArgumentException into ArgumentError, COMException into ComError, each with the
+// engine's text and HRESULT; the tool parser's UsageError into ArgumentError (E_INVALIDARG).
+void RegisterErrors(pybind11::module_& module);
+
+}  // namespace varnel_python

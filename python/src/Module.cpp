@@ -1,0 +1,343 @@
+// The extension module varnel._varnel: the component (as varnel.Varnel's base), its events, the
+// exceptions, render/write_wav through the tool's parser, and the SDL destination when built.
+// Every call into the component runs without the GIL, so that a destination's threads and other
+// Python threads can raise events and pull audio meanwhile.
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "Errors.h"
+#include "Handlers.h"
+#include "Render.h"
+#include "cli/Settings.h"
+#include "cli/UsageError.h"
+#include "varnel/Varnel.h"
+#include "varnel/engine/SettingsCatalog.h"
+#if VARNEL_HAVE_SONDIX
+#include "sondix/SondixControl.h"
+#endif
+
+namespace py = pybind11;
+using namespace Quorvex::VarnelNet;
+
+namespace varnel_python {
+
+namespace {
+
+using NoGil = py::call_guard<py::gil_scoped_release>;
+
+// A Varnel with the Python handlers of its two events. The component is destroyed without the
+// GIL: unbinding a destination waits for its threads, which may be waiting for the GIL to call
+// a handler.
+class PyVarnel {
+public:
+    PyVarnel()
+        : m_varnel(std::make_unique<Varnel>()),
+          m_complete(std::make_shared<Handlers>("varnel.Varnel.on_complete handler")),
+          m_debug(std::make_shared<Handlers>("varnel.Varnel.on_debug handler")) {
+        auto complete = m_complete;
+        m_varnel->OnComplete += Varnel::Delegate_OnComplete(
+            [complete](Object&, const OnCompleteArgs& e) { complete->Raise(e.RequestID()); });
+        auto debug = m_debug;
+        m_varnel->OnDebug += Varnel::Delegate_OnDebug(
+            [debug](Object&, const OnDebugArgs& e) { debug->Raise(e.InfoMsg(), e.RefCode()); });
+    }
+    ~PyVarnel() {
+        py::gil_scoped_release nogil;
+        m_varnel.reset();
+    }
+    PyVarnel(const PyVarnel&) = delete;
+    PyVarnel& operator=(const PyVarnel&) = delete;
+
+    Varnel& Get() { return *m_varnel; }
+    std::shared_ptr<Handlers> OnComplete() const { return m_complete; }
+    std::shared_ptr<Handlers> OnDebug() const { return m_debug; }
+
+    // The samples FetchWaveStream writes are 16-bit PCM, or one byte each.
+    bool Wide() { return m_varnel->Encoding() == ENC_PCM && m_varnel->BitsPerSample() == 16; }
+
+private:
+    std::unique_ptr<Varnel> m_varnel;
+    std::shared_ptr<Handlers> m_complete;
+    std::shared_ptr<Handlers> m_debug;
+};
+
+// A property of the component; enumerations travel as their integers (varnel/__init__.py turns
+// them into IntEnums).
+template <class T>
+void Property(py::class_<PyVarnel>& cls, const char* name, T (Varnel::*get)() const, void (Varnel::*set)(T),
+              const char* doc) {
+    using Value = std::conditional_t<std::is_enum_v<T>, std::int32_t, T>;
+    cls.def_property(
+        name,
+        py::cpp_function([get](PyVarnel& self) { return static_cast<Value>((self.Get().*get)()); }, NoGil()),
+        py::cpp_function([set](PyVarnel& self, Value value) { (self.Get().*set)(static_cast<T>(value)); }, NoGil()),
+        doc);
+}
+
+// fetch_wave_stream(nbytes): a new array of up to nbytes bytes of samples.
+py::object FetchNew(PyVarnel& self, std::int64_t nbytes) {
+    if (nbytes < 0 || nbytes > INT32_MAX) throw py::value_error("nbytes must be from 0 to 2147483647");
+    bool wide = false;
+    {
+        py::gil_scoped_release nogil;
+        wide = self.Wide();
+    }
+    py::array_t<std::uint8_t> bytes(static_cast<py::ssize_t>(nbytes));
+    std::uint8_t* data = bytes.mutable_data();
+    std::int32_t written = 0;
+    {
+        py::gil_scoped_release nogil;
+        written = self.Get().FetchWaveStream(std::span<std::uint8_t>(data, static_cast<std::size_t>(nbytes)));
+    }
+    if (written < 0) return py::none();
+    py::object samples = bytes[py::slice(0, written, 1)];
+    return wide ? samples.attr("view")("int16") : samples;
+}
+
+// fetch_wave_stream(buffer, offset, count): into a writable C-contiguous buffer, without a copy.
+py::object FetchInto(PyVarnel& self, const py::object& buffer, std::int32_t offset, std::optional<std::int32_t> count) {
+    Py_buffer view;
+    if (PyObject_GetBuffer(buffer.ptr(), &view, PyBUF_WRITABLE | PyBUF_C_CONTIGUOUS) != 0) throw py::error_already_set();
+    std::int32_t written = 0;
+    try {
+        py::gil_scoped_release nogil;
+        const std::span<std::uint8_t> span(static_cast<std::uint8_t*>(view.buf), static_cast<std::size_t>(view.len));
+        const std::int64_t rest = std::min<std::int64_t>(view.len, INT32_MAX) - std::int64_t{offset};
+        const auto whole = static_cast<std::int32_t>(std::clamp<std::int64_t>(rest, INT32_MIN, INT32_MAX));
+        written = self.Get().FetchWaveStream(span, offset, count.value_or(whole));
+    } catch (...) {
+        PyBuffer_Release(&view);
+        throw;
+    }
+    PyBuffer_Release(&view);
+    if (written < 0) return py::none();
+    return py::int_(written);
+}
+
+// set(name, value): a setting by its property name ("SampleRate") or the tool's option
+// ("rate"), with a value as the tool writes it.
+void SetByName(PyVarnel& self, const std::string& name, const std::string& value) {
+    std::string option = name;
+    for (const SettingSpec* spec : SettingsCatalog::All()) {
+        if (spec->name == name) option = std::string(spec->option);
+    }
+    const Cli::Setting setting = Cli::ParseSetting(option, value, "");
+    Cli::ApplySetting(self.Get(), setting);
+}
+
+// The catalog as Python data: (property, option, kind, keywords) per setting.
+py::list Settings() {
+    py::list rows;
+    for (const SettingSpec* spec : SettingsCatalog::All()) {
+        py::list words;
+        for (const SettingKeyword& k : spec->keywords) words.append(py::make_tuple(std::string(k.word), k.value));
+        rows.append(py::make_tuple(std::string(spec->name), std::string(spec->option), words));
+    }
+    return rows;
+}
+
+Rendering Render(const RenderArguments& arguments) {
+    py::gil_scoped_release nogil;
+    return RenderRaw(arguments);
+}
+
+py::array ToArray(Rendering rendering) {
+    auto* owner = new std::vector<std::uint8_t>(std::move(rendering.bytes));
+    py::capsule free(owner, [](void* p) { delete static_cast<std::vector<std::uint8_t>*>(p); });
+    if (rendering.wide) {
+        return py::array_t<std::int16_t>(static_cast<py::ssize_t>(owner->size() / 2),
+                                         reinterpret_cast<const std::int16_t*>(owner->data()), free);
+    }
+    return py::array_t<std::uint8_t>(static_cast<py::ssize_t>(owner->size()), owner->data(), free);
+}
+
+RenderArguments Arguments(std::vector<std::string> requests, std::string rate, std::string bits, std::string encoding,
+                          std::vector<std::pair<std::string, std::string>> settings, std::string dbm0) {
+    return RenderArguments{std::move(requests), std::move(rate), std::move(bits), std::move(encoding),
+                           std::move(settings), std::move(dbm0)};
+}
+
+void BindVarnel(py::module_& m) {
+    py::class_<PyVarnel> cls(m, "_Varnel",
+        "The telephony signal component (Quorvex.VarnelNet.Varnel). Use varnel.Varnel.");
+    cls.def(py::init<>());
+    Property(cls, "cid_format", &Varnel::CID_Format, &Varnel::CID_Format, "CID_Format: Caller-ID layout (CidFormat).");
+    Property(cls, "tty_rate", &Varnel::TTY_Rate, &Varnel::TTY_Rate, "TTY_Rate: TTY bit rate (BaudotRate).");
+    Property(cls, "tty_mode", &Varnel::TTY_Mode, &Varnel::TTY_Mode, "TTY_Mode: TTY coding (TtyMode, or 3 and 4).");
+    Property(cls, "dtmf_break_time", &Varnel::DTMF_BreakTime, &Varnel::DTMF_BreakTime, "DTMF_BreakTime: ms between keys.");
+    Property(cls, "dtmf_tone_time", &Varnel::DTMF_ToneTime, &Varnel::DTMF_ToneTime, "DTMF_ToneTime: ms of each key.");
+    Property(cls, "amplitude", &Varnel::Amplitude, &Varnel::Amplitude, "Amplitude: level in dB of full scale.");
+    Property(cls, "dtmf_pause_time", &Varnel::DTMF_PauseTime, &Varnel::DTMF_PauseTime, "DTMF_PauseTime: ms of a ','.");
+    Property(cls, "bits_per_sample", &Varnel::BitsPerSample, &Varnel::BitsPerSample, "BitsPerSample: 8 or 16.");
+    Property(cls, "sample_rate", &Varnel::SampleRate, &Varnel::SampleRate, "SampleRate: Hz, 1 to 16777216.");
+    Property(cls, "cid_bit_timing", &Varnel::CID_BitTiming, &Varnel::CID_BitTiming, "CID_BitTiming (CidBitTiming).");
+    Property(cls, "tty_figs_after_space", &Varnel::TTY_FigsAfterSpace, &Varnel::TTY_FigsAfterSpace,
+             "TTY_FigsAfterSpace: 0 or 1.");
+    Property(cls, "encoding", &Varnel::Encoding, &Varnel::Encoding, "Encoding: PCM or G.711 (Encoding).");
+    Property(cls, "cid_standard", &Varnel::CID_Standard, &Varnel::CID_Standard, "CID_Standard (CidStandard).");
+    Property(cls, "cid_alert", &Varnel::CID_Alert, &Varnel::CID_Alert, "CID_Alert (CidAlert).");
+    Property(cls, "dtmf_twist", &Varnel::DTMF_Twist, &Varnel::DTMF_Twist, "DTMF_Twist: dB, -20 to 20.");
+    Property(cls, "tone_modulation_depth", &Varnel::TONE_ModulationDepth, &Varnel::TONE_ModulationDepth,
+             "TONE_ModulationDepth: percent, 0 to 100.");
+
+    cls.def_property_readonly("on_complete", &PyVarnel::OnComplete,
+        "OnComplete: handlers called as fn(request_id) once a request is rendered completely.");
+    cls.def_property_readonly("on_debug", &PyVarnel::OnDebug,
+        "OnDebug: handlers called as fn(message, ref_code) for each diagnostic line.");
+    cls.def("set", &SetByName, py::arg("name"), py::arg("value"), NoGil(),
+        "Set(SettingSpec, SettingValue): a setting by property name or tool option, value as text.");
+    cls.def("generate_begin", [](PyVarnel& self) { self.Get().GenerateBegin(); }, NoGil(),
+        "GenerateBegin(): starts a buffer stream generation.");
+    cls.def("generate_begin", [](PyVarnel& self, const std::string& path) { self.Get().GenerateBegin(path); },
+        py::arg("path"), NoGil(), "GenerateBegin(OutFileName): starts a generation into a WAV file.");
+    cls.def("generate_end", [](PyVarnel& self) { self.Get().GenerateEnd(); }, NoGil(),
+        "GenerateEnd(): renders what a file generation queued and closes it; a stream drops what is queued.");
+    cls.def("generate_dtmfs", [](PyVarnel& self, const std::string& keys) { return self.Get().GenerateDTMFs(keys); },
+        py::arg("keys"), NoGil(), "GenerateDTMFs(Keys) -> request id.");
+    cls.def("generate_silence", [](PyVarnel& self, float ms) { return self.Get().GenerateSilence(ms); },
+        py::arg("duration"), NoGil(), "GenerateSilence(Duration): ms -> request id.");
+    cls.def("generate_tone",
+        [](PyVarnel& self, std::int32_t on, std::int32_t off, float f1, float f2, float f3) {
+            return self.Get().GenerateTone(on, off, f1, f2, f3);
+        },
+        py::arg("on_time"), py::arg("off_time"), py::arg("frequency1"), py::arg("frequency2") = 0.0f,
+        py::arg("frequency3") = 0.0f, NoGil(), "GenerateTone(OnTime, OffTime, Frequency1, Frequency2, Frequency3).");
+    cls.def("generate_tty", [](PyVarnel& self, const std::string& text) { return self.Get().GenerateTTY(text); },
+        py::arg("text"), NoGil(), "GenerateTTY(Text) -> request id.");
+    cls.def("generate_tty_ex",
+        [](PyVarnel& self, const py::bytes& data) {
+            const std::string bytes = data;
+            py::gil_scoped_release nogil;
+            return self.Get().GenerateTTYEx(
+                std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+        },
+        py::arg("data"), "GenerateTTYEx(BinaryData): the bytes up to the first zero -> request id.");
+    cls.def("generate_caller_id",
+        [](PyVarnel& self, const std::string& number, const std::string& name, const std::string& dateTime,
+           std::int32_t numberAbsence, std::int32_t nameAbsence) {
+            return self.Get().GenerateCallerID(number, name, dateTime, static_cast<CallerIdAbsence>(numberAbsence),
+                                               static_cast<CallerIdAbsence>(nameAbsence));
+        },
+        py::arg("number"), py::arg("name") = "", py::arg("date_time") = "", py::arg("number_absence") = 0,
+        py::arg("name_absence") = 0, NoGil(),
+        "GenerateCallerID(Number, Name, DataTime, NumberAbsence, NameAbsence) -> request id.");
+    cls.def("generate_vmwi", [](PyVarnel& self, bool active) { return self.Get().GenerateVMWI(active); },
+        py::arg("active"), NoGil(), "GenerateVMWI(Active) -> request id.");
+    cls.def("generate_mf", [](PyVarnel& self, const std::string& keys) { return self.Get().GenerateMF(keys); },
+        py::arg("keys"), NoGil(), "GenerateMF(Keys): R1 signals -> request id.");
+    cls.def("generate_r2mf",
+        [](PyVarnel& self, const std::string& signals, bool backward) { return self.Get().GenerateR2MF(signals, backward); },
+        py::arg("signals"), py::arg("backward") = false, NoGil(), "GenerateR2MF(Signals, Backward) -> request id.");
+    cls.def("generate_pattern",
+        [](PyVarnel& self, const std::string& pattern, std::int32_t ms) { return self.Get().GeneratePattern(pattern, ms); },
+        py::arg("pattern"), py::arg("duration_ms"), NoGil(), "GeneratePattern(Pattern, DurationMs) -> request id.");
+    cls.def("generate_tone_plan",
+        [](PyVarnel& self, const std::string& country, const std::string& tone, std::int32_t ms) {
+            return self.Get().GenerateTonePlan(country, tone, ms);
+        },
+        py::arg("country"), py::arg("tone"), py::arg("duration_ms") = 4000, NoGil(),
+        "GenerateTonePlan(Country, Tone, DurationMs) -> request id.");
+    cls.def("generate_sit", [](PyVarnel& self, const std::string& code) { return self.Get().GenerateSIT(code); },
+        py::arg("code"), NoGil(), "GenerateSIT(Code) -> request id.");
+    cls.def("generate_modem_tone",
+        [](PyVarnel& self, std::int32_t kind, std::int32_t ms) {
+            return self.Get().GenerateModemTone(static_cast<MODEM_TONE>(kind), ms);
+        },
+        py::arg("kind"), py::arg("duration_ms") = 3300, NoGil(), "GenerateModemTone(Kind, DurationMs) -> request id.");
+    cls.def("queued_bytes", [](PyVarnel& self) { return self.Get().QueuedBytes(); }, NoGil(),
+        "QueuedBytes(): bytes queued and not yet rendered.");
+    cls.def("fetch_wave_stream", &FetchNew, py::arg("nbytes"),
+        "FetchWaveStream(AudioData): up to nbytes of samples as a new numpy array (int16 for 16-bit PCM, "
+        "else uint8); empty when nothing is queued (or nbytes <= 100), None when no generation runs.");
+    cls.def("fetch_wave_stream", &FetchInto, py::arg("buffer"), py::arg("offset") = 0, py::arg("count") = py::none(),
+        "FetchWaveStream(AudioData, Offset, Count): into a writable buffer (bytearray, numpy array) without a "
+        "copy; returns the bytes written, or None when no generation runs.");
+    cls.def("dispose", [](PyVarnel& self) { self.Get().Dispose(); }, NoGil(),
+        "Dispose(): unbinds the destination and releases the engine.");
+    cls.def("__repr__", [](PyVarnel& self) { return "<" + self.Get().ToString() + ">"; });
+#if VARNEL_HAVE_SONDIX
+    cls.def("_set_destination",
+        [](PyVarnel& self, std::shared_ptr<Quorvex::SondixNet::SondixControl> control) {
+            self.Get().Destination(std::move(control));
+        },
+        py::arg("control").none(true), NoGil());
+#endif
+}
+
+#if VARNEL_HAVE_SONDIX
+// Destroys a control without the GIL: closing it joins threads that may wait for the GIL.
+struct ReleasingDelete {
+    void operator()(Quorvex::SondixNet::SondixControl* control) const {
+        if (PyGILState_Check()) {
+            py::gil_scoped_release nogil;
+            delete control;
+        } else {
+            delete control;
+        }
+    }
+};
+
+void BindSondix(py::module_& m) {
+    using Quorvex::SondixNet::SondixControl;
+    py::class_<SondixControl, std::shared_ptr<SondixControl>>(m, "SondixControl",
+        "Quorvex.SondixNet.SondixControl: plays a bound Varnel through SDL2 audio (SDL_AUDIODRIVER applies).")
+        .def(py::init([](std::int32_t rate, std::int32_t bits, std::optional<std::string> driver,
+                         std::uint16_t samplesPerBuffer) {
+                 SondixControl::Options options{rate, bits, driver ? driver->c_str() : nullptr, samplesPerBuffer};
+                 py::gil_scoped_release nogil;
+                 return std::shared_ptr<SondixControl>(new SondixControl(options), ReleasingDelete());
+             }),
+             py::arg("rate") = 8000, py::arg("bits") = 16, py::arg("driver") = py::none(),
+             py::arg("samples_per_buffer") = 1024)
+        .def_property_readonly("is_playing", &SondixControl::IsPlaying, "IsPlaying()")
+        .def_property_readonly("error", &SondixControl::Error, "Error()")
+        .def_property_readonly("driver", &SondixControl::Driver, "Driver()")
+        .def("wait_until_drained",
+             [](SondixControl& control, double seconds) {
+                 return control.WaitUntilDrained(std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000.0)));
+             },
+             py::arg("timeout"), NoGil(), "WaitUntilDrained(timeout): timeout in seconds.")
+        .def("__repr__", [](SondixControl& control) { return "<" + control.ToString() + ">"; });
+}
+#endif
+
+}  // namespace
+
+}  // namespace varnel_python
+
+PYBIND11_MODULE(_varnel, m) {
+    using namespace varnel_python;
+    m.doc() = "varnel: telephony signal synthesis (the extension behind the varnel package)";
+    RegisterErrors(m);
+    RegisterHandlers(m);
+    BindVarnel(m);
+#if VARNEL_HAVE_SONDIX
+    BindSondix(m);
+    m.attr("HAVE_SONDIX") = true;
+#else
+    m.attr("HAVE_SONDIX") = false;
+#endif
+    m.attr("E_INVALIDARG") = py::int_(static_cast<std::int32_t>(E_INVALIDARG));
+    m.attr("E_FAIL") = py::int_(static_cast<std::int32_t>(E_FAIL));
+    m.def("_arguments", &Arguments);
+    py::class_<RenderArguments>(m, "_RenderArguments");
+    m.def("_render", [](const RenderArguments& arguments) { return ToArray(Render(arguments)); });
+    m.def("_write_wav", [](const std::string& path, const RenderArguments& arguments) {
+        py::gil_scoped_release nogil;
+        RenderFile(arguments, path);
+    });
+    m.def("_settings", &Settings);
+    m.def("_keyword_of", [](const std::string& option, std::int32_t value) {
+        const SettingSpec* spec = SettingsCatalog::ByOption(option);
+        return spec ? std::string(SettingsCatalog::KeywordOf(*spec, value)) : std::string();
+    });
+}

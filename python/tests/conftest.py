@@ -1,0 +1,18 @@
+import os
+import subprocess
+
+import pytest
+
+
+@pytest.fixture(scope="session")
+def tool():
+    """Runs the varnel tool (VARNEL_TOOL, set by ctest) and returns its standard output."""
+    path = os.environ.get("VARNEL_TOOL")
+    if not path or not os.access(path, os.X_OK):
+        pytest.fail("VARNEL_TOOL does not name the varnel tool")
+
+    def run(*args):
+        done = subprocess.run([path, *args], capture_output=True, check=True)
+        return done.stdout
+
+    return run

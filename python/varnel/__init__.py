@@ -1,0 +1,225 @@
+"""varnel: telephony signal synthesis (DTMF, tones, Caller-ID FSK, MF, TTY) into numpy arrays.
+
+    import varnel
+    samples = varnel.render(["dtmf:555", "silence:200", "cid:5551234|JOHN DOE|12/25 10:30"])
+    varnel.write_wav("call.wav", ["dtmf:555-0123"], rate=8000)
+
+    v = varnel.Varnel()
+    v.sample_rate = 8000
+    v.on_complete.connect(lambda request_id: print("done", request_id))
+    v.generate_begin()
+    v.generate_dtmfs("123")
+    block = v.fetch_wave_stream(1600)   # numpy int16 (16-bit PCM) or uint8 (8-bit, G.711)
+
+Refusals raise ArgumentError (a ValueError) or ComError (a RuntimeError), with the engine's
+text and .hresult.
+"""
+
+import enum as _enum
+
+from . import _varnel
+from ._varnel import ArgumentError, ComError, Error, Event, E_FAIL, E_INVALIDARG, HAVE_SONDIX
+
+__all__ = [
+    "ArgumentError", "BaudotRate", "CallerIdAbsence", "CidAlert", "CidBitTiming", "CidFormat",
+    "CidStandard", "ComError", "E_FAIL", "E_INVALIDARG", "Encoding", "Error", "Event", "HAVE_SONDIX",
+    "ModemTone", "TtyMode", "Varnel", "render", "write_wav",
+]
+
+
+class CidFormat(_enum.IntEnum):
+    """CID_FORMAT: layout of Caller-ID messages."""
+    CID_SDMF = 0
+    CID_MDMF = 1
+    CID_RAW = 2
+
+
+class BaudotRate(_enum.IntEnum):
+    """BAUDOT_RATE: TTY bit rates."""
+    BR_45_45_Baud = 0
+    BR_50_Baud = 1
+    BR_56_92_Baud = 2
+    BR_74_20_Baud = 3
+    BR_100_Baud = 4
+    BR_110_Baud = 5
+
+
+class TtyMode(_enum.IntEnum):
+    """TTY_MODE: TTY codings (the engine also takes 3 and 4, Baudot with other figures tables)."""
+    Baudot_Mode = 0
+    ASCII7_Mode = 1
+    ASCII8_Mode = 2
+
+
+class CidBitTiming(_enum.IntEnum):
+    """CID_BIT_TIMING: how Caller-ID bits are laid on samples."""
+    CBT_WholeSamples = 0
+    CBT_Exact = 1
+
+
+class Encoding(_enum.IntEnum):
+    """ENCODING_TYPE: linear PCM or one ITU-T G.711 byte a sample."""
+    ENC_PCM = 0
+    ENC_MuLaw = 1
+    ENC_ALaw = 2
+
+
+class CidStandard(_enum.IntEnum):
+    """CID_STANDARD: Caller-ID dialects."""
+    CS_Bell202 = 0
+    CS_ETSI = 1
+    CS_BT = 2
+    CS_NTT = 3
+    CS_DTMF = 4
+
+
+class CidAlert(_enum.IntEnum):
+    """CID_ALERT: what goes before the Caller-ID data."""
+    CA_None = 0
+    CA_DTAS = 1
+    CA_OffHook = 2
+
+
+class CallerIdAbsence(_enum.IntEnum):
+    """CallerIdAbsence: why a Caller-ID number or name is not sent."""
+    NONE = 0
+    Unavailable = ord("O")
+    Private = ord("P")
+
+
+class ModemTone(_enum.IntEnum):
+    """MODEM_TONE: the tones of modems and fax machines."""
+    MT_CNG = 0
+    MT_ANS = 1
+    MT_ANS_PR = 2
+    MT_ANSAM = 3
+    MT_ANSAM_PR = 4
+
+
+def _enum_property(name, kind):
+    base = getattr(_varnel._Varnel, name)
+
+    def get(self):
+        value = base.__get__(self)
+        try:
+            return kind(value)
+        except ValueError:
+            return value
+
+    def put(self, value):
+        base.__set__(self, int(value))
+
+    return property(get, put, doc=base.__doc__)
+
+
+class Varnel(_varnel._Varnel):
+    """Quorvex.VarnelNet.Varnel, the telephony signal component.
+
+    Properties (C++ names): sample_rate (SampleRate), bits_per_sample (BitsPerSample),
+    encoding (Encoding), amplitude (Amplitude), dtmf_tone_time (DTMF_ToneTime),
+    dtmf_break_time (DTMF_BreakTime), dtmf_pause_time (DTMF_PauseTime), dtmf_twist
+    (DTMF_Twist), tty_mode (TTY_Mode), tty_rate (TTY_Rate), tty_figs_after_space
+    (TTY_FigsAfterSpace), cid_format (CID_Format), cid_bit_timing (CID_BitTiming),
+    cid_standard (CID_Standard), cid_alert (CID_Alert), tone_modulation_depth
+    (TONE_ModulationDepth), destination (Destination).
+
+    Methods: generate_begin (GenerateBegin), generate_end (GenerateEnd), generate_dtmfs
+    (GenerateDTMFs), generate_silence (GenerateSilence), generate_tone (GenerateTone),
+    generate_tty (GenerateTTY), generate_tty_ex (GenerateTTYEx), generate_caller_id
+    (GenerateCallerID), generate_vmwi (GenerateVMWI), generate_mf (GenerateMF), generate_r2mf
+    (GenerateR2MF), generate_pattern (GeneratePattern), generate_tone_plan
+    (GenerateTonePlan), generate_sit (GenerateSIT), generate_modem_tone (GenerateModemTone),
+    fetch_wave_stream (FetchWaveStream), queued_bytes (QueuedBytes), set (Set), dispose
+    (Dispose).
+
+    Events: on_complete (OnComplete, fn(request_id)) and on_debug (OnDebug, fn(message,
+    ref_code)). They are raised on the thread that renders (the caller of fetch_wave_stream
+    or generate_end, or a destination's thread); the GIL is released while the component
+    works.
+    """
+
+    cid_format = _enum_property("cid_format", CidFormat)
+    tty_rate = _enum_property("tty_rate", BaudotRate)
+    tty_mode = _enum_property("tty_mode", TtyMode)
+    cid_bit_timing = _enum_property("cid_bit_timing", CidBitTiming)
+    encoding = _enum_property("encoding", Encoding)
+    cid_standard = _enum_property("cid_standard", CidStandard)
+    cid_alert = _enum_property("cid_alert", CidAlert)
+
+    def __init__(self):
+        super().__init__()
+        self._destination = None
+
+    @property
+    def destination(self):
+        """Destination: the bound SondixControl, or None."""
+        return self._destination
+
+    @destination.setter
+    def destination(self, control):
+        if not HAVE_SONDIX:
+            raise ComError("this build has no playback destination")
+        self._set_destination(control)
+        self._destination = control
+
+    def generate_caller_id(self, number, name="", date_time="",
+                           number_absence=CallerIdAbsence.NONE, name_absence=CallerIdAbsence.NONE):
+        """GenerateCallerID(Number, Name, DataTime[, NumberAbsence, NameAbsence]) -> request id."""
+        return super().generate_caller_id(number, name, date_time, int(number_absence), int(name_absence))
+
+    def generate_modem_tone(self, kind, duration_ms=3300):
+        """GenerateModemTone(Kind, DurationMs) -> request id."""
+        return super().generate_modem_tone(int(kind), duration_ms)
+
+    def set(self, name, value):
+        """Set(SettingSpec, SettingValue): a setting by property name ("SampleRate") or the
+        tool's option ("rate"), with a value as the tool takes it ("8000", "etsi")."""
+        super().set(name, _setting_text(name, value))
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.dispose()
+        return False
+
+
+if HAVE_SONDIX:
+    SondixControl = _varnel.SondixControl
+    __all__.append("SondixControl")
+
+
+def _setting_text(option, value):
+    if isinstance(value, bool):
+        return "1" if value else "0"
+    if isinstance(value, _enum.Enum):
+        word = _varnel._keyword_of(option, int(value))
+        return word if word else str(int(value))
+    return str(value)
+
+
+def _arguments(requests, rate, bits, encoding, dbm0, settings):
+    if isinstance(requests, str):
+        requests = [requests]
+    if isinstance(encoding, Encoding):
+        encoding = _varnel._keyword_of("encoding", int(encoding))
+    pairs = []
+    for name, value in settings.items():
+        option = name.replace("_", "-")
+        pairs.append((option, _setting_text(option, value)))
+    return _varnel._arguments(list(requests), str(rate), str(bits), str(encoding), pairs,
+                              "" if dbm0 is None else str(dbm0))
+
+
+def render(requests, rate=8000, bits=16, encoding="pcm", dbm0=None, **settings):
+    """Renders requests written as the varnel tool takes them ("dtmf:555", "silence:200",
+    "cid:5551234|JOHN DOE|12/25 10:30", "set:cid-standard=etsi", ...) into a numpy array:
+    int16 for 16-bit PCM, uint8 for 8-bit PCM and G.711. The samples are those that
+    `varnel --raw` writes. Settings are the tool's options with '_' for '-'
+    (tty_rate=50, cid_standard="etsi", dtmf_twist=2); dbm0 is --dbm0."""
+    return _varnel._render(_arguments(requests, rate, bits, encoding, dbm0, settings))
+
+
+def write_wav(path, requests, rate=8000, bits=16, encoding="pcm", dbm0=None, **settings):
+    """Writes the requests into a RIFF/WAVE file, as `varnel -o PATH` does (see render)."""
+    _varnel._write_wav(str(path), _arguments(requests, rate, bits, encoding, dbm0, settings))
