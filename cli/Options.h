@@ -11,25 +11,27 @@ namespace Quorvex::VarnelNet::Cli {
 
 enum class OutputMode {
     None,
-    File,  // -o FILE: GenerateBegin(FILE) ... GenerateEnd
-    Raw,   // --raw: the buffer stream, pulled with FetchWaveStream, to standard output
+    File,  // -o FILE: a RIFF/WAVE file, replaced once complete; -o -: a WAV stream on standard output
+    Raw,   // --raw: the samples alone on standard output
     Play,  // --play: the default audio device through the Sondix destination
 };
 
 // Everything the command line asks for.
 struct Options {
     OutputMode mode = OutputMode::None;
-    std::string outputPath;         // with OutputMode::File
+    std::string outputPath;         // with OutputMode::File; "-" for standard output
     std::vector<Setting> settings;  // from the options, in the order given (later ones win)
     std::vector<Request> requests;  // in order; empty: the built-in scenario
     bool verbose = false;
+    bool dryRun = false;  // print the settings and the requests with their durations, write nothing
     bool help = false;
     bool version = false;
 };
 
 // Parses the arguments after the program name. -h/--help and --version end the parsing (no
-// output is needed then). Throws UsageError for anything the tool cannot run: an unknown option,
-// a missing or malformed value, a bad request, no output or more than one.
+// output is needed then, nor with --dry-run). Throws UsageError for anything the tool cannot
+// run: an unknown option, a missing or malformed value, a bad request, no output or more than
+// one.
 Options ParseArguments(std::span<const std::string> args);
 
 // The one-line synopsis, and the full help text.

@@ -17,6 +17,7 @@ enum class RequestKind {
     CallerId,  // cid:NUMBER[|NAME[|MM/DD HH:MM]]  GenerateCallerID
     Tty,       // tty:TEXT                         GenerateTTY
     TtyHex,    // ttyhex:HEX                       GenerateTTYEx
+    TtyFile,   // ttyfile:PATH, ttyfile:-           GenerateTTY with a file's text, or standard input's
     Set,       // set:NAME=VALUE                   a setting, changed between requests
 };
 
@@ -31,9 +32,11 @@ struct ToneStep {
 // A request of the command line, parsed; only the fields of its kind are used.
 struct Request {
     RequestKind kind = RequestKind::Dtmf;
-    std::string text;  // as written on the command line, for messages
+    std::string text;                   // as written on the command line, escaped for messages
+    std::vector<std::string> warnings;  // what the tool says about it before rendering
 
-    std::string keys;                           // dtmf: keys, tty: text, cid: number
+    std::string keys;                           // dtmf: keys, tty: and ttyfile: text, cid: number
+    std::string path;                           // ttyfile: the file, "-" for standard input
     std::string name;                           // cid: name
     std::string dateTime;                       // cid: "MM/DD HH:MM"
     std::int32_t onTime = 0, offTime = 0;       // tone:
@@ -48,7 +51,9 @@ struct Request {
 std::string_view KindName(RequestKind kind);
 
 // Parses one request; throws UsageError saying what is wrong with it. Values the library judges
-// (a negative frequency, an empty key list, a duration out of range) are left for the library.
+// (a negative frequency, a duration out of range) are left for the library. A dtmf: request
+// without any key is refused; keys it skips are named in a warning. A ttyfile: request is not
+// read here: its keys are empty until the file is loaded.
 Request ParseRequest(std::string_view text);
 
 // The steps of a tone notation such as "350|440@1000,0@500": steps separated by ',', their

@@ -9,7 +9,7 @@ const std::vector<ScenarioStep>& BuiltInScenario() {
         {"set:cid-format=mdmf", ""},
         {"set:cid-timing=exact", ""},
         {"tone:1500,0,350,440", "dial tone, 350+440 Hz"},
-        {"dtmf:555-0123", "DTMF number 555-0123"},
+        {"dtmf:5550123", "DTMF number 555-0123"},
         {"silence:500", "pause"},
         {"tones:440|480@2000,0@4000", "ring-back cadence, 440+480 Hz 2 s on, 4 s off"},
         {"cid:5550123|VARNEL DEMO|01/02 03:04", "Caller-ID, MDMF with exact bit timing"},

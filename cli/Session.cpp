@@ -1,8 +1,12 @@
 #include "cli/Session.h"
 
+#include <algorithm>
 #include <array>
+#include <iterator>
 #include <cinttypes>
 #include <span>
+
+#include "varnel/engine/OutputFormat.h"
 
 namespace Quorvex::VarnelNet::Cli {
 
@@ -40,7 +44,8 @@ std::vector<std::int32_t> QueueRequest(Varnel& varnel, const Request& r) {
             return ids;
         }
         case RequestKind::CallerId: return {varnel.GenerateCallerID(r.keys, r.name, r.dateTime)};
-        case RequestKind::Tty: return {varnel.GenerateTTY(r.keys)};
+        case RequestKind::Tty:
+        case RequestKind::TtyFile: return {varnel.GenerateTTY(r.keys)};
         case RequestKind::TtyHex: return {varnel.GenerateTTYEx(r.bytes)};
         case RequestKind::Set: ApplySetting(varnel, r.setting); return {};
     }
@@ -56,6 +61,7 @@ std::vector<std::int32_t> QueueOrFail(Varnel& varnel, const Request& request) {
 }
 
 std::size_t ApplyLeadingSettings(Varnel& varnel, const Options& options, const std::vector<Request>& requests) {
+    for (const Setting& setting : ToolDefaults()) ApplySetting(varnel, setting);
     for (const Setting& setting : options.settings) {
         try {
             ApplySetting(varnel, setting);
@@ -92,16 +98,51 @@ double RequestSummary::Seconds() const {
     return bytesPerSecond > 0.0 ? static_cast<double>(bytes) / bytesPerSecond : 0.0;
 }
 
-std::vector<RequestSummary> MeasureRequests(const Options& options, const std::vector<Request>& requests) {
-    Varnel varnel;
-    std::size_t next = ApplyLeadingSettings(varnel, options, requests);
+WAVEFORMATEX WaveFormat(const Varnel& varnel) {
+    return OutputWaveFormat(varnel.Encoding(), varnel.BitsPerSample(), static_cast<std::uint32_t>(varnel.SampleRate()));
+}
+
+std::string SettingsText(const Varnel& varnel) {
+    std::string text;
+    for (const SettingSpec* spec : SettingsCatalog::All()) {
+        text.append(text.empty() ? "" : " ").append(spec->option).append("=").append(ValueText(*spec, varnel.Get(*spec)));
+    }
+    return text;
+}
+
+std::vector<std::string> Warnings(const Request& request, std::int32_t sampleRate) {
+    std::vector<std::string> warnings = request.warnings;
+    std::vector<float> frequencies(std::begin(request.frequencies), std::end(request.frequencies));
+    if (request.kind == RequestKind::Tones) {
+        frequencies.clear();
+        for (const ToneStep& step : request.steps) frequencies.insert(frequencies.end(), step.frequencies.begin(), step.frequencies.end());
+    } else if (request.kind != RequestKind::Tone) {
+        return warnings;
+    }
+    const double half = sampleRate / 2.0;
+    std::vector<float> named;
+    for (const float f : frequencies) {
+        if (f < half || std::find(named.begin(), named.end(), f) != named.end()) continue;
+        named.push_back(f);
+        char text[160];
+        std::snprintf(text, sizeof text, "%g Hz is at or above half the sample rate (%g Hz at %d Hz): it aliases",
+                      static_cast<double>(f), half, sampleRate);
+        warnings.emplace_back(text);
+    }
+    return warnings;
+}
+
+void BeginStream(Varnel& varnel) {
     try {
         varnel.GenerateBegin();
     } catch (const Exception& e) {
         throw Failure("cannot start the generation", Reason(e));
     }
+}
+
+std::vector<RequestSummary> QueueAndMeasure(Varnel& varnel, const std::vector<Request>& requests, std::size_t first) {
     std::vector<RequestSummary> summaries;
-    for (; next < requests.size(); ++next) {
+    for (std::size_t next = first; next < requests.size(); ++next) {
         const Request& request = requests[next];
         if (!IsSignal(request)) {
             QueueOrFail(varnel, request);
@@ -115,8 +156,22 @@ std::vector<RequestSummary> MeasureRequests(const Options& options, const std::v
         summary.bytes = static_cast<std::uint64_t>(varnel.QueuedBytes() - before);
         summaries.push_back(std::move(summary));
     }
+    return summaries;
+}
+
+std::vector<RequestSummary> MeasureRequests(const Options& options, const std::vector<Request>& requests) {
+    Varnel varnel;
+    const std::size_t first = ApplyLeadingSettings(varnel, options, requests);
+    BeginStream(varnel);
+    std::vector<RequestSummary> summaries = QueueAndMeasure(varnel, requests, first);
     varnel.GenerateEnd();
     return summaries;
+}
+
+std::uint64_t TotalBytes(const std::vector<RequestSummary>& summaries) {
+    std::uint64_t total = 0;
+    for (const RequestSummary& s : summaries) total += s.bytes;
+    return total;
 }
 
 }  // namespace Quorvex::VarnelNet::Cli
