@@ -3,11 +3,10 @@
 namespace Quorvex::VarnelNet::Cli {
 
 // The Caller-ID carries a fixed date and time, so that the scenario renders the same bytes
-// every time.
+// every time. It sets nothing itself: the tool's defaults (MDMF, exact bit timing) and the
+// options given apply.
 const std::vector<ScenarioStep>& BuiltInScenario() {
     static const std::vector<ScenarioStep> steps = {
-        {"set:cid-format=mdmf", ""},
-        {"set:cid-timing=exact", ""},
         {"tone:1500,0,350,440", "dial tone, 350+440 Hz"},
         {"dtmf:5550123", "DTMF number 555-0123"},
         {"silence:500", "pause"},

@@ -347,6 +347,10 @@ TEST_F(ToolTest, BuiltInScenarioWritesAValidWaveFileAndSaysWhatItRendered) {
     const Result raw = Run({"--raw"});
     ASSERT_EQ(raw.status, 0) << raw.err;
     EXPECT_EQ(DataOf(raw.out), wave->data);  // the scenario renders the same bytes every time
+    // It sets nothing of its own: the options apply.
+    const Result options = Run({"--dry-run", "--cid-timing", "whole", "--cid-format", "sdmf"});
+    ASSERT_EQ(options.status, 0) << options.err;
+    EXPECT_NE(options.out.find("cid-format=sdmf cid-timing=whole"), std::string::npos) << options.out;
 }
 
 // -o FILE and -o - write the bytes the component's own GenerateBegin(FILE) ... GenerateEnd
