@@ -167,7 +167,8 @@ std::string HelpText() {
     std::string settings;
     for (const SettingSpec* setting : SettingsCatalog::All()) settings += SettingHelp(*setting, ShortOf(setting->option));
     return std::string(R"(Usage: varnel [OPTIONS] (-o FILE | --raw | --play) [REQUEST...]
-Renders telephony signals (DTMF, tones, silence, Caller-ID, TTY) with the varnel component.
+Renders telephony signals (DTMF, tones, silence, Caller-ID, message waiting, MF, TTY) with the
+varnel component.
 
 Output (exactly one):
   -o, --output FILE      write a RIFF/WAVE file; an existing FILE is replaced only once the
@@ -196,7 +197,13 @@ Requests, queued in order:
                                    is 500 ms of silence. Each sounding step is queued as a
                                    tone (at most 3 frequencies), each pause as silence.
   cid:NUMBER[|NAME[|MM/DD HH:MM]]  Caller-ID, e.g. "cid:5551234|JOHN DOE|12/25 10:30"
-                                   (no date/time: the local time)
+                                   (no date/time: the local time); NUMBER or NAME may be
+                                   -O (unavailable) or -P (private). The standard and the
+                                   alert come from --cid-standard and --cid-alert.
+  vmwi:on|off                      message waiting indicator on or off
+  mf:KEYS                          R1 (Bell MF) signals: 0-9, KP (* or K), ST (# or S), A, B, C
+  r2f:SIGNALS                      R2 forward signals: 1-9, 0 (10), B-F (11-15)
+  r2b:SIGNALS                      R2 backward signals: 1-9, 0 (10), B-F (11-15)
   tty:TEXT                         TTY text, e.g. "tty:HELLO GA"
   ttyfile:PATH                     TTY text read from a file; ttyfile:- reads standard input
   ttyhex:HEX                       TTY bytes sent as they are, e.g. ttyhex:48454c4c4f
@@ -207,7 +214,7 @@ Requests, queued in order:
 Numbers are decimal and may have an exponent (8e3). A frequency at or above half the sample
 rate aliases: the tool warns about it.
 With no request, a built-in scenario is rendered: dial tone, a DTMF number, ring-back,
-Caller-ID (MDMF, exact bit timing) and a TTY greeting.
+Caller-ID (MDMF, exact bit timing), ETSI V.23 Caller-ID, message waiting and a TTY greeting.
 
 SIGINT (Ctrl-C) and SIGTERM stop the tool between blocks: an existing FILE stays as it was.
 A render that takes more than 10 s shows its progress when standard error is a terminal.

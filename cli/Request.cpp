@@ -18,15 +18,19 @@ struct KindWord {
     RequestKind kind;
 };
 
-constexpr std::array<KindWord, 9> kKinds = {{{"dtmf", RequestKind::Dtmf},
-                                            {"tone", RequestKind::Tone},
-                                            {"silence", RequestKind::Silence},
-                                            {"tones", RequestKind::Tones},
-                                            {"cid", RequestKind::CallerId},
-                                            {"tty", RequestKind::Tty},
-                                            {"ttyhex", RequestKind::TtyHex},
-                                            {"ttyfile", RequestKind::TtyFile},
-                                            {"set", RequestKind::Set}}};
+constexpr std::array<KindWord, 13> kKinds = {{{"dtmf", RequestKind::Dtmf},
+                                             {"tone", RequestKind::Tone},
+                                             {"silence", RequestKind::Silence},
+                                             {"tones", RequestKind::Tones},
+                                             {"cid", RequestKind::CallerId},
+                                             {"vmwi", RequestKind::Vmwi},
+                                             {"mf", RequestKind::Mf},
+                                             {"r2f", RequestKind::R2Forward},
+                                             {"r2b", RequestKind::R2Backward},
+                                             {"tty", RequestKind::Tty},
+                                             {"ttyhex", RequestKind::TtyHex},
+                                             {"ttyfile", RequestKind::TtyFile},
+                                             {"set", RequestKind::Set}}};
 
 // Every piece between separators, empty ones included.
 std::vector<std::string_view> SplitAll(std::string_view text, char separator) {
@@ -96,13 +100,29 @@ void ParseTone(Request& r, std::string_view args) {
     for (std::size_t i = 2; i < fields.size(); ++i) r.frequencies[i - 2] = ParseFloat(fields[i], "frequency (Hz)");
 }
 
+// "-O" (unavailable) and "-P" (private) stand for a field that is not sent.
+CallerIdAbsence AbsenceOf(std::string_view field) {
+    if (field == "-O") return CallerIdAbsence::Unavailable;
+    if (field == "-P") return CallerIdAbsence::Private;
+    return CallerIdAbsence::None;
+}
+
 void ParseCallerId(Request& r, std::string_view args) {
     const std::vector<std::string_view> fields = SplitAll(args, '|');
     if (fields.size() > 3) throw UsageError("expected cid:NUMBER[|NAME[|MM/DD HH:MM]]");
-    if (fields[0].empty()) throw UsageError("the Caller-ID needs a number");
-    r.keys = fields[0];
-    if (fields.size() > 1) r.name = fields[1];
+    if (fields[0].empty()) throw UsageError("the Caller-ID needs a number (or -O / -P)");
+    r.numberAbsence = AbsenceOf(fields[0]);
+    if (r.numberAbsence == CallerIdAbsence::None) r.keys = fields[0];
+    if (fields.size() > 1) {
+        r.nameAbsence = AbsenceOf(fields[1]);
+        if (r.nameAbsence == CallerIdAbsence::None) r.name = fields[1];
+    }
     if (fields.size() > 2) r.dateTime = fields[2];
+}
+
+void ParseVmwi(Request& r, std::string_view args) {
+    if (args != "on" && args != "off") throw UsageError("expected vmwi:on or vmwi:off");
+    r.active = args == "on";
 }
 
 void ParseHex(Request& r, std::string_view args) {
@@ -200,6 +220,10 @@ Request ParseRequest(std::string_view text) {
                 r.path = args;
                 break;
             case RequestKind::Set: ParseSet(r, args); break;
+            case RequestKind::Vmwi: ParseVmwi(r, args); break;
+            case RequestKind::Mf:
+            case RequestKind::R2Forward:
+            case RequestKind::R2Backward: r.keys = args; break;
         }
     } catch (const UsageError& e) {
         throw UsageError(Quoted(text) + ": " + e.what());

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/Settings.h"
+#include "varnel/engine/Enumerations.h"
 
 namespace Quorvex::VarnelNet::Cli {
 
@@ -14,7 +15,11 @@ enum class RequestKind {
     Tone,      // tone:ON_MS,OFF_MS,F1[,F2[,F3]]   GenerateTone
     Silence,   // silence:MS                       GenerateSilence
     Tones,     // tones:NOTATION                   one GenerateTone or GenerateSilence per step
-    CallerId,  // cid:NUMBER[|NAME[|MM/DD HH:MM]]  GenerateCallerID
+    CallerId,  // cid:NUMBER[|NAME[|MM/DD HH:MM]]  GenerateCallerID (-O / -P: absence reasons)
+    Vmwi,      // vmwi:on|off                      GenerateVMWI
+    Mf,        // mf:KEYS                          GenerateMF
+    R2Forward, // r2f:SIGNALS                      GenerateR2MF forward
+    R2Backward,// r2b:SIGNALS                      GenerateR2MF backward
     Tty,       // tty:TEXT                         GenerateTTY
     TtyHex,    // ttyhex:HEX                       GenerateTTYEx
     TtyFile,   // ttyfile:PATH, ttyfile:-           GenerateTTY with a file's text, or standard input's
@@ -35,8 +40,11 @@ struct Request {
     std::string text;                   // as written on the command line, escaped for messages
     std::vector<std::string> warnings;  // what the tool says about it before rendering
 
-    std::string keys;                           // dtmf: keys, tty: and ttyfile: text, cid: number
+    std::string keys;                           // dtmf: keys, tty: and ttyfile: text, cid: number, mf: r2f: r2b:
     std::string path;                           // ttyfile: the file, "-" for standard input
+    CallerIdAbsence numberAbsence = CallerIdAbsence::None;  // cid: -O or -P for the number
+    CallerIdAbsence nameAbsence = CallerIdAbsence::None;    // cid: -O or -P for the name
+    bool active = false;                        // vmwi:
     std::string name;                           // cid: name
     std::string dateTime;                       // cid: "MM/DD HH:MM"
     std::int32_t onTime = 0, offTime = 0;       // tone:

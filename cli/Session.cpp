@@ -43,7 +43,15 @@ std::vector<std::int32_t> QueueRequest(Varnel& varnel, const Request& r) {
             }
             return ids;
         }
-        case RequestKind::CallerId: return {varnel.GenerateCallerID(r.keys, r.name, r.dateTime)};
+        case RequestKind::CallerId:
+            if (r.numberAbsence == CallerIdAbsence::None && r.nameAbsence == CallerIdAbsence::None) {
+                return {varnel.GenerateCallerID(r.keys, r.name, r.dateTime)};
+            }
+            return {varnel.GenerateCallerID(r.keys, r.name, r.dateTime, r.numberAbsence, r.nameAbsence)};
+        case RequestKind::Vmwi: return {varnel.GenerateVMWI(r.active)};
+        case RequestKind::Mf: return {varnel.GenerateMF(r.keys)};
+        case RequestKind::R2Forward: return {varnel.GenerateR2MF(r.keys, false)};
+        case RequestKind::R2Backward: return {varnel.GenerateR2MF(r.keys, true)};
         case RequestKind::Tty:
         case RequestKind::TtyFile: return {varnel.GenerateTTY(r.keys)};
         case RequestKind::TtyHex: return {varnel.GenerateTTYEx(r.bytes)};

@@ -1,9 +1,11 @@
-// Renders a DTMF number into memory with an installed varnel and prints how much audio it made.
+// Renders a DTMF number into memory with an installed varnel and prints how much audio it made;
+// it includes the engine's header too, so that the installed headers are known to be complete.
 
 #include <cstdio>
 #include <vector>
 
 #include "varnel/Varnel.h"
+#include "varnel/engine/CVarnel.h"
 
 int main() {
     using namespace Quorvex::VarnelNet;

@@ -135,6 +135,32 @@ TEST(ArgumentsTest, RequestsParseTheirArguments) {
     EXPECT_EQ(set.setting.text, "tty-figs-after-space=0");
 }
 
+TEST(ArgumentsTest, SignallingRequestsParseTheirArguments) {
+    const Request absent = ParseRequest("cid:-P|-O|01/02 03:04");
+    EXPECT_EQ(absent.kind, RequestKind::CallerId);
+    EXPECT_EQ(absent.numberAbsence, CallerIdAbsence::Private);
+    EXPECT_EQ(absent.nameAbsence, CallerIdAbsence::Unavailable);
+    EXPECT_EQ(absent.keys, "");
+    EXPECT_EQ(absent.dateTime, "01/02 03:04");
+    const Request named = ParseRequest("cid:5551234|-O");
+    EXPECT_EQ(named.keys, "5551234");
+    EXPECT_EQ(named.numberAbsence, CallerIdAbsence::None);
+    EXPECT_EQ(named.nameAbsence, CallerIdAbsence::Unavailable);
+    EXPECT_TRUE(ParseRequest("vmwi:on").active);
+    EXPECT_FALSE(ParseRequest("vmwi:off").active);
+    EXPECT_EQ(ParseRequest("mf:K123S").kind, RequestKind::Mf);
+    EXPECT_EQ(ParseRequest("mf:K123S").keys, "K123S");
+    EXPECT_EQ(ParseRequest("r2f:1B").kind, RequestKind::R2Forward);
+    EXPECT_EQ(ParseRequest("r2b:1B").kind, RequestKind::R2Backward);
+    EXPECT_EQ(UsageErrorOf({"--raw", "vmwi:yes"}), "'vmwi:yes': expected vmwi:on or vmwi:off");
+    EXPECT_EQ(UsageErrorOf({"--raw", "--cid-standard", "jp"}),
+              "--cid-standard: 'jp' is not one of bell|etsi|bt|ntt|dtmf");
+    const Options o = Parse({"--raw", "--cid-standard", "ntt", "--cid-alert=offhook"});
+    ASSERT_EQ(o.settings.size(), 2u);
+    EXPECT_EQ(o.settings[0].value.integer, CS_NTT);
+    EXPECT_EQ(o.settings[1].value.integer, CA_OffHook);
+}
+
 TEST(ArgumentsTest, MalformedRequestsAreUsageErrors) {
     for (const char* bad : {"dtmf123", "beep:1", "tone:100", "tone:100,0,1,2,3,4", "tone:a,0,440", "silence:",
                             "ttyhex:4", "ttyhex:zz", "cid:", "cid:1|2|3|4", "set:bits=12", "set:volume=1",
@@ -244,8 +270,8 @@ TEST(ArgumentsTest, InputTheToolShouldNotTakeSilentlyIsRefused) {
          "to 16777216"},
         {{"--raw", "ttyfile:"}, "'ttyfile:': expected ttyfile:PATH, or ttyfile:- for standard input"},
         {{"--raw", "beep\x1b[1m:1"},
-         "'beep\\x1b[1m:1': unknown request kind 'beep\\x1b[1m' (dtmf, tone, silence, tones, cid, tty, ttyhex, "
-         "ttyfile, set)"},
+         "'beep\\x1b[1m:1': unknown request kind 'beep\\x1b[1m' (dtmf, tone, silence, tones, cid, vmwi, mf, "
+         "r2f, r2b, tty, ttyhex, ttyfile, set)"},
         {{"--raw", "--rate", "8\t000"}, "--rate: '8\\t000' is not an integer"},
         {{"--raw", "--no-verbose"}, "unknown option '--no-verbose'"},
         {{"--raw", "--no-rate", "1"}, "unknown option '--no-rate'"},

@@ -240,6 +240,39 @@ TEST_F(ToolTest, SoxAcceptsTheG711Files) {
 }
 
 // The options of the settings catalog are the tool's: each is in --help and in the README.
+TEST_F(ToolTest, SignallingRequestsWriteWhatTheComponentWrites) {
+    const Result r = Run({"-r", "8000", "--cid-standard", "etsi", "--cid-alert", "dtas", "-o", Path("signal.wav"),
+                          "cid:0123456789|ANNA|12/25 10:30", "cid:-O|-P|12/25 10:30", "vmwi:on", "mf:K123S", "r2f:1B",
+                          "r2b:2C", "set:cid-standard=dtmf", "set:cid-alert=none", "cid:0123"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Bytes expected = ThroughComponent(
+        [](Varnel& v) {
+            v.Amplitude(-6.0f);
+            v.DTMF_ToneTime(80);
+            v.CID_Standard(CS_ETSI);
+            v.CID_Alert(CA_DTAS);
+        },
+        [](Varnel& v) {
+            v.GenerateCallerID("0123456789", "ANNA", "12/25 10:30");
+            v.GenerateCallerID("", "", "12/25 10:30", CallerIdAbsence::Unavailable, CallerIdAbsence::Private);
+            v.GenerateVMWI(true);
+            v.GenerateMF("K123S");
+            v.GenerateR2MF("1B", false);
+            v.GenerateR2MF("2C", true);
+            v.CID_Standard(CS_DTMF);
+            v.CID_Alert(CA_None);
+            v.GenerateCallerID("0123", "", "");
+        });
+    EXPECT_EQ(ReadFileBytes(Path("signal.wav")), expected);
+    for (const char* line : {"varnel: request 2: vmwi, ", "varnel: request 3: mf, 0.644 s: mf:K123S",
+                             "varnel: request 4: r2f, 0.450 s: r2f:1B", "varnel: request 6: cid, 0.840 s: cid:0123"}) {
+        EXPECT_NE(r.err.find(line), std::string::npos) << line << "\n" << r.err;
+    }
+    const Result refused = Run({"-o", Path("refused.wav"), "--cid-standard", "dtmf", "cid:555-1234"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("DTMF Caller-ID numbers are digits only."), std::string::npos) << refused.err;
+}
+
 TEST_F(ToolTest, EverySettingOptionIsInTheHelpAndTheReadme) {
     const Result help = Run({"--help"});
     ASSERT_EQ(help.status, 0);
@@ -348,9 +381,9 @@ TEST_F(ToolTest, BuiltInScenarioWritesAValidWaveFileAndSaysWhatItRendered) {
     ASSERT_EQ(raw.status, 0) << raw.err;
     EXPECT_EQ(DataOf(raw.out), wave->data);  // the scenario renders the same bytes every time
     // It sets nothing of its own: the options apply.
-    const Result options = Run({"--dry-run", "--cid-timing", "whole", "--cid-format", "sdmf"});
+    const Result options = Run({"--dry-run", "--cid-timing", "whole", "--no-tty-figs-after-space"});
     ASSERT_EQ(options.status, 0) << options.err;
-    EXPECT_NE(options.out.find("cid-format=sdmf cid-timing=whole"), std::string::npos) << options.out;
+    EXPECT_NE(options.out.find("cid-timing=whole tty-figs-after-space=0"), std::string::npos) << options.out;
 }
 
 // -o FILE and -o - write the bytes the component's own GenerateBegin(FILE) ... GenerateEnd
@@ -506,7 +539,7 @@ TEST_F(ToolTest, DryRunPrintsTheSettingsAndEachRequestAndWritesNothing) {
                          " (8000 Hz, 16-bit mono)\n"
                          "settings: rate=8000 bits=16 encoding=pcm amplitude=-6 dtmf-tone=80 dtmf-break=150 "
                          "dtmf-pause=400 tty-mode=baudot tty-rate=45.45 cid-format=mdmf cid-timing=exact "
-                         "tty-figs-after-space=1\n"
+                         "tty-figs-after-space=1 cid-standard=bell cid-alert=none\n"
                          "request 0: dtmf, 0.230 s: dtmf:1\n"
                          "set:amplitude=-3\n"
                          "request 1: silence, 0.250 s: silence:250\n"

@@ -60,7 +60,8 @@ TEST(SettingsTest, CatalogRowsNameTheSettingsAndTheirDefaults) {
         {"SampleRate", "rate"},          {"BitsPerSample", "bits"},         {"Encoding", "encoding"},
         {"Amplitude", "amplitude"},      {"DTMF_ToneTime", "dtmf-tone"},    {"DTMF_BreakTime", "dtmf-break"},
         {"DTMF_PauseTime", "dtmf-pause"}, {"TTY_Mode", "tty-mode"},          {"TTY_Rate", "tty-rate"},
-        {"CID_Format", "cid-format"},    {"CID_BitTiming", "cid-timing"},   {"TTY_FigsAfterSpace", "tty-figs-after-space"}};
+        {"CID_Format", "cid-format"},    {"CID_BitTiming", "cid-timing"},   {"TTY_FigsAfterSpace", "tty-figs-after-space"},
+        {"CID_Standard", "cid-standard"}, {"CID_Alert", "cid-alert"}};
     const auto all = SettingsCatalog::All();
     ASSERT_EQ(all.size(), names.size());
     CVarnel engine;

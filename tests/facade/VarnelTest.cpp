@@ -266,3 +266,39 @@ TEST(VarnelTest, DisposedComponentThrowsOnEveryCall) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(VarnelSignallingTest, PropertiesAndMethodsOfTheSignallingRequests) {
+    Varnel v;
+    EXPECT_EQ(v.CID_Standard(), CS_Bell202);
+    EXPECT_EQ(v.CID_Alert(), CA_None);
+    v.CID_Standard(CS_ETSI);
+    v.CID_Alert(CA_DTAS);
+    EXPECT_EQ(v.CID_Standard(), CS_ETSI);
+    EXPECT_EQ(v.CID_Alert(), CA_DTAS);
+    EXPECT_EQ(Thrown<ArgumentException>([&] { v.CID_Standard(static_cast<CID_STANDARD>(9)); }),
+              Failure(E_INVALIDARG, "CID_Standard must be CS_Bell202, CS_ETSI, CS_BT, CS_NTT or CS_DTMF."));
+    v.GenerateBegin();
+    // Without an absence reason the number is required, as for GenerateCallerID.
+    EXPECT_EQ(Thrown<ArgumentException>([&] {
+                  v.GenerateCallerID("", "", "", CallerIdAbsence::None, CallerIdAbsence::Private);
+              }),
+              Failure(E_INVALIDARG, ""));
+    EXPECT_EQ(v.GenerateCallerID("", "", "", CallerIdAbsence::Private, CallerIdAbsence::Unavailable), 0);
+    EXPECT_EQ(v.GenerateVMWI(true), 1);
+    EXPECT_EQ(v.GenerateMF("K0123S"), 2);
+    EXPECT_EQ(v.GenerateR2MF("1F", false), 3);
+    EXPECT_EQ(v.GenerateR2MF("1F", true), 4);
+    EXPECT_EQ(Thrown<ArgumentException>([&] { v.GenerateMF("K0123X"); }),
+              Failure(E_INVALIDARG, "MF (R1) signals are 0-9, KP (* or K), ST (# or S), A, B and C only."));
+    EXPECT_EQ(Thrown<ArgumentException>([&] { v.GenerateCallerID("123456789012345678901", "", ""); }),
+              Failure(E_INVALIDARG, "Caller-ID number too long for ETSI: at most 20 characters."));
+    v.CID_Standard(CS_NTT);
+    EXPECT_EQ(Thrown<ArgumentException>([&] { v.GenerateVMWI(false); }),
+              Failure(E_INVALIDARG, "NTT Caller-ID defines no alerting signal or call waiting: use CA_None."));
+    EXPECT_EQ(v.GenerateSilence(10.0f), 5);
+    EXPECT_GT(FetchAll(v, 4096).size(), 0u);
+}
+
+}  // namespace

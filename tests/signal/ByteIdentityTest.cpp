@@ -103,6 +103,50 @@ const std::vector<SignalCase>& Cases() {
              e.set_TTY_Mode(ASCII8_Mode); e.set_TTY_Rate(BR_110_Baud);
              Queue(e.GenerateTTY(u"Hello, world 42", &id));
          }},
+        {"cid-bell-call-waiting", [](CVarnel& e) {
+             std::int32_t id;
+             e.set_CID_Alert(CA_OffHook);
+             Queue(e.GenerateCallerID(u"5551234", u"JOHN DOE", u"12/25 10:30", &id));
+         }},
+        {"cid-etsi-dtas-exact", [](CVarnel& e) {
+             std::int32_t id;
+             e.set_CID_Standard(CS_ETSI); e.set_CID_Alert(CA_DTAS); e.set_CID_BitTiming(CBT_Exact);
+             Queue(e.GenerateCallerIDEx(u"0123456789", nullptr, u"12/25 10:30", 0, 'P', &id));
+         }},
+        {"cid-bt-call-waiting", [](CVarnel& e) {
+             std::int32_t id;
+             e.set_CID_Standard(CS_BT); e.set_CID_Alert(CA_OffHook);
+             Queue(e.GenerateCallerID(u"01632960000", u"ANNA", u"01/02 03:04", &id));
+         }},
+        {"cid-bt", [](CVarnel& e) {
+             std::int32_t id;
+             e.set_CID_Standard(CS_BT);
+             Queue(e.GenerateCallerIDEx(nullptr, nullptr, u"01/02 03:04", 'O', 'O', &id));
+         }},
+        {"cid-ntt", [](CVarnel& e) {
+             std::int32_t id;
+             e.set_CID_Standard(CS_NTT);
+             Queue(e.GenerateCallerID(u"0312345678", nullptr, nullptr, &id));
+         }},
+        {"cid-dtmf", [](CVarnel& e) {
+             std::int32_t id;
+             e.set_CID_Standard(CS_DTMF);
+             Queue(e.GenerateCallerID(u"0123456789", nullptr, nullptr, &id));
+             Queue(e.GenerateCallerIDEx(nullptr, nullptr, nullptr, 'P', 0, &id));
+         }},
+        {"vmwi", [](CVarnel& e) {
+             std::int32_t id;
+             e.set_CID_Format(CID_SDMF);
+             Queue(e.GenerateVMWI(1, &id));
+             e.set_CID_Format(CID_MDMF); e.set_CID_Standard(CS_ETSI);
+             Queue(e.GenerateVMWI(0, &id));
+         }},
+        {"mf", [](CVarnel& e) {
+             std::int32_t id;
+             Queue(e.GenerateMF(u"K0123456789SABC", &id));
+             Queue(e.GenerateR2MF(u"1234567890BCDEF", 0, &id));
+             Queue(e.GenerateR2MF(u"1234567890BCDEF", 1, &id));
+         }},
     };
     return cases;
 }

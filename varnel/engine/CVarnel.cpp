@@ -8,6 +8,7 @@
 #include "varnel/engine/OutputFormat.h"
 #include "varnel/platform/TextConversion.h"
 #include "varnel/platform/Version.h"
+#include "varnel/wave/CSoundFile.h"
 
 namespace Quorvex::VarnelNet {
 
@@ -35,7 +36,9 @@ CVarnel::CVarnel()
       m_ttyMode(SettingsCatalog::kTtyMode.defaultValue.integer),
       m_cidBitTiming(SettingsCatalog::kCidBitTiming.defaultValue.integer),
       m_ttyFigsAfterSpace(SettingsCatalog::kTtyFigsAfterSpace.defaultValue.integer),
-      m_encoding(SettingsCatalog::kEncoding.defaultValue.integer) {}
+      m_encoding(SettingsCatalog::kEncoding.defaultValue.integer),
+      m_cidStandard(SettingsCatalog::kCidStandard.defaultValue.integer),
+      m_cidAlert(SettingsCatalog::kCidAlert.defaultValue.integer) {}
 
 // Gives the message window back, then discards queued requests without rendering or
 // notifying; an open WAV file is closed with the data written so far.

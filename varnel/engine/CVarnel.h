@@ -15,9 +15,10 @@
 #include "varnel/platform/MessageWindow.h"
 #include "varnel/signal/SampleFormat.h"
 #include "varnel/wave/CSoundBase.h"
-#include "varnel/wave/CSoundFile.h"
 
 namespace Quorvex::VarnelNet {
+
+class CSoundFile;
 
 // Receives the engine's notifications: (receiver, message, wparam, lparam) -> result.
 using DataCallback = std::function<std::int32_t(void* receiver, std::int32_t msg,
@@ -107,6 +108,26 @@ public:
     // ENC_ALaw write one G.711 byte a sample, whatever BitsPerSample says.
     virtual HRESULT get_Encoding(std::int32_t* pVal);
     virtual HRESULT set_Encoding(std::int32_t newVal);
+    // A CID_STANDARD value: the dialect of GenerateCallerID, GenerateCallerIDEx and GenerateVMWI
+    // (CS_Bell202 by default).
+    virtual HRESULT get_CID_Standard(std::int32_t* pVal);
+    virtual HRESULT set_CID_Standard(std::int32_t newVal);
+    // A CID_ALERT value: what goes before the Caller-ID data (CA_None by default). A request
+    // refuses an alert its standard does not define.
+    virtual HRESULT get_CID_Alert(std::int32_t* pVal);
+    virtual HRESULT set_CID_Alert(std::int32_t newVal);
+    // GenerateCallerID with absence reasons: 0, or 'O' (unavailable) or 'P' (private) in place
+    // of the number or the name.
+    virtual HRESULT GenerateCallerIDEx(const char16_t* Number, const char16_t* Name, const char16_t* DateTime,
+                                       std::int32_t NumberAbsence, std::int32_t NameAbsence,
+                                       std::int32_t* pRequestID);
+    // Message waiting on (Active not 0) or off, in the Caller-ID standard and layout set.
+    virtual HRESULT GenerateVMWI(std::int32_t Active, std::int32_t* pRequestID);
+    // R1 (Bell MF) signals: the digits 0-9, KP (* or K), ST (# or S), and A, B, C for the other
+    // end-of-pulsing signals.
+    virtual HRESULT GenerateMF(const char16_t* Keys, std::int32_t* pRequestID);
+    // R2 signals 1-9, 0 (10) and B-F (11-15): forward, or backward when Backward is not 0.
+    virtual HRESULT GenerateR2MF(const char16_t* Signals, std::int32_t Backward, std::int32_t* pRequestID);
 
 private:
     // Every operation holds this lock, and releases it only to hand a notification to the host
@@ -152,6 +173,12 @@ private:
     std::int32_t AddRequest(Lock& lock, std::unique_ptr<CGenBase> generator, REQUEST_TYPE type,
                             const char* label);
     HRESULT QueueTTY(Lock& lock, const char* text, std::int32_t* pRequestID);
+    // The Caller-ID requests. `legacy`: GenerateCallerID, which keeps its one text for every
+    // refusal of a Bell 202 message.
+    HRESULT QueueCallerID(const char16_t* Number, const char16_t* Name, const char16_t* DateTime,
+                          std::int32_t NumberAbsence, std::int32_t NameAbsence, bool legacy,
+                          std::int32_t* pRequestID);
+    HRESULT QueueMF(const char16_t* Signals, int system, std::int32_t* pRequestID);
     // The settings check shared by the request operations; S_OK or the failure to return.
     HRESULT CheckRenderable();
     float LinearAmplitude() const;
@@ -176,6 +203,8 @@ private:
     std::int32_t m_cidBitTiming;
     std::int32_t m_ttyFigsAfterSpace;
     std::int32_t m_encoding;
+    std::int32_t m_cidStandard;
+    std::int32_t m_cidAlert;
     std::string m_errorMessage;
     DataCallback m_callback;
     HWND m_hwnd = nullptr;

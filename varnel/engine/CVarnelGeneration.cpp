@@ -4,6 +4,7 @@
 #include "varnel/engine/ErrorTexts.h"
 #include "varnel/engine/OutputFormat.h"
 #include "varnel/platform/TextConversion.h"
+#include "varnel/wave/CSoundFile.h"
 
 namespace Quorvex::VarnelNet {
 

@@ -6,7 +6,6 @@
 #include "varnel/engine/CVarnel.h"
 #include "varnel/engine/ErrorTexts.h"
 #include "varnel/generators/CEncBaudotCode.h"
-#include "varnel/generators/CGenCallerID.h"
 #include "varnel/platform/TextConversion.h"
 
 namespace Quorvex::VarnelNet {
@@ -18,40 +17,11 @@ constexpr std::array<const char*, 6> kRateLabels = {"45.45 baud", "50.00 baud", 
 constexpr std::array<const char*, 5> kModeLabels = {"Baudot Mode", "ASCII-7 Mode", "ASCII-8 Mode",
                                                     "Baudot Mode 3", "Baudot Mode 4"};
 
-// A narrow copy of a text the Caller-ID builders read; null stays null.
-struct NarrowArgument {
-    explicit NarrowArgument(const char16_t* text) : isNull(text == nullptr), bytes(NarrowToAnsi(WideView(text))) {}
-    const char* get() const { return isNull ? nullptr : bytes.c_str(); }
-    bool isNull;
-    std::string bytes;
-};
-
 }  // namespace
 
 HRESULT CVarnel::GenerateCallerID(const char16_t* Number, const char16_t* Name,
                                   const char16_t* DataTime, std::int32_t* pRequestID) {
-    Lock lock(m_mutex);
-    if (m_state == kIdle) return Fail(E_FAIL, ErrorText::kNotGenerating);
-    if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
-    auto callerId = std::make_unique<CGenCallerID>();
-    callerId->Init(RequestFormat(), m_sampleRate, LinearAmplitude());
-    callerId->SetBitTiming(m_cidBitTiming == CBT_Exact ? BitTiming::Exact : BitTiming::WholeSamples);
-    if (callerId->MinimumSamplesPerBit() == 0) return Fail(E_INVALIDARG, ErrorText::kBitWithoutSamples);
-
-    const NarrowArgument number(Number);
-    int built = -1;
-    switch (m_cidFormat) {
-        case CID_SDMF: built = callerId->BuildSDMF(number.get(), NarrowArgument(DataTime).get()); break;
-        case CID_MDMF:
-            built = callerId->BuildMDMF(number.get(), NarrowArgument(Name).get(), NarrowArgument(DataTime).get());
-            break;
-        case CID_RAW: built = callerId->BuildRaw(number.get()); break;
-        default: break;
-    }
-    if (built != 0) return Fail(E_INVALIDARG, ErrorText::kCallerIdParameters);
-    const std::int32_t id = AddRequest(lock, std::move(callerId), RT_CallerID);
-    if (pRequestID) *pRequestID = id;
-    return S_OK;
+    return QueueCallerID(Number, Name, DataTime, 0, 0, true, pRequestID);
 }
 
 HRESULT CVarnel::GenerateTTY(const char16_t* Text, std::int32_t* pRequestID) {

@@ -27,4 +27,10 @@ inline constexpr const char* kBufferTooSmall = "Buffer too small!";
 inline constexpr const char* kTTYDataType =
     "Invaild parameter. Must be Safe array contain VT_ARRAY or VT_UI1 or VT_BSTR.";
 
+inline constexpr const char* kCidStandard = "CID_Standard must be CS_Bell202, CS_ETSI, CS_BT, CS_NTT or CS_DTMF.";
+inline constexpr const char* kCidAlert = "CID_Alert must be CA_None, CA_DTAS or CA_OffHook.";
+inline constexpr const char* kCidFormatUnknown = "CID_Format must be CID_SDMF, CID_MDMF or CID_RAW.";
+inline constexpr const char* kAbsence = "Absence reason must be 0, 'O' (unavailable) or 'P' (private).";
+inline constexpr const char* kSignalsEmpty = "Signals parameter is empty!";
+
 }  // namespace Quorvex::VarnelNet::ErrorText

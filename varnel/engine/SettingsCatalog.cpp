@@ -34,6 +34,10 @@ constexpr std::array<SettingKeyword, 6> kTtyRateWords = {{{"45.45", BR_45_45_Bau
 constexpr std::array<SettingKeyword, 3> kCidFormatWords = {{{"sdmf", CID_SDMF}, {"mdmf", CID_MDMF}, {"raw", CID_RAW}}};
 constexpr std::array<SettingKeyword, 2> kCidTimingWords = {{{"whole", CBT_WholeSamples}, {"exact", CBT_Exact}}};
 constexpr std::array<SettingKeyword, 2> kFlagWords = {{{"0", 0}, {"1", 1}}};
+constexpr std::array<SettingKeyword, 5> kCidStandardWords = {
+    {{"bell", CS_Bell202}, {"etsi", CS_ETSI}, {"bt", CS_BT}, {"ntt", CS_NTT}, {"dtmf", CS_DTMF}}};
+constexpr std::array<SettingKeyword, 3> kCidAlertWords = {
+    {{"none", CA_None}, {"dtas", CA_DTAS}, {"offhook", CA_OffHook}}};
 
 }  // namespace
 
@@ -109,11 +113,23 @@ constinit const SettingSpec kTtyFigsAfterSpace{
     .description = "send FIGS again before the first figure after a space",
     .getInteger = &CVarnel::get_TTY_FigsAfterSpace, .setInteger = &CVarnel::set_TTY_FigsAfterSpace};
 
+constinit const SettingSpec kCidStandard{
+    .name = "CID_Standard", .option = "cid-standard", .kind = SettingKind::Keyword, .keywords = kCidStandardWords,
+    .keywordsOnly = true, .defaultValue = {.integer = CS_Bell202}, .refusal = ErrorText::kCidStandard,
+    .description = "Caller-ID standard: Bell 202, ETSI, BT, NTT or DTMF",
+    .getInteger = &CVarnel::get_CID_Standard, .setInteger = &CVarnel::set_CID_Standard};
+
+constinit const SettingSpec kCidAlert{
+    .name = "CID_Alert", .option = "cid-alert", .kind = SettingKind::Keyword, .keywords = kCidAlertWords,
+    .keywordsOnly = true, .defaultValue = {.integer = CA_None}, .refusal = ErrorText::kCidAlert,
+    .description = "before Caller-ID: nothing, the dual-tone alert, or call waiting",
+    .getInteger = &CVarnel::get_CID_Alert, .setInteger = &CVarnel::set_CID_Alert};
+
 namespace {
 
-constexpr std::array<const SettingSpec*, 12> kAll = {&kSampleRate,   &kBitsPerSample, &kEncoding,     &kAmplitude,
-                                                     &kDtmfToneTime, &kDtmfBreakTime, &kDtmfPauseTime, &kTtyMode,
-                                                     &kTtyRate,      &kCidFormat,     &kCidBitTiming,  &kTtyFigsAfterSpace};
+constexpr std::array<const SettingSpec*, 14> kAll = {
+    &kSampleRate, &kBitsPerSample, &kEncoding, &kAmplitude, &kDtmfToneTime, &kDtmfBreakTime, &kDtmfPauseTime,
+    &kTtyMode,    &kTtyRate,       &kCidFormat, &kCidBitTiming, &kTtyFigsAfterSpace, &kCidStandard, &kCidAlert};
 
 }  // namespace
 

@@ -76,6 +76,8 @@ extern const SettingSpec kTtyRate;
 extern const SettingSpec kCidFormat;
 extern const SettingSpec kCidBitTiming;
 extern const SettingSpec kTtyFigsAfterSpace;
+extern const SettingSpec kCidStandard;
+extern const SettingSpec kCidAlert;
 
 // Every setting, in the order the tool's help lists them.
 std::span<const SettingSpec* const> All();

@@ -162,6 +162,20 @@ ENCODING_TYPE Varnel::Encoding() const {
 }
 void Varnel::Encoding(ENCODING_TYPE newVal) { Check(Engine().set_Encoding(newVal)); }
 
+CID_STANDARD Varnel::CID_Standard() const {
+    std::int32_t value = 0;
+    Check(Engine().get_CID_Standard(&value));
+    return static_cast<CID_STANDARD>(value);
+}
+void Varnel::CID_Standard(CID_STANDARD newVal) { Check(Engine().set_CID_Standard(newVal)); }
+
+CID_ALERT Varnel::CID_Alert() const {
+    std::int32_t value = 0;
+    Check(Engine().get_CID_Alert(&value));
+    return static_cast<CID_ALERT>(value);
+}
+void Varnel::CID_Alert(CID_ALERT newVal) { Check(Engine().set_CID_Alert(newVal)); }
+
 void Varnel::Set(const SettingSpec& setting, const SettingValue& newVal) {
     Check(SettingsCatalog::Apply(Engine(), setting, newVal));
 }
@@ -256,6 +270,35 @@ std::int32_t Varnel::GenerateCallerID(std::string_view Number, std::string_view 
     std::int32_t id = 0;
     Check(engine.GenerateCallerID(WideArgument(Number).get(), WideArgument(Name).get(),
                                   WideArgument(DataTime).get(), &id));
+    return id;
+}
+
+std::int32_t Varnel::GenerateCallerID(std::string_view Number, std::string_view Name, std::string_view DataTime,
+                                      CallerIdAbsence NumberAbsence, CallerIdAbsence NameAbsence) {
+    CVarnel& engine = Engine();
+    if (Number.empty() && NumberAbsence == CallerIdAbsence::None) throw ArgumentException();
+    std::int32_t id = 0;
+    Check(engine.GenerateCallerIDEx(WideArgument(Number).get(), WideArgument(Name).get(), WideArgument(DataTime).get(),
+                                    static_cast<std::int32_t>(NumberAbsence), static_cast<std::int32_t>(NameAbsence),
+                                    &id));
+    return id;
+}
+
+std::int32_t Varnel::GenerateVMWI(bool Active) {
+    std::int32_t id = 0;
+    Check(Engine().GenerateVMWI(Active ? 1 : 0, &id));
+    return id;
+}
+
+std::int32_t Varnel::GenerateMF(std::string_view Keys) {
+    std::int32_t id = 0;
+    Check(Engine().GenerateMF(WideArgument(Keys).get(), &id));
+    return id;
+}
+
+std::int32_t Varnel::GenerateR2MF(std::string_view Signals, bool Backward) {
+    std::int32_t id = 0;
+    Check(Engine().GenerateR2MF(WideArgument(Signals).get(), Backward ? 1 : 0, &id));
     return id;
 }
 

@@ -67,6 +67,10 @@ public:
     void TTY_FigsAfterSpace(std::int32_t newVal);
     ENCODING_TYPE Encoding() const;
     void Encoding(ENCODING_TYPE newVal);
+    CID_STANDARD CID_Standard() const;
+    void CID_Standard(CID_STANDARD newVal);
+    CID_ALERT CID_Alert() const;
+    void CID_Alert(CID_ALERT newVal);
     // Sets any setting of the catalog (varnel/engine/SettingsCatalog.h) as its property does.
     void Set(const SettingSpec& setting, const SettingValue& newVal);
     // Reads any setting of the catalog as its property does.
@@ -83,6 +87,15 @@ public:
     std::int32_t GenerateTTYEx(std::span<const std::uint8_t> BinaryData);
     std::int32_t GenerateCallerID(std::string_view Number, std::string_view Name,
                                   std::string_view DataTime);
+    // With absence reasons: a reason other than None replaces the number or the name, and the
+    // number may then be empty.
+    std::int32_t GenerateCallerID(std::string_view Number, std::string_view Name, std::string_view DataTime,
+                                  CallerIdAbsence NumberAbsence, CallerIdAbsence NameAbsence);
+    // Message waiting on or off, in the Caller-ID standard and layout set.
+    std::int32_t GenerateVMWI(bool Active);
+    // R1 (Bell MF) signals; R2 signals forward or backward.
+    std::int32_t GenerateMF(std::string_view Keys);
+    std::int32_t GenerateR2MF(std::string_view Signals, bool Backward);
     std::int32_t FetchWaveStream(std::span<std::uint8_t> AudioData);
     // The bytes of audio queued and not yet rendered, known without rendering them (0 when
     // nothing is queued).

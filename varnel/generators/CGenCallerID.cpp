@@ -1,21 +1,43 @@
 #include "varnel/generators/CGenCallerID.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "varnel/signal/AsyncFramer.h"
 #include "varnel/signal/CallerIdMessage.h"
+#include "varnel/signal/DtmfKeypad.h"
 
 namespace Quorvex::VarnelNet {
 
 namespace {
 
-constexpr int kSeizureBits = 300;  // alternating, space first
-constexpr int kMarkBits = 181;     // one continuous run of the mark tone before the data
 constexpr AsyncFrame kCharacter{8, Parity::None, StopBits::One};
+// DTMF Caller-ID: every key sounds 70 ms and is followed by 70 ms of silence.
+constexpr double kDtmfToneMs = 70.0;
+constexpr double kDtmfPauseMs = 70.0;
 
 // Sample rates above this would make a bit too long to count in bytes.
 constexpr float kHighestRate = 2147483648.0f;
+
+std::int64_t Samples(double ms, double sampleRate) {
+    return static_cast<std::int64_t>(std::trunc(ms * sampleRate / 1000.0));
+}
+
+ToneSequence::Step Silence(double ms, double sampleRate) {
+    ToneSequence::Step step;
+    step.samples = Samples(ms, sampleRate);
+    step.once = true;
+    return step;
+}
+
+ToneSequence::Step Tones(double hz0, double hz1, int count, double ms, double sampleRate) {
+    ToneSequence::Step step = Silence(ms, sampleRate);
+    step.tones[0].hz = hz0;
+    step.tones[1].hz = hz1;
+    step.toneCount = count;
+    return step;
+}
 
 }  // namespace
 
@@ -24,6 +46,7 @@ CGenCallerID::~CGenCallerID() { Clear(); }
 void CGenCallerID::Clear() {
     m_message = {};
     m_modem.Load({});
+    m_lead.Start({}, 0, 0.0, m_format, 0.0, 0.0);
 }
 
 int CGenCallerID::Init(SampleFormat format, float sampleRate, float amplitude) {
@@ -41,7 +64,16 @@ void CGenCallerID::SetBitTiming(BitTiming timing) {
     Load(0);
 }
 
-std::int32_t CGenCallerID::MinimumSamplesPerBit() const { return m_usable ? m_modem.ShortestBit() : 0; }
+void CGenCallerID::SetStandard(CallerIdStandard standard, CallerIdAlert alert) {
+    m_standard = standard;
+    m_alert = alert;
+    Load(0);
+}
+
+std::int32_t CGenCallerID::MinimumSamplesPerBit() const {
+    if (!m_usable) return 0;
+    return IsFsk() ? m_modem.ShortestBit() : 1;
+}
 
 int CGenCallerID::FormatDateTime(const char* dateTime, std::uint8_t (&out)[8]) {
     return CallerIdMessage::FormatDateTime(dateTime, out);
@@ -57,29 +89,72 @@ int CGenCallerID::BuildMDMF(const char* number, const char* name, const char* da
 
 int CGenCallerID::BuildRaw(const char* data) { return Load(CallerIdMessage::BuildRaw(data, m_message)); }
 
+std::string CGenCallerID::BuildCallerID(CallerIdLayout layout, const CallerIdContent& content) {
+    return Load(CallerIdPlan::BuildCallerId(m_standard, layout, content, m_message));
+}
+
+std::string CGenCallerID::BuildVMWI(CallerIdLayout layout, bool active) {
+    return Load(CallerIdPlan::BuildMessageWaiting(m_standard, layout, active, m_message));
+}
+
+std::string CGenCallerID::Load(std::string refusal) {
+    Load(0);
+    return refusal;
+}
+
 int CGenCallerID::Load(int built) {
-    m_modem.Start(kBell202, FskKeying::ContinuousPhase, m_timing, static_cast<double>(m_sampleRate), m_format,
-                  static_cast<double>(m_amplitude));
-    if (m_message.empty() || !m_usable) return built;
+    const auto rate = static_cast<double>(m_sampleRate);
+    const auto level = static_cast<double>(m_amplitude);
+    const ModemSpec& modem = m_standard == CallerIdStandard::Bell202 ? kBell202 : kV23;
+    m_modem.Start(modem, FskKeying::ContinuousPhase, m_timing, rate, m_format, level);
+    const bool ready = !m_message.empty() && m_usable;
+    const CallerIdFrame frame = CallerIdPlan::FrameOf(m_standard, m_alert);
+
+    std::vector<ToneSequence::Step> lead;
+    if (ready) {
+        for (const AlertStep& a : frame.alert) lead.push_back(Tones(a.hz[0], a.hz[1], a.toneCount, a.ms, rate));
+        if (!IsFsk()) {
+            for (const std::uint8_t key : m_message) {
+                const auto pair = DtmfKeypad::Find(static_cast<char>(key));
+                if (!pair) continue;
+                lead.push_back(Tones(pair->column, pair->row, 2, kDtmfToneMs, rate));
+                lead.push_back(Silence(kDtmfPauseMs, rate));
+            }
+        }
+    }
+    m_lead.Start(std::move(lead), INT64_MAX, rate, m_format, level, 0.0);
+    if (!ready || !IsFsk()) return built;
+
     FskSymbols symbols;
-    symbols.reserve(kSeizureBits + kMarkBits + 10 * m_message.size());
-    AppendAlternating(symbols, kSeizureBits);
-    symbols.push_back(FskSymbol::kMark);
-    symbols.insert(symbols.end(), kMarkBits - 1, FskSymbol::kMark | FskSymbol::kContinue);
+    symbols.reserve(static_cast<std::size_t>(frame.seizureBits + frame.markBits) + 10 * m_message.size());
+    AppendAlternating(symbols, frame.seizureBits);
+    // The mark signal is one continuous run of the mark tone.
+    if (frame.markBits > 0) {
+        symbols.push_back(FskSymbol::kMark);
+        symbols.insert(symbols.end(), static_cast<std::size_t>(frame.markBits - 1),
+                       FskSymbol::kMark | FskSymbol::kContinue);
+    }
     for (const std::uint8_t byte : m_message) kCharacter.Append(symbols, byte);
     m_modem.Load(std::move(symbols));
     return built;
 }
 
 std::int64_t CGenCallerID::Length() const {
-    return (m_modem.TotalSamples() - m_modem.Position()) * BytesPerSample(m_format);
+    const std::int64_t samples =
+        (m_lead.TotalSamples() - m_lead.Position()) + (m_modem.TotalSamples() - m_modem.Position());
+    return samples * BytesPerSample(m_format);
 }
 
 int CGenCallerID::Read(std::uint8_t* buffer, int byteCount) {
-    if (buffer == nullptr || byteCount <= 0 || m_modem.Done()) return 0;
+    if (buffer == nullptr || byteCount <= 0) return 0;
     const int bytesPerSample = BytesPerSample(m_format);
-    const std::int64_t room = byteCount / bytesPerSample;
-    return static_cast<int>(m_modem.RenderWholeSymbols(buffer, static_cast<std::size_t>(room))) * bytesPerSample;
+    const auto room = static_cast<std::size_t>(byteCount / bytesPerSample);
+    std::size_t written = 0;
+    if (m_lead.Position() < m_lead.TotalSamples()) written = m_lead.Render(buffer, room);
+    if (m_lead.Position() >= m_lead.TotalSamples() && written < room && !m_modem.Done()) {
+        written += m_modem.RenderWholeSymbols(buffer + written * static_cast<std::size_t>(bytesPerSample), room - written);
+    }
+    return static_cast<int>(written) * bytesPerSample;
 }
 
 }  // namespace Quorvex::VarnelNet

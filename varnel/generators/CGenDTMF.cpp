@@ -4,15 +4,16 @@
 #include <cmath>
 
 #include "varnel/generators/ByteLength.h"
+#include "varnel/signal/DtmfKeypad.h"
 #include "varnel/signal/OutputStage.h"
 
 namespace Quorvex::VarnelNet {
 
 namespace {
 
-constexpr std::string_view kKeypad = "123A456B789C*0#D";
-constexpr std::uint16_t kRowHz[4] = {697, 770, 852, 941};
-constexpr std::uint16_t kColumnHz[4] = {1209, 1336, 1477, 1633};
+using DtmfKeypad::kColumnHz;
+using DtmfKeypad::kRowHz;
+
 constexpr std::uint16_t kPause = 0xFFFF;
 constexpr std::size_t kScratchSamples = 2048;
 
@@ -79,9 +80,9 @@ int CGenDTMF::SetDigits(std::string_view text) {
             continue;
         }
         const char upper = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-        const std::size_t p = kKeypad.find(upper);
-        if (p == std::string_view::npos) continue;
-        m_digits.push_back({kRowHz[p / 4], kColumnHz[p % 4]});
+        const auto key = DtmfKeypad::Find(upper);
+        if (!key) continue;
+        m_digits.push_back({key->row, key->column});
     }
     m_digits.push_back({0, 0});
     m_current = 0;

@@ -68,11 +68,27 @@ int BuildSDMF(const char* number, const char* dateTime, std::vector<std::uint8_t
 }
 
 int BuildMDMF(const char* number, const char* name, const char* dateTime, std::vector<std::uint8_t>& out) {
+    return BuildMDMF(number, name, dateTime, 0, 0, out);
+}
+
+int BuildMDMF(const char* number, const char* name, const char* dateTime, char numberAbsence, char nameAbsence,
+              std::vector<std::uint8_t>& out) {
     out.clear();
-    const std::size_t n = TextLength(number);
-    const std::size_t m = TextLength(name);
-    if (n > kLengthByteLimit || m > kLengthByteLimit) return -1;
-    const std::size_t parameters = 10 + (n ? n + 2 : 0) + (m ? m + 2 : 0);
+    // A field is its type, its text and the text's length; an absence reason is one letter.
+    struct Field {
+        std::uint8_t type;
+        const char* text;
+        std::size_t length;
+    };
+    const Field fields[2] = {
+        numberAbsence ? Field{0x04, &numberAbsence, 1} : Field{0x02, number, TextLength(number)},
+        nameAbsence ? Field{0x08, &nameAbsence, 1} : Field{0x07, name, TextLength(name)},
+    };
+    std::size_t parameters = 10;
+    for (const Field& f : fields) {
+        if (f.length > kLengthByteLimit) return -1;
+        if (f.length) parameters += f.length + 2;
+    }
     if (parameters > kLengthByteLimit) return -1;
     std::uint8_t stamp[8];
     if (const int result = FormatDateTime(dateTime, stamp); result != 0) return result;
@@ -83,18 +99,25 @@ int BuildMDMF(const char* number, const char* name, const char* dateTime, std::v
     out.push_back(0x01);
     out.push_back(8);
     out.insert(out.end(), std::begin(stamp), std::end(stamp));
-    if (n) {
-        out.push_back(0x02);
-        out.push_back(static_cast<std::uint8_t>(n));
-        AppendText(out, number, n);
-    }
-    if (m) {
-        out.push_back(0x07);
-        out.push_back(static_cast<std::uint8_t>(m));
-        AppendText(out, name, m);
+    for (const Field& f : fields) {
+        if (!f.length) continue;
+        out.push_back(f.type);
+        out.push_back(static_cast<std::uint8_t>(f.length));
+        AppendText(out, f.text, f.length);
     }
     AddChecksum(out);
     return 0;
+}
+
+void BuildVmwiSDMF(bool active, std::vector<std::uint8_t>& out) {
+    const std::uint8_t code = active ? 0x42 : 0x6F;
+    out = {0x06, 3, code, code, code};
+    AddChecksum(out);
+}
+
+void BuildVmwiMDMF(bool active, std::vector<std::uint8_t>& out) {
+    out = {0x82, 3, 0x0B, 1, static_cast<std::uint8_t>(active ? 0xFF : 0x00)};
+    AddChecksum(out);
 }
 
 int BuildRaw(const char* data, std::vector<std::uint8_t>& out) {

@@ -17,6 +17,16 @@ int BuildSDMF(const char* number, const char* dateTime, std::vector<std::uint8_t
 // are not empty. A number or name of 256 bytes or more, or parameters over 255 bytes in all
 // (the length byte), are refused with -1.
 int BuildMDMF(const char* number, const char* name, const char* dateTime, std::vector<std::uint8_t>& out);
+// MDMF where an absence reason ('O' unavailable, 'P' private; 0 for none) replaces a field:
+// parameter 0x04 with the letter instead of the number, 0x08 instead of the name. With no
+// absence the bytes are those of BuildMDMF.
+int BuildMDMF(const char* number, const char* name, const char* dateTime, char numberAbsence, char nameAbsence,
+              std::vector<std::uint8_t>& out);
+// Message waiting, SDMF: type 0x06, length 3, then 0x42 0x42 0x42 (on) or 0x6F 0x6F 0x6F (off).
+void BuildVmwiSDMF(bool active, std::vector<std::uint8_t>& out);
+// Message waiting, MDMF: type 0x82 with the visual indicator parameter 0x0B = 0xFF (on) or
+// 0x00 (off).
+void BuildVmwiMDMF(bool active, std::vector<std::uint8_t>& out);
 // The bytes of data as the whole message body, any length.
 int BuildRaw(const char* data, std::vector<std::uint8_t>& out);
 
