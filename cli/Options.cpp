@@ -1,11 +1,16 @@
 #include "cli/Options.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdio>
 #include <optional>
 #include <string_view>
 
+#include "cli/Level.h"
+#include "cli/Numbers.h"
 #include "cli/Text.h"
 #include "cli/UsageError.h"
+#include "varnel/signal/ToneTables.h"
 
 namespace Quorvex::VarnelNet::Cli {
 
@@ -33,7 +38,9 @@ char ShortOf(std::string_view name) {
     return 0;
 }
 
-bool TakesValue(std::string_view name) { return name == "output" || (IsSettingName(name) && !IsFlagSetting(name)); }
+bool TakesValue(std::string_view name) {
+    return name == "output" || name == "dbm0" || (IsSettingName(name) && !IsFlagSetting(name));
+}
 
 void SetMode(Options& options, OutputMode mode) {
     if (options.mode != OutputMode::None && options.mode != mode) {
@@ -53,6 +60,10 @@ bool ApplyOption(Options& options, std::string_view name, const std::optional<st
         options.version = true;
         return false;
     }
+    if (name == "list-plans") {
+        options.listPlans = true;
+        return false;
+    }
     if (name == "verbose") {
         options.verbose = true;
     } else if (name == "dry-run") {
@@ -66,6 +77,8 @@ bool ApplyOption(Options& options, std::string_view name, const std::optional<st
         SetMode(options, OutputMode::File);
         if (value->empty()) throw UsageError("-o/--output needs a file name");
         options.outputPath = *value;
+    } else if (name == "dbm0") {
+        options.dbm0 = ParseFloat(*value, "--dbm0");
     } else if (IsFlagSetting(name)) {
         options.settings.push_back(ParseSetting(name, "1"));
     } else if (const SettingSpec* negated = NegatedFlag(name)) {
@@ -126,8 +139,8 @@ Options ParseArguments(std::span<const std::string> args) {
             name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
             if (equals != std::string::npos) value = arg.substr(equals + 1);
             const bool known = name == "help" || name == "version" || name == "verbose" || name == "dry-run" ||
-                               name == "raw" || name == "play" || name == "output" || IsSettingName(name) ||
-                               NegatedFlag(name) != nullptr;
+                               name == "raw" || name == "play" || name == "output" || name == "dbm0" ||
+                               name == "list-plans" || IsSettingName(name) || NegatedFlag(name) != nullptr;
             if (!known) throw UsageError("unknown option '" + Printable(arg.substr(0, equals)) + "'");
         } else {
             const char letter = arg[1];
@@ -158,7 +171,58 @@ Options ParseArguments(std::span<const std::string> args) {
     }
     for (const std::string& text : requestTexts) options.requests.push_back(ParseRequest(text));
     CheckFormatSettings(options);
+    SetLevels(options, options.requests);
     return options;
+}
+
+void SetLevels(const Options& options, std::vector<Request>& requests) {
+    if (!options.dbm0) return;
+    const float level = *options.dbm0;
+    // Caller-ID sounds two tones at once in the DTMF standard or after a dual-tone alert.
+    std::int32_t standard = SettingsCatalog::kCidStandard.defaultValue.integer;
+    std::int32_t alert = SettingsCatalog::kCidAlert.defaultValue.integer;
+    const auto follow = [&](const Setting& setting) {
+        if (setting.spec == &SettingsCatalog::kAmplitude) throw UsageError("--dbm0 and --amplitude both set the level: give one");
+        if (setting.spec == &SettingsCatalog::kCidStandard) standard = setting.value.integer;
+        if (setting.spec == &SettingsCatalog::kCidAlert) alert = setting.value.integer;
+    };
+    for (const Setting& setting : options.settings) follow(setting);
+    for (Request& request : requests) {
+        if (request.kind == RequestKind::Set) {
+            if (request.setting.spec == &SettingsCatalog::kAmplitude) {
+                throw UsageError("'" + request.text + "': --dbm0 sets the level of every request");
+            }
+            follow(request.setting);
+        }
+        const int tones = ToneCount(request, standard == CS_DTMF || alert != CA_None);
+        if (tones > 0 && static_cast<double>(level) > HighestDbm0(tones) + 1e-6) {
+            char text[160];
+            std::snprintf(text, sizeof text, ": --dbm0 %g is past full scale for %d tone%s at once (at most %+.2f dBm0)",
+                          static_cast<double>(level), tones, tones == 1 ? "" : "s", HighestDbm0(tones));
+            throw UsageError("'" + request.text + "'" + text);
+        }
+        request.dbm0 = level;
+    }
+}
+
+std::string TonePlanList() {
+    std::size_t widths[3] = {std::string_view("country").size(), std::string_view("name").size(),
+                             std::string_view("tone").size()};
+    for (const TonePlanRow& row : TonePlanRows()) {
+        widths[0] = std::max(widths[0], row.country.size());
+        widths[1] = std::max(widths[1], row.description.size());
+        widths[2] = std::max(widths[2], row.tone.size());
+    }
+    const auto line = [&](std::string_view country, std::string_view name, std::string_view tone, std::string_view pattern) {
+        std::string text;
+        for (const auto& [cell, width] : {std::pair{country, widths[0]}, std::pair{name, widths[1]}, std::pair{tone, widths[2]}}) {
+            text.append(cell).append(width + 2 - cell.size(), ' ');
+        }
+        return text.append(pattern).append("\n");
+    };
+    std::string list = line("country", "name", "tone", "pattern");
+    for (const TonePlanRow& row : TonePlanRows()) list += line(row.country, row.description, row.tone, row.pattern);
+    return list;
 }
 
 const char* UsageLine() { return "Usage: varnel [OPTIONS] (-o FILE | --raw | --play) [REQUEST...]"; }
@@ -167,8 +231,8 @@ std::string HelpText() {
     std::string settings;
     for (const SettingSpec* setting : SettingsCatalog::All()) settings += SettingHelp(*setting, ShortOf(setting->option));
     return std::string(R"(Usage: varnel [OPTIONS] (-o FILE | --raw | --play) [REQUEST...]
-Renders telephony signals (DTMF, tones, silence, Caller-ID, message waiting, MF, TTY) with the
-varnel component.
+Renders telephony signals (DTMF, tones, call-progress and modem tones, silence, Caller-ID,
+message waiting, MF, TTY) with the varnel component.
 
 Output (exactly one):
   -o, --output FILE      write a RIFF/WAVE file; an existing FILE is replaced only once the
@@ -180,9 +244,12 @@ Output (exactly one):
 
 Settings (the tool's defaults; two differ from the component's, so that receivers decode
 what it renders):
-)") + settings + R"(
+)") + settings + R"(      --dbm0 LEVEL       put each tone of every request at LEVEL dBm0 (a full-scale sine is
+                         +3.14 dBm0, as in ITU-T G.711 A-law); instead of --amplitude
+
 Other:
   -v, --verbose          print every diagnostic line of the component to standard error
+      --list-plans       print the built-in tone plans: country, name, tone, pattern
   -h, --help             show this help
       --version          show the version
 
@@ -207,6 +274,15 @@ Requests, queued in order:
   tty:TEXT                         TTY text, e.g. "tty:HELLO GA"
   ttyfile:PATH                     TTY text read from a file; ttyfile:- reads standard input
   ttyhex:HEX                       TTY bytes sent as they are, e.g. ttyhex:48454c4c4f
+  plan:COUNTRY:TONE[:MS]           a call-progress tone of the built-in plans, e.g.
+                                   plan:uk:busy:3000 (MS default 4000; gb is uk; see
+                                   --list-plans)
+  pattern:PATTERN[:MS]             a tone pattern (MS default 4000): elements F, F1+F2[+F3]
+                                   or F*M (F modulated by M Hz), 0 for silence, each /MS or
+                                   lasting to the end; ! plays an element once, the others
+                                   repeat, e.g. "pattern:400*25/400,0/200,400*25/400,0/2000:6000"
+  sit:CODE                         special information tone: nc, ic, vc, ro or itu
+  modem:KIND[:MS]                  cng|ans|ans-pr|ansam|ansam-pr (MS default 3300, cng 7000)
   set:NAME=VALUE                   change a setting between requests; NAME as the long
 )" + Wrapped("options, a flag as NAME=0|1: " + SettingNames() + ".", kRequestColumn) +
            R"(                                   rate, bits and encoding make up the output's format: they

@@ -6,19 +6,22 @@
 #include "cli/Numbers.h"
 #include "cli/Text.h"
 #include "cli/UsageError.h"
+#include "varnel/signal/ModemTones.h"
 
 namespace Quorvex::VarnelNet::Cli {
 
 namespace {
 
 constexpr std::int32_t kStepWithoutDuration = 500;  // ms of silence
+constexpr std::int32_t kPlanMs = 4000;
+constexpr std::int32_t kPatternMs = 4000;
 
 struct KindWord {
     std::string_view word;
     RequestKind kind;
 };
 
-constexpr std::array<KindWord, 13> kKinds = {{{"dtmf", RequestKind::Dtmf},
+constexpr std::array<KindWord, 17> kKinds = {{{"dtmf", RequestKind::Dtmf},
                                              {"tone", RequestKind::Tone},
                                              {"silence", RequestKind::Silence},
                                              {"tones", RequestKind::Tones},
@@ -30,7 +33,22 @@ constexpr std::array<KindWord, 13> kKinds = {{{"dtmf", RequestKind::Dtmf},
                                              {"tty", RequestKind::Tty},
                                              {"ttyhex", RequestKind::TtyHex},
                                              {"ttyfile", RequestKind::TtyFile},
-                                             {"set", RequestKind::Set}}};
+                                             {"set", RequestKind::Set},
+                                             {"plan", RequestKind::Plan},
+                                             {"pattern", RequestKind::Pattern},
+                                             {"sit", RequestKind::Sit},
+                                             {"modem", RequestKind::Modem}}};
+
+struct ModemWord {
+    std::string_view word;
+    MODEM_TONE kind;
+};
+
+constexpr std::array<ModemWord, 5> kModemWords = {{{"cng", MT_CNG},
+                                                  {"ans", MT_ANS},
+                                                  {"ans-pr", MT_ANS_PR},
+                                                  {"ansam", MT_ANSAM},
+                                                  {"ansam-pr", MT_ANSAM_PR}}};
 
 // Every piece between separators, empty ones included.
 std::vector<std::string_view> SplitAll(std::string_view text, char separator) {
@@ -137,6 +155,31 @@ void ParseHex(Request& r, std::string_view args) {
     }
 }
 
+void ParsePlan(Request& r, std::string_view args) {
+    const std::vector<std::string_view> fields = SplitAll(args, ':');
+    if (fields.size() < 2 || fields.size() > 3) throw UsageError("expected plan:COUNTRY:TONE[:MS], e.g. plan:uk:busy:3000");
+    r.country = fields[0];
+    r.tone = fields[1];
+    r.durationMs = fields.size() == 3 ? ParseInt32(fields[2], "duration (ms)") : kPlanMs;
+}
+
+void ParsePattern(Request& r, std::string_view args) {
+    const std::vector<std::string_view> fields = SplitAll(args, ':');
+    if (fields.size() > 2) throw UsageError("expected pattern:PATTERN[:MS], e.g. pattern:400/375,0/375:3000");
+    r.pattern = fields[0];
+    r.durationMs = fields.size() == 2 ? ParseInt32(fields[1], "duration (ms)") : kPatternMs;
+}
+
+void ParseModem(Request& r, std::string_view args) {
+    const std::vector<std::string_view> fields = SplitAll(args, ':');
+    if (fields.size() > 2) throw UsageError("expected modem:KIND[:MS], e.g. modem:ans-pr:3300");
+    const auto word = std::find_if(kModemWords.begin(), kModemWords.end(), [&](const ModemWord& w) { return w.word == fields[0]; });
+    if (word == kModemWords.end()) throw UsageError(Quoted(fields[0]) + " is not a modem tone (" + ModemToneWords() + ")");
+    r.modemTone = word->kind;
+    r.durationMs = fields.size() == 2 ? ParseInt32(fields[1], "duration (ms)")
+                                      : static_cast<std::int32_t>(kModemTones[word->kind].nominalMs);
+}
+
 void ParseSet(Request& r, std::string_view args) {
     const std::size_t equals = args.find('=');
     if (equals == std::string_view::npos) throw UsageError("expected set:NAME=VALUE");
@@ -161,6 +204,12 @@ std::string_view KindName(RequestKind kind) {
         if (k.kind == kind) return k.word;
     }
     return "?";
+}
+
+std::string ModemToneWords() {
+    std::string words;
+    for (const ModemWord& w : kModemWords) words.append(words.empty() ? "" : "|").append(w.word);
+    return words;
 }
 
 std::vector<ToneStep> ParseToneNotation(std::string_view notation) {
@@ -224,6 +273,10 @@ Request ParseRequest(std::string_view text) {
             case RequestKind::Mf:
             case RequestKind::R2Forward:
             case RequestKind::R2Backward: r.keys = args; break;
+            case RequestKind::Plan: ParsePlan(r, args); break;
+            case RequestKind::Pattern: ParsePattern(r, args); break;
+            case RequestKind::Sit: r.code = args; break;
+            case RequestKind::Modem: ParseModem(r, args); break;
         }
     } catch (const UsageError& e) {
         throw UsageError(Quoted(text) + ": " + e.what());

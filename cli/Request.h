@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,10 @@ enum class RequestKind {
     TtyHex,    // ttyhex:HEX                       GenerateTTYEx
     TtyFile,   // ttyfile:PATH, ttyfile:-           GenerateTTY with a file's text, or standard input's
     Set,       // set:NAME=VALUE                   a setting, changed between requests
+    Plan,      // plan:COUNTRY:TONE[:MS]           GenerateTonePlan
+    Pattern,   // pattern:PATTERN[:MS]             GeneratePattern
+    Sit,       // sit:CODE                         GenerateSIT
+    Modem,     // modem:KIND[:MS]                  GenerateModemTone
 };
 
 // One step of a tones: notation. A step whose frequencies are all zero (or that has none) is a
@@ -53,6 +58,12 @@ struct Request {
     std::vector<ToneStep> steps;                // tones:
     std::vector<std::uint8_t> bytes;            // ttyhex:
     Setting setting;                            // set:
+    std::string country, tone;                  // plan:
+    std::string pattern;                        // pattern:
+    std::string code;                           // sit:
+    MODEM_TONE modemTone = MT_CNG;              // modem:
+    std::int32_t durationMs = 0;                // plan:, pattern:, modem:
+    std::optional<float> dbm0;                  // --dbm0: each tone at this level
 };
 
 // The kind's word as written before the colon ("dtmf", "tones", ...).
@@ -69,5 +80,8 @@ Request ParseRequest(std::string_view text);
 // empty steps are skipped. Throws UsageError for anything else that is not a number, for more
 // than three frequencies in a step, and for a notation without steps.
 std::vector<ToneStep> ParseToneNotation(std::string_view notation);
+
+// The modem:KIND words (cng, ans, ans-pr, ansam, ansam-pr), separated by '|'.
+std::string ModemToneWords();
 
 }  // namespace Quorvex::VarnelNet::Cli

@@ -45,6 +45,7 @@ Job BuildJob(const Options& options) {
         job.requests.push_back(ParseRequest(step.request));
         job.notes.push_back(step.description);
     }
+    SetLevels(options, job.requests);
     return job;
 }
 

@@ -6,13 +6,21 @@
 #include <cinttypes>
 #include <span>
 
+#include "cli/Level.h"
 #include "varnel/engine/OutputFormat.h"
+#include "varnel/signal/TonePattern.h"
+#include "varnel/signal/ToneTables.h"
 
 namespace Quorvex::VarnelNet::Cli {
 
 namespace {
 
 bool IsSignal(const Request& request) { return request.kind != RequestKind::Set; }
+
+// With --dbm0, sets the Amplitude that puts each of `tones` tones at the request's level.
+void SetLevel(Varnel& varnel, const Request& r, int tones) {
+    if (r.dbm0 && tones > 0) varnel.Amplitude(AmplitudeForDbm0(*r.dbm0, tones));
+}
 
 }  // namespace
 
@@ -25,6 +33,9 @@ std::string Reason(const Exception& e) {
 }
 
 std::vector<std::int32_t> QueueRequest(Varnel& varnel, const Request& r) {
+    if (r.kind != RequestKind::Tones) {
+        SetLevel(varnel, r, ToneCount(r, varnel.CID_Standard() == CS_DTMF || varnel.CID_Alert() != CA_None));
+    }
     switch (r.kind) {
         case RequestKind::Dtmf: return {varnel.GenerateDTMFs(r.keys)};
         case RequestKind::Tone:
@@ -37,6 +48,7 @@ std::vector<std::int32_t> QueueRequest(Varnel& varnel, const Request& r) {
                     if (step.duration != 0) ids.push_back(varnel.GenerateSilence(static_cast<float>(step.duration)));
                     continue;
                 }
+                SetLevel(varnel, r, ToneCount(step));
                 float f[3] = {0.0f, 0.0f, 0.0f};
                 for (std::size_t i = 0; i < step.frequencies.size() && i < 3; ++i) f[i] = step.frequencies[i];
                 ids.push_back(varnel.GenerateTone(step.duration, 0, f[0], f[1], f[2]));
@@ -56,6 +68,10 @@ std::vector<std::int32_t> QueueRequest(Varnel& varnel, const Request& r) {
         case RequestKind::TtyFile: return {varnel.GenerateTTY(r.keys)};
         case RequestKind::TtyHex: return {varnel.GenerateTTYEx(r.bytes)};
         case RequestKind::Set: ApplySetting(varnel, r.setting); return {};
+        case RequestKind::Plan: return {varnel.GenerateTonePlan(r.country, r.tone, r.durationMs)};
+        case RequestKind::Pattern: return {varnel.GeneratePattern(r.pattern, r.durationMs)};
+        case RequestKind::Sit: return {varnel.GenerateSIT(r.code)};
+        case RequestKind::Modem: return {varnel.GenerateModemTone(r.modemTone, r.durationMs)};
     }
     return {};
 }
@@ -118,23 +134,50 @@ std::string SettingsText(const Varnel& varnel) {
     return text;
 }
 
+namespace {
+
+// The frequencies of a tone pattern (pattern: and plan: requests); none when it does not parse,
+// which the component reports.
+std::vector<double> PatternFrequencies(std::string_view text) {
+    TonePattern pattern;
+    std::string error;
+    std::vector<double> frequencies;
+    if (!ParseTonePattern(text, pattern, error)) return frequencies;
+    for (const PatternElement& element : pattern.elements) {
+        for (int i = 0; i < element.toneCount; ++i) frequencies.push_back(element.tones[static_cast<std::size_t>(i)].hz);
+    }
+    return frequencies;
+}
+
+// The frequencies a request names.
+std::vector<double> Frequencies(const Request& request) {
+    std::vector<double> frequencies;
+    switch (request.kind) {
+        case RequestKind::Tone: return {std::begin(request.frequencies), std::end(request.frequencies)};
+        case RequestKind::Tones:
+            for (const ToneStep& step : request.steps) frequencies.insert(frequencies.end(), step.frequencies.begin(), step.frequencies.end());
+            return frequencies;
+        case RequestKind::Pattern: return PatternFrequencies(request.pattern);
+        case RequestKind::Plan: {
+            const TonePlanRow* row = FindTonePlan(request.country, request.tone);
+            return row ? PatternFrequencies(row->pattern) : frequencies;
+        }
+        default: return frequencies;
+    }
+}
+
+}  // namespace
+
 std::vector<std::string> Warnings(const Request& request, std::int32_t sampleRate) {
     std::vector<std::string> warnings = request.warnings;
-    std::vector<float> frequencies(std::begin(request.frequencies), std::end(request.frequencies));
-    if (request.kind == RequestKind::Tones) {
-        frequencies.clear();
-        for (const ToneStep& step : request.steps) frequencies.insert(frequencies.end(), step.frequencies.begin(), step.frequencies.end());
-    } else if (request.kind != RequestKind::Tone) {
-        return warnings;
-    }
     const double half = sampleRate / 2.0;
-    std::vector<float> named;
-    for (const float f : frequencies) {
+    std::vector<double> named;
+    for (const double f : Frequencies(request)) {
         if (f < half || std::find(named.begin(), named.end(), f) != named.end()) continue;
         named.push_back(f);
         char text[160];
-        std::snprintf(text, sizeof text, "%g Hz is at or above half the sample rate (%g Hz at %d Hz): it aliases",
-                      static_cast<double>(f), half, sampleRate);
+        std::snprintf(text, sizeof text, "%g Hz is at or above half the sample rate (%g Hz at %d Hz): it aliases", f,
+                      half, sampleRate);
         warnings.emplace_back(text);
     }
     return warnings;

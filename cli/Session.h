@@ -30,7 +30,8 @@ std::string Reason(const Exception& e);
 // Queues one request on the component and returns the request IDs it got: one for most kinds,
 // one per step for tones: (a sounding step is GenerateTone(duration, 0, f1, f2, f3), a pause
 // GenerateSilence(duration); a pause of 0 ms queues nothing), none for set:, which changes the
-// setting. The component's exceptions pass through.
+// setting. A request with a --dbm0 level sets Amplitude first (for tones:, before each step).
+// The component's exceptions pass through.
 std::vector<std::int32_t> QueueRequest(Varnel& varnel, const Request& request);
 
 // QueueRequest, with a refusal turned into a Failure naming the request.
@@ -57,7 +58,8 @@ WAVEFORMATEX WaveFormat(const Varnel& varnel);
 std::string SettingsText(const Varnel& varnel);
 
 // What the tool warns about a request at the output's sample rate: what its parsing found
-// (skipped DTMF keys), and any frequency at or above half the rate, which aliases.
+// (skipped DTMF keys), and any frequency of a tone, tones, pattern or plan request at or above
+// half the rate, which aliases.
 std::vector<std::string> Warnings(const Request& request, std::int32_t sampleRate);
 
 // What one request of the command line rendered.

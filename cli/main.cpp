@@ -24,6 +24,10 @@ int main(int argc, char** argv) {
         std::fputs(HelpText().c_str(), stdout);
         return kExitSuccess;
     }
+    if (options.listPlans) {
+        std::fputs(TonePlanList().c_str(), stdout);
+        return kExitSuccess;
+    }
     if (options.version) {
         std::printf("varnel %s\n", VARNEL_CLI_VERSION);
         return kExitSuccess;

@@ -535,16 +535,30 @@ TEST_F(ToolTest, TtyFileSendsAFilesTextOrStandardInput) {
 TEST_F(ToolTest, DryRunPrintsTheSettingsAndEachRequestAndWritesNothing) {
     const Result r = Run({"--dry-run", "-o", Path("x.wav"), "-r", "8000", "dtmf:1", "set:amplitude=-3", "silence:250"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "output: the WAV file " + Path("x.wav") +
-                         " (8000 Hz, 16-bit mono)\n"
-                         "settings: rate=8000 bits=16 encoding=pcm amplitude=-6 dtmf-tone=80 dtmf-break=150 "
+    // Every setting of the catalog, then every request in order.
+    const std::size_t settings = r.out.find("settings: ");
+    const std::size_t requests = r.out.find("\nrequest 0: ");
+    ASSERT_NE(settings, std::string::npos) << r.out;
+    ASSERT_NE(requests, std::string::npos) << r.out;
+    EXPECT_EQ(r.out.substr(0, settings), "output: the WAV file " + Path("x.wav") + " (8000 Hz, 16-bit mono)\n");
+    const std::string line = r.out.substr(settings, requests - settings) + " ";
+    EXPECT_EQ(line.rfind("settings: rate=8000 bits=16 encoding=pcm amplitude=-6 dtmf-tone=80 dtmf-break=150 "
                          "dtmf-pause=400 tty-mode=baudot tty-rate=45.45 cid-format=mdmf cid-timing=exact "
-                         "tty-figs-after-space=1 cid-standard=bell cid-alert=none\n"
-                         "request 0: dtmf, 0.230 s: dtmf:1\n"
-                         "set:amplitude=-3\n"
-                         "request 1: silence, 0.250 s: silence:250\n"
-                         "total: 0.480 s, 7680 bytes of audio, a WAV file of 7726 bytes\n"
-                         "nothing written (dry run)\n");
+                         "tty-figs-after-space=1 ",
+                         0),
+              0u)
+        << line;
+    for (const SettingSpec* spec : SettingsCatalog::All()) {
+        std::string key(" ");
+        key.append(spec->option).append("=");
+        EXPECT_NE(line.find(key), std::string::npos) << key;
+    }
+    EXPECT_EQ(r.out.substr(requests + 1),
+              "request 0: dtmf, 0.230 s: dtmf:1\n"
+              "set:amplitude=-3\n"
+              "request 1: silence, 0.250 s: silence:250\n"
+              "total: 0.480 s, 7680 bytes of audio, a WAV file of 7726 bytes\n"
+              "nothing written (dry run)\n");
     EXPECT_EQ(r.err, "");
     EXPECT_FALSE(std::filesystem::exists(Path("x.wav")));
     const Result alone = Run({"--dry-run", "-e", "alaw", "tone:10,0,440"});

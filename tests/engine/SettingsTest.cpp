@@ -36,7 +36,7 @@ TEST(SettingsTest, NewEngineDefaultsAndNullOutParameters) {
         {&CVarnel::get_SampleRate, 11025},   {&CVarnel::get_BitsPerSample, 16}, {&CVarnel::get_DTMF_ToneTime, 80},
         {&CVarnel::get_DTMF_BreakTime, 150}, {&CVarnel::get_DTMF_PauseTime, 400}, {&CVarnel::get_TTY_Rate, 0},
         {&CVarnel::get_TTY_Mode, 0},         {&CVarnel::get_CID_Format, 1},         {&CVarnel::get_CID_BitTiming, 0},
-        {&CVarnel::get_TTY_FigsAfterSpace, 0}, {&CVarnel::get_Encoding, ENC_PCM}};
+        {&CVarnel::get_TTY_FigsAfterSpace, 0}, {&CVarnel::get_Encoding, ENC_PCM}, {&CVarnel::get_TONE_ModulationDepth, 90}};
     CVarnel engine;
     for (const auto& [getter, value] : defaults) {
         EXPECT_EQ(Get(engine, getter), value);
@@ -61,7 +61,8 @@ TEST(SettingsTest, CatalogRowsNameTheSettingsAndTheirDefaults) {
         {"Amplitude", "amplitude"},      {"DTMF_ToneTime", "dtmf-tone"},    {"DTMF_BreakTime", "dtmf-break"},
         {"DTMF_PauseTime", "dtmf-pause"}, {"TTY_Mode", "tty-mode"},          {"TTY_Rate", "tty-rate"},
         {"CID_Format", "cid-format"},    {"CID_BitTiming", "cid-timing"},   {"TTY_FigsAfterSpace", "tty-figs-after-space"},
-        {"CID_Standard", "cid-standard"}, {"CID_Alert", "cid-alert"}};
+        {"CID_Standard", "cid-standard"}, {"CID_Alert", "cid-alert"},
+        {"DTMF_Twist", "dtmf-twist"},    {"TONE_ModulationDepth", "tone-modulation-depth"}};
     const auto all = SettingsCatalog::All();
     ASSERT_EQ(all.size(), names.size());
     CVarnel engine;
@@ -173,7 +174,9 @@ INSTANTIATE_TEST_SUITE_P(
         TextRefusal{"RateNotAFloat", &CVarnel::set_SampleRate, &CVarnel::get_SampleRate, 16777217, ErrorText::kSampleRate},
         TextRefusal{"RateLargest", &CVarnel::set_SampleRate, &CVarnel::get_SampleRate, 2147483647, ErrorText::kSampleRate},
         TextRefusal{"Encoding3", &CVarnel::set_Encoding, &CVarnel::get_Encoding, 3, ErrorText::kEncoding},
-        TextRefusal{"EncodingNegative", &CVarnel::set_Encoding, &CVarnel::get_Encoding, -1, ErrorText::kEncoding}),
+        TextRefusal{"EncodingNegative", &CVarnel::set_Encoding, &CVarnel::get_Encoding, -1, ErrorText::kEncoding},
+        TextRefusal{"Depth101", &CVarnel::set_TONE_ModulationDepth, &CVarnel::get_TONE_ModulationDepth, 101,
+                    ErrorText::kModulationDepth}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SettingsTest, RefusalTextsSayWhatIsAccepted) {

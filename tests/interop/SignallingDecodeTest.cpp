@@ -24,14 +24,6 @@ namespace {
 
 using namespace varnel_test;
 
-#define VARNEL_REQUIRE_SPANDSP()                                                              \
-    do {                                                                                      \
-        if (!VARNEL_HAVE_SPANDSP) {                                                           \
-            if (std::getenv("CI") != nullptr) FAIL() << "built without spandsp in CI";        \
-            GTEST_SKIP() << "built without spandsp (libspandsp-dev)";                         \
-        }                                                                                     \
-    } while (false)
-
 enum class Receiver { Class, Clip, Jclip, ClipDtmf, BellMf, R2Forward, R2Backward, MinimodemV23 };
 
 enum class Request { CallerId, CallerIdAbsent, VmwiOn, VmwiOff, Mf, R2Forward, R2Backward };

@@ -147,6 +147,25 @@ const std::vector<SignalCase>& Cases() {
              Queue(e.GenerateR2MF(u"1234567890BCDEF", 0, &id));
              Queue(e.GenerateR2MF(u"1234567890BCDEF", 1, &id));
          }},
+        {"dtmf-twist", [](CVarnel& e) {
+             std::int32_t id;
+             e.set_DTMF_Twist(-3.5f);
+             Queue(e.GenerateDTMFs(u"159#", &id));
+         }},
+        {"pattern-modulated", [](CVarnel& e) {
+             std::int32_t id;
+             Queue(e.GeneratePattern(u"400*25/400,0/200,400*25/400,0/2000", 3500, &id));
+         }},
+        {"pattern-once-depth-40", [](CVarnel& e) {
+             std::int32_t id;
+             e.set_TONE_ModulationDepth(40);
+             Queue(e.GeneratePattern(u"!913.8+1370.6+1776.7/333,!0/7,425*16+440/250,0/125", 1500, &id));
+         }},
+        {"plan-uk-dial", [](CVarnel& e) { std::int32_t id; Queue(e.GenerateTonePlan(u"uk", u"dial", 700, &id)); }},
+        {"sit-vc", [](CVarnel& e) { std::int32_t id; Queue(e.GenerateSIT(u"vc", &id)); }},
+        {"modem-cng", [](CVarnel& e) { std::int32_t id; Queue(e.GenerateModemTone(MT_CNG, 4000, &id)); }},
+        {"modem-ans-pr", [](CVarnel& e) { std::int32_t id; Queue(e.GenerateModemTone(MT_ANS_PR, 1000, &id)); }},
+        {"modem-ansam-pr", [](CVarnel& e) { std::int32_t id; Queue(e.GenerateModemTone(MT_ANSAM_PR, 1000, &id)); }},
     };
     return cases;
 }

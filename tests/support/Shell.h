@@ -47,6 +47,16 @@ inline bool OnPath(const char* tool) {
         }                                                                                \
     } while (false)
 
+// The same for spandsp's receivers, which a suite links when libspandsp-dev is there
+// (VARNEL_HAVE_SPANDSP).
+#define VARNEL_REQUIRE_SPANDSP()                                                          \
+    do {                                                                                  \
+        if (!VARNEL_HAVE_SPANDSP) {                                                       \
+            if (std::getenv("CI") != nullptr) FAIL() << "built without spandsp in CI";    \
+            GTEST_SKIP() << "built without spandsp (libspandsp-dev)";                     \
+        }                                                                                 \
+    } while (false)
+
 // A new directory under the system temporary directory; path() is empty when it could not be
 // made.
 class ScratchDir {

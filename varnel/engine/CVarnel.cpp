@@ -38,7 +38,9 @@ CVarnel::CVarnel()
       m_ttyFigsAfterSpace(SettingsCatalog::kTtyFigsAfterSpace.defaultValue.integer),
       m_encoding(SettingsCatalog::kEncoding.defaultValue.integer),
       m_cidStandard(SettingsCatalog::kCidStandard.defaultValue.integer),
-      m_cidAlert(SettingsCatalog::kCidAlert.defaultValue.integer) {}
+      m_cidAlert(SettingsCatalog::kCidAlert.defaultValue.integer),
+      m_dtmfTwist(SettingsCatalog::kDtmfTwist.defaultValue.number),
+      m_toneModulationDepth(SettingsCatalog::kToneModulationDepth.defaultValue.integer) {}
 
 // Gives the message window back, then discards queued requests without rendering or
 // notifying; an open WAV file is closed with the data written so far.
@@ -225,6 +227,16 @@ HRESULT CVarnel::set_TTY_FigsAfterSpace(std::int32_t newVal) {
 HRESULT CVarnel::get_Encoding(std::int32_t* pVal) { return Get(pVal, m_encoding); }
 
 HRESULT CVarnel::set_Encoding(std::int32_t newVal) { return Store(SettingsCatalog::kEncoding, newVal, m_encoding); }
+
+HRESULT CVarnel::get_DTMF_Twist(float* pVal) { return Get(pVal, m_dtmfTwist); }
+
+HRESULT CVarnel::set_DTMF_Twist(float newVal) { return Store(SettingsCatalog::kDtmfTwist, newVal, m_dtmfTwist); }
+
+HRESULT CVarnel::get_TONE_ModulationDepth(std::int32_t* pVal) { return Get(pVal, m_toneModulationDepth); }
+
+HRESULT CVarnel::set_TONE_ModulationDepth(std::int32_t newVal) {
+    return Store(SettingsCatalog::kToneModulationDepth, newVal, m_toneModulationDepth);
+}
 
 HRESULT CVarnel::get_CID_Format(std::int32_t* pVal) { return Get(pVal, m_cidFormat); }
 

@@ -128,6 +128,27 @@ public:
     virtual HRESULT GenerateMF(const char16_t* Keys, std::int32_t* pRequestID);
     // R2 signals 1-9, 0 (10) and B-F (11-15): forward, or backward when Backward is not 0.
     virtual HRESULT GenerateR2MF(const char16_t* Signals, std::int32_t Backward, std::int32_t* pRequestID);
+    // Queues a tone pattern in the notation of varnel/signal/TonePattern.h, e.g.
+    // "400/375,0/375", for DurationMs: its repeating elements repeat and are cut at DurationMs; a
+    // pattern of only ! elements ends when it ends. F*M tones are modulated at
+    // TONE_ModulationDepth. A malformed pattern is refused with a text naming the bad element.
+    virtual HRESULT GeneratePattern(const char16_t* Pattern, std::int32_t DurationMs, std::int32_t* pRequestID);
+    // Queues a call-progress tone of the built-in table, by ISO country code ("uk" and "gb" both
+    // name the United Kingdom) and tone name (dial, busy, ringback, congestion, callwaiting,
+    // info), as GeneratePattern does. Unknown ones are refused with a text listing what exists.
+    virtual HRESULT GenerateTonePlan(const char16_t* Country, const char16_t* Tone, std::int32_t DurationMs,
+                                     std::int32_t* pRequestID);
+    // Queues a special information tone: nc, ic, vc, ro (North American codes) or itu.
+    virtual HRESULT GenerateSIT(const char16_t* Code, std::int32_t* pRequestID);
+    // Queues a MODEM_TONE for DurationMs.
+    virtual HRESULT GenerateModemTone(std::int32_t Kind, std::int32_t DurationMs, std::int32_t* pRequestID);
+    // The DTMF high-group tone's level above the low group's, in dB (-20 to 20); the low group
+    // keeps the level set. 0 (default) keeps both at the same level.
+    virtual HRESULT get_DTMF_Twist(float* pVal);
+    virtual HRESULT set_DTMF_Twist(float newVal);
+    // The depth of F*M tones in percent (0 to 100, default 90).
+    virtual HRESULT get_TONE_ModulationDepth(std::int32_t* pVal);
+    virtual HRESULT set_TONE_ModulationDepth(std::int32_t newVal);
 
 private:
     // Every operation holds this lock, and releases it only to hand a notification to the host
@@ -179,6 +200,9 @@ private:
                           std::int32_t NumberAbsence, std::int32_t NameAbsence, bool legacy,
                           std::int32_t* pRequestID);
     HRESULT QueueMF(const char16_t* Signals, int system, std::int32_t* pRequestID);
+    // Parses and queues a pattern (the generation state already checked).
+    HRESULT QueuePattern(Lock& lock, std::string_view pattern, std::int64_t durationMs, const char* label,
+                         std::int32_t* pRequestID);
     // The settings check shared by the request operations; S_OK or the failure to return.
     HRESULT CheckRenderable();
     float LinearAmplitude() const;
@@ -205,6 +229,8 @@ private:
     std::int32_t m_encoding;
     std::int32_t m_cidStandard;
     std::int32_t m_cidAlert;
+    float m_dtmfTwist;
+    std::int32_t m_toneModulationDepth;
     std::string m_errorMessage;
     DataCallback m_callback;
     HWND m_hwnd = nullptr;

@@ -59,11 +59,17 @@ HRESULT CVarnel::GenerateDTMFs(const char16_t* Keys, std::int32_t* pRequestID) {
         return Fail(E_INVALIDARG, ErrorText::kInvalidParameters);
     }
     if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
+    // Each tone is half the level; with twist, their peaks together must stay within full scale.
+    const double highLevel = std::pow(10.0, static_cast<double>(m_dtmfTwist) / 20.0);
+    if (static_cast<double>(LinearAmplitude()) * (1.0 + highLevel) / 2.0 > 1.0) {
+        return Fail(E_INVALIDARG, ErrorText::kDtmfTwistLevel);
+    }
     auto dtmf = std::make_unique<CGenDTMF>();
     dtmf->Init(RequestFormat(), m_sampleRate, LinearAmplitude());
     if (dtmf->SetTimes(m_dtmfToneTime, m_dtmfBreakTime, m_dtmfPauseTime) != 0) {
         return Fail(E_INVALIDARG, ErrorText::kDurationRange);
     }
+    dtmf->SetTwist(static_cast<double>(m_dtmfTwist));
     dtmf->SetDigits(NarrowToAnsi(WideView(Keys)));
     const std::int32_t id = AddRequest(lock, std::move(dtmf), RT_DTMF);
     if (pRequestID) *pRequestID = id;

@@ -64,4 +64,13 @@ enum class CallerIdAbsence : std::int32_t {
     Private = 'P',
 };
 
+// The tones of modems and fax machines (ITU-T T.30, V.25, V.8).
+enum MODEM_TONE : std::int32_t {
+    MT_CNG = 0,       // fax calling tone: 1100 Hz, 0.5 s on, 3 s off
+    MT_ANS = 1,       // answer tone: 2100 Hz
+    MT_ANS_PR = 2,    // 2100 Hz with a 180-degree phase reversal every 450 ms
+    MT_ANSAM = 3,     // 2100 Hz amplitude-modulated by 15 Hz at 20 %
+    MT_ANSAM_PR = 4,  // both
+};
+
 }  // namespace Quorvex::VarnelNet

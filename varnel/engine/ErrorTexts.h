@@ -24,6 +24,15 @@ inline constexpr const char* kBitWithoutSamples =
 inline constexpr const char* kAmplitudeNaN = "Amplitude parameter is not a number.";
 inline constexpr const char* kInvalidParameter = "Invaild parameter.";
 inline constexpr const char* kBufferTooSmall = "Buffer too small!";
+inline constexpr const char* kDtmfTwist = "DTMF twist out of range: it must be from -20 to 20 dB.";
+inline constexpr const char* kDtmfTwistLevel =
+    "DTMF level too high for the twist set: the two tones together would pass full scale; lower Amplitude or the "
+    "twist.";
+inline constexpr const char* kModulationDepth =
+    "Modulation depth out of range: it must be from 0 to 100 percent.";
+inline constexpr const char* kToneDuration = "Duration out of range: it must be from 1 to 2147483647 ms.";
+inline constexpr const char* kModemTone =
+    "Unknown modem tone: the kinds are MT_CNG (0), MT_ANS (1), MT_ANS_PR (2), MT_ANSAM (3) and MT_ANSAM_PR (4).";
 inline constexpr const char* kTTYDataType =
     "Invaild parameter. Must be Safe array contain VT_ARRAY or VT_UI1 or VT_BSTR.";
 

@@ -8,6 +8,8 @@ const char* RequestTypeLabel(REQUEST_TYPE type) {
         case RT_DTMF: return "DTMF";
         case RT_CustomTone: return "Custom Tone";
         case RT_Silence: return "Silence";
+        case RT_TonePattern: return "Tone Pattern";
+        case RT_ModemTone: return "Modem Tone";
         default: break;
     }
     return "";

@@ -13,6 +13,8 @@ enum REQUEST_TYPE : std::uint32_t {
     RT_CustomTone = 2,
     RT_Silence = 3,
     RT_TTY = 4,
+    RT_TonePattern = 5,  // a tone pattern, a tone of the tables, a special information tone
+    RT_ModemTone = 6,
 };
 
 // The label a request type shows in the log; TTY requests make their own.

@@ -125,11 +125,25 @@ constinit const SettingSpec kCidAlert{
     .description = "before Caller-ID: nothing, the dual-tone alert, or call waiting",
     .getInteger = &CVarnel::get_CID_Alert, .setInteger = &CVarnel::set_CID_Alert};
 
+// The high group's level above the low group's; the low group keeps the level set.
+constinit const SettingSpec kDtmfTwist{
+    .name = "DTMF_Twist", .option = "dtmf-twist", .kind = SettingKind::Number, .lowest = -20.0f, .highest = 20.0f,
+    .defaultValue = {.number = 0.0f}, .refusal = ErrorText::kDtmfTwist, .unit = "DB",
+    .description = "DTMF high-group level above the low group's, -20 to 20",
+    .getNumber = &CVarnel::get_DTMF_Twist, .setNumber = &CVarnel::set_DTMF_Twist};
+
+constinit const SettingSpec kToneModulationDepth{
+    .name = "TONE_ModulationDepth", .option = "tone-modulation-depth", .kind = SettingKind::Integer,
+    .minimum = 0, .maximum = 100, .defaultValue = {.integer = 90}, .refusal = ErrorText::kModulationDepth,
+    .unit = "PERCENT", .description = "depth of the F*M tones of patterns and tone plans",
+    .getInteger = &CVarnel::get_TONE_ModulationDepth, .setInteger = &CVarnel::set_TONE_ModulationDepth};
+
 namespace {
 
-constexpr std::array<const SettingSpec*, 14> kAll = {
+constexpr std::array<const SettingSpec*, 16> kAll = {
     &kSampleRate, &kBitsPerSample, &kEncoding, &kAmplitude, &kDtmfToneTime, &kDtmfBreakTime, &kDtmfPauseTime,
-    &kTtyMode,    &kTtyRate,       &kCidFormat, &kCidBitTiming, &kTtyFigsAfterSpace, &kCidStandard, &kCidAlert};
+    &kTtyMode,    &kTtyRate,       &kCidFormat, &kCidBitTiming, &kTtyFigsAfterSpace, &kCidStandard, &kCidAlert,
+    &kDtmfTwist,  &kToneModulationDepth};
 
 }  // namespace
 
@@ -150,7 +164,9 @@ bool Accepts(const SettingSpec& setting, std::int32_t value) {
     return false;
 }
 
-bool Accepts(const SettingSpec&, float value) { return !std::isnan(value); }
+bool Accepts(const SettingSpec& setting, float value) {
+    return !std::isnan(value) && setting.lowest <= value && value <= setting.highest;
+}
 
 std::string_view KeywordOf(const SettingSpec& setting, std::int32_t value) {
     for (const SettingKeyword& keyword : setting.keywords) {

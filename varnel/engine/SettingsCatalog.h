@@ -44,6 +44,9 @@ struct SettingSpec {
     // only the keywords' values. A Number is stored unless it is NaN.
     std::int32_t minimum = std::numeric_limits<std::int32_t>::min();
     std::int32_t maximum = std::numeric_limits<std::int32_t>::max();
+    // The floats a SettingKind::Number stores: those from lowest to highest, never NaN.
+    float lowest = -std::numeric_limits<float>::infinity();
+    float highest = std::numeric_limits<float>::infinity();
     bool keywordsOnly = false;
     SettingValue defaultValue;
     // The text stored with E_INVALIDARG when a value is refused; nullptr: the error store is
@@ -78,6 +81,8 @@ extern const SettingSpec kCidBitTiming;
 extern const SettingSpec kTtyFigsAfterSpace;
 extern const SettingSpec kCidStandard;
 extern const SettingSpec kCidAlert;
+extern const SettingSpec kDtmfTwist;
+extern const SettingSpec kToneModulationDepth;
 
 // Every setting, in the order the tool's help lists them.
 std::span<const SettingSpec* const> All();

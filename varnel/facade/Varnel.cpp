@@ -146,6 +146,8 @@ VARNEL_TRANSLATED_PROPERTY(std::int32_t, DTMF_PauseTime)
 VARNEL_TRANSLATED_PROPERTY(std::int32_t, BitsPerSample)
 VARNEL_TRANSLATED_PROPERTY(std::int32_t, SampleRate)
 VARNEL_TRANSLATED_PROPERTY(std::int32_t, TTY_FigsAfterSpace)
+VARNEL_TRANSLATED_PROPERTY(float, DTMF_Twist)
+VARNEL_TRANSLATED_PROPERTY(std::int32_t, TONE_ModulationDepth)
 #undef VARNEL_TRANSLATED_PROPERTY
 
 CID_BIT_TIMING Varnel::CID_BitTiming() const {
@@ -299,6 +301,30 @@ std::int32_t Varnel::GenerateMF(std::string_view Keys) {
 std::int32_t Varnel::GenerateR2MF(std::string_view Signals, bool Backward) {
     std::int32_t id = 0;
     Check(Engine().GenerateR2MF(WideArgument(Signals).get(), Backward ? 1 : 0, &id));
+    return id;
+}
+
+std::int32_t Varnel::GeneratePattern(std::string_view Pattern, std::int32_t DurationMs) {
+    std::int32_t id = 0;
+    Check(Engine().GeneratePattern(WideArgument(Pattern).get(), DurationMs, &id));
+    return id;
+}
+
+std::int32_t Varnel::GenerateTonePlan(std::string_view Country, std::string_view Tone, std::int32_t DurationMs) {
+    std::int32_t id = 0;
+    Check(Engine().GenerateTonePlan(WideArgument(Country).get(), WideArgument(Tone).get(), DurationMs, &id));
+    return id;
+}
+
+std::int32_t Varnel::GenerateSIT(std::string_view Code) {
+    std::int32_t id = 0;
+    Check(Engine().GenerateSIT(WideArgument(Code).get(), &id));
+    return id;
+}
+
+std::int32_t Varnel::GenerateModemTone(MODEM_TONE Kind, std::int32_t DurationMs) {
+    std::int32_t id = 0;
+    Check(Engine().GenerateModemTone(Kind, DurationMs, &id));
     return id;
 }
 

@@ -71,6 +71,10 @@ public:
     void CID_Standard(CID_STANDARD newVal);
     CID_ALERT CID_Alert() const;
     void CID_Alert(CID_ALERT newVal);
+    float DTMF_Twist() const;
+    void DTMF_Twist(float newVal);
+    std::int32_t TONE_ModulationDepth() const;
+    void TONE_ModulationDepth(std::int32_t newVal);
     // Sets any setting of the catalog (varnel/engine/SettingsCatalog.h) as its property does.
     void Set(const SettingSpec& setting, const SettingValue& newVal);
     // Reads any setting of the catalog as its property does.
@@ -96,6 +100,13 @@ public:
     // R1 (Bell MF) signals; R2 signals forward or backward.
     std::int32_t GenerateMF(std::string_view Keys);
     std::int32_t GenerateR2MF(std::string_view Signals, bool Backward);
+    // A tone pattern, e.g. "400*25/400,0/200,400*25/400,0/2000", for DurationMs.
+    std::int32_t GeneratePattern(std::string_view Pattern, std::int32_t DurationMs);
+    // A call-progress tone of the built-in table, e.g. ("uk", "busy", 3000).
+    std::int32_t GenerateTonePlan(std::string_view Country, std::string_view Tone, std::int32_t DurationMs);
+    // A special information tone: nc, ic, vc, ro or itu.
+    std::int32_t GenerateSIT(std::string_view Code);
+    std::int32_t GenerateModemTone(MODEM_TONE Kind, std::int32_t DurationMs);
     std::int32_t FetchWaveStream(std::span<std::uint8_t> AudioData);
     // The bytes of audio queued and not yet rendered, known without rendering them (0 when
     // nothing is queued).

@@ -100,12 +100,19 @@ std::int64_t CGenDTMF::Length() const {
     return samples * BytesPerSample(m_format);
 }
 
-// The column tone first, then the row tone, both at full relative level, from phase 0.
+int CGenDTMF::SetTwist(double db) {
+    if (!std::isfinite(db)) return -1;
+    m_highLevel = db == 0.0 ? 1.0 : std::pow(10.0, db / 20.0);
+    return 0;
+}
+
+// The column tone first, at the twist's relative level, then the row tone at full relative
+// level, both from phase 0.
 void CGenDTMF::StartKey(const DigitEntry& entry) {
     const auto row = static_cast<std::size_t>(std::find(kRowHz, kRowHz + 4, entry.row) - kRowHz);
     const auto column = static_cast<std::size_t>(std::find(kColumnHz, kColumnHz + 4, entry.column) - kColumnHz);
     m_tones.Clear();
-    m_tones.Add(m_keypadTones[4 + column], 1.0);
+    m_tones.Add(m_keypadTones[4 + column], m_highLevel);
     m_tones.Add(m_keypadTones[row], 1.0);
 }
 

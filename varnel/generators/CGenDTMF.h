@@ -38,6 +38,10 @@ public:
     int SetTimes(std::int32_t toneMs, std::int32_t breakMs, std::int32_t pauseMs);
     // Replaces the keys to play; letters a-d play as A-D.
     int SetDigits(std::string_view text);
+    // The high-group tone's level above the low group's, in dB; the low group keeps the level
+    // set. 0 (the default) plays both at the same level. Returns 0, or -1 for a value that is
+    // not finite (nothing is changed then).
+    int SetTwist(double db);
 
 private:
     std::int64_t EntryLength(const DigitEntry& entry) const;
@@ -52,6 +56,7 @@ private:
     SampleFormat m_format = SampleFormat::U8;
     float m_sampleRate = 0.0f;
     float m_amplitude = 0.0f;
+    double m_highLevel = 1.0;  // the column tone's level relative to the row tone's
     std::int64_t m_toneSamples = 0;
     std::int64_t m_breakSamples = 0;
     std::int64_t m_pauseSamples = 0;

@@ -21,6 +21,13 @@ struct SineOscillator {
         return {std::cos(w), std::sin(-2.0 * w), std::sin(-w)};
     }
 
+    // Turns the phase by 180 degrees: the recursion goes on from its last two samples negated,
+    // so the next sample is the negative of the one it would have been.
+    void Reverse() {
+        y2 = -y2;
+        y1 = -y1;
+    }
+
     double Next() {
         const double y = (cw * 2.0) * y1 - y2;
         y2 = y1;

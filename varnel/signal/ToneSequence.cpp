@@ -1,6 +1,7 @@
 #include "varnel/signal/ToneSequence.h"
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 #include "varnel/signal/OutputStage.h"
@@ -19,7 +20,10 @@ void ToneSequence::Start(std::vector<Step> steps, std::int64_t totalSamples, dou
     std::int64_t firstPass = 0;
     bool repeats = false;
     for (const Step& s : m_steps) {
-        firstPass += s.samples;
+        // Saturates: only its comparison with the total matters.
+        const std::int64_t samples = std::max<std::int64_t>(s.samples, 0);
+        firstPass = samples > std::numeric_limits<std::int64_t>::max() - firstPass ? std::numeric_limits<std::int64_t>::max()
+                                                                                   : firstPass + samples;
         if (!s.once && s.samples > 0) repeats = true;
     }
     m_total = repeats ? std::max<std::int64_t>(totalSamples, 0) : std::min(std::max<std::int64_t>(totalSamples, 0), firstPass);
@@ -31,9 +35,10 @@ void ToneSequence::Start(std::vector<Step> steps, std::int64_t totalSamples, dou
 void ToneSequence::EnterStep(std::size_t index) {
     m_step = index;
     const Step& s = m_steps[index];
-    m_stepLeft = s.samples;
+    m_stepLeft = std::max<std::int64_t>(s.samples, 0);
+    m_reversalLeft = s.reversalSamples;
     m_tones.Clear();
-    for (int k = 0; k < s.toneCount; ++k) {
+    for (int k = 0; k < std::min(s.toneCount, 3); ++k) {
         const Tone& t = s.tones[static_cast<std::size_t>(k)];
         if (t.modulationHz != 0.0) {
             m_tones.AddModulated(t.hz, t.modulationHz, m_depth, m_sampleRate, 1.0);
@@ -64,10 +69,15 @@ std::size_t ToneSequence::Render(std::uint8_t* out, std::size_t samples) {
             EnterStep(next);
             continue;
         }
-        const std::int64_t want = std::min<std::int64_t>(
+        std::int64_t want = std::min<std::int64_t>(
             {m_stepLeft, m_total - m_position, static_cast<std::int64_t>(samples - written)});
+        if (m_reversalLeft > 0) want = std::min(want, m_reversalLeft);
         const auto n = static_cast<std::size_t>(want);
         m_tones.Render(m_format, m_amplitude, out + written * bytesPerSample, n);
+        if (m_reversalLeft > 0 && (m_reversalLeft -= want) == 0) {
+            m_tones.ReversePhase();
+            m_reversalLeft = m_steps[m_step].reversalSamples;
+        }
         m_stepLeft -= want;
         m_position += want;
         written += n;

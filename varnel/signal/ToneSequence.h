@@ -12,7 +12,8 @@ namespace Quorvex::VarnelNet {
 
 // A cadence: steps of up to three summed tones (or silence) for a number of samples, played in
 // order; after the first pass the steps not marked `once` repeat until the total is reached.
-// Every step starts its tones at phase 0.
+// Every step starts its tones at phase 0; a step may turn their phase by 180 degrees at a fixed
+// interval (answer tones with phase reversals).
 class ToneSequence {
 public:
     struct Tone {
@@ -24,6 +25,7 @@ public:
         int toneCount = 0;          // 0: silence
         std::int64_t samples = 0;
         bool once = false;          // played in the first pass only
+        std::int64_t reversalSamples = 0;  // > 0: the phase turns every this many samples
     };
 
     // depth: of every modulated tone (0..1). The sequence ends at totalSamples, or after the
@@ -51,6 +53,7 @@ private:
     std::size_t m_step = 0;
     bool m_repeating = false;     // past the first pass
     std::int64_t m_stepLeft = 0;
+    std::int64_t m_reversalLeft = 0;  // samples to the next phase reversal of the step
     ToneSum m_tones;
 };
 

@@ -22,6 +22,10 @@ void ToneSum::AddModulated(double frequency, double modulationHz, double depth, 
     if (depth != 0.0) m_modulated = true;
 }
 
+void ToneSum::ReversePhase() {
+    for (Tone& t : m_tones) t.carrier.Reverse();
+}
+
 namespace {
 
 // The means of two samples' sums over N tones: one division for both where the compiler pairs

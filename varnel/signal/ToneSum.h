@@ -31,6 +31,9 @@ public:
     void AddModulated(double frequency, double modulationHz, double depth, double sampleRate,
                       double relativeAmplitude);
     std::size_t Count() const { return m_tones.size(); }
+    // Turns every tone's phase by 180 degrees from the next sample on; a modulated tone keeps
+    // its modulation's phase.
+    void ReversePhase();
 
     // Writes `samples` samples; with no tone, silence.
     void Render(SampleFormat format, double amplitude, std::uint8_t* out, std::size_t samples);

@@ -1,0 +1,242 @@
+// The tool's tone-library requests (plan:, pattern:, sit:, modem:), --list-plans and --dbm0:
+// parsed, rendered as the component renders them, and their levels measured.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "cli/Options.h"
+#include "cli/Request.h"
+#include "cli/UsageError.h"
+#include "support/Shell.h"
+#include "support/WaveFiles.h"
+#include "tones/Measure.h"
+#include "varnel/Varnel.h"
+#include "varnel/signal/ToneTables.h"
+
+namespace {
+
+using namespace Quorvex::VarnelNet;
+using namespace Quorvex::VarnelNet::Cli;
+using namespace varnel_test;
+using Bytes = std::vector<std::uint8_t>;
+
+std::string UsageErrorOf(std::vector<std::string> args) {
+    try {
+        ParseArguments(args);
+    } catch (const UsageError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+TEST(ToneRequests, ParseWithTheirDefaults) {
+    struct Case {
+        const char* text;
+        RequestKind kind;
+        std::int32_t durationMs;
+    };
+    const Case cases[] = {
+        {"plan:uk:busy:3000", RequestKind::Plan, 3000},   {"plan:gb:dial", RequestKind::Plan, 4000},
+        {"pattern:400/375,0/375", RequestKind::Pattern, 4000}, {"pattern:400*25:6000", RequestKind::Pattern, 6000},
+        {"modem:cng", RequestKind::Modem, 7000},          {"modem:ans", RequestKind::Modem, 3300},
+        {"modem:ansam-pr:500", RequestKind::Modem, 500},  {"sit:vc", RequestKind::Sit, 0},
+        {"plan:xx:yy:-5", RequestKind::Plan, -5},  // the component judges the values
+    };
+    for (const Case& c : cases) {
+        const Request r = ParseRequest(c.text);
+        EXPECT_EQ(r.kind, c.kind) << c.text;
+        EXPECT_EQ(r.durationMs, c.durationMs) << c.text;
+    }
+    const Request plan = ParseRequest("plan:gb:dial");
+    EXPECT_EQ(plan.country, "gb");
+    EXPECT_EQ(plan.tone, "dial");
+    EXPECT_EQ(ParseRequest("pattern:!950/330,0:100").pattern, "!950/330,0");
+    EXPECT_EQ(ParseRequest("sit:vc").code, "vc");
+    EXPECT_EQ(ParseRequest("modem:ans-pr").modemTone, MT_ANS_PR);
+    EXPECT_EQ(ParseRequest("modem:ansam").modemTone, MT_ANSAM);
+
+    for (const char* bad : {"plan:uk", "plan:uk:busy:1:2", "plan:uk:busy:x", "pattern:425:1:2", "pattern:425:x",
+                            "modem:", "modem:fax", "modem:ans:1:2", "modem:ANS"}) {
+        EXPECT_THROW(ParseRequest(bad), UsageError) << bad;
+    }
+    try {
+        ParseRequest("modem:fax");
+    } catch (const UsageError& e) {
+        EXPECT_STREQ(e.what(), "'modem:fax': 'fax' is not a modem tone (cng|ans|ans-pr|ansam|ansam-pr)");
+    }
+}
+
+TEST(ToneRequests, Dbm0GivesEveryRequestItsLevelOrIsAUsageError) {
+    const Options options = ParseArguments(std::vector<std::string>{"--raw", "--dbm0", "-13", "dtmf:1", "silence:5", "set:dtmf-tone=50"});
+    ASSERT_EQ(options.requests.size(), 3u);
+    EXPECT_EQ(options.requests[0].dbm0, -13.0f);
+    EXPECT_EQ(ParseArguments(std::vector<std::string>{"--raw", "dtmf:1"}).requests[0].dbm0, std::nullopt);
+
+    struct Case {
+        std::vector<std::string> args;
+        std::string error;
+    };
+    const Case cases[] = {
+        {{"--raw", "--dbm0", "3.14", "tone:10,0,400", "modem:ans", "sit:nc", "cid:555"}, ""},
+        {{"--raw", "--dbm0", "3.15", "tone:10,0,400"},
+         "'tone:10,0,400': --dbm0 3.15 is past full scale for 1 tone at once (at most +3.14 dBm0)"},
+        {{"--raw", "--dbm0", "-2.88", "plan:uk:dial"},
+         "'plan:uk:dial': --dbm0 -2.88 is past full scale for 2 tones at once (at most -2.89 dBm0)"},
+        {{"--raw", "--dbm0", "-2.89", "plan:uk:dial", "dtmf:1", "tones:350|440@100"}, ""},
+        {{"--raw", "--dbm0", "-6.4", "tones:350|440|620@100"},
+         "'tones:350|440|620@100': --dbm0 -6.4 is past full scale for 3 tones at once (at most -6.41 dBm0)"},
+        {{"--raw", "--dbm0", "-6", "pattern:350+440+480/10,0/10"},
+         "'pattern:350+440+480/10,0/10': --dbm0 -6 is past full scale for 3 tones at once (at most -6.41 dBm0)"},
+        {{"--raw", "--dbm0", "-6", "tone:10,0,400,0,0", "pattern:bad", "plan:xx:yy", "silence:10", "tone:10,0,0"}, ""},
+        {{"--raw", "--dbm0", "0", "cid:555", "set:cid-standard=dtmf", "cid:555"},
+         "'cid:555': --dbm0 0 is past full scale for 2 tones at once (at most -2.89 dBm0)"},
+        {{"--raw", "--dbm0", "0", "--cid-alert", "dtas", "mf:K1S"},
+         "'mf:K1S': --dbm0 0 is past full scale for 2 tones at once (at most -2.89 dBm0)"},
+        {{"--raw", "--dbm0", "0", "vmwi:on", "set:cid-alert=offhook", "vmwi:off"},
+         "'vmwi:off': --dbm0 0 is past full scale for 2 tones at once (at most -2.89 dBm0)"},
+        {{"--raw", "--dbm0", "-6", "-a", "-6", "dtmf:1"}, "--dbm0 and --amplitude both set the level: give one"},
+        {{"--raw", "--dbm0", "-6", "dtmf:1", "set:amplitude=-3"}, "'set:amplitude=-3': --dbm0 sets the level of every request"},
+        {{"--raw", "--dbm0", "loud", "dtmf:1"}, ""},  // checked below: not a number
+    };
+    for (const Case& c : cases) {
+        const std::string error = UsageErrorOf(c.args);
+        if (c.args[2] == "loud") {
+            EXPECT_NE(error.find("--dbm0"), std::string::npos) << error;
+            continue;
+        }
+        EXPECT_EQ(error, c.error) << c.args[2];
+    }
+    const Options list = ParseArguments(std::vector<std::string>{"--list-plans", "--bogus"});
+    EXPECT_TRUE(list.listPlans);  // ends the parsing, like --help
+}
+
+class ToneTool : public ::testing::Test {
+protected:
+    std::string Path(const std::string& name) const { return (m_dir.path() / name).string(); }
+
+    // The tool's standard output for the arguments; status 0 expected.
+    std::string Run(const std::vector<std::string>& args) const {
+        std::string command = Quote(VARNEL_CLI_PATH);
+        for (const std::string& arg : args) command += " " + Quote(arg);
+        command += " 2>" + Quote(Path("stderr")) + " >" + Quote(Path("stdout"));
+        std::string ignored;
+        const int status = RunShell(command, ignored);
+        const Bytes err = ReadFileBytes(Path("stderr"));
+        EXPECT_EQ(status, 0) << std::string(err.begin(), err.end());
+        const Bytes out = ReadFileBytes(Path("stdout"));
+        return std::string(out.begin(), out.end());
+    }
+
+    ScratchDir m_dir;
+};
+
+TEST_F(ToneTool, RequestsWriteWhatTheComponentWrites) {
+    const std::vector<std::string> requests = {"plan:gb:ringback:2500", "pattern:400*25/400,0/200:1000", "sit:ro",
+                                               "modem:ans-pr:1000", "modem:cng", "set:tone-modulation-depth=30",
+                                               "set:dtmf-twist=3", "plan:in:dial:300", "dtmf:19"};
+    std::vector<std::string> args = {"-r", "8000", "-o", Path("tool.wav")};
+    args.insert(args.end(), requests.begin(), requests.end());
+    Run(args);
+
+    Varnel v;
+    v.SampleRate(8000);
+    v.GenerateBegin(Path("component.wav"));
+    v.GenerateTonePlan("uk", "ringback", 2500);
+    v.GeneratePattern("400*25/400,0/200", 1000);
+    v.GenerateSIT("ro");
+    v.GenerateModemTone(MT_ANS_PR, 1000);
+    v.GenerateModemTone(MT_CNG, 7000);
+    v.TONE_ModulationDepth(30);
+    v.DTMF_Twist(3.0f);
+    v.GenerateTonePlan("in", "dial", 300);
+    v.GenerateDTMFs("19");
+    v.GenerateEnd();
+    EXPECT_EQ(ReadFileBytes(Path("tool.wav")), ReadFileBytes(Path("component.wav")));
+}
+
+// Each tone at the level asked for, measured: a full-scale sine is +3.14 dBm0.
+TEST_F(ToneTool, Dbm0PutsEachToneAtTheLevel) {
+    struct Case {
+        std::string request;
+        std::vector<double> hz;  // the tones that sound together, measured in the middle
+        double from, to;         // seconds of the signal measured
+        double twist;            // dB of the high group (the last tone) above the level
+    };
+    const Case cases[] = {
+        {"tone:1000,0,1004", {1004.0}, 0.2, 0.8, 0.0},
+        {"tone:1000,0,350,440", {350.0, 440.0}, 0.2, 0.8, 0.0},
+        {"tone:1000,0,913.8,1370.6,1776.7", {913.8, 1370.6, 1776.7}, 0.2, 0.8, 0.0},
+        {"plan:uk:dial:1000", {350.0, 440.0}, 0.2, 0.8, 0.0},
+        {"pattern:400*25/400,0/200:1000", {400.0}, 0.0, 0.4, 0.0},  // the carrier at 1 / (1 + 0.9) of the peak
+        {"sit:itu", {1400.0}, 0.35, 0.65, 0.0},
+        {"modem:ans:1000", {2100.0}, 0.2, 0.8, 0.0},
+        {"dtmf:5", {770.0, 1336.0}, 0.01, 0.07, 0.0},
+        {"set:dtmf-twist=2.5", {770.0, 1336.0}, 0.01, 0.07, 2.5},  // dtmf:5 follows
+    };
+    for (const double level : {-30.0, -13.0, -7.0}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.request + " at " + std::to_string(level) + " dBm0");
+            char text[16];
+            std::snprintf(text, sizeof text, "%g", level);
+            std::vector<std::string> args = {"-r", "8000", "--raw", "--dbm0", text, c.request};
+            if (c.twist != 0.0) args.push_back("dtmf:5");
+            const std::string out = Run(args);
+            const std::vector<double> x = tone_test::FromS16(Bytes(out.begin(), out.end()));
+            const auto begin = static_cast<std::size_t>(c.from * 8000.0);
+            const auto end = static_cast<std::size_t>(c.to * 8000.0);
+            ASSERT_LE(end, x.size());
+            for (std::size_t k = 0; k < c.hz.size(); ++k) {
+                double amplitude = tone_test::Amplitude(x, begin, end, c.hz[k], 8000.0);
+                if (c.request.rfind("pattern:", 0) == 0) amplitude *= 1.9;  // the envelope's peak
+                const double expected = level + (k + 1 == c.hz.size() ? c.twist : 0.0);
+                EXPECT_NEAR(tone_test::Dbm0(amplitude), expected, 0.1) << c.hz[k] << " Hz";
+            }
+        }
+    }
+}
+
+TEST_F(ToneTool, ListPlansAndTheReadmeShowEveryRow) {
+    const std::string list = Run({"--list-plans"});
+    const Bytes readmeBytes = ReadFileBytes(VARNEL_README_PATH);
+    const std::string readme(readmeBytes.begin(), readmeBytes.end());
+    EXPECT_EQ(list.substr(0, list.find('\n')).substr(0, 9), "country  ");
+    std::size_t lines = 0;
+    for (const char c : list) lines += c == '\n' ? 1 : 0;
+    EXPECT_EQ(lines, TonePlanRows().size() + 1);
+    for (const TonePlanRow& row : TonePlanRows()) {
+        SCOPED_TRACE(std::string(row.country) + " " + std::string(row.tone));
+        // --list-plans: one line "country  name  tone  pattern".
+        const std::string prefix = std::string(row.country) + " ";
+        bool listed = false;
+        for (std::size_t at = 0; at < list.size();) {
+            const std::size_t end = list.find('\n', at);
+            const std::string line = list.substr(at, end - at);
+            at = end + 1;
+            if (line.rfind(prefix, 0) == 0 && line.find(" " + std::string(row.description) + " ") != std::string::npos &&
+                line.find(" " + std::string(row.tone) + " ") != std::string::npos &&
+                line.size() >= row.pattern.size() && line.substr(line.size() - row.pattern.size()) == row.pattern) {
+                listed = true;
+            }
+        }
+        EXPECT_TRUE(listed);
+        // The README: the country's table line has the pattern in the tone's column.
+        const std::string start = "| " + std::string(row.country) + " | " + std::string(row.description) + " |";
+        const std::size_t at = readme.find(start);
+        ASSERT_NE(at, std::string::npos);
+        const std::string line = readme.substr(at, readme.find('\n', at) - at);
+        const char* columns[] = {"dial", "busy", "ringback", "congestion", "callwaiting", "info"};
+        std::size_t cell = at + start.size();
+        for (const char* column : columns) {
+            const std::size_t next = readme.find(" |", cell + 1);
+            if (row.tone == column) {
+                EXPECT_EQ(readme.substr(cell, next - cell), " `" + std::string(row.pattern) + "`") << line;
+            }
+            cell = next + 2;
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,166 @@
+#include "varnel/signal/TonePattern.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+namespace Quorvex::VarnelNet {
+
+namespace {
+
+constexpr double kHighestHz = 100000.0;
+constexpr std::size_t kQuotedLength = 40;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+// Splits at every separator, keeping empty pieces.
+std::vector<std::string_view> Split(std::string_view text, char separator) {
+    std::vector<std::string_view> pieces;
+    for (;;) {
+        const std::size_t end = text.find(separator);
+        pieces.push_back(text.substr(0, end));
+        if (end == std::string_view::npos) return pieces;
+        text.remove_prefix(end + 1);
+    }
+}
+
+// Digits with an optional fraction: "425", "1776.7".
+std::optional<double> ReadNumber(std::string_view text) {
+    const std::size_t point = text.find('.');
+    const std::string_view whole = text.substr(0, point);
+    const std::string_view fraction = point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+    const auto digits = [](std::string_view part) { return !part.empty() && std::all_of(part.begin(), part.end(), IsDigit); };
+    if (!digits(whole) || (point != std::string_view::npos && !digits(fraction))) return std::nullopt;
+    double value = 0.0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<double> ReadFrequency(std::string_view text) {
+    const std::optional<double> hz = ReadNumber(text);
+    if (!hz || !(*hz > 0.0 && *hz < kHighestHz)) return std::nullopt;
+    return hz;
+}
+
+std::optional<std::int64_t> ReadMilliseconds(std::string_view text) {
+    if (text.empty() || !std::all_of(text.begin(), text.end(), IsDigit)) return std::nullopt;
+    std::int64_t ms = 0;
+    for (const char c : text) {
+        ms = ms * 10 + (c - '0');
+        if (ms > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
+    }
+    if (ms == 0) return std::nullopt;
+    return ms;
+}
+
+std::string Quoted(std::string_view text) {
+    std::string quoted(1, '"');
+    quoted.append(text.substr(0, kQuotedLength)).append(text.size() > kQuotedLength ? "...\"" : "\"");
+    return quoted;
+}
+
+// Reads one element; returns the reason it is malformed, or an empty text.
+std::string ReadElement(std::string_view text, bool last, PatternElement& element) {
+    if (!text.empty() && text.front() == '!') {
+        element.once = true;
+        text.remove_prefix(1);
+    }
+    const std::size_t slash = text.find('/');
+    const std::string_view tones = text.substr(0, slash);
+    if (slash != std::string_view::npos) {
+        const std::string_view duration = text.substr(slash + 1);
+        const std::optional<std::int64_t> ms = ReadMilliseconds(duration);
+        if (!ms) return "the duration " + Quoted(duration) + " is not a whole number of milliseconds from 1 to 2147483647";
+        element.ms = *ms;
+    } else if (!last) {
+        return "it has no duration, so it plays to the end; only the last element may";
+    }
+    if (tones == "0") return "";
+    const std::vector<std::string_view> sum = Split(tones, '+');
+    if (sum.size() > 3) return "more than three tones";
+    for (const std::string_view tone : sum) {
+        const std::size_t star = tone.find('*');
+        const std::string_view carrier = tone.substr(0, star);
+        const std::string_view modulation = star == std::string_view::npos ? std::string_view() : tone.substr(star + 1);
+        if ((carrier == "0" && (sum.size() > 1 || star != std::string_view::npos)) || modulation == "0") {
+            return "0 (silence) stands alone: it cannot be summed or modulated";
+        }
+        const std::optional<double> hz = ReadFrequency(carrier);
+        if (!hz) return Quoted(carrier) + " is not a frequency (a number of Hz above 0 and below 100000, e.g. 425 or 1776.7)";
+        ToneSequence::Tone& t = element.tones[static_cast<std::size_t>(element.toneCount++)];
+        t.hz = *hz;
+        if (star == std::string_view::npos) continue;
+        const std::optional<double> m = ReadFrequency(modulation);
+        if (!m) return Quoted(modulation) + " is not a frequency (a number of Hz above 0 and below 100000, e.g. 425 or 1776.7)";
+        t.modulationHz = *m;
+    }
+    return "";
+}
+
+}  // namespace
+
+int TonePattern::MaxToneCount() const {
+    int most = 0;
+    for (const PatternElement& e : elements) most = std::max(most, e.toneCount);
+    return most;
+}
+
+bool ParseTonePattern(std::string_view text, TonePattern& pattern, std::string& error) {
+    pattern.elements.clear();
+    if (Trim(text).empty()) {
+        error = "Tone pattern is empty.";
+        return false;
+    }
+    const std::vector<std::string_view> pieces = Split(text, ',');
+    std::vector<PatternElement> elements;
+    elements.reserve(pieces.size());
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const std::string_view piece = Trim(pieces[i]);
+        const std::string number = std::to_string(i + 1);
+        if (piece.empty()) {
+            error = "Tone pattern element " + number + " is empty.";
+            return false;
+        }
+        PatternElement element;
+        const std::string reason = ReadElement(piece, i + 1 == pieces.size(), element);
+        if (!reason.empty()) {
+            error = "Tone pattern element " + number + " " + Quoted(piece) + ": " + reason + ".";
+            return false;
+        }
+        elements.push_back(element);
+    }
+    pattern.elements = std::move(elements);
+    return true;
+}
+
+std::int64_t SamplesOfMs(std::int64_t ms, double sampleRate) {
+    const double samples = std::trunc(static_cast<double>(ms) * sampleRate / 1000.0);
+    // Also 0 for a NaN rate; no duration of a pattern comes near the upper bound.
+    if (!(samples > 0.0)) return 0;
+    return samples < 9.0e18 ? static_cast<std::int64_t>(samples) : std::int64_t{9'000'000'000'000'000'000};
+}
+
+std::vector<ToneSequence::Step> PatternSteps(const TonePattern& pattern, double sampleRate, std::int64_t totalSamples) {
+    std::vector<ToneSequence::Step> steps;
+    steps.reserve(pattern.elements.size());
+    for (const PatternElement& e : pattern.elements) {
+        ToneSequence::Step step;
+        step.tones = e.tones;
+        step.toneCount = e.toneCount;
+        step.samples = e.ms == 0 ? std::max<std::int64_t>(totalSamples, 0) : SamplesOfMs(e.ms, sampleRate);
+        step.once = e.once;
+        steps.push_back(step);
+    }
+    return steps;
+}
+
+}  // namespace Quorvex::VarnelNet

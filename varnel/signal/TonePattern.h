@@ -1,0 +1,47 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "varnel/signal/ToneSequence.h"
+
+namespace Quorvex::VarnelNet {
+
+// The tone-pattern notation of the tone tables: comma-separated elements ELEMENT[/MS], where
+// ELEMENT is 0 (silence), F, F1+F2 or F1+F2+F3 (tones summed at equal levels), and any tone may
+// be F*M (F amplitude-modulated by M Hz). An element without /MS is continuous: it plays to the
+// end, so only the last element may lack a duration. Elements prefixed ! are played once; after
+// the first pass the others repeat. Frequencies are numbers of Hz above 0 and below 100000
+// ("425", "1776.7"); durations whole milliseconds from 1 to 2147483647.
+//   "400/375,0/375"                        UK busy
+//   "!950/330,!1400/330,!1800/330,0"       SIT, then silence
+//   "400*25/400,0/200,400*25/400,0/2000"   Indian ring-back
+struct PatternElement {
+    std::array<ToneSequence::Tone, 3> tones{};
+    int toneCount = 0;     // 0: silence
+    std::int64_t ms = 0;   // 0: continuous
+    bool once = false;
+};
+
+struct TonePattern {
+    std::vector<PatternElement> elements;
+
+    // The most tones any element sums.
+    int MaxToneCount() const;
+};
+
+// Parses text into pattern. On failure returns false, leaves pattern empty and sets error to a
+// text that names the bad element by its number and text, and says what is wrong with it.
+bool ParseTonePattern(std::string_view text, TonePattern& pattern, std::string& error);
+
+// trunc(ms * sampleRate / 1000): the whole samples of a duration.
+std::int64_t SamplesOfMs(std::int64_t ms, double sampleRate);
+
+// The pattern as sequence steps at a sample rate: each element lasts SamplesOfMs of its
+// duration, a continuous one totalSamples.
+std::vector<ToneSequence::Step> PatternSteps(const TonePattern& pattern, double sampleRate, std::int64_t totalSamples);
+
+}  // namespace Quorvex::VarnelNet
