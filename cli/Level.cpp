@@ -43,6 +43,7 @@ int ToneCount(const Request& r, bool dualToneCallerId) {
             return row ? PatternToneCount(row->pattern) : 1;
         }
         case RequestKind::Tty:
+        case RequestKind::TtyFile:
         case RequestKind::TtyHex:
         case RequestKind::Sit:
         case RequestKind::Modem: return 1;

@@ -8,6 +8,7 @@
 
 #include "cli/Level.h"
 #include "cli/Numbers.h"
+#include "cli/Text.h"
 #include "cli/UsageError.h"
 #include "varnel/signal/ToneTables.h"
 
@@ -65,6 +66,8 @@ bool ApplyOption(Options& options, std::string_view name, const std::optional<st
     }
     if (name == "verbose") {
         options.verbose = true;
+    } else if (name == "dry-run") {
+        options.dryRun = true;
     } else if (name == "raw") {
         SetMode(options, OutputMode::Raw);
     } else if (name == "play") {
@@ -78,6 +81,8 @@ bool ApplyOption(Options& options, std::string_view name, const std::optional<st
         options.dbm0 = ParseFloat(*value, "--dbm0");
     } else if (IsFlagSetting(name)) {
         options.settings.push_back(ParseSetting(name, "1"));
+    } else if (const SettingSpec* negated = NegatedFlag(name)) {
+        options.settings.push_back(ParseSetting(negated->option, "0"));
     } else {
         options.settings.push_back(ParseSetting(name, *value));
     }
@@ -85,26 +90,6 @@ bool ApplyOption(Options& options, std::string_view name, const std::optional<st
 }
 
 constexpr std::size_t kRequestColumn = 35;
-constexpr std::size_t kHelpWidth = 94;
-
-// The words of text as lines of at most kHelpWidth columns, each indented to column indent.
-std::string Wrapped(const std::string& text, std::size_t indent) {
-    std::string lines;
-    std::string line;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find(' ', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string word = text.substr(start, end - start);
-        if (!line.empty() && indent + line.size() + 1 + word.size() > kHelpWidth) {
-            lines += std::string(indent, ' ') + line + "\n";
-            line.clear();
-        }
-        line += (line.empty() ? "" : " ") + word;
-        start = end + 1;
-    }
-    return lines + std::string(indent, ' ') + line + "\n";
-}
 
 // The output's format is settled before its first sample: a set: request may change it only
 // before the first signal request. --play plays PCM only.
@@ -153,10 +138,10 @@ Options ParseArguments(std::span<const std::string> args) {
             const std::size_t equals = arg.find('=');
             name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
             if (equals != std::string::npos) value = arg.substr(equals + 1);
-            const bool known = name == "help" || name == "version" || name == "verbose" || name == "raw" ||
-                               name == "play" || name == "output" || name == "dbm0" || name == "list-plans" ||
-                               IsSettingName(name);
-            if (!known) throw UsageError("unknown option '" + arg.substr(0, equals) + "'");
+            const bool known = name == "help" || name == "version" || name == "verbose" || name == "dry-run" ||
+                               name == "raw" || name == "play" || name == "output" || name == "dbm0" ||
+                               name == "list-plans" || IsSettingName(name) || NegatedFlag(name) != nullptr;
+            if (!known) throw UsageError("unknown option '" + Printable(arg.substr(0, equals)) + "'");
         } else {
             const char letter = arg[1];
             if (letter == 'h') {
@@ -167,21 +152,23 @@ Options ParseArguments(std::span<const std::string> args) {
                 name = *longName;
                 if (arg.size() > 2) value = arg.substr(2);  // -oFILE, -r8000
             } else {
-                throw UsageError("unknown option '" + arg.substr(0, 2) + "'");
+                throw UsageError("unknown option '" + Printable(arg.substr(0, 2)) + "'");
             }
             if ((letter == 'h' || letter == 'v') && arg.size() > 2) {
-                throw UsageError("unknown option '" + arg + "'");
+                throw UsageError("unknown option '" + Printable(arg) + "'");
             }
         }
         if (TakesValue(name) && !value) {
-            if (i + 1 >= args.size()) throw UsageError("option '" + arg + "' needs a value");
+            if (i + 1 >= args.size()) throw UsageError("option '" + Printable(arg) + "' needs a value");
             value = args[++i];
         } else if (!TakesValue(name) && value) {
             throw UsageError("option '--" + name + "' takes no value");
         }
         if (!ApplyOption(options, name, value)) return options;
     }
-    if (options.mode == OutputMode::None) throw UsageError("no output: give -o FILE, --raw or --play");
+    if (options.mode == OutputMode::None && !options.dryRun) {
+        throw UsageError("no output: give -o FILE, --raw or --play");
+    }
     for (const std::string& text : requestTexts) options.requests.push_back(ParseRequest(text));
     CheckFormatSettings(options);
     SetLevels(options, options.requests);
@@ -248,11 +235,15 @@ Renders telephony signals (DTMF, tones, call-progress and modem tones, silence, 
 message waiting, MF, TTY) with the varnel component.
 
 Output (exactly one):
-  -o, --output FILE      write a RIFF/WAVE file
+  -o, --output FILE      write a RIFF/WAVE file; an existing FILE is replaced only once the
+                         new one is complete. -o - writes the WAV file to standard output.
       --raw              write raw samples (mono PCM little-endian, or G.711) to standard output
       --play             play through the default audio device (PCM only)
+      --dry-run          print the settings and each request with its duration; write and
+                         play nothing (no output needed)
 
-Settings (defaults are the component's):
+Settings (the tool's defaults; two differ from the component's, so that receivers decode
+what it renders):
 )") + settings + R"(      --dbm0 LEVEL       put each tone of every request at LEVEL dBm0 (a full-scale sine is
                          +3.14 dBm0, as in ITU-T G.711 A-law); instead of --amplitude
 
@@ -263,7 +254,8 @@ Other:
       --version          show the version
 
 Requests, queued in order:
-  dtmf:KEYS                        DTMF keys, e.g. dtmf:555-0123#  (',' pauses)
+  dtmf:KEYS                        DTMF keys 0-9 A-D * #, e.g. dtmf:5550123#  (',' pauses;
+                                   other characters are skipped, with a warning)
   tone:ON_MS,OFF_MS,F1[,F2[,F3]]   a tone of up to three frequencies, e.g. tone:2000,0,350,440
   silence:MS                       silence, e.g. silence:250
   tones:NOTATION                   steps separated by ',', frequencies by '|', '@' then the
@@ -280,6 +272,7 @@ Requests, queued in order:
   r2f:SIGNALS                      R2 forward signals: 1-9, 0 (10), B-F (11-15)
   r2b:SIGNALS                      R2 backward signals: 1-9, 0 (10), B-F (11-15)
   tty:TEXT                         TTY text, e.g. "tty:HELLO GA"
+  ttyfile:PATH                     TTY text read from a file; ttyfile:- reads standard input
   ttyhex:HEX                       TTY bytes sent as they are, e.g. ttyhex:48454c4c4f
   plan:COUNTRY:TONE[:MS]           a call-progress tone of the built-in plans, e.g.
                                    plan:uk:busy:3000 (MS default 4000; gb is uk; see
@@ -294,11 +287,16 @@ Requests, queued in order:
 )" + Wrapped("options, a flag as NAME=0|1: " + SettingNames() + ".", kRequestColumn) +
            R"(                                   rate, bits and encoding make up the output's format: they
                                    may be set only before the first signal request.
+Numbers are decimal and may have an exponent (8e3). A frequency at or above half the sample
+rate aliases: the tool warns about it.
 With no request, a built-in scenario is rendered: dial tone, a DTMF number, ring-back,
 Caller-ID (MDMF, exact bit timing), ETSI V.23 Caller-ID, message waiting and a TTY greeting.
 
+SIGINT (Ctrl-C) and SIGTERM stop the tool between blocks: an existing FILE stays as it was.
+A render that takes more than 10 s shows its progress when standard error is a terminal.
+
 Exit status: 0 success, 1 the component refused a request or the output failed
-(no partial file is left), 2 a usage error.
+(no partial file is left), 2 a usage error, 130 after SIGINT, 143 after SIGTERM.
 )";
 }
 

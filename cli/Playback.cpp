@@ -1,5 +1,6 @@
 #include "cli/Playback.h"
 
+#include "cli/Interrupt.h"
 #include "cli/Session.h"
 
 #if VARNEL_HAVE_SONDIX
@@ -13,6 +14,18 @@ namespace Quorvex::VarnelNet::Cli {
 
 #if VARNEL_HAVE_SONDIX
 
+namespace {
+
+// SDL lets a closing device play out twice its buffer before it returns, so the buffer is kept
+// short, about 25 ms (a power of two of samples), for playback to stop at once on a signal.
+std::uint16_t ShortBuffer(std::int32_t sampleRate) {
+    std::uint16_t samples = 64;
+    while (samples < 8192 && samples * 40 < sampleRate) samples = static_cast<std::uint16_t>(samples * 2);
+    return samples;
+}
+
+}  // namespace
+
 bool PlaybackAvailable() { return true; }
 
 void PlayRequests(const Options& options, const std::vector<Request>& requests, double seconds, std::FILE* err) {
@@ -25,6 +38,7 @@ void PlayRequests(const Options& options, const std::vector<Request>& requests, 
         ApplyLeadingSettings(probe, options, requests);
         device.sampleRate = probe.SampleRate();
         device.bitsPerSample = probe.BitsPerSample();
+        device.samplesPerBuffer = ShortBuffer(device.sampleRate);
     }
     // Declared before the component, so that the component (which unbinds it) goes first.
     const auto control = std::make_shared<SondixControl>(device);
@@ -40,11 +54,13 @@ void PlayRequests(const Options& options, const std::vector<Request>& requests, 
         throw Failure("cannot start playback", Reason(e));
     }
     for (; next < requests.size(); ++next) QueueOrFail(varnel, requests[next]);
-    // Everything queued plays in real time; the margin covers the device's buffers.
+    // Everything queued plays in real time; the margin covers the device's buffers. A signal
+    // ends the wait at once, and the queue is dropped so that the device falls silent.
     const auto timeout = std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000.0) + 10000);
-    const bool drained = control->WaitUntilDrained(timeout);
+    const bool drained = control->WaitUntilDrained(timeout, [] { return CaughtSignal() != 0; });
     varnel.GenerateEnd();
     varnel.Destination(nullptr);
+    if (const int signal = CaughtSignal(); signal != 0 && !drained) throw Interrupted(signal, "playback stopped");
     if (!drained) throw Failure("playback", "the audio device did not finish playing in time");
     std::fprintf(err, "varnel: played %.3f s through the %s audio driver, %d Hz, %d-bit mono\n", seconds,
                  control->Driver().c_str(), device.sampleRate, device.bitsPerSample);

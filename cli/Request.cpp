@@ -4,6 +4,7 @@
 #include <array>
 
 #include "cli/Numbers.h"
+#include "cli/Text.h"
 #include "cli/UsageError.h"
 #include "varnel/signal/ModemTones.h"
 
@@ -20,18 +21,19 @@ struct KindWord {
     RequestKind kind;
 };
 
-constexpr std::array<KindWord, 16> kKinds = {{{"dtmf", RequestKind::Dtmf},
+constexpr std::array<KindWord, 17> kKinds = {{{"dtmf", RequestKind::Dtmf},
                                              {"tone", RequestKind::Tone},
                                              {"silence", RequestKind::Silence},
                                              {"tones", RequestKind::Tones},
                                              {"cid", RequestKind::CallerId},
-                                             {"tty", RequestKind::Tty},
-                                             {"ttyhex", RequestKind::TtyHex},
-                                             {"set", RequestKind::Set},
                                              {"vmwi", RequestKind::Vmwi},
                                              {"mf", RequestKind::Mf},
                                              {"r2f", RequestKind::R2Forward},
                                              {"r2b", RequestKind::R2Backward},
+                                             {"tty", RequestKind::Tty},
+                                             {"ttyhex", RequestKind::TtyHex},
+                                             {"ttyfile", RequestKind::TtyFile},
+                                             {"set", RequestKind::Set},
                                              {"plan", RequestKind::Plan},
                                              {"pattern", RequestKind::Pattern},
                                              {"sit", RequestKind::Sit},
@@ -59,7 +61,45 @@ std::vector<std::string_view> SplitAll(std::string_view text, char separator) {
     }
 }
 
-std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+std::string Quoted(std::string_view text) {
+    std::string quoted = Printable(text);
+    quoted.insert(quoted.begin(), '\'');
+    return quoted += '\'';
+}
+
+// The kinds' words, for messages: "dtmf, tone, ...".
+std::string KindWords() {
+    std::string words;
+    for (const KindWord& k : kKinds) words.append(words.empty() ? "" : ", ").append(k.word);
+    return words;
+}
+
+// The keys the DTMF generator plays: the keypad in either case, and ',' for a pause.
+constexpr std::string_view kDtmfKeys = "0123456789ABCDabcd*#,";
+
+// Everything else in the keys is skipped by the generator: refused when nothing is left, and
+// otherwise named, each character once, in a warning.
+void ParseDtmf(Request& r, std::string_view keys) {
+    if (keys.find_first_of(kDtmfKeys) == std::string_view::npos) {
+        throw UsageError("no DTMF key in " + Quoted(keys) + ": the keys are 0-9, A-D, * and #, and ',' pauses");
+    }
+    std::vector<std::string_view> skipped;  // each character once, in order
+    for (std::size_t at = 0; at < keys.size();) {
+        std::size_t end = at + 1;
+        while (end < keys.size() && (static_cast<unsigned char>(keys[end]) & 0xC0u) == 0x80u) ++end;  // one UTF-8 character
+        const std::string_view c = keys.substr(at, end - at);
+        if (kDtmfKeys.find(c) == std::string_view::npos && std::find(skipped.begin(), skipped.end(), c) == skipped.end()) {
+            skipped.push_back(c);
+        }
+        at = end;
+    }
+    if (!skipped.empty()) {
+        std::string warning = "skips";
+        for (const std::string_view c : skipped) warning.append(" ").append(Quoted(c));
+        r.warnings.push_back(warning + (skipped.size() == 1 ? " (not a DTMF key)" : " (not DTMF keys)"));
+    }
+    r.keys = keys;
+}
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -198,7 +238,7 @@ std::vector<ToneStep> ParseToneNotation(std::string_view notation) {
 
 Request ParseRequest(std::string_view text) {
     Request r;
-    r.text = text;
+    r.text = Printable(text);
     const std::size_t colon = text.find(':');
     if (colon == std::string_view::npos) {
         throw UsageError(Quoted(text) + " is not a request (KIND:ARGUMENTS, e.g. dtmf:123 or tone:1000,0,440)");
@@ -213,18 +253,21 @@ Request ParseRequest(std::string_view text) {
         }
     }
     if (!known) {
-        throw UsageError(Quoted(text) + ": unknown request kind " + Quoted(word) +
-                         " (dtmf, tone, silence, tones, cid, vmwi, mf, r2f, r2b, tty, ttyhex, set, plan, pattern, sit, modem)");
+        throw UsageError(Quoted(text) + ": unknown request kind " + Quoted(word) + " (" + KindWords() + ")");
     }
     try {
         switch (r.kind) {
-            case RequestKind::Dtmf: r.keys = args; break;
+            case RequestKind::Dtmf: ParseDtmf(r, args); break;
             case RequestKind::Tone: ParseTone(r, args); break;
             case RequestKind::Silence: r.duration = ParseFloat(args, "duration (ms)"); break;
             case RequestKind::Tones: r.steps = ParseToneNotation(args); break;
             case RequestKind::CallerId: ParseCallerId(r, args); break;
             case RequestKind::Tty: r.keys = args; break;
             case RequestKind::TtyHex: ParseHex(r, args); break;
+            case RequestKind::TtyFile:
+                if (args.empty()) throw UsageError("expected ttyfile:PATH, or ttyfile:- for standard input");
+                r.path = args;
+                break;
             case RequestKind::Set: ParseSet(r, args); break;
             case RequestKind::Vmwi: ParseVmwi(r, args); break;
             case RequestKind::Mf:

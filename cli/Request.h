@@ -23,6 +23,7 @@ enum class RequestKind {
     R2Backward,// r2b:SIGNALS                      GenerateR2MF backward
     Tty,       // tty:TEXT                         GenerateTTY
     TtyHex,    // ttyhex:HEX                       GenerateTTYEx
+    TtyFile,   // ttyfile:PATH, ttyfile:-           GenerateTTY with a file's text, or standard input's
     Set,       // set:NAME=VALUE                   a setting, changed between requests
     Plan,      // plan:COUNTRY:TONE[:MS]           GenerateTonePlan
     Pattern,   // pattern:PATTERN[:MS]             GeneratePattern
@@ -41,9 +42,11 @@ struct ToneStep {
 // A request of the command line, parsed; only the fields of its kind are used.
 struct Request {
     RequestKind kind = RequestKind::Dtmf;
-    std::string text;  // as written on the command line, for messages
+    std::string text;                   // as written on the command line, escaped for messages
+    std::vector<std::string> warnings;  // what the tool says about it before rendering
 
-    std::string keys;                           // dtmf: keys, tty: text, cid: number, mf: r2f: r2b:
+    std::string keys;                           // dtmf: keys, tty: and ttyfile: text, cid: number, mf: r2f: r2b:
+    std::string path;                           // ttyfile: the file, "-" for standard input
     CallerIdAbsence numberAbsence = CallerIdAbsence::None;  // cid: -O or -P for the number
     CallerIdAbsence nameAbsence = CallerIdAbsence::None;    // cid: -O or -P for the name
     bool active = false;                        // vmwi:
@@ -67,7 +70,9 @@ struct Request {
 std::string_view KindName(RequestKind kind);
 
 // Parses one request; throws UsageError saying what is wrong with it. Values the library judges
-// (a negative frequency, an empty key list, a duration out of range) are left for the library.
+// (a negative frequency, a duration out of range) are left for the library. A dtmf: request
+// without any key is refused; keys it skips are named in a warning. A ttyfile: request is not
+// read here: its keys are empty until the file is loaded.
 Request ParseRequest(std::string_view text);
 
 // The steps of a tone notation such as "350|440@1000,0@500": steps separated by ',', their

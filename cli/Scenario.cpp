@@ -3,13 +3,12 @@
 namespace Quorvex::VarnelNet::Cli {
 
 // The Caller-ID carries a fixed date and time, so that the scenario renders the same bytes
-// every time.
+// every time. Apart from the Caller-ID standards it shows, it sets nothing: the tool's defaults
+// (MDMF, exact bit timing) and the options given apply.
 const std::vector<ScenarioStep>& BuiltInScenario() {
     static const std::vector<ScenarioStep> steps = {
-        {"set:cid-format=mdmf", ""},
-        {"set:cid-timing=exact", ""},
         {"tone:1500,0,350,440", "dial tone, 350+440 Hz"},
-        {"dtmf:555-0123", "DTMF number 555-0123"},
+        {"dtmf:5550123", "DTMF number 555-0123"},
         {"silence:500", "pause"},
         {"tones:440|480@2000,0@4000", "ring-back cadence, 440+480 Hz 2 s on, 4 s off"},
         {"cid:5550123|VARNEL DEMO|01/02 03:04", "Caller-ID, MDMF with exact bit timing"},

@@ -1,10 +1,15 @@
 #include "cli/Session.h"
 
+#include <algorithm>
 #include <array>
+#include <iterator>
 #include <cinttypes>
 #include <span>
 
 #include "cli/Level.h"
+#include "varnel/engine/OutputFormat.h"
+#include "varnel/signal/TonePattern.h"
+#include "varnel/signal/ToneTables.h"
 
 namespace Quorvex::VarnelNet::Cli {
 
@@ -59,7 +64,8 @@ std::vector<std::int32_t> QueueRequest(Varnel& varnel, const Request& r) {
         case RequestKind::Mf: return {varnel.GenerateMF(r.keys)};
         case RequestKind::R2Forward: return {varnel.GenerateR2MF(r.keys, false)};
         case RequestKind::R2Backward: return {varnel.GenerateR2MF(r.keys, true)};
-        case RequestKind::Tty: return {varnel.GenerateTTY(r.keys)};
+        case RequestKind::Tty:
+        case RequestKind::TtyFile: return {varnel.GenerateTTY(r.keys)};
         case RequestKind::TtyHex: return {varnel.GenerateTTYEx(r.bytes)};
         case RequestKind::Set: ApplySetting(varnel, r.setting); return {};
         case RequestKind::Plan: return {varnel.GenerateTonePlan(r.country, r.tone, r.durationMs)};
@@ -79,6 +85,7 @@ std::vector<std::int32_t> QueueOrFail(Varnel& varnel, const Request& request) {
 }
 
 std::size_t ApplyLeadingSettings(Varnel& varnel, const Options& options, const std::vector<Request>& requests) {
+    for (const Setting& setting : ToolDefaults()) ApplySetting(varnel, setting);
     for (const Setting& setting : options.settings) {
         try {
             ApplySetting(varnel, setting);
@@ -115,16 +122,78 @@ double RequestSummary::Seconds() const {
     return bytesPerSecond > 0.0 ? static_cast<double>(bytes) / bytesPerSecond : 0.0;
 }
 
-std::vector<RequestSummary> MeasureRequests(const Options& options, const std::vector<Request>& requests) {
-    Varnel varnel;
-    std::size_t next = ApplyLeadingSettings(varnel, options, requests);
+WAVEFORMATEX WaveFormat(const Varnel& varnel) {
+    return OutputWaveFormat(varnel.Encoding(), varnel.BitsPerSample(), static_cast<std::uint32_t>(varnel.SampleRate()));
+}
+
+std::string SettingsText(const Varnel& varnel) {
+    std::string text;
+    for (const SettingSpec* spec : SettingsCatalog::All()) {
+        text.append(text.empty() ? "" : " ").append(spec->option).append("=").append(ValueText(*spec, varnel.Get(*spec)));
+    }
+    return text;
+}
+
+namespace {
+
+// The frequencies of a tone pattern (pattern: and plan: requests); none when it does not parse,
+// which the component reports.
+std::vector<double> PatternFrequencies(std::string_view text) {
+    TonePattern pattern;
+    std::string error;
+    std::vector<double> frequencies;
+    if (!ParseTonePattern(text, pattern, error)) return frequencies;
+    for (const PatternElement& element : pattern.elements) {
+        for (int i = 0; i < element.toneCount; ++i) frequencies.push_back(element.tones[static_cast<std::size_t>(i)].hz);
+    }
+    return frequencies;
+}
+
+// The frequencies a request names.
+std::vector<double> Frequencies(const Request& request) {
+    std::vector<double> frequencies;
+    switch (request.kind) {
+        case RequestKind::Tone: return {std::begin(request.frequencies), std::end(request.frequencies)};
+        case RequestKind::Tones:
+            for (const ToneStep& step : request.steps) frequencies.insert(frequencies.end(), step.frequencies.begin(), step.frequencies.end());
+            return frequencies;
+        case RequestKind::Pattern: return PatternFrequencies(request.pattern);
+        case RequestKind::Plan: {
+            const TonePlanRow* row = FindTonePlan(request.country, request.tone);
+            return row ? PatternFrequencies(row->pattern) : frequencies;
+        }
+        default: return frequencies;
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> Warnings(const Request& request, std::int32_t sampleRate) {
+    std::vector<std::string> warnings = request.warnings;
+    const double half = sampleRate / 2.0;
+    std::vector<double> named;
+    for (const double f : Frequencies(request)) {
+        if (f < half || std::find(named.begin(), named.end(), f) != named.end()) continue;
+        named.push_back(f);
+        char text[160];
+        std::snprintf(text, sizeof text, "%g Hz is at or above half the sample rate (%g Hz at %d Hz): it aliases", f,
+                      half, sampleRate);
+        warnings.emplace_back(text);
+    }
+    return warnings;
+}
+
+void BeginStream(Varnel& varnel) {
     try {
         varnel.GenerateBegin();
     } catch (const Exception& e) {
         throw Failure("cannot start the generation", Reason(e));
     }
+}
+
+std::vector<RequestSummary> QueueAndMeasure(Varnel& varnel, const std::vector<Request>& requests, std::size_t first) {
     std::vector<RequestSummary> summaries;
-    for (; next < requests.size(); ++next) {
+    for (std::size_t next = first; next < requests.size(); ++next) {
         const Request& request = requests[next];
         if (!IsSignal(request)) {
             QueueOrFail(varnel, request);
@@ -138,8 +207,22 @@ std::vector<RequestSummary> MeasureRequests(const Options& options, const std::v
         summary.bytes = static_cast<std::uint64_t>(varnel.QueuedBytes() - before);
         summaries.push_back(std::move(summary));
     }
+    return summaries;
+}
+
+std::vector<RequestSummary> MeasureRequests(const Options& options, const std::vector<Request>& requests) {
+    Varnel varnel;
+    const std::size_t first = ApplyLeadingSettings(varnel, options, requests);
+    BeginStream(varnel);
+    std::vector<RequestSummary> summaries = QueueAndMeasure(varnel, requests, first);
     varnel.GenerateEnd();
     return summaries;
+}
+
+std::uint64_t TotalBytes(const std::vector<RequestSummary>& summaries) {
+    std::uint64_t total = 0;
+    for (const RequestSummary& s : summaries) total += s.bytes;
+    return total;
 }
 
 }  // namespace Quorvex::VarnelNet::Cli

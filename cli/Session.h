@@ -37,9 +37,9 @@ std::vector<std::int32_t> QueueRequest(Varnel& varnel, const Request& request);
 // QueueRequest, with a refusal turned into a Failure naming the request.
 std::vector<std::int32_t> QueueOrFail(Varnel& varnel, const Request& request);
 
-// Applies the options' settings, then the set: requests that come before the first signal
-// request, so that they shape the stream's format. Returns the index of the first request not
-// yet applied.
+// Applies the tool's defaults (ToolDefaults), the options' settings, then the set: requests
+// that come before the first signal request, so that they shape the stream's format. Returns
+// the index of the first request not yet applied.
 std::size_t ApplyLeadingSettings(Varnel& varnel, const Options& options, const std::vector<Request>& requests);
 
 // Prints every diagnostic line of the component to err.
@@ -51,6 +51,17 @@ double BytesPerSecond(const Varnel& varnel);
 // The output format as the tool reports it: "8000 Hz, 16-bit mono", "8000 Hz, G.711 mu-law mono".
 std::string FormatText(const Varnel& varnel);
 
+// The format record of the component's output, as its own WAV files carry it.
+WAVEFORMATEX WaveFormat(const Varnel& varnel);
+
+// Every setting of the component as "NAME=VALUE", separated by spaces.
+std::string SettingsText(const Varnel& varnel);
+
+// What the tool warns about a request at the output's sample rate: what its parsing found
+// (skipped DTMF keys), and any frequency of a tone, tones, pattern or plan request at or above
+// half the rate, which aliases.
+std::vector<std::string> Warnings(const Request& request, std::int32_t sampleRate);
+
 // What one request of the command line rendered.
 struct RequestSummary {
     const Request* request = nullptr;
@@ -60,11 +71,20 @@ struct RequestSummary {
     double Seconds() const;
 };
 
-// Queues the requests on a buffer stream of a component of its own, without rendering them, and
-// takes the bytes each one will give from the queue. The same settings and the same order give
-// the same lengths as any rendering, so this measures the requests exactly (and finds any the
-// component refuses) before anything is written. set: requests are applied, not listed. Throws
-// Failure.
+// Queues requests[first...] on the component's buffer stream, without rendering them, and takes
+// the bytes each one will give from the queue (QueuedBytes), so that their lengths are known
+// exactly (and any the component refuses is found) before anything is written. set: requests
+// are applied, not listed. Throws Failure.
+std::vector<RequestSummary> QueueAndMeasure(Varnel& varnel, const std::vector<Request>& requests, std::size_t first);
+
+// QueueAndMeasure on a component of its own, with the options and the leading set: requests
+// applied: the same settings and the same order give the same lengths as any rendering.
 std::vector<RequestSummary> MeasureRequests(const Options& options, const std::vector<Request>& requests);
+
+// The bytes of all the summaries.
+std::uint64_t TotalBytes(const std::vector<RequestSummary>& summaries);
+
+// Starts the component's buffer stream; throws Failure.
+void BeginStream(Varnel& varnel);
 
 }  // namespace Quorvex::VarnelNet::Cli

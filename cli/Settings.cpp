@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "cli/Numbers.h"
+#include "cli/Text.h"
 #include "cli/UsageError.h"
 
 namespace Quorvex::VarnelNet::Cli {
@@ -30,7 +31,7 @@ std::string Choices(const SettingSpec& spec) {
 }
 
 [[noreturn]] void NotAChoice(const SettingSpec& spec, std::string_view value, const std::string& what) {
-    throw UsageError(what + ": '" + std::string(value) + "' is not " + Choices(spec));
+    throw UsageError(what + ": '" + Printable(value) + "' is not " + Choices(spec));
 }
 
 std::int32_t ParseKeyword(const SettingSpec& spec, std::string_view value, const std::string& what) {
@@ -72,24 +73,61 @@ std::string Placeholder(const SettingSpec& spec) {
     return std::string(spec.unit);
 }
 
+// "(-6)", or where the tool differs from the component "(exact; the component's default is
+// whole)"; a flag says how to turn it off.
 std::string DefaultText(const SettingSpec& spec) {
-    switch (spec.kind) {
-        case SettingKind::Integer: return std::to_string(spec.defaultValue.integer);
-        case SettingKind::Number: {
-            char text[32];
-            std::snprintf(text, sizeof text, "%g", static_cast<double>(spec.defaultValue.number));
-            return text;
-        }
-        case SettingKind::Keyword:
-        case SettingKind::NumberKeyword: return std::string(SettingsCatalog::KeywordOf(spec, spec.defaultValue.integer));
-        case SettingKind::Flag: break;
+    const SettingValue tool = ToolDefault(spec);
+    const bool own = tool.integer != spec.defaultValue.integer || tool.number != spec.defaultValue.number;
+    if (spec.kind == SettingKind::Flag) {
+        if (tool.integer == 0) return "";
+        return std::string(" (on; --no-") + std::string(spec.option) + " turns it off" +
+               (own ? ", the component's default" : "") + ")";
     }
-    return "";
+    std::string text = " (" + ValueText(spec, tool);
+    if (own) text += "; the component's default is " + ValueText(spec, spec.defaultValue);
+    return text + ")";
 }
+
+const std::string kNegation = "no-";
 
 }  // namespace
 
+const std::vector<Setting>& ToolDefaults() {
+    static const std::vector<Setting> defaults = {ParseSetting("cid-timing", "exact"),
+                                                  ParseSetting("tty-figs-after-space", "1")};
+    return defaults;
+}
+
+SettingValue ToolDefault(const SettingSpec& spec) {
+    for (const Setting& setting : ToolDefaults()) {
+        if (setting.spec == &spec) return setting.value;
+    }
+    return spec.defaultValue;
+}
+
+std::string ValueText(const SettingSpec& spec, const SettingValue& value) {
+    switch (spec.kind) {
+        case SettingKind::Integer: return std::to_string(value.integer);
+        case SettingKind::Number: {
+            char text[32];
+            std::snprintf(text, sizeof text, "%g", static_cast<double>(value.number));
+            return text;
+        }
+        case SettingKind::Keyword:
+        case SettingKind::NumberKeyword:
+        case SettingKind::Flag: break;
+    }
+    const std::string_view word = SettingsCatalog::KeywordOf(spec, value.integer);
+    return word.empty() ? std::to_string(value.integer) : std::string(word);
+}
+
 bool IsSettingName(std::string_view name) { return SettingsCatalog::ByOption(name) != nullptr; }
+
+const SettingSpec* NegatedFlag(std::string_view name) {
+    if (name.substr(0, kNegation.size()) != kNegation) return nullptr;
+    const SettingSpec* spec = SettingsCatalog::ByOption(name.substr(kNegation.size()));
+    return spec && spec->kind == SettingKind::Flag ? spec : nullptr;
+}
 
 bool IsFlagSetting(std::string_view name) {
     const SettingSpec* spec = SettingsCatalog::ByOption(name);
@@ -108,7 +146,7 @@ Setting ParseSetting(std::string_view name, std::string_view value, std::string_
     const SettingSpec& spec = SpecOf(name);
     Setting s;
     s.spec = &spec;
-    s.text = std::string(name) + "=" + std::string(value);
+    s.text = Printable(std::string(name) + "=" + std::string(value));
     const std::string what = std::string(prefix) + std::string(name);
     switch (spec.kind) {
         case SettingKind::Integer: s.value.integer = ParseInt32(value, what); break;
@@ -116,6 +154,9 @@ Setting ParseSetting(std::string_view name, std::string_view value, std::string_
         case SettingKind::Keyword:
         case SettingKind::Flag: s.value.integer = ParseKeyword(spec, value, what); break;
         case SettingKind::NumberKeyword: s.value.integer = ParseNumberKeyword(spec, value, what); break;
+    }
+    if (&spec == &SettingsCatalog::kAmplitude && s.value.number > 0.0f) {
+        throw UsageError(what + ": '" + Printable(value) + "' is above 0 dB, the full scale: the level must be 0 or below");
     }
     return s;
 }
@@ -133,16 +174,10 @@ std::string SettingHelp(const SettingSpec& spec, char shortOption) {
     }
     line.append("--").append(spec.option);
     if (const std::string placeholder = Placeholder(spec); !placeholder.empty()) line.append(" ").append(placeholder);
-    if (line.size() < kHelpColumn) {
-        line.append(kHelpColumn - line.size(), ' ');
-    } else {
-        line.append("\n").append(kHelpColumn, ' ');
-    }
-    line.append(spec.description);
-    if (const std::string defaultText = DefaultText(spec); !defaultText.empty()) {
-        line.append(" (").append(defaultText).append(")");
-    }
-    return line.append("\n");
+    // The description, wrapped in its column, starts on the option's line when there is room.
+    const std::string description = Wrapped(std::string(spec.description) + DefaultText(spec), kHelpColumn);
+    if (line.size() < kHelpColumn) return line + description.substr(line.size());
+    return line + "\n" + description;
 }
 
 }  // namespace Quorvex::VarnelNet::Cli

@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -49,8 +50,11 @@ public:
     const VarnelNet::WAVEFORMATEX& PlayFormat() const { return *m_source->get_PlayFormatEx(); }
     std::thread::id WindowThread() const { return m_source->WindowThread(); }
     // Returns true once everything the bound component had queued when this was called has been
-    // played (see SondixDataSource::WaitUntilDrained); false on timeout or without a device.
-    bool WaitUntilDrained(std::chrono::milliseconds timeout) { return m_source->WaitUntilDrained(timeout); }
+    // played (see SondixDataSource::WaitUntilDrained); false on timeout, without a device, or
+    // when stop (asked every 20 ms) says so.
+    bool WaitUntilDrained(std::chrono::milliseconds timeout, const std::function<bool()>& stop = {}) {
+        return m_source->WaitUntilDrained(timeout, stop);
+    }
 
 private:
     std::shared_ptr<SondixDataSource> m_source;

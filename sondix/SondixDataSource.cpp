@@ -19,6 +19,8 @@ constexpr std::uint32_t kRecordThread = 0x8001;
 // drained: the buffer holding the last audio is then past SDL and, allowing a period or two of
 // latency in the device, out of the speaker.
 constexpr std::uint64_t kPlayoutCallbacks = 3;
+// How often WaitUntilDrained asks whether to stop.
+constexpr std::chrono::milliseconds kStopPoll{20};
 // The smallest staging area; the component renders nothing into 100 bytes or less.
 constexpr std::size_t kMinimumStaging = 4096;
 
@@ -180,7 +182,7 @@ std::string SondixDataSource::Driver() const {
     return m_device != 0 ? m_driver : std::string();
 }
 
-bool SondixDataSource::WaitUntilDrained(std::chrono::milliseconds timeout) {
+bool SondixDataSource::WaitUntilDrained(std::chrono::milliseconds timeout, const std::function<bool()>& stop) {
     std::unique_lock lock(m_mutex);
     const std::uint64_t after = m_callbacksStarted;
     std::uint64_t dry = 0;  // the first callback seen to run dry after this call began
@@ -188,7 +190,12 @@ bool SondixDataSource::WaitUntilDrained(std::chrono::milliseconds timeout) {
         if (dry == 0 && m_lastDryCallback > after) dry = m_lastDryCallback;
         return dry != 0 && m_callbacksDone >= dry + kPlayoutCallbacks;
     };
-    m_changed.wait_for(lock, timeout, [&] { return m_device == 0 || drained(); });
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (m_device != 0 && !drained()) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline || (stop && stop())) return false;
+        m_changed.wait_until(lock, std::min(deadline, now + kStopPoll));
+    }
     return m_device != 0 && drained();
 }
 

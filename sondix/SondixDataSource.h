@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -68,8 +69,10 @@ public:
     std::thread::id WindowThread() const { return m_windowThread; }
     // Waits until a pull that began after this call found nothing more to play (answered 0 or
     // -1, or nothing was bound) and SDL has since played the buffer holding the last audio.
-    // False on timeout, or when no device is open (nothing is ever played).
-    bool WaitUntilDrained(std::chrono::milliseconds timeout);
+    // False on timeout, or when no device is open (nothing is ever played). stop, when given,
+    // is asked every 20 ms (with the source's lock held: it must only look at a flag); true
+    // ends the wait, with false.
+    bool WaitUntilDrained(std::chrono::milliseconds timeout, const std::function<bool()>& stop = {});
     // Stops and closes the device; afterwards nothing pulls. The window stays until destruction.
     void Close();
 

@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "cli/Numbers.h"
 #include "cli/Options.h"
 #include "cli/Request.h"
 #include "cli/Session.h"
+#include "cli/Text.h"
 #include "cli/UsageError.h"
 #include "varnel/engine/CVarnel.h"
 
@@ -208,6 +210,145 @@ TEST(ArgumentsTest, TonesRequestRendersWhatTheEngineGenerateTonesRenders) {
         for (std::int32_t n; (n = v.FetchWaveStream(block)) > 0;) rendered.insert(rendered.end(), block.begin(), block.begin() + n);
         EXPECT_EQ(rendered, expected) << bits << "-bit";
     }
+}
+
+// Numbers take an exponent, and a number that does not fit is refused, never rounded into range.
+TEST(ArgumentsTest, NumbersTakeExponentsAndRefuseWhatDoesNotFit) {
+    struct Case {
+        const char* text;
+        bool integer;  // ParseInt32, else ParseFloat
+        double value;
+        const char* error;  // "" when it parses
+    };
+    const Case cases[] = {
+        {"8e3", true, 8000, ""},
+        {"1.5E3", true, 1500, ""},
+        {"+2147483647", true, 2147483647, ""},
+        {"-2147483648", true, -2147483648.0, ""},
+        {"2147483648", true, 0, "n: '2147483648' is not an integer from -2147483648 to 2147483647"},
+        {"1e10", true, 0, "n: '1e10' is not an integer from -2147483648 to 2147483647"},
+        {"1e999", true, 0, "n: '1e999' is not an integer from -2147483648 to 2147483647"},
+        {"1.5", true, 0, "n: '1.5' is not an integer"},
+        {"0x10", true, 0, "n: '0x10' is not an integer"},
+        {"1e3", false, 1000, ""},
+        {"-6.5e-1", false, -0.65, ""},
+        {"16777216", false, 16777216, ""},
+        {"1e-50", false, 0, ""},
+        {"16777217", false, 0, "n: '16777217' is not a number from -16777216 to 16777216"},
+        {"99999999999999999999", false, 0, "n: '99999999999999999999' is not a number from -16777216 to 16777216"},
+        {"-1e39", false, 0, "n: '-1e39' is not a number from -16777216 to 16777216"},
+        {"inf", false, 0, "n: 'inf' is not a number"},
+        {"nan", false, 0, "n: 'nan' is not a number"},
+        {"1e", false, 0, "n: '1e' is not a number"},
+        {" 1", false, 0, "n: ' 1' is not a number"},
+        {"1\n", false, 0, "n: '1\\n' is not a number"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        try {
+            const double value = c.integer ? static_cast<double>(ParseInt32(c.text, "n"))
+                                           : static_cast<double>(ParseFloat(c.text, "n"));
+            EXPECT_STREQ("", c.error);
+            EXPECT_EQ(value, c.integer ? c.value : static_cast<double>(static_cast<float>(c.value)));
+        } catch (const UsageError& e) {
+            EXPECT_STREQ(e.what(), c.error);
+        }
+    }
+    EXPECT_EQ(ParseRequest("tone:1e3,0,4.4e2").onTime, 1000);
+    EXPECT_EQ(UsageErrorOf({"--raw", "-r", "8e3"}), "");
+}
+
+TEST(ArgumentsTest, InputTheToolShouldNotTakeSilentlyIsRefused) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--raw", "dtmf:xyz"}, "'dtmf:xyz': no DTMF key in 'xyz': the keys are 0-9, A-D, * and #, and ',' pauses"},
+        {{"--raw", "dtmf:"}, "'dtmf:': no DTMF key in '': the keys are 0-9, A-D, * and #, and ',' pauses"},
+        {{"--raw", "-a", "3"}, "--amplitude: '3' is above 0 dB, the full scale: the level must be 0 or below"},
+        {{"--raw", "set:amplitude=1e-3"},
+         "'set:amplitude=1e-3': amplitude: '1e-3' is above 0 dB, the full scale: the level must be 0 or below"},
+        {{"--raw", "tone:100,0,99999999999999999999"},
+         "'tone:100,0,99999999999999999999': frequency (Hz): '99999999999999999999' is not a number from -16777216 "
+         "to 16777216"},
+        {{"--raw", "ttyfile:"}, "'ttyfile:': expected ttyfile:PATH, or ttyfile:- for standard input"},
+        {{"--raw", "--rate", "8\t000"}, "--rate: '8\\t000' is not an integer"},
+        {{"--raw", "--no-verbose"}, "unknown option '--no-verbose'"},
+        {{"--raw", "--no-rate", "1"}, "unknown option '--no-rate'"},
+    };
+    for (const auto& [args, message] : cases) EXPECT_EQ(UsageErrorOf(args), message) << args.back();
+    EXPECT_EQ(UsageErrorOf({"--raw", "beep\x1b[1m:1"}).rfind("'beep\\x1b[1m:1': unknown request kind 'beep\\x1b[1m' (dtmf, ", 0),
+              0u);
+    for (const char* fine : {"0", "-0", "-1e-3", "-120"}) EXPECT_EQ(UsageErrorOf({"--raw", "-a", fine}), "") << fine;
+}
+
+TEST(ArgumentsTest, SkippedDtmfKeysAreNamedOnce) {
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+        {"dtmf:555-0123", {"skips '-' (not a DTMF key)"}},
+        {"dtmf:(555) 012-3#", {"skips '(' ')' ' ' '-' (not DTMF keys)"}},
+        {"dtmf:1\xc3\xa9\x01" "2", {"skips '\xc3\xa9' '\\x01' (not DTMF keys)"}},
+        {"dtmf:0123456789ABCDabcd*#,", {}},
+    };
+    for (const auto& [text, warnings] : cases) {
+        const Request r = ParseRequest(text);
+        EXPECT_EQ(r.warnings, warnings) << text;
+        EXPECT_EQ(r.keys, text.substr(5));  // the generator skips them itself
+    }
+}
+
+TEST(ArgumentsTest, ControlCharactersAreEscapedForMessages) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"plain text", "plain text"},       {"a\nb\tc\rd", "a\\nb\\tc\\rd"},   {"\x1b[31m", "\\x1b[31m"},
+        {"\x7f", "\\x7f"},                  {"caf\xc3\xa9", "caf\xc3\xa9"},     {"\xc2\x9b" "2J", "\\u009b2J"},
+        {"\xff\xfe", "\\xff\\xfe"},         {"\xc3", "\\xc3"},                  {"\xed\xa0\x80", "\\xed\\xa0\\x80"},
+        {"\xf0\x9f\x93\x9e", "\xf0\x9f\x93\x9e"}, {std::string("a\0b", 3), "a\\x00b"},
+    };
+    for (const auto& [text, printable] : cases) EXPECT_EQ(Printable(text), printable);
+    EXPECT_EQ(ParseRequest("tty:A\nB").text, "tty:A\\nB");
+    EXPECT_EQ(ParseRequest("tty:A\nB").keys, "A\nB");
+}
+
+// The tool's own defaults, and the options that give the component's back.
+TEST(ArgumentsTest, ToolDefaultsAndTheirNegations) {
+    EXPECT_EQ(ToolDefault(SettingsCatalog::kCidBitTiming).integer, CBT_Exact);
+    EXPECT_EQ(ToolDefault(SettingsCatalog::kTtyFigsAfterSpace).integer, 1);
+    EXPECT_EQ(ToolDefault(SettingsCatalog::kSampleRate).integer, 11025);
+    const Options o = Parse({"--dry-run", "--no-tty-figs-after-space", "--cid-timing", "whole"});
+    EXPECT_TRUE(o.dryRun);
+    EXPECT_EQ(o.mode, OutputMode::None);
+    ASSERT_EQ(o.settings.size(), 2u);
+    EXPECT_EQ(o.settings[0].spec, &SettingsCatalog::kTtyFigsAfterSpace);
+    EXPECT_EQ(o.settings[0].value.integer, 0);
+    EXPECT_EQ(o.settings[1].value.integer, CBT_WholeSamples);
+    Varnel v;
+    ApplyLeadingSettings(v, o, {});
+    EXPECT_EQ(v.CID_BitTiming(), CBT_WholeSamples);
+    EXPECT_EQ(v.TTY_FigsAfterSpace(), 0);
+    Varnel defaults;
+    ApplyLeadingSettings(defaults, Parse({"--raw"}), {});
+    EXPECT_EQ(defaults.CID_BitTiming(), CBT_Exact);
+    EXPECT_EQ(defaults.TTY_FigsAfterSpace(), 1);
+    EXPECT_EQ(Parse({"-o", "-"}).outputPath, "-");
+    const std::string help = HelpText();
+    EXPECT_NE(help.find("Caller-ID bit timing (exact; the component's default is whole)"), std::string::npos) << help;
+    EXPECT_NE(help.find("--no-tty-figs-after-space turns it off, the component's default"), std::string::npos) << help;
+}
+
+// A frequency at or above half the sample rate aliases: every such frequency of a tone or tones
+// request is named once.
+TEST(ArgumentsTest, AliasingFrequenciesAreWarnedAbout) {
+    const auto warning = [](const char* hz, const char* half, int rate) {
+        return std::string(hz) + " Hz is at or above half the sample rate (" + half + " Hz at " + std::to_string(rate) +
+               " Hz): it aliases";
+    };
+    EXPECT_EQ(Warnings(ParseRequest("tone:10,0,3999.5,4000,9000"), 8000),
+              (std::vector<std::string>{warning("4000", "4000", 8000), warning("9000", "4000", 8000)}));
+    EXPECT_EQ(Warnings(ParseRequest("tones:440|6000@10,0@10,6000@10"), 11025),
+              (std::vector<std::string>{warning("6000", "5512.5", 11025)}));
+    EXPECT_EQ(Warnings(ParseRequest("pattern:400*25/400,0/200,5000+6000/100"), 8000),
+              (std::vector<std::string>{warning("5000", "4000", 8000), warning("6000", "4000", 8000)}));
+    EXPECT_EQ(Warnings(ParseRequest("plan:uk:busy"), 400), (std::vector<std::string>{warning("400", "200", 400)}));
+    EXPECT_TRUE(Warnings(ParseRequest("plan:uk:busy"), 8000).empty());
+    EXPECT_TRUE(Warnings(ParseRequest("tone:10,0,9000"), 44100).empty());
+    EXPECT_TRUE(Warnings(ParseRequest("silence:10"), 8).empty());
+    EXPECT_EQ(Warnings(ParseRequest("dtmf:1-2"), 8000), (std::vector<std::string>{"skips '-' (not a DTMF key)"}));
 }
 
 }  // namespace

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <tuple>
@@ -30,11 +32,13 @@ class ToolTest : public ::testing::Test {
 protected:
     std::string Path(const std::string& name) const { return (m_dir.path() / name).string(); }
 
-    // Runs the tool with the arguments; env is a prefix such as "SDL_AUDIODRIVER=disk".
-    Result Run(const std::vector<std::string>& args, const std::string& env = "") const {
+    // Runs the tool with the arguments; env is a prefix such as "SDL_AUDIODRIVER=disk"; input is
+    // what it reads on standard input.
+    Result Run(const std::vector<std::string>& args, const std::string& env = "", const std::string& input = "") const {
         std::string command = env + " " + Quote(VARNEL_CLI_PATH);
-        for (const std::string& arg : args) command += " " + Quote(arg);
-        command += " >" + Quote(Path("stdout")) + " 2>" + Quote(Path("stderr")) + " </dev/null";
+        for (const std::string& arg : args) command.append(" ").append(Quote(arg));
+        std::ofstream(Path("stdin"), std::ios::binary) << input;
+        command += " >" + Quote(Path("stdout")) + " 2>" + Quote(Path("stderr")) + " <" + Quote(Path("stdin"));
         const int status = std::system(command.c_str());
         Result r;
         r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -45,8 +49,8 @@ protected:
         return r;
     }
 
-    // The WAV file the component writes with the tool's base settings (kSettings), then setup,
-    // for the requests.
+    // The WAV file the component writes with the tool's base settings (kSettings, and the tool's
+    // defaults where they differ from the component's), then setup, for the requests.
     Bytes ThroughComponent(const std::function<void(Varnel&)>& setup,
                            const std::function<void(Varnel&)>& requests) const {
         const std::string path = Path("component.wav");
@@ -54,6 +58,8 @@ protected:
         v.SampleRate(8000);
         v.Amplitude(-10.0f);
         v.DTMF_ToneTime(60);
+        v.CID_BitTiming(CBT_Exact);
+        v.TTY_FigsAfterSpace(1);
         setup(v);
         v.GenerateBegin(path);
         requests(v);
@@ -108,7 +114,7 @@ TEST_F(ToolTest, EveryRequestKindWritesWhatTheComponentWrites) {
     args.insert(args.end(), requests.begin(), requests.end());
     const Result raw = Run(args);
     ASSERT_EQ(raw.status, 0) << raw.err;
-    EXPECT_TRUE(raw.err.empty()) << raw.err;
+    EXPECT_EQ(raw.err, "varnel: warning: 'dtmf:555-0123#': skips '-' (not a DTMF key)\n");
     const auto wave = ReadWave(Path("tool.wav"));
     ASSERT_TRUE(wave);
     EXPECT_EQ(DataOf(raw.out), wave->data);
@@ -314,11 +320,12 @@ TEST_F(ToolTest, RefusedRequestExitsOneWithTheReasonAndLeavesNoFile) {
 TEST_F(ToolTest, UnwritableOutputExitsOneAndLeavesDevicesAlone) {
     const Result missing = Run({"-o", Path("no/such/dir.wav"), "dtmf:1"});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.err.find("Unable to create or write this wave file."), std::string::npos) << missing.err;
+    EXPECT_EQ(missing.err, "varnel: " + Path("no/such/dir.wav") +
+                               ": Unable to create or write this wave file. (No such file or directory)\n");
     if (std::filesystem::exists("/dev/full")) {
         const Result full = Run({"-o", "/dev/full", "dtmf:1"});
         EXPECT_EQ(full.status, 1);
-        EXPECT_EQ(full.err, "varnel: /dev/full: Unable to create or write this wave file.\n");
+        EXPECT_EQ(full.err, "varnel: /dev/full: Unable to create or write this wave file. (No space left on device)\n");
         EXPECT_TRUE(std::filesystem::exists("/dev/full"));
     }
 }
@@ -373,6 +380,207 @@ TEST_F(ToolTest, BuiltInScenarioWritesAValidWaveFileAndSaysWhatItRendered) {
     const Result raw = Run({"--raw"});
     ASSERT_EQ(raw.status, 0) << raw.err;
     EXPECT_EQ(DataOf(raw.out), wave->data);  // the scenario renders the same bytes every time
+    // It sets nothing of its own: the options apply.
+    const Result options = Run({"--dry-run", "--cid-timing", "whole", "--no-tty-figs-after-space"});
+    ASSERT_EQ(options.status, 0) << options.err;
+    EXPECT_NE(options.out.find("cid-timing=whole tty-figs-after-space=0"), std::string::npos) << options.out;
+}
+
+// -o FILE and -o - write the bytes the component's own GenerateBegin(FILE) ... GenerateEnd
+// writes, in every format, an odd number of one-byte samples (and its pad byte) included.
+TEST_F(ToolTest, WaveOutputsAreTheComponentsFileByteForByte) {
+    struct Case {
+        std::vector<std::string> args;
+        std::function<void(Varnel&)> setup;
+        bool oneByteSamples;
+    };
+    const Case cases[] = {{{}, [](Varnel&) {}, false},
+                          {{"-b", "8"}, [](Varnel& v) { v.BitsPerSample(8); }, true},
+                          {{"-e", "ulaw"}, [](Varnel& v) { v.Encoding(ENC_MuLaw); }, true},
+                          {{"-e", "alaw"}, [](Varnel& v) { v.Encoding(ENC_ALaw); }, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.empty() ? "16-bit" : c.args[1]);
+        const Bytes expected = ThroughComponent(c.setup, [](Varnel& v) {
+            v.GenerateDTMFs("1");
+            v.GenerateSilence(0.125f);  // one sample
+            v.GenerateTTY("A 1");
+        });
+        for (const std::string& output : {Path("tool.wav"), std::string("-")}) {
+            std::vector<std::string> args = kSettings;
+            args.insert(args.end(), c.args.begin(), c.args.end());
+            args.insert(args.end(), {"-o", output, "dtmf:1", "silence:0.125", "tty:A 1"});
+            const Result r = Run(args);
+            ASSERT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(output == "-" ? DataOf(r.out) : ReadFileBytes(output), expected) << output;
+        }
+        const auto wave = ReadWave(Path("tool.wav"));
+        ASSERT_TRUE(wave);
+        EXPECT_EQ(wave->data.size() % 2, c.oneByteSamples ? 1u : 0u);
+    }
+}
+
+// The tool's defaults are those real receivers decode; --cid-timing whole and
+// --no-tty-figs-after-space give the component's own.
+TEST_F(ToolTest, DefaultsInteroperateAndTheComponentsOwnRemainAvailable) {
+    const std::vector<std::string> requests = {"cid:5551234|A|01/02 03:04", "tty:AB 12", "silence:3000", "tty:34 CD"};
+    const auto queue = [](Varnel& v) {
+        v.GenerateCallerID("5551234", "A", "01/02 03:04");
+        v.GenerateTTY("AB 12");
+        v.GenerateSilence(3000.0f);
+        v.GenerateTTY("34 CD");
+    };
+    struct Case {
+        std::vector<std::string> flags;
+        std::function<void(Varnel&)> setup;
+        const char* settings;
+    };
+    const Case cases[] = {
+        {{}, [](Varnel&) {}, "cid-timing=exact tty-figs-after-space=1"},
+        {{"--cid-timing", "whole", "--no-tty-figs-after-space"},
+         [](Varnel& v) {
+             v.CID_BitTiming(CBT_WholeSamples);
+             v.TTY_FigsAfterSpace(0);
+         },
+         "cid-timing=whole tty-figs-after-space=0"}};
+    for (const Case& c : cases) {
+        std::vector<std::string> args = kSettings;
+        args.insert(args.end(), c.flags.begin(), c.flags.end());
+        args.insert(args.end(), {"-o", Path("tool.wav")});
+        args.insert(args.end(), requests.begin(), requests.end());
+        const Result r = Run(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(ReadFileBytes(Path("tool.wav")), ThroughComponent(c.setup, queue)) << c.settings;
+        args.push_back("--dry-run");
+        EXPECT_NE(Run(args).out.find(c.settings), std::string::npos) << c.settings;
+    }
+}
+
+// With the defaults, minimodem's TTY receiver (which falls back to letters on a space) reads the
+// figures as sent.
+TEST_F(ToolTest, MinimodemReadsTheDefaultTty) {
+    VARNEL_REQUIRE_TOOL("minimodem");
+    for (const auto& [flag, expected] : {std::pair{"--tty-rate=45.45", "CALL 555 1234 NOW"},
+                                         std::pair{"--no-tty-figs-after-space", "CALL 555 QWER NOW"}}) {
+        const Result r = Run({"-o", Path("tty.wav"), "-r", "8000", flag, "silence:700", "tty:CALL 555 1234 NOW",
+                              "silence:700"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        std::string output;
+        RunShell("minimodem --rx -q -f " + Quote(Path("tty.wav")) + " tdd", output);
+        while (!output.empty() && (output.back() == '\n' || output.back() == ' ')) output.pop_back();
+        EXPECT_EQ(output, expected) << flag;
+    }
+}
+
+// A render the 32-bit size fields of a WAV file cannot describe is refused before a byte is
+// written: no file, nothing on standard output, an old file untouched.
+TEST_F(ToolTest, AudioBeyondTheWaveSizeLimitIsRefusedBeforeWriting) {
+    std::ofstream(Path("old.wav")) << "old";
+    for (const std::string& output : {Path("old.wav"), std::string("-")}) {
+        const Result r = Run({"-o", output, "-r", "16777216", "silence:60000", "silence:60000", "silence:60000"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "varnel: " + (output == "-" ? std::string("standard output") : output) +
+                             ": refused before writing: the audio takes 6039797760 bytes (0:03:00), more than the "
+                             "4294967256 that the size fields of a WAV file can describe; write --raw, or split the "
+                             "requests\n");
+        EXPECT_TRUE(r.out.empty());
+        EXPECT_EQ(ReadFileBytes(Path("old.wav")), (Bytes{'o', 'l', 'd'}));
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir.path())) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"old.wav", "stderr", "stdin", "stdout"}));
+}
+
+// An old file is replaced only by a complete new one, which keeps its permissions.
+TEST_F(ToolTest, AnOldFileIsReplacedOnlyByACompleteOne) {
+    std::ofstream(Path("old.wav")) << "old";
+    std::filesystem::permissions(Path("old.wav"), std::filesystem::perms::owner_read |
+                                                      std::filesystem::perms::owner_write |
+                                                      std::filesystem::perms::group_read);
+    const Result refused = Run({"-o", Path("old.wav"), "dtmf:1", "tone:100,0,-5"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(ReadFileBytes(Path("old.wav")), (Bytes{'o', 'l', 'd'}));
+    const Result r = Run({"-o", Path("old.wav"), "dtmf:1"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(ReadWave(Path("old.wav")));
+    EXPECT_EQ(std::filesystem::status(Path("old.wav")).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                  std::filesystem::perms::group_read);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir.path()), std::filesystem::directory_iterator()),
+              4);  // old.wav and the three standard streams
+}
+
+TEST_F(ToolTest, TtyFileSendsAFilesTextOrStandardInput) {
+    const std::string text = "HELLO 123\nGA\n";
+    std::ofstream(Path("text.txt"), std::ios::binary) << text;
+    const Bytes expected = ThroughComponent([](Varnel&) {}, [&](Varnel& v) { v.GenerateTTY(text); });
+    std::vector<std::string> args = kSettings;
+    args.insert(args.end(), {"-o", Path("tool.wav"), "ttyfile:" + Path("text.txt")});
+    Result r = Run(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFileBytes(Path("tool.wav")), expected);
+    EXPECT_NE(r.err.find("request 0: ttyfile, "), std::string::npos) << r.err;
+
+    args = kSettings;
+    args.insert(args.end(), {"-o", Path("tool.wav"), "ttyfile:-"});
+    r = Run(args, "", text);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFileBytes(Path("tool.wav")), expected);
+
+    r = Run({"-o", Path("tool.wav"), "ttyfile:" + Path("missing.txt")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "varnel: request 'ttyfile:" + Path("missing.txt") + "': No such file or directory\n");
+}
+
+TEST_F(ToolTest, DryRunPrintsTheSettingsAndEachRequestAndWritesNothing) {
+    const Result r = Run({"--dry-run", "-o", Path("x.wav"), "-r", "8000", "dtmf:1", "set:amplitude=-3", "silence:250"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Every setting of the catalog, then every request in order.
+    const std::size_t settings = r.out.find("settings: ");
+    const std::size_t requests = r.out.find("\nrequest 0: ");
+    ASSERT_NE(settings, std::string::npos) << r.out;
+    ASSERT_NE(requests, std::string::npos) << r.out;
+    EXPECT_EQ(r.out.substr(0, settings), "output: the WAV file " + Path("x.wav") + " (8000 Hz, 16-bit mono)\n");
+    const std::string line = r.out.substr(settings, requests - settings) + " ";
+    EXPECT_EQ(line.rfind("settings: rate=8000 bits=16 encoding=pcm amplitude=-6 dtmf-tone=80 dtmf-break=150 "
+                         "dtmf-pause=400 tty-mode=baudot tty-rate=45.45 cid-format=mdmf cid-timing=exact "
+                         "tty-figs-after-space=1 ",
+                         0),
+              0u)
+        << line;
+    for (const SettingSpec* spec : SettingsCatalog::All()) {
+        std::string key(" ");
+        key.append(spec->option).append("=");
+        EXPECT_NE(line.find(key), std::string::npos) << key;
+    }
+    EXPECT_EQ(r.out.substr(requests + 1),
+              "request 0: dtmf, 0.230 s: dtmf:1\n"
+              "set:amplitude=-3\n"
+              "request 1: silence, 0.250 s: silence:250\n"
+              "total: 0.480 s, 7680 bytes of audio, a WAV file of 7726 bytes\n"
+              "nothing written (dry run)\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_FALSE(std::filesystem::exists(Path("x.wav")));
+    const Result alone = Run({"--dry-run", "-e", "alaw", "tone:10,0,440"});
+    ASSERT_EQ(alone.status, 0) << alone.err;
+    EXPECT_EQ(alone.out.rfind("output: none (11025 Hz, G.711 A-law mono)\n", 0), 0u) << alone.out;
+}
+
+// Warnings and refusals name the request as written, with its control characters escaped.
+TEST_F(ToolTest, RequestsAreWarnedAboutAndEchoedSafely) {
+    const Result r = Run({"--raw", "-r", "8000", "tone:10,0,440,4000", "tones:5000@10", "dtmf:1\x1b[2J"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err,
+              "varnel: warning: 'tone:10,0,440,4000': 4000 Hz is at or above half the sample rate (4000 Hz at 8000 "
+              "Hz): it aliases\n"
+              "varnel: warning: 'tones:5000@10': 5000 Hz is at or above half the sample rate (4000 Hz at 8000 Hz): it "
+              "aliases\n"
+              "varnel: warning: 'dtmf:1\\x1b[2J': skips '\\x1b' '[' 'J' (not DTMF keys)\n");
+    const Result bad = Run({"--raw", "dtmf:\x1b]x\x07"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.err.find('\x1b'), std::string::npos) << bad.err;
+    EXPECT_NE(bad.err.find("varnel: 'dtmf:\\x1b]x\\x07': no DTMF key in '\\x1b]x\\x07'"), std::string::npos)
+        << bad.err;
 }
 
 TEST_F(ToolTest, PlayGoesThroughTheSondixDestination) {

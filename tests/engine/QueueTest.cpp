@@ -193,7 +193,7 @@ TEST_P(BeginStateTest, FollowsTheStateTable) {
     const HRESULT hr = engine.GenerateBegin(name.c_str());
     if (c.target == Target::BadFile) {
         EXPECT_EQ(hr, E_FAIL);
-        EXPECT_EQ(engine.GetErrMsg(), ErrorText::kWaveFile);
+        EXPECT_EQ(engine.GetErrMsg(), std::string(ErrorText::kWaveFile) + " (No such file or directory)");
     } else {
         EXPECT_EQ(hr, S_OK);
     }
@@ -408,7 +408,7 @@ TEST_F(QueueTest, UnwritableFileFailsAtEndAndStillEnds) {
     ASSERT_EQ(engine.GenerateBegin(u"/dev/full"), S_OK);
     Silence(engine, 10);
     EXPECT_EQ(engine.GenerateEnd(), E_FAIL);
-    EXPECT_EQ(engine.GetErrMsg(), ErrorText::kWaveFile);
+    EXPECT_EQ(engine.GetErrMsg(), std::string(ErrorText::kWaveFile) + " (No space left on device)");
     std::int32_t id;
     EXPECT_EQ(engine.GenerateDTMFs(u"1", &id), E_FAIL);
     EXPECT_EQ(engine.GetErrMsg(), ErrorText::kNotGenerating);

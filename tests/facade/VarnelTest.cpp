@@ -75,6 +75,21 @@ TEST(VarnelTest, SetAppliesACatalogRowLikeItsProperty) {
     EXPECT_EQ(Thrown<ArgumentException>([&] { v.Set(SettingSpec{}, {}); }).first, E_INVALIDARG);
 }
 
+// Get reads any row of the settings catalog as the row's property would.
+TEST(VarnelTest, GetReadsACatalogRowLikeItsProperty) {
+    Varnel v;
+    for (const SettingSpec* spec : SettingsCatalog::All()) {
+        const SettingValue value = v.Get(*spec);
+        EXPECT_EQ(value.integer, spec->defaultValue.integer) << spec->name;
+        EXPECT_EQ(value.number, spec->defaultValue.number) << spec->name;
+    }
+    v.Amplitude(-20.0f);
+    v.TTY_Rate(BR_110_Baud);
+    EXPECT_EQ(v.Get(SettingsCatalog::kAmplitude).number, -20.0f);
+    EXPECT_EQ(v.Get(SettingsCatalog::kTtyRate).integer, BR_110_Baud);
+    EXPECT_EQ(Thrown<ArgumentException>([&] { v.Get(SettingSpec{}); }).first, E_INVALIDARG);
+}
+
 // A WAV file's format is fixed from GenerateBegin to GenerateEnd; G.711 files carry their tag.
 TEST(VarnelTest, FormatPropertiesThrowWhileAFileGenerationIsOpen) {
     const std::string path = TempWavePath("alaw");
@@ -128,9 +143,11 @@ TEST(VarnelTest, GenerateEndThrowsOnlyWhenTheWaveFileCannotBeWritten) {
     Varnel v;
     v.GenerateBegin("/dev/full");
     v.GenerateDTMFs("123");
-    EXPECT_EQ(Thrown<COMException>([&] { v.GenerateEnd(); }), Failure(E_FAIL, kWaveFileError));
+    EXPECT_EQ(Thrown<COMException>([&] { v.GenerateEnd(); }),
+              Failure(E_FAIL, kWaveFileError + " (No space left on device)"));
     EXPECT_NO_THROW(v.GenerateEnd());
-    EXPECT_EQ(Thrown<COMException>([&] { v.GenerateBegin("/nonexistent-dir/x.wav"); }), Failure(E_FAIL, kWaveFileError));
+    EXPECT_EQ(Thrown<COMException>([&] { v.GenerateBegin("/nonexistent-dir/x.wav"); }),
+              Failure(E_FAIL, kWaveFileError + " (No such file or directory)"));
     EXPECT_NO_THROW(v.GenerateEnd());
     v.GenerateBegin();
     v.GenerateSilence(10.0f);

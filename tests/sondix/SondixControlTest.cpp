@@ -242,6 +242,22 @@ TEST_F(SondixControlTest, CallbackMayUnbindItselfFromInsideAPull) {
     EXPECT_TRUE(std::ranges::all_of(Played(), [](std::uint8_t b) { return b == 0; }));  // dropped
 }
 
+// A wait for a long stream ends soon after its stop predicate says so.
+TEST_F(SondixControlTest, AWaitEndsWhenAskedToStop) {
+    auto control = Control(8000, 16);
+    Varnel v;
+    v.SampleRate(8000);
+    v.GenerateBegin();
+    v.GenerateSilence(3600000.0f);  // an hour: far more than the disk driver plays in the wait
+    v.Destination(control);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(control->WaitUntilDrained(60s, [&] { return std::chrono::steady_clock::now() - start > 100ms; }));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, 100ms);
+    EXPECT_LT(waited, 500ms);
+    v.Destination(nullptr);
+}
+
 TEST_F(SondixControlTest, WithoutAudioItIsStillADestination) {
     auto control = std::make_shared<SondixControl>(SondixControl::Options{8000, 16, "no-such-driver"});
     EXPECT_EQ(control->ToString(), "Quorvex.SondixNet.SondixControl");

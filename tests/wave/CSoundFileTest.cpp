@@ -7,11 +7,18 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "support/FileSizeLimit.h"
 #include "support/Shell.h"
 #include "varnel/wave/CSoundFile.h"
+#include "varnel/wave/WaveHeader.h"
 
 using namespace Quorvex::VarnelNet;
 namespace fs = std::filesystem;
@@ -66,6 +73,31 @@ void ExpectWellFormed(const std::vector<std::uint8_t>& file, const std::vector<s
     if (n % 2) {
         EXPECT_EQ(file.back(), 0);
     }
+}
+
+// What attempt returns, computed by a process that cannot write everywhere: when the tests run
+// as root, a child that has become the unprivileged user "nobody" (65534).
+std::string AsUnprivileged(const std::function<std::string()>& attempt) {
+    if (::geteuid() != 0) return attempt();
+    int fds[2];
+    if (::pipe(fds) != 0) return "pipe failed";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(fds[0]);
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(1);
+        const std::string result = attempt();
+        const ssize_t ignored = ::write(fds[1], result.data(), result.size());
+        static_cast<void>(ignored);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string result;
+    char chunk[256];
+    for (ssize_t n; (n = ::read(fds[0], chunk, sizeof chunk)) > 0;) result.append(chunk, static_cast<std::size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? result : "the child could not drop its privileges";
 }
 
 class CSoundFileTest : public testing::Test {
@@ -197,12 +229,110 @@ TEST_F(CSoundFileTest, DestroyingAnUnfinishedWriterSettlesTheFile) {
     EXPECT_EQ(U32(b, 4), 44u);
 }
 
-TEST_F(CSoundFileTest, FullDeviceMakesCloseFail) {
-    CSoundFile file("/dev/full", Format(8000, 16));
-    ASSERT_TRUE(file.IsOpen());
+// Each failure says why, in the operating system's words or the size limit's.
+TEST_F(CSoundFileTest, FailuresGiveTheirReason) {
+    fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                             fs::perms::others_read | fs::perms::others_exec);
+    fs::create_directory(dir / "read-only");
+    fs::permissions(dir / "read-only", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                           fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
     const std::vector<std::uint8_t> data = Pattern(4096);
-    file.Write(data.data(), 4096);
-    EXPECT_FALSE(file.Close());
+    const std::string readOnly = Path("read-only/x.wav");
+    const std::string missing = Path("no-such-dir/x.wav");
+    struct Case {
+        const char* what;
+        std::function<std::string()> attempt;  // the reason of the failure
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {"missing folder",
+         [&] {
+             CSoundFile file(missing, Format(8000, 16));
+             return file.IsOpen() ? std::string("opened") : file.Reason();
+         },
+         "No such file or directory"},
+        {"read-only folder",
+         [&] {
+             return AsUnprivileged([&] {
+                 CSoundFile file(readOnly, Format(8000, 16));
+                 return file.IsOpen() ? std::string("opened") : file.Reason();
+             });
+         },
+         "Permission denied"},
+        {"full disk",
+         [&] {
+             CSoundFile file("/dev/full", Format(8000, 16));
+             file.Write(data.data(), 4096);
+             return file.Close() ? std::string("closed") : file.Reason();
+         },
+         "No space left on device"},
+        {"4 GiB",
+         [&] {
+             CSoundFile file("/dev/null", Format(8000, 16));
+             const std::vector<std::uint8_t> block(1 << 20);
+             while (file.Write(block.data(), 1 << 20) != -1) {
+             }
+             return file.Close() ? std::string("closed") : file.Reason();
+         },
+         "The audio passes the 4 GiB that the size fields of a WAV file can describe"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.attempt(), c.reason);
+    }
+    EXPECT_FALSE(fs::exists(readOnly));
+}
+
+// A file that could not be written completely leaves the old one as it was; a complete one
+// replaces it. Nothing is replaced before Close.
+TEST_F(CSoundFileTest, OnlyACompleteFileReplacesTheOldOne) {
+    const std::vector<std::uint8_t> old = {'o', 'l', 'd'};
+    const std::vector<std::uint8_t> data = Pattern(100000);
+    std::ofstream(Path("keep.wav"), std::ios::binary).write("old", 3);
+    {
+        const varnel_test::FileSizeLimit limit(50000);
+        CSoundFile file(Path("keep.wav"), Format(8000, 16));
+        ASSERT_TRUE(file.IsOpen());
+        file.Write(data.data(), static_cast<int>(data.size()));
+        EXPECT_FALSE(file.Close());
+        EXPECT_EQ(file.Reason(), "File too large");
+    }
+    EXPECT_EQ(Slurp(Path("keep.wav")), old);
+    {
+        CSoundFile file(Path("keep.wav"), Format(8000, 16));
+        ASSERT_EQ(file.Write(data.data(), 1000), 1000);
+        EXPECT_EQ(Slurp(Path("keep.wav")), old);
+    }  // destroyed unfinished: settled and kept
+    ExpectWellFormed(Slurp(Path("keep.wav")), std::vector<std::uint8_t>(data.begin(), data.begin() + 1000));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
+// The header's layout, shared by the writer and by whoever writes a WAV file in one go.
+TEST_F(CSoundFileTest, HeaderBytesForAKnownLength) {
+    const WaveHeader pcm(Format(8000, 8));
+    EXPECT_EQ(pcm.Size(), 46u);
+    EXPECT_EQ(pcm.MaxDataBytes(), 0xFFFFFFFFull - 38 - 1);
+    std::vector<std::uint8_t> expected = {'R', 'I', 'F', 'F', 42, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
+                                          18, 0, 0, 0, 1, 0, 1, 0, 0x40, 0x1F, 0, 0, 0x40, 0x1F, 0, 0, 1, 0, 8, 0,
+                                          0, 0, 'd', 'a', 't', 'a', 3, 0, 0, 0};
+    EXPECT_EQ(pcm.Settled(3), expected);
+    expected[4] = 0;
+    expected[42] = 18;
+    EXPECT_EQ(pcm.Unsettled(), expected);
+    const WaveHeader g711(G711Format(WAVE_FORMAT_ALAW, 8000));
+    EXPECT_EQ(g711.Size(), 58u);
+    EXPECT_EQ(g711.MaxDataBytes(), pcm.MaxDataBytes() - 12);
+    const std::vector<std::uint8_t> settled = g711.Settled(0xFFFFFFFFull - 50 - 1);
+    EXPECT_EQ(U32(settled, 4), 0xFFFFFFFEu);  // an even count: no pad byte
+    EXPECT_EQ(U32(settled, 46), 0xFFFFFFFFu - 51);
+    EXPECT_EQ(U32(settled, 54), 0xFFFFFFFFu - 51);
+    // What the writer leaves is the settled header of its data.
+    {
+        CSoundFile file(Path("h.wav"), G711Format(WAVE_FORMAT_ALAW, 8000));
+        ASSERT_EQ(file.Write("abcde", 5), 5);
+    }
+    const std::vector<std::uint8_t> written = Slurp(Path("h.wav"));
+    EXPECT_EQ(std::vector<std::uint8_t>(written.begin(), written.begin() + 58), g711.Settled(5));
 }
 
 TEST_F(CSoundFileTest, RefusesDataBeyondThe32BitSizes) {

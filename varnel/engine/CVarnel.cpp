@@ -5,6 +5,7 @@
 
 #include "varnel/engine/DebugLog.h"
 #include "varnel/engine/ErrorTexts.h"
+#include "varnel/engine/OutputFormat.h"
 #include "varnel/platform/TextConversion.h"
 #include "varnel/platform/Version.h"
 #include "varnel/wave/CSoundFile.h"
@@ -72,13 +73,7 @@ HRESULT CVarnel::Admit(const SettingSpec& setting, float newVal) {
     return setting.refusal ? Fail(E_INVALIDARG, setting.refusal) : E_INVALIDARG;
 }
 
-SampleFormat CVarnel::RequestFormat() const {
-    switch (m_encoding) {
-        case ENC_MuLaw: return SampleFormat::MuLaw;
-        case ENC_ALaw: return SampleFormat::ALaw;
-        default: return m_bitsPerSample == 16 ? SampleFormat::S16 : SampleFormat::U8;
-    }
-}
+SampleFormat CVarnel::RequestFormat() const { return OutputSampleFormat(m_encoding, m_bitsPerSample); }
 
 // Hands a notification to the host with the lock released, so that its handler may call back
 // in. With a message window, completions and diagnostic lines are posted to its thread: the

@@ -2,6 +2,7 @@
 
 #include "varnel/engine/CVarnel.h"
 #include "varnel/engine/ErrorTexts.h"
+#include "varnel/engine/OutputFormat.h"
 #include "varnel/platform/TextConversion.h"
 #include "varnel/wave/CSoundFile.h"
 
@@ -13,6 +14,11 @@ namespace {
 constexpr std::int32_t kMinimumRoom = 100;
 constexpr std::int32_t kFileBlockSize = 8192;
 
+// The classic text, then why the file could not be written.
+std::string WaveFileFailure(const std::string& reason) {
+    return reason.empty() ? std::string(ErrorText::kWaveFile) : std::string(ErrorText::kWaveFile) + " (" + reason + ")";
+}
+
 }  // namespace
 
 void CVarnel::NewGeneration(std::int32_t state) {
@@ -21,14 +27,7 @@ void CVarnel::NewGeneration(std::int32_t state) {
 }
 
 WAVEFORMATEX CVarnel::BuildFormat() const {
-    const SampleFormat sample = RequestFormat();
-    CSoundBase format;
-    format.SetFormatTag(sample == SampleFormat::MuLaw  ? WAVE_FORMAT_MULAW
-                        : sample == SampleFormat::ALaw ? WAVE_FORMAT_ALAW
-                                                       : WAVE_FORMAT_PCM);
-    format.SetBitsPerSample(static_cast<std::uint16_t>(8 * BytesPerSample(sample)));
-    format.SetSamplesPerSec(static_cast<std::uint32_t>(m_sampleRate));
-    return format.Format();
+    return OutputWaveFormat(m_encoding, m_bitsPerSample, static_cast<std::uint32_t>(m_sampleRate));
 }
 
 HRESULT CVarnel::GenerateBegin(const char16_t* OutFileName) {
@@ -49,7 +48,7 @@ HRESULT CVarnel::BeginFile(Lock& lock, std::u16string_view name) {
     m_queue.Clear();
     m_pWaveFile.reset();  // an earlier file generation that was never ended is closed as it is
     auto file = std::make_unique<CSoundFile>(Utf16ToUtf8(name), BuildFormat());
-    if (!file->IsOpen()) return Fail(E_FAIL, ErrorText::kWaveFile);
+    if (!file->IsOpen()) return Fail(E_FAIL, WaveFileFailure(file->Reason()).c_str());
     m_pWaveFile = std::move(file);
     NewGeneration(kToFile);
     DebugLog(lock, 0, "Generation begin (To file '%s').", NarrowToAnsi(name).c_str());
@@ -84,7 +83,7 @@ HRESULT CVarnel::GenerateEnd() {
         written = file->Close() && written;
         if (m_generation == generation) NewGeneration(kIdle);
         DebugLog(lock, 0, "End of the generation.");
-        return written ? S_OK : Fail(E_FAIL, ErrorText::kWaveFile);
+        return written ? S_OK : Fail(E_FAIL, WaveFileFailure(file->Reason()).c_str());
     }
     if (m_state == kIdle) return S_OK;
     // A buffer stream, or a file generation whose file could not be opened.

@@ -182,4 +182,12 @@ HRESULT Apply(CVarnel& engine, const SettingSpec& setting, const SettingValue& v
     return setting.setInteger ? (engine.*setting.setInteger)(value.integer) : E_INVALIDARG;
 }
 
+HRESULT Read(CVarnel& engine, const SettingSpec& setting, SettingValue* value) {
+    if (!value) return E_INVALIDARG;
+    if (setting.kind == SettingKind::Number) {
+        return setting.getNumber ? (engine.*setting.getNumber)(&value->number) : E_INVALIDARG;
+    }
+    return setting.getInteger ? (engine.*setting.getInteger)(&value->integer) : E_INVALIDARG;
+}
+
 }  // namespace Quorvex::VarnelNet::SettingsCatalog

@@ -101,6 +101,10 @@ std::string_view KeywordOf(const SettingSpec& setting, std::int32_t value);
 // a setter.
 HRESULT Apply(CVarnel& engine, const SettingSpec& setting, const SettingValue& value);
 
+// Calls the setting's engine getter into the member of its kind; E_INVALIDARG for a row
+// without a getter or a null value.
+HRESULT Read(CVarnel& engine, const SettingSpec& setting, SettingValue* value);
+
 }  // namespace SettingsCatalog
 
 }  // namespace Quorvex::VarnelNet

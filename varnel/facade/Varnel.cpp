@@ -182,6 +182,12 @@ void Varnel::Set(const SettingSpec& setting, const SettingValue& newVal) {
     Check(SettingsCatalog::Apply(Engine(), setting, newVal));
 }
 
+SettingValue Varnel::Get(const SettingSpec& setting) const {
+    SettingValue value;
+    Check(SettingsCatalog::Read(Engine(), setting, &value));
+    return value;
+}
+
 void Varnel::GenerateBegin() { StartGeneration(nullptr); }
 
 void Varnel::GenerateBegin(std::string_view OutFileName) {

@@ -77,6 +77,8 @@ public:
     void TONE_ModulationDepth(std::int32_t newVal);
     // Sets any setting of the catalog (varnel/engine/SettingsCatalog.h) as its property does.
     void Set(const SettingSpec& setting, const SettingValue& newVal);
+    // Reads any setting of the catalog as its property does.
+    SettingValue Get(const SettingSpec& setting) const;
 
     void GenerateBegin();
     void GenerateBegin(std::string_view OutFileName);

@@ -2,9 +2,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Quorvex::VarnelNet {
@@ -16,30 +13,33 @@ constexpr std::size_t kBufferSize = 64 * 1024;
 FileOutput::~FileOutput() { Close(); }
 
 bool FileOutput::Create(const std::string& path) {
-    Close();
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    // A regular file is locked before it is truncated, so that a file another writer holds is
-    // left intact. Devices and pipes are written as they are.
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 ||
-        (S_ISREG(info.st_mode) && (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0))) {
-        ::close(fd);
-        return false;
-    }
-    m_fd = fd;
+    Discard();
     m_failed = false;
+    m_reason.clear();
     m_size = 0;
     m_used = 0;
+    if (!m_target.Open(path)) {
+        m_failed = true;
+        m_reason = m_target.Reason();
+        return false;
+    }
     m_buffer.resize(kBufferSize);
     return true;
 }
 
+void FileOutput::Fail(const std::string& reason) {
+    if (!m_failed) m_reason = reason;
+    m_failed = true;
+}
+
 bool FileOutput::WriteAll(const std::uint8_t* data, std::size_t length) {
     while (length > 0) {
-        const ssize_t n = ::write(m_fd, data, length);
+        const ssize_t n = ::write(m_target.Descriptor(), data, length);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
+        if (n <= 0) {
+            Fail(n < 0 ? std::strerror(errno) : std::strerror(ENOSPC));
+            return false;
+        }
         data += n;
         length -= static_cast<std::size_t>(n);
     }
@@ -47,7 +47,7 @@ bool FileOutput::WriteAll(const std::uint8_t* data, std::size_t length) {
 }
 
 bool FileOutput::Flush() {
-    if (m_used > 0 && !WriteAll(m_buffer.data(), m_used)) m_failed = true;
+    if (m_used > 0 && !m_failed) WriteAll(m_buffer.data(), m_used);
     m_used = 0;
     return !m_failed;
 }
@@ -59,10 +59,7 @@ bool FileOutput::Append(const void* data, std::size_t length) {
     m_size += length;
     if (m_used + length > m_buffer.size()) {
         if (!Flush()) return false;
-        if (length >= m_buffer.size()) {
-            if (!WriteAll(bytes, length)) m_failed = true;
-            return !m_failed;
-        }
+        if (length >= m_buffer.size()) return WriteAll(bytes, length);
     }
     std::memcpy(m_buffer.data() + m_used, bytes, length);
     m_used += length;
@@ -73,10 +70,10 @@ bool FileOutput::Patch(std::uint64_t offset, const void* data, std::size_t lengt
     if (!IsOpen() || !Flush()) return false;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     while (length > 0) {
-        const ssize_t n = ::pwrite(m_fd, bytes, length, static_cast<off_t>(offset));
+        const ssize_t n = ::pwrite(m_target.Descriptor(), bytes, length, static_cast<off_t>(offset));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            m_failed = true;
+            Fail(n < 0 ? std::strerror(errno) : std::strerror(ENOSPC));
             return false;
         }
         bytes += n;
@@ -88,12 +85,18 @@ bool FileOutput::Patch(std::uint64_t offset, const void* data, std::size_t lengt
 
 bool FileOutput::Close() {
     if (!IsOpen()) return !m_failed;
-    Flush();
-    if (::close(m_fd) != 0) m_failed = true;
-    m_fd = -1;
+    if (Flush() && !m_target.Commit()) Fail(m_target.Reason());
+    if (m_failed) m_target.Discard();
     m_buffer.clear();
     m_buffer.shrink_to_fit();
     return !m_failed;
+}
+
+void FileOutput::Discard() {
+    m_target.Discard();
+    m_used = 0;
+    m_buffer.clear();
+    m_buffer.shrink_to_fit();
 }
 
 }  // namespace Quorvex::VarnelNet

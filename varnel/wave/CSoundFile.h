@@ -5,17 +5,18 @@
 
 #include "varnel/platform/FileOutput.h"
 #include "varnel/wave/CSoundBase.h"
+#include "varnel/wave/WaveHeader.h"
 
 namespace Quorvex::VarnelNet {
 
-// Writes a RIFF/WAVE file: the header written at once, the samples appended by Write, and the
-// chunk sizes settled by Close. PCM has a 46-byte header (an 18-byte "fmt " chunk, then
-// "data"); any other format tag also gets a "fact" chunk with the sample count before "data",
-// a 58-byte header.
+// Writes a RIFF/WAVE file (the layout of WaveHeader): the header written at once, the samples
+// appended by Write, and the chunk sizes settled by Close. A regular file is replaced only by a
+// complete file: until Close succeeds the old one stays as it was (FileOutput).
 class CSoundFile : public CSoundBase {
 public:
     // Creates the file and writes its header at once; IsOpen() tells whether that worked.
     CSoundFile(const std::string& fileName, const WAVEFORMATEX& format);
+    // Close(): a file never closed is still settled and kept.
     ~CSoundFile() override;
 
     bool IsOpen() const { return m_file.IsOpen(); }
@@ -25,18 +26,20 @@ public:
     int Write(const void* data, int length);
 
     // Settles the chunk sizes (and the sample count of "fact") and closes the file. Returns
-    // false if any part of the file (header, data or sizes) could not be written. Does nothing
+    // false if any part of the file (header, data or sizes) could not be written, or data was
+    // refused; the file written is then dropped and an old file keeps its place. Does nothing
     // when not open.
     bool Close();
 
-    // The largest data chunk whose sizes still fit: the RIFF size counts the header after its
-    // own field, the data and a pad byte.
-    std::uint64_t MaxDataBytes() const { return 0xFFFFFFFFull - (m_headerBytes - 8) - 1; }
+    // Why creating, writing or closing failed: the operating system's reason ("No space left on
+    // device"), or the 32-bit size limit. Empty while nothing failed.
+    std::string Reason() const;
+
+    std::uint64_t MaxDataBytes() const { return m_header.MaxDataBytes(); }
 
 private:
+    WaveHeader m_header;
     FileOutput m_file;
-    std::uint64_t m_headerBytes = 0;  // where the data begins
-    bool m_hasFact = false;
     bool m_refused = false;
 };
 
