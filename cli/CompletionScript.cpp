@@ -16,7 +16,8 @@ namespace {
 constexpr Cli::RequestKind kKinds[] = {
     Cli::RequestKind::Dtmf, Cli::RequestKind::Tone,      Cli::RequestKind::Silence,    Cli::RequestKind::Tones,
     Cli::RequestKind::CallerId, Cli::RequestKind::Vmwi,  Cli::RequestKind::Mf,         Cli::RequestKind::R2Forward,
-    Cli::RequestKind::R2Backward, Cli::RequestKind::Tty, Cli::RequestKind::TtyHex,     Cli::RequestKind::Set,
+    Cli::RequestKind::R2Backward, Cli::RequestKind::Tty, Cli::RequestKind::TtyHex,     Cli::RequestKind::TtyFile,
+    Cli::RequestKind::Set,
     Cli::RequestKind::Plan, Cli::RequestKind::Pattern,   Cli::RequestKind::Sit,        Cli::RequestKind::Modem,
 };
 
@@ -42,11 +43,12 @@ std::string ModemWords() {
 }  // namespace
 
 int main() {
-    std::string options = "-o --output --raw --play --dbm0 -v --verbose --list-plans -h --help --version -r -b -e -a";
+    std::string options = "-o --output --raw --play --dry-run --dbm0 -v --verbose --list-plans -h --help --version -r -b -e -a";
     std::string settingNames, valueCases, setValueCases;
     for (const SettingSpec* spec : SettingsCatalog::All()) {
         const std::string option(spec->option);
         options.append(" --").append(option);
+        if (spec->kind == SettingKind::Flag) options.append(" --no-").append(option);
         settingNames.append(settingNames.empty() ? "" : " ").append("set:").append(option).append("=");
         const std::string words = spec->kind == SettingKind::Flag ? std::string("0 1") : Words(*spec);
         if (spec->kind != SettingKind::Flag) {

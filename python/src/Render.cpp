@@ -29,7 +29,7 @@ Cli::Options Parse(const RenderArguments& arguments, const std::string& path) {
     for (const auto& [name, value] : arguments.settings) {
         if (Cli::IsFlagSetting(name)) {
             if (value != "0" && value != "1") throw Cli::UsageError("--" + name + " is 0 or 1, not '" + value + "'");
-            if (value == "1") args.emplace_back("--" + name);
+            args.emplace_back((value == "1" ? "--" : "--no-") + name);
         } else {
             args.emplace_back("--" + name + "=" + value);
         }
@@ -40,9 +40,10 @@ Cli::Options Parse(const RenderArguments& arguments, const std::string& path) {
     return Cli::ParseArguments(args);
 }
 
-// The options' settings, then the set: requests before the first signal, as the tool applies
-// them, but with the component's exceptions passed through.
+// The tool's defaults, the options' settings, then the set: requests before the first signal,
+// as the tool applies them, but with the component's exceptions passed through.
 std::size_t ApplyLeadingSettings(Varnel& varnel, const Cli::Options& options) {
+    for (const Cli::Setting& setting : Cli::ToolDefaults()) Cli::ApplySetting(varnel, setting);
     for (const Cli::Setting& setting : options.settings) Cli::ApplySetting(varnel, setting);
     std::size_t first = 0;
     while (first < options.requests.size() && options.requests[first].kind == Cli::RequestKind::Set) {

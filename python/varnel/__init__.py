@@ -215,7 +215,8 @@ def render(requests, rate=8000, bits=16, encoding="pcm", dbm0=None, **settings):
     """Renders requests written as the varnel tool takes them ("dtmf:555", "silence:200",
     "cid:5551234|JOHN DOE|12/25 10:30", "set:cid-standard=etsi", ...) into a numpy array:
     int16 for 16-bit PCM, uint8 for 8-bit PCM and G.711. The samples are those that
-    `varnel --raw` writes. Settings are the tool's options with '_' for '-'
+    `varnel --raw` writes, with the tool's defaults (cid_timing="exact",
+    tty_figs_after_space=1). Settings are the tool's options with '_' for '-'
     (tty_rate=50, cid_standard="etsi", dtmf_twist=2); dbm0 is --dbm0."""
     return _varnel._render(_arguments(requests, rate, bits, encoding, dbm0, settings))
 
