@@ -5,6 +5,7 @@
 
 #include "varnel/engine/DebugLog.h"
 #include "varnel/engine/ErrorTexts.h"
+#include "varnel/engine/FailureRecord.h"
 #include "varnel/engine/OutputFormat.h"
 #include "varnel/platform/TextConversion.h"
 #include "varnel/platform/Version.h"
@@ -58,6 +59,7 @@ std::string CVarnel::GetErrMsg() const {
 
 HRESULT CVarnel::Fail(HRESULT code, const char* message) {
     m_errorMessage = message;
+    FailureRecord::Note(message);
     return code;
 }
 

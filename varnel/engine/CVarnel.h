@@ -177,7 +177,8 @@ private:
         if (SUCCEEDED(admitted)) stored = newVal;
         return admitted;
     }
-    // Stores the text and returns code; Fail with the lock held, Refuse without.
+    // Stores the text (noting it for the calling thread's FailureRecord) and returns code; Fail
+    // with the lock held, Refuse without.
     HRESULT Fail(HRESULT code, const char* message);
     HRESULT Refuse(HRESULT code, const char* message);
     void Deliver(Lock& lock, std::int32_t msg, std::uint64_t wparam, std::int64_t lparam);
