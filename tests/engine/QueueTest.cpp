@@ -245,10 +245,11 @@ INSTANTIATE_TEST_SUITE_P(
                       BeginCase{"StreamToStream", kToBufferStream, Target::Stream, kToBufferStream}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// A notification handler ends or restarts the generation while request 0 (a one-second tone)
-// completes; a restarting handler also queues a request of the new generation at once.
+// A notification handler ends, discards or restarts the generation while request 0 (a
+// one-second tone) completes; a restarting handler also queues a request of the new generation
+// at once.
 enum class Trigger { RequestDone, CompletedLine };
-enum class Action { End, Restart };
+enum class Action { End, Discard, Restart };
 
 class ReentrancyTest : public QueueTest,
                        public ::testing::WithParamInterface<std::tuple<Trigger, Action, bool>> {};
@@ -269,6 +270,8 @@ TEST_P(ReentrancyTest, RenderingStopsWithWhatItHad) {
         fired = true;
         if (action == Action::End) {
             EXPECT_EQ(engine.GenerateEnd(), S_OK);
+        } else if (action == Action::Discard) {
+            engine.Discard();
         } else {
             EXPECT_EQ(engine.GenerateBegin(nullptr), S_OK);
             EXPECT_EQ(Silence(engine, 10), 0);
@@ -295,7 +298,7 @@ TEST_P(ReentrancyTest, RenderingStopsWithWhatItHad) {
     } else if (action == Action::Restart) {
         EXPECT_TRUE(rec.done.empty());  // a late "0 done" would name the new generation's request
     }
-    if (action == Action::End) {
+    if (action != Action::Restart) {
         EXPECT_EQ(engine.ExecRequest(Bytes(1000).data(), 1000), -1);
         std::int32_t id;
         EXPECT_EQ(engine.GenerateDTMFs(u"1", &id), E_FAIL);
@@ -307,7 +310,8 @@ TEST_P(ReentrancyTest, RenderingStopsWithWhatItHad) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, ReentrancyTest,
                          ::testing::Combine(::testing::Values(Trigger::RequestDone, Trigger::CompletedLine),
-                                            ::testing::Values(Action::End, Action::Restart), ::testing::Bool()));
+                                            ::testing::Values(Action::End, Action::Discard, Action::Restart),
+                                            ::testing::Bool()));
 
 TEST_F(QueueTest, RequestQueuedByTheCompletionHandlerIsRendered) {
     for (const bool toFile : {false, true}) {
@@ -402,6 +406,54 @@ TEST_P(BlockReadTest, SplitReadsEqualOneRead) {
 INSTANTIATE_TEST_SUITE_P(Cases, BlockReadTest,
                          ::testing::Combine(::testing::Range(0, 4), ::testing::Values(8, 16),
                                             ::testing::Values(101, 102, 333, 8192)));
+
+// A stream pull during a file generation would take audio the file is owed.
+TEST_F(QueueTest, StreamPullsRenderOnlyABufferStream) {
+    CVarnel engine;
+    Bytes buffer(8192);
+    EXPECT_EQ(engine.ExecStreamRequest(buffer.data(), 8192), -1);
+    ASSERT_EQ(engine.GenerateBegin(Wide(path).c_str()), S_OK);
+    Silence(engine, 10);
+    EXPECT_EQ(engine.ExecStreamRequest(buffer.data(), 8192), -1);
+    ASSERT_EQ(engine.GenerateEnd(), S_OK);
+    const auto wave = ReadWave(path);
+    ASSERT_TRUE(wave);
+    EXPECT_EQ(wave->data, Bytes(kSilence10ms, 0));
+    ASSERT_EQ(engine.GenerateBegin(nullptr), S_OK);
+    EXPECT_EQ(engine.ExecStreamRequest(buffer.data(), 8192), 0);
+    Silence(engine, 10);
+    EXPECT_EQ(engine.ExecStreamRequest(buffer.data(), 100), 0);
+    EXPECT_EQ(engine.ExecStreamRequest(buffer.data(), 8192), static_cast<std::int32_t>(kSilence10ms));
+}
+
+// Discarding ends any generation at once, renders nothing and says nothing; a file keeps what
+// was written before.
+TEST_F(QueueTest, DiscardEndsTheGenerationSilently) {
+    for (const bool toFile : {false, true}) {
+        SCOPED_TRACE(toFile ? "file" : "buffer stream");
+        CVarnel engine;
+        Recorder rec;
+        rec.Attach(engine);
+        ASSERT_EQ(engine.GenerateBegin(toFile ? Wide(path).c_str() : nullptr), S_OK);
+        Silence(engine, 10);
+        const std::size_t lines = rec.lines.size();
+        engine.Discard();
+        EXPECT_EQ(rec.lines.size(), lines);
+        EXPECT_TRUE(rec.done.empty());
+        EXPECT_EQ(engine.ExecRequest(Bytes(1000).data(), 1000), -1);
+        std::int32_t id;
+        EXPECT_EQ(engine.GenerateSilence(10, &id), E_FAIL);
+        EXPECT_EQ(engine.GenerateEnd(), S_OK);
+        if (toFile) {
+            const auto wave = ReadWave(path);
+            ASSERT_TRUE(wave);
+            EXPECT_TRUE(wave->data.empty());
+        }
+    }
+    CVarnel idle;
+    idle.Discard();
+    EXPECT_EQ(idle.ExecRequest(Bytes(1000).data(), 1000), -1);
+}
 
 TEST_F(QueueTest, UnwritableFileFailsAtEndAndStillEnds) {
     CVarnel engine;

@@ -55,6 +55,13 @@ public:
     std::int32_t ExecRequest(std::uint8_t* buffer, std::int32_t size);
     // The bytes of audio queued and not yet rendered, known without rendering them.
     std::int64_t QueuedBytes() const;
+    // ExecRequest for pullers of a buffer stream: -1 unless a buffer-stream generation runs, so
+    // that a pull never takes the audio a file generation writes.
+    std::int32_t ExecStreamRequest(std::uint8_t* buffer, std::int32_t size);
+    // Ends the generation without rendering or notifying, for an owner that is going away:
+    // queued requests are discarded, a WAV file is closed with the data written so far, and a
+    // render in progress (a handler may be calling this) stops at its next notification.
+    void Discard();
 
     // Queues a TTY request for the bytes of data up to its first zero byte (and within length
     // bytes when length > 0), without code-page conversion and without looking at the

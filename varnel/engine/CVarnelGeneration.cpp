@@ -125,6 +125,19 @@ std::int32_t CVarnel::ExecRequest(std::uint8_t* buffer, std::int32_t size) {
     return Render(lock, buffer, size);
 }
 
+std::int32_t CVarnel::ExecStreamRequest(std::uint8_t* buffer, std::int32_t size) {
+    Lock lock(m_mutex);
+    if (m_state != kToBufferStream) return -1;
+    return Render(lock, buffer, size);
+}
+
+void CVarnel::Discard() {
+    const Lock lock(m_mutex);
+    NewGeneration(kIdle);
+    m_queue.Clear();
+    m_pWaveFile.reset();
+}
+
 std::int32_t CVarnel::Render(Lock& lock, std::uint8_t* buffer, std::int32_t size) {
     if (m_state == kIdle) return -1;
     if (m_queue.Empty() || size <= kMinimumRoom || buffer == nullptr) return 0;

@@ -1,6 +1,6 @@
 // The engine operations that take Automation arguments. They work through the engine's public
-// operations (GenerateTTY2, ExecRequest), the state query and the error store, each of which
-// takes the engine's lock itself.
+// operations (GenerateTTY2, ExecStreamRequest), the state query and the error store, each of
+// which takes the engine's lock itself.
 
 #include <algorithm>
 #include <cstdint>
@@ -105,10 +105,10 @@ HRESULT CVarnel::FetchWaveStream(const VARIANT& Data, std::int32_t* pBytes) {
 
     // The array stays locked while rendering, so a notification handler cannot destroy it.
     const auto size = static_cast<std::int32_t>(std::min<std::int64_t>(count, std::numeric_limits<std::int32_t>::max()));
-    const std::int32_t written = ExecRequest(static_cast<std::uint8_t*>(data), size);
+    const std::int32_t written = ExecStreamRequest(static_cast<std::uint8_t*>(data), size);
     const HRESULT unlocked = SafeArrayUnaccessData(psa);
     if (written < 0) {
-        // The generation ended between the state check and the rendering.
+        // The buffer stream ended between the state check and the rendering.
         *pBytes = 0;
         return Refuse(E_FAIL, ErrorText::kNotGenerating);
     }
