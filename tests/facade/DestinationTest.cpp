@@ -38,7 +38,8 @@ TEST(DestinationTest, NullBoxedValuesAndForeignObjectsBindNothing) {
     EXPECT_NO_THROW(v.Destination(ControlOf(nullptr)));  // an adapter without an underlying object
     const std::shared_ptr<Object> foreign[] = {std::make_shared<Object>(), std::make_shared<TestSondixControl>(source, "Quorvex.SondixNet.Other")};
     for (const auto& object : foreign) {
-        EXPECT_EQ(Thrown<ArgumentException>([&] { v.Destination(object); }), Failure(E_INVALIDARG, "")) << object->ToString();
+        const std::string refused = "Destination must be a Quorvex.SondixNet.SondixControl, not " + object->ToString() + ".";
+        EXPECT_EQ(Thrown<ArgumentException>([&] { v.Destination(object); }), Failure(E_INVALIDARG, refused));
     }
     EXPECT_TRUE(source->Snapshot().owners.empty());
     EXPECT_TRUE(source->Snapshot().bindings.empty());

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -122,10 +123,11 @@ TEST(VarnelTest, RequestsBeforeGenerateBeginThrowTheNotGeneratingCOMException) {
 
 TEST(VarnelTest, CallerIdWithoutNumberIsRefusedBeforeTheEngineIsAsked) {
     Varnel v;
-    EXPECT_EQ(Thrown<ArgumentException>([&] { v.GenerateCallerID("", "Name", "01/02 03:04"); }), Failure(E_INVALIDARG, ""));
+    const Failure noNumber(E_INVALIDARG, "Number is empty: GenerateCallerID needs the caller's number.");
+    EXPECT_EQ(Thrown<ArgumentException>([&] { v.GenerateCallerID("", "Name", "01/02 03:04"); }), noNumber);
     v.GenerateBegin();
     EXPECT_EQ(v.GenerateSilence(10.0f), 0);
-    EXPECT_EQ(Thrown<ArgumentException>([&] { v.GenerateCallerID("", "", ""); }), Failure(E_INVALIDARG, ""));
+    EXPECT_EQ(Thrown<ArgumentException>([&] { v.GenerateCallerID("", "", ""); }), noNumber);
     EXPECT_EQ(v.GenerateCallerID("5551234", "", ""), 1);  // empty name and date travel as null
     EXPECT_EQ(v.GenerateSilence(10.0f), 2);
 }
@@ -133,7 +135,8 @@ TEST(VarnelTest, CallerIdWithoutNumberIsRefusedBeforeTheEngineIsAsked) {
 TEST(VarnelTest, GenerateTTYExRefusesAnEmptyArrayAndOtherwiseReturnsTheRequestID) {
     Varnel v;
     v.GenerateBegin();
-    EXPECT_EQ(Thrown<ArgumentException>([&] { v.GenerateTTYEx({}); }), Failure(E_INVALIDARG, ""));
+    EXPECT_EQ(Thrown<ArgumentException>([&] { v.GenerateTTYEx({}); }),
+              Failure(E_INVALIDARG, "BinaryData is empty: GenerateTTYEx needs at least one byte."));
     const std::uint8_t text[] = {'O', 'K'};
     EXPECT_EQ(v.GenerateTTYEx(text), 0);
     EXPECT_EQ(v.GenerateTTYEx(text), 1);
@@ -226,9 +229,15 @@ TEST(VarnelTest, FetchWaveStreamChecksItsRangeBeforeRendering) {
     v.GenerateBegin();
     EXPECT_EQ(v.FetchWaveStream(buffer, 1000, 0), 0);
     v.GenerateSilence(100.0f);
-    const std::pair<std::int32_t, std::int32_t> wrong[] = {{-1, 0}, {0, -1}, {1001, 0}, {500, 501}, {1, 1000}, {INT_MAX, INT_MAX}, {INT_MIN, 10}};
-    for (const auto& [offset, count] : wrong) {
-        EXPECT_EQ(Thrown<ArgumentException>([&] { v.FetchWaveStream(buffer, offset, count); }), Failure(E_INVALIDARG, ""))
+    const std::string negativeOffset = "Offset must not be negative.";
+    const std::string offsetBeyond = "Offset is beyond the end of AudioData.";
+    const std::string countBeyond = "Offset + Count is beyond the end of AudioData.";
+    const std::tuple<std::int32_t, std::int32_t, std::string> wrong[] = {
+        {-1, 0, negativeOffset},        {0, -1, "Count must not be negative."}, {1001, 0, offsetBeyond},
+        {500, 501, countBeyond},        {1, 1000, countBeyond},                 {INT_MAX, INT_MAX, offsetBeyond},
+        {INT_MIN, 10, negativeOffset}};
+    for (const auto& [offset, count, text] : wrong) {
+        EXPECT_EQ(Thrown<ArgumentException>([&] { v.FetchWaveStream(buffer, offset, count); }), Failure(E_INVALIDARG, text))
             << offset << ", " << count;
     }
     EXPECT_EQ(v.FetchWaveStream(buffer, 0, 100), 0);
@@ -284,7 +293,8 @@ TEST(VarnelSignallingTest, PropertiesAndMethodsOfTheSignallingRequests) {
     EXPECT_EQ(Thrown<ArgumentException>([&] {
                   v.GenerateCallerID("", "", "", CallerIdAbsence::None, CallerIdAbsence::Private);
               }),
-              Failure(E_INVALIDARG, ""));
+              Failure(E_INVALIDARG,
+                      "Number is empty: GenerateCallerID needs the caller's number, or a NumberAbsence other than None."));
     EXPECT_EQ(v.GenerateCallerID("", "", "", CallerIdAbsence::Private, CallerIdAbsence::Unavailable), 0);
     EXPECT_EQ(v.GenerateVMWI(true), 1);
     EXPECT_EQ(v.GenerateMF("K0123S"), 2);

@@ -7,7 +7,7 @@
 
 namespace Quorvex::VarnelNet {
 
-// A failure carrying an HRESULT; what() is the engine's text (possibly empty).
+// A refused call: its HRESULT, and what() saying why this call was refused.
 class Exception : public std::runtime_error {
 public:
     Exception(HRESULT hr, const std::string& message) : std::runtime_error(message), m_hr(hr) {}

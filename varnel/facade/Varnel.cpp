@@ -4,13 +4,13 @@
 #include <utility>
 #include <vector>
 
+#include "varnel/engine/FailureRecord.h"
+#include "varnel/facade/Refusals.h"
 #include "varnel/platform/TextConversion.h"
 
 namespace Quorvex::VarnelNet {
 
 namespace {
-
-constexpr const char* kEngineGone = "This Varnel component has been disposed: its engine is released.";
 
 // A UTF-8 argument as the engine's UTF-16 text; an empty text travels as null.
 class WideArgument {
@@ -23,6 +23,18 @@ private:
 };
 
 }  // namespace
+
+// Callers pass Engine(): that reference lives until the whole call has returned.
+template <class Operation>
+void Varnel::Translate(CVarnel& engine, Operation&& operation, const char* refusal) const {
+    const FailureRecord record;
+    const HRESULT hr = operation(engine);
+    if (FAILED(hr)) Throw(hr, record, refusal);
+}
+
+void Varnel::Throw(HRESULT hr, const FailureRecord& record, const std::string& refusal) const {
+    ThrowExceptionForHR(hr, record.Text().empty() ? refusal : record.Text());
+}
 
 Varnel::Varnel() : m_pTE(std::make_unique<CVarnel>()) {
     _Status_CBDelegate._Delegate = [this](void* receive, std::int32_t msg, std::uint64_t wparam, std::int64_t lparam) {
@@ -42,19 +54,17 @@ void Varnel::Dispose(bool /*disposing*/) {
 }
 
 CVarnel& Varnel::Engine() const {
-    if (!m_pTE) throw COMException(kEngineGone, E_FAIL);
+    if (!m_pTE) throw COMException(Refusal::kDisposed, E_FAIL);
     return *m_pTE;
-}
-
-void Varnel::Check(HRESULT hr) const {
-    if (FAILED(hr)) ThrowExceptionForHR(hr, m_pTE->GetErrMsg());
 }
 
 std::int32_t Varnel::OnWriteData(void* /*Receive*/, std::int32_t uMsg, std::uint64_t wparam, std::int64_t lparam) {
     switch (uMsg) {
-        case MSG_DATA_REQUEST:
-            return m_pTE ? m_pTE->ExecRequest(reinterpret_cast<std::uint8_t*>(wparam), static_cast<std::int32_t>(lparam))
-                         : -1;
+        case MSG_DATA_REQUEST: {
+            if (!m_pTE) return -1;
+            const auto size = static_cast<std::int32_t>(lparam);
+            return m_pTE->ExecRequest(reinterpret_cast<std::uint8_t*>(wparam), size);
+        }
         case MSG_DEBUG_TEXT:
             raise_OnDebug(*this, OnDebugArgs(Utf16ToUtf8(WideView(reinterpret_cast<const char16_t*>(wparam))),
                                              static_cast<std::int32_t>(lparam)));
@@ -76,7 +86,9 @@ void Varnel::Destination(std::shared_ptr<Object> newVal) {
         return;
     }
     if (newVal->GetTypeCode() != TypeCode::Object) return;
-    if (newVal->ToString() != kSondixControlTypeName) throw ArgumentException();
+    if (const std::string name = newVal->ToString(); name != kSondixControlTypeName) {
+        throw ArgumentException(Refusal::ForDestination(name));
+    }
     auto* adapter = dynamic_cast<ICustomAdapter*>(newVal.get());
     if (!adapter) return;
     const auto source = std::dynamic_pointer_cast<CAudioDataSource>(adapter->GetUnderlyingObject());
@@ -87,7 +99,7 @@ void Varnel::Destination(std::shared_ptr<Object> newVal) {
     if (!source) return;
     source->set_Owner(newVal);
     const HWND window = source->get_MsgWinHandle();
-    if (!window) throw ArgumentException("Version of Sondix.Net too old!");
+    if (!window) throw ArgumentException(Refusal::kTooOld);
     engine.SetMsgWin(nullptr);
     engine.SetMsgWin(window);
     if (source->set_DestEventhande(&_Status_CBDelegate, _Status_CBDelegate._Delegate) == 0) {
@@ -110,81 +122,88 @@ std::shared_ptr<CAudioDataSource> Varnel::BoundDestination() const {
     return m_SondixCtrl;
 }
 
+// Every setter is its catalog row applied: the row's engine setter, and the component's reason
+// from the row where the engine refuses without a text.
+void Varnel::Set(const SettingSpec& setting, const SettingValue& newVal) {
+    CVarnel& engine = Engine();
+    const FailureRecord record;
+    const HRESULT hr = SettingsCatalog::Apply(engine, setting, newVal);
+    if (FAILED(hr)) Throw(hr, record, Refusal::ForSetting(setting));
+}
+
 CID_FORMAT Varnel::CID_Format() const {
     std::int32_t value = 0;
     Engine().get_CID_Format(&value);
     return static_cast<CID_FORMAT>(value);
 }
-void Varnel::CID_Format(CID_FORMAT newVal) { Check(Engine().set_CID_Format(newVal)); }
+void Varnel::CID_Format(CID_FORMAT newVal) { Set(SettingsCatalog::kCidFormat, {.integer = newVal}); }
 
 BAUDOT_RATE Varnel::TTY_Rate() const {
     std::int32_t value = 0;
     Engine().get_TTY_Rate(&value);
     return static_cast<BAUDOT_RATE>(value);
 }
-void Varnel::TTY_Rate(BAUDOT_RATE newVal) { Check(Engine().set_TTY_Rate(newVal)); }
+void Varnel::TTY_Rate(BAUDOT_RATE newVal) { Set(SettingsCatalog::kTtyRate, {.integer = newVal}); }
 
 TTY_MODE Varnel::TTY_Mode() const {
     std::int32_t value = 0;
     Engine().get_TTY_Mode(&value);
     return static_cast<TTY_MODE>(value);
 }
-void Varnel::TTY_Mode(TTY_MODE newVal) { Check(Engine().set_TTY_Mode(newVal)); }
+void Varnel::TTY_Mode(TTY_MODE newVal) { Set(SettingsCatalog::kTtyMode, {.integer = newVal}); }
 
-#define VARNEL_TRANSLATED_PROPERTY(Type, Name)        \
-    Type Varnel::Name() const {                       \
-        Type value{};                                 \
-        Check(Engine().get_##Name(&value));           \
-        return value;                                 \
-    }                                                 \
-    void Varnel::Name(Type newVal) { Check(Engine().set_##Name(newVal)); }
+#define VARNEL_TRANSLATED_GETTER(Type, Name)                                                                 \
+    Type Varnel::Name() const {                                                                             \
+        std::int32_t value{};                                                                               \
+        Translate(Engine(), [&](CVarnel& e) { return e.get_##Name(&value); }, #Name " could not be read."); \
+        return static_cast<Type>(value);                                                                    \
+    }
 
-VARNEL_TRANSLATED_PROPERTY(std::int32_t, DTMF_BreakTime)
-VARNEL_TRANSLATED_PROPERTY(std::int32_t, DTMF_ToneTime)
-VARNEL_TRANSLATED_PROPERTY(float, Amplitude)
-VARNEL_TRANSLATED_PROPERTY(std::int32_t, DTMF_PauseTime)
-VARNEL_TRANSLATED_PROPERTY(std::int32_t, BitsPerSample)
-VARNEL_TRANSLATED_PROPERTY(std::int32_t, SampleRate)
-VARNEL_TRANSLATED_PROPERTY(std::int32_t, TTY_FigsAfterSpace)
-VARNEL_TRANSLATED_PROPERTY(float, DTMF_Twist)
-VARNEL_TRANSLATED_PROPERTY(std::int32_t, TONE_ModulationDepth)
-#undef VARNEL_TRANSLATED_PROPERTY
+VARNEL_TRANSLATED_GETTER(std::int32_t, DTMF_BreakTime)
+VARNEL_TRANSLATED_GETTER(std::int32_t, DTMF_ToneTime)
+VARNEL_TRANSLATED_GETTER(std::int32_t, DTMF_PauseTime)
+VARNEL_TRANSLATED_GETTER(std::int32_t, BitsPerSample)
+VARNEL_TRANSLATED_GETTER(std::int32_t, SampleRate)
+VARNEL_TRANSLATED_GETTER(CID_BIT_TIMING, CID_BitTiming)
+VARNEL_TRANSLATED_GETTER(std::int32_t, TTY_FigsAfterSpace)
+VARNEL_TRANSLATED_GETTER(ENCODING_TYPE, Encoding)
+VARNEL_TRANSLATED_GETTER(CID_STANDARD, CID_Standard)
+VARNEL_TRANSLATED_GETTER(CID_ALERT, CID_Alert)
+VARNEL_TRANSLATED_GETTER(std::int32_t, TONE_ModulationDepth)
+#undef VARNEL_TRANSLATED_GETTER
 
-CID_BIT_TIMING Varnel::CID_BitTiming() const {
-    std::int32_t value = 0;
-    Check(Engine().get_CID_BitTiming(&value));
-    return static_cast<CID_BIT_TIMING>(value);
+float Varnel::Amplitude() const {
+    float value = 0.0f;
+    Translate(Engine(), [&](CVarnel& e) { return e.get_Amplitude(&value); }, "Amplitude could not be read.");
+    return value;
 }
-void Varnel::CID_BitTiming(CID_BIT_TIMING newVal) { Check(Engine().set_CID_BitTiming(newVal)); }
 
-ENCODING_TYPE Varnel::Encoding() const {
-    std::int32_t value = 0;
-    Check(Engine().get_Encoding(&value));
-    return static_cast<ENCODING_TYPE>(value);
+float Varnel::DTMF_Twist() const {
+    float value = 0.0f;
+    Translate(Engine(), [&](CVarnel& e) { return e.get_DTMF_Twist(&value); }, "DTMF_Twist could not be read.");
+    return value;
 }
-void Varnel::Encoding(ENCODING_TYPE newVal) { Check(Engine().set_Encoding(newVal)); }
 
-CID_STANDARD Varnel::CID_Standard() const {
-    std::int32_t value = 0;
-    Check(Engine().get_CID_Standard(&value));
-    return static_cast<CID_STANDARD>(value);
-}
-void Varnel::CID_Standard(CID_STANDARD newVal) { Check(Engine().set_CID_Standard(newVal)); }
-
-CID_ALERT Varnel::CID_Alert() const {
-    std::int32_t value = 0;
-    Check(Engine().get_CID_Alert(&value));
-    return static_cast<CID_ALERT>(value);
-}
-void Varnel::CID_Alert(CID_ALERT newVal) { Check(Engine().set_CID_Alert(newVal)); }
-
-void Varnel::Set(const SettingSpec& setting, const SettingValue& newVal) {
-    Check(SettingsCatalog::Apply(Engine(), setting, newVal));
-}
+void Varnel::DTMF_BreakTime(std::int32_t newVal) { Set(SettingsCatalog::kDtmfBreakTime, {.integer = newVal}); }
+void Varnel::DTMF_ToneTime(std::int32_t newVal) { Set(SettingsCatalog::kDtmfToneTime, {.integer = newVal}); }
+void Varnel::Amplitude(float newVal) { Set(SettingsCatalog::kAmplitude, {.number = newVal}); }
+void Varnel::DTMF_PauseTime(std::int32_t newVal) { Set(SettingsCatalog::kDtmfPauseTime, {.integer = newVal}); }
+void Varnel::BitsPerSample(std::int32_t newVal) { Set(SettingsCatalog::kBitsPerSample, {.integer = newVal}); }
+void Varnel::SampleRate(std::int32_t newVal) { Set(SettingsCatalog::kSampleRate, {.integer = newVal}); }
+void Varnel::CID_BitTiming(CID_BIT_TIMING newVal) { Set(SettingsCatalog::kCidBitTiming, {.integer = newVal}); }
+void Varnel::TTY_FigsAfterSpace(std::int32_t newVal) { Set(SettingsCatalog::kTtyFigsAfterSpace, {.integer = newVal}); }
+void Varnel::Encoding(ENCODING_TYPE newVal) { Set(SettingsCatalog::kEncoding, {.integer = newVal}); }
+void Varnel::CID_Standard(CID_STANDARD newVal) { Set(SettingsCatalog::kCidStandard, {.integer = newVal}); }
+void Varnel::CID_Alert(CID_ALERT newVal) { Set(SettingsCatalog::kCidAlert, {.integer = newVal}); }
+void Varnel::DTMF_Twist(float newVal) { Set(SettingsCatalog::kDtmfTwist, {.number = newVal}); }
+void Varnel::TONE_ModulationDepth(std::int32_t newVal) { Set(SettingsCatalog::kToneModulationDepth, {.integer = newVal}); }
 
 SettingValue Varnel::Get(const SettingSpec& setting) const {
+    CVarnel& engine = Engine();
     SettingValue value;
-    Check(SettingsCatalog::Read(Engine(), setting, &value));
+    const FailureRecord record;
+    const HRESULT hr = SettingsCatalog::Read(engine, setting, &value);
+    if (FAILED(hr)) Throw(hr, record, Refusal::ForReading(setting));
     return value;
 }
 
@@ -205,50 +224,61 @@ void Varnel::StartGeneration(const char16_t* OutFileName) {
             Log_Debug(0, "Supports the PCM mono-channel data from Sondix.Net only!");
             return;
         }
-        AdoptSetting(&CVarnel::get_SampleRate, &CVarnel::set_SampleRate, static_cast<std::int32_t>(format->nSamplesPerSec));
-        AdoptSetting(&CVarnel::get_BitsPerSample, &CVarnel::set_BitsPerSample, format->wBitsPerSample);
-        AdoptSetting(&CVarnel::get_Encoding, &CVarnel::set_Encoding, ENC_PCM);
+        AdoptSetting(engine, SettingsCatalog::kSampleRate, static_cast<std::int32_t>(format->nSamplesPerSec));
+        AdoptSetting(engine, SettingsCatalog::kBitsPerSample, format->wBitsPerSample);
+        AdoptSetting(engine, SettingsCatalog::kEncoding, ENC_PCM);
     }
-    Check(engine.GenerateBegin(OutFileName));
+    Translate(engine, [&](CVarnel& e) { return e.GenerateBegin(OutFileName); },
+              "GenerateBegin could not start a generation.");
 }
 
 // A value the engine refuses leaves its setting as it was, except that a format that cannot
 // change now (a file generation is open) is reported: the destination would get the wrong one.
-void Varnel::AdoptSetting(HRESULT (CVarnel::*get)(std::int32_t*), HRESULT (CVarnel::*set)(std::int32_t),
-                          std::int32_t newVal) {
-    CVarnel& engine = Engine();
+void Varnel::AdoptSetting(CVarnel& engine, const SettingSpec& setting, std::int32_t newVal) {
     std::int32_t current = 0;
-    if ((engine.*get)(&current) == S_OK && current == newVal) return;
-    const HRESULT hr = (engine.*set)(newVal);
-    if (hr == E_FAIL) Check(hr);
+    if ((engine.*setting.getInteger)(&current) == S_OK && current == newVal) return;
+    const FailureRecord record;
+    const HRESULT hr = SettingsCatalog::Apply(engine, setting, {.integer = newVal});
+    if (hr == E_FAIL) Throw(hr, record, Refusal::ForSetting(setting));
 }
 
 // Never throws for the engine's own outcome, except when the WAV file could not be written.
-void Varnel::GenerateEnd() { Check(Engine().GenerateEnd()); }
+void Varnel::GenerateEnd() {
+    Translate(Engine(), [](CVarnel& e) { return e.GenerateEnd(); }, "GenerateEnd could not end the generation.");
+}
 
 std::int32_t Varnel::GenerateDTMFs(std::string_view Keys) {
+    const WideArgument keys(Keys);
     std::int32_t id = 0;
-    Check(Engine().GenerateDTMFs(WideArgument(Keys).get(), &id));
+    Translate(Engine(), [&](CVarnel& e) { return e.GenerateDTMFs(keys.get(), &id); },
+              "GenerateDTMFs could not queue this request.");
     return id;
 }
 
 std::int32_t Varnel::GenerateSilence(float Duration) {
     std::int32_t id = 0;
-    Check(Engine().GenerateSilence(Duration, &id));
+    Translate(Engine(), [&](CVarnel& e) { return e.GenerateSilence(Duration, &id); },
+              "GenerateSilence could not queue this request.");
     return id;
 }
 
 std::int32_t Varnel::GenerateTone(std::int32_t OnTime, std::int32_t OffTime, float Frequency1,
                                   float Frequency2, float Frequency3) {
     std::int32_t id = 0;
-    Check(Engine().GenerateTone(static_cast<std::uint32_t>(OnTime), static_cast<std::uint32_t>(OffTime),
-                                Frequency1, Frequency2, Frequency3, &id));
+    Translate(Engine(),
+              [&](CVarnel& e) {
+                  return e.GenerateTone(static_cast<std::uint32_t>(OnTime), static_cast<std::uint32_t>(OffTime),
+                                        Frequency1, Frequency2, Frequency3, &id);
+              },
+              "GenerateTone could not queue this request.");
     return id;
 }
 
 std::int32_t Varnel::GenerateTTY(std::string_view Text) {
+    const WideArgument text(Text);
     std::int32_t id = 0;
-    Check(Engine().GenerateTTY(WideArgument(Text).get(), &id));
+    Translate(Engine(), [&](CVarnel& e) { return e.GenerateTTY(text.get(), &id); },
+              "GenerateTTY could not queue this request.");
     return id;
 }
 
@@ -256,75 +286,98 @@ std::int32_t Varnel::GenerateTTY(std::string_view Text) {
 // the sample rate cannot carry a TTY bit.
 std::int32_t Varnel::GenerateTTYEx(std::span<const std::uint8_t> BinaryData) {
     CVarnel& engine = Engine();
-    if (BinaryData.empty()) throw ArgumentException();
+    if (BinaryData.empty()) throw ArgumentException(Refusal::kTTYExEmpty);
     std::vector<char> text(BinaryData.begin(), BinaryData.end());
     text.push_back('\0');
     const auto length = static_cast<std::int32_t>(
         std::min<std::size_t>(BinaryData.size(), std::numeric_limits<std::int32_t>::max()));
-    const std::int32_t id = engine.GenerateTTY2(text.data(), length);
-    if (id == -1) throw ArgumentException(engine.GetErrMsg());
+    std::int32_t id = -1;
+    Translate(engine,
+              [&](CVarnel& e) {
+                  id = e.GenerateTTY2(text.data(), length);
+                  return id == -1 ? E_INVALIDARG : S_OK;
+              },
+              "GenerateTTYEx could not queue this request.");
     return id;
 }
 
 std::int32_t Varnel::GenerateCallerID(std::string_view Number, std::string_view Name, std::string_view DataTime) {
     CVarnel& engine = Engine();
-    if (Number.empty()) throw ArgumentException();
+    if (Number.empty()) throw ArgumentException(Refusal::kCallerIdNumber);
+    const WideArgument number(Number), name(Name), dataTime(DataTime);
     std::int32_t id = 0;
-    Check(engine.GenerateCallerID(WideArgument(Number).get(), WideArgument(Name).get(),
-                                  WideArgument(DataTime).get(), &id));
+    Translate(engine, [&](CVarnel& e) { return e.GenerateCallerID(number.get(), name.get(), dataTime.get(), &id); },
+              "GenerateCallerID could not queue this request.");
     return id;
 }
 
 std::int32_t Varnel::GenerateCallerID(std::string_view Number, std::string_view Name, std::string_view DataTime,
                                       CallerIdAbsence NumberAbsence, CallerIdAbsence NameAbsence) {
     CVarnel& engine = Engine();
-    if (Number.empty() && NumberAbsence == CallerIdAbsence::None) throw ArgumentException();
+    if (Number.empty() && NumberAbsence == CallerIdAbsence::None) throw ArgumentException(Refusal::kCallerIdNumberOrAbsence);
+    const WideArgument number(Number), name(Name), dataTime(DataTime);
     std::int32_t id = 0;
-    Check(engine.GenerateCallerIDEx(WideArgument(Number).get(), WideArgument(Name).get(), WideArgument(DataTime).get(),
-                                    static_cast<std::int32_t>(NumberAbsence), static_cast<std::int32_t>(NameAbsence),
-                                    &id));
+    Translate(engine,
+              [&](CVarnel& e) {
+                  return e.GenerateCallerIDEx(number.get(), name.get(), dataTime.get(),
+                                              static_cast<std::int32_t>(NumberAbsence),
+                                              static_cast<std::int32_t>(NameAbsence), &id);
+              },
+              "GenerateCallerID could not queue this request.");
     return id;
 }
 
 std::int32_t Varnel::GenerateVMWI(bool Active) {
     std::int32_t id = 0;
-    Check(Engine().GenerateVMWI(Active ? 1 : 0, &id));
+    Translate(Engine(), [&](CVarnel& e) { return e.GenerateVMWI(Active ? 1 : 0, &id); },
+              "GenerateVMWI could not queue this request.");
     return id;
 }
 
 std::int32_t Varnel::GenerateMF(std::string_view Keys) {
+    const WideArgument keys(Keys);
     std::int32_t id = 0;
-    Check(Engine().GenerateMF(WideArgument(Keys).get(), &id));
+    Translate(Engine(), [&](CVarnel& e) { return e.GenerateMF(keys.get(), &id); },
+              "GenerateMF could not queue this request.");
     return id;
 }
 
 std::int32_t Varnel::GenerateR2MF(std::string_view Signals, bool Backward) {
+    const WideArgument signals(Signals);
     std::int32_t id = 0;
-    Check(Engine().GenerateR2MF(WideArgument(Signals).get(), Backward ? 1 : 0, &id));
+    Translate(Engine(), [&](CVarnel& e) { return e.GenerateR2MF(signals.get(), Backward ? 1 : 0, &id); },
+              "GenerateR2MF could not queue this request.");
     return id;
 }
 
 std::int32_t Varnel::GeneratePattern(std::string_view Pattern, std::int32_t DurationMs) {
+    const WideArgument pattern(Pattern);
     std::int32_t id = 0;
-    Check(Engine().GeneratePattern(WideArgument(Pattern).get(), DurationMs, &id));
+    Translate(Engine(), [&](CVarnel& e) { return e.GeneratePattern(pattern.get(), DurationMs, &id); },
+              "GeneratePattern could not queue this request.");
     return id;
 }
 
 std::int32_t Varnel::GenerateTonePlan(std::string_view Country, std::string_view Tone, std::int32_t DurationMs) {
+    const WideArgument country(Country), tone(Tone);
     std::int32_t id = 0;
-    Check(Engine().GenerateTonePlan(WideArgument(Country).get(), WideArgument(Tone).get(), DurationMs, &id));
+    Translate(Engine(), [&](CVarnel& e) { return e.GenerateTonePlan(country.get(), tone.get(), DurationMs, &id); },
+              "GenerateTonePlan could not queue this request.");
     return id;
 }
 
 std::int32_t Varnel::GenerateSIT(std::string_view Code) {
+    const WideArgument code(Code);
     std::int32_t id = 0;
-    Check(Engine().GenerateSIT(WideArgument(Code).get(), &id));
+    Translate(Engine(), [&](CVarnel& e) { return e.GenerateSIT(code.get(), &id); },
+              "GenerateSIT could not queue this request.");
     return id;
 }
 
 std::int32_t Varnel::GenerateModemTone(MODEM_TONE Kind, std::int32_t DurationMs) {
     std::int32_t id = 0;
-    Check(Engine().GenerateModemTone(Kind, DurationMs, &id));
+    Translate(Engine(), [&](CVarnel& e) { return e.GenerateModemTone(Kind, DurationMs, &id); },
+              "GenerateModemTone could not queue this request.");
     return id;
 }
 
@@ -341,9 +394,11 @@ std::int32_t Varnel::FetchWaveStream(std::span<std::uint8_t> AudioData) {
 std::int32_t Varnel::FetchWaveStream(std::span<std::uint8_t> AudioData, std::int32_t Offset, std::int32_t Count) {
     CVarnel& engine = Engine();
     const std::size_t size = AudioData.size();
-    if (Offset < 0 || Count < 0 || static_cast<std::size_t>(Offset) > size ||
-        static_cast<std::size_t>(Count) > size - static_cast<std::size_t>(Offset)) {
-        throw ArgumentException();
+    if (Offset < 0) throw ArgumentException(Refusal::kOffsetNegative);
+    if (Count < 0) throw ArgumentException(Refusal::kCountNegative);
+    if (static_cast<std::size_t>(Offset) > size) throw ArgumentException(Refusal::kOffsetBeyond);
+    if (static_cast<std::size_t>(Count) > size - static_cast<std::size_t>(Offset)) {
+        throw ArgumentException(Refusal::kCountBeyond);
     }
     return engine.ExecRequest(AudioData.data() + Offset, Count);
 }

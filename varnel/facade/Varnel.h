@@ -24,9 +24,12 @@ struct Managed_DataCB_Delegate {
     DataCallback _Delegate;
 };
 
+class FailureRecord;
+
 // The telephony signal component: settings, Generate requests and the two events, in front of
-// one engine. Texts are UTF-8. A failed engine operation throws ArgumentException (E_INVALIDARG)
-// or COMException (E_FAIL) carrying the engine's text.
+// one engine. Texts are UTF-8. A refused call throws ArgumentException (E_INVALIDARG) or
+// COMException (E_FAIL) whose text is the reason for that call: the engine's, or the
+// component's own where the engine gives none.
 class Varnel : public Component {
 public:
     Varnel();
@@ -129,10 +132,13 @@ private:
     std::shared_ptr<CAudioDataSource> BoundDestination() const;
     void Log_Debug(std::int32_t iRefCode, std::string sMsg);
     void StartGeneration(const char16_t* OutFileName);
-    void AdoptSetting(HRESULT (CVarnel::*get)(std::int32_t*), HRESULT (CVarnel::*set)(std::int32_t),
-                      std::int32_t newVal);
+    void AdoptSetting(CVarnel& engine, const SettingSpec& setting, std::int32_t newVal);
     CVarnel& Engine() const;
-    void Check(HRESULT hr) const;
+    // Runs one engine operation. A failure throws with the reason the engine gave for this call,
+    // or with refusal when it gave none (its store then still holds an earlier failure's text).
+    template <class Operation>
+    void Translate(CVarnel& engine, Operation&& operation, const char* refusal) const;
+    [[noreturn]] void Throw(HRESULT hr, const FailureRecord& record, const std::string& refusal) const;
 
     mutable std::mutex m_destinationMutex;  // guards m_SondixCtrl, read from handlers too
     std::shared_ptr<CAudioDataSource> m_SondixCtrl;
