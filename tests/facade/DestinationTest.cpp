@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -190,6 +191,25 @@ TEST(DestinationTest, DestinationPullingOnItsThreadGetsTheWaveFileBytes) {
         EXPECT_FALSE(file.empty());
         EXPECT_TRUE(source->Snapshot().pulled == file) << rate << " Hz, " << bits << " bits";
     }
+}
+
+TEST(DestinationTest, DestinationPullsNothingFromAFileGeneration) {
+    auto source = std::make_shared<TestDataSource>(PcmFormat(8000, 16));
+    Varnel v;
+    v.Destination(ControlOf(source));
+    source->Start();
+    const std::string path = TempWavePath("destination_file");
+    v.GenerateBegin(path);
+    QueueEveryKind(v);
+    ASSERT_TRUE(source->WaitForEmptyPull());
+    Bytes block(4096);
+    EXPECT_EQ(Offer(*source, block), -1);
+    v.GenerateEnd();
+    const auto wave = ReadWave(path);
+    std::remove(path.c_str());
+    ASSERT_TRUE(wave);
+    EXPECT_TRUE(wave->data == RenderedToFile(QueueEveryKind, 8000, 16, TempWavePath("destination_file_alone")));
+    EXPECT_TRUE(source->Snapshot().pulled.empty());
 }
 
 TEST(DestinationTest, ReleasingABoundComponentUnbindsItsDestinationFirst) {

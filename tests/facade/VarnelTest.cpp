@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -249,6 +250,23 @@ TEST(VarnelTest, FetchWaveStreamChecksItsRangeBeforeRendering) {
         const bool inside = i >= 300 && i < 300 + static_cast<std::size_t>(n);
         EXPECT_EQ(buffer[i], inside ? 0 : 0x5A) << i;  // 16-bit silence is zeros
     }
+}
+
+// Pulling during a file generation would take audio the file is owed: nothing is rendered.
+TEST(VarnelTest, FetchWaveStreamLeavesAFileGenerationsAudioToTheFile) {
+    const std::string path = TempWavePath("fetch_file");
+    Varnel v;
+    v.GenerateBegin(path);
+    QueueEveryKind(v);
+    Bytes buffer(8192, 0x5A);
+    EXPECT_EQ(v.FetchWaveStream(buffer), -1);
+    EXPECT_EQ(v.FetchWaveStream(buffer, 100, 4000), -1);
+    EXPECT_EQ(buffer, Bytes(8192, 0x5A));
+    v.GenerateEnd();
+    const auto wave = ReadWave(path);
+    std::remove(path.c_str());
+    ASSERT_TRUE(wave);
+    EXPECT_TRUE(wave->data == RenderedToFile(QueueEveryKind, 11025, 16, TempWavePath("fetch_file_alone")));
 }
 
 TEST(VarnelTest, DisposedComponentThrowsOnEveryCall) {

@@ -63,7 +63,7 @@ std::int32_t Varnel::OnWriteData(void* /*Receive*/, std::int32_t uMsg, std::uint
         case MSG_DATA_REQUEST: {
             if (!m_pTE) return -1;
             const auto size = static_cast<std::int32_t>(lparam);
-            return m_pTE->ExecRequest(reinterpret_cast<std::uint8_t*>(wparam), size);
+            return m_pTE->ExecStreamRequest(reinterpret_cast<std::uint8_t*>(wparam), size);
         }
         case MSG_DEBUG_TEXT:
             raise_OnDebug(*this, OnDebugArgs(Utf16ToUtf8(WideView(reinterpret_cast<const char16_t*>(wparam))),
@@ -390,7 +390,8 @@ std::int32_t Varnel::FetchWaveStream(std::span<std::uint8_t> AudioData) {
 }
 
 // Renders straight into AudioData from Offset on; returns the bytes written, 0 when nothing is
-// queued or Count is 100 or less, -1 when not generating.
+// queued or Count is 100 or less, -1 when no buffer-stream generation runs (a file generation's
+// audio stays with the file).
 std::int32_t Varnel::FetchWaveStream(std::span<std::uint8_t> AudioData, std::int32_t Offset, std::int32_t Count) {
     CVarnel& engine = Engine();
     const std::size_t size = AudioData.size();
@@ -400,7 +401,7 @@ std::int32_t Varnel::FetchWaveStream(std::span<std::uint8_t> AudioData, std::int
     if (static_cast<std::size_t>(Count) > size - static_cast<std::size_t>(Offset)) {
         throw ArgumentException(Refusal::kCountBeyond);
     }
-    return engine.ExecRequest(AudioData.data() + Offset, Count);
+    return engine.ExecStreamRequest(AudioData.data() + Offset, Count);
 }
 
 }  // namespace Quorvex::VarnelNet
