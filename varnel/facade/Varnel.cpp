@@ -24,7 +24,7 @@ private:
 
 }  // namespace
 
-// Callers pass Engine(): that reference lives until the whole call has returned.
+// Callers pass *Engine(): that reference lives until the whole call has returned.
 template <class Operation>
 void Varnel::Translate(CVarnel& engine, Operation&& operation, const char* refusal) const {
     const FailureRecord record;
@@ -32,11 +32,13 @@ void Varnel::Translate(CVarnel& engine, Operation&& operation, const char* refus
     if (FAILED(hr)) Throw(hr, record, refusal);
 }
 
+// A call that a handler's disposal cut short fails for that reason.
 void Varnel::Throw(HRESULT hr, const FailureRecord& record, const std::string& refusal) const {
+    if (!CurrentEngine()) throw COMException(Refusal::kDisposed, E_FAIL);
     ThrowExceptionForHR(hr, record.Text().empty() ? refusal : record.Text());
 }
 
-Varnel::Varnel() : m_pTE(std::make_unique<CVarnel>()) {
+Varnel::Varnel() : m_pTE(std::make_shared<CVarnel>()) {
     _Status_CBDelegate._Delegate = [this](void* receive, std::int32_t msg, std::uint64_t wparam, std::int64_t lparam) {
         return OnWriteData(receive, msg, wparam, lparam);
     };
@@ -45,25 +47,39 @@ Varnel::Varnel() : m_pTE(std::make_unique<CVarnel>()) {
 
 Varnel::~Varnel() { Dispose(true); }
 
-// The destination is told first, so that it never calls into a released engine; then the
-// engine gives its window back and is destroyed.
+// The destination is told first, so that it never calls into the engine again; then the engine
+// gives its window back, stops rendering and drops the callback. A call in progress (the one a
+// disposing handler interrupts, or one on another thread) holds the engine until it returns.
 void Varnel::Dispose(bool /*disposing*/) {
-    if (!m_pTE) return;
-    clear_Destination();
-    m_pTE.reset();
+    std::shared_ptr<CVarnel> engine;
+    {
+        const std::lock_guard<std::mutex> guard(m_mutex);
+        engine = std::exchange(m_pTE, nullptr);
+    }
+    if (!engine) return;
+    clear_Destination(*engine);
+    engine->Discard();
+    engine->SetCallBack(DataCallback());
 }
 
-CVarnel& Varnel::Engine() const {
-    if (!m_pTE) throw COMException(Refusal::kDisposed, E_FAIL);
-    return *m_pTE;
+std::shared_ptr<CVarnel> Varnel::CurrentEngine() const {
+    const std::lock_guard<std::mutex> guard(m_mutex);
+    return m_pTE;
+}
+
+std::shared_ptr<CVarnel> Varnel::Engine() const {
+    std::shared_ptr<CVarnel> engine = CurrentEngine();
+    if (!engine) throw COMException(Refusal::kDisposed, E_FAIL);
+    return engine;
 }
 
 std::int32_t Varnel::OnWriteData(void* /*Receive*/, std::int32_t uMsg, std::uint64_t wparam, std::int64_t lparam) {
     switch (uMsg) {
         case MSG_DATA_REQUEST: {
-            if (!m_pTE) return -1;
+            const std::shared_ptr<CVarnel> engine = CurrentEngine();
+            if (!engine) return -1;
             const auto size = static_cast<std::int32_t>(lparam);
-            return m_pTE->ExecStreamRequest(reinterpret_cast<std::uint8_t*>(wparam), size);
+            return engine->ExecStreamRequest(reinterpret_cast<std::uint8_t*>(wparam), size);
         }
         case MSG_DEBUG_TEXT:
             raise_OnDebug(*this, OnDebugArgs(Utf16ToUtf8(WideView(reinterpret_cast<const char16_t*>(wparam))),
@@ -80,9 +96,9 @@ std::int32_t Varnel::OnWriteData(void* /*Receive*/, std::int32_t uMsg, std::uint
 void Varnel::Log_Debug(std::int32_t iRefCode, std::string sMsg) { raise_OnDebug(*this, OnDebugArgs(std::move(sMsg), iRefCode)); }
 
 void Varnel::Destination(std::shared_ptr<Object> newVal) {
-    CVarnel& engine = Engine();
+    const std::shared_ptr<CVarnel> engine = Engine();
     if (!newVal) {
-        clear_Destination();
+        clear_Destination(*engine);
         return;
     }
     if (newVal->GetTypeCode() != TypeCode::Object) return;
@@ -100,54 +116,59 @@ void Varnel::Destination(std::shared_ptr<Object> newVal) {
     source->set_Owner(newVal);
     const HWND window = source->get_MsgWinHandle();
     if (!window) throw ArgumentException(Refusal::kTooOld);
-    engine.SetMsgWin(nullptr);
-    engine.SetMsgWin(window);
-    if (source->set_DestEventhande(&_Status_CBDelegate, _Status_CBDelegate._Delegate) == 0) {
-        Log_Debug(0, "Associated with Sondix.Net component.");
+    engine->SetMsgWin(nullptr);
+    engine->SetMsgWin(window);
+    const bool accepted = source->set_DestEventhande(&_Status_CBDelegate, _Status_CBDelegate._Delegate) == 0;
+    // A handler on another thread may have disposed the component since the swap above, before
+    // this binding existed for Dispose to undo.
+    if (!CurrentEngine()) {
+        source->set_DestEventhande(nullptr, DataCallback());
+        return;
     }
+    if (accepted) Log_Debug(0, "Associated with Sondix.Net component.");
 }
 
-void Varnel::clear_Destination() {
+void Varnel::clear_Destination(CVarnel& engine) {
     if (const auto previous = SwapDestination(nullptr)) previous->set_DestEventhande(nullptr, DataCallback());
-    m_pTE->SetMsgWin(nullptr);
+    engine.SetMsgWin(nullptr);
 }
 
 std::shared_ptr<CAudioDataSource> Varnel::SwapDestination(std::shared_ptr<CAudioDataSource> source) {
-    const std::lock_guard<std::mutex> guard(m_destinationMutex);
+    const std::lock_guard<std::mutex> guard(m_mutex);
     return std::exchange(m_SondixCtrl, std::move(source));
 }
 
 std::shared_ptr<CAudioDataSource> Varnel::BoundDestination() const {
-    const std::lock_guard<std::mutex> guard(m_destinationMutex);
+    const std::lock_guard<std::mutex> guard(m_mutex);
     return m_SondixCtrl;
 }
 
 // Every setter is its catalog row applied: the row's engine setter, and the component's reason
 // from the row where the engine refuses without a text.
 void Varnel::Set(const SettingSpec& setting, const SettingValue& newVal) {
-    CVarnel& engine = Engine();
+    const std::shared_ptr<CVarnel> engine = Engine();
     const FailureRecord record;
-    const HRESULT hr = SettingsCatalog::Apply(engine, setting, newVal);
+    const HRESULT hr = SettingsCatalog::Apply(*engine, setting, newVal);
     if (FAILED(hr)) Throw(hr, record, Refusal::ForSetting(setting));
 }
 
 CID_FORMAT Varnel::CID_Format() const {
     std::int32_t value = 0;
-    Engine().get_CID_Format(&value);
+    Engine()->get_CID_Format(&value);
     return static_cast<CID_FORMAT>(value);
 }
 void Varnel::CID_Format(CID_FORMAT newVal) { Set(SettingsCatalog::kCidFormat, {.integer = newVal}); }
 
 BAUDOT_RATE Varnel::TTY_Rate() const {
     std::int32_t value = 0;
-    Engine().get_TTY_Rate(&value);
+    Engine()->get_TTY_Rate(&value);
     return static_cast<BAUDOT_RATE>(value);
 }
 void Varnel::TTY_Rate(BAUDOT_RATE newVal) { Set(SettingsCatalog::kTtyRate, {.integer = newVal}); }
 
 TTY_MODE Varnel::TTY_Mode() const {
     std::int32_t value = 0;
-    Engine().get_TTY_Mode(&value);
+    Engine()->get_TTY_Mode(&value);
     return static_cast<TTY_MODE>(value);
 }
 void Varnel::TTY_Mode(TTY_MODE newVal) { Set(SettingsCatalog::kTtyMode, {.integer = newVal}); }
@@ -155,7 +176,7 @@ void Varnel::TTY_Mode(TTY_MODE newVal) { Set(SettingsCatalog::kTtyMode, {.intege
 #define VARNEL_TRANSLATED_GETTER(Type, Name)                                                                 \
     Type Varnel::Name() const {                                                                             \
         std::int32_t value{};                                                                               \
-        Translate(Engine(), [&](CVarnel& e) { return e.get_##Name(&value); }, #Name " could not be read."); \
+        Translate(*Engine(), [&](CVarnel& e) { return e.get_##Name(&value); }, #Name " could not be read."); \
         return static_cast<Type>(value);                                                                    \
     }
 
@@ -174,13 +195,13 @@ VARNEL_TRANSLATED_GETTER(std::int32_t, TONE_ModulationDepth)
 
 float Varnel::Amplitude() const {
     float value = 0.0f;
-    Translate(Engine(), [&](CVarnel& e) { return e.get_Amplitude(&value); }, "Amplitude could not be read.");
+    Translate(*Engine(), [&](CVarnel& e) { return e.get_Amplitude(&value); }, "Amplitude could not be read.");
     return value;
 }
 
 float Varnel::DTMF_Twist() const {
     float value = 0.0f;
-    Translate(Engine(), [&](CVarnel& e) { return e.get_DTMF_Twist(&value); }, "DTMF_Twist could not be read.");
+    Translate(*Engine(), [&](CVarnel& e) { return e.get_DTMF_Twist(&value); }, "DTMF_Twist could not be read.");
     return value;
 }
 
@@ -199,10 +220,10 @@ void Varnel::DTMF_Twist(float newVal) { Set(SettingsCatalog::kDtmfTwist, {.numbe
 void Varnel::TONE_ModulationDepth(std::int32_t newVal) { Set(SettingsCatalog::kToneModulationDepth, {.integer = newVal}); }
 
 SettingValue Varnel::Get(const SettingSpec& setting) const {
-    CVarnel& engine = Engine();
+    const std::shared_ptr<CVarnel> engine = Engine();
     SettingValue value;
     const FailureRecord record;
-    const HRESULT hr = SettingsCatalog::Read(engine, setting, &value);
+    const HRESULT hr = SettingsCatalog::Read(*engine, setting, &value);
     if (FAILED(hr)) Throw(hr, record, Refusal::ForReading(setting));
     return value;
 }
@@ -217,18 +238,18 @@ void Varnel::GenerateBegin(std::string_view OutFileName) {
 // A bound destination's playback format becomes the engine's format first; a destination that
 // does not play PCM mono gets no generation.
 void Varnel::StartGeneration(const char16_t* OutFileName) {
-    CVarnel& engine = Engine();
+    const std::shared_ptr<CVarnel> engine = Engine();
     if (const auto destination = BoundDestination()) {
         const WAVEFORMATEX* format = destination->get_PlayFormatEx();
         if (!format || format->wFormatTag != WAVE_FORMAT_PCM || format->nChannels != 1) {
             Log_Debug(0, "Supports the PCM mono-channel data from Sondix.Net only!");
             return;
         }
-        AdoptSetting(engine, SettingsCatalog::kSampleRate, static_cast<std::int32_t>(format->nSamplesPerSec));
-        AdoptSetting(engine, SettingsCatalog::kBitsPerSample, format->wBitsPerSample);
-        AdoptSetting(engine, SettingsCatalog::kEncoding, ENC_PCM);
+        AdoptSetting(*engine, SettingsCatalog::kSampleRate, static_cast<std::int32_t>(format->nSamplesPerSec));
+        AdoptSetting(*engine, SettingsCatalog::kBitsPerSample, format->wBitsPerSample);
+        AdoptSetting(*engine, SettingsCatalog::kEncoding, ENC_PCM);
     }
-    Translate(engine, [&](CVarnel& e) { return e.GenerateBegin(OutFileName); },
+    Translate(*engine, [&](CVarnel& e) { return e.GenerateBegin(OutFileName); },
               "GenerateBegin could not start a generation.");
 }
 
@@ -244,20 +265,20 @@ void Varnel::AdoptSetting(CVarnel& engine, const SettingSpec& setting, std::int3
 
 // Never throws for the engine's own outcome, except when the WAV file could not be written.
 void Varnel::GenerateEnd() {
-    Translate(Engine(), [](CVarnel& e) { return e.GenerateEnd(); }, "GenerateEnd could not end the generation.");
+    Translate(*Engine(), [](CVarnel& e) { return e.GenerateEnd(); }, "GenerateEnd could not end the generation.");
 }
 
 std::int32_t Varnel::GenerateDTMFs(std::string_view Keys) {
     const WideArgument keys(Keys);
     std::int32_t id = 0;
-    Translate(Engine(), [&](CVarnel& e) { return e.GenerateDTMFs(keys.get(), &id); },
+    Translate(*Engine(), [&](CVarnel& e) { return e.GenerateDTMFs(keys.get(), &id); },
               "GenerateDTMFs could not queue this request.");
     return id;
 }
 
 std::int32_t Varnel::GenerateSilence(float Duration) {
     std::int32_t id = 0;
-    Translate(Engine(), [&](CVarnel& e) { return e.GenerateSilence(Duration, &id); },
+    Translate(*Engine(), [&](CVarnel& e) { return e.GenerateSilence(Duration, &id); },
               "GenerateSilence could not queue this request.");
     return id;
 }
@@ -265,7 +286,7 @@ std::int32_t Varnel::GenerateSilence(float Duration) {
 std::int32_t Varnel::GenerateTone(std::int32_t OnTime, std::int32_t OffTime, float Frequency1,
                                   float Frequency2, float Frequency3) {
     std::int32_t id = 0;
-    Translate(Engine(),
+    Translate(*Engine(),
               [&](CVarnel& e) {
                   return e.GenerateTone(static_cast<std::uint32_t>(OnTime), static_cast<std::uint32_t>(OffTime),
                                         Frequency1, Frequency2, Frequency3, &id);
@@ -277,7 +298,7 @@ std::int32_t Varnel::GenerateTone(std::int32_t OnTime, std::int32_t OffTime, flo
 std::int32_t Varnel::GenerateTTY(std::string_view Text) {
     const WideArgument text(Text);
     std::int32_t id = 0;
-    Translate(Engine(), [&](CVarnel& e) { return e.GenerateTTY(text.get(), &id); },
+    Translate(*Engine(), [&](CVarnel& e) { return e.GenerateTTY(text.get(), &id); },
               "GenerateTTY could not queue this request.");
     return id;
 }
@@ -285,14 +306,14 @@ std::int32_t Varnel::GenerateTTY(std::string_view Text) {
 // The bytes up to the first zero are sent as they are. Throws only for an empty array, or when
 // the sample rate cannot carry a TTY bit.
 std::int32_t Varnel::GenerateTTYEx(std::span<const std::uint8_t> BinaryData) {
-    CVarnel& engine = Engine();
+    const std::shared_ptr<CVarnel> engine = Engine();
     if (BinaryData.empty()) throw ArgumentException(Refusal::kTTYExEmpty);
     std::vector<char> text(BinaryData.begin(), BinaryData.end());
     text.push_back('\0');
     const auto length = static_cast<std::int32_t>(
         std::min<std::size_t>(BinaryData.size(), std::numeric_limits<std::int32_t>::max()));
     std::int32_t id = -1;
-    Translate(engine,
+    Translate(*engine,
               [&](CVarnel& e) {
                   id = e.GenerateTTY2(text.data(), length);
                   return id == -1 ? E_INVALIDARG : S_OK;
@@ -302,22 +323,22 @@ std::int32_t Varnel::GenerateTTYEx(std::span<const std::uint8_t> BinaryData) {
 }
 
 std::int32_t Varnel::GenerateCallerID(std::string_view Number, std::string_view Name, std::string_view DataTime) {
-    CVarnel& engine = Engine();
+    const std::shared_ptr<CVarnel> engine = Engine();
     if (Number.empty()) throw ArgumentException(Refusal::kCallerIdNumber);
     const WideArgument number(Number), name(Name), dataTime(DataTime);
     std::int32_t id = 0;
-    Translate(engine, [&](CVarnel& e) { return e.GenerateCallerID(number.get(), name.get(), dataTime.get(), &id); },
+    Translate(*engine, [&](CVarnel& e) { return e.GenerateCallerID(number.get(), name.get(), dataTime.get(), &id); },
               "GenerateCallerID could not queue this request.");
     return id;
 }
 
 std::int32_t Varnel::GenerateCallerID(std::string_view Number, std::string_view Name, std::string_view DataTime,
                                       CallerIdAbsence NumberAbsence, CallerIdAbsence NameAbsence) {
-    CVarnel& engine = Engine();
+    const std::shared_ptr<CVarnel> engine = Engine();
     if (Number.empty() && NumberAbsence == CallerIdAbsence::None) throw ArgumentException(Refusal::kCallerIdNumberOrAbsence);
     const WideArgument number(Number), name(Name), dataTime(DataTime);
     std::int32_t id = 0;
-    Translate(engine,
+    Translate(*engine,
               [&](CVarnel& e) {
                   return e.GenerateCallerIDEx(number.get(), name.get(), dataTime.get(),
                                               static_cast<std::int32_t>(NumberAbsence),
@@ -329,7 +350,7 @@ std::int32_t Varnel::GenerateCallerID(std::string_view Number, std::string_view 
 
 std::int32_t Varnel::GenerateVMWI(bool Active) {
     std::int32_t id = 0;
-    Translate(Engine(), [&](CVarnel& e) { return e.GenerateVMWI(Active ? 1 : 0, &id); },
+    Translate(*Engine(), [&](CVarnel& e) { return e.GenerateVMWI(Active ? 1 : 0, &id); },
               "GenerateVMWI could not queue this request.");
     return id;
 }
@@ -337,7 +358,7 @@ std::int32_t Varnel::GenerateVMWI(bool Active) {
 std::int32_t Varnel::GenerateMF(std::string_view Keys) {
     const WideArgument keys(Keys);
     std::int32_t id = 0;
-    Translate(Engine(), [&](CVarnel& e) { return e.GenerateMF(keys.get(), &id); },
+    Translate(*Engine(), [&](CVarnel& e) { return e.GenerateMF(keys.get(), &id); },
               "GenerateMF could not queue this request.");
     return id;
 }
@@ -345,7 +366,7 @@ std::int32_t Varnel::GenerateMF(std::string_view Keys) {
 std::int32_t Varnel::GenerateR2MF(std::string_view Signals, bool Backward) {
     const WideArgument signals(Signals);
     std::int32_t id = 0;
-    Translate(Engine(), [&](CVarnel& e) { return e.GenerateR2MF(signals.get(), Backward ? 1 : 0, &id); },
+    Translate(*Engine(), [&](CVarnel& e) { return e.GenerateR2MF(signals.get(), Backward ? 1 : 0, &id); },
               "GenerateR2MF could not queue this request.");
     return id;
 }
@@ -353,7 +374,7 @@ std::int32_t Varnel::GenerateR2MF(std::string_view Signals, bool Backward) {
 std::int32_t Varnel::GeneratePattern(std::string_view Pattern, std::int32_t DurationMs) {
     const WideArgument pattern(Pattern);
     std::int32_t id = 0;
-    Translate(Engine(), [&](CVarnel& e) { return e.GeneratePattern(pattern.get(), DurationMs, &id); },
+    Translate(*Engine(), [&](CVarnel& e) { return e.GeneratePattern(pattern.get(), DurationMs, &id); },
               "GeneratePattern could not queue this request.");
     return id;
 }
@@ -361,7 +382,7 @@ std::int32_t Varnel::GeneratePattern(std::string_view Pattern, std::int32_t Dura
 std::int32_t Varnel::GenerateTonePlan(std::string_view Country, std::string_view Tone, std::int32_t DurationMs) {
     const WideArgument country(Country), tone(Tone);
     std::int32_t id = 0;
-    Translate(Engine(), [&](CVarnel& e) { return e.GenerateTonePlan(country.get(), tone.get(), DurationMs, &id); },
+    Translate(*Engine(), [&](CVarnel& e) { return e.GenerateTonePlan(country.get(), tone.get(), DurationMs, &id); },
               "GenerateTonePlan could not queue this request.");
     return id;
 }
@@ -369,19 +390,19 @@ std::int32_t Varnel::GenerateTonePlan(std::string_view Country, std::string_view
 std::int32_t Varnel::GenerateSIT(std::string_view Code) {
     const WideArgument code(Code);
     std::int32_t id = 0;
-    Translate(Engine(), [&](CVarnel& e) { return e.GenerateSIT(code.get(), &id); },
+    Translate(*Engine(), [&](CVarnel& e) { return e.GenerateSIT(code.get(), &id); },
               "GenerateSIT could not queue this request.");
     return id;
 }
 
 std::int32_t Varnel::GenerateModemTone(MODEM_TONE Kind, std::int32_t DurationMs) {
     std::int32_t id = 0;
-    Translate(Engine(), [&](CVarnel& e) { return e.GenerateModemTone(Kind, DurationMs, &id); },
+    Translate(*Engine(), [&](CVarnel& e) { return e.GenerateModemTone(Kind, DurationMs, &id); },
               "GenerateModemTone could not queue this request.");
     return id;
 }
 
-std::int64_t Varnel::QueuedBytes() const { return Engine().QueuedBytes(); }
+std::int64_t Varnel::QueuedBytes() const { return Engine()->QueuedBytes(); }
 
 std::int32_t Varnel::FetchWaveStream(std::span<std::uint8_t> AudioData) {
     const auto count = static_cast<std::int32_t>(
@@ -393,7 +414,7 @@ std::int32_t Varnel::FetchWaveStream(std::span<std::uint8_t> AudioData) {
 // queued or Count is 100 or less, -1 when no buffer-stream generation runs (a file generation's
 // audio stays with the file).
 std::int32_t Varnel::FetchWaveStream(std::span<std::uint8_t> AudioData, std::int32_t Offset, std::int32_t Count) {
-    CVarnel& engine = Engine();
+    const std::shared_ptr<CVarnel> engine = Engine();
     const std::size_t size = AudioData.size();
     if (Offset < 0) throw ArgumentException(Refusal::kOffsetNegative);
     if (Count < 0) throw ArgumentException(Refusal::kCountNegative);
@@ -401,7 +422,7 @@ std::int32_t Varnel::FetchWaveStream(std::span<std::uint8_t> AudioData, std::int
     if (static_cast<std::size_t>(Count) > size - static_cast<std::size_t>(Offset)) {
         throw ArgumentException(Refusal::kCountBeyond);
     }
-    return engine.ExecStreamRequest(AudioData.data() + Offset, Count);
+    return engine->ExecStreamRequest(AudioData.data() + Offset, Count);
 }
 
 }  // namespace Quorvex::VarnelNet

@@ -30,6 +30,10 @@ class FailureRecord;
 // one engine. Texts are UTF-8. A refused call throws ArgumentException (E_INVALIDARG) or
 // COMException (E_FAIL) whose text is the reason for that call: the engine's, or the
 // component's own where the engine gives none.
+//
+// A handler may dispose the component, on either thread: the call it interrupts keeps the
+// engine until it returns, its rendering stops, and every later call throws. The object itself
+// may be destroyed only once none of its handlers is running.
 class Varnel : public Component {
 public:
     Varnel();
@@ -120,30 +124,34 @@ public:
     std::string ToString() const override { return "Quorvex.VarnelNet.Varnel"; }
 
 protected:
-    // Unbinds the destination and releases the engine; the component is unusable afterwards.
+    // Unbinds the destination, ends the generation without rendering and lets the engine go;
+    // it is destroyed when the last call still using it returns. Later calls throw.
     void Dispose(bool disposing) override;
     void raise_OnDebug(Object& sender, const OnDebugArgs& e) { OnDebug.Raise(sender, e); }
     void raise_OnComplete(Object& sender, const OnCompleteArgs& e) { OnComplete.Raise(sender, e); }
 
 private:
     std::int32_t OnWriteData(void* Receive, std::int32_t uMsg, std::uint64_t wparam, std::int64_t lparam);
-    void clear_Destination();
+    void clear_Destination(CVarnel& engine);
     std::shared_ptr<CAudioDataSource> SwapDestination(std::shared_ptr<CAudioDataSource> source);
     std::shared_ptr<CAudioDataSource> BoundDestination() const;
     void Log_Debug(std::int32_t iRefCode, std::string sMsg);
     void StartGeneration(const char16_t* OutFileName);
     void AdoptSetting(CVarnel& engine, const SettingSpec& setting, std::int32_t newVal);
-    CVarnel& Engine() const;
+    // The engine for one call: held until the call returns, so a handler that disposes the
+    // component cannot free it under the call. Throws once the component is disposed.
+    std::shared_ptr<CVarnel> Engine() const;
+    std::shared_ptr<CVarnel> CurrentEngine() const;  // nullptr once disposed
     // Runs one engine operation. A failure throws with the reason the engine gave for this call,
     // or with refusal when it gave none (its store then still holds an earlier failure's text).
     template <class Operation>
     void Translate(CVarnel& engine, Operation&& operation, const char* refusal) const;
     [[noreturn]] void Throw(HRESULT hr, const FailureRecord& record, const std::string& refusal) const;
 
-    mutable std::mutex m_destinationMutex;  // guards m_SondixCtrl, read from handlers too
+    mutable std::mutex m_mutex;  // guards m_SondixCtrl and m_pTE, which handlers read and Dispose clears
     std::shared_ptr<CAudioDataSource> m_SondixCtrl;
     Managed_DataCB_Delegate _Status_CBDelegate;
-    std::unique_ptr<CVarnel> m_pTE;
+    std::shared_ptr<CVarnel> m_pTE;
 };
 
 }  // namespace Quorvex::VarnelNet
