@@ -1,0 +1,183 @@
+// The component's UTF-8 entry points with arbitrary bytes, driven by a script (FuzzScript.h):
+//
+//   settings   rate N, bits N, amp F, tone-time N, break-time N, pause-time N, tty-mode N,
+//              tty-rate N, cid-format N, cid-timing N, figs N
+//   generation begin (a buffer stream), end, dispose
+//   requests   dtmf TEXT, tty TEXT, ttyex BYTES, cid NUMBER|NAME|DATETIME, tone ON OFF F1 F2 F3,
+//              silence F
+//   pulls      fetch N (FetchWaveStream on exactly N bytes), fetch3 SIZE OFFSET COUNT
+//   queries    get (every property)
+//   handlers   ondone COMMAND, ondebug COMMAND: run COMMAND from the OnComplete or OnDebug
+//              handler (not from inside a handler; a few times)
+//
+// Texts are bytes (\xHH, \uHHHH as UTF-8, surrogates too). The component's exceptions are
+// expected outcomes; anything else escaping is a finding.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "FuzzScript.h"
+#include "varnel/Varnel.h"
+
+namespace {
+
+using namespace Quorvex::VarnelNet;
+using Fuzz::Bytes;
+using Fuzz::Field;
+using Fuzz::Float;
+using Fuzz::Int32;
+
+constexpr std::size_t kMaxCommands = 256;
+constexpr std::int64_t kMaxPullBytes = 4 << 20;
+constexpr int kMaxPulls = 64;
+constexpr int kMaxRequests = 32;
+constexpr int kMaxHandlerRuns = 16;
+
+class ComponentScript {
+public:
+    ComponentScript() {
+        m_varnel.OnComplete += m_onComplete;
+        m_varnel.OnDebug += m_onDebug;
+    }
+
+    void Run(const Fuzz::Command& c) {
+        try {
+            if (!RunSetting(c) && !RunRequest(c)) RunOther(c);
+        } catch (const Exception&) {
+            // The component refused: an outcome, not a finding.
+        }
+    }
+
+private:
+    bool RunSetting(const Fuzz::Command& c) {
+        const std::string_view a = c.args;
+        if (c.word == "rate") {
+            m_varnel.SampleRate(Int32(a));
+        } else if (c.word == "bits") {
+            m_varnel.BitsPerSample(Int32(a));
+        } else if (c.word == "amp") {
+            m_varnel.Amplitude(Float(a));
+        } else if (c.word == "tone-time") {
+            m_varnel.DTMF_ToneTime(Int32(a));
+        } else if (c.word == "break-time") {
+            m_varnel.DTMF_BreakTime(Int32(a));
+        } else if (c.word == "pause-time") {
+            m_varnel.DTMF_PauseTime(Int32(a));
+        } else if (c.word == "tty-mode") {
+            m_varnel.TTY_Mode(static_cast<TTY_MODE>(Int32(a)));
+        } else if (c.word == "tty-rate") {
+            m_varnel.TTY_Rate(static_cast<BAUDOT_RATE>(Int32(a)));
+        } else if (c.word == "cid-format") {
+            m_varnel.CID_Format(static_cast<CID_FORMAT>(Int32(a)));
+        } else if (c.word == "cid-timing") {
+            m_varnel.CID_BitTiming(static_cast<CID_BIT_TIMING>(Int32(a)));
+        } else if (c.word == "figs") {
+            m_varnel.TTY_FigsAfterSpace(Int32(a));
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    bool RunRequest(const Fuzz::Command& c) {
+        const std::string_view a = c.args;
+        const bool known = c.word == "dtmf" || c.word == "tty" || c.word == "ttyex" || c.word == "cid" ||
+                           c.word == "tone" || c.word == "silence";
+        if (!known) return false;
+        if (m_requests++ >= kMaxRequests) return true;
+        if (c.word == "dtmf") {
+            m_varnel.GenerateDTMFs(Bytes(a));
+        } else if (c.word == "tty") {
+            m_varnel.GenerateTTY(Bytes(a));
+        } else if (c.word == "ttyex") {
+            const std::string bytes = Bytes(a);
+            const std::vector<std::uint8_t> data(bytes.begin(), bytes.end());
+            m_varnel.GenerateTTYEx(data);
+        } else if (c.word == "cid") {
+            const std::vector<std::string_view> f = Fuzz::Fields(a, '|');
+            m_varnel.GenerateCallerID(Bytes(f[0]), f.size() > 1 ? Bytes(f[1]) : "", f.size() > 2 ? Bytes(f[2]) : "");
+        } else if (c.word == "tone") {
+            m_varnel.GenerateTone(Int32(Field(a, 0)), Int32(Field(a, 1)), Float(Field(a, 2)), Float(Field(a, 3)),
+                                  Float(Field(a, 4)));
+        } else {
+            m_varnel.GenerateSilence(Float(a));
+        }
+        return true;
+    }
+
+    void RunOther(const Fuzz::Command& c) {
+        const std::string_view a = c.args;
+        if (c.word == "begin") {
+            m_varnel.GenerateBegin();
+        } else if (c.word == "end") {
+            m_varnel.GenerateEnd();
+        } else if (c.word == "dispose") {
+            m_varnel.Dispose();
+        } else if (c.word == "fetch") {
+            std::int32_t size = Int32(a);
+            if (!m_budget.Take(&size)) return;
+            std::vector<std::uint8_t> buffer(size > 0 ? static_cast<std::size_t>(size) : 0);
+            const std::int32_t n = m_varnel.FetchWaveStream(buffer);
+            Fuzz::Require(n >= -1 && n <= std::max(size, 0), "FetchWaveStream reported more bytes than it was offered");
+        } else if (c.word == "fetch3") {
+            std::int32_t size = Int32(Field(a, 0));
+            if (!m_budget.Take(&size)) return;
+            std::vector<std::uint8_t> buffer(size > 0 ? static_cast<std::size_t>(size) : 0);
+            const std::int32_t count = Int32(Field(a, 2));
+            const std::int32_t n = m_varnel.FetchWaveStream(buffer, Int32(Field(a, 1)), count);
+            Fuzz::Require(n >= -1 && n <= std::max(count, 0), "FetchWaveStream reported more bytes than it was offered");
+        } else if (c.word == "get") {
+            m_varnel.CID_Format();
+            m_varnel.TTY_Rate();
+            m_varnel.TTY_Mode();
+            m_varnel.DTMF_BreakTime();
+            m_varnel.DTMF_ToneTime();
+            m_varnel.Amplitude();
+            m_varnel.DTMF_PauseTime();
+            m_varnel.BitsPerSample();
+            m_varnel.SampleRate();
+            m_varnel.CID_BitTiming();
+            m_varnel.TTY_FigsAfterSpace();
+        } else if (c.word == "ondone") {
+            if (!m_inHandler) m_onDoneCommand = std::string(a);
+        } else if (c.word == "ondebug") {
+            if (!m_inHandler) m_onDebugCommand = std::string(a);
+        }
+    }
+
+    void RunHandler(const std::string& command) {
+        if (command.empty() || m_inHandler || m_handlerRuns >= kMaxHandlerRuns) return;
+        ++m_handlerRuns;
+        m_inHandler = true;
+        Run(Fuzz::ParseCommand(command));
+        m_inHandler = false;
+    }
+
+    Fuzz::PullBudget m_budget{kMaxPullBytes, kMaxPulls};
+    int m_requests = 0;
+    std::string m_onDoneCommand;
+    std::string m_onDebugCommand;
+    int m_handlerRuns = 0;
+    bool m_inHandler = false;
+    Varnel::Delegate_OnComplete m_onComplete{[this](Object&, const OnCompleteArgs&) { RunHandler(m_onDoneCommand); }};
+    Varnel::Delegate_OnDebug m_onDebug{[this](Object&, const OnDebugArgs& e) {
+        Fuzz::Require(e.InfoMsg().size() < 3 * 2048, "diagnostic line longer than 2047 characters");
+        RunHandler(m_onDebugCommand);
+    }};
+    // Last, so that it is destroyed first, while the handlers' state still exists.
+    Varnel m_varnel;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    ComponentScript script;
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    for (const Fuzz::Command& command : Fuzz::ParseScript(text, kMaxCommands)) script.Run(command);
+    return 0;
+}
