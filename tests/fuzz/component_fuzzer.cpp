@@ -3,6 +3,10 @@
 //   settings   rate N, bits N, amp F, tone-time N, break-time N, pause-time N, tty-mode N,
 //              tty-rate N, cid-format N, cid-timing N, figs N
 //   generation begin (a buffer stream), end, dispose
+//   destination dest TEXT (an object whose text form is TEXT; ~: null), destbox KIND VALUE (a
+//              boxed i(nt32), l(ong), f(loat), d(ouble), b(ool) or s(tring)), destadapter TEXT
+//              (a control named TEXT with no object behind it), destsource TAG CHANNELS RATE
+//              BITS (a Sondix control whose destination lends no window and plays that format)
 //   requests   dtmf TEXT, tty TEXT, ttyex BYTES, cid NUMBER|NAME|DATETIME, tone ON OFF F1 F2 F3,
 //              silence F
 //   pulls      fetch N (FetchWaveStream on exactly N bytes), fetch3 SIZE OFFSET COUNT
@@ -16,6 +20,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -37,6 +43,53 @@ constexpr std::int64_t kMaxPullBytes = 4 << 20;
 constexpr int kMaxPulls = 64;
 constexpr int kMaxRequests = 32;
 constexpr int kMaxHandlerRuns = 16;
+
+// An object of the host's whose text form is given.
+class NamedObject : public Object {
+public:
+    explicit NamedObject(std::string name) : m_name(std::move(name)) {}
+    std::string ToString() const override { return m_name; }
+
+private:
+    std::string m_name;
+};
+
+// A destination control: its text form and the object behind it.
+class Control : public NamedObject, public ICustomAdapter {
+public:
+    Control(std::string name, std::shared_ptr<Object> underlying)
+        : NamedObject(std::move(name)), m_underlying(std::move(underlying)) {}
+    std::shared_ptr<Object> GetUnderlyingObject() override { return m_underlying; }
+
+private:
+    std::shared_ptr<Object> m_underlying;
+};
+
+// A destination that lends no message window (so binding it is refused, and it stays bound)
+// and plays the given format, announced from an odd address.
+class WindowlessSource : public CAudioDataSource {
+public:
+    explicit WindowlessSource(const WAVEFORMATEX& format) { std::memcpy(m_bytes + 1, &format, sizeof format); }
+    std::int32_t get_RecordFormatEx() override { return 0; }
+    std::int32_t set_EventHandle(std::intptr_t, std::intptr_t) override { return 0; }
+    bool set_Owner(std::shared_ptr<Object>) override { return true; }
+    const WAVEFORMATEX* get_PlayFormatEx() override { return reinterpret_cast<const WAVEFORMATEX*>(m_bytes + 1); }
+    std::int32_t set_DestEventhande(void*, DataCallback) override { return 0; }
+    HWND get_MsgWinHandle() override { return nullptr; }
+    std::int32_t InternalMsg(std::int32_t, std::int32_t, std::int32_t) override { return 0; }
+
+private:
+    alignas(8) unsigned char m_bytes[1 + sizeof(WAVEFORMATEX)] = {};
+};
+
+std::shared_ptr<Object> Boxed(std::string_view kind, std::string_view value) {
+    if (kind == "i") return Box(Int32(value));
+    if (kind == "l") return Box(std::int64_t{Int32(value)} * 4294967296);
+    if (kind == "f") return Box(Float(value));
+    if (kind == "d") return Box(static_cast<double>(Float(value)));
+    if (kind == "b") return Box(Int32(value) != 0);
+    return Box(Bytes(value));
+}
 
 class ComponentScript {
 public:
@@ -118,6 +171,21 @@ private:
             m_varnel.GenerateEnd();
         } else if (c.word == "dispose") {
             m_varnel.Dispose();
+        } else if (c.word == "dest") {
+            m_varnel.Destination(Fuzz::IsNull(a) ? nullptr : std::make_shared<NamedObject>(Bytes(a)));
+        } else if (c.word == "destbox") {
+            const std::shared_ptr<Object> boxed = Boxed(Field(a, 0), Fuzz::Rest(a, 1));
+            boxed->ToString();
+            m_varnel.Destination(boxed);
+        } else if (c.word == "destadapter") {
+            m_varnel.Destination(std::make_shared<Control>(Bytes(a), nullptr));
+        } else if (c.word == "destsource") {
+            WAVEFORMATEX format{};
+            format.wFormatTag = static_cast<std::uint16_t>(Int32(Field(a, 0)));
+            format.nChannels = static_cast<std::uint16_t>(Int32(Field(a, 1)));
+            format.nSamplesPerSec = Fuzz::UInt32(Field(a, 2));
+            format.wBitsPerSample = static_cast<std::uint16_t>(Int32(Field(a, 3)));
+            m_varnel.Destination(std::make_shared<Control>(kSondixControlTypeName, std::make_shared<WindowlessSource>(format)));
         } else if (c.word == "fetch") {
             std::int32_t size = Int32(a);
             if (!m_budget.Take(&size)) return;
