@@ -33,11 +33,11 @@ public:
 
     // Runs one command; false when it is not one of the engine's.
     bool Run(const Command& command);
+
+private:
     // Whether another request-making command may run (a few per input, so that generators that
     // hold a buffer per request cannot add up to gigabytes).
     bool MayQueue();
-
-private:
     std::int32_t OnNotification(std::int32_t msg, std::uint64_t wparam, std::int64_t lparam);
     void RunHandler(const std::string& command);
     bool RunSetting(const Command& command);
