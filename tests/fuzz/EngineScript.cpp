@@ -3,13 +3,14 @@
 #include <cstring>
 #include <vector>
 
+#include "Drain.h"
+
 namespace Quorvex::VarnelNet::Fuzz {
 
 namespace {
 
 constexpr int kMaxRequests = 32;
 constexpr int kMaxHandlerRuns = 16;
-constexpr std::int32_t kDrainBlock = 8192;
 
 // A UTF-16 argument: the null text for ~, otherwise the unescaped field.
 class WideArg {
@@ -43,7 +44,9 @@ std::int32_t EngineScript::OnNotification(std::int32_t msg, std::uint64_t wparam
     } else if (msg == MSG_STREAM_FORMAT) {
         WAVEFORMATEX format;
         std::memcpy(&format, reinterpret_cast<const void*>(wparam), sizeof format);
-        Require(format.wFormatTag == 1 && format.nChannels == 1, "stream format is not PCM mono");
+        const bool known = format.wFormatTag == WAVE_FORMAT_PCM || format.wFormatTag == WAVE_FORMAT_ALAW ||
+                           format.wFormatTag == WAVE_FORMAT_MULAW;
+        Require(known && format.nChannels == 1, "stream format is not PCM or G.711 mono");
     } else if (msg == MSG_REQUEST_DONE) {
         RunHandler(m_onDone);
     }
@@ -71,13 +74,9 @@ bool EngineScript::Run(const Command& c) {
     } else if (c.word == "pullnull") {
         Pull(Int32(c.args), true);
     } else if (c.word == "drain") {
-        std::int32_t size = kDrainBlock;
-        std::vector<std::uint8_t> block(kDrainBlock);
-        while (m_budget.Take(&size)) {
-            const std::int32_t n = m_engine.ExecRequest(block.data(), size);
-            Require(n >= -1 && n <= size, "ExecRequest reported more bytes than it was offered");
-            if (n <= 0) break;
-        }
+        Drain();
+    } else if (c.word == "queued") {
+        m_engine.QueuedBytes();
     } else if (c.word == "get") {
         QueryAll();
     } else if (c.word == "version") {
@@ -118,6 +117,16 @@ bool EngineScript::RunSetting(const Command& c) {
         m_engine.set_CID_BitTiming(Int32(a));
     } else if (c.word == "figs") {
         m_engine.set_TTY_FigsAfterSpace(Int32(a));
+    } else if (c.word == "encoding") {
+        m_engine.set_Encoding(Int32(a));
+    } else if (c.word == "cid-standard") {
+        m_engine.set_CID_Standard(Int32(a));
+    } else if (c.word == "cid-alert") {
+        m_engine.set_CID_Alert(Int32(a));
+    } else if (c.word == "twist") {
+        m_engine.set_DTMF_Twist(Float(a));
+    } else if (c.word == "depth") {
+        m_engine.set_TONE_ModulationDepth(Int32(a));
     } else {
         return false;
     }
@@ -164,6 +173,33 @@ bool EngineScript::RunRequest(const Command& c) {
             const WideArg dateTime(f.size() > 2 ? f[2] : "~");
             m_engine.GenerateCallerID(number.get(), name.get(), dateTime.get(), &id);
         }
+    } else if (c.word == "cidex") {
+        if (MayQueue()) {
+            const std::vector<std::string_view> f = Fields(Rest(a, 2), '|');
+            const WideArg number(f[0]);
+            const WideArg name(f.size() > 1 ? f[1] : "~");
+            const WideArg dateTime(f.size() > 2 ? f[2] : "~");
+            m_engine.GenerateCallerIDEx(number.get(), name.get(), dateTime.get(), Int32(Field(a, 0)),
+                                        Int32(Field(a, 1)), &id);
+        }
+    } else if (c.word == "vmwi") {
+        if (MayQueue()) m_engine.GenerateVMWI(Int32(a), &id);
+    } else if (c.word == "mf") {
+        if (MayQueue()) m_engine.GenerateMF(WideArg(a).get(), &id);
+    } else if (c.word == "r2mf") {
+        if (MayQueue()) m_engine.GenerateR2MF(WideArg(Rest(a, 1)).get(), Int32(Field(a, 0)), &id);
+    } else if (c.word == "pattern") {
+        if (MayQueue()) m_engine.GeneratePattern(WideArg(Rest(a, 1)).get(), Int32(Field(a, 0)), &id);
+    } else if (c.word == "plan") {
+        if (MayQueue()) {
+            const std::vector<std::string_view> f = Fields(Rest(a, 1), '|');
+            m_engine.GenerateTonePlan(WideArg(f[0]).get(), WideArg(f.size() > 1 ? f[1] : "~").get(),
+                                      Int32(Field(a, 0)), &id);
+        }
+    } else if (c.word == "sit") {
+        if (MayQueue()) m_engine.GenerateSIT(WideArg(a).get(), &id);
+    } else if (c.word == "modem") {
+        if (MayQueue()) m_engine.GenerateModemTone(Int32(Field(a, 0)), Int32(Field(a, 1)), &id);
     } else {
         return false;
     }
@@ -179,6 +215,8 @@ void EngineScript::Pull(std::int32_t size, bool nullBuffer) {
     if (nullBuffer) Require(n <= 0, "ExecRequest rendered into a null buffer");
 }
 
+void EngineScript::Drain() { Fuzz::Drain(m_engine, m_budget, m_onDone.empty() && m_onDebug.empty()); }
+
 void EngineScript::QueryAll() {
     std::int32_t i = 0;
     float f = 0.0f;
@@ -193,6 +231,11 @@ void EngineScript::QueryAll() {
     m_engine.get_CID_Format(&i);
     m_engine.get_CID_BitTiming(&i);
     m_engine.get_TTY_FigsAfterSpace(&i);
+    m_engine.get_Encoding(&i);
+    m_engine.get_CID_Standard(&i);
+    m_engine.get_CID_Alert(&i);
+    m_engine.get_DTMF_Twist(&f);
+    m_engine.get_TONE_ModulationDepth(&i);
     m_engine.get_TTY_Mode(nullptr);
     m_engine.get_TTY_Rate(nullptr);
     m_engine.get_Amplitude(nullptr);
@@ -204,7 +247,13 @@ void EngineScript::QueryAll() {
     m_engine.get_CID_Format(nullptr);
     m_engine.get_CID_BitTiming(nullptr);
     m_engine.get_TTY_FigsAfterSpace(nullptr);
+    m_engine.get_Encoding(nullptr);
+    m_engine.get_CID_Standard(nullptr);
+    m_engine.get_CID_Alert(nullptr);
+    m_engine.get_DTMF_Twist(nullptr);
+    m_engine.get_TONE_ModulationDepth(nullptr);
     m_engine.GetErrMsg();
+    m_engine.QueuedBytes();
 }
 
 }  // namespace Quorvex::VarnelNet::Fuzz

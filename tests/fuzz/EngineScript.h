@@ -2,19 +2,24 @@
 
 // Runs the engine's commands of the fuzz script language (FuzzScript.h) on a CVarnel:
 //
-//   settings   rate N, bits N, amp F, tone-time N, break-time N, pause-time N, tty-mode N,
-//              tty-rate N, cid-format N, cid-timing N, figs N
+//   settings   rate N, bits N, encoding N, amp F, tone-time N, break-time N, pause-time N,
+//              twist F, tty-mode N, tty-rate N, figs N, cid-format N, cid-timing N,
+//              cid-standard N, cid-alert N, depth N
 //   generation begin (a buffer stream; a file generation would render without bound), end
 //   requests   dtmf KEYS, tone ON OFF F1 F2 F3, silence F, tones NOTATION, tty TEXT,
 //              tty2 N BYTES (N > 0: BYTES exactly, unterminated, length N cut to their size;
-//              otherwise zero-terminated with length N), cid NUMBER|NAME|DATETIME
+//              otherwise zero-terminated with length N), cid NUMBER|NAME|DATETIME,
+//              cidex NUMBERABSENCE NAMEABSENCE NUMBER|NAME|DATETIME, vmwi N, mf KEYS,
+//              r2mf BACKWARD SIGNALS, pattern MS PATTERN, plan MS COUNTRY|TONE, sit CODE,
+//              modem KIND MS
 //   pulls      pull N (ExecRequest on exactly N bytes), pullnull N (a null buffer),
 //              drain (8192-byte pulls until one renders nothing)
-//   queries    get (every getter, and each with a null out-parameter), version
+//   queries    get (every getter, and each with a null out-parameter), version, queued
 //   handlers   ondone COMMAND, ondebug COMMAND: run COMMAND from inside the data callback on
 //              each MSG_REQUEST_DONE or MSG_DEBUG_TEXT (not from inside a handler; a few times)
 //
-// Every pull is checked: it reports -1, or 0 up to the size offered.
+// Every pull is checked: it reports -1, or 0 up to the size offered; a drain that empties the
+// queue (with no handler set) renders exactly the QueuedBytes it began with.
 
 #include <cstdint>
 #include <string>
@@ -43,6 +48,7 @@ private:
     bool RunSetting(const Command& command);
     bool RunRequest(const Command& command);
     void Pull(std::int32_t size, bool nullBuffer);
+    void Drain();
     void QueryAll();
 
     CVarnel& m_engine;

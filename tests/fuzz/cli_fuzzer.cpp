@@ -2,14 +2,13 @@
 // ParseRequest each one; a command line that parses is then queued and pulled the way the tool
 // measures it (settings applied, requests queued, the stream pulled), within a budget.
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "Drain.h"
 #include "FuzzScript.h"
 #include "cli/Options.h"
 #include "cli/Request.h"
@@ -24,18 +23,9 @@ using namespace Quorvex::VarnelNet;
 constexpr std::size_t kMaxArguments = 128;
 constexpr std::int64_t kMaxPullBytes = 4 << 20;
 constexpr int kMaxPulls = 64;
-constexpr std::int32_t kBlock = 8192;
 
-void Drain(Varnel& varnel, Fuzz::PullBudget& budget) {
-    std::array<std::uint8_t, kBlock> block{};
-    for (std::int32_t size = kBlock; budget.Take(&size);) {
-        const std::int32_t n = varnel.FetchWaveStream(std::span<std::uint8_t>(block.data(), static_cast<std::size_t>(size)));
-        Fuzz::Require(n >= 0 && n <= size, "FetchWaveStream reported more bytes than it was offered");
-        if (n == 0) break;
-    }
-}
-
-// What MeasureRequests does, one request at a time, with the pulls bounded.
+// What MeasureRequests does (settings applied, each request queued and measured), with the
+// stream pulled after each request within a budget.
 void Render(const Cli::Options& options) {
     Varnel varnel;
     Fuzz::PullBudget budget(kMaxPullBytes, kMaxPulls);
@@ -44,11 +34,11 @@ void Render(const Cli::Options& options) {
         varnel.GenerateBegin();
         for (; next < options.requests.size(); ++next) {
             try {
-                Cli::QueueOrFail(varnel, options.requests[next], nullptr);
+                Cli::QueueOrFail(varnel, options.requests[next]);
             } catch (const Cli::Failure&) {
                 continue;
             }
-            Drain(varnel, budget);
+            Fuzz::Drain(varnel, budget, true);
         }
     } catch (const Cli::Failure&) {
     } catch (const Exception&) {
@@ -75,6 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const Cli::UsageError&) {
         return 0;
     }
-    if (!options.help && !options.version) Render(options);
+    if (options.listPlans) Cli::TonePlanList();
+    if (!options.help && !options.version && !options.listPlans) Render(options);
     return 0;
 }

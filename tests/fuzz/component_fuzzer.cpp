@@ -1,16 +1,20 @@
 // The component's UTF-8 entry points with arbitrary bytes, driven by a script (FuzzScript.h):
 //
-//   settings   rate N, bits N, amp F, tone-time N, break-time N, pause-time N, tty-mode N,
-//              tty-rate N, cid-format N, cid-timing N, figs N
+//   settings   rate N, bits N, encoding N, amp F, tone-time N, break-time N, pause-time N,
+//              twist F, tty-mode N, tty-rate N, figs N, cid-format N, cid-timing N,
+//              cid-standard N, cid-alert N, depth N, set OPTION INTEGER NUMBER (Set with the
+//              catalog row of that tool option name)
 //   generation begin (a buffer stream), end, dispose
 //   destination dest TEXT (an object whose text form is TEXT; ~: null), destbox KIND VALUE (a
 //              boxed i(nt32), l(ong), f(loat), d(ouble), b(ool) or s(tring)), destadapter TEXT
 //              (a control named TEXT with no object behind it), destsource TAG CHANNELS RATE
 //              BITS (a Sondix control whose destination lends no window and plays that format)
 //   requests   dtmf TEXT, tty TEXT, ttyex BYTES, cid NUMBER|NAME|DATETIME, tone ON OFF F1 F2 F3,
-//              silence F
-//   pulls      fetch N (FetchWaveStream on exactly N bytes), fetch3 SIZE OFFSET COUNT
-//   queries    get (every property)
+//              silence F, cidex NUMBERABSENCE NAMEABSENCE NUMBER|NAME|DATETIME, vmwi N, mf KEYS,
+//              r2mf BACKWARD SIGNALS, pattern MS PATTERN, plan MS COUNTRY|TONE, sit CODE,
+//              modem KIND MS
+//   pulls      fetch N (FetchWaveStream on exactly N bytes), fetch3 SIZE OFFSET COUNT, drain
+//   queries    get (every property), queued
 //   handlers   ondone COMMAND, ondebug COMMAND: run COMMAND from the OnComplete or OnDebug
 //              handler (not from inside a handler; a few times)
 //
@@ -27,8 +31,10 @@
 #include <string_view>
 #include <vector>
 
+#include "Drain.h"
 #include "FuzzScript.h"
 #include "varnel/Varnel.h"
+#include "varnel/engine/SettingsCatalog.h"
 
 namespace {
 
@@ -131,6 +137,20 @@ private:
             m_varnel.CID_BitTiming(static_cast<CID_BIT_TIMING>(Int32(a)));
         } else if (c.word == "figs") {
             m_varnel.TTY_FigsAfterSpace(Int32(a));
+        } else if (c.word == "encoding") {
+            m_varnel.Encoding(static_cast<ENCODING_TYPE>(Int32(a)));
+        } else if (c.word == "cid-standard") {
+            m_varnel.CID_Standard(static_cast<CID_STANDARD>(Int32(a)));
+        } else if (c.word == "cid-alert") {
+            m_varnel.CID_Alert(static_cast<CID_ALERT>(Int32(a)));
+        } else if (c.word == "twist") {
+            m_varnel.DTMF_Twist(Float(a));
+        } else if (c.word == "depth") {
+            m_varnel.TONE_ModulationDepth(Int32(a));
+        } else if (c.word == "set") {
+            if (const SettingSpec* setting = SettingsCatalog::ByOption(Field(a, 0))) {
+                m_varnel.Set(*setting, SettingValue{Int32(Field(a, 1)), Float(Field(a, 2))});
+            }
         } else {
             return false;
         }
@@ -140,7 +160,9 @@ private:
     bool RunRequest(const Fuzz::Command& c) {
         const std::string_view a = c.args;
         const bool known = c.word == "dtmf" || c.word == "tty" || c.word == "ttyex" || c.word == "cid" ||
-                           c.word == "tone" || c.word == "silence";
+                           c.word == "tone" || c.word == "silence" || c.word == "cidex" || c.word == "vmwi" ||
+                           c.word == "mf" || c.word == "r2mf" || c.word == "pattern" || c.word == "plan" ||
+                           c.word == "sit" || c.word == "modem";
         if (!known) return false;
         if (m_requests++ >= kMaxRequests) return true;
         if (c.word == "dtmf") {
@@ -157,8 +179,28 @@ private:
         } else if (c.word == "tone") {
             m_varnel.GenerateTone(Int32(Field(a, 0)), Int32(Field(a, 1)), Float(Field(a, 2)), Float(Field(a, 3)),
                                   Float(Field(a, 4)));
-        } else {
+        } else if (c.word == "silence") {
             m_varnel.GenerateSilence(Float(a));
+        } else if (c.word == "cidex") {
+            const std::vector<std::string_view> f = Fuzz::Fields(Fuzz::Rest(a, 2), '|');
+            m_varnel.GenerateCallerID(Bytes(f[0]), f.size() > 1 ? Bytes(f[1]) : "", f.size() > 2 ? Bytes(f[2]) : "",
+                                      static_cast<CallerIdAbsence>(Int32(Field(a, 0))),
+                                      static_cast<CallerIdAbsence>(Int32(Field(a, 1))));
+        } else if (c.word == "vmwi") {
+            m_varnel.GenerateVMWI(Int32(a) != 0);
+        } else if (c.word == "mf") {
+            m_varnel.GenerateMF(Bytes(a));
+        } else if (c.word == "r2mf") {
+            m_varnel.GenerateR2MF(Bytes(Fuzz::Rest(a, 1)), Int32(Field(a, 0)) != 0);
+        } else if (c.word == "pattern") {
+            m_varnel.GeneratePattern(Bytes(Fuzz::Rest(a, 1)), Int32(Field(a, 0)));
+        } else if (c.word == "plan") {
+            const std::vector<std::string_view> f = Fuzz::Fields(Fuzz::Rest(a, 1), '|');
+            m_varnel.GenerateTonePlan(Bytes(f[0]), f.size() > 1 ? Bytes(f[1]) : "", Int32(Field(a, 0)));
+        } else if (c.word == "sit") {
+            m_varnel.GenerateSIT(Bytes(a));
+        } else {
+            m_varnel.GenerateModemTone(static_cast<MODEM_TONE>(Int32(Field(a, 0))), Int32(Field(a, 1)));
         }
         return true;
     }
@@ -211,6 +253,16 @@ private:
             m_varnel.SampleRate();
             m_varnel.CID_BitTiming();
             m_varnel.TTY_FigsAfterSpace();
+            m_varnel.Encoding();
+            m_varnel.CID_Standard();
+            m_varnel.CID_Alert();
+            m_varnel.DTMF_Twist();
+            m_varnel.TONE_ModulationDepth();
+            m_varnel.QueuedBytes();
+        } else if (c.word == "drain") {
+            Fuzz::Drain(m_varnel, m_budget, m_onDoneCommand.empty() && m_onDebugCommand.empty());
+        } else if (c.word == "queued") {
+            m_varnel.QueuedBytes();
         } else if (c.word == "ondone") {
             if (!m_inHandler) m_onDoneCommand = std::string(a);
         } else if (c.word == "ondebug") {

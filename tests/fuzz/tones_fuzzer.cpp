@@ -2,17 +2,16 @@
 // the engine's GenerateTones (each byte one UTF-16 unit) and to the tool's ParseToneNotation;
 // what either accepts is queued and pulled.
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "Drain.h"
 #include "FuzzScript.h"
 #include "cli/Request.h"
 #include "cli/Session.h"
 #include "cli/UsageError.h"
-#include "varnel/Varnel.h"
 
 namespace {
 
@@ -20,7 +19,6 @@ using namespace Quorvex::VarnelNet;
 
 constexpr std::int64_t kMaxPullBytes = 4 << 20;
 constexpr int kMaxPulls = 64;
-constexpr std::int32_t kBlock = 8192;
 
 void RenderWithEngine(std::string_view notation) {
     CVarnel engine;
@@ -29,12 +27,7 @@ void RenderWithEngine(std::string_view notation) {
     engine.GenerateTones(wide.c_str());
     Fuzz::PullBudget budget(kMaxPullBytes, kMaxPulls);
     budget.Weigh(Fuzz::TonesPerStep(notation));
-    std::array<std::uint8_t, kBlock> block{};
-    for (std::int32_t size = kBlock; budget.Take(&size);) {
-        const std::int32_t n = engine.ExecRequest(block.data(), size);
-        Fuzz::Require(n >= 0 && n <= size, "ExecRequest reported more bytes than it was offered");
-        if (n == 0) break;
-    }
+    Fuzz::Drain(engine, budget, true);
 }
 
 void RenderWithTool(std::string_view notation) {
@@ -53,12 +46,7 @@ void RenderWithTool(std::string_view notation) {
         // Refused by the component, as the tool reports it.
     }
     Fuzz::PullBudget budget(kMaxPullBytes, kMaxPulls);
-    std::array<std::uint8_t, kBlock> block{};
-    for (std::int32_t size = kBlock; budget.Take(&size);) {
-        const std::int32_t n = varnel.FetchWaveStream(std::span<std::uint8_t>(block.data(), static_cast<std::size_t>(size)));
-        Fuzz::Require(n >= 0 && n <= size, "FetchWaveStream reported more bytes than it was offered");
-        if (n == 0) break;
-    }
+    Fuzz::Drain(varnel, budget, true);
 }
 
 }  // namespace
