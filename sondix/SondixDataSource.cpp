@@ -112,7 +112,7 @@ void SondixDataSource::Open(const SondixOptions& options) {
     {
         // Ready before the first callback: SDL may call it as soon as the device is open.
         const std::lock_guard lock(m_mutex);
-        const std::size_t buffer = std::size_t{options.samplesPerBuffer} * (options.bitsPerSample / 8);
+        const std::size_t buffer = std::size_t{options.samplesPerBuffer} * static_cast<std::size_t>(options.bitsPerSample / 8);
         m_staging.assign(std::max(buffer, kMinimumStaging), 0);
     }
     // No allowed changes: SDL converts to the device's format, so the callback sees this one.

@@ -1,0 +1,45 @@
+#include "Drain.h"
+
+#include <array>
+#include <span>
+
+namespace Quorvex::VarnelNet::Fuzz {
+
+namespace {
+
+constexpr std::int32_t kBlock = 8192;
+// A pull of this many bytes or fewer renders nothing, whatever is queued.
+constexpr std::int32_t kMinimumRoom = 100;
+
+template <class Pull>
+void DrainWith(std::int64_t queued, PullBudget& budget, bool checkLength, Pull pull) {
+    std::array<std::uint8_t, kBlock> block{};
+    std::int64_t rendered = 0;
+    for (std::int32_t size = kBlock; budget.Take(&size);) {
+        const std::int32_t n = pull(std::span<std::uint8_t>(block.data(), static_cast<std::size_t>(size)));
+        Require(n >= -1 && n <= size, "a pull reported more bytes than it was offered");
+        if (n > 0) {
+            rendered += n;
+            continue;
+        }
+        if (n == 0 && checkLength && size > kMinimumRoom) {
+            Require(rendered == queued, "QueuedBytes differs from the bytes rendered");
+        }
+        return;
+    }
+}
+
+}  // namespace
+
+void Drain(CVarnel& engine, PullBudget& budget, bool checkLength) {
+    DrainWith(engine.QueuedBytes(), budget, checkLength, [&](std::span<std::uint8_t> block) {
+        return engine.ExecRequest(block.data(), static_cast<std::int32_t>(block.size()));
+    });
+}
+
+void Drain(Varnel& varnel, PullBudget& budget, bool checkLength) {
+    DrainWith(varnel.QueuedBytes(), budget, checkLength,
+              [&](std::span<std::uint8_t> block) { return varnel.FetchWaveStream(block); });
+}
+
+}  // namespace Quorvex::VarnelNet::Fuzz
