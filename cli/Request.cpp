@@ -7,6 +7,7 @@
 #include "cli/Text.h"
 #include "cli/UsageError.h"
 #include "varnel/signal/ModemTones.h"
+#include "varnel/platform/TextFields.h"
 
 namespace Quorvex::VarnelNet::Cli {
 
@@ -50,16 +51,6 @@ constexpr std::array<ModemWord, 5> kModemWords = {{{"cng", MT_CNG},
                                                   {"ansam", MT_ANSAM},
                                                   {"ansam-pr", MT_ANSAM_PR}}};
 
-// Every piece between separators, empty ones included.
-std::vector<std::string_view> SplitAll(std::string_view text, char separator) {
-    std::vector<std::string_view> pieces;
-    for (;;) {
-        const std::size_t end = text.find(separator);
-        pieces.push_back(text.substr(0, end));
-        if (end == std::string_view::npos) return pieces;
-        text.remove_prefix(end + 1);
-    }
-}
 
 std::string Quoted(std::string_view text) {
     std::string quoted = Printable(text);
@@ -109,7 +100,7 @@ int HexDigit(char c) {
 }
 
 void ParseTone(Request& r, std::string_view args) {
-    const std::vector<std::string_view> fields = SplitAll(args, ',');
+    const std::vector<std::string_view> fields = SplitFields(args, ',');
     if (fields.size() < 3 || fields.size() > 5) {
         throw UsageError("expected tone:ON_MS,OFF_MS,F1[,F2[,F3]]");
     }
@@ -126,7 +117,7 @@ CallerIdAbsence AbsenceOf(std::string_view field) {
 }
 
 void ParseCallerId(Request& r, std::string_view args) {
-    const std::vector<std::string_view> fields = SplitAll(args, '|');
+    const std::vector<std::string_view> fields = SplitFields(args, '|');
     if (fields.size() > 3) throw UsageError("expected cid:NUMBER[|NAME[|MM/DD HH:MM]]");
     if (fields[0].empty()) throw UsageError("the Caller-ID needs a number (or -O / -P)");
     r.numberAbsence = AbsenceOf(fields[0]);
@@ -156,7 +147,7 @@ void ParseHex(Request& r, std::string_view args) {
 }
 
 void ParsePlan(Request& r, std::string_view args) {
-    const std::vector<std::string_view> fields = SplitAll(args, ':');
+    const std::vector<std::string_view> fields = SplitFields(args, ':');
     if (fields.size() < 2 || fields.size() > 3) throw UsageError("expected plan:COUNTRY:TONE[:MS], e.g. plan:uk:busy:3000");
     r.country = fields[0];
     r.tone = fields[1];
@@ -164,14 +155,14 @@ void ParsePlan(Request& r, std::string_view args) {
 }
 
 void ParsePattern(Request& r, std::string_view args) {
-    const std::vector<std::string_view> fields = SplitAll(args, ':');
+    const std::vector<std::string_view> fields = SplitFields(args, ':');
     if (fields.size() > 2) throw UsageError("expected pattern:PATTERN[:MS], e.g. pattern:400/375,0/375:3000");
     r.pattern = fields[0];
     r.durationMs = fields.size() == 2 ? ParseInt32(fields[1], "duration (ms)") : kPatternMs;
 }
 
 void ParseModem(Request& r, std::string_view args) {
-    const std::vector<std::string_view> fields = SplitAll(args, ':');
+    const std::vector<std::string_view> fields = SplitFields(args, ':');
     if (fields.size() > 2) throw UsageError("expected modem:KIND[:MS], e.g. modem:ans-pr:3300");
     const auto word = std::find_if(kModemWords.begin(), kModemWords.end(), [&](const ModemWord& w) { return w.word == fields[0]; });
     if (word == kModemWords.end()) throw UsageError(Quoted(fields[0]) + " is not a modem tone (" + ModemToneWords() + ")");
@@ -214,14 +205,14 @@ std::string ModemToneWords() {
 
 std::vector<ToneStep> ParseToneNotation(std::string_view notation) {
     std::vector<ToneStep> steps;
-    for (const std::string_view step : SplitAll(notation, ',')) {
+    for (const std::string_view step : SplitFields(notation, ',')) {
         if (step.empty()) continue;
         ToneStep parsed;
         const std::size_t at = step.find('@');
         if (at == std::string_view::npos) {
             parsed.duration = kStepWithoutDuration;
         } else {
-            for (const std::string_view piece : SplitAll(step.substr(0, at), '|')) {
+            for (const std::string_view piece : SplitFields(step.substr(0, at), '|')) {
                 if (piece.empty()) continue;
                 parsed.frequencies.push_back(ParseFloat(piece, "frequency (Hz)"));
             }

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "varnel/platform/TextFields.h"
+
 namespace Quorvex::VarnelNet::Fuzz {
 
 namespace {
@@ -70,15 +72,7 @@ std::vector<Command> ParseScript(std::string_view script, std::size_t maxCommand
     return commands;
 }
 
-std::vector<std::string_view> Fields(std::string_view text, char separator) {
-    std::vector<std::string_view> pieces;
-    for (;;) {
-        const std::size_t end = text.find(separator);
-        pieces.push_back(text.substr(0, end));
-        if (end == std::string_view::npos) return pieces;
-        text.remove_prefix(end + 1);
-    }
-}
+std::vector<std::string_view> Fields(std::string_view text, char separator) { return SplitFields(text, separator); }
 
 std::string_view Field(std::string_view args, std::size_t i) {
     const std::vector<std::string_view> fields = Fields(args, ' ');

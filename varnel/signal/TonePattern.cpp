@@ -6,6 +6,8 @@
 #include <limits>
 #include <optional>
 
+#include "varnel/platform/TextFields.h"
+
 namespace Quorvex::VarnelNet {
 
 namespace {
@@ -21,16 +23,6 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-// Splits at every separator, keeping empty pieces.
-std::vector<std::string_view> Split(std::string_view text, char separator) {
-    std::vector<std::string_view> pieces;
-    for (;;) {
-        const std::size_t end = text.find(separator);
-        pieces.push_back(text.substr(0, end));
-        if (end == std::string_view::npos) return pieces;
-        text.remove_prefix(end + 1);
-    }
-}
 
 // Digits with an optional fraction: "425", "1776.7".
 std::optional<double> ReadNumber(std::string_view text) {
@@ -85,7 +77,7 @@ std::string ReadElement(std::string_view text, bool last, PatternElement& elemen
         return "it has no duration, so it plays to the end; only the last element may";
     }
     if (tones == "0") return "";
-    const std::vector<std::string_view> sum = Split(tones, '+');
+    const std::vector<std::string_view> sum = SplitFields(tones, '+');
     if (sum.size() > 3) return "more than three tones";
     for (const std::string_view tone : sum) {
         const std::size_t star = tone.find('*');
@@ -120,7 +112,7 @@ bool ParseTonePattern(std::string_view text, TonePattern& pattern, std::string& 
         error = "Tone pattern is empty.";
         return false;
     }
-    const std::vector<std::string_view> pieces = Split(text, ',');
+    const std::vector<std::string_view> pieces = SplitFields(text, ',');
     std::vector<PatternElement> elements;
     elements.reserve(pieces.size());
     for (std::size_t i = 0; i < pieces.size(); ++i) {
