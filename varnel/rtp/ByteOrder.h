@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+
+namespace Quorvex::VarnelNet::Rtp {
+
+// Network byte order (most significant byte first), as RTP, IP and UDP headers are written.
+inline void PutBig16(std::uint8_t* at, std::uint16_t value) {
+    at[0] = static_cast<std::uint8_t>(value >> 8);
+    at[1] = static_cast<std::uint8_t>(value);
+}
+
+inline void PutBig32(std::uint8_t* at, std::uint32_t value) {
+    PutBig16(at, static_cast<std::uint16_t>(value >> 16));
+    PutBig16(at + 2, static_cast<std::uint16_t>(value));
+}
+
+// Least significant byte first, as this library writes libpcap's savefile headers, whatever the
+// host's order (readers tell the order from the magic number).
+inline void PutLittle16(std::uint8_t* at, std::uint16_t value) {
+    at[0] = static_cast<std::uint8_t>(value);
+    at[1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+inline void PutLittle32(std::uint8_t* at, std::uint32_t value) {
+    PutLittle16(at, static_cast<std::uint16_t>(value));
+    PutLittle16(at + 2, static_cast<std::uint16_t>(value >> 16));
+}
+
+}  // namespace Quorvex::VarnelNet::Rtp

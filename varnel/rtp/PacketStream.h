@@ -1,0 +1,91 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "varnel/rtp/EventPacketiser.h"
+#include "varnel/rtp/RtpHeader.h"
+#include "varnel/rtp/Events.h"
+#include "varnel/rtp/StreamStart.h"
+#include "varnel/rtp/TextPacketiser.h"
+
+namespace Quorvex::VarnelNet::Rtp {
+
+// The two RTP streams of a session: the audio (G.711 and telephone events, one SSRC) and the
+// real-time text.
+enum class StreamKind : std::uint8_t { Audio, Text };
+
+// One RTP packet, header and payload, and when it leaves: samples at 8000 Hz after the
+// session's start. The bytes stay valid until the next call of PacketStream::Next.
+struct Packet {
+    StreamKind stream = StreamKind::Audio;
+    std::uint64_t time = 0;
+    std::span<const std::uint8_t> bytes;
+};
+
+// How the streams are laid out.
+struct StreamPlan {
+    std::uint8_t audioPayloadType = 0;  // 0 PCMU, 8 PCMA
+    std::uint32_t slotSamples = 160;    // one packet time
+    std::uint8_t eventPayloadType = 101;
+    std::uint8_t t140PayloadType = 98;
+    std::uint8_t redPayloadType = 100;
+    StreamStart audio;
+    StreamStart text;
+};
+
+// Pulls the next bytes of G.711 into the span (at least 101 bytes of room) and returns how
+// many; 0 at the end.
+using AudioSource = std::function<std::size_t(std::span<std::uint8_t>)>;
+
+// Packetises a G.711 stream of a known length with its events and text: packet k of the audio
+// carries samples [k * slot, (k + 1) * slot) (the last one what is left) with timestamp
+// start + k * slot, and leaves at k * slot; the first packet has the marker. Slots in which a
+// telephone event sounds carry the event's packets instead (EventPacketiser); the audio clock
+// goes on. Text packets (TextPacketiser) leave at their own times, after the audio of the same
+// instant. Knows nothing of files or sockets: a pcap writer and a live sender take the same
+// packets.
+class PacketStream {
+public:
+    // samples: the audio's length, which the source must deliver exactly; events and text as
+    // CheckEventSpans and CheckTextCharacters accept them.
+    PacketStream(const StreamPlan& plan, std::uint64_t samples, AudioSource source, std::vector<EventSpan> events,
+                 std::vector<TextCharacter> text);
+
+    // The next packet in the order they leave; false after the last. Throws std::logic_error
+    // when the source delivers other than `samples` bytes.
+    bool Next(Packet& packet);
+
+private:
+    bool NextSlot();
+    void ReadAudio(std::size_t bytes);
+    Packet Finish(StreamKind stream, std::uint64_t time, const RtpHeader& header, std::size_t payloadBytes);
+
+    StreamPlan m_plan;
+    std::uint64_t m_samples;
+    AudioSource m_source;
+    EventPacketiser m_events;
+    TextPacketiser m_text;
+
+    std::vector<std::uint8_t> m_audio;  // pulled and not yet sent: [m_audioUsed, m_audioHave)
+    std::size_t m_audioUsed = 0;
+    std::size_t m_audioHave = 0;
+    std::uint64_t m_audioPulled = 0;
+
+    std::uint64_t m_slot = 0;  // the next slot to fill
+    std::vector<EventPacket> m_slotEvents;
+    std::size_t m_slotEventsSent = 0;
+    bool m_slotAudio = false;  // the current slot's audio is still to go
+    std::size_t m_slotAudioBytes = 0;
+    std::uint64_t m_slotTime = 0;
+
+    std::uint16_t m_audioSequence;
+    std::uint16_t m_textSequence;
+    bool m_firstAudio = true;
+    std::vector<std::uint8_t> m_packet;
+    std::vector<std::uint8_t> m_textPayload;
+};
+
+}  // namespace Quorvex::VarnelNet::Rtp

@@ -1,0 +1,120 @@
+#include "varnel/rtp/Session.h"
+
+#include "varnel/engine/SettingsCatalog.h"
+#include "varnel/rtp/Pacer.h"
+#include "varnel/rtp/SessionDescription.h"
+#include "varnel/script/RequestError.h"
+
+namespace Quorvex::VarnelNet::Rtp {
+
+namespace {
+
+constexpr std::int32_t kRtpRate = 8000;
+constexpr std::uint64_t kMicrosecondsPerSample = 125;
+constexpr std::uint64_t kLastMicrosecond = 0xFFFFFFFFULL * 1000000 + 999999;
+
+std::uint8_t AudioPayloadType(const Script::Rendering& rendering) {
+    return rendering.StartSettings().Integer(SettingsCatalog::kEncoding) == ENC_MuLaw ? 0 : 8;
+}
+
+StreamPlan PlanOf(const SessionOptions& options, std::uint8_t audioPayloadType) {
+    StreamPlan plan;
+    plan.audioPayloadType = audioPayloadType;
+    plan.slotSamples = options.ptimeMs * (kRtpRate / 1000);
+    plan.eventPayloadType = options.eventPayloadType;
+    plan.t140PayloadType = options.t140PayloadType;
+    plan.redPayloadType = options.redPayloadType;
+    StreamStarts starts(options.seed);
+    plan.audio = starts.Next();
+    plan.text = starts.Next();
+    return plan;
+}
+
+// The checks a session makes before it exists.
+const Script::Rendering& Checked(const Script::Rendering& rendering, const SessionOptions& options,
+                                 const std::vector<EventSpan>& events, const std::vector<TextCharacter>& text) {
+    for (const std::string& refusal : {CheckRtpFormat(rendering), CheckSessionOptions(options),
+                                       CheckEventSpans(events, rendering.TotalBytes()),
+                                       CheckTextCharacters(text, rendering.TotalBytes())}) {
+        if (!refusal.empty()) throw Script::RequestError(refusal);
+    }
+    return rendering;
+}
+
+}  // namespace
+
+std::string CheckRtpFormat(const Script::Rendering& rendering) {
+    const Script::SettingValues& settings = rendering.StartSettings();
+    const std::int32_t rate = settings.Integer(SettingsCatalog::kSampleRate);
+    const std::int32_t encoding = settings.Integer(SettingsCatalog::kEncoding);
+    if (encoding != ENC_MuLaw && encoding != ENC_ALaw) {
+        return "RTP carries G.711 here: the output is " + rendering.FormatText() + "; give -e ulaw or -e alaw";
+    }
+    if (rate != kRtpRate) {
+        return "G.711 in RTP runs at 8000 Hz: the output is " + rendering.FormatText() + "; give -r 8000";
+    }
+    return "";
+}
+
+Session::Session(Script::Rendering& rendering, const SessionOptions& options, std::vector<EventSpan> events,
+                 std::vector<TextCharacter> text)
+    : m_options(options),
+      m_plan(PlanOf(options, AudioPayloadType(Checked(rendering, options, events, text)))),
+      m_samples(rendering.TotalBytes()),
+      m_packets(m_plan, m_samples, [&rendering](std::span<std::uint8_t> out) { return rendering.Pull(out); },
+                std::move(events), std::move(text)) {}
+
+std::string Session::Description(const Endpoint& destination) const {
+    return SessionDescription(m_options, m_plan.audioPayloadType, m_options.Source(), destination, m_plan.audio.ssrc);
+}
+
+bool Session::Next(Packet& packet) {
+    if (!m_packets.Next(packet)) return false;
+    if (packet.stream == StreamKind::Text) {
+        ++m_counts.text;
+    } else if ((packet.bytes[1] & 0x7F) == m_plan.audioPayloadType) {
+        ++m_counts.audio;
+    } else {
+        ++m_counts.events;
+    }
+    return true;
+}
+
+void WritePcap(Session& session, std::uint64_t startMicroseconds, const PcapWriter::Write& write,
+               const std::function<void()>& betweenPackets) {
+    const std::uint64_t lastTime = session.Samples() + 3 * session.Plan().slotSamples + 3 * TextPacketiser::kIntervalSamples;
+    if (startMicroseconds > kLastMicrosecond - lastTime * kMicrosecondsPerSample) {
+        throw Script::RequestError("--pcap-start: the packets would be time-stamped past what a pcap file holds (the year 2106)");
+    }
+    const Endpoint source = session.Options().Source();
+    const Endpoint destination = session.Options().Destination();
+    const Endpoint textSource = source.WithPortOffset(2);
+    const Endpoint textDestination = destination.WithPortOffset(2);
+    PcapWriter pcap(write);
+    Packet packet;
+    for (;;) {
+        if (betweenPackets) betweenPackets();
+        if (!session.Next(packet)) break;
+        const bool text = packet.stream == StreamKind::Text;
+        pcap.Record(startMicroseconds + packet.time * kMicrosecondsPerSample, text ? textSource : source,
+                    text ? textDestination : destination, packet.bytes);
+    }
+}
+
+void SendLive(Session& session, UdpSender& sender, const std::function<void()>& check) {
+    const Pacer pacer;
+    Packet packet;
+    for (;;) {
+        if (check) check();
+        if (!session.Next(packet)) break;
+        pacer.WaitUntil(packet.time, check);
+        try {
+            sender.Send(packet.stream, packet.bytes);
+        } catch (const SendFailure& failure) {
+            throw SendFailure(std::string(failure.what()) + "; stopped after " + std::to_string(session.Counts().Total() - 1) +
+                              " packets");
+        }
+    }
+}
+
+}  // namespace Quorvex::VarnelNet::Rtp

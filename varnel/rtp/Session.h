@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "varnel/rtp/Events.h"
+#include "varnel/rtp/PacketStream.h"
+#include "varnel/rtp/PcapWriter.h"
+#include "varnel/rtp/SessionOptions.h"
+#include "varnel/rtp/UdpSender.h"
+#include "varnel/script/Rendering.h"
+
+namespace Quorvex::VarnelNet::Rtp {
+
+// How many packets of each kind a session sent.
+struct SessionCounts {
+    std::uint64_t audio = 0;
+    std::uint64_t events = 0;
+    std::uint64_t text = 0;
+    std::uint64_t Total() const { return audio + events + text; }
+};
+
+// A script's rendering as RTP: the audio pulled block by block from the rendering (which must
+// be 8000 Hz G.711: PCMU is payload type 0, PCMA 8), the events and the text as given, the
+// streams' starts drawn from the options' seed. Pcap files and live sends take their packets
+// from here, so both carry the same packets.
+class Session {
+public:
+    // Throws RequestError when the rendering is not 8000 Hz G.711, the options do not go
+    // together, or the events or the text do not fit the audio. The rendering must outlive the
+    // session, which pulls it.
+    Session(Script::Rendering& rendering, const SessionOptions& options, std::vector<EventSpan> events = {},
+            std::vector<TextCharacter> text = {});
+
+    const SessionOptions& Options() const { return m_options; }
+    const StreamPlan& Plan() const { return m_plan; }
+    std::uint64_t Samples() const { return m_samples; }
+    // The session description of what the session sends to `destination`.
+    std::string Description(const Endpoint& destination) const;
+
+    // The next packet in the order they leave; false after the last.
+    bool Next(Packet& packet);
+    const SessionCounts& Counts() const { return m_counts; }
+
+private:
+    SessionOptions m_options;
+    StreamPlan m_plan;
+    std::uint64_t m_samples;
+    PacketStream m_packets;
+    SessionCounts m_counts;
+};
+
+// Why the rendering cannot be sent as RTP (not 8000 Hz, not G.711), or an empty text.
+std::string CheckRtpFormat(const Script::Rendering& rendering);
+
+// Writes the session as a libpcap file through write: each packet a record from the options'
+// Source() to their Destination() (the text between the ports 2 above), time-stamped at
+// startMicroseconds (since 1970) plus its time. betweenPackets, when given, runs before each
+// packet and may throw to stop. Throws RequestError before writing anything when the last time
+// stamp would pass what the file can hold (the year 2106).
+void WritePcap(Session& session, std::uint64_t startMicroseconds, const PcapWriter::Write& write,
+               const std::function<void()>& betweenPackets = {});
+
+// Sends the session live through sender, each packet at its time on an absolute monotonic
+// schedule that starts now. check runs before each packet and whenever a signal interrupts a
+// wait, so that a stop asked for by a signal comes within one packet time; it may throw to stop.
+// Throws SendFailure when the system refuses a datagram (a destination that answers with ICMP
+// port unreachable stops the send, saying how many packets went).
+void SendLive(Session& session, UdpSender& sender, const std::function<void()>& check = {});
+
+}  // namespace Quorvex::VarnelNet::Rtp

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "varnel/rtp/Endpoint.h"
+
+namespace Quorvex::VarnelNet::Rtp {
+
+// How DTMF keys travel: in the audio, or as telephone events (RFC 4733) that replace it.
+enum class DtmfMode : std::uint8_t { Inband, Rfc4733 };
+
+// Everything a session is asked for besides the audio, with the defaults of the tool.
+struct SessionOptions {
+    std::uint32_t ptimeMs = 20;
+    DtmfMode dtmfMode = DtmfMode::Inband;
+    bool toneEvents = false;  // modem and fax tones as RFC 4734 events
+    bool ttyRtt = false;      // TTY requests also as real-time text (RFC 4103) in a second stream
+    std::uint8_t eventPayloadType = 101;
+    std::uint8_t t140PayloadType = 98;
+    std::uint8_t redPayloadType = 100;
+    std::optional<std::uint64_t> seed;                // SSRCs, sequence numbers, timestamps
+    std::optional<std::uint64_t> pcapStartMicroseconds;  // since 1970; none: now
+    std::optional<Endpoint> source;       // the pcap's source; a live send binds to it
+    std::optional<Endpoint> destination;  // the pcap's destination and the SDP's
+
+    bool SendsEvents() const { return dtmfMode == DtmfMode::Rfc4733 || toneEvents; }
+    // The source and destination of the audio in a pcap: as given, else 127.0.0.1 (or ::1 beside
+    // an IPv6 address) port 40000 and port 5004. The text stream uses the ports 2 above.
+    Endpoint Source() const;
+    Endpoint Destination() const;
+};
+
+// One option of a session, as the tool names it (--NAME VALUE, or --NAME alone for a flag):
+// the tool's help and completion are written from this table, and Python takes the same names.
+struct SessionOptionSpec {
+    std::string_view name;
+    std::string_view value;  // "MS", "PT", ...; empty for a flag
+    std::string_view words;  // the values to complete, separated by spaces; may be empty
+    std::string_view help;
+};
+
+std::span<const SessionOptionSpec> SessionOptionSpecs();
+const SessionOptionSpec* FindSessionOption(std::string_view name);
+
+// Sets the option `name` from its text (for a flag: "1" or "0"). Throws RequestError in the words
+// of the option ("--ptime: '70' is not a whole number of milliseconds from 10 to 60").
+void SetSessionOption(SessionOptions& options, std::string_view name, std::string_view value);
+
+// Why the options do not go together (two streams with one payload type, a source and a
+// destination of different address families), or an empty text.
+std::string CheckSessionOptions(const SessionOptions& options);
+
+// Reads a time for --pcap-start: "2024-05-01T12:00:00Z" (UTC, an optional fraction of a second
+// after the seconds) or seconds since 1970 ("1714564800", "1714564800.25"), up to the year 2106.
+// Microseconds since 1970; throws RequestError.
+std::uint64_t ParsePcapStart(std::string_view text);
+
+}  // namespace Quorvex::VarnelNet::Rtp

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "varnel/rtp/Events.h"
+
+namespace Quorvex::VarnelNet::Rtp {
+
+// Why the characters cannot be sent as real-time text (not in order of their times, empty,
+// longer than a character, past the end of a stream of `samples` samples), or an empty text.
+std::string CheckTextCharacters(const std::vector<TextCharacter>& characters, std::uint64_t samples);
+
+// Real-time text (RFC 4103: T.140 in RTP, 1000 Hz clock) with two generations of redundancy
+// (RFC 2198). A burst starts when a character is ready (on the next whole millisecond), with
+// the marker; then a packet goes every 300 ms, its primary block the characters that became
+// ready since the last one, its redundant blocks the primaries of the two packets before (empty
+// blocks where there were none), so that every character is sent three times. The burst ends
+// after the packet that sent the last text for the third time, unless more is ready by then.
+class TextPacketiser {
+public:
+    static constexpr std::uint32_t kIntervalSamples = 2400;  // 300 ms at 8000 Hz
+    static constexpr std::size_t kMaxBlockBytes = 400;        // three blocks stay within one UDP packet of 1500
+
+    // characters as CheckTextCharacters accepts them; t140PayloadType is the type the blocks
+    // are marked with.
+    TextPacketiser(std::vector<TextCharacter> characters, std::uint8_t t140PayloadType);
+
+    // When the next packet goes (samples at 8000 Hz, a whole millisecond), or nothing when all
+    // the text has gone.
+    std::optional<std::uint64_t> NextTime() const;
+
+    // Writes the RFC 2198 payload of the packet due at NextTime() into payload (replacing what it
+    // held) and says whether it carries the marker. Only while NextTime() has a value.
+    bool Build(std::vector<std::uint8_t>& payload);
+
+private:
+    struct Generation {
+        bool sent = false;
+        std::uint64_t time = 0;
+        std::string text;
+    };
+
+    std::vector<TextCharacter> m_characters;
+    std::uint8_t m_t140PayloadType;
+    std::size_t m_next = 0;  // the next character to send
+    bool m_inBurst = false;
+    std::uint64_t m_nextSend = 0;
+    std::array<Generation, 3> m_generations;  // the primary, then the two before it
+};
+
+}  // namespace Quorvex::VarnelNet::Rtp

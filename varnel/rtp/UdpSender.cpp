@@ -1,0 +1,88 @@
+#include "varnel/rtp/UdpSender.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace Quorvex::VarnelNet::Rtp {
+
+namespace {
+
+socklen_t Address(const Endpoint& endpoint, sockaddr_storage& storage) {
+    storage = {};
+    if (endpoint.ipv6) {
+        auto* a = reinterpret_cast<sockaddr_in6*>(&storage);
+        a->sin6_family = AF_INET6;
+        a->sin6_port = htons(endpoint.port);
+        std::memcpy(&a->sin6_addr, endpoint.address.data(), 16);
+        return sizeof(sockaddr_in6);
+    }
+    auto* a = reinterpret_cast<sockaddr_in*>(&storage);
+    a->sin_family = AF_INET;
+    a->sin_port = htons(endpoint.port);
+    std::memcpy(&a->sin_addr, endpoint.address.data(), 4);
+    return sizeof(sockaddr_in);
+}
+
+}  // namespace
+
+UdpSender::UdpSender(const Endpoint& destination, const std::optional<Endpoint>& source, bool withText)
+    : m_destination(destination) {
+    m_audio = Open(destination, source);
+    if (withText) {
+        try {
+            m_text = Open(destination.WithPortOffset(2), source ? std::optional(source->WithPortOffset(2)) : std::nullopt);
+        } catch (...) {
+            ::close(m_audio);
+            throw;
+        }
+    }
+}
+
+UdpSender::~UdpSender() {
+    if (m_audio >= 0) ::close(m_audio);
+    if (m_text >= 0) ::close(m_text);
+}
+
+int UdpSender::Open(const Endpoint& destination, const std::optional<Endpoint>& source) {
+    if (source && source->ipv6 != destination.ipv6) {
+        throw SendFailure("the source " + source->Text() + " and the destination " + destination.Text() +
+                          " are of different address families");
+    }
+    const int fd = ::socket(destination.ipv6 ? AF_INET6 : AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) throw SendFailure(std::string("cannot open a UDP socket: ") + std::strerror(errno));
+    sockaddr_storage address;
+    if (source) {
+        const socklen_t length = Address(*source, address);
+        if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+            const int error = errno;
+            ::close(fd);
+            throw SendFailure("cannot send from " + source->Text() + ": " + std::strerror(error));
+        }
+    }
+    const socklen_t length = Address(destination, address);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throw SendFailure("cannot send to " + destination.Text() + ": " + std::strerror(error));
+    }
+    return fd;
+}
+
+void UdpSender::Send(StreamKind stream, std::span<const std::uint8_t> bytes) {
+    const int fd = stream == StreamKind::Text ? m_text : m_audio;
+    const Endpoint to = stream == StreamKind::Text ? m_destination.WithPortOffset(2) : m_destination;
+    for (;;) {
+        if (::send(fd, bytes.data(), bytes.size(), 0) >= 0) return;
+        if (errno == EINTR) continue;
+        if (errno == ECONNREFUSED) {
+            throw SendFailure(to.Text() + " refused the packets (ICMP port unreachable): nothing receives on that port");
+        }
+        throw SendFailure("cannot send to " + to.Text() + ": " + std::strerror(errno));
+    }
+}
+
+}  // namespace Quorvex::VarnelNet::Rtp
