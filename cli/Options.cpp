@@ -28,9 +28,9 @@ constexpr std::array<ShortOption, 6> kShortOptions = {
     {{'o', "output"}, {'r', "rate"}, {'b', "bits"}, {'e', "encoding"}, {'a', "amplitude"}, {'f', "script"}}};
 
 // The options that are not settings.
-constexpr std::array<std::string_view, 11> kToolOptions = {"help",   "version", "verbose", "dry-run",     "print-requests",
+constexpr std::array<std::string_view, 14> kToolOptions = {"help",   "version", "verbose", "dry-run",     "print-requests",
                                                            "raw",    "play",    "output",  "dbm0",        "list-plans",
-                                                           "script"};
+                                                           "script", "pcap",    "rtp",     "sdp"};
 
 std::optional<std::string_view> LongNameOf(char letter) {
     for (const ShortOption& o : kShortOptions) {
@@ -48,18 +48,28 @@ char ShortOf(std::string_view name) {
 
 bool IsOption(std::string_view name) {
     return std::find(kToolOptions.begin(), kToolOptions.end(), name) != kToolOptions.end() || IsSettingName(name) ||
-           NegatedFlag(name) != nullptr;
+           NegatedFlag(name) != nullptr || Rtp::FindSessionOption(name) != nullptr;
 }
 
 bool TakesValue(std::string_view name) {
-    return name == "output" || name == "dbm0" || name == "script" || (IsSettingName(name) && !IsFlagSetting(name));
+    if (const Rtp::SessionOptionSpec* rtp = Rtp::FindSessionOption(name)) return !rtp->value.empty();
+    return name == "output" || name == "dbm0" || name == "script" || name == "pcap" || name == "rtp" || name == "sdp" ||
+           (IsSettingName(name) && !IsFlagSetting(name));
 }
 
 void SetMode(Options& options, OutputMode mode) {
     if (options.mode != OutputMode::None && options.mode != mode) {
-        throw UsageError("choose one output: -o FILE, --raw or --play");
+        throw UsageError("choose one output: -o FILE, --raw, --play, --pcap FILE or --rtp HOST:PORT");
     }
     options.mode = mode;
+}
+
+void SetRtpOption(Options& options, std::string_view name, std::string_view value) {
+    try {
+        Rtp::SetSessionOption(options.rtp, name, value);
+    } catch (const Script::RequestError& e) {
+        throw UsageError(e.what());
+    }
 }
 
 float ReadDbm0(std::string_view text) {
@@ -104,6 +114,26 @@ bool ApplyOption(Options& options, std::string_view name, const std::optional<st
         if (!options.scriptPath.empty()) throw UsageError("-f/--script given twice");
         if (value->empty()) throw UsageError("-f/--script needs a file name (- for standard input)");
         options.scriptPath = *value;
+    } else if (name == "pcap") {
+        if (options.mode == OutputMode::Pcap) throw UsageError("--pcap given twice");
+        SetMode(options, OutputMode::Pcap);
+        if (value->empty()) throw UsageError("--pcap needs a file name (- for standard output)");
+        options.outputPath = *value;
+    } else if (name == "rtp") {
+        if (options.mode == OutputMode::Rtp) throw UsageError("--rtp given twice");
+        SetMode(options, OutputMode::Rtp);
+        try {
+            Rtp::ParseHostPort(*value, "rtp");
+        } catch (const Script::RequestError& e) {
+            throw UsageError(e.what());
+        }
+        options.rtpTarget = *value;
+    } else if (name == "sdp") {
+        if (!options.sdpPath.empty()) throw UsageError("--sdp given twice");
+        if (value->empty()) throw UsageError("--sdp needs a file name (- for standard output)");
+        options.sdpPath = *value;
+    } else if (const Rtp::SessionOptionSpec* rtp = Rtp::FindSessionOption(name)) {
+        SetRtpOption(options, name, rtp->value.empty() ? "1" : *value);
     } else if (name == "dbm0") {
         options.render.dbm0 = ReadDbm0(*value);
     } else if (IsFlagSetting(name)) {
@@ -151,11 +181,39 @@ Script::Requests ReadScript(const std::string& path) {
     return Script::ParseScript(text);
 }
 
+bool SendsRtp(OutputMode mode) { return mode == OutputMode::Pcap || mode == OutputMode::Rtp || mode == OutputMode::Sdp; }
+
+// The outputs of RTP go together as they should: --sdp beside --pcap or --rtp or alone, the
+// options of a session only with one of them, and G.711 at 8000 Hz unless the options say
+// otherwise (the output's checks refuse any other format).
+void CheckRtpOutputs(Options& options, const std::string& rtpOptionGiven) {
+    if (!options.sdpPath.empty()) {
+        if (options.mode == OutputMode::None) options.mode = OutputMode::Sdp;
+        if (!SendsRtp(options.mode)) throw UsageError("--sdp describes RTP: give it alone or with --pcap FILE or --rtp HOST:PORT");
+        if (options.sdpPath == "-" && options.mode == OutputMode::Pcap && options.outputPath == "-") {
+            throw UsageError("--pcap - and --sdp - both write to standard output: give one of them a file");
+        }
+    }
+    if (!SendsRtp(options.mode)) {
+        if (!rtpOptionGiven.empty()) throw UsageError(rtpOptionGiven + " applies to --pcap, --rtp and --sdp only");
+        return;
+    }
+    if (options.mode != OutputMode::Pcap && options.rtp.pcapStartMicroseconds) {
+        throw UsageError("--pcap-start time-stamps the packets of --pcap FILE only");
+    }
+    if (options.mode == OutputMode::Rtp && options.rtp.destination) {
+        throw UsageError("--rtp HOST:PORT is the destination of a live send: --rtp-dst is for --pcap and --sdp");
+    }
+    if (const std::string refusal = Rtp::CheckSessionOptions(options.rtp); !refusal.empty()) throw UsageError(refusal);
+    options.render.settings.insert(options.render.settings.begin(), {ParseOption("rate", "8000"), ParseOption("encoding", "ulaw")});
+}
+
 }  // namespace
 
 Options ParseArguments(std::span<const std::string> args) {
     Options options;
     std::vector<std::string> requestTexts;
+    std::string rtpOptionsGiven;  // the first RTP option, if any
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -196,10 +254,12 @@ Options ParseArguments(std::span<const std::string> args) {
         } else if (!TakesValue(name) && value) {
             throw UsageError("option '--" + name + "' takes no value");
         }
+        if (Rtp::FindSessionOption(name) && rtpOptionsGiven.empty()) rtpOptionsGiven = "--" + name;
         if (!ApplyOption(options, name, value)) return options;
     }
+    CheckRtpOutputs(options, rtpOptionsGiven);
     if (options.mode == OutputMode::None && !options.dryRun && !options.printRequests) {
-        throw UsageError("no output: give -o FILE, --raw or --play");
+        throw UsageError("no output: give -o FILE, --raw, --play, --pcap FILE or --rtp HOST:PORT");
     }
     try {
         if (!options.scriptPath.empty()) options.requests = ReadScript(options.scriptPath);
@@ -237,7 +297,23 @@ std::string TonePlanList() {
     return list;
 }
 
-const char* UsageLine() { return "Usage: varnel [OPTIONS] (-o FILE | --raw | --play) [-f SCRIPT] [REQUEST...]"; }
+const char* UsageLine() {
+    return "Usage: varnel [OPTIONS] (-o FILE | --raw | --play | --pcap FILE | --rtp HOST:PORT | --sdp FILE) [-f SCRIPT] "
+           "[REQUEST...]";
+}
+
+// The options of an RTP session, one entry each, from the library's table.
+std::string RtpHelp() {
+    constexpr std::size_t kHelpColumn = 25;
+    std::string help;
+    for (const Rtp::SessionOptionSpec& spec : Rtp::SessionOptionSpecs()) {
+        std::string line = "      --" + std::string(spec.name);
+        if (!spec.value.empty()) line.append(" ").append(spec.value);
+        const std::string description = Wrapped(std::string(spec.help), kHelpColumn);
+        help += line.size() < kHelpColumn ? line + description.substr(line.size()) : line + "\n" + description;
+    }
+    return help;
+}
 
 std::string HelpText() {
     std::string settings;
@@ -251,7 +327,7 @@ std::string HelpText() {
         const std::string wrapped = Wrapped(text, kRequestColumn);
         requests += line.size() <= kRequestColumn ? line + wrapped.substr(kRequestColumn) : line + "\n" + wrapped;
     }
-    return std::string(R"(Usage: varnel [OPTIONS] (-o FILE | --raw | --play) [-f SCRIPT] [REQUEST...]
+    return std::string(UsageLine()) + R"(
 Renders telephony signals (DTMF, tones, call-progress and modem tones, silence, Caller-ID,
 message waiting, MF, TTY) with the varnel component.
 
@@ -265,6 +341,16 @@ Output (exactly one):
       --print-requests   print each request in canonical form with its duration, as a script
                          that -f reads back; write and play nothing (no output needed)
 
+RTP (G.711 at 8000 Hz, mu-law unless -e alaw; the same packets in a file or live):
+      --pcap FILE        write the RTP packets as a libpcap file (Ethernet, IPv4 or IPv6, UDP)
+                         time-stamped on the send schedule; replaced only once complete.
+                         --pcap - writes it to standard output.
+      --rtp HOST:PORT    send the RTP packets live over UDP to HOST:PORT ([IPV6]:PORT), paced on
+                         the monotonic clock; a destination that answers ICMP port unreachable
+                         stops the send (exit status 1)
+      --sdp FILE         write the session description that receivers (ffmpeg, GStreamer, VLC)
+                         read, beside --pcap or --rtp, or alone; - for standard output
+)" + RtpHelp() + R"(
 Requests:
   -f, --script FILE      read requests from FILE (- for standard input) before those on the
                          command line: separated by spaces or newlines, quoted as in a shell,
@@ -272,7 +358,7 @@ Requests:
 
 Settings (the tool's defaults; two differ from the component's, so that receivers decode
 what it renders):
-)") + settings + R"(      --dbm0 LEVEL       put each tone of every request at LEVEL dBm0 (a full-scale sine is
+)" + settings + R"(      --dbm0 LEVEL       put each tone of every request at LEVEL dBm0 (a full-scale sine is
                          +3.14 dBm0, as in ITU-T G.711 A-law); instead of --amplitude
 
 Other:

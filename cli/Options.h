@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "varnel/rtp/SessionOptions.h"
 #include "varnel/script/Parser.h"
 #include "varnel/script/Rendering.h"
 
@@ -15,12 +16,18 @@ enum class OutputMode {
     File,  // -o FILE: a RIFF/WAVE file, replaced once complete; -o -: a WAV stream on standard output
     Raw,   // --raw: the samples alone on standard output
     Play,  // --play: the default audio device through the Sondix destination
+    Pcap,  // --pcap FILE: the RTP packets in a libpcap file, replaced once complete; --pcap -: on standard output
+    Rtp,   // --rtp HOST:PORT: the RTP packets sent live over UDP
+    Sdp,   // --sdp FILE alone: the session description and nothing else
 };
 
 // Everything the command line asks for.
 struct Options {
     OutputMode mode = OutputMode::None;
-    std::string outputPath;         // with OutputMode::File; "-" for standard output
+    std::string outputPath;         // with OutputMode::File and Pcap; "-" for standard output
+    std::string rtpTarget;          // --rtp HOST:PORT, as given
+    std::string sdpPath;            // --sdp FILE ("-": standard output), beside --pcap or --rtp or alone
+    Rtp::SessionOptions rtp;        // --ptime, --dtmf-mode, --seed, ...
     Script::RenderOptions render;   // the settings of the options (later ones win) and --dbm0
     std::string scriptPath;         // -f/--script: read before the requests of the command line
     Script::Requests requests;      // the script's, then the command line's; empty: the built-in scenario

@@ -11,6 +11,7 @@
 #include "cli/Interrupt.h"
 #include "cli/Playback.h"
 #include "cli/Progress.h"
+#include "cli/RtpOutput.h"
 #include "cli/Scenario.h"
 #include "cli/Sink.h"
 #include "cli/Text.h"
@@ -96,7 +97,8 @@ void PrintWarnings(const Script::Rendering& rendering, std::FILE* err) {
 }
 
 std::string OutputName(const Options& options) {
-    return options.outputPath == kStandardOutput ? "standard output" : Printable(options.outputPath);
+    const std::string& path = options.mode == OutputMode::Sdp ? options.sdpPath : options.outputPath;
+    return path == kStandardOutput ? "standard output" : Printable(path);
 }
 
 // A WAV file holds at most 4 GiB of samples: anything longer is refused before a byte is written.
@@ -195,6 +197,11 @@ std::string OutputText(const Options& options) {
                                                          : "the WAV file " + Printable(options.outputPath);
         case OutputMode::Raw: return "raw samples on standard output";
         case OutputMode::Play: return "the audio device";
+        case OutputMode::Pcap:
+            return options.outputPath == kStandardOutput ? "a pcap file on standard output"
+                                                         : "the pcap file " + Printable(options.outputPath);
+        case OutputMode::Rtp: return "RTP to " + Printable(options.rtpTarget);
+        case OutputMode::Sdp: return "the session description " + OutputName(options);
         case OutputMode::None: break;
     }
     return "none";
@@ -275,6 +282,17 @@ int RunJob(const Options& options, const Job& job, std::FILE* out, std::FILE* er
         case OutputMode::File: return RunWave(options, job, rendering, out, err);
         case OutputMode::Raw: return RunRaw(job, rendering, out, err);
         case OutputMode::Play: return RunPlay(options, job, rendering, err);
+        case OutputMode::Pcap:
+            if (job.scenario) PrintScenario(job, err);
+            WritePcapOutput(options, rendering, out, err);
+            return kExitSuccess;
+        case OutputMode::Rtp:
+            PrintSummaries(job, rendering, err);
+            SendRtpOutput(options, rendering, out, err);
+            return kExitSuccess;
+        case OutputMode::Sdp:
+            WriteSdpOutput(options, rendering, out);
+            return kExitSuccess;
         case OutputMode::None: break;
     }
     std::fprintf(err, "varnel: no output: give -o FILE, --raw or --play\n%s\n", UsageLine());

@@ -57,9 +57,9 @@ TEST(OptionsTest, UsageErrorsSayWhatIsWrong) {
     const std::pair<std::vector<std::string>, const char*> cases[] = {
         {{"--raw", "--bogus"}, "unknown option '--bogus'"},
         {{"-x", "--raw"}, "unknown option '-x'"},
-        {{"-o", "a.wav", "--raw"}, "choose one output: -o FILE, --raw or --play"},
+        {{"-o", "a.wav", "--raw"}, "choose one output: -o FILE, --raw, --play, --pcap FILE or --rtp HOST:PORT"},
         {{"-o", "a.wav", "-o", "b.wav"}, "-o/--output given twice"},
-        {{"dtmf:1"}, "no output: give -o FILE, --raw or --play"},
+        {{"dtmf:1"}, "no output: give -o FILE, --raw, --play, --pcap FILE or --rtp HOST:PORT"},
         {{"--raw", "-o"}, "option '-o' needs a value"},
         {{"--raw", "--bits", "12"}, "--bits: '12' is not 8 or 16"},
         {{"--raw", "--rate", "fast"}, "--rate: 'fast' is not an integer from 1 to 16777216"},

@@ -308,10 +308,11 @@ TEST_F(ToolTest, UnwritableOutputExitsOneAndLeavesDevicesAlone) {
 // Everything refused before rendering exits 2 with the reason (and, for a command line that does
 // not parse, the usage line) and writes nothing, to a file or to standard output.
 TEST_F(ToolTest, RefusalsExitTwoWithTheReasonAndWriteNothing) {
-    const std::string usage = "Usage: varnel [OPTIONS] (-o FILE | --raw | --play) [-f SCRIPT] [REQUEST...]";
+    const std::string usage = "Usage: varnel [OPTIONS] (-o FILE | --raw | --play | --pcap FILE | --rtp HOST:PORT | --sdp FILE) [-f SCRIPT] "
+                              "[REQUEST...]";
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"--loud"}, "varnel: unknown option '--loud'\n" + usage},
-        {{"--play"}, "varnel: choose one output: -o FILE, --raw or --play\n" + usage},
+        {{"--play"}, "varnel: choose one output: -o FILE, --raw, --play, --pcap FILE or --rtp HOST:PORT\n" + usage},
         {{"--rate"}, "varnel: option '--rate' needs a value\n" + usage},
         {{"-r", "0"}, "varnel: --rate: '0' is not an integer from 1 to 16777216\n" + usage},
         {{"-r", "1.5"}, "varnel: --rate: '1.5' is not an integer from 1 to 16777216\n" + usage},

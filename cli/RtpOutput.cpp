@@ -1,0 +1,119 @@
+#include "cli/RtpOutput.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "cli/Failure.h"
+#include "cli/Interrupt.h"
+#include "cli/Progress.h"
+#include "cli/Sink.h"
+#include "cli/Text.h"
+#include "varnel/rtp/Session.h"
+#include "varnel/script/RequestError.h"
+
+namespace Quorvex::VarnelNet::Cli {
+
+namespace {
+
+constexpr const char* kStandardOutput = "-";
+
+std::string OutputName(const std::string& path) { return path == kStandardOutput ? "standard output" : Printable(path); }
+
+std::unique_ptr<Sink> OpenSink(const std::string& path, std::FILE* out) {
+    if (path == kStandardOutput) return std::make_unique<StreamSink>(out);
+    return std::make_unique<FileSink>(path);
+}
+
+void WriteDescription(const Options& options, const Rtp::Session& session, const Rtp::Endpoint& destination, std::FILE* out) {
+    if (options.sdpPath.empty()) return;
+    const std::string sdp = session.Description(destination);
+    const std::unique_ptr<Sink> sink = OpenSink(options.sdpPath, out);
+    sink->Write(sdp.data(), sdp.size());
+    sink->Finish();
+}
+
+std::uint64_t NowMicroseconds() {
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch()).count());
+}
+
+std::string Hex(std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", value);
+    return text;
+}
+
+// "812 RTP packets (750 audio, 62 events, 0 text), 8000 Hz G.711 mu-law, ptime 20 ms, 15.000 s, SSRC 0x..."
+std::string SessionText(const Rtp::Session& session, const Script::Rendering& rendering) {
+    const Rtp::SessionCounts& c = session.Counts();
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.3f s", rendering.TotalSeconds());
+    return std::to_string(c.Total()) + " RTP packets (" + std::to_string(c.audio) + " audio, " + std::to_string(c.events) +
+           " events, " + std::to_string(c.text) + " text), " + rendering.FormatText() + ", ptime " +
+           std::to_string(session.Options().ptimeMs) + " ms, " + seconds + ", SSRC " + Hex(session.Plan().audio.ssrc);
+}
+
+bool RefuseTerminal(const std::string& path, std::FILE* out) {
+    return path == kStandardOutput && ::isatty(::fileno(out));
+}
+
+}  // namespace
+
+void WritePcapOutput(const Options& options, Script::Rendering& rendering, std::FILE* out, std::FILE* err) {
+    if (RefuseTerminal(options.outputPath, out)) {
+        throw Script::RequestError("--pcap - writes binary data: redirect standard output to a file or a pipe");
+    }
+    Rtp::Session session(rendering, options.rtp);
+    const std::uint64_t start = options.rtp.pcapStartMicroseconds.value_or(NowMicroseconds());
+    WriteDescription(options, session, options.rtp.Destination(), out);
+    try {
+        const std::unique_ptr<Sink> sink = OpenSink(options.outputPath, out);
+        Progress progress(err, ::isatty(::fileno(err)) != 0, session.Samples(), rendering.BytesPerSecond());
+        std::uint64_t packets = 0;
+        Rtp::WritePcap(
+            session, start, [&](const std::uint8_t* data, std::size_t length) { sink->Write(data, length); },
+            [&] {
+                StopIfInterrupted();
+                if (++packets % 256 == 0) progress.Update(session.Counts().audio * session.Plan().slotSamples);
+            });
+        sink->Finish();
+    } catch (const Interrupted& e) {
+        throw Interrupted(e.Signal(), options.outputPath == kStandardOutput
+                                          ? "standard output ends after " + std::to_string(session.Counts().Total()) + " packets"
+                                          : "nothing written to " + Printable(options.outputPath));
+    }
+    std::fprintf(err, "varnel: wrote %s: %s, %s to %s\n", OutputName(options.outputPath).c_str(),
+                 SessionText(session, rendering).c_str(), options.rtp.Source().Text().c_str(),
+                 options.rtp.Destination().Text().c_str());
+}
+
+void SendRtpOutput(const Options& options, Script::Rendering& rendering, std::FILE* out, std::FILE* err) {
+    Rtp::Session session(rendering, options.rtp);
+    const Rtp::Endpoint destination = Rtp::Resolve(Rtp::ParseHostPort(options.rtpTarget, "rtp"), "rtp");
+    const std::string context = "--rtp " + destination.Text();
+    std::unique_ptr<Rtp::UdpSender> sender;
+    try {
+        sender = std::make_unique<Rtp::UdpSender>(destination, options.rtp.source, options.rtp.ttyRtt);
+    } catch (const Rtp::SendFailure& f) {
+        throw Failure(context, f.what());
+    }
+    WriteDescription(options, session, destination, out);
+    try {
+        Rtp::SendLive(session, *sender, StopIfInterrupted);
+    } catch (const Rtp::SendFailure& f) {
+        throw Failure(context, f.what());
+    } catch (const Interrupted& e) {
+        throw Interrupted(e.Signal(), "sent " + std::to_string(session.Counts().Total()) + " packets to " + destination.Text());
+    }
+    std::fprintf(err, "varnel: sent %s to %s\n", SessionText(session, rendering).c_str(), destination.Text().c_str());
+}
+
+void WriteSdpOutput(const Options& options, Script::Rendering& rendering, std::FILE* out) {
+    const Rtp::Session session(rendering, options.rtp);
+    WriteDescription(options, session, options.rtp.Destination(), out);
+}
+
+}  // namespace Quorvex::VarnelNet::Cli
