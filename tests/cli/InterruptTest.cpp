@@ -3,11 +3,8 @@
 // file stays as it was with no temporary file beside it.
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -20,9 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/Process.h"
 #include "support/Shell.h"
-
-extern char** environ;
 
 namespace {
 
@@ -35,74 +31,15 @@ std::string Slurp(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// The tool, started with posix_spawn: standard output and error go to files, SIGINT and SIGTERM
-// have their default actions whatever the test runner set, env is added to the environment.
-class Child {
-public:
+// The tool, started as a child process.
+struct Child : varnel_test::Process {
     Child(const std::vector<std::string>& args, const fs::path& out, const fs::path& err,
-          const std::vector<std::string>& env = {}) {
-        std::vector<std::string> all = {VARNEL_CLI_PATH};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& arg : all) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> environment = env;
-        for (char** e = environ; *e != nullptr; ++e) environment.emplace_back(*e);
-        std::vector<char*> envp;
-        for (std::string& entry : environment) envp.push_back(entry.data());
-        envp.push_back(nullptr);
-
-        posix_spawn_file_actions_t files;
-        posix_spawn_file_actions_init(&files);
-        posix_spawn_file_actions_addopen(&files, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&files, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawnattr_t attributes;
-        posix_spawnattr_init(&attributes);
-        sigset_t defaults;
-        sigemptyset(&defaults);
-        sigaddset(&defaults, SIGINT);
-        sigaddset(&defaults, SIGTERM);
-        posix_spawnattr_setsigdefault(&attributes, &defaults);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-        if (posix_spawn(&m_pid, VARNEL_CLI_PATH, &files, &attributes, argv.data(), envp.data()) != 0) m_pid = -1;
-        posix_spawn_file_actions_destroy(&files);
-        posix_spawnattr_destroy(&attributes);
+          const std::vector<std::string>& env = {})
+        : Process(WithTool(args), out, err, env) {}
+    static std::vector<std::string> WithTool(std::vector<std::string> args) {
+        args.insert(args.begin(), VARNEL_CLI_PATH);
+        return args;
     }
-    ~Child() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    bool Started() const { return m_pid > 0; }
-    bool Running() const {
-        siginfo_t info{};
-        return m_pid > 0 && ::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
-               info.si_pid == 0;
-    }
-    void Signal(int signal) const { ::kill(m_pid, signal); }
-
-    // The exit status, or -1 when it has not ended within the timeout (or died of a signal).
-    int Wait(std::chrono::milliseconds timeout) {
-        const auto deadline = Clock::now() + timeout;
-        for (;;) {
-            int status = 0;
-            const pid_t done = ::waitpid(m_pid, &status, WNOHANG);
-            if (done == m_pid) {
-                m_pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            if (Clock::now() >= deadline) return -1;
-            std::this_thread::sleep_for(2ms);
-        }
-    }
-
-private:
-    pid_t m_pid = -1;
 };
 
 // Waits until the condition holds, for at most 10 s.

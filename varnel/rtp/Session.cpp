@@ -111,8 +111,9 @@ void SendLive(Session& session, UdpSender& sender, const std::function<void()>& 
         try {
             sender.Send(packet.stream, packet.bytes);
         } catch (const SendFailure& failure) {
-            throw SendFailure(std::string(failure.what()) + "; stopped after " + std::to_string(session.Counts().Total() - 1) +
-                              " packets");
+            const std::uint64_t sent = session.Counts().Total() - 1;
+            throw SendFailure(std::string(failure.what()) + "; stopped after " + std::to_string(sent) +
+                              (sent == 1 ? " packet" : " packets"));
         }
     }
 }
