@@ -1,6 +1,7 @@
 #include "Errors.h"
 
 #include "varnel/facade/Exceptions.h"
+#include "varnel/rtp/UdpSender.h"
 #include "varnel/script/RequestError.h"
 
 namespace py = pybind11;
@@ -51,6 +52,8 @@ void RegisterErrors(py::module_& module) {
             Raise(g_comError, e.what(), e.HResult());
         } catch (const Script::RequestError& e) {
             Raise(e.Code() == E_INVALIDARG ? g_argumentError : g_comError, e.what(), e.Code());
+        } catch (const Rtp::SendFailure& e) {
+            Raise(g_comError, e.what(), E_FAIL);
         }
     });
 }

@@ -8,7 +8,8 @@ namespace varnel_python {
 // varnel.ComError (also a RuntimeError) in the module, and turns the component's exceptions
 // into them: ArgumentException into ArgumentError, COMException into ComError, each with the
 // engine's text and HRESULT; the request language's RequestError into ArgumentError (or ComError
-// for a code other than E_INVALIDARG).
+// for a code other than E_INVALIDARG); a live send the system refuses (Rtp::SendFailure) into
+// ComError.
 void RegisterErrors(pybind11::module_& module);
 
 }  // namespace varnel_python

@@ -18,6 +18,7 @@
 #include "Errors.h"
 #include "Handlers.h"
 #include "Render.h"
+#include "Rtp.h"
 #include "varnel/Varnel.h"
 #include "varnel/engine/SettingsCatalog.h"
 #include "varnel/script/RequestError.h"
@@ -205,6 +206,24 @@ void WriteWav(const std::string& path, const py::object& requests,
     WriteWaveFile(job, path, CheckPythonSignals);
 }
 
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+std::uint64_t WritePcap(const std::string& path, const py::object& requests, const Pairs& settings, std::optional<float> dbm0,
+                        const Pairs& rtp) {
+    const RenderJob job = Job(requests, settings, dbm0);
+    const Rtp::SessionOptions options = SessionOptionsOf(rtp);
+    py::gil_scoped_release nogil;
+    return WritePcapFile(job, options, path, CheckPythonSignals);
+}
+
+std::uint64_t SendRtpTo(const std::string& host, std::uint16_t port, const py::object& requests, const Pairs& settings,
+                        std::optional<float> dbm0, const Pairs& rtp) {
+    const RenderJob job = Job(requests, settings, dbm0);
+    const Rtp::SessionOptions options = SessionOptionsOf(rtp);
+    py::gil_scoped_release nogil;
+    return SendRtp(job, options, host, port, CheckPythonSignals);
+}
+
 void BindVarnel(py::module_& m) {
     py::class_<PyVarnel> cls(m, "_Varnel",
         "The telephony signal component (Quorvex.VarnelNet.Varnel). Use varnel.Varnel.");
@@ -373,6 +392,14 @@ PYBIND11_MODULE(_varnel, m) {
     m.attr("E_FAIL") = py::int_(static_cast<std::int32_t>(E_FAIL));
     m.def("_render", &RenderArray, py::arg("requests"), py::arg("settings"), py::arg("dbm0"), py::arg("max_bytes"));
     m.def("_write_wav", &WriteWav, py::arg("path"), py::arg("requests"), py::arg("settings"), py::arg("dbm0"));
+    m.def("_write_pcap", &WritePcap, py::arg("path"), py::arg("requests"), py::arg("settings"), py::arg("dbm0"), py::arg("rtp"));
+    m.def("_send_rtp", &SendRtpTo, py::arg("host"), py::arg("port"), py::arg("requests"), py::arg("settings"), py::arg("dbm0"),
+          py::arg("rtp"));
+    m.def("_rtp_options", [] {
+        py::list names;
+        for (const Rtp::SessionOptionSpec& spec : Rtp::SessionOptionSpecs()) names.append(std::string(spec.name));
+        return names;
+    });
     m.def("_settings", &Settings);
     m.def("_keyword_of", [](const std::string& option, std::int32_t value) {
         const SettingSpec* spec = Script::FindSetting(option);

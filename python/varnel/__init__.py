@@ -3,6 +3,8 @@
     import varnel
     samples = varnel.render(["dtmf:555", "silence:200", "cid:5551234|JOHN DOE|12/25 10:30"])
     varnel.write_wav("call.wav", ["dtmf:555-0123"], rate=8000)
+    varnel.write_pcap("call.pcap", ["dtmf:555-0123"], seed=1)      # RTP, G.711 mu-law
+    varnel.send_rtp("127.0.0.1", 5004, ["dtmf:555-0123"])          # the same packets, live
 
     v = varnel.Varnel()
     v.sample_rate = 8000
@@ -23,7 +25,7 @@ from ._varnel import ArgumentError, ComError, Error, Event, E_FAIL, E_INVALIDARG
 __all__ = [
     "ArgumentError", "BaudotRate", "CallerIdAbsence", "CidAlert", "CidBitTiming", "CidFormat",
     "CidStandard", "ComError", "E_FAIL", "E_INVALIDARG", "Encoding", "Error", "Event", "HAVE_SONDIX",
-    "ModemTone", "TtyMode", "Varnel", "render", "write_wav",
+    "ModemTone", "TtyMode", "Varnel", "render", "send_rtp", "write_pcap", "write_wav",
 ]
 
 
@@ -251,3 +253,36 @@ def write_wav(path, requests, rate=8000, bits=16, encoding="pcm", dbm0=None, **s
     file is replaced only once the new one is complete, and audio beyond what a WAV file can
     describe (4 GiB) is refused before anything is written."""
     _varnel._write_wav(str(path), _requests(requests), _settings(rate, bits, encoding, settings), _level(dbm0))
+
+
+_RTP_OPTIONS = {name.replace("-", "_") for name in _varnel._rtp_options()}
+
+
+def _rtp(options):
+    """Splits keyword arguments into the RTP session's options and the settings."""
+    rtp = [(name, _setting_text(name, value)) for name, value in options.items() if name in _RTP_OPTIONS]
+    settings = {name: value for name, value in options.items() if name not in _RTP_OPTIONS}
+    return rtp, settings
+
+
+def write_pcap(path, requests, rate=8000, encoding="ulaw", dbm0=None, **options):
+    """Writes the requests as RTP packets in a libpcap file, as `varnel --pcap PATH` does (G.711
+    at 8000 Hz; Ethernet, IPv4 or IPv6, UDP), and returns how many packets it holds. Besides the
+    settings of render(), it takes the tool's RTP options with '_' for '-': ptime=20,
+    dtmf_mode="rfc4733", tone_events=True, tty_rtt=True, event_pt=101, t140_pt=98, red_pt=100,
+    seed=N (reproducible SSRCs, sequence numbers and timestamps), pcap_start (seconds since 1970,
+    or "YYYY-MM-DDTHH:MM:SSZ"; default now), rtp_src and rtp_dst ("ADDR:PORT", "[IPV6]:PORT").
+    An old file is replaced only once the new one is complete."""
+    rtp, settings = _rtp(options)
+    return _varnel._write_pcap(str(path), _requests(requests), _settings(rate, 16, encoding, settings), _level(dbm0), rtp)
+
+
+def send_rtp(host, port, requests, rate=8000, encoding="ulaw", dbm0=None, **options):
+    """Sends the requests as RTP packets over UDP to host:port, as `varnel --rtp HOST:PORT` does,
+    each at its time on the monotonic clock, and returns how many it sent. Takes the options of
+    write_pcap (rtp_src binds the sending socket; rtp_dst and pcap_start do not apply). A host
+    that does not resolve raises ArgumentError; a destination that answers ICMP port unreachable
+    stops the send with ComError. Ctrl-C stops it within a packet time (KeyboardInterrupt)."""
+    rtp, settings = _rtp(options)
+    return _varnel._send_rtp(str(host), int(port), _requests(requests), _settings(rate, 16, encoding, settings),
+                             _level(dbm0), rtp)

@@ -1,0 +1,83 @@
+#include "Rtp.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "varnel/facade/Exceptions.h"
+#include "varnel/platform/FileOutput.h"
+#include "varnel/rtp/Session.h"
+#include "varnel/script/RequestError.h"
+
+using namespace Quorvex::VarnelNet;
+
+namespace varnel_python {
+
+namespace {
+
+std::uint64_t NowMicroseconds() {
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch()).count());
+}
+
+// The tool's defaults for RTP (G.711 mu-law at 8000 Hz) come first, so that the job's own
+// settings win.
+Script::RenderOptions RtpRenderOptions(const RenderJob& job) {
+    Script::RenderOptions options = job.options;
+    const Script::Set rate = Script::ParseSetting(SettingsCatalog::kSampleRate, "8000", "rate");
+    const Script::Set encoding = Script::ParseSetting(SettingsCatalog::kEncoding, "ulaw", "encoding");
+    options.settings.insert(options.settings.begin(), {rate, encoding});
+    return options;
+}
+
+}  // namespace
+
+Rtp::SessionOptions SessionOptionsOf(const std::vector<std::pair<std::string, std::string>>& options) {
+    Rtp::SessionOptions session;
+    for (auto [name, value] : options) {
+        std::replace(name.begin(), name.end(), '_', '-');
+        Rtp::SetSessionOption(session, name, value);
+    }
+    if (const std::string refusal = Rtp::CheckSessionOptions(session); !refusal.empty()) throw Script::RequestError(refusal);
+    return session;
+}
+
+std::uint64_t WritePcapFile(const RenderJob& job, const Rtp::SessionOptions& options, const std::string& path,
+                            const CheckSignals& check) {
+    Script::Rendering rendering(RtpRenderOptions(job), job.requests);
+    Rtp::Session session(rendering, options);
+    FileOutput file;
+    const auto fail = [&] {
+        const std::string reason = "Unable to create or write this pcap file. (" + file.Reason() + ")";
+        file.Discard();
+        throw COMException(reason, E_FAIL);
+    };
+    if (!file.Create(path)) fail();
+    try {
+        Rtp::WritePcap(
+            session, options.pcapStartMicroseconds.value_or(NowMicroseconds()),
+            [&](const std::uint8_t* data, std::size_t length) {
+                if (!file.Append(data, length)) fail();
+            },
+            [&] {
+                if (session.Counts().Total() % 256 == 0) check();
+            });
+    } catch (...) {
+        file.Discard();  // a stop leaves the old file, and no temporary one
+        throw;
+    }
+    if (!file.Close()) fail();
+    return session.Counts().Total();
+}
+
+std::uint64_t SendRtp(const RenderJob& job, const Rtp::SessionOptions& options, const std::string& host, std::uint16_t port,
+                      const CheckSignals& check) {
+    Script::Rendering rendering(RtpRenderOptions(job), job.requests);
+    Rtp::Session session(rendering, options);
+    if (port == 0) throw Script::RequestError("port 0: give a port from 1 to 65535");
+    const Rtp::Endpoint destination = Rtp::Resolve({host, port}, "rtp");
+    Rtp::UdpSender sender(destination, options.source, options.ttyRtt);
+    Rtp::SendLive(session, sender, check);
+    return session.Counts().Total();
+}
+
+}  // namespace varnel_python
