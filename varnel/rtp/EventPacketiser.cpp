@@ -1,6 +1,7 @@
 #include "varnel/rtp/EventPacketiser.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "varnel/rtp/ByteOrder.h"
 
@@ -26,9 +27,13 @@ std::string CheckEventSpans(const std::vector<EventSpan>& spans, std::uint64_t s
     return "";
 }
 
-EventPacketiser::EventPacketiser(std::vector<EventSpan> spans, std::uint32_t slotSamples)
-    : m_spans(std::move(spans)), m_slotSamples(slotSamples) {
-    m_repeats.reserve(8);
+EventPacketiser::EventPacketiser(std::uint32_t slotSamples) : m_slotSamples(slotSamples) { m_repeats.reserve(8); }
+
+void EventPacketiser::Add(const EventSpan& span) {
+    if (span.first >= span.end || span.volume > kLoudest || (!m_spans.empty() && span.first < m_spans.back().end)) {
+        throw std::invalid_argument("an event span out of order, empty or louder than 63");
+    }
+    m_spans.push_back(span);
 }
 
 EventPacket EventPacketiser::Packet(std::uint64_t duration, bool end) {

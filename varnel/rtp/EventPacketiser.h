@@ -38,8 +38,12 @@ std::string CheckEventSpans(const std::vector<EventSpan>& spans, std::uint64_t s
 // replaced by the event.
 class EventPacketiser {
 public:
-    // spans as CheckEventSpans accepts them; slotSamples > 0.
-    EventPacketiser(std::vector<EventSpan> spans, std::uint32_t slotSamples);
+    explicit EventPacketiser(std::uint32_t slotSamples);
+
+    // Adds the next span, which starts after the one before ends, no later than the slot it
+    // starts in is asked for, with a volume of at most 63. Throws std::invalid_argument
+    // otherwise.
+    void Add(const EventSpan& span);
 
     // Appends the event packets of slot `slot` (samples [slot * slotSamples, + slotSamples)) to
     // out, in the order they go: repeated final packets first. Slots are asked for in order,

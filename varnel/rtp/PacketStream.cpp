@@ -16,18 +16,19 @@ constexpr std::uint64_t kSamplesPerMs = 8;
 
 }  // namespace
 
-PacketStream::PacketStream(const StreamPlan& plan, std::uint64_t samples, AudioSource source, std::vector<EventSpan> events,
-                           std::vector<TextCharacter> text)
+PacketStream::PacketStream(const StreamPlan& plan, std::uint64_t samples, AudioSource source, StreamAnnotations& annotations)
     : m_plan(plan),
       m_samples(samples),
       m_source(std::move(source)),
-      m_events(std::move(events), plan.slotSamples),
-      m_text(std::move(text), plan.t140PayloadType),
+      m_annotations(annotations),
+      m_events(plan.slotSamples),
+      m_text(plan.t140PayloadType),
       m_audio(kAudioBlock + plan.slotSamples),
       m_audioSequence(plan.audio.sequence),
       m_textSequence(plan.text.sequence),
       m_packet(RtpHeader::kSize + TextPacketiser::kMaxBlockBytes * 3 + 16) {
     m_slotEvents.reserve(8);
+    if (samples == 0) TakeAnnotations();
     m_textPayload.reserve(TextPacketiser::kMaxBlockBytes * 3 + 16);
 }
 
@@ -45,19 +46,29 @@ void PacketStream::ReadAudio(std::size_t bytes) {
             }
             m_audioHave += n;
             m_audioPulled += n;
+            TakeAnnotations();
         }
     }
+}
+
+void PacketStream::TakeAnnotations() {
+    m_newEvents.clear();
+    m_newText.clear();
+    m_annotations.TakeNew(m_newEvents, m_newText);
+    for (const EventSpan& span : m_newEvents) m_events.Add(span);
+    for (const TextCharacter& character : m_newText) m_text.Add(character);
 }
 
 bool PacketStream::NextSlot() {
     const std::uint64_t first = m_slot * m_plan.slotSamples;
     if (first >= m_samples && !m_events.Pending()) return false;
-    m_slotEvents.clear();
-    m_slotEventsSent = 0;
-    const bool replaced = m_events.Slot(m_slot, m_slotEvents);
+    // The slot's audio first: the events that start in it are known once it is pulled.
     m_slotAudioBytes = first < m_samples ? static_cast<std::size_t>(std::min<std::uint64_t>(m_plan.slotSamples, m_samples - first)) : 0;
     if (m_slotAudioBytes > 0) ReadAudio(m_slotAudioBytes);
     m_slotAudio = m_slotAudioBytes > 0;
+    m_slotEvents.clear();
+    m_slotEventsSent = 0;
+    const bool replaced = m_events.Slot(m_slot, m_slotEvents);
     if (replaced && m_slotAudio) {
         m_audioUsed += m_slotAudioBytes;
         m_slotAudio = false;

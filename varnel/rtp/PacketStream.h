@@ -11,6 +11,8 @@
 #include "varnel/rtp/StreamStart.h"
 #include "varnel/rtp/TextPacketiser.h"
 
+#include <utility>
+
 namespace Quorvex::VarnelNet::Rtp {
 
 // The two RTP streams of a session: the audio (G.711 and telephone events, one SSRC) and the
@@ -40,6 +42,33 @@ struct StreamPlan {
 // many; 0 at the end.
 using AudioSource = std::function<std::size_t(std::span<std::uint8_t>)>;
 
+// The events and the text of a stream, as they become known while its audio is pulled.
+class StreamAnnotations {
+public:
+    virtual ~StreamAnnotations() = default;
+    // Appends the events and characters not given before, in order. After the audio up to a
+    // sample has been pulled, every event that starts there or earlier, and every character
+    // ready by then, must have been given.
+    virtual void TakeNew(std::vector<EventSpan>& events, std::vector<TextCharacter>& text) = 0;
+};
+
+// Annotations known from the start: all of them at the first call.
+class FixedAnnotations final : public StreamAnnotations {
+public:
+    FixedAnnotations(std::vector<EventSpan> events, std::vector<TextCharacter> text)
+        : m_events(std::move(events)), m_text(std::move(text)) {}
+    void TakeNew(std::vector<EventSpan>& events, std::vector<TextCharacter>& text) override {
+        events.swap(m_events);
+        text.swap(m_text);
+        m_events.clear();
+        m_text.clear();
+    }
+
+private:
+    std::vector<EventSpan> m_events;
+    std::vector<TextCharacter> m_text;
+};
+
 // Packetises a G.711 stream of a known length with its events and text: packet k of the audio
 // carries samples [k * slot, (k + 1) * slot) (the last one what is left) with timestamp
 // start + k * slot, and leaves at k * slot; the first packet has the marker. Slots in which a
@@ -49,23 +78,27 @@ using AudioSource = std::function<std::size_t(std::span<std::uint8_t>)>;
 // packets.
 class PacketStream {
 public:
-    // samples: the audio's length, which the source must deliver exactly; events and text as
-    // CheckEventSpans and CheckTextCharacters accept them.
-    PacketStream(const StreamPlan& plan, std::uint64_t samples, AudioSource source, std::vector<EventSpan> events,
-                 std::vector<TextCharacter> text);
+    // samples: the audio's length, which the source must deliver exactly; annotations are asked
+    // for what is new after each block of audio is pulled, and must outlive the stream.
+    PacketStream(const StreamPlan& plan, std::uint64_t samples, AudioSource source, StreamAnnotations& annotations);
 
     // The next packet in the order they leave; false after the last. Throws std::logic_error
-    // when the source delivers other than `samples` bytes.
+    // when the source delivers other than `samples` bytes, std::invalid_argument when the
+    // annotations give an event or a character out of order.
     bool Next(Packet& packet);
 
 private:
     bool NextSlot();
     void ReadAudio(std::size_t bytes);
+    void TakeAnnotations();
     Packet Finish(StreamKind stream, std::uint64_t time, const RtpHeader& header, std::size_t payloadBytes);
 
     StreamPlan m_plan;
     std::uint64_t m_samples;
     AudioSource m_source;
+    StreamAnnotations& m_annotations;
+    std::vector<EventSpan> m_newEvents;
+    std::vector<TextCharacter> m_newText;
     EventPacketiser m_events;
     TextPacketiser m_text;
 

@@ -61,8 +61,9 @@ Session::Session(Script::Rendering& rendering, const SessionOptions& options, st
     : m_options(options),
       m_plan(PlanOf(options, AudioPayloadType(Checked(rendering, options, events, text)))),
       m_samples(rendering.TotalBytes()),
+      m_annotations(std::make_unique<FixedAnnotations>(std::move(events), std::move(text))),
       m_packets(m_plan, m_samples, [&rendering](std::span<std::uint8_t> out) { return rendering.Pull(out); },
-                std::move(events), std::move(text)) {}
+                *m_annotations) {}
 
 std::string Session::Description(const Endpoint& destination) const {
     return SessionDescription(m_options, m_plan.audioPayloadType, m_options.Source(), destination, m_plan.audio.ssrc);

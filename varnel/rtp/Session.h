@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,7 @@ private:
     SessionOptions m_options;
     StreamPlan m_plan;
     std::uint64_t m_samples;
+    std::unique_ptr<StreamAnnotations> m_annotations;
     PacketStream m_packets;
     SessionCounts m_counts;
 };

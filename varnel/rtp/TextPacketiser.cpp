@@ -1,5 +1,7 @@
 #include "varnel/rtp/TextPacketiser.h"
 
+#include <stdexcept>
+
 #include "varnel/rtp/ByteOrder.h"
 
 namespace Quorvex::VarnelNet::Rtp {
@@ -24,18 +26,31 @@ std::string CheckTextCharacters(const std::vector<TextCharacter>& characters, st
     return "";
 }
 
-TextPacketiser::TextPacketiser(std::vector<TextCharacter> characters, std::uint8_t t140PayloadType)
-    : m_characters(std::move(characters)), m_t140PayloadType(t140PayloadType) {}
+TextPacketiser::TextPacketiser(std::uint8_t t140PayloadType) : m_t140PayloadType(t140PayloadType) {}
+
+void TextPacketiser::Add(const TextCharacter& character) {
+    if (character.text.empty() || character.text.size() > kMaxCharacterBytes ||
+        (!m_characters.empty() && character.ready < m_characters.back().ready)) {
+        throw std::invalid_argument("a text character out of order, or not one UTF-8 character");
+    }
+    m_characters.push_back(character);
+}
+
+bool TextPacketiser::Continues() const {
+    if (!m_inBurst) return false;
+    const bool moreText = m_next < m_characters.size() && m_characters[m_next].ready <= m_nextSend;
+    return !m_generations[0].text.empty() || !m_generations[1].text.empty() || moreText;
+}
 
 std::optional<std::uint64_t> TextPacketiser::NextTime() const {
-    if (m_inBurst) return m_nextSend;
+    if (Continues()) return m_nextSend;
     if (m_next < m_characters.size()) return NextWholeMs(m_characters[m_next].ready);
     return std::nullopt;
 }
 
 bool TextPacketiser::Build(std::vector<std::uint8_t>& payload) {
+    const bool marker = !Continues();
     const std::uint64_t now = *NextTime();
-    const bool marker = !m_inBurst;
     if (marker) m_generations = {};
     m_inBurst = true;
 
@@ -64,8 +79,6 @@ bool TextPacketiser::Build(std::vector<std::uint8_t>& payload) {
     for (std::size_t g = 3; g-- > 0;) payload.insert(payload.end(), m_generations[g].text.begin(), m_generations[g].text.end());
 
     m_nextSend = now + kIntervalSamples;
-    const bool moreText = m_next < m_characters.size() && m_characters[m_next].ready <= m_nextSend;
-    if (m_generations[0].text.empty() && m_generations[1].text.empty() && !moreText) m_inBurst = false;
     return marker;
 }
 

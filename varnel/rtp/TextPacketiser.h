@@ -25,12 +25,15 @@ public:
     static constexpr std::uint32_t kIntervalSamples = 2400;  // 300 ms at 8000 Hz
     static constexpr std::size_t kMaxBlockBytes = 400;        // three blocks stay within one UDP packet of 1500
 
-    // characters as CheckTextCharacters accepts them; t140PayloadType is the type the blocks
-    // are marked with.
-    TextPacketiser(std::vector<TextCharacter> characters, std::uint8_t t140PayloadType);
+    // t140PayloadType is the type the blocks are marked with.
+    explicit TextPacketiser(std::uint8_t t140PayloadType);
 
-    // When the next packet goes (samples at 8000 Hz, a whole millisecond), or nothing when all
-    // the text has gone.
+    // Adds the next character, ready no earlier than the one before and known before the time
+    // it is ready has passed; one UTF-8 character. Throws std::invalid_argument otherwise.
+    void Add(const TextCharacter& character);
+
+    // When the next packet goes (samples at 8000 Hz, a whole millisecond), or nothing while no
+    // text waits to go.
     std::optional<std::uint64_t> NextTime() const;
 
     // Writes the RFC 2198 payload of the packet due at NextTime() into payload (replacing what it
@@ -38,6 +41,9 @@ public:
     bool Build(std::vector<std::uint8_t>& payload);
 
 private:
+    // Whether the burst goes on at m_nextSend: a text not yet sent three times, or more ready.
+    bool Continues() const;
+
     struct Generation {
         bool sent = false;
         std::uint64_t time = 0;
