@@ -6,8 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "varnel/script/Request.h"
 #include "varnel/engine/SettingsCatalog.h"
+#include "varnel/rtp/SessionOptions.h"
+#include "varnel/script/Request.h"
 
 using namespace Quorvex::VarnelNet;
 
@@ -28,7 +29,9 @@ std::string ModemWords() {
 }  // namespace
 
 int main() {
-    std::string options = "-o --output --raw --play --dry-run --print-requests -f --script --dbm0 -v --verbose --list-plans -h --help --version -r -b -e -a";
+    std::string options =
+        "-o --output --raw --play --pcap --rtp --sdp --dry-run --print-requests -f --script --dbm0 -v --verbose --list-plans -h "
+        "--help --version -r -b -e -a";
     std::string settingNames, valueCases, setValueCases;
     for (const SettingSpec* spec : SettingsCatalog::All()) {
         const std::string option(spec->option);
@@ -42,6 +45,14 @@ int main() {
         }
         setValueCases.append("                set:").append(option).append("=*) values=\"").append(words).append("\" ;;\n");
     }
+    std::string rtpValues;  // the RTP options that take a value: their words, or nothing to offer
+    for (const Rtp::SessionOptionSpec& spec : Rtp::SessionOptionSpecs()) {
+        options.append(" --").append(spec.name);
+        if (spec.value.empty()) continue;
+        rtpValues.append("        --").append(spec.name).append(")\n");
+        if (!spec.words.empty()) rtpValues.append("            COMPREPLY=($(compgen -W \"").append(spec.words).append("\" -- \"$cur\"))\n");
+        rtpValues.append("            return ;;\n");
+    }
     std::string kinds;
     for (const Script::KindSyntax& kind : Script::Kinds()) kinds.append(kinds.empty() ? "" : " ").append(kind.word).append(":");
 
@@ -52,7 +63,7 @@ int main() {
         "    local cur prev words cword\n"
         "    _init_completion -n =: || return\n"
         "    case $prev in\n"
-        "        -o|--output|-f|--script)\n"
+        "        -o|--output|-f|--script|--pcap|--sdp)\n"
         "            _filedir\n"
         "            return ;;\n"
         "        -r) prev=--rate ;;\n"
@@ -61,8 +72,8 @@ int main() {
         "        -a) prev=--amplitude ;;\n"
         "    esac\n"
         "    case $prev in\n"
-        "%s"
-        "        --dbm0)\n"
+        "%s%s"
+        "        --dbm0|--rtp)\n"
         "            return ;;\n"
         "    esac\n"
         "    local values=\"\"\n"
@@ -88,7 +99,7 @@ int main() {
         "    __ltrim_colon_completions \"$cur\"\n"
         "} &&\n"
         "    complete -F _varnel varnel\n",
-        valueCases.c_str(), options.c_str(), setValueCases.c_str(), settingNames.c_str(), ModemWords().c_str(),
+        valueCases.c_str(), rtpValues.c_str(), options.c_str(), setValueCases.c_str(), settingNames.c_str(), ModemWords().c_str(),
         kinds.c_str());
     return 0;
 }
