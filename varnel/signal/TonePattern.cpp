@@ -1,11 +1,11 @@
 #include "varnel/signal/TonePattern.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <optional>
 
+#include "varnel/platform/DecimalText.h"
 #include "varnel/platform/TextFields.h"
 
 namespace Quorvex::VarnelNet {
@@ -31,10 +31,7 @@ std::optional<double> ReadNumber(std::string_view text) {
     const std::string_view fraction = point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
     const auto digits = [](std::string_view part) { return !part.empty() && std::all_of(part.begin(), part.end(), IsDigit); };
     if (!digits(whole) || (point != std::string_view::npos && !digits(fraction))) return std::nullopt;
-    double value = 0.0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
-    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
+    return ReadFixedDecimal(text);
 }
 
 std::optional<double> ReadFrequency(std::string_view text) {
