@@ -21,9 +21,8 @@ void RunRecursion(double c2, double& y1, double& y2, double amplitude, std::uint
     std::size_t i = 0;
     for (; i + 2 <= n; i += 2, out += 2 * kBytes) {
         b = c2 * a - b;
-        StoreSample<F>(out, amplitude * b);
         a = c2 * b - a;
-        StoreSample<F>(out + kBytes, amplitude * a);
+        StoreSamplePair<F>(out, amplitude, b, a);
     }
     if (i < n) {
         const double y = c2 * a - b;
@@ -47,7 +46,7 @@ struct SeededBit {
 template <SampleFormat F>
 void RunSeeded(SeededBit& r, double amplitude) {
     constexpr std::size_t kBytes = static_cast<std::size_t>(BytesPerSample(F));
-    StoreSamplePair<F>(r.out, amplitude * r.older, amplitude * r.newer);
+    StoreSamplePair<F>(r.out, amplitude, r.older, r.newer);
     RunRecursion<F>(r.c2, r.newer, r.older, amplitude, r.out + 2 * kBytes, r.n - 2);
 }
 
@@ -56,8 +55,8 @@ void RunSeeded(SeededBit& r, double amplitude) {
 template <SampleFormat F>
 void RunSeededPair(SeededBit& r, SeededBit& s, double amplitude) {
     constexpr std::size_t kBytes = static_cast<std::size_t>(BytesPerSample(F));
-    StoreSamplePair<F>(r.out, amplitude * r.older, amplitude * r.newer);
-    StoreSamplePair<F>(s.out, amplitude * s.older, amplitude * s.newer);
+    StoreSamplePair<F>(r.out, amplitude, r.older, r.newer);
+    StoreSamplePair<F>(s.out, amplitude, s.older, s.newer);
     double ra = r.newer, rb = r.older, sa = s.newer, sb = s.older;
     const double rc = r.c2, sc = s.c2;
     const std::size_t common = std::min(r.n, s.n);
@@ -67,8 +66,8 @@ void RunSeededPair(SeededBit& r, SeededBit& s, double amplitude) {
         sb = sc * sa - sb;
         ra = rc * rb - ra;
         sa = sc * sb - sa;
-        StoreSamplePair<F>(r.out + i * kBytes, amplitude * rb, amplitude * ra);
-        StoreSamplePair<F>(s.out + i * kBytes, amplitude * sb, amplitude * sa);
+        StoreSamplePair<F>(r.out + i * kBytes, amplitude, rb, ra);
+        StoreSamplePair<F>(s.out + i * kBytes, amplitude, sb, sa);
     }
     RunRecursion<F>(rc, ra, rb, amplitude, r.out + i * kBytes, r.n - i);
     RunRecursion<F>(sc, sa, sb, amplitude, s.out + i * kBytes, s.n - i);

@@ -87,7 +87,7 @@ void ToneSum::RenderPlain(double amplitude, std::uint8_t* out, std::size_t sampl
         }
         double mean[2];
         MeanPair<N>(sum, mean);
-        StoreSamplePair<F>(out, amplitude * mean[0], amplitude * mean[1]);
+        StoreSamplePair<F>(out, amplitude, mean[0], mean[1]);
     }
     if (i < samples) {
         double sum = 0.0;
