@@ -48,6 +48,10 @@ private:
 
     template <std::size_t N, SampleFormat F, bool Unit>
     void RenderPlain(double amplitude, std::uint8_t* out, std::size_t samples);
+#if defined(__GNUC__)
+    template <std::size_t N, SampleFormat F, bool Unit>
+    void RenderLanes(double amplitude, std::uint8_t* out, std::size_t samples);
+#endif
     template <SampleFormat F>
     void RenderAny(double amplitude, std::uint8_t* out, std::size_t samples);
 
