@@ -96,11 +96,9 @@ HRESULT CVarnel::GenerateModemTone(std::int32_t Kind, std::int32_t DurationMs, s
     if (DurationMs <= 0) return Fail(E_INVALIDARG, ErrorText::kToneDuration);
     if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
     const ModemToneSpec& spec = kModemTones[Kind];
-    const auto rate = static_cast<double>(m_sampleRate);
-    const std::int64_t total = SamplesOfMs(DurationMs, rate);
     auto generator = std::make_unique<CGenPattern>();
     generator->Init(RequestFormat(), m_sampleRate, LinearAmplitude());
-    if (generator->SetSteps(ModemToneSteps(spec, rate, total), total, spec.depth) != 0) {
+    if (generator->SetSteps(ModemToneSteps(spec, DurationMs), DurationMs, spec.depth) != 0) {
         return Fail(E_INVALIDARG, ErrorText::kInvalidParameter);
     }
     const std::string label = Label("Modem Tone", spec.name);

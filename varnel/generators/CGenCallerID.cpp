@@ -26,7 +26,7 @@ std::int64_t Samples(double ms, double sampleRate) {
 
 ToneSequence::Step Silence(double ms, double sampleRate) {
     ToneSequence::Step step;
-    step.samples = Samples(ms, sampleRate);
+    step.length = Samples(ms, sampleRate);
     step.once = true;
     return step;
 }

@@ -21,17 +21,15 @@ int CGenPattern::Init(SampleFormat format, float sampleRate, float amplitude) {
     return Usable() ? 0 : -1;
 }
 
-int CGenPattern::SetSteps(std::vector<ToneSequence::Step> steps, std::int64_t totalSamples, double depth) {
+int CGenPattern::SetSteps(std::vector<ToneSequence::Step> steps, std::int64_t totalMs, double depth) {
     if (!Usable() || !(depth >= 0.0 && depth <= 1.0)) return -1;
-    m_sequence.Start(std::move(steps), totalSamples, static_cast<double>(m_sampleRate), m_format,
-                     static_cast<double>(m_amplitude), depth);
+    m_sequence.Start(std::move(steps), totalMs, static_cast<double>(m_sampleRate), m_format,
+                     static_cast<double>(m_amplitude), depth, ToneSequence::Clock::Milliseconds);
     return 0;
 }
 
 int CGenPattern::SetPattern(const TonePattern& pattern, std::int64_t totalMs, double depth) {
-    const double rate = static_cast<double>(m_sampleRate);
-    const std::int64_t total = SamplesOfMs(totalMs, rate);
-    return SetSteps(PatternSteps(pattern, rate, total), total, depth);
+    return SetSteps(PatternSteps(pattern, totalMs), totalMs, depth);
 }
 
 std::int64_t CGenPattern::Length() const {

@@ -79,12 +79,12 @@ std::string Build(MfSystem system, std::string_view signals, double sampleRate,
         tone.toneCount = 2;
         tone.once = true;
         const double ms = !r1 ? kR2ToneMs : (c == '*' || c == 'K') ? kR1KpMs : kR1ToneMs;
-        tone.samples = Samples(ms, sampleRate);
+        tone.length = Samples(ms, sampleRate);
         steps.push_back(tone);
         if (i + 1 < signals.size()) {
             ToneSequence::Step gap;
             gap.once = true;
-            gap.samples = Samples(r1 ? kR1GapMs : kR2GapMs, sampleRate);
+            gap.length = Samples(r1 ? kR1GapMs : kR2GapMs, sampleRate);
             steps.push_back(gap);
         }
     }
