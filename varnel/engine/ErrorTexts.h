@@ -30,6 +30,7 @@ inline constexpr const char* kDtmfTwistLevel =
     "twist.";
 inline constexpr const char* kModulationDepth =
     "Modulation depth out of range: it must be from 0 to 100 percent.";
+inline constexpr const char* kLevelPerTone = "TONE_LevelPerTone must be 0 or 1.";
 inline constexpr const char* kToneDuration = "Duration out of range: it must be from 1 to 2147483647 ms.";
 inline constexpr const char* kModemTone =
     "Unknown modem tone: the kinds are MT_CNG (0), MT_ANS (1), MT_ANS_PR (2), MT_ANSAM (3) and MT_ANSAM_PR (4).";

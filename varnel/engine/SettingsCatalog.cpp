@@ -138,12 +138,18 @@ constinit const SettingSpec kToneModulationDepth{
     .unit = "PERCENT", .description = "depth of the F*M tones of patterns and tone plans",
     .getInteger = &CVarnel::get_TONE_ModulationDepth, .setInteger = &CVarnel::set_TONE_ModulationDepth};
 
+constinit const SettingSpec kToneLevelPerTone{
+    .name = "TONE_LevelPerTone", .option = "level-per-tone", .kind = SettingKind::Flag, .keywords = kFlagWords,
+    .keywordsOnly = true, .defaultValue = {.integer = 0}, .refusal = ErrorText::kLevelPerTone,
+    .description = "Amplitude is the level of each tone, not of the mean of the tones sounding together",
+    .getInteger = &CVarnel::get_TONE_LevelPerTone, .setInteger = &CVarnel::set_TONE_LevelPerTone};
+
 namespace {
 
-constexpr std::array<const SettingSpec*, 16> kAll = {
+constexpr std::array<const SettingSpec*, 17> kAll = {
     &kSampleRate, &kBitsPerSample, &kEncoding, &kAmplitude, &kDtmfToneTime, &kDtmfBreakTime, &kDtmfPauseTime,
     &kTtyMode,    &kTtyRate,       &kCidFormat, &kCidBitTiming, &kTtyFigsAfterSpace, &kCidStandard, &kCidAlert,
-    &kDtmfTwist,  &kToneModulationDepth};
+    &kDtmfTwist,  &kToneModulationDepth, &kToneLevelPerTone};
 
 }  // namespace
 

@@ -139,6 +139,11 @@ int CGenCallerID::Load(int built) {
     return built;
 }
 
+void CGenCallerID::SetLevelPerTone(bool perTone) { m_lead.SetLevelPerTone(perTone); }
+
+// The FSK tone sounds alone.
+double CGenCallerID::LoudestLevelSum() const { return std::max(1, m_lead.MostTonesTogether()); }
+
 std::int64_t CGenCallerID::Length() const {
     const std::int64_t samples =
         (m_lead.TotalSamples() - m_lead.Position()) + (m_modem.TotalSamples() - m_modem.Position());

@@ -106,6 +106,10 @@ int CGenDTMF::SetTwist(double db) {
     return 0;
 }
 
+void CGenDTMF::SetLevelPerTone(bool perTone) { m_tones.SetLevelPerTone(perTone); }
+
+double CGenDTMF::LoudestLevelSum() const { return 1.0 + m_highLevel; }
+
 // The column tone first, at the twist's relative level, then the row tone at full relative
 // level, both from phase 0.
 void CGenDTMF::StartKey(const DigitEntry& entry) {

@@ -7,7 +7,7 @@ namespace Quorvex::VarnelNet {
 
 CGenPattern::~CGenPattern() { Clear(); }
 
-void CGenPattern::Clear() { m_sequence = ToneSequence(); }
+void CGenPattern::Clear() { m_sequence.Start({}, 0, 0.0, m_format, 0.0, 0.0); }
 
 bool CGenPattern::Usable() const {
     return m_sampleRate > 0.0f && std::isfinite(m_sampleRate) && m_amplitude >= 0.0f && m_amplitude <= 1.0f;
@@ -31,6 +31,10 @@ int CGenPattern::SetSteps(std::vector<ToneSequence::Step> steps, std::int64_t to
 int CGenPattern::SetPattern(const TonePattern& pattern, std::int64_t totalMs, double depth) {
     return SetSteps(PatternSteps(pattern, totalMs), totalMs, depth);
 }
+
+void CGenPattern::SetLevelPerTone(bool perTone) { m_sequence.SetLevelPerTone(perTone); }
+
+double CGenPattern::LoudestLevelSum() const { return m_sequence.MostTonesTogether(); }
 
 std::int64_t CGenPattern::Length() const {
     return (m_sequence.TotalSamples() - m_sequence.Position()) * BytesPerSample(m_format);

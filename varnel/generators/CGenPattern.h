@@ -25,6 +25,8 @@ public:
     int Init(SampleFormat format, float sampleRate, float amplitude) override;
     int Read(std::uint8_t* buffer, int byteCount) override;
     std::int64_t Length() const override;
+    void SetLevelPerTone(bool perTone) override;
+    double LoudestLevelSum() const override;
 
     // Plays the steps, whose lengths are milliseconds, until totalMs (sooner when none repeats),
     // modulated tones at depth (0..1); every boundary falls at the sample nearest its time.

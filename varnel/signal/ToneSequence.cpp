@@ -83,6 +83,12 @@ void ToneSequence::ScheduleReversal(std::int64_t at) {
     }
 }
 
+int ToneSequence::MostTonesTogether() const {
+    int most = 0;
+    for (const Step& s : m_steps) most = std::max(most, std::min(s.toneCount, 3));
+    return most;
+}
+
 std::size_t ToneSequence::NextStep() const {
     for (std::size_t j = m_step + 1; j < m_steps.size(); ++j) {
         if (!m_repeating || !m_steps[j].once) return j;

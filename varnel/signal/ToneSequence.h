@@ -44,6 +44,12 @@ public:
     // not above 0, and at most 9e18.
     static std::int64_t SampleAtMs(std::int64_t ms, double sampleRate);
 
+    // Every step's tones at the amplitude each, instead of their mean (ToneSum); kept across
+    // Start.
+    void SetLevelPerTone(bool perTone) { m_tones.SetLevelPerTone(perTone); }
+    // The most tones a step sounds together.
+    int MostTonesTogether() const;
+
     std::int64_t TotalSamples() const { return m_total; }
     std::int64_t Position() const { return m_position; }
     // Writes the next min(samples, what is left) samples; returns how many.

@@ -22,6 +22,12 @@ void ToneSum::AddModulated(double frequency, double modulationHz, double depth, 
     if (depth != 0.0) m_modulated = true;
 }
 
+double ToneSum::LevelSum() const {
+    double sum = 0.0;
+    for (const Tone& t : m_tones) sum += t.amplitude;
+    return sum;
+}
+
 void ToneSum::ReversePhase() {
     for (Tone& t : m_tones) t.carrier.Reverse();
 }
@@ -188,11 +194,13 @@ void ToneSum::RenderAny(double amplitude, std::uint8_t* out, std::size_t samples
     }
 }
 
-void ToneSum::Render(SampleFormat format, double amplitude, std::uint8_t* out, std::size_t samples) {
+void ToneSum::Render(SampleFormat format, double level, std::uint8_t* out, std::size_t samples) {
     if (m_tones.empty()) {
         FillSilence(format, out, samples);
         return;
     }
+    // The mean of N tones at N times the level: every tone at the level.
+    const double amplitude = m_levelPerTone ? level * static_cast<double>(m_tones.size()) : level;
     WithFormat(format, [&](auto f) {
         constexpr SampleFormat kF = f.value;
         if (m_modulated) return RenderAny<kF>(amplitude, out, samples);
