@@ -294,8 +294,8 @@ TEST(CGenMF, SplitReadsEqualOneReadInEveryFormat) {
 
 // KP 100 ms, other R1 signals 68 ms, 68 ms apart, none after the last; R2 150 ms and 150 ms.
 TEST(CGenMF, LengthsOfR1AndR2) {
-    EXPECT_EQ(RenderMf(MfSystem::R1, "K1S", SampleFormat::S16, {4096}).size(), 2u * (800 + 544 + 544 + 544 + 544));
-    EXPECT_EQ(RenderMf(MfSystem::R2Forward, "15", SampleFormat::U8, {4096}).size(), 3u * 1200);
+    EXPECT_EQ(RenderMf(MfSystem::R1, "K1S", SampleFormat::S16, {4096}).size(), 2u * (800 + 544 + 544 + 544 + 544 + 544));
+    EXPECT_EQ(RenderMf(MfSystem::R2Forward, "15", SampleFormat::U8, {4096}).size(), 4u * 1200);
 }
 
 TEST(CGenMF, RefusedSignalsQueueNothing) {

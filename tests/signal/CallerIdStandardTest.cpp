@@ -326,11 +326,11 @@ TEST(MfSignals, TimesAndRefusals) {
     ASSERT_EQ(MfSignals::Build(MfSystem::R1, "K1S", 8000.0, steps), "");
     std::string samples;
     for (const auto& s : steps) samples += std::to_string(s.toneCount) + "/" + std::to_string(s.length) + " ";
-    EXPECT_EQ(samples, "2/800 0/544 2/544 0/544 2/544 ");  // KP 100 ms, 68 ms tones and gaps
+    EXPECT_EQ(samples, "2/800 0/544 2/544 0/544 2/544 0/544 ");  // KP 100 ms, 68 ms tones and gaps
     ASSERT_EQ(MfSignals::Build(MfSystem::R2Backward, "15", 8000.0, steps), "");
     samples.clear();
     for (const auto& s : steps) samples += std::to_string(s.toneCount) + "/" + std::to_string(s.length) + " ";
-    EXPECT_EQ(samples, "2/1200 0/1200 2/1200 ");
+    EXPECT_EQ(samples, "2/1200 0/1200 2/1200 0/1200 ");
 
     EXPECT_EQ(MfSignals::Build(MfSystem::R1, "K12D", 8000.0, steps),
               "MF (R1) signals are 0-9, KP (* or K), ST (# or S), A, B and C only.");

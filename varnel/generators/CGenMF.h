@@ -11,7 +11,7 @@
 namespace Quorvex::VarnelNet {
 
 // A string of multi-frequency trunk signals (R1, or R2 forward or backward; MfSignals.h), each
-// a pair of tones at the level set, with the system's silence between them.
+// a pair of tones at the level set followed by the system's silence between signals.
 class CGenMF : public CGenBase {
 public:
     using CGenBase::Init;
