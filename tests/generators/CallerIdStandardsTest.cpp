@@ -40,7 +40,7 @@ const Transmission kSetups[] = {
     {CallerIdStandard::Etsi, CallerIdAlert::None, CallerIdLayout::Mdmf, "0123", "ANNA", "01/02 03:04"},
     {CallerIdStandard::Etsi, CallerIdAlert::Dtas, CallerIdLayout::Mdmf, "0123", "ANNA", "01/02 03:04"},
     {CallerIdStandard::Etsi, CallerIdAlert::OffHook, CallerIdLayout::Mdmf, "0123", "ANNA", "01/02 03:04"},
-    {CallerIdStandard::Bt, CallerIdAlert::None, CallerIdLayout::Mdmf, "0123", nullptr, "01/02 03:04"},
+    {CallerIdStandard::Bt, CallerIdAlert::Dtas, CallerIdLayout::Mdmf, "0123", nullptr, "01/02 03:04"},
     {CallerIdStandard::Bt, CallerIdAlert::OffHook, CallerIdLayout::Mdmf, "0123", nullptr, "01/02 03:04"},
     {CallerIdStandard::Ntt, CallerIdAlert::None, CallerIdLayout::Mdmf, "0312345678", nullptr, nullptr},
     {CallerIdStandard::Dtmf, CallerIdAlert::None, CallerIdLayout::Mdmf, "0123456789", nullptr, nullptr},

@@ -122,7 +122,7 @@ constinit const SettingSpec kCidStandard{
 constinit const SettingSpec kCidAlert{
     .name = "CID_Alert", .option = "cid-alert", .kind = SettingKind::Keyword, .keywords = kCidAlertWords,
     .keywordsOnly = true, .defaultValue = {.integer = CA_None}, .refusal = ErrorText::kCidAlert,
-    .description = "before Caller-ID: nothing, the dual-tone alert, or call waiting",
+    .description = "before Caller-ID: nothing, the dual-tone alert (BT's standard always has it), or call waiting",
     .getInteger = &CVarnel::get_CID_Alert, .setInteger = &CVarnel::set_CID_Alert};
 
 // The high group's level above the low group's; the low group keeps the level set.

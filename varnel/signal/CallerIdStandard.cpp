@@ -218,8 +218,9 @@ CallerIdFrame FrameOf(CallerIdStandard standard, CallerIdAlert alert) {
             frame.markBits = 180;
             break;
         case CallerIdStandard::Bt:
-            // The idle-state alert always goes first; the shortest preamble SIN 227 allows.
-            alertOf(kOnHookAlert);
+            // SIN 227 always sends the idle-state alert first (CA_DTAS); CA_None sends the data
+            // alone, as asked. The shortest preamble SIN 227 allows.
+            if (alert == CallerIdAlert::Dtas) alertOf(kOnHookAlert);
             frame.seizureBits = 96;
             frame.markBits = 55;
             break;
