@@ -16,7 +16,8 @@ inline constexpr const char* kEncoding =
 inline constexpr const char* kFormatFixed =
     "The format cannot change during a file generation: call GenerateEnd first.";
 inline constexpr const char* kDurationRange =
-    "Duration out of range: it must not be negative, and its length in bytes must fit in 32 bits.";
+    "Duration out of range: it must not be negative, and a request renders at most 2147483647 bytes (samples "
+    "in 8-bit PCM and G.711, half as many in 16-bit).";
 inline constexpr const char* kTextEmpty = "Text parameter is empty!";
 inline constexpr const char* kCallerIdParameters = "Invaild parameters, GenerateCallerID() failed";
 inline constexpr const char* kBitWithoutSamples =
