@@ -113,7 +113,7 @@ struct IntSetting {
 
 class IntSettingTest : public ::testing::TestWithParam<IntSetting> {};
 
-TEST_P(IntSettingTest, StoresOrRefusesWithoutTouchingTheErrorText) {
+TEST_P(IntSettingTest, StoresOrRefusesKeepingTheErrorText) {
     const IntSetting& c = GetParam();
     CVarnel engine;
     SeedErrorText(engine);

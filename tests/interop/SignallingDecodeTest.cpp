@@ -176,10 +176,8 @@ std::vector<std::string> Spandsp(Receiver receiver, const std::vector<std::int16
 std::vector<std::string> Spandsp(Receiver, const std::vector<std::int16_t>&) { return {}; }
 #endif
 
-std::string FormatName(const Format& f) {
-    return "Rate" + std::to_string(f.rate) + "_Bits" + std::to_string(f.bits) +
-           (f.timing == CBT_Exact ? "" : "_WholeSamples");
-}
+// Rate and bits; the suite's name (Exact or Whole) gives the bit timing.
+std::string FormatName(const Format& f) { return std::to_string(f.rate) + "_" + std::to_string(f.bits); }
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 void PrintTo(const Format& f, std::ostream* os) { *os << FormatName(f); }
@@ -238,7 +236,7 @@ protected:
     std::unique_ptr<ScratchDir> m_dir;
 };
 
-TEST_P(SignallingDecode, ReceiverReadsTheSignal) {
+TEST_P(SignallingDecode, Reads) {
     const auto& [c, f] = GetParam();
     const std::string path = Render(c, f);
     if (HasFailure()) return;
@@ -276,7 +274,7 @@ std::string ParamName(const ::testing::TestParamInfo<Param>& info) {
 }
 
 // Exact timing: 1200 bit/s on average at every rate.
-INSTANTIATE_TEST_SUITE_P(Receivers, SignallingDecode,
+INSTANTIATE_TEST_SUITE_P(Exact, SignallingDecode,
                          ::testing::Combine(::testing::ValuesIn(kCases), ::testing::ValuesIn(Formats(CBT_Exact))),
                          ParamName);
 
@@ -293,7 +291,7 @@ std::vector<Case> FskCasesForSpandsp() {
     return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(WholeSampleBits, SignallingDecode,
+INSTANTIATE_TEST_SUITE_P(Whole, SignallingDecode,
                          ::testing::Combine(::testing::ValuesIn(FskCasesForSpandsp()),
                                             ::testing::ValuesIn(Formats(CBT_WholeSamples))),
                          ParamName);

@@ -82,7 +82,7 @@ TEST(LevelPerTone, EveryToneSoundsAtAmplitudeWhateverSoundsBesideIt) {
 
 // Refused when queued, with the highest Amplitude that fits; the same requests are queued with
 // the setting off, and at that Amplitude with it on.
-TEST(LevelPerTone, TonesTogetherAboveFullScaleAreRefusedWithTheAmplitudeThatFits) {
+TEST(LevelPerTone, TonesPastFullScaleAreRefusedWithTheAmplitudeThatFits) {
     struct Case {
         const char* what;
         float amplitudeDb;
