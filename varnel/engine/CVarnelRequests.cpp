@@ -9,6 +9,7 @@
 #include "varnel/generators/CGenDTMF.h"
 #include "varnel/generators/CGenSilence.h"
 #include "varnel/platform/TextConversion.h"
+#include "varnel/signal/PortableMath.h"
 
 namespace Quorvex::VarnelNet {
 
@@ -49,7 +50,7 @@ HRESULT CVarnel::CheckRenderable() {
 }
 
 float CVarnel::LinearAmplitude() const {
-    return static_cast<float>(std::exp(kLn10 * static_cast<double>(m_amplitude) / 20.0));
+    return static_cast<float>(PortableMath::Exp(kLn10 * static_cast<double>(m_amplitude) / 20.0));
 }
 
 HRESULT CVarnel::GenerateDTMFs(const char16_t* Keys, std::int32_t* pRequestID) {
@@ -60,7 +61,7 @@ HRESULT CVarnel::GenerateDTMFs(const char16_t* Keys, std::int32_t* pRequestID) {
     }
     if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
     // Each tone is half the level; with twist, their peaks together must stay within full scale.
-    const double highLevel = std::pow(10.0, static_cast<double>(m_dtmfTwist) / 20.0);
+    const double highLevel = PortableMath::Pow10(static_cast<double>(m_dtmfTwist) / 20.0);
     if (static_cast<double>(LinearAmplitude()) * (1.0 + highLevel) / 2.0 > 1.0) {
         return Fail(E_INVALIDARG, ErrorText::kDtmfTwistLevel);
     }

@@ -6,6 +6,7 @@
 #include "varnel/generators/ByteLength.h"
 #include "varnel/signal/DtmfKeypad.h"
 #include "varnel/signal/OutputStage.h"
+#include "varnel/signal/PortableMath.h"
 
 namespace Quorvex::VarnelNet {
 
@@ -102,7 +103,7 @@ std::int64_t CGenDTMF::Length() const {
 
 int CGenDTMF::SetTwist(double db) {
     if (!std::isfinite(db)) return -1;
-    m_highLevel = db == 0.0 ? 1.0 : std::pow(10.0, db / 20.0);
+    m_highLevel = db == 0.0 ? 1.0 : PortableMath::Pow10(db / 20.0);
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "varnel/signal/OutputStage.h"
+#include "varnel/signal/PortableMath.h"
 
 namespace Quorvex::VarnelNet {
 
@@ -51,8 +52,8 @@ void FskModulator::Start(const ModemSpec& spec, FskKeying keying, BitTiming timi
                           : 0;
     m_markStep = kTwoPi * spec.markHz / sampleRate;
     m_spaceStep = kTwoPi * spec.spaceHz / sampleRate;
-    m_markCosine = std::cos(m_markStep);
-    m_spaceCosine = std::cos(m_spaceStep);
+    m_markCosine = PortableMath::Cos(m_markStep);
+    m_spaceCosine = PortableMath::Cos(m_spaceStep);
     m_mark = SineOscillator::Start(spec.markHz, sampleRate);
     m_space = SineOscillator::Start(spec.spaceHz, sampleRate);
     m_phase = std::numbers::pi;
@@ -106,8 +107,8 @@ void FskModulator::StartSymbol() {
     const double step = mark ? m_markStep : m_spaceStep;
     m_cosine = mark ? m_markCosine : m_spaceCosine;
     if (!(m_symbol & FskSymbol::kContinue)) {
-        m_seed0 = std::sin(m_phase);
-        m_seed1 = std::sin(m_phase + step);
+        m_seed0 = PortableMath::Sin(m_phase);
+        m_seed1 = PortableMath::Sin(m_phase + step);
         m_runIndex = 0;
     }
     m_phase = m_phase + static_cast<double>(length) * step;

@@ -90,8 +90,8 @@ std::string PrintTonePattern(const TonePattern& pattern) {
         for (int i = 0; i < e.toneCount; ++i) {
             const ToneSequence::Tone& tone = e.tones[static_cast<std::size_t>(i)];
             if (i > 0) text += '+';
-            text += ShortestDecimal(tone.hz);
-            if (tone.modulationHz != 0.0) text.append(1, '*').append(ShortestDecimal(tone.modulationHz));
+            text += ShortestText(tone.hz);
+            if (tone.modulationHz != 0.0) text.append(1, '*').append(ShortestText(tone.modulationHz));
         }
         if (e.ms != 0) text.append(1, '/').append(std::to_string(e.ms));
     }
