@@ -7,21 +7,13 @@
 #include <string>
 #include <string_view>
 
-#include "cli/Request.h"
+#include "varnel/script/Request.h"
 #include "varnel/engine/SettingsCatalog.h"
 #include "varnel/signal/ToneTables.h"
 
 using namespace Quorvex::VarnelNet;
 
 namespace {
-
-constexpr Cli::RequestKind kKinds[] = {
-    Cli::RequestKind::Dtmf, Cli::RequestKind::Tone,      Cli::RequestKind::Silence,    Cli::RequestKind::Tones,
-    Cli::RequestKind::CallerId, Cli::RequestKind::Vmwi,  Cli::RequestKind::Mf,         Cli::RequestKind::R2Forward,
-    Cli::RequestKind::R2Backward, Cli::RequestKind::Tty, Cli::RequestKind::TtyHex,     Cli::RequestKind::TtyFile,
-    Cli::RequestKind::Set,
-    Cli::RequestKind::Plan, Cli::RequestKind::Pattern,   Cli::RequestKind::Sit,        Cli::RequestKind::Modem,
-};
 
 std::string Words(const SettingSpec& spec) {
     std::string words;
@@ -30,15 +22,8 @@ std::string Words(const SettingSpec& spec) {
 }
 
 std::string ModemWords() {
-    std::string words = Cli::ModemToneWords();
-    std::string prefixed = "modem:";
-    for (const char c : words) {
-        if (c == '|') {
-            prefixed.append(" modem:");
-        } else {
-            prefixed.push_back(c);
-        }
-    }
+    std::string prefixed;
+    for (const std::string_view word : Script::ModemToneWords()) prefixed.append(prefixed.empty() ? "" : " ").append("modem:").append(word);
     return prefixed;
 }
 
@@ -74,7 +59,7 @@ std::string PlanToneCases() {
 }  // namespace
 
 int main() {
-    std::string options = "-o --output --raw --play --dry-run --dbm0 -v --verbose --list-plans -h --help --version -r -b -e -a";
+    std::string options = "-o --output --raw --play --dry-run --print-requests -f --script --dbm0 -v --verbose --list-plans -h --help --version -r -b -e -a";
     std::string settingNames, valueCases, setValueCases;
     for (const SettingSpec* spec : SettingsCatalog::All()) {
         const std::string option(spec->option);
@@ -89,7 +74,7 @@ int main() {
         setValueCases.append("                set:").append(option).append("=*) values=\"").append(words).append("\" ;;\n");
     }
     std::string kinds;
-    for (const Cli::RequestKind kind : kKinds) kinds.append(kinds.empty() ? "" : " ").append(Cli::KindName(kind)).append(":");
+    for (const Script::KindSyntax& kind : Script::Kinds()) kinds.append(kinds.empty() ? "" : " ").append(kind.word).append(":");
 
     std::printf(
         "# bash completion for varnel(1): options, request kinds, setting names and keyword values.\n"
@@ -98,7 +83,7 @@ int main() {
         "    local cur prev words cword\n"
         "    _init_completion -n =: || return\n"
         "    case $prev in\n"
-        "        -o|--output)\n"
+        "        -o|--output|-f|--script)\n"
         "            _filedir\n"
         "            return ;;\n"
         "        -r) prev=--rate ;;\n"

@@ -5,11 +5,14 @@
 #include <cstdio>
 #include <optional>
 #include <string_view>
+#include <system_error>
 
-#include "cli/Level.h"
-#include "cli/Numbers.h"
+#include "cli/Settings.h"
 #include "cli/Text.h"
 #include "cli/UsageError.h"
+#include "varnel/platform/DecimalText.h"
+#include "varnel/script/RequestError.h"
+#include "varnel/script/TextFiles.h"
 #include "varnel/signal/ToneTables.h"
 
 namespace Quorvex::VarnelNet::Cli {
@@ -21,8 +24,13 @@ struct ShortOption {
     char letter;
     std::string_view name;
 };
-constexpr std::array<ShortOption, 5> kShortOptions = {
-    {{'o', "output"}, {'r', "rate"}, {'b', "bits"}, {'e', "encoding"}, {'a', "amplitude"}}};
+constexpr std::array<ShortOption, 6> kShortOptions = {
+    {{'o', "output"}, {'r', "rate"}, {'b', "bits"}, {'e', "encoding"}, {'a', "amplitude"}, {'f', "script"}}};
+
+// The options that are not settings.
+constexpr std::array<std::string_view, 11> kToolOptions = {"help",   "version", "verbose", "dry-run",     "print-requests",
+                                                           "raw",    "play",    "output",  "dbm0",        "list-plans",
+                                                           "script"};
 
 std::optional<std::string_view> LongNameOf(char letter) {
     for (const ShortOption& o : kShortOptions) {
@@ -38,8 +46,13 @@ char ShortOf(std::string_view name) {
     return 0;
 }
 
+bool IsOption(std::string_view name) {
+    return std::find(kToolOptions.begin(), kToolOptions.end(), name) != kToolOptions.end() || IsSettingName(name) ||
+           NegatedFlag(name) != nullptr;
+}
+
 bool TakesValue(std::string_view name) {
-    return name == "output" || name == "dbm0" || (IsSettingName(name) && !IsFlagSetting(name));
+    return name == "output" || name == "dbm0" || name == "script" || (IsSettingName(name) && !IsFlagSetting(name));
 }
 
 void SetMode(Options& options, OutputMode mode) {
@@ -47,6 +60,14 @@ void SetMode(Options& options, OutputMode mode) {
         throw UsageError("choose one output: -o FILE, --raw or --play");
     }
     options.mode = mode;
+}
+
+float ReadDbm0(std::string_view text) {
+    float level = 0.0f;
+    if (ReadDecimal(text, level) != DecimalRead::Number || level < -200.0f || level > 200.0f) {
+        throw UsageError("--dbm0: '" + Printable(text) + "' is not a number from -200 to 200");
+    }
+    return level;
 }
 
 // Applies one option given by its long name; value is set when the option takes one.
@@ -68,6 +89,8 @@ bool ApplyOption(Options& options, std::string_view name, const std::optional<st
         options.verbose = true;
     } else if (name == "dry-run") {
         options.dryRun = true;
+    } else if (name == "print-requests") {
+        options.printRequests = true;
     } else if (name == "raw") {
         SetMode(options, OutputMode::Raw);
     } else if (name == "play") {
@@ -77,43 +100,55 @@ bool ApplyOption(Options& options, std::string_view name, const std::optional<st
         SetMode(options, OutputMode::File);
         if (value->empty()) throw UsageError("-o/--output needs a file name");
         options.outputPath = *value;
+    } else if (name == "script") {
+        if (!options.scriptPath.empty()) throw UsageError("-f/--script given twice");
+        if (value->empty()) throw UsageError("-f/--script needs a file name (- for standard input)");
+        options.scriptPath = *value;
     } else if (name == "dbm0") {
-        options.dbm0 = ParseFloat(*value, "--dbm0");
+        options.render.dbm0 = ReadDbm0(*value);
     } else if (IsFlagSetting(name)) {
-        options.settings.push_back(ParseSetting(name, "1"));
+        options.render.settings.push_back(ParseOption(name, "1"));
     } else if (const SettingSpec* negated = NegatedFlag(name)) {
-        options.settings.push_back(ParseSetting(negated->option, "0"));
+        options.render.settings.push_back(ParseOption(negated->option, "0"));
     } else {
-        options.settings.push_back(ParseSetting(name, *value));
+        options.render.settings.push_back(ParseOption(name, *value));
     }
     return true;
 }
 
 constexpr std::size_t kRequestColumn = 35;
 
-// The output's format is settled before its first sample: a set: request may change it only
-// before the first signal request. --play plays PCM only.
-void CheckFormatSettings(const Options& options) {
+// The encoding the output will have: the options', then the set: requests' before the first
+// signal request.
+std::int32_t OutputEncoding(const Options& options) {
     std::int32_t encoding = SettingsCatalog::kEncoding.defaultValue.integer;
-    for (const Setting& setting : options.settings) {
+    for (const Script::Set& setting : options.render.settings) {
         if (setting.spec == &SettingsCatalog::kEncoding) encoding = setting.value.integer;
     }
-    bool signalSeen = false;
-    for (const Request& request : options.requests) {
-        if (request.kind != RequestKind::Set) {
-            signalSeen = true;
-        } else if (ChangesFormat(request.setting)) {
-            if (signalSeen) {
-                throw UsageError("'" + request.text +
-                                 "' comes after the first signal request: the output's format (rate, bits, "
-                                 "encoding) can only be set before it");
-            }
-            if (request.setting.spec == &SettingsCatalog::kEncoding) encoding = request.setting.value.integer;
-        }
+    for (const Script::Entry& entry : options.requests) {
+        const auto* set = std::get_if<Script::Set>(&entry.request);
+        if (!set) break;
+        if (set->spec == &SettingsCatalog::kEncoding) encoding = set->value.integer;
     }
-    if (options.mode == OutputMode::Play && encoding != ENC_PCM) {
-        throw UsageError("--play plays PCM only: write G.711 with -o FILE or --raw");
+    return encoding;
+}
+
+bool ReadsStandardInput(const Script::Requests& requests) {
+    return std::any_of(requests.begin(), requests.end(), [](const Script::Entry& e) {
+        const auto* file = std::get_if<Script::TtyFile>(&e.request);
+        return file && file->path == "-";
+    });
+}
+
+Script::Requests ReadScript(const std::string& path) {
+    std::string text;
+    try {
+        text = Script::ReadWholeFile(path);
+    } catch (const std::system_error& e) {
+        throw UsageError("cannot read the script " + (path == "-" ? std::string("on standard input") : "'" + Printable(path) + "'") +
+                         ": " + e.code().message());
     }
+    return Script::ParseScript(text);
 }
 
 }  // namespace
@@ -138,10 +173,7 @@ Options ParseArguments(std::span<const std::string> args) {
             const std::size_t equals = arg.find('=');
             name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
             if (equals != std::string::npos) value = arg.substr(equals + 1);
-            const bool known = name == "help" || name == "version" || name == "verbose" || name == "dry-run" ||
-                               name == "raw" || name == "play" || name == "output" || name == "dbm0" ||
-                               name == "list-plans" || IsSettingName(name) || NegatedFlag(name) != nullptr;
-            if (!known) throw UsageError("unknown option '" + Printable(arg.substr(0, equals)) + "'");
+            if (!IsOption(name)) throw UsageError("unknown option '" + Printable(arg.substr(0, equals)) + "'");
         } else {
             const char letter = arg[1];
             if (letter == 'h') {
@@ -166,43 +198,23 @@ Options ParseArguments(std::span<const std::string> args) {
         }
         if (!ApplyOption(options, name, value)) return options;
     }
-    if (options.mode == OutputMode::None && !options.dryRun) {
+    if (options.mode == OutputMode::None && !options.dryRun && !options.printRequests) {
         throw UsageError("no output: give -o FILE, --raw or --play");
     }
-    for (const std::string& text : requestTexts) options.requests.push_back(ParseRequest(text));
-    CheckFormatSettings(options);
-    SetLevels(options, options.requests);
-    return options;
-}
-
-void SetLevels(const Options& options, std::vector<Request>& requests) {
-    if (!options.dbm0) return;
-    const float level = *options.dbm0;
-    // Caller-ID sounds two tones at once in the DTMF standard or after a dual-tone alert.
-    std::int32_t standard = SettingsCatalog::kCidStandard.defaultValue.integer;
-    std::int32_t alert = SettingsCatalog::kCidAlert.defaultValue.integer;
-    const auto follow = [&](const Setting& setting) {
-        if (setting.spec == &SettingsCatalog::kAmplitude) throw UsageError("--dbm0 and --amplitude both set the level: give one");
-        if (setting.spec == &SettingsCatalog::kCidStandard) standard = setting.value.integer;
-        if (setting.spec == &SettingsCatalog::kCidAlert) alert = setting.value.integer;
-    };
-    for (const Setting& setting : options.settings) follow(setting);
-    for (Request& request : requests) {
-        if (request.kind == RequestKind::Set) {
-            if (request.setting.spec == &SettingsCatalog::kAmplitude) {
-                throw UsageError("'" + request.text + "': --dbm0 sets the level of every request");
-            }
-            follow(request.setting);
-        }
-        const int tones = ToneCount(request, standard == CS_DTMF || alert != CA_None);
-        if (tones > 0 && static_cast<double>(level) > HighestDbm0(tones) + 1e-6) {
-            char text[160];
-            std::snprintf(text, sizeof text, ": --dbm0 %g is past full scale for %d tone%s at once (at most %+.2f dBm0)",
-                          static_cast<double>(level), tones, tones == 1 ? "" : "s", HighestDbm0(tones));
-            throw UsageError("'" + request.text + "'" + text);
-        }
-        request.dbm0 = level;
+    try {
+        if (!options.scriptPath.empty()) options.requests = ReadScript(options.scriptPath);
+        Script::Requests given = Script::ParseEach(requestTexts, options.requests.size() + 1);
+        options.requests.insert(options.requests.end(), given.begin(), given.end());
+    } catch (const Script::RequestError& e) {
+        throw UsageError(e.what());
     }
+    if (options.scriptPath == "-" && ReadsStandardInput(options.requests)) {
+        throw UsageError("-f - and ttyfile:- both read standard input: give one of them a file");
+    }
+    if (options.mode == OutputMode::Play && OutputEncoding(options) != ENC_PCM) {
+        throw UsageError("--play plays PCM only: write G.711 with -o FILE or --raw");
+    }
+    return options;
 }
 
 std::string TonePlanList() {
@@ -225,12 +237,21 @@ std::string TonePlanList() {
     return list;
 }
 
-const char* UsageLine() { return "Usage: varnel [OPTIONS] (-o FILE | --raw | --play) [REQUEST...]"; }
+const char* UsageLine() { return "Usage: varnel [OPTIONS] (-o FILE | --raw | --play) [-f SCRIPT] [REQUEST...]"; }
 
 std::string HelpText() {
     std::string settings;
     for (const SettingSpec* setting : SettingsCatalog::All()) settings += SettingHelp(*setting, ShortOf(setting->option));
-    return std::string(R"(Usage: varnel [OPTIONS] (-o FILE | --raw | --play) [REQUEST...]
+    std::string requests;
+    for (const Script::KindSyntax& kind : Script::Kinds()) {
+        std::string line = "  " + std::string(kind.form);
+        line.resize(std::max(line.size() + 1, kRequestColumn), ' ');
+        std::string text = std::string(kind.summary) + ", e.g. " + std::string(kind.example);
+        if (kind.word == "set") text += "; NAME is one of " + Script::SettingNames();
+        const std::string wrapped = Wrapped(text, kRequestColumn);
+        requests += line.size() <= kRequestColumn ? line + wrapped.substr(kRequestColumn) : line + "\n" + wrapped;
+    }
+    return std::string(R"(Usage: varnel [OPTIONS] (-o FILE | --raw | --play) [-f SCRIPT] [REQUEST...]
 Renders telephony signals (DTMF, tones, call-progress and modem tones, silence, Caller-ID,
 message waiting, MF, TTY) with the varnel component.
 
@@ -241,6 +262,13 @@ Output (exactly one):
       --play             play through the default audio device (PCM only)
       --dry-run          print the settings and each request with its duration; write and
                          play nothing (no output needed)
+      --print-requests   print each request in canonical form with its duration, as a script
+                         that -f reads back; write and play nothing (no output needed)
+
+Requests:
+  -f, --script FILE      read requests from FILE (- for standard input) before those on the
+                         command line: separated by spaces or newlines, quoted as in a shell,
+                         '#' comments to the end of a line
 
 Settings (the tool's defaults; two differ from the component's, so that receivers decode
 what it renders):
@@ -254,49 +282,18 @@ Other:
       --version          show the version
 
 Requests, queued in order:
-  dtmf:KEYS                        DTMF keys 0-9 A-D * #, e.g. dtmf:5550123#  (',' pauses;
-                                   other characters are skipped, with a warning)
-  tone:ON_MS,OFF_MS,F1[,F2[,F3]]   a tone of up to three frequencies, e.g. tone:2000,0,350,440
-  silence:MS                       silence, e.g. silence:250
-  tones:NOTATION                   steps separated by ',', frequencies by '|', '@' then the
-                                   duration in ms, e.g. tones:350|440@1000,0@500; a step
-                                   whose frequencies are all 0 is a pause, a step without '@'
-                                   is 500 ms of silence. Each sounding step is queued as a
-                                   tone (at most 3 frequencies), each pause as silence.
-  cid:NUMBER[|NAME[|MM/DD HH:MM]]  Caller-ID, e.g. "cid:5551234|JOHN DOE|12/25 10:30"
-                                   (no date/time: the local time); NUMBER or NAME may be
-                                   -O (unavailable) or -P (private). The standard and the
-                                   alert come from --cid-standard and --cid-alert.
-  vmwi:on|off                      message waiting indicator on or off
-  mf:KEYS                          R1 (Bell MF) signals: 0-9, KP (* or K), ST (# or S), A, B, C
-  r2f:SIGNALS                      R2 forward signals: 1-9, 0 (10), B-F (11-15)
-  r2b:SIGNALS                      R2 backward signals: 1-9, 0 (10), B-F (11-15)
-  tty:TEXT                         TTY text, e.g. "tty:HELLO GA"
-  ttyfile:PATH                     TTY text read from a file; ttyfile:- reads standard input
-  ttyhex:HEX                       TTY bytes sent as they are, e.g. ttyhex:48454c4c4f
-  plan:COUNTRY:TONE[:MS]           a call-progress tone of the built-in plans, e.g.
-                                   plan:uk:busy:3000 (MS default 4000; gb is uk; see
-                                   --list-plans)
-  pattern:PATTERN[:MS]             a tone pattern (MS default 4000): elements F, F1+F2[+F3]
-                                   or F*M (F modulated by M Hz), 0 for silence, each /MS or
-                                   lasting to the end; ! plays an element once, the others
-                                   repeat, e.g. "pattern:400*25/400,0/200,400*25/400,0/2000:6000"
-  sit:CODE                         special information tone: nc, ic, vc, ro or itu
-  modem:KIND[:MS]                  cng|ans|ans-pr|ansam|ansam-pr (MS default 3300, cng 7000)
-  set:NAME=VALUE                   change a setting between requests; NAME as the long
-)" + Wrapped("options, a flag as NAME=0|1: " + SettingNames() + ".", kRequestColumn) +
-           R"(                                   rate, bits and encoding make up the output's format: they
-                                   may be set only before the first signal request.
-Numbers are decimal and may have an exponent (8e3). A frequency at or above half the sample
-rate aliases: the tool warns about it.
+)" + requests + R"(Kind words and keywords may be written in any case (PLAN:UK:BUSY, -e ULAW); spaces around a
+number, a keyword or a separator are ignored. Numbers are decimal and may have an exponent
+(8e3). A frequency at or above half the sample rate aliases: the tool warns about it.
 With no request, a built-in scenario is rendered: dial tone, a DTMF number, ring-back,
 Caller-ID (MDMF, exact bit timing), ETSI V.23 Caller-ID, message waiting and a TTY greeting.
 
 SIGINT (Ctrl-C) and SIGTERM stop the tool between blocks: an existing FILE stays as it was.
 A render that takes more than 10 s shows its progress when standard error is a terminal.
 
-Exit status: 0 success, 1 the component refused a request or the output failed
-(no partial file is left), 2 a usage error, 130 after SIGINT, 143 after SIGTERM.
+Exit status: 0 success, 1 a failure while running (the output cannot be written, no audio
+device; no partial file is left), 2 a usage error or a request refused before anything is
+rendered, 130 after SIGINT, 143 after SIGTERM.
 )";
 }
 

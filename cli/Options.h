@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/Request.h"
-#include "cli/Settings.h"
+#include "varnel/script/Parser.h"
+#include "varnel/script/Rendering.h"
 
 namespace Quorvex::VarnelNet::Cli {
 
@@ -21,25 +21,23 @@ enum class OutputMode {
 struct Options {
     OutputMode mode = OutputMode::None;
     std::string outputPath;         // with OutputMode::File; "-" for standard output
-    std::vector<Setting> settings;  // from the options, in the order given (later ones win)
-    std::vector<Request> requests;  // in order; empty: the built-in scenario
-    std::optional<float> dbm0;      // --dbm0: every tone of every request at this level
+    Script::RenderOptions render;   // the settings of the options (later ones win) and --dbm0
+    std::string scriptPath;         // -f/--script: read before the requests of the command line
+    Script::Requests requests;      // the script's, then the command line's; empty: the built-in scenario
     bool verbose = false;
-    bool dryRun = false;  // print the settings and the requests with their durations, write nothing
+    bool dryRun = false;         // print the settings and the requests with their durations, write nothing
+    bool printRequests = false;  // print each request in canonical form with its duration, write nothing
     bool help = false;
     bool version = false;
-    bool listPlans = false;         // --list-plans
+    bool listPlans = false;  // --list-plans
 };
 
-// Parses the arguments after the program name. -h/--help, --version and --list-plans end the
-// parsing (no output is needed then, nor with --dry-run). Throws UsageError for anything the
-// tool cannot run: an unknown option, a missing or malformed value, a bad request, no output or
-// more than one.
+// Parses the arguments after the program name, and the script of -f/--script (read here, "-"
+// from standard input). -h/--help, --version and --list-plans end the parsing (no output is
+// needed then, nor with --dry-run or --print-requests). Throws UsageError for anything the tool
+// cannot run: an unknown option, a missing or malformed value, a script that cannot be read, a
+// request that does not parse, no output or more than one.
 Options ParseArguments(std::span<const std::string> args);
-
-// With --dbm0, gives every request its level; throws UsageError when the options or a set: request
-// also set Amplitude, or when a request's tones together would pass full scale at that level.
-void SetLevels(const Options& options, std::vector<Request>& requests);
 
 // The one-line synopsis, and the full help text.
 const char* UsageLine();

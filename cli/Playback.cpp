@@ -1,7 +1,8 @@
 #include "cli/Playback.h"
 
 #include "cli/Interrupt.h"
-#include "cli/Session.h"
+#include "cli/Failure.h"
+#include "varnel/Varnel.h"
 
 #if VARNEL_HAVE_SONDIX
 #include <chrono>
@@ -28,34 +29,37 @@ std::uint16_t ShortBuffer(std::int32_t sampleRate) {
 
 bool PlaybackAvailable() { return true; }
 
-void PlayRequests(const Options& options, const std::vector<Request>& requests, double seconds, std::FILE* err) {
+void PlayRequests(const Options& options, const Script::Requests& requests, const Script::Rendering& measured,
+                  std::FILE* err) {
     using Quorvex::SondixNet::SondixControl;
-    // The device is opened in the component's format (its defaults, the options and the leading
-    // set: requests), which the component takes back from the control at GenerateBegin.
+    // The device is opened in the format of the rendering, which the component takes back from
+    // the control at GenerateBegin.
     SondixControl::Options device;
-    {
-        Varnel probe;
-        ApplyLeadingSettings(probe, options, requests);
-        device.sampleRate = probe.SampleRate();
-        device.bitsPerSample = probe.BitsPerSample();
-        device.samplesPerBuffer = ShortBuffer(device.sampleRate);
-    }
+    device.sampleRate = measured.StartSettings().Integer(SettingsCatalog::kSampleRate);
+    device.bitsPerSample = measured.StartSettings().Integer(SettingsCatalog::kBitsPerSample);
+    device.samplesPerBuffer = ShortBuffer(device.sampleRate);
     // Declared before the component, so that the component (which unbinds it) goes first.
     const auto control = std::make_shared<SondixControl>(device);
     if (!control->IsPlaying()) throw Failure("cannot open the audio device", control->Error());
 
     Varnel varnel;
-    if (options.verbose) PrintDebugLines(varnel, err);
-    std::size_t next = ApplyLeadingSettings(varnel, options, requests);
+    if (options.verbose) {
+        varnel.OnDebug += Varnel::Delegate_OnDebug(
+            [err](Object&, const OnDebugArgs& e) { std::fprintf(err, "%s\n", e.InfoMsg().c_str()); });
+    }
     try {
+        for (const Script::Set& setting : Script::StartingSettings(options.render)) varnel.Set(*setting.spec, setting.value);
+        std::size_t next = 0;
+        for (; next < requests.size() && Script::IsSetting(requests[next].request); ++next) varnel.Generate(requests[next].request);
         varnel.Destination(control);
         varnel.GenerateBegin();
+        for (; next < requests.size(); ++next) varnel.Generate(requests[next].request);
     } catch (const Exception& e) {
-        throw Failure("cannot start playback", Reason(e));
+        throw Failure("cannot start playback", e.what());
     }
-    for (; next < requests.size(); ++next) QueueOrFail(varnel, requests[next]);
     // Everything queued plays in real time; the margin covers the device's buffers. A signal
     // ends the wait at once, and the queue is dropped so that the device falls silent.
+    const double seconds = measured.TotalSeconds();
     const auto timeout = std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000.0) + 10000);
     const bool drained = control->WaitUntilDrained(timeout, [] { return CaughtSignal() != 0; });
     varnel.GenerateEnd();
@@ -70,7 +74,7 @@ void PlayRequests(const Options& options, const std::vector<Request>& requests, 
 
 bool PlaybackAvailable() { return false; }
 
-void PlayRequests(const Options&, const std::vector<Request>&, double, std::FILE*) {
+void PlayRequests(const Options&, const Script::Requests&, const Script::Rendering&, std::FILE*) {
     throw Failure("", "playback is not available in this build");
 }
 

@@ -1,10 +1,9 @@
 #pragma once
 
 #include <cstdio>
-#include <vector>
 
 #include "cli/Options.h"
-#include "cli/Request.h"
+#include "varnel/script/Rendering.h"
 
 namespace Quorvex::VarnelNet::Cli {
 
@@ -13,7 +12,9 @@ bool PlaybackAvailable();
 
 // Plays the requests through the default audio device: the Sondix destination is bound to a
 // component, which takes the device's format at GenerateBegin; the call returns once the
-// device has played everything (seconds: how long that is, for the time-out). Throws Failure.
-void PlayRequests(const Options& options, const std::vector<Request>& requests, double seconds, std::FILE* err);
+// device has played everything. measured is the same requests' rendering, checked and measured
+// (its format opens the device, its length bounds the wait). Throws Failure.
+void PlayRequests(const Options& options, const Script::Requests& requests, const Script::Rendering& measured,
+                  std::FILE* err);
 
 }  // namespace Quorvex::VarnelNet::Cli

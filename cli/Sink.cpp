@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "cli/Interrupt.h"
-#include "cli/Session.h"
+#include "cli/Failure.h"
 #include "cli/Text.h"
 #include "varnel/engine/ErrorTexts.h"
 

@@ -3,12 +3,9 @@
 #include <string>
 #include <string_view>
 
-namespace Quorvex::VarnelNet::Cli {
+#include "varnel/platform/PrintableText.h"
 
-// The text as it may be echoed in a message: control characters are escaped ("\n", "\t",
-// "\r", "\x1b", and "\u0085" for the C1 controls), and so are bytes that are not UTF-8
-// ("\xff"); everything else is kept.
-std::string Printable(std::string_view text);
+namespace Quorvex::VarnelNet::Cli {
 
 // The words of text as lines of at most width columns (unless a word is longer), each indented
 // to column indent and ended by a newline.

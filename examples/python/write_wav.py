@@ -16,10 +16,14 @@ varnel.write_wav(path, requests, rate=8000)
 with wave.open(path) as w:
     print(f"wrote {path}: {w.getframerate()} Hz, {8 * w.getsampwidth()}-bit, {w.getnframes() / w.getframerate():.2f} s")
 
-# The same samples as a numpy array, and from the component request by request.
+# The same samples as a numpy array, and from the component request by request. The component
+# starts from its own defaults; render() from the tool's, which time Caller-ID bits exactly (as
+# strict receivers need): give the component the same to compare like with like.
 samples = varnel.render(requests, rate=8000)
 v = varnel.Varnel()
 v.sample_rate = 8000
+v.cid_bit_timing = "exact"
+v.tty_figs_after_space = 1
 v.on_complete.connect(lambda request_id: print(f"request {request_id} rendered"))
 v.generate_begin()
 v.generate_tone_plan("us", "dial", 1000)

@@ -1,7 +1,7 @@
 #include "Errors.h"
 
-#include "cli/UsageError.h"
 #include "varnel/facade/Exceptions.h"
+#include "varnel/script/RequestError.h"
 
 namespace py = pybind11;
 using namespace Quorvex::VarnelNet;
@@ -49,8 +49,8 @@ void RegisterErrors(py::module_& module) {
             Raise(g_argumentError, e.what(), e.HResult());
         } catch (const Exception& e) {
             Raise(g_comError, e.what(), e.HResult());
-        } catch (const Quorvex::VarnelNet::Cli::UsageError& e) {
-            Raise(g_argumentError, e.what(), E_INVALIDARG);  // the tool's parser refused a request or setting
+        } catch (const Script::RequestError& e) {
+            Raise(e.Code() == E_INVALIDARG ? g_argumentError : g_comError, e.what(), e.Code());
         }
     });
 }

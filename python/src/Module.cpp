@@ -1,5 +1,6 @@
 // The extension module varnel._varnel: the component (as varnel.Varnel's base), its events, the
-// exceptions, render/write_wav through the tool's parser, and the SDL destination when built.
+// exceptions, render/write_wav through the library's request language, and the SDL destination
+// when built.
 // Every call into the component runs without the GIL, so that a destination's threads and other
 // Python threads can raise events and pull audio meanwhile.
 
@@ -17,10 +18,11 @@
 #include "Errors.h"
 #include "Handlers.h"
 #include "Render.h"
-#include "cli/Settings.h"
-#include "cli/UsageError.h"
 #include "varnel/Varnel.h"
 #include "varnel/engine/SettingsCatalog.h"
+#include "varnel/script/RequestError.h"
+#include "varnel/script/SettingText.h"
+#include "varnel/script/TextFiles.h"
 #if VARNEL_HAVE_SONDIX
 #include "sondix/SondixControl.h"
 #endif
@@ -123,15 +125,17 @@ py::object FetchInto(PyVarnel& self, const py::object& buffer, std::int32_t offs
     return py::int_(written);
 }
 
-// set(name, value): a setting by its property name ("SampleRate") or the tool's option
-// ("rate"), with a value as the tool writes it.
+// A setting by any of its names (the property "SampleRate", the option "rate" or "sample-rate"
+// with '_' for '-'), with a value as the tool takes it ("8000", "etsi", "ULAW").
+Script::Set SettingOf(const std::string& name, const std::string& value) {
+    const SettingSpec* spec = Script::FindSetting(name);
+    if (!spec) throw Script::RequestError("unknown setting '" + name + "' (" + Script::SettingNames() + ")");
+    return Script::ParseSetting(*spec, value, name);
+}
+
 void SetByName(PyVarnel& self, const std::string& name, const std::string& value) {
-    std::string option = name;
-    for (const SettingSpec* spec : SettingsCatalog::All()) {
-        if (spec->name == name) option = std::string(spec->option);
-    }
-    const Cli::Setting setting = Cli::ParseSetting(option, value, "");
-    Cli::ApplySetting(self.Get(), setting);
+    const Script::Set setting = SettingOf(name, value);
+    self.Get().Set(*setting.spec, setting.value);
 }
 
 // The catalog as Python data: (property, option, kind, keywords) per setting.
@@ -145,9 +149,32 @@ py::list Settings() {
     return rows;
 }
 
-Rendering Render(const RenderArguments& arguments) {
+// The requests (a script as one text, or a list of requests) with their settings and level,
+// parsed by the library; ttyfile: requests are read.
+RenderJob Job(const py::object& requests, const std::vector<std::pair<std::string, std::string>>& settings,
+              std::optional<float> dbm0) {
+    RenderJob job;
+    if (py::isinstance<py::str>(requests)) {
+        const std::string script = requests.cast<std::string>();
+        py::gil_scoped_release nogil;
+        job.requests = Script::ParseScript(script);
+    } else {
+        const auto texts = requests.cast<std::vector<std::string>>();
+        py::gil_scoped_release nogil;
+        job.requests = Script::ParseEach(texts);
+    }
+    for (const auto& [name, value] : settings) job.options.settings.push_back(SettingOf(name, value));
+    job.options.dbm0 = dbm0;
     py::gil_scoped_release nogil;
-    return RenderRaw(arguments);
+    Script::LoadTextFiles(job.requests);
+    return job;
+}
+
+// Called between blocks of a render that runs without the GIL: a pending signal (Ctrl-C)
+// raises its exception (KeyboardInterrupt) and stops the render.
+void CheckPythonSignals() {
+    py::gil_scoped_acquire gil;
+    if (PyErr_CheckSignals() != 0) throw py::error_already_set();
 }
 
 py::array ToArray(Rendering rendering) {
@@ -160,10 +187,22 @@ py::array ToArray(Rendering rendering) {
     return py::array_t<std::uint8_t>(static_cast<py::ssize_t>(owner->size()), owner->data(), free);
 }
 
-RenderArguments Arguments(std::vector<std::string> requests, std::string rate, std::string bits, std::string encoding,
-                          std::vector<std::pair<std::string, std::string>> settings, std::string dbm0) {
-    return RenderArguments{std::move(requests), std::move(rate), std::move(bits), std::move(encoding),
-                           std::move(settings), std::move(dbm0)};
+py::array RenderArray(const py::object& requests, const std::vector<std::pair<std::string, std::string>>& settings,
+                      std::optional<float> dbm0, std::uint64_t maxBytes) {
+    const RenderJob job = Job(requests, settings, dbm0);
+    Rendering rendering;
+    {
+        py::gil_scoped_release nogil;
+        rendering = RenderSamples(job, maxBytes, CheckPythonSignals);
+    }
+    return ToArray(std::move(rendering));
+}
+
+void WriteWav(const std::string& path, const py::object& requests,
+              const std::vector<std::pair<std::string, std::string>>& settings, std::optional<float> dbm0) {
+    const RenderJob job = Job(requests, settings, dbm0);
+    py::gil_scoped_release nogil;
+    WriteWaveFile(job, path, CheckPythonSignals);
 }
 
 void BindVarnel(py::module_& m) {
@@ -255,8 +294,12 @@ void BindVarnel(py::module_& m) {
             return self.Get().GenerateModemTone(static_cast<MODEM_TONE>(kind), ms);
         },
         py::arg("kind"), py::arg("duration_ms") = 3300, NoGil(), "GenerateModemTone(Kind, DurationMs) -> request id.");
-    cls.def("queued_bytes", [](PyVarnel& self) { return self.Get().QueuedBytes(); }, NoGil(),
-        "QueuedBytes(): bytes queued and not yet rendered.");
+    cls.def_property_readonly("queued_bytes", py::cpp_function([](PyVarnel& self) { return self.Get().QueuedBytes(); }, NoGil()),
+        "QueuedBytes: bytes queued and not yet rendered, known without rendering them.");
+    cls.def("generate_script", [](PyVarnel& self, const std::string& script) { return self.Get().GenerateScript(script); },
+        py::arg("script"), NoGil(),
+        "GenerateScript(Text) -> list of request ids: every request of a script in the tool's notation "
+        "(\"dtmf:555 silence:200 plan:uk:busy:3000\"); a script with any refused request queues nothing.");
     cls.def("fetch_wave_stream", &FetchNew, py::arg("nbytes"),
         "FetchWaveStream(AudioData): up to nbytes of samples as a new numpy array (int16 for 16-bit PCM, "
         "else uint8); empty when nothing is queued (or nbytes <= 100), None when no generation runs.");
@@ -330,16 +373,11 @@ PYBIND11_MODULE(_varnel, m) {
 #endif
     m.attr("E_INVALIDARG") = py::int_(static_cast<std::int32_t>(E_INVALIDARG));
     m.attr("E_FAIL") = py::int_(static_cast<std::int32_t>(E_FAIL));
-    m.def("_arguments", &Arguments);
-    py::class_<RenderArguments>(m, "_RenderArguments");
-    m.def("_render", [](const RenderArguments& arguments) { return ToArray(Render(arguments)); });
-    m.def("_write_wav", [](const std::string& path, const RenderArguments& arguments) {
-        py::gil_scoped_release nogil;
-        RenderFile(arguments, path);
-    });
+    m.def("_render", &RenderArray, py::arg("requests"), py::arg("settings"), py::arg("dbm0"), py::arg("max_bytes"));
+    m.def("_write_wav", &WriteWav, py::arg("path"), py::arg("requests"), py::arg("settings"), py::arg("dbm0"));
     m.def("_settings", &Settings);
     m.def("_keyword_of", [](const std::string& option, std::int32_t value) {
-        const SettingSpec* spec = SettingsCatalog::ByOption(option);
+        const SettingSpec* spec = Script::FindSetting(option);
         return spec ? std::string(SettingsCatalog::KeywordOf(*spec, value)) : std::string();
     });
 }

@@ -1,10 +1,22 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "varnel/script/Parser.h"
+#include "varnel/script/Rendering.h"
+
 namespace varnel_python {
+
+// What render() and write_wav() were asked for, parsed by the library's request language: the
+// requests, the settings (rate, bits, encoding and the keyword arguments) over the render
+// defaults, and the level.
+struct RenderJob {
+    Quorvex::VarnelNet::Script::Requests requests;
+    Quorvex::VarnelNet::Script::RenderOptions options;
+};
 
 // The samples of a rendering, and whether they are 16-bit PCM (else one byte a sample:
 // 8-bit PCM or G.711).
@@ -13,23 +25,17 @@ struct Rendering {
     bool wide = false;
 };
 
-// The tool's command line for the requests, as `varnel --raw` (path empty) or `varnel -o PATH`
-// would take it: format options, then each setting as --NAME=VALUE (a flag as --NAME when
-// its value is "1", left out when "0"), --dbm0 when given, then the requests after "--".
-struct RenderArguments {
-    std::vector<std::string> requests;
-    std::string rate, bits, encoding;
-    std::vector<std::pair<std::string, std::string>> settings;  // option name, value
-    std::string dbm0;                                           // empty: not given
-};
+// Called between blocks of work; throws to stop (a pending KeyboardInterrupt).
+using CheckSignals = std::function<void()>;
 
-// Parses the arguments with the tool's parser and renders the requests as `varnel --raw`
-// writes them. Throws the tool's UsageError for what the tool would refuse as a usage error,
-// and the component's exceptions for a refused request. Runs without the GIL.
-Rendering RenderRaw(const RenderArguments& arguments);
+// Renders the job's samples as `varnel --raw` writes them. A rendering of more than maxBytes
+// is refused (RequestError) before anything is rendered, saying how large it would be.
+Rendering RenderSamples(const RenderJob& job, std::uint64_t maxBytes, const CheckSignals& check);
 
-// The same requests into a RIFF/WAVE file, as `varnel -o PATH` writes it; a file the
-// component had started is removed when a request is refused.
-void RenderFile(const RenderArguments& arguments, const std::string& path);
+// Writes the job as a RIFF/WAVE file, as `varnel -o PATH` does: an old file is replaced only
+// once the new one is complete; audio beyond the 4 GiB a WAV file can describe is refused
+// (RequestError) before anything is written; a stop leaves no temporary file. Throws
+// COMException when the file cannot be written.
+void WriteWaveFile(const RenderJob& job, const std::string& path, const CheckSignals& check);
 
 }  // namespace varnel_python

@@ -11,8 +11,9 @@ def tool():
     if not path or not os.access(path, os.X_OK):
         pytest.fail("VARNEL_TOOL does not name the varnel tool")
 
-    def run(*args):
-        done = subprocess.run([path, *args], capture_output=True, check=True)
+    def run(*args, input=None):
+        done = subprocess.run([path, *args], capture_output=True, check=True,
+                              input=None if input is None else input.encode())
         return done.stdout
 
     return run

@@ -145,7 +145,7 @@ def test_threads_queue_while_another_pulls():
             part = v.fetch_wave_stream(512)
             if part.size:
                 parts.append(part)
-            elif queued.is_set() and v.queued_bytes() == 0:
+            elif queued.is_set() and v.queued_bytes == 0:
                 return
 
     def queuer(chunk):

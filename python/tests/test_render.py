@@ -1,5 +1,8 @@
 """render() and write_wav() give the bytes the varnel tool writes for the same requests."""
 
+import subprocess
+import sys
+
 import numpy as np
 import pytest
 
@@ -38,15 +41,62 @@ def test_write_wav_equals_the_tools_file(tool, tmp_path):
 
 
 @pytest.mark.parametrize("call,text", [
-    (lambda: varnel.render(["dtmf:1"], rate=0), "Sample rate out of range: it must be from 1 to 16777216 Hz."),
+    (lambda: varnel.render(["dtmf:1"], rate=0), "rate: '0' is not an integer from 1 to 16777216"),
     (lambda: varnel.render(["pattern:0/x:100"]),
-     'Tone pattern element 1 "0/x": the duration "x" is not a whole number of milliseconds from 1 to 2147483647.'),
+     "request 1 'pattern:0/x:100': Tone pattern element 1 \"0/x\": the duration \"x\" is not a whole number of "
+     "milliseconds from 1 to 2147483647."),
+    (lambda: varnel.render(["dtmf:1\0" "2"]), "request 1 'dtmf:1\\x002': it holds a NUL character (at byte 7)"),
+    (lambda: varnel.render(["ttyfile:/no/such.txt"]),
+     "request 1 'ttyfile:/no/such.txt': cannot read '/no/such.txt': No such file or directory"),
+    (lambda: varnel.render(["plan:us:ringback:2147483647"]),
+     "the rendering would take 34359738352 bytes (2147483.647 s of audio), more than max_bytes=1073741824: raise "
+     "max_bytes, or write it to a file with write_wav()"),
+    (lambda: varnel.write_wav("/tmp/varnel-never.wav", ["silence:60000"] * 3, rate=16777216),
+     "refused before writing /tmp/varnel-never.wav: the audio takes 6039797760 bytes, more than the 4294967256 "
+     "that the size fields of a WAV file can describe"),
 ])
 def test_render_refusals_carry_the_engines_text(call, text):
     with pytest.raises(varnel.ArgumentError) as caught:
         call()
     assert str(caught.value) == text
     assert caught.value.hresult == varnel.E_INVALIDARG
+
+
+def test_scripts_files_and_names_as_the_tool_takes_them(tool, tmp_path):
+    text = tmp_path / "text.txt"
+    text.write_bytes(b"HELLO GA\n")
+    script = "# a call\ndtmf:555 'cid:5551234|JOHN DOE|12/25 10:30'\nttyfile:" + str(text)
+    assert varnel.render(script).tobytes() == tool("--raw", "-r", "8000", "-f", "-", input=script)
+    assert varnel.render(["modem:ANS:100"], SampleRate=8000, CID_Standard="ETSI").size == 800
+    v = varnel.Varnel()
+    v.encoding = "alaw"
+    v.set("tty_rate", 50)
+    assert (v.encoding, v.tty_rate) == (varnel.Encoding.ENC_ALaw, varnel.BaudotRate.BR_50_Baud)
+    v.generate_begin()
+    assert v.generate_script("dtmf:12 set:dtmf-tone=50 tones:350@100,0@50") == [0, 1, 2]
+    queued = v.queued_bytes
+    with pytest.raises(varnel.ArgumentError, match=r"^request 2 'vmwi:on': Message waiting is not defined"):
+        v.generate_script("set:cid-standard=ntt vmwi:on")
+    assert v.queued_bytes == queued and v.cid_standard == varnel.CidStandard.CS_Bell202
+    with pytest.raises(ValueError, match="^request 1 is NoneType, not a text such as 'dtmf:123'$"):
+        varnel.render([None])
+
+
+def test_ctrl_c_stops_a_long_render_at_once(tmp_path):
+    script = ("import os, signal, threading, time, varnel\n"
+              "signal.signal(signal.SIGINT, signal.default_int_handler)\n"
+              "threading.Timer(0.2, os.kill, (os.getpid(), signal.SIGINT)).start()\n"
+              "start = time.monotonic()\n"
+              "try:\n"
+              "    varnel.{call}\n"
+              "except KeyboardInterrupt:\n"
+              "    print(round(time.monotonic() - start - 0.2, 3))\n")
+    for call in ("render(['plan:us:ringback:3000000'], rate=96000)",
+                 f"write_wav({str(tmp_path / 'long.wav')!r}, ['plan:us:ringback:3000000'], rate=96000)"):
+        done = subprocess.run([sys.executable, "-c", script.format(call=call)], capture_output=True, text=True,
+                              timeout=60, check=True)
+        assert 0 <= float(done.stdout) < 0.1, done
+    assert list(tmp_path.iterdir()) == []
 
 
 def test_render_refuses_what_the_tool_refuses(tmp_path):

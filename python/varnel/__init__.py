@@ -107,7 +107,10 @@ def _enum_property(name, kind):
             return value
 
     def put(self, value):
-        base.__set__(self, int(value))
+        if isinstance(value, str):
+            _varnel._Varnel.set(self, name, value)   # a word, as render() takes it: "alaw", "etsi"
+        else:
+            base.__set__(self, int(value))
 
     return property(get, put, doc=base.__doc__)
 
@@ -130,8 +133,12 @@ class Varnel(_varnel._Varnel):
     (GenerateCallerID), generate_vmwi (GenerateVMWI), generate_mf (GenerateMF), generate_r2mf
     (GenerateR2MF), generate_pattern (GeneratePattern), generate_tone_plan
     (GenerateTonePlan), generate_sit (GenerateSIT), generate_modem_tone (GenerateModemTone),
-    fetch_wave_stream (FetchWaveStream), queued_bytes (QueuedBytes), set (Set), dispose
-    (Dispose).
+    generate_script (GenerateScript), fetch_wave_stream (FetchWaveStream), set (Set), dispose
+    (Dispose); the property queued_bytes (QueuedBytes).
+
+    Keyword properties take their enumeration or its word ("alaw", "etsi"); set() takes any
+    setting by the names render() takes. The class starts from the component's defaults,
+    render() and write_wav() from the tool's (see render).
 
     Events: on_complete (OnComplete, fn(request_id)) and on_debug (OnDebug, fn(message,
     ref_code)). They are raised on the thread that renders (the caller of fetch_wave_stream
@@ -173,8 +180,9 @@ class Varnel(_varnel._Varnel):
         return super().generate_modem_tone(int(kind), duration_ms)
 
     def set(self, name, value):
-        """Set(SettingSpec, SettingValue): a setting by property name ("SampleRate") or the
-        tool's option ("rate"), with a value as the tool takes it ("8000", "etsi")."""
+        """Set(SettingSpec, SettingValue): a setting by property name ("SampleRate"), the tool's
+        option ("rate", "cid-standard") or its keyword form ("cid_standard"), with a value as the
+        tool takes it ("8000", "etsi") or an enumeration."""
         super().set(name, _setting_text(name, value))
 
     def __enter__(self):
@@ -199,29 +207,48 @@ def _setting_text(option, value):
     return str(value)
 
 
-def _arguments(requests, rate, bits, encoding, dbm0, settings):
+def _requests(requests):
+    """A script (one text) as it is; a list of requests, each checked to be a text."""
     if isinstance(requests, str):
-        requests = [requests]
-    if isinstance(encoding, Encoding):
-        encoding = _varnel._keyword_of("encoding", int(encoding))
-    pairs = []
-    for name, value in settings.items():
-        option = name.replace("_", "-")
-        pairs.append((option, _setting_text(option, value)))
-    return _varnel._arguments(list(requests), str(rate), str(bits), str(encoding), pairs,
-                              "" if dbm0 is None else str(dbm0))
+        if not requests.strip():
+            raise ValueError("no requests to render")
+        return requests
+    requests = list(requests)
+    if not requests:
+        raise ValueError("no requests to render")
+    for index, request in enumerate(requests, 1):
+        if not isinstance(request, str):
+            raise ValueError(f"request {index} is {type(request).__name__}, not a text such as 'dtmf:123'")
+    return requests
 
 
-def render(requests, rate=8000, bits=16, encoding="pcm", dbm0=None, **settings):
+def _settings(rate, bits, encoding, settings):
+    pairs = [("rate", _setting_text("rate", rate)), ("bits", _setting_text("bits", bits)),
+             ("encoding", _setting_text("encoding", encoding))]
+    pairs += [(name, _setting_text(name, value)) for name, value in settings.items()]
+    return pairs
+
+
+def _level(dbm0):
+    return None if dbm0 is None else float(dbm0)
+
+
+def render(requests, rate=8000, bits=16, encoding="pcm", dbm0=None, max_bytes=1 << 30, **settings):
     """Renders requests written as the varnel tool takes them ("dtmf:555", "silence:200",
-    "cid:5551234|JOHN DOE|12/25 10:30", "set:cid-standard=etsi", ...) into a numpy array:
-    int16 for 16-bit PCM, uint8 for 8-bit PCM and G.711. The samples are those that
-    `varnel --raw` writes, with the tool's defaults (cid_timing="exact",
-    tty_figs_after_space=1). Settings are the tool's options with '_' for '-'
-    (tty_rate=50, cid_standard="etsi", dtmf_twist=2); dbm0 is --dbm0."""
-    return _varnel._render(_arguments(requests, rate, bits, encoding, dbm0, settings))
+    "cid:5551234|JOHN DOE|12/25 10:30", "set:cid-standard=etsi", ...), as a list or as one
+    script ("dtmf:555 silence:200 # a comment"), into a numpy array: int16 for 16-bit PCM, uint8
+    for 8-bit PCM and G.711. The samples are those that `varnel --raw` writes, with the tool's
+    defaults (cid_timing="exact", tty_figs_after_space=1), which differ from the class's so that
+    real receivers decode them. Settings are the tool's options with '_' for '-' (tty_rate=50,
+    cid_standard="etsi", dtmf_twist=2) or the component's property names; dbm0 is --dbm0 (each
+    tone at that level). A result larger than max_bytes is refused before anything is
+    rendered. Ctrl-C stops a long render with KeyboardInterrupt."""
+    return _varnel._render(_requests(requests), _settings(rate, bits, encoding, settings), _level(dbm0),
+                           int(max_bytes))
 
 
 def write_wav(path, requests, rate=8000, bits=16, encoding="pcm", dbm0=None, **settings):
-    """Writes the requests into a RIFF/WAVE file, as `varnel -o PATH` does (see render)."""
-    _varnel._write_wav(str(path), _arguments(requests, rate, bits, encoding, dbm0, settings))
+    """Writes the requests into a RIFF/WAVE file, as `varnel -o PATH` does (see render): an old
+    file is replaced only once the new one is complete, and audio beyond what a WAV file can
+    describe (4 GiB) is refused before anything is written."""
+    _varnel._write_wav(str(path), _requests(requests), _settings(rate, bits, encoding, settings), _level(dbm0))

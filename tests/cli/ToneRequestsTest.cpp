@@ -1,5 +1,5 @@
 // The tool's tone-library requests (plan:, pattern:, sit:, modem:), --list-plans and --dbm0:
-// parsed, rendered as the component renders them, and their levels measured.
+// rendered as the component renders them, and their levels measured.
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "cli/Options.h"
-#include "cli/Request.h"
+#include "varnel/script/Rendering.h"
+#include "varnel/script/RequestError.h"
 #include "cli/UsageError.h"
 #include "support/Shell.h"
 #include "support/WaveFiles.h"
@@ -23,58 +24,20 @@ using namespace Quorvex::VarnelNet::Cli;
 using namespace varnel_test;
 using Bytes = std::vector<std::uint8_t>;
 
-std::string UsageErrorOf(std::vector<std::string> args) {
+// What rendering the command line refuses, or "" when every request is taken.
+std::string RefusalOf(std::vector<std::string> args) {
     try {
-        ParseArguments(args);
+        const Options options = ParseArguments(args);
+        Script::Rendering rendering(options.render, options.requests);
+    } catch (const Script::RequestError& e) {
+        return e.what();
     } catch (const UsageError& e) {
         return e.what();
     }
     return "";
 }
 
-TEST(ToneRequests, ParseWithTheirDefaults) {
-    struct Case {
-        const char* text;
-        RequestKind kind;
-        std::int32_t durationMs;
-    };
-    const Case cases[] = {
-        {"plan:uk:busy:3000", RequestKind::Plan, 3000},   {"plan:gb:dial", RequestKind::Plan, 4000},
-        {"pattern:400/375,0/375", RequestKind::Pattern, 4000}, {"pattern:400*25:6000", RequestKind::Pattern, 6000},
-        {"modem:cng", RequestKind::Modem, 7000},          {"modem:ans", RequestKind::Modem, 3300},
-        {"modem:ansam-pr:500", RequestKind::Modem, 500},  {"sit:vc", RequestKind::Sit, 0},
-        {"plan:xx:yy:-5", RequestKind::Plan, -5},  // the component judges the values
-    };
-    for (const Case& c : cases) {
-        const Request r = ParseRequest(c.text);
-        EXPECT_EQ(r.kind, c.kind) << c.text;
-        EXPECT_EQ(r.durationMs, c.durationMs) << c.text;
-    }
-    const Request plan = ParseRequest("plan:gb:dial");
-    EXPECT_EQ(plan.country, "gb");
-    EXPECT_EQ(plan.tone, "dial");
-    EXPECT_EQ(ParseRequest("pattern:!950/330,0:100").pattern, "!950/330,0");
-    EXPECT_EQ(ParseRequest("sit:vc").code, "vc");
-    EXPECT_EQ(ParseRequest("modem:ans-pr").modemTone, MT_ANS_PR);
-    EXPECT_EQ(ParseRequest("modem:ansam").modemTone, MT_ANSAM);
-
-    for (const char* bad : {"plan:uk", "plan:uk:busy:1:2", "plan:uk:busy:x", "pattern:425:1:2", "pattern:425:x",
-                            "modem:", "modem:fax", "modem:ans:1:2", "modem:ANS"}) {
-        EXPECT_THROW(ParseRequest(bad), UsageError) << bad;
-    }
-    try {
-        ParseRequest("modem:fax");
-    } catch (const UsageError& e) {
-        EXPECT_STREQ(e.what(), "'modem:fax': 'fax' is not a modem tone (cng|ans|ans-pr|ansam|ansam-pr)");
-    }
-}
-
-TEST(ToneRequests, Dbm0GivesEveryRequestItsLevelOrIsAUsageError) {
-    const Options options = ParseArguments(std::vector<std::string>{"--raw", "--dbm0", "-13", "dtmf:1", "silence:5", "set:dtmf-tone=50"});
-    ASSERT_EQ(options.requests.size(), 3u);
-    EXPECT_EQ(options.requests[0].dbm0, -13.0f);
-    EXPECT_EQ(ParseArguments(std::vector<std::string>{"--raw", "dtmf:1"}).requests[0].dbm0, std::nullopt);
-
+TEST(ToneRequests, Dbm0IsRefusedWhereTheTonesWouldPassFullScale) {
     struct Case {
         std::vector<std::string> args;
         std::string error;
@@ -82,35 +45,27 @@ TEST(ToneRequests, Dbm0GivesEveryRequestItsLevelOrIsAUsageError) {
     const Case cases[] = {
         {{"--raw", "--dbm0", "3.14", "tone:10,0,400", "modem:ans", "sit:nc", "cid:555"}, ""},
         {{"--raw", "--dbm0", "3.15", "tone:10,0,400"},
-         "'tone:10,0,400': --dbm0 3.15 is past full scale for 1 tone at once (at most +3.14 dBm0)"},
+         "request 1 'tone:10,0,400': --dbm0 3.15 is past full scale for 1 tone at once (at most +3.14 dBm0)"},
         {{"--raw", "--dbm0", "-2.88", "plan:uk:dial"},
-         "'plan:uk:dial': --dbm0 -2.88 is past full scale for 2 tones at once (at most -2.89 dBm0)"},
+         "request 1 'plan:uk:dial': --dbm0 -2.88 is past full scale for 2 tones at once (at most -2.89 dBm0)"},
         {{"--raw", "--dbm0", "-2.89", "plan:uk:dial", "dtmf:1", "tones:350|440@100"}, ""},
         {{"--raw", "--dbm0", "-6.4", "tones:350|440|620@100"},
-         "'tones:350|440|620@100': --dbm0 -6.4 is past full scale for 3 tones at once (at most -6.41 dBm0)"},
+         "request 1 'tones:350|440|620@100': --dbm0 -6.4 is past full scale for 3 tones at once (at most -6.41 dBm0)"},
         {{"--raw", "--dbm0", "-6", "pattern:350+440+480/10,0/10"},
-         "'pattern:350+440+480/10,0/10': --dbm0 -6 is past full scale for 3 tones at once (at most -6.41 dBm0)"},
-        {{"--raw", "--dbm0", "-6", "tone:10,0,400,0,0", "pattern:bad", "plan:xx:yy", "silence:10", "tone:10,0,0"}, ""},
+         "request 1 'pattern:350+440+480/10,0/10': --dbm0 -6 is past full scale for 3 tones at once (at most -6.41 "
+         "dBm0)"},
         {{"--raw", "--dbm0", "0", "cid:555", "set:cid-standard=dtmf", "cid:555"},
-         "'cid:555': --dbm0 0 is past full scale for 2 tones at once (at most -2.89 dBm0)"},
-        {{"--raw", "--dbm0", "0", "--cid-alert", "dtas", "mf:K1S"},
-         "'mf:K1S': --dbm0 0 is past full scale for 2 tones at once (at most -2.89 dBm0)"},
+         "request 3 'cid:555': --dbm0 0 is past full scale for 2 tones at once (at most -2.89 dBm0)"},
         {{"--raw", "--dbm0", "0", "vmwi:on", "set:cid-alert=offhook", "vmwi:off"},
-         "'vmwi:off': --dbm0 0 is past full scale for 2 tones at once (at most -2.89 dBm0)"},
+         "request 3 'vmwi:off': --dbm0 0 is past full scale for 2 tones at once (at most -2.89 dBm0)"},
+        {{"--raw", "--dbm0", "-3.9", "--dtmf-twist", "2", "dtmf:1"},
+         "request 1 'dtmf:1': --dbm0 -3.9 with --dtmf-twist 2 puts the DTMF pair past full scale: with this twist the "
+         "level may be at most -3.94 dBm0"},
         {{"--raw", "--dbm0", "-6", "-a", "-6", "dtmf:1"}, "--dbm0 and --amplitude both set the level: give one"},
-        {{"--raw", "--dbm0", "-6", "dtmf:1", "set:amplitude=-3"}, "'set:amplitude=-3': --dbm0 sets the level of every request"},
-        {{"--raw", "--dbm0", "loud", "dtmf:1"}, ""},  // checked below: not a number
+        {{"--raw", "--dbm0", "-6", "dtmf:1", "set:amplitude=-3"},
+         "request 2 'set:amplitude=-3': --dbm0 sets the level of every request"},
     };
-    for (const Case& c : cases) {
-        const std::string error = UsageErrorOf(c.args);
-        if (c.args[2] == "loud") {
-            EXPECT_NE(error.find("--dbm0"), std::string::npos) << error;
-            continue;
-        }
-        EXPECT_EQ(error, c.error) << c.args[2];
-    }
-    const Options list = ParseArguments(std::vector<std::string>{"--list-plans", "--bogus"});
-    EXPECT_TRUE(list.listPlans);  // ends the parsing, like --help
+    for (const Case& c : cases) EXPECT_EQ(RefusalOf(c.args), c.error) << c.args[2];
 }
 
 class ToneTool : public ::testing::Test {
@@ -120,7 +75,7 @@ protected:
     // The tool's standard output for the arguments; status 0 expected.
     std::string Run(const std::vector<std::string>& args) const {
         std::string command = Quote(VARNEL_CLI_PATH);
-        for (const std::string& arg : args) command += " " + Quote(arg);
+        for (const std::string& arg : args) command.append(" ").append(Quote(arg));
         command += " 2>" + Quote(Path("stderr")) + " >" + Quote(Path("stdout"));
         std::string ignored;
         const int status = RunShell(command, ignored);
@@ -215,8 +170,10 @@ TEST_F(ToneTool, ListPlansAndTheReadmeShowEveryRow) {
             const std::size_t end = list.find('\n', at);
             const std::string line = list.substr(at, end - at);
             at = end + 1;
-            if (line.rfind(prefix, 0) == 0 && line.find(" " + std::string(row.description) + " ") != std::string::npos &&
-                line.find(" " + std::string(row.tone) + " ") != std::string::npos &&
+            const auto has = [&](std::string_view word) {
+                return line.find(std::string(1, ' ').append(word).append(1, ' ')) != std::string::npos;
+            };
+            if (line.rfind(prefix, 0) == 0 && has(row.description) && has(row.tone) &&
                 line.size() >= row.pattern.size() && line.substr(line.size() - row.pattern.size()) == row.pattern) {
                 listed = true;
             }

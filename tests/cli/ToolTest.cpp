@@ -183,7 +183,8 @@ TEST_F(ToolTest, LeadingSetRequestsShapeTheFormatAndLaterOnesAreUsageErrors) {
         args.insert(args.end(), {"silence:100", "set:encoding=alaw", "silence:100"});
         const Result later = Run(args, "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" + Quote(Path("played.raw")));
         EXPECT_EQ(later.status, 2) << output[0];
-        EXPECT_NE(later.err.find("varnel: 'set:encoding=alaw' comes after the first signal request"), std::string::npos)
+        EXPECT_NE(later.err.find("varnel: request 2 'set:encoding=alaw': it comes after the first signal request"),
+                  std::string::npos)
             << later.err;
         EXPECT_TRUE(later.out.empty());
         EXPECT_FALSE(std::filesystem::exists(Path("tool.wav")));
@@ -269,7 +270,7 @@ TEST_F(ToolTest, SignallingRequestsWriteWhatTheComponentWrites) {
         EXPECT_NE(r.err.find(line), std::string::npos) << line << "\n" << r.err;
     }
     const Result refused = Run({"-o", Path("refused.wav"), "--cid-standard", "dtmf", "cid:555-1234"});
-    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.status, 2);
     EXPECT_NE(refused.err.find("DTMF Caller-ID numbers are digits only."), std::string::npos) << refused.err;
 }
 
@@ -291,32 +292,6 @@ TEST_F(ToolTest, EverySettingOptionIsInTheHelpAndTheReadme) {
     EXPECT_NE(help.out.find("-e, --encoding pcm|ulaw|alaw"), std::string::npos) << help.out;
 }
 
-TEST_F(ToolTest, RefusedRequestExitsOneWithTheReasonAndLeavesNoFile) {
-    const Result r = Run({"-o", Path("tool.wav"), "dtmf:123", "tone:100,0,-5", "silence:10"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Frequency parameter can't be negative."), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("tone:100,0,-5"), std::string::npos) << r.err;
-    EXPECT_FALSE(std::filesystem::exists(Path("tool.wav")));
-
-    const Result empty = Run({"-o", Path("tool.wav"), "tty:"});
-    EXPECT_EQ(empty.status, 1);
-    EXPECT_EQ(empty.err, "varnel: request 'tty:' refused: Text parameter is empty!\n");
-    EXPECT_FALSE(std::filesystem::exists(Path("tool.wav")));
-
-    const Result raw = Run({"--raw", "silence:100", "dtmf:1", "set:dtmf-tone=-1", "dtmf:2"});
-    EXPECT_EQ(raw.status, 1);
-    EXPECT_TRUE(raw.out.empty());  // refused before anything was written
-    EXPECT_EQ(raw.err, "varnel: request 'dtmf:2' refused: Invaild parameters.\n");
-
-    for (const char* hz : {"0", "16777217", "2147483647"}) {
-        const Result rate = Run({"-o", Path("tool.wav"), "-r", hz, "dtmf:1"});
-        EXPECT_EQ(rate.status, 1);
-        EXPECT_EQ(rate.err, "varnel: option --rate=" + std::string(hz) +
-                                " refused: Sample rate out of range: it must be from 1 to 16777216 Hz.\n");
-        EXPECT_FALSE(std::filesystem::exists(Path("tool.wav")));
-    }
-}
-
 TEST_F(ToolTest, UnwritableOutputExitsOneAndLeavesDevicesAlone) {
     const Result missing = Run({"-o", Path("no/such/dir.wav"), "dtmf:1"});
     EXPECT_EQ(missing.status, 1);
@@ -330,29 +305,74 @@ TEST_F(ToolTest, UnwritableOutputExitsOneAndLeavesDevicesAlone) {
     }
 }
 
-TEST_F(ToolTest, UsageErrorsExitTwoWithTheMessageAndTheUsageLine) {
-    const std::string usage = "Usage: varnel [OPTIONS] (-o FILE | --raw | --play) [REQUEST...]";
+// Everything refused before rendering exits 2 with the reason (and, for a command line that does
+// not parse, the usage line) and writes nothing, to a file or to standard output.
+TEST_F(ToolTest, RefusalsExitTwoWithTheReasonAndWriteNothing) {
+    const std::string usage = "Usage: varnel [OPTIONS] (-o FILE | --raw | --play) [-f SCRIPT] [REQUEST...]";
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"--raw", "--loud"}, "varnel: unknown option '--loud'"},
-        {{"--raw", "-o", Path("x.wav")}, "varnel: choose one output: -o FILE, --raw or --play"},
-        {{"-o", Path("x.wav"), "--bits", "12"}, "varnel: --bits: '12' is not 8 or 16"},
-        {{"-o", Path("x.wav"), "--rate"}, "varnel: option '--rate' needs a value"},
-        {{"dtmf:1"}, "varnel: no output: give -o FILE, --raw or --play"},
-        {{"-o", Path("x.wav"), "tones:1|2|3|4@100"}, "has more than 3 frequencies"},
-        {{"-o", Path("x.wav"), "beep:1"}, "varnel: 'beep:1': unknown request kind 'beep'"},
-        {{"-o", Path("x.wav"), "set:bits=12"}, "varnel: 'set:bits=12': bits: '12' is not 8 or 16"},
-        {{"-o", Path("x.wav"), "-e", "mulaw"}, "varnel: --encoding: 'mulaw' is not one of pcm|ulaw|alaw"},
-        {{"--play", "-e", "alaw"}, "varnel: --play plays PCM only: write G.711 with -o FILE or --raw"},
+        {{"--loud"}, "varnel: unknown option '--loud'\n" + usage},
+        {{"--play"}, "varnel: choose one output: -o FILE, --raw or --play\n" + usage},
+        {{"--rate"}, "varnel: option '--rate' needs a value\n" + usage},
+        {{"-r", "0"}, "varnel: --rate: '0' is not an integer from 1 to 16777216\n" + usage},
+        {{"-r", "1.5"}, "varnel: --rate: '1.5' is not an integer from 1 to 16777216\n" + usage},
+        {{"-a", "1"}, "varnel: --amplitude: '1' is above 0 dB, the full scale: the level must be 0 or below"},
+        {{"--dtmf-twist", "21"}, "varnel: --dtmf-twist: '21' is not a number from -20 to 20"},
+        {{"--tone-modulation-depth", "101"}, "varnel: --tone-modulation-depth: '101' is not an integer from 0 to 100"},
+        {{"--dtmf-tone", "-1", "dtmf:2"}, "varnel: --dtmf-tone: '-1' is not an integer from 0 to 2147483647"},
+        {{"set:dtmf-tone=-5", "dtmf:2"}, "varnel: request 1 'set:dtmf-tone=-5': dtmf-tone: '-5' is not an integer from 0"},
+        {{"set:dtmf-twist=30"}, "varnel: request 1 'set:dtmf-twist=30': dtmf-twist: '30' is not a number from -20 to 20"},
+        {{"-e", "mulaw"}, "varnel: --encoding: 'mulaw' is not one of pcm|ulaw|alaw"},
+        {{"dtmf:"}, "varnel: request 1 'dtmf:': no DTMF key in ''"},
+        {{"mf:"}, "varnel: request 1 'mf:': no signal: expected R1 signals"},
+        {{"sit:xx"}, "varnel: request 1 'sit:xx': 'xx' is not a special information tone (nc, ic, vc, ro, itu)"},
+        {{"modem:foo"}, "varnel: request 1 'modem:foo': 'foo' is not a modem tone (cng|ans|ans-pr|ansam|ansam-pr)"},
+        {{"beep:1"}, "varnel: request 1 'beep:1': unknown request kind 'beep'"},
+        {{"dtmf:1", "set:encoding=alaw", "dtmf:2"},
+         "varnel: request 2 'set:encoding=alaw': it comes after the first signal request: the output's format (rate, "
+         "bits, encoding) can only be set before it"},
+        {{"dtmf:123", "tone:100,0,-5"}, "varnel: request 2 'tone:100,0,-5': Frequency parameter can't be negative."},
+        {{"tty:"}, "varnel: request 1 'tty:': Text parameter is empty!"},
+        {{"--cid-alert", "dtas", "cid:555"},
+         "varnel: request 1 'cid:555': --cid-alert dtas is not defined for --cid-standard bell: use --cid-alert none "
+         "or --cid-alert offhook"},
+        {{"--cid-format", "sdmf", "cid:555|ANNA"},
+         "varnel: request 1 'cid:555|ANNA': --cid-format sdmf sends no name: use --cid-format mdmf, or leave the name "
+         "out"},
+        {{"--cid-format", "raw", "cid:-P"},
+         "varnel: request 1 'cid:-P': --cid-format raw sends the number's bytes as the whole message: it has no "
+         "absence reason"},
+        {{"cid:-p"}, "varnel: request 1 'cid:-p': the number '-p' starts with '-': only -O (unavailable) and -P"},
+        {{"--cid-standard", "ntt", "cid:12\xd0\x94"},
+         "varnel: request 1 'cid:12\xd0\x94': the number's character 3 '\xd0\x94' cannot be sent: NTT Caller-ID "
+         "carries printable 7-bit characters only"},
+        {{"--cid-standard", "etsi", "cid:555|\xd0\x98\xd0\xb2\xd0\xb0\xd0\xbd"},
+         "the name's character 1 '\xd0\x98' cannot be sent: ETSI Caller-ID carries Windows-1252 characters only"},
+        {{"cid:555||02/30 10:00"}, "the date and time '02/30 10:00': the day 30 is not 01 to 29 in month 02"},
+        {{"--dbm0", "-2", "--dtmf-twist", "3", "dtmf:1"}, "varnel: request 1 'dtmf:1': --dbm0 -2 with --dtmf-twist 3 "
+                                                             "puts the DTMF pair past full scale"},
     };
     for (const auto& [args, message] : cases) {
-        const Result r = Run(args);
-        EXPECT_EQ(r.status, 2) << message;
-        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
-        EXPECT_NE(r.err.find(usage), std::string::npos) << r.err;
-        EXPECT_TRUE(r.out.empty());
+        for (const char* output : {"-o", "--raw"}) {
+            std::vector<std::string> command = {output};
+            if (std::string(output) == "-o") command.push_back(Path("x.wav"));
+            command.insert(command.end(), args.begin(), args.end());
+            const Result r = Run(command);
+            EXPECT_EQ(r.status, 2) << message;
+            EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+            EXPECT_TRUE(r.out.empty());
+            EXPECT_FALSE(std::filesystem::exists(Path("x.wav")));
+        }
     }
-    EXPECT_FALSE(std::filesystem::exists(Path("x.wav")));
-
+    for (const char* fine : {"modem:ANS", "vmwi:ON", "SIT:NC", "plan:UK:BUSY", "pattern:400 /100,0/ 100:200", "-e ULAW"}) {
+        std::vector<std::string> command = {"--raw"};
+        const std::string text = fine;
+        if (text.rfind("-e ", 0) == 0) {
+            command.insert(command.end(), {"-e", text.substr(3), "dtmf:1"});
+        } else {
+            command.push_back(text);
+        }
+        EXPECT_EQ(Run(command).status, 0) << fine;
+    }
     const Result help = Run({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind(usage, 0), 0u) << help.out;
@@ -477,7 +497,7 @@ TEST_F(ToolTest, AudioBeyondTheWaveSizeLimitIsRefusedBeforeWriting) {
     std::ofstream(Path("old.wav")) << "old";
     for (const std::string& output : {Path("old.wav"), std::string("-")}) {
         const Result r = Run({"-o", output, "-r", "16777216", "silence:60000", "silence:60000", "silence:60000"});
-        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.err, "varnel: " + (output == "-" ? std::string("standard output") : output) +
                              ": refused before writing: the audio takes 6039797760 bytes (0:03:00), more than the "
                              "4294967256 that the size fields of a WAV file can describe; write --raw, or split the "
@@ -498,7 +518,7 @@ TEST_F(ToolTest, AnOldFileIsReplacedOnlyByACompleteOne) {
                                                       std::filesystem::perms::owner_write |
                                                       std::filesystem::perms::group_read);
     const Result refused = Run({"-o", Path("old.wav"), "dtmf:1", "tone:100,0,-5"});
-    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.status, 2);
     EXPECT_EQ(ReadFileBytes(Path("old.wav")), (Bytes{'o', 'l', 'd'}));
     const Result r = Run({"-o", Path("old.wav"), "dtmf:1"});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -528,8 +548,9 @@ TEST_F(ToolTest, TtyFileSendsAFilesTextOrStandardInput) {
     EXPECT_EQ(ReadFileBytes(Path("tool.wav")), expected);
 
     r = Run({"-o", Path("tool.wav"), "ttyfile:" + Path("missing.txt")});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "varnel: request 'ttyfile:" + Path("missing.txt") + "': No such file or directory\n");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "varnel: request 1 'ttyfile:" + Path("missing.txt") + "': cannot read '" + Path("missing.txt") +
+                         "': No such file or directory\n");
 }
 
 TEST_F(ToolTest, DryRunPrintsTheSettingsAndEachRequestAndWritesNothing) {
@@ -579,8 +600,15 @@ TEST_F(ToolTest, RequestsAreWarnedAboutAndEchoedSafely) {
     const Result bad = Run({"--raw", "dtmf:\x1b]x\x07"});
     EXPECT_EQ(bad.status, 2);
     EXPECT_EQ(bad.err.find('\x1b'), std::string::npos) << bad.err;
-    EXPECT_NE(bad.err.find("varnel: 'dtmf:\\x1b]x\\x07': no DTMF key in '\\x1b]x\\x07'"), std::string::npos)
+    EXPECT_NE(bad.err.find("varnel: request 1 'dtmf:\\x1b]x\\x07': no DTMF key in '\\x1b]x\\x07'"), std::string::npos)
         << bad.err;
+    // Every kind that sounds a frequency the rate cannot carry says so.
+    const Result slow = Run({"--raw", "-r", "3000", "cid:123", "modem:ans", "dtmf:D", "tty:A", "r2f:1"});
+    ASSERT_EQ(slow.status, 0) << slow.err;
+    for (const char* hz : {"'cid:123': 2200 Hz", "'modem:ans': 2100 Hz", "'dtmf:D': 1633 Hz", "'tty:A': 1800 Hz",
+                           "'r2f:1': 1500 Hz"}) {
+        EXPECT_NE(slow.err.find(hz), std::string::npos) << hz << "\n" << slow.err;
+    }
 }
 
 TEST_F(ToolTest, PlayGoesThroughTheSondixDestination) {

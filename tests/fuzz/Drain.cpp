@@ -42,4 +42,11 @@ void Drain(Varnel& varnel, PullBudget& budget, bool checkLength) {
               [&](std::span<std::uint8_t> block) { return varnel.FetchWaveStream(block); });
 }
 
+void Drain(const Script::RenderOptions& options, const Script::Requests& requests, PullBudget& budget) {
+    Script::Rendering rendering(options, requests);
+    DrainWith(static_cast<std::int64_t>(rendering.TotalBytes()), budget, true, [&](std::span<std::uint8_t> block) {
+        return static_cast<std::int32_t>(rendering.Pull(block));
+    });
+}
+
 }  // namespace Quorvex::VarnelNet::Fuzz

@@ -6,10 +6,13 @@
 
 #include "FuzzScript.h"
 #include "varnel/Varnel.h"
+#include "varnel/script/Rendering.h"
 
 namespace Quorvex::VarnelNet::Fuzz {
 
 void Drain(CVarnel& engine, PullBudget& budget, bool checkLength);
 void Drain(Varnel& varnel, PullBudget& budget, bool checkLength);
+// A script rendered as the tool renders it: refusals throw Script::RequestError.
+void Drain(const Script::RenderOptions& options, const Script::Requests& requests, PullBudget& budget);
 
 }  // namespace Quorvex::VarnelNet::Fuzz

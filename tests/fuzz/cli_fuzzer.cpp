@@ -1,6 +1,6 @@
-// The tool's command line: each input line is one argument. ParseArguments takes them all and
-// ParseRequest each one; a command line that parses is then queued and pulled the way the tool
-// measures it (settings applied, requests queued, the stream pulled), within a budget.
+// The tool's command line: each input line is one argument. ParseArguments takes them all; a
+// command line that parses is then measured as the tool measures it (settings applied, every
+// request checked and queued) and pulled within a budget.
 
 #include <cstddef>
 #include <cstdint>
@@ -11,10 +11,8 @@
 #include "Drain.h"
 #include "FuzzScript.h"
 #include "cli/Options.h"
-#include "cli/Request.h"
-#include "cli/Session.h"
 #include "cli/UsageError.h"
-#include "varnel/Varnel.h"
+#include "varnel/script/RequestError.h"
 
 namespace {
 
@@ -24,40 +22,15 @@ constexpr std::size_t kMaxArguments = 128;
 constexpr std::int64_t kMaxPullBytes = 4 << 20;
 constexpr int kMaxPulls = 64;
 
-// What MeasureRequests does (settings applied, each request queued and measured), with the
-// stream pulled after each request within a budget.
-void Render(const Cli::Options& options) {
-    Varnel varnel;
-    Fuzz::PullBudget budget(kMaxPullBytes, kMaxPulls);
-    try {
-        std::size_t next = Cli::ApplyLeadingSettings(varnel, options, options.requests);
-        varnel.GenerateBegin();
-        for (; next < options.requests.size(); ++next) {
-            try {
-                Cli::QueueOrFail(varnel, options.requests[next]);
-            } catch (const Cli::Failure&) {
-                continue;
-            }
-            Fuzz::Drain(varnel, budget, true);
-        }
-    } catch (const Cli::Failure&) {
-    } catch (const Exception&) {
-    }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::string> args;
     for (const std::string_view line : Fuzz::Fields(std::string_view(reinterpret_cast<const char*>(data), size), '\n')) {
         if (args.size() == kMaxArguments) break;
+        // -f reads a file (or standard input) of its own: scripts have a harness of theirs.
+        if (line.rfind("-f", 0) == 0 || line.rfind("--script", 0) == 0) return 0;
         args.emplace_back(line);
-    }
-    for (const std::string& arg : args) {
-        try {
-            Cli::ParseRequest(arg);
-        } catch (const Cli::UsageError&) {
-        }
     }
     Cli::Options options;
     try {
@@ -66,6 +39,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     if (options.listPlans) Cli::TonePlanList();
-    if (!options.help && !options.version && !options.listPlans) Render(options);
+    if (options.help || options.version || options.listPlans) return 0;
+    try {
+        Fuzz::PullBudget budget(kMaxPullBytes, kMaxPulls);
+        Fuzz::Drain(options.render, options.requests, budget);
+    } catch (const Script::RequestError&) {
+    }
     return 0;
 }

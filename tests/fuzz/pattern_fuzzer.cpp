@@ -1,6 +1,7 @@
 // The tone-pattern notation of the tone tables ("400*25/400,0/200,!950/330,0"): the whole
 // input is one pattern, parsed by the signal core, queued by the engine's GeneratePattern (each
-// byte one UTF-16 unit) and by the tool's pattern: request; what is accepted is pulled.
+// byte one UTF-16 unit) and as a pattern: request of the request language, whose canonical text
+// must parse back to the same pattern; what is accepted is pulled.
 
 #include <cstddef>
 #include <cstdint>
@@ -9,9 +10,9 @@
 
 #include "Drain.h"
 #include "FuzzScript.h"
-#include "cli/Request.h"
-#include "cli/Session.h"
-#include "cli/UsageError.h"
+#include "varnel/script/Parser.h"
+#include "varnel/script/Printer.h"
+#include "varnel/script/RequestError.h"
 #include "varnel/signal/TonePattern.h"
 
 namespace {
@@ -45,20 +46,21 @@ void RenderWithEngine(std::string_view text) {
     Fuzz::Drain(engine, budget, true);
 }
 
-void RenderWithTool(std::string_view text) {
-    Cli::Request request;
+void RenderAsRequest(std::string_view text) {
+    Script::Request request;
     try {
-        request = Cli::ParseRequest("pattern:" + std::string(text));
-    } catch (const Cli::UsageError&) {
+        request = Script::ParseRequest("pattern:" + std::string(text));
+    } catch (const Script::RequestError&) {
         return;
     }
+    Fuzz::Require(Script::ParseRequest(Script::Print(request)) == request, "a pattern that does not print back");
     Varnel varnel;
     varnel.SampleRate(kSampleRate);
     varnel.GenerateBegin();
     try {
-        Cli::QueueRequest(varnel, request);
+        varnel.Generate(request);
     } catch (const Exception&) {
-        // Refused by the component, as the tool reports it.
+        // Refused by the component.
     }
     Fuzz::PullBudget budget(kMaxPullBytes, kMaxPulls);
     Fuzz::Drain(varnel, budget, true);
@@ -70,6 +72,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     Parse(text);
     RenderWithEngine(text);
-    RenderWithTool(text);
+    RenderAsRequest(text);
     return 0;
 }

@@ -1,6 +1,7 @@
 // The tone-step notation ("350|440@1000,0@500"): the whole input is one notation, given to
-// the engine's GenerateTones (each byte one UTF-16 unit) and to the tool's ParseToneNotation;
-// what either accepts is queued and pulled.
+// the engine's GenerateTones (each byte one UTF-16 unit) and as a tones: request of the request
+// language, whose canonical text must parse back to the same steps; what either accepts is
+// queued and pulled.
 
 #include <cstddef>
 #include <cstdint>
@@ -9,9 +10,9 @@
 
 #include "Drain.h"
 #include "FuzzScript.h"
-#include "cli/Request.h"
-#include "cli/Session.h"
-#include "cli/UsageError.h"
+#include "varnel/script/Parser.h"
+#include "varnel/script/Printer.h"
+#include "varnel/script/RequestError.h"
 
 namespace {
 
@@ -30,20 +31,20 @@ void RenderWithEngine(std::string_view notation) {
     Fuzz::Drain(engine, budget, true);
 }
 
-void RenderWithTool(std::string_view notation) {
-    Cli::Request request;
-    request.kind = Cli::RequestKind::Tones;
+void RenderAsRequest(std::string_view notation) {
+    Script::Request request;
     try {
-        request.steps = Cli::ParseToneNotation(notation);
-    } catch (const Cli::UsageError&) {
+        request = Script::ParseRequest("tones:" + std::string(notation));
+    } catch (const Script::RequestError&) {
         return;
     }
+    Fuzz::Require(Script::ParseRequest(Script::Print(request)) == request, "a tones: request that does not print back");
     Varnel varnel;
     varnel.GenerateBegin();
     try {
-        Cli::QueueRequest(varnel, request);
+        varnel.Generate(request);
     } catch (const Exception&) {
-        // Refused by the component, as the tool reports it.
+        // Refused by the component.
     }
     Fuzz::PullBudget budget(kMaxPullBytes, kMaxPulls);
     Fuzz::Drain(varnel, budget, true);
@@ -54,6 +55,6 @@ void RenderWithTool(std::string_view notation) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view notation(reinterpret_cast<const char*>(data), size);
     RenderWithEngine(notation);
-    RenderWithTool(notation);
+    RenderAsRequest(notation);
     return 0;
 }

@@ -19,6 +19,9 @@
 namespace Quorvex::VarnelNet {
 
 class CSoundFile;
+struct TonePattern;
+struct TonePlanRow;
+struct SitRow;
 
 // Receives the engine's notifications: (receiver, message, wparam, lparam) -> result.
 using DataCallback = std::function<std::int32_t(void* receiver, std::int32_t msg,
@@ -147,6 +150,12 @@ public:
                                      std::int32_t* pRequestID);
     // Queues a special information tone: nc, ic, vc, ro (North American codes) or itu.
     virtual HRESULT GenerateSIT(const char16_t* Code, std::int32_t* pRequestID);
+    // The three operations above with their pattern already parsed, for front ends that parse
+    // once (the request language): a pattern, a row of the tone plans or of the SITs.
+    HRESULT GeneratePattern(const TonePattern& Pattern, std::int32_t DurationMs, std::int32_t* pRequestID);
+    HRESULT GenerateTonePlan(const TonePlanRow& Row, const TonePattern& Pattern, std::int32_t DurationMs,
+                             std::int32_t* pRequestID);
+    HRESULT GenerateSIT(const SitRow& Row, const TonePattern& Pattern, std::int32_t* pRequestID);
     // Queues a MODEM_TONE for DurationMs.
     virtual HRESULT GenerateModemTone(std::int32_t Kind, std::int32_t DurationMs, std::int32_t* pRequestID);
     // The DTMF high-group tone's level above the low group's, in dB (-20 to 20); the low group
@@ -213,8 +222,8 @@ private:
                           std::int32_t NumberAbsence, std::int32_t NameAbsence, bool legacy,
                           std::int32_t* pRequestID);
     HRESULT QueueMF(const char16_t* Signals, int system, std::int32_t* pRequestID);
-    // Parses and queues a pattern (the generation state already checked).
-    HRESULT QueuePattern(Lock& lock, std::string_view pattern, std::int64_t durationMs, const char* label,
+    // Queues a parsed pattern (the generation state already checked).
+    HRESULT QueuePattern(Lock& lock, const TonePattern& pattern, std::int64_t durationMs, const char* label,
                          std::int32_t* pRequestID);
     // The settings check shared by the request operations; S_OK or the failure to return.
     HRESULT CheckRenderable();

@@ -33,11 +33,8 @@ std::string Label(std::string_view kind, std::string_view name) {
 
 }  // namespace
 
-HRESULT CVarnel::QueuePattern(Lock& lock, std::string_view text, std::int64_t durationMs, const char* label,
+HRESULT CVarnel::QueuePattern(Lock& lock, const TonePattern& pattern, std::int64_t durationMs, const char* label,
                               std::int32_t* pRequestID) {
-    TonePattern pattern;
-    std::string error;
-    if (!ParseTonePattern(text, pattern, error)) return Fail(E_INVALIDARG, error.c_str());
     if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
     auto generator = std::make_unique<CGenPattern>();
     generator->Init(RequestFormat(), m_sampleRate, LinearAmplitude());
@@ -51,43 +48,74 @@ HRESULT CVarnel::QueuePattern(Lock& lock, std::string_view text, std::int64_t du
 }
 
 HRESULT CVarnel::GeneratePattern(const char16_t* Pattern, std::int32_t DurationMs, std::int32_t* pRequestID) {
+    TonePattern pattern;
+    std::string error;
+    if (!ParseTonePattern(NarrowToAnsi(WideView(Pattern)), pattern, error)) {
+        const Lock lock(m_mutex);
+        if (m_state == kIdle) return Fail(E_FAIL, ErrorText::kNotGenerating);
+        if (DurationMs <= 0) return Fail(E_INVALIDARG, ErrorText::kToneDuration);
+        return Fail(E_INVALIDARG, error.c_str());
+    }
+    return GeneratePattern(pattern, DurationMs, pRequestID);
+}
+
+HRESULT CVarnel::GeneratePattern(const TonePattern& Pattern, std::int32_t DurationMs, std::int32_t* pRequestID) {
     Lock lock(m_mutex);
     if (m_state == kIdle) return Fail(E_FAIL, ErrorText::kNotGenerating);
     if (DurationMs <= 0) return Fail(E_INVALIDARG, ErrorText::kToneDuration);
-    return QueuePattern(lock, NarrowToAnsi(WideView(Pattern)), DurationMs, RequestTypeLabel(RT_TonePattern), pRequestID);
+    return QueuePattern(lock, Pattern, DurationMs, RequestTypeLabel(RT_TonePattern), pRequestID);
 }
 
 HRESULT CVarnel::GenerateTonePlan(const char16_t* Country, const char16_t* Tone, std::int32_t DurationMs,
                                   std::int32_t* pRequestID) {
-    Lock lock(m_mutex);
-    if (m_state == kIdle) return Fail(E_FAIL, ErrorText::kNotGenerating);
     const std::string country = NarrowToAnsi(WideView(Country));
     const std::string tone = NarrowToAnsi(WideView(Tone));
     const TonePlanRow* row = FindTonePlan(country, tone);
     if (!row) {
+        const Lock lock(m_mutex);
+        if (m_state == kIdle) return Fail(E_FAIL, ErrorText::kNotGenerating);
         const std::string text =
             HasTonePlanCountry(country)
                 ? "Country " + Quoted(country) + " has no tone " + Quoted(tone) + ": its tones are " + TonePlanTones(country) + "."
                 : "Unknown country " + Quoted(country) + ": the tone plans are for " + TonePlanCountries() + " (gb is uk).";
         return Fail(E_INVALIDARG, text.c_str());
     }
+    TonePattern pattern;
+    std::string error;
+    ParseTonePattern(row->pattern, pattern, error);
+    return GenerateTonePlan(*row, pattern, DurationMs, pRequestID);
+}
+
+HRESULT CVarnel::GenerateTonePlan(const TonePlanRow& Row, const TonePattern& Pattern, std::int32_t DurationMs,
+                                  std::int32_t* pRequestID) {
+    Lock lock(m_mutex);
+    if (m_state == kIdle) return Fail(E_FAIL, ErrorText::kNotGenerating);
     if (DurationMs <= 0) return Fail(E_INVALIDARG, ErrorText::kToneDuration);
-    const std::string label = Label("Tone Plan", Label(row->country, row->tone));
-    return QueuePattern(lock, row->pattern, DurationMs, label.c_str(), pRequestID);
+    const std::string label = Label("Tone Plan", Label(Row.country, Row.tone));
+    return QueuePattern(lock, Pattern, DurationMs, label.c_str(), pRequestID);
 }
 
 HRESULT CVarnel::GenerateSIT(const char16_t* Code, std::int32_t* pRequestID) {
-    Lock lock(m_mutex);
-    if (m_state == kIdle) return Fail(E_FAIL, ErrorText::kNotGenerating);
     const std::string code = NarrowToAnsi(WideView(Code));
     const SitRow* row = FindSit(code);
     if (!row) {
+        const Lock lock(m_mutex);
+        if (m_state == kIdle) return Fail(E_FAIL, ErrorText::kNotGenerating);
         const std::string text = "Unknown special information tone " + Quoted(code) + ": the codes are " + SitCodes() + ".";
         return Fail(E_INVALIDARG, text.c_str());
     }
+    TonePattern pattern;
+    std::string error;
+    ParseTonePattern(SitPattern(*row), pattern, error);
+    return GenerateSIT(*row, pattern, pRequestID);
+}
+
+HRESULT CVarnel::GenerateSIT(const SitRow& Row, const TonePattern& Pattern, std::int32_t* pRequestID) {
+    Lock lock(m_mutex);
+    if (m_state == kIdle) return Fail(E_FAIL, ErrorText::kNotGenerating);
     // Its elements are played once: it ends after its three segments.
-    const std::string label = Label("SIT", row->code);
-    return QueuePattern(lock, SitPattern(*row), std::numeric_limits<std::int32_t>::max(), label.c_str(), pRequestID);
+    const std::string label = Label("SIT", Row.code);
+    return QueuePattern(lock, Pattern, std::numeric_limits<std::int32_t>::max(), label.c_str(), pRequestID);
 }
 
 HRESULT CVarnel::GenerateModemTone(std::int32_t Kind, std::int32_t DurationMs, std::int32_t* pRequestID) {

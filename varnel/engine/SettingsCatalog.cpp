@@ -69,17 +69,20 @@ constinit const SettingSpec kAmplitude{
 
 // The DTMF times store any value; a request refuses negative ones when it is queued.
 constinit const SettingSpec kDtmfToneTime{
-    .name = "DTMF_ToneTime", .option = "dtmf-tone", .kind = SettingKind::Integer, .defaultValue = {.integer = 80},
+    .name = "DTMF_ToneTime", .option = "dtmf-tone", .kind = SettingKind::Integer,
+    .renderMinimum = 0, .defaultValue = {.integer = 80},
     .unit = "MS", .description = "DTMF tone time",
     .getInteger = &CVarnel::get_DTMF_ToneTime, .setInteger = &CVarnel::set_DTMF_ToneTime};
 
 constinit const SettingSpec kDtmfBreakTime{
-    .name = "DTMF_BreakTime", .option = "dtmf-break", .kind = SettingKind::Integer, .defaultValue = {.integer = 150},
+    .name = "DTMF_BreakTime", .option = "dtmf-break", .kind = SettingKind::Integer,
+    .renderMinimum = 0, .defaultValue = {.integer = 150},
     .unit = "MS", .description = "DTMF break time",
     .getInteger = &CVarnel::get_DTMF_BreakTime, .setInteger = &CVarnel::set_DTMF_BreakTime};
 
 constinit const SettingSpec kDtmfPauseTime{
-    .name = "DTMF_PauseTime", .option = "dtmf-pause", .kind = SettingKind::Integer, .defaultValue = {.integer = 400},
+    .name = "DTMF_PauseTime", .option = "dtmf-pause", .kind = SettingKind::Integer,
+    .renderMinimum = 0, .defaultValue = {.integer = 400},
     .unit = "MS", .description = "DTMF pause time for ','",
     .getInteger = &CVarnel::get_DTMF_PauseTime, .setInteger = &CVarnel::set_DTMF_PauseTime};
 

@@ -48,6 +48,10 @@ struct SettingSpec {
     float lowest = -std::numeric_limits<float>::infinity();
     float highest = std::numeric_limits<float>::infinity();
     bool keywordsOnly = false;
+    // The least integer requests render with, where the engine stores lower ones and refuses
+    // them only when a request is queued (the DTMF times): front ends refuse those as soon as
+    // the setting is written.
+    std::int32_t renderMinimum = std::numeric_limits<std::int32_t>::min();
     SettingValue defaultValue;
     // The text stored with E_INVALIDARG when a value is refused; nullptr: the error store is
     // left as it was.

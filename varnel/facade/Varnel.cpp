@@ -7,22 +7,14 @@
 #include "varnel/engine/FailureRecord.h"
 #include "varnel/facade/Refusals.h"
 #include "varnel/platform/TextConversion.h"
+#include "varnel/script/Parser.h"
+#include "varnel/script/Printer.h"
+#include "varnel/script/Queue.h"
+#include "varnel/script/RequestError.h"
+#include "varnel/script/SettingText.h"
+#include "varnel/script/TextFiles.h"
 
 namespace Quorvex::VarnelNet {
-
-namespace {
-
-// A UTF-8 argument as the engine's UTF-16 text; an empty text travels as null.
-class WideArgument {
-public:
-    explicit WideArgument(std::string_view text) : m_text(Utf8ToUtf16(text)) {}
-    const char16_t* get() const { return m_text.empty() ? nullptr : m_text.c_str(); }
-
-private:
-    std::u16string m_text;
-};
-
-}  // namespace
 
 // Callers pass *Engine(): that reference lives until the whole call has returned.
 template <class Operation>
@@ -402,6 +394,39 @@ std::int32_t Varnel::GenerateModemTone(MODEM_TONE Kind, std::int32_t DurationMs)
     Translate(*Engine(), [&](CVarnel& e) { return e.GenerateModemTone(Kind, DurationMs, &id); },
               "GenerateModemTone could not queue this request.");
     return id;
+}
+
+std::vector<std::int32_t> Varnel::GenerateScript(std::string_view Text) {
+    const std::shared_ptr<CVarnel> engine = Engine();
+    try {
+        Script::Requests requests = Script::ParseScript(Text);
+        Script::LoadTextFiles(requests);
+        // A trial on an engine of its own, with the same settings, finds any refusal before a
+        // request is queued here.
+        CVarnel trial;
+        Script::SettingValues::Of(*engine).ApplyTo(trial);
+        trial.GenerateBegin(nullptr);
+        for (const Script::Entry& entry : requests) Script::QueueEntry(trial, entry);
+        std::vector<std::int32_t> ids;
+        for (const Script::Entry& entry : requests) {
+            const std::vector<std::int32_t> queued = Script::QueueEntry(*engine, entry);
+            ids.insert(ids.end(), queued.begin(), queued.end());
+        }
+        return ids;
+    } catch (const Script::RequestError& e) {
+        if (!CurrentEngine()) throw COMException(Refusal::kDisposed, E_FAIL);
+        ThrowExceptionForHR(e.Code(), e.what());
+    }
+}
+
+std::vector<std::int32_t> Varnel::Generate(const Script::Request& Request) {
+    const std::shared_ptr<CVarnel> engine = Engine();
+    try {
+        return Script::QueueEntry(*engine, Script::Entry{Request, Script::Print(Request), 0, 0, {}});
+    } catch (const Script::RequestError& e) {
+        if (!CurrentEngine()) throw COMException(Refusal::kDisposed, E_FAIL);
+        ThrowExceptionForHR(e.Code(), e.Reason());
+    }
 }
 
 std::int64_t Varnel::QueuedBytes() const { return Engine()->QueuedBytes(); }

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "varnel/engine/CVarnel.h"
 #include "varnel/engine/Enumerations.h"
@@ -15,6 +16,7 @@
 #include "varnel/facade/Delegate.h"
 #include "varnel/facade/EventArgs.h"
 #include "varnel/facade/Exceptions.h"
+#include "varnel/script/Request.h"
 
 namespace Quorvex::VarnelNet {
 
@@ -116,6 +118,15 @@ public:
     // A special information tone: nc, ic, vc, ro or itu.
     std::int32_t GenerateSIT(std::string_view Code);
     std::int32_t GenerateModemTone(MODEM_TONE Kind, std::int32_t DurationMs);
+    // Queues every request of a script in the text notation (varnel/script/Parser.h), e.g.
+    // "dtmf:5550123 silence:500 plan:uk:busy:3000", and returns their request IDs in order (one
+    // per step of a tones: request; set: requests change the setting on the way and have none).
+    // ttyfile: requests read their files first. A script that does not parse, or with any
+    // request that would be refused with the settings it meets, queues nothing and throws
+    // ArgumentException naming the request (its position, line and text) and the reason.
+    std::vector<std::int32_t> GenerateScript(std::string_view Text);
+    // Queues one parsed request as GenerateScript would; returns its request IDs.
+    std::vector<std::int32_t> Generate(const Script::Request& Request);
     std::int32_t FetchWaveStream(std::span<std::uint8_t> AudioData);
     // The bytes of audio queued and not yet rendered, known without rendering them (0 when
     // nothing is queued).

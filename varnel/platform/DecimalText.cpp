@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,14 +12,75 @@
 
 namespace Quorvex::VarnelNet {
 
-#if defined(__cpp_lib_to_chars)
+namespace {
 
-std::optional<double> ReadFixedDecimal(std::string_view digits) {
-    double value = 0.0;
-    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, std::chars_format::fixed);
-    if (ec != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
-    return value;
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Whether the whole text is [+-]digits[.digits][(e|E)[+-]digits], with digits on at least one
+// side of the point.
+bool IsDecimal(std::string_view text) {
+    std::size_t at = 0;
+    const auto digits = [&] {
+        const std::size_t start = at;
+        while (at < text.size() && IsDigit(text[at])) ++at;
+        return at - start;
+    };
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+    std::size_t mantissa = digits();
+    if (at < text.size() && text[at] == '.') {
+        ++at;
+        mantissa += digits();
+    }
+    if (mantissa == 0) return false;
+    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+        ++at;
+        if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+        if (digits() == 0) return false;
+    }
+    return at == text.size();
 }
+
+// The text with the C library's decimal point of the current locale, so that strtod reads
+// "1.5" the same whatever locale a host program has set.
+std::string InLocale(std::string_view text) {
+    std::string copy(text);
+    const char point = *std::localeconv()->decimal_point;
+    for (char& c : copy) {
+        if (c == '.') c = point;
+    }
+    return copy;
+}
+
+template <class T>
+DecimalRead Read(std::string_view text, T& value, T (*convert)(const char*, char**)) {
+    if (!IsDecimal(text)) return DecimalRead::NotANumber;
+    const std::string local = InLocale(text);
+    errno = 0;
+    const T read = convert(local.c_str(), nullptr);
+    if (errno == ERANGE) return DecimalRead::OutOfRange;
+    value = read;
+    return DecimalRead::Number;
+}
+
+}  // namespace
+
+DecimalRead ReadDecimal(std::string_view text, double& value) { return Read<double>(text, value, std::strtod); }
+
+DecimalRead ReadDecimal(std::string_view text, float& value) {
+    double wide = 0.0;
+    if (const DecimalRead read = Read<double>(text, wide, std::strtod); read != DecimalRead::Number) return read;
+    float narrow = 0.0f;
+    const DecimalRead read = Read<float>(text, narrow, std::strtof);
+    // A float too close to zero reads as 0; one too large is out of range.
+    if (read == DecimalRead::OutOfRange) {
+        if (wide <= -1.0 || wide >= 1.0) return read;
+        narrow = 0.0f;
+    }
+    value = narrow;
+    return DecimalRead::Number;
+}
+
+#if defined(__cpp_lib_to_chars)
 
 namespace {
 
@@ -32,16 +94,6 @@ std::string Shortest(F value) {
 }  // namespace
 
 #else
-
-std::optional<double> ReadFixedDecimal(std::string_view digits) {
-    const std::string text(digits);
-    char* end = nullptr;
-    errno = 0;
-    const double value = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size()) return std::nullopt;
-    if (errno == ERANGE && (value == 0.0 || value > std::numeric_limits<double>::max())) return std::nullopt;
-    return value;
-}
 
 namespace {
 

@@ -27,4 +27,15 @@ inline std::u16string_view WideView(const char16_t* text) {
     return text ? std::u16string_view(text) : std::u16string_view();
 }
 
+// A UTF-8 text as the engine takes it: UTF-16, zero-terminated, and nullptr when empty (the
+// engine's null text, which the component treats as an empty one).
+class WideArgument {
+public:
+    explicit WideArgument(std::string_view text) : m_text(Utf8ToUtf16(text)) {}
+    const char16_t* get() const { return m_text.empty() ? nullptr : m_text.c_str(); }
+
+private:
+    std::u16string m_text;
+};
+
 }  // namespace Quorvex::VarnelNet

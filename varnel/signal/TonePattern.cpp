@@ -15,8 +15,6 @@ namespace {
 constexpr double kHighestHz = 100000.0;
 constexpr std::size_t kQuotedLength = 40;
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
@@ -24,31 +22,17 @@ std::string_view Trim(std::string_view text) {
 }
 
 
-// Digits with an optional fraction: "425", "1776.7".
-std::optional<double> ReadNumber(std::string_view text) {
-    const std::size_t point = text.find('.');
-    const std::string_view whole = text.substr(0, point);
-    const std::string_view fraction = point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
-    const auto digits = [](std::string_view part) { return !part.empty() && std::all_of(part.begin(), part.end(), IsDigit); };
-    if (!digits(whole) || (point != std::string_view::npos && !digits(fraction))) return std::nullopt;
-    return ReadFixedDecimal(text);
-}
-
 std::optional<double> ReadFrequency(std::string_view text) {
-    const std::optional<double> hz = ReadNumber(text);
-    if (!hz || !(*hz > 0.0 && *hz < kHighestHz)) return std::nullopt;
+    double hz = 0.0;
+    if (ReadDecimal(Trim(text), hz) != DecimalRead::Number || !(hz > 0.0 && hz < kHighestHz)) return std::nullopt;
     return hz;
 }
 
 std::optional<std::int64_t> ReadMilliseconds(std::string_view text) {
-    if (text.empty() || !std::all_of(text.begin(), text.end(), IsDigit)) return std::nullopt;
-    std::int64_t ms = 0;
-    for (const char c : text) {
-        ms = ms * 10 + (c - '0');
-        if (ms > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
-    }
-    if (ms == 0) return std::nullopt;
-    return ms;
+    double ms = 0.0;
+    if (ReadDecimal(Trim(text), ms) != DecimalRead::Number || ms != std::trunc(ms)) return std::nullopt;
+    if (ms < 1.0 || ms > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
+    return static_cast<std::int64_t>(ms);
 }
 
 std::string Quoted(std::string_view text) {
@@ -61,12 +45,12 @@ std::string Quoted(std::string_view text) {
 std::string ReadElement(std::string_view text, bool last, PatternElement& element) {
     if (!text.empty() && text.front() == '!') {
         element.once = true;
-        text.remove_prefix(1);
+        text = Trim(text.substr(1));
     }
     const std::size_t slash = text.find('/');
-    const std::string_view tones = text.substr(0, slash);
+    const std::string_view tones = Trim(text.substr(0, slash));
     if (slash != std::string_view::npos) {
-        const std::string_view duration = text.substr(slash + 1);
+        const std::string_view duration = Trim(text.substr(slash + 1));
         const std::optional<std::int64_t> ms = ReadMilliseconds(duration);
         if (!ms) return "the duration " + Quoted(duration) + " is not a whole number of milliseconds from 1 to 2147483647";
         element.ms = *ms;
@@ -78,8 +62,8 @@ std::string ReadElement(std::string_view text, bool last, PatternElement& elemen
     if (sum.size() > 3) return "more than three tones";
     for (const std::string_view tone : sum) {
         const std::size_t star = tone.find('*');
-        const std::string_view carrier = tone.substr(0, star);
-        const std::string_view modulation = star == std::string_view::npos ? std::string_view() : tone.substr(star + 1);
+        const std::string_view carrier = Trim(tone.substr(0, star));
+        const std::string_view modulation = star == std::string_view::npos ? std::string_view() : Trim(tone.substr(star + 1));
         if ((carrier == "0" && (sum.size() > 1 || star != std::string_view::npos)) || modulation == "0") {
             return "0 (silence) stands alone: it cannot be summed or modulated";
         }
@@ -96,6 +80,23 @@ std::string ReadElement(std::string_view text, bool last, PatternElement& elemen
 }
 
 }  // namespace
+
+std::string PrintTonePattern(const TonePattern& pattern) {
+    std::string text;
+    for (const PatternElement& e : pattern.elements) {
+        if (!text.empty()) text += ',';
+        if (e.once) text += '!';
+        if (e.toneCount == 0) text += '0';
+        for (int i = 0; i < e.toneCount; ++i) {
+            const ToneSequence::Tone& tone = e.tones[static_cast<std::size_t>(i)];
+            if (i > 0) text += '+';
+            text += ShortestText(tone.hz);
+            if (tone.modulationHz != 0.0) text.append(1, '*').append(ShortestText(tone.modulationHz));
+        }
+        if (e.ms != 0) text.append(1, '/').append(std::to_string(e.ms));
+    }
+    return text;
+}
 
 int TonePattern::MaxToneCount() const {
     int most = 0;

@@ -26,6 +26,7 @@ public:
     struct Tone {
         double hz = 0.0;
         double modulationHz = 0.0;  // 0: a plain tone
+        bool operator==(const Tone&) const = default;
     };
     struct Step {
         std::array<Tone, 3> tones{};
