@@ -29,6 +29,8 @@ public:
     // it and goes on from there in the next call.
     int Read(std::uint8_t* buffer, int byteCount) override;
     std::int64_t Length() const override;
+    void SetLevelPerTone(bool perTone) override;
+    double LoudestLevelSum() const override;
 
     // Whole-sample bits (the default) or exact bit rate; call after Init, before a builder.
     void SetBitTiming(BitTiming timing);
