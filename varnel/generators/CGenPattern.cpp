@@ -3,6 +3,8 @@
 #include <cmath>
 #include <utility>
 
+#include "varnel/generators/StepSymbols.h"
+
 namespace Quorvex::VarnelNet {
 
 CGenPattern::~CGenPattern() { Clear(); }
@@ -36,6 +38,12 @@ int CGenPattern::SetPattern(const TonePattern& pattern, std::int64_t totalMs, do
 
 std::int64_t CGenPattern::Length() const {
     return (m_sequence.TotalSamples() - m_sequence.Position()) * BytesPerSample(m_format);
+}
+
+void CGenPattern::ReportSymbols(const SymbolReport& report) const {
+    m_sequence.ForEachPlayed([&](std::size_t step, std::int64_t first, std::int64_t samples) {
+        report(StepSymbol(m_sequence.Steps()[step], step, first, samples));
+    });
 }
 
 int CGenPattern::Read(std::uint8_t* buffer, int byteCount) {

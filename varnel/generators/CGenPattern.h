@@ -25,6 +25,8 @@ public:
     int Init(SampleFormat format, float sampleRate, float amplitude) override;
     int Read(std::uint8_t* buffer, int byteCount) override;
     std::int64_t Length() const override;
+    // Every element as it is played: the repeats of a cadence are symbols of their own.
+    void ReportSymbols(const SymbolReport& report) const override;
 
     // Plays the steps until totalSamples (sooner when none repeats), modulated tones at depth
     // (0..1). Returns 0, or -1 when Init was refused or the depth is out of range.

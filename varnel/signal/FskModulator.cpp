@@ -94,6 +94,17 @@ std::int32_t FskModulator::LengthOf(std::uint8_t symbol, std::int64_t halfBitsBe
     return half ? (m_samplesPerBit + 1) / 2 : m_samplesPerBit;
 }
 
+void FskModulator::ForEachSymbol(const std::function<void(std::size_t, std::int64_t, std::int64_t)>& timed) const {
+    std::int64_t halfBits = 0;
+    std::int64_t samples = 0;
+    for (std::size_t i = 0; i < m_symbols.size(); ++i) {
+        const std::int32_t length = LengthOf(m_symbols[i], halfBits, samples);
+        timed(i, samples, length);
+        samples += length;
+        halfBits += (m_symbols[i] & FskSymbol::kHalf) ? 1 : 2;
+    }
+}
+
 void FskModulator::StartSymbol() {
     m_symbol = m_symbols[m_next++];
     const std::int32_t length = LengthOf(m_symbol, m_halfBits, m_samplesDone);
@@ -159,7 +170,6 @@ std::size_t FskModulator::Render(std::uint8_t* out, std::size_t samples) {
     });
     return written;
 }
-
 
 std::size_t FskModulator::RenderWholeSymbols(std::uint8_t* out, std::size_t room) {
     const auto bytesPerSample = static_cast<std::size_t>(BytesPerSample(m_format));

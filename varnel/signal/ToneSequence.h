@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "varnel/signal/SampleFormat.h"
@@ -39,10 +40,15 @@ public:
     // Writes the next min(samples, what is left) samples; returns how many.
     std::size_t Render(std::uint8_t* out, std::size_t samples);
 
+    const std::vector<Step>& Steps() const { return m_steps; }
+    // Calls played(step index, first sample, samples) for every step in the order Render plays
+    // them from the start, with the samples each gets before the total cuts it.
+    void ForEachPlayed(const std::function<void(std::size_t, std::int64_t, std::int64_t)>& played) const;
+
 private:
     void EnterStep(std::size_t index);
-    // The step after the current one, or steps.size() when the sequence has no more.
-    std::size_t NextStep() const;
+    // The step after `current`, or steps.size() when the sequence has no more.
+    static std::size_t NextStep(const std::vector<Step>& steps, std::size_t current, bool repeating);
 
     std::vector<Step> m_steps;
     double m_sampleRate = 0.0;
