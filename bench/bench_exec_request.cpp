@@ -1,5 +1,6 @@
 // Throughput of the pull renderer: ExecRequest at 8000 Hz for each workload, in blocks of 160
-// and 4096 samples, next to a bare two-tone recurrence as the reference. After Google
+// and 4096 samples, next to a bare two-tone recurrence as the reference; DTMF and Caller-ID
+// also with a symbol sink attached, beside the same workload without one. After Google
 // Benchmark's own output comes a table of every workload as a ratio to the reference.
 
 #include <benchmark/benchmark.h>
@@ -68,10 +69,18 @@ void QueueSilence(CVarnel& engine) {
     engine.GenerateSilence(static_cast<float>(kToneMs), &id);
 }
 
+// Counts the symbols an engine reports: the cheapest sink, so that a workload with it shows
+// what reporting costs the renderer, beside the same workload without one.
+struct CountingSink final : SymbolSink {
+    std::int64_t symbols = 0;
+    void Add(std::int32_t, const Symbol&) override { ++symbols; }
+};
+
 struct Workload {
     const char* name;
     Format format;
     Queue queue;
+    bool labelled = false;  // rendered with a CountingSink
 };
 
 // One line per workload: its name, an output format and a signal.
@@ -80,7 +89,9 @@ const Workload kWorkloads[] = {
     {"dual_tone_16bit", Pcm16, QueueDualTone},
     {"three_tone_16bit", Pcm16, QueueThreeTone},
     {"dtmf_16bit", Pcm16, QueueDtmf},
+    {"dtmf_16bit_labelled", Pcm16, QueueDtmf, true},
     {"caller_id_mdmf_16bit", Pcm16, QueueCallerId},
+    {"caller_id_mdmf_16bit_labelled", Pcm16, QueueCallerId, true},
     {"tty_baudot_16bit", Pcm16, QueueTty},
     {"silence_16bit", Pcm16, QueueSilence},
     {"dual_tone_8bit", Pcm8, QueueDualTone},
@@ -117,6 +128,8 @@ void BM_ExecRequest(benchmark::State& state, const Workload& workload, int block
     engine.get_Encoding(&encoding);
     const std::int32_t bytesPerSample = encoding == ENC_PCM ? bits / 8 : 1;
     const std::int32_t blockBytes = blockSamples * bytesPerSample;
+    CountingSink sink;
+    if (workload.labelled) engine.SetSymbolSink(&sink);
     engine.GenerateBegin(nullptr);
     workload.queue(engine);
     std::vector<std::uint8_t> block(static_cast<std::size_t>(blockBytes));
@@ -137,6 +150,7 @@ void BM_ExecRequest(benchmark::State& state, const Workload& workload, int block
         benchmark::DoNotOptimize(block.data());
     }
     ReportSamples(state, bytes / bytesPerSample, bytes);
+    benchmark::DoNotOptimize(sink.symbols);
 }
 
 void RegisterAll(RatioReporter& reporter) {
