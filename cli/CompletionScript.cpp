@@ -59,7 +59,7 @@ std::string PlanToneCases() {
 }  // namespace
 
 int main() {
-    std::string options = "-o --output --raw --play --dry-run --print-requests -f --script --dbm0 -v --verbose --list-plans -h --help --version -r -b -e -a";
+    std::string options = "-o --output --raw --play --dry-run --print-requests -f --script --dbm0 --labels -v --verbose --list-plans -h --help --version -r -b -e -a";
     std::string settingNames, valueCases, setValueCases;
     for (const SettingSpec* spec : SettingsCatalog::All()) {
         const std::string option(spec->option);
@@ -83,7 +83,7 @@ int main() {
         "    local cur prev words cword\n"
         "    _init_completion -n =: || return\n"
         "    case $prev in\n"
-        "        -o|--output|-f|--script)\n"
+        "        -o|--output|-f|--script|--labels)\n"
         "            _filedir\n"
         "            return ;;\n"
         "        -r) prev=--rate ;;\n"
