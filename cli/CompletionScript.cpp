@@ -61,8 +61,8 @@ std::string PlanToneCases() {
 
 int main() {
     std::string options =
-        "-o --output --raw --play --pcap --rtp --sdp --dry-run --print-requests -f --script --dbm0 -v --verbose --list-plans -h "
-        "--help --version -r -b -e -a";
+        "-o --output --raw --play --pcap --rtp --sdp --dry-run --print-requests -f --script --dbm0 --labels -v --verbose "
+        "--list-plans -h --help --version -r -b -e -a";
     std::string settingNames, valueCases, setValueCases;
     for (const SettingSpec* spec : SettingsCatalog::All()) {
         const std::string option(spec->option);
@@ -94,7 +94,7 @@ int main() {
         "    local cur prev words cword\n"
         "    _init_completion -n =: || return\n"
         "    case $prev in\n"
-        "        -o|--output|-f|--script|--pcap|--sdp)\n"
+        "        -o|--output|-f|--script|--labels|--pcap|--sdp)\n"
         "            _filedir\n"
         "            return ;;\n"
         "        -r) prev=--rate ;;\n"

@@ -188,15 +188,40 @@ py::array ToArray(Rendering rendering) {
     return py::array_t<std::uint8_t>(static_cast<py::ssize_t>(owner->size()), owner->data(), free);
 }
 
-py::array RenderArray(const py::object& requests, const std::vector<std::pair<std::string, std::string>>& settings,
-                      std::optional<float> dbm0, std::uint64_t maxBytes) {
-    const RenderJob job = Job(requests, settings, dbm0);
+// A label as a dict with the keys of a line of `varnel --labels FILE.jsonl`.
+py::dict LabelDict(const Script::Label& label) {
+    py::dict d;
+    d["request"] = label.request;
+    d["kind"] = std::string(label.kind);
+    d["symbol"] = std::string(Script::SymbolWord(label.symbol));
+    d["start"] = label.start;
+    d["end"] = label.end;
+    if (!label.text.empty()) d["text"] = Script::Utf8Text(label.text);
+    if (!label.hz.empty()) d["hz"] = label.hz;
+    if (label.index >= 0) d["index"] = label.index;
+    if (label.value >= 0) d["value"] = label.value;
+    if (!label.fields.empty()) {
+        py::dict fields;
+        for (const auto& [name, value] : label.fields) fields[py::str(name)] = Script::Utf8Text(value);
+        d["fields"] = fields;
+    }
+    return d;
+}
+
+py::object RenderArray(const py::object& requests, const std::vector<std::pair<std::string, std::string>>& settings,
+                       std::optional<float> dbm0, std::uint64_t maxBytes, bool labels) {
+    RenderJob job = Job(requests, settings, dbm0);
+    job.options.labels = labels;
     Rendering rendering;
     {
         py::gil_scoped_release nogil;
         rendering = RenderSamples(job, maxBytes, CheckPythonSignals);
     }
-    return ToArray(std::move(rendering));
+    py::list labelList;
+    for (const Script::Label& label : rendering.labels) labelList.append(LabelDict(label));
+    py::array audio = ToArray(std::move(rendering));
+    if (!labels) return audio;
+    return py::make_tuple(audio, labelList);
 }
 
 void WriteWav(const std::string& path, const py::object& requests,
@@ -392,7 +417,8 @@ PYBIND11_MODULE(_varnel, m) {
 #endif
     m.attr("E_INVALIDARG") = py::int_(static_cast<std::int32_t>(E_INVALIDARG));
     m.attr("E_FAIL") = py::int_(static_cast<std::int32_t>(E_FAIL));
-    m.def("_render", &RenderArray, py::arg("requests"), py::arg("settings"), py::arg("dbm0"), py::arg("max_bytes"));
+    m.def("_render", &RenderArray, py::arg("requests"), py::arg("settings"), py::arg("dbm0"), py::arg("max_bytes"),
+          py::arg("labels"));
     m.def("_write_wav", &WriteWav, py::arg("path"), py::arg("requests"), py::arg("settings"), py::arg("dbm0"));
     m.def("_write_pcap", &WritePcap, py::arg("path"), py::arg("requests"), py::arg("settings"), py::arg("dbm0"), py::arg("rtp"));
     m.def("_send_rtp", &SendRtpTo, py::arg("host"), py::arg("port"), py::arg("requests"), py::arg("settings"), py::arg("dbm0"),

@@ -63,6 +63,18 @@ int CCustomTone::SetTone(std::int64_t toneMs, std::int64_t pauseMs, float f1, fl
     return SetTones(toneMs, pauseMs, &first);
 }
 
+void CCustomTone::ReportSymbols(const SymbolReport& report) const {
+    if (m_toneSamples > 0) {
+        Symbol tone{.kind = ToneCount() > 0 ? SymbolKind::Tone : SymbolKind::Silence, .first = 0, .last = m_toneSamples - 1};
+        tone.hz = Frequencies();
+        tone.toneCount = ToneCount();
+        report(tone);
+    }
+    if (m_pauseSamples > 0) {
+        report({.kind = SymbolKind::Silence, .first = m_toneSamples, .last = std::int64_t{m_toneSamples} + m_pauseSamples - 1});
+    }
+}
+
 std::int64_t CCustomTone::Length() const {
     return (std::int64_t{m_pauseSamples} - m_position) * BytesPerSample(Format());
 }

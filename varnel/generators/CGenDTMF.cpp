@@ -102,6 +102,25 @@ std::int64_t CGenDTMF::Length() const {
     return samples * BytesPerSample(m_format);
 }
 
+void CGenDTMF::ReportSymbols(const SymbolReport& report) const {
+    std::int64_t start = 0;
+    for (std::size_t i = 0; i < m_digits.size() && m_digits[i].row != 0; ++i) {
+        const DigitEntry& entry = m_digits[i];
+        if (entry.row == kPause) {
+            if (m_pauseSamples > 0) report({.kind = SymbolKind::Silence, .first = start, .last = start + m_pauseSamples - 1});
+        } else if (m_toneSamples > 0) {
+            const auto row = static_cast<std::size_t>(std::find(kRowHz, kRowHz + 4, entry.row) - kRowHz);
+            const auto column = static_cast<std::size_t>(std::find(kColumnHz, kColumnHz + 4, entry.column) - kColumnHz);
+            Symbol key{.kind = SymbolKind::Key, .first = start, .last = start + m_toneSamples - 1};
+            key.text = DtmfKeypad::kKeys.substr(row * 4 + column, 1);
+            key.hz = {static_cast<double>(entry.row), static_cast<double>(entry.column), 0.0};
+            key.toneCount = 2;
+            report(key);
+        }
+        start += EntryLength(entry);
+    }
+}
+
 int CGenDTMF::SetTwist(double db) {
     if (!std::isfinite(db)) return -1;
     m_highLevel = db == 0.0 ? 1.0 : PortableMath::Pow10(db / 20.0);

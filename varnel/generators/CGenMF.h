@@ -22,6 +22,8 @@ public:
     std::int64_t Length() const override;
     void SetLevelPerTone(bool perTone) override;
     double LoudestLevelSum() const override;
+    // Each signal's tone pair (the silence between signals is not a symbol).
+    void ReportSymbols(const SymbolReport& report) const override;
 
     // Replaces the signals; returns an empty text, or why they are refused (nothing is then
     // held).
@@ -32,6 +34,7 @@ private:
     float m_sampleRate = 0.0f;
     float m_amplitude = 0.0f;
     ToneSequence m_sequence;
+    std::string m_signals;  // upper case, one character a signal
 };
 
 }  // namespace Quorvex::VarnelNet

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <utility>
 
+#include "varnel/generators/StepSymbols.h"
+
 namespace Quorvex::VarnelNet {
 
 CGenPattern::~CGenPattern() { Clear(); }
@@ -38,6 +40,12 @@ double CGenPattern::LoudestLevelSum() const { return m_sequence.MostTonesTogethe
 
 std::int64_t CGenPattern::Length() const {
     return (m_sequence.TotalSamples() - m_sequence.Position()) * BytesPerSample(m_format);
+}
+
+void CGenPattern::ReportSymbols(const SymbolReport& report) const {
+    m_sequence.ForEachPlayed([&](std::size_t step, std::int64_t first, std::int64_t samples) {
+        report(StepSymbol(m_sequence.Steps()[step], step, first, samples));
+    });
 }
 
 int CGenPattern::Read(std::uint8_t* buffer, int byteCount) {

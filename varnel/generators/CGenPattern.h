@@ -27,6 +27,8 @@ public:
     std::int64_t Length() const override;
     void SetLevelPerTone(bool perTone) override;
     double LoudestLevelSum() const override;
+    // Every element as it is played: the repeats of a cadence are symbols of their own.
+    void ReportSymbols(const SymbolReport& report) const override;
 
     // Plays the steps, whose lengths are milliseconds, until totalMs (sooner when none repeats),
     // modulated tones at depth (0..1); every boundary falls at the sample nearest its time.

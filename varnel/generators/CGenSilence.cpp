@@ -24,6 +24,10 @@ int CGenSilence::SetDuration(float ms) {
     return 0;
 }
 
+void CGenSilence::ReportSymbols(const SymbolReport& report) const {
+    if (m_remaining > 0) report({.kind = SymbolKind::Silence, .first = 0, .last = m_remaining - 1});
+}
+
 std::int64_t CGenSilence::Length() const { return std::int64_t{m_remaining} * BytesPerSample(m_format); }
 
 int CGenSilence::Read(std::uint8_t* buffer, int byteCount) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "varnel/generators/CGenBase.h"
@@ -40,12 +41,16 @@ protected:
     float SampleRate() const { return m_sampleRate; }
     // Writes `samples` samples of tone.
     void RenderTone(std::uint8_t* out, std::size_t samples);
+    // The first three frequencies added, and how many were.
+    const std::array<double, 3>& Frequencies() const { return m_hz; }
+    int ToneCount() const { return static_cast<int>(m_tones.Count()); }
 
 private:
     float m_sampleRate = 0.0f;
     SampleFormat m_format = SampleFormat::U8;
     float m_amplitude = 0.0f;
     ToneSum m_tones;
+    std::array<double, 3> m_hz{};
 };
 
 // Array conversions for waveforms computed as doubles: amplitude * sample is formed first, then

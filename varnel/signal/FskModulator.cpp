@@ -133,6 +133,17 @@ std::int32_t FskModulator::ExactLengthOf(std::uint8_t symbol, std::int64_t halfB
     return static_cast<std::int32_t>(std::llround(end) - samplesBefore);
 }
 
+void FskModulator::ForEachSymbol(const std::function<void(std::size_t, std::int64_t, std::int64_t)>& timed) const {
+    std::int64_t halfBits = 0;
+    std::int64_t samples = 0;
+    for (std::size_t i = 0; i < m_symbols.size(); ++i) {
+        const std::int32_t length = LengthOf(m_symbols[i], halfBits, samples);
+        timed(i, samples, length);
+        samples += length;
+        halfBits += HalfBits(m_symbols[i]);
+    }
+}
+
 void FskModulator::StartSymbol(std::int32_t length) {
     m_symbol = m_symbols[m_next++];
     m_halfBits += HalfBits(m_symbol);

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "varnel/signal/FskSymbols.h"
 #include "varnel/signal/ModemSpec.h"
@@ -50,6 +51,10 @@ public:
     // earlier call could only start, then every symbol that fits completely. Only a call that
     // writes nothing else starts a symbol it cannot finish, so small rooms never stall it.
     std::size_t RenderWholeSymbols(std::uint8_t* out, std::size_t room);
+
+    // Calls timed(symbol index, first sample, samples) for every loaded symbol, from the start,
+    // with the timing Render gives it.
+    void ForEachSymbol(const std::function<void(std::size_t, std::int64_t, std::int64_t)>& timed) const;
 
 private:
     static std::int64_t HalfBits(std::uint8_t symbol) { return (symbol & FskSymbol::kHalf) ? 1 : 2; }

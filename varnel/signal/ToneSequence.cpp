@@ -89,14 +89,35 @@ int ToneSequence::MostTonesTogether() const {
     return most;
 }
 
-std::size_t ToneSequence::NextStep() const {
-    for (std::size_t j = m_step + 1; j < m_steps.size(); ++j) {
-        if (!m_repeating || !m_steps[j].once) return j;
+std::size_t ToneSequence::NextStep(const std::vector<Step>& steps, std::size_t current, bool repeating) {
+    for (std::size_t j = current + 1; j < steps.size(); ++j) {
+        if (!repeating || !steps[j].once) return j;
     }
-    for (std::size_t j = 0; j < m_steps.size(); ++j) {
-        if (!m_steps[j].once && m_steps[j].length > 0) return j;
+    for (std::size_t j = 0; j < steps.size(); ++j) {
+        if (!steps[j].once && steps[j].length > 0) return j;
     }
-    return m_steps.size();
+    return steps.size();
+}
+
+void ToneSequence::ForEachPlayed(const std::function<void(std::size_t, std::int64_t, std::int64_t)>& played) const {
+    if (m_steps.empty()) return;
+    std::size_t step = 0;
+    bool repeating = false;
+    std::int64_t end = 0;  // the clock's time at the end of the step
+    std::int64_t position = 0;
+    for (;;) {
+        end = SaturatingAdd(end, std::max<std::int64_t>(m_steps[step].length, 0));
+        const std::int64_t samples = std::min(SampleAt(end), m_total) - position;
+        if (samples > 0) {
+            played(step, position, samples);
+            position += samples;
+        }
+        if (position >= m_total) return;
+        const std::size_t next = NextStep(m_steps, step, repeating);
+        if (next <= step) repeating = true;
+        if (next >= m_steps.size()) return;
+        step = next;
+    }
 }
 
 std::size_t ToneSequence::Render(std::uint8_t* out, std::size_t samples) {
@@ -104,7 +125,7 @@ std::size_t ToneSequence::Render(std::uint8_t* out, std::size_t samples) {
     std::size_t written = 0;
     while (written < samples && m_position < m_total && m_step < m_steps.size()) {
         if (m_stepLeft == 0) {
-            const std::size_t next = NextStep();
+            const std::size_t next = NextStep(m_steps, m_step, m_repeating);
             if (next <= m_step) m_repeating = true;
             if (next >= m_steps.size()) break;
             EnterStep(next);

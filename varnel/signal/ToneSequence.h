@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "varnel/signal/SampleFormat.h"
@@ -56,6 +57,11 @@ public:
     // Writes the next min(samples, what is left) samples; returns how many.
     std::size_t Render(std::uint8_t* out, std::size_t samples);
 
+    const std::vector<Step>& Steps() const { return m_steps; }
+    // Calls played(step index, first sample, samples) for every step in the order Render plays
+    // them from the start, with the samples each gets before the total cuts it.
+    void ForEachPlayed(const std::function<void(std::size_t, std::int64_t, std::int64_t)>& played) const;
+
 private:
     // The sample a time in the clock falls at.
     std::int64_t SampleAt(std::int64_t time) const;
@@ -63,8 +69,8 @@ private:
     // Sets the current step's next phase reversal one interval after the one at time `at` (the
     // step's start for the first); one that falls on the same sample turns the phase at once.
     void ScheduleReversal(std::int64_t at);
-    // The step after the current one, or steps.size() when the sequence has no more.
-    std::size_t NextStep() const;
+    // The step after `current`, or steps.size() when the sequence has no more.
+    static std::size_t NextStep(const std::vector<Step>& steps, std::size_t current, bool repeating);
 
     std::vector<Step> m_steps;
     double m_sampleRate = 0.0;
