@@ -11,6 +11,7 @@
 #include "cli/Text.h"
 #include "cli/UsageError.h"
 #include "varnel/platform/DecimalText.h"
+#include "varnel/rtp/Session.h"
 #include "varnel/script/RequestError.h"
 #include "varnel/script/TextFiles.h"
 #include "varnel/signal/ToneTables.h"
@@ -195,7 +196,7 @@ bool SendsRtp(OutputMode mode) { return mode == OutputMode::Pcap || mode == Outp
 
 // The outputs of RTP go together as they should: --sdp beside --pcap or --rtp or alone, the
 // options of a session only with one of them, and G.711 at 8000 Hz unless the options say
-// otherwise (the output's checks refuse any other format).
+// otherwise (the output's checks refuse any other format), labelled when the session needs it.
 void CheckRtpOutputs(Options& options, const std::string& rtpOptionGiven) {
     if (!options.sdpPath.empty()) {
         if (options.mode == OutputMode::None) options.mode = OutputMode::Sdp;
@@ -215,7 +216,7 @@ void CheckRtpOutputs(Options& options, const std::string& rtpOptionGiven) {
         throw UsageError("--rtp HOST:PORT is the destination of a live send: --rtp-dst is for --pcap and --sdp");
     }
     if (const std::string refusal = Rtp::CheckSessionOptions(options.rtp); !refusal.empty()) throw UsageError(refusal);
-    options.render.settings.insert(options.render.settings.begin(), {ParseOption("rate", "8000"), ParseOption("encoding", "ulaw")});
+    options.render = Rtp::RenderOptionsFor(options.render, options.rtp);
 }
 
 }  // namespace

@@ -19,16 +19,6 @@ std::uint64_t NowMicroseconds() {
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch()).count());
 }
 
-// The tool's defaults for RTP (G.711 mu-law at 8000 Hz) come first, so that the job's own
-// settings win.
-Script::RenderOptions RtpRenderOptions(const RenderJob& job) {
-    Script::RenderOptions options = job.options;
-    const Script::Set rate = Script::ParseSetting(SettingsCatalog::kSampleRate, "8000", "rate");
-    const Script::Set encoding = Script::ParseSetting(SettingsCatalog::kEncoding, "ulaw", "encoding");
-    options.settings.insert(options.settings.begin(), {rate, encoding});
-    return options;
-}
-
 }  // namespace
 
 Rtp::SessionOptions SessionOptionsOf(const std::vector<std::pair<std::string, std::string>>& options) {
@@ -43,7 +33,7 @@ Rtp::SessionOptions SessionOptionsOf(const std::vector<std::pair<std::string, st
 
 std::uint64_t WritePcapFile(const RenderJob& job, const Rtp::SessionOptions& options, const std::string& path,
                             const CheckSignals& check) {
-    Script::Rendering rendering(RtpRenderOptions(job), job.requests);
+    Script::Rendering rendering(Rtp::RenderOptionsFor(job.options, options), job.requests);
     Rtp::Session session(rendering, options);
     FileOutput file;
     const auto fail = [&] {
@@ -71,7 +61,7 @@ std::uint64_t WritePcapFile(const RenderJob& job, const Rtp::SessionOptions& opt
 
 std::uint64_t SendRtp(const RenderJob& job, const Rtp::SessionOptions& options, const std::string& host, std::uint16_t port,
                       const CheckSignals& check) {
-    Script::Rendering rendering(RtpRenderOptions(job), job.requests);
+    Script::Rendering rendering(Rtp::RenderOptionsFor(job.options, options), job.requests);
     Rtp::Session session(rendering, options);
     if (port == 0) throw Script::RequestError("port 0: give a port from 1 to 65535");
     const Rtp::Endpoint destination = Rtp::Resolve({host, port}, "rtp");

@@ -25,10 +25,12 @@ def udp_payloads(pcap):
 @pytest.mark.parametrize("kwargs,options", [
     ({}, []),
     ({"encoding": "alaw", "ptime": 30, "rtp_dst": "[::1]:6000"}, ["-e", "alaw", "--ptime", "30", "--rtp-dst", "[::1]:6000"]),
+    ({"dtmf_mode": "rfc4733", "tone_events": True, "tty_rtt": True, "dbm0": -12},
+     ["--dtmf-mode", "rfc4733", "--tone-events", "--tty-rtt", "--dbm0", "-12"]),
 ])
 def test_write_pcap_equals_the_tools_file(tool, tmp_path, kwargs, options):
     ours, theirs = tmp_path / "ours.pcap", tmp_path / "theirs.pcap"
-    requests = ["dtmf:555-0123", "modem:ans:500"]
+    requests = ["dtmf:555-0123", "modem:ans:500", "tty:GA"]
     assert varnel.write_pcap(ours, requests, seed=9, pcap_start=START, **kwargs) > 0
     tool("--pcap", str(theirs), "--seed", "9", "--pcap-start", START, *options, *requests)
     assert ours.read_bytes() == theirs.read_bytes()

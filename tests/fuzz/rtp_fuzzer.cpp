@@ -1,5 +1,5 @@
 // RTP sessions: the options in their own words, the requests, and event spans and text
-// characters given as they are. What the options accept is sent within a budget, and the
+// characters given as they are (without them, those the rendering's labels call for). What the options accept is sent within a budget, and the
 // packets are checked as they come out: RTP version 2, sequence numbers running on in each
 // stream, datagrams within 1500 bytes, every packet a whole record of the pcap written, the
 // session description of what was sent.
@@ -58,11 +58,13 @@ void CheckPcap(const std::vector<std::uint8_t>& pcap, std::uint64_t packets) {
     Fuzz::Require(records == packets, "a pcap with another number of records than packets sent");
 }
 
+// Without events or text given, they come from the rendering's labels as the options ask.
 void Send(const Script::Requests& requests, const Rtp::SessionOptions& options, const std::vector<Rtp::EventSpan>& events,
           const std::vector<Rtp::TextCharacter>& text) {
-    Script::Rendering rendering({}, requests);
+    const bool given = !events.empty() || !text.empty();
+    Script::Rendering rendering(given ? Script::RenderOptions{} : Rtp::RenderOptionsFor({}, options), requests);
     if (rendering.TotalBytes() > kMaxSamples) return;
-    Rtp::Session session(rendering, options, events, text);
+    Rtp::Session session = given ? Rtp::Session(rendering, options, events, text) : Rtp::Session(rendering, options);
     std::vector<std::uint8_t> pcap;
     Rtp::WritePcap(session, options.pcapStartMicroseconds.value_or(0),
                    [&](const std::uint8_t* data, std::size_t n) { pcap.insert(pcap.end(), data, data + n); });

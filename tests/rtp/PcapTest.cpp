@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -98,24 +99,34 @@ std::string Hex(const std::vector<std::uint8_t>& bytes, std::size_t from, std::s
     return text;
 }
 
-// The keys of a dtmf: request at the tool's default times (80 ms on, 150 ms off), from sample
-// `at`: until the generators report where their keys sound, the spans are known from the times.
-std::vector<Rtp::EventSpan> KeySpans(const std::string& keys, std::uint64_t at, std::uint8_t volume) {
-    std::vector<Rtp::EventSpan> spans;
-    for (const char key : keys) {
-        spans.push_back({at, at + 640, *Rtp::DtmfEventCode(key), volume});
-        at += 1840;
-    }
-    return spans;
-}
-
 struct Case {
     std::string name;
     std::vector<std::string> requests;
     Rtp::SessionOptions options;
-    std::vector<Rtp::EventSpan> events;
-    std::vector<Rtp::TextCharacter> text;
+    std::optional<float> dbm0;
+    std::uint8_t volume;  // of every event
+    std::string text;     // the real-time text
 };
+
+// The events the labels call for: each DTMF key, and the elements of each modem tone request
+// together (CNG, 1100 Hz, or ANS).
+std::vector<Rtp::EventSpan> ExpectedEvents(const Script::Rendering& rendering, const Case& c) {
+    std::vector<Rtp::EventSpan> spans;
+    std::size_t request = 0;
+    for (const Script::Label& l : rendering.Labels()) {
+        if (l.kind == "dtmf" && l.symbol == SymbolKind::Key && c.options.dtmfMode == Rtp::DtmfMode::Rfc4733) {
+            spans.push_back({l.start, l.end + 1, *Rtp::DtmfEventCode(l.text[0]), c.volume});
+        } else if (l.kind == "modem" && l.symbol == SymbolKind::Tone && c.options.toneEvents) {
+            if (!spans.empty() && spans.back().end == l.start && l.request == request) {
+                spans.back().end = l.end + 1;
+            } else {
+                request = l.request;
+                spans.push_back({l.start, l.end + 1, static_cast<std::uint8_t>(l.hz[0] == 1100.0 ? 36 : 32), c.volume});
+            }
+        }
+    }
+    return spans;
+}
 
 Rtp::SessionOptions With(std::vector<std::pair<std::string, std::string>> values) {
     Rtp::SessionOptions options;
@@ -127,13 +138,13 @@ Rtp::SessionOptions With(std::vector<std::pair<std::string, std::string>> values
 // Checks the audio stream's frames: the sequence numbers run on, audio packets carry the
 // rendering's bytes at their timestamps and leave on the schedule, the marker only where due,
 // and every event is sent as RFC 4733 says.
-void CheckAudioStream(const Case& c, const std::vector<Frame>& frames, const Rtp::StreamPlan& plan,
+void CheckAudioStream(const std::vector<Rtp::EventSpan>& events, const std::vector<Frame>& frames, const Rtp::StreamPlan& plan,
                       const std::vector<std::uint8_t>& audio) {
     const std::uint32_t slot = plan.slotSamples;
     std::uint32_t expectedSeq = plan.audio.sequence;
     std::size_t audioPackets = 0;
     bool first = true;
-    std::map<std::size_t, std::vector<const Frame*>> byEvent;  // by index in c.events
+    std::map<std::size_t, std::vector<const Frame*>> byEvent;  // by index in events
     for (const Frame& f : frames) {
         if (f.dstPort != 5004) continue;
         EXPECT_EQ(f.seq, expectedSeq++ & 0xFFFF);
@@ -143,24 +154,24 @@ void CheckAudioStream(const Case& c, const std::vector<Frame>& frames, const Rtp
             EXPECT_EQ(at * 125ull, f.micro) << "audio timestamp on its send time";
             EXPECT_EQ(f.payloads[0], Hex(audio, at, slot));
             EXPECT_EQ(f.marker, first);
-            for (const Rtp::EventSpan& e : c.events) {
+            for (const Rtp::EventSpan& e : events) {
                 EXPECT_TRUE(at + slot <= e.first || at >= e.end) << "audio under an event";
             }
             ++audioPackets;
         } else {
             ASSERT_EQ(f.type, plan.eventPayloadType);
             std::size_t i = 0;
-            while (i < c.events.size() && !(at >= c.events[i].first && at < c.events[i].end)) ++i;
-            ASSERT_LT(i, c.events.size()) << "an event packet outside every event, timestamp +" << at;
+            while (i < events.size() && !(at >= events[i].first && at < events[i].end)) ++i;
+            ASSERT_LT(i, events.size()) << "an event packet outside every event, timestamp +" << at;
             byEvent[i].push_back(&f);
         }
         first = false;
     }
     EXPECT_GT(audioPackets, 0u);
-    EXPECT_EQ(byEvent.size(), c.events.size()) << "every event sent";
+    EXPECT_EQ(byEvent.size(), events.size()) << "every event sent";
     for (const auto& [i, packets] : byEvent) {
         SCOPED_TRACE("event " + std::to_string(i));
-        const Rtp::EventSpan& e = c.events[i];
+        const Rtp::EventSpan& e = events[i];
         std::map<std::uint32_t, std::vector<const Frame*>> segments;  // by first sample
         for (const Frame* f : packets) {
             EXPECT_EQ(f->event, e.code);
@@ -194,9 +205,8 @@ void CheckAudioStream(const Case& c, const std::vector<Frame>& frames, const Rtp
 // Checks the text stream: each packet's primary block is the text that became ready since the
 // one before, each redundant block a primary sent before (with its timestamp offset), every
 // character three times, the marker on the first packet of each burst.
-void CheckTextStream(const Case& c, const std::vector<Frame>& frames, const Rtp::StreamPlan& plan) {
-    std::string sent, expected;
-    for (const Rtp::TextCharacter& t : c.text) expected += t.text;
+void CheckTextStream(const std::string& expected, const std::vector<Frame>& frames, const Rtp::StreamPlan& plan) {
+    std::string sent;
     std::vector<std::pair<std::uint32_t, std::string>> primaries;  // timestamp, text in hex
     std::size_t copies = 0;
     for (const Frame& f : frames) {
@@ -228,29 +238,30 @@ void CheckTextStream(const Case& c, const std::vector<Frame>& frames, const Rtp:
 TEST(PcapTest, TsharkReadsEverySessionAsSent) {
     VARNEL_REQUIRE_TOOL("tshark");
     const std::vector<Case> cases = {
-        {"mu-law 20 ms", {"dtmf:159", "silence:110"}, With({}), {}, {}},
-        {"A-law 30 ms IPv6", {"set:encoding=alaw", "dtmf:0"}, With({{"ptime", "30"}, {"rtp-dst", "[::1]:5004"}}), {}, {}},
-        {"DTMF events 20 ms", {"dtmf:123A*#"}, With({{"dtmf-mode", "rfc4733"}}), KeySpans("123A*#", 0, 9), {}},
-        {"DTMF events 10 ms, type 96", {"silence:35", "dtmf:D09"}, With({{"ptime", "10"}, {"event-pt", "96"}}),
-         KeySpans("D09", 280, 20), {}},
-        {"DTMF events 60 ms", {"dtmf:7"}, With({{"ptime", "60"}}), KeySpans("7", 0, 0), {}},
-        {"an event of two segments", {"tone:9000,0,2100"}, With({{"tone-events", "1"}}), {{400, 70000, 32, 12}}, {}},
-        {"text with redundancy", {"silence:3000"}, With({{"tty-rtt", "1"}}), {},
-         {{2000, "H"}, {3000, "I"}, {3100, "\xE2\x80\xA8"}, {9000, "X"}, {9001, "Y"}}},
+        {"mu-law 20 ms", {"dtmf:159", "silence:110"}, With({}), {}, 0, ""},
+        {"A-law 30 ms IPv6", {"set:encoding=alaw", "dtmf:0"}, With({{"ptime", "30"}, {"rtp-dst", "[::1]:5004"}}), {}, 0, ""},
+        {"DTMF events 20 ms", {"dtmf:123A*#"}, With({{"dtmf-mode", "rfc4733"}}), {}, 9, ""},
+        {"DTMF events 10 ms, type 96", {"silence:35", "dtmf:D09"},
+         With({{"dtmf-mode", "rfc4733"}, {"ptime", "10"}, {"event-pt", "96"}}), -10.0f, 10, ""},
+        {"DTMF events 60 ms", {"dtmf:7"}, With({{"dtmf-mode", "rfc4733"}, {"ptime", "60"}}), -20.0f, 20, ""},
+        {"CNG bursts, and ANS in two segments", {"modem:cng:4000", "modem:ans:9000"}, With({{"tone-events", "1"}}), {}, 3, ""},
+        {"text with redundancy", {"tty:HI 5", "silence:200", "tty:GA"}, With({{"tty-rtt", "1"}}), {}, 0, "HI 5GA"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Script::Requests requests = Script::ParseEach(std::vector<std::string>{"set:rate=8000", "set:encoding=ulaw"});
         const Script::Requests more = Script::ParseEach(c.requests, 3);
         requests.insert(requests.end(), more.begin(), more.end());
+        Script::RenderOptions options;
+        options.dbm0 = c.dbm0;
         std::vector<std::uint8_t> audio;
         {
-            Script::Rendering rendering({}, requests);
+            Script::Rendering rendering(options, requests);
             audio.resize(rendering.TotalBytes());
             for (std::size_t at = 0; at < audio.size();) at += rendering.Pull(std::span(audio).subspan(at));
         }
-        Script::Rendering rendering({}, requests);
-        Rtp::Session session(rendering, c.options, c.events, c.text);
+        Script::Rendering rendering(Rtp::RenderOptionsFor(options, c.options), requests);
+        Rtp::Session session(rendering, c.options);
         ScratchDir dir;
         const std::string path = (dir.path() / "session.pcap").string();
         {
@@ -270,8 +281,8 @@ TEST(PcapTest, TsharkReadsEverySessionAsSent) {
             EXPECT_EQ(f.ipv6Next, ipv6 ? "17" : "");
             EXPECT_EQ(f.checksum, "1") << "UDP checksum good";
         }
-        CheckAudioStream(c, frames, session.Plan(), audio);
-        CheckTextStream(c, frames, session.Plan());
+        CheckAudioStream(ExpectedEvents(rendering, c), frames, session.Plan(), audio);
+        CheckTextStream(c.text, frames, session.Plan());
     }
 }
 

@@ -1,9 +1,11 @@
 #include "varnel/rtp/Session.h"
 
 #include "varnel/engine/SettingsCatalog.h"
+#include "varnel/rtp/LabelAnnotations.h"
 #include "varnel/rtp/Pacer.h"
 #include "varnel/rtp/SessionDescription.h"
 #include "varnel/script/RequestError.h"
+#include "varnel/script/SettingText.h"
 
 namespace Quorvex::VarnelNet::Rtp {
 
@@ -30,15 +32,28 @@ StreamPlan PlanOf(const SessionOptions& options, std::uint8_t audioPayloadType) 
     return plan;
 }
 
-// The checks a session makes before it exists.
-const Script::Rendering& Checked(const Script::Rendering& rendering, const SessionOptions& options,
-                                 const std::vector<EventSpan>& events, const std::vector<TextCharacter>& text) {
-    for (const std::string& refusal : {CheckRtpFormat(rendering), CheckSessionOptions(options),
-                                       CheckEventSpans(events, rendering.TotalBytes()),
-                                       CheckTextCharacters(text, rendering.TotalBytes())}) {
+// The checks of the rendering and the options a session makes before it exists.
+const Script::Rendering& Checked(const Script::Rendering& rendering, const SessionOptions& options) {
+    for (const std::string& refusal : {CheckRtpFormat(rendering), CheckSessionOptions(options)}) {
         if (!refusal.empty()) throw Script::RequestError(refusal);
     }
     return rendering;
+}
+
+std::unique_ptr<StreamAnnotations> FromLabels(const Script::Rendering& rendering, const SessionOptions& options) {
+    if (options.NeedsLabels() && !rendering.Labelled()) {
+        throw Script::RequestError("the RTP events and text come from the rendering's labels: render with labels");
+    }
+    return std::make_unique<LabelAnnotations>(rendering, options);
+}
+
+std::unique_ptr<StreamAnnotations> Given(const Script::Rendering& rendering, std::vector<EventSpan> events,
+                                         std::vector<TextCharacter> text) {
+    for (const std::string& refusal :
+         {CheckEventSpans(events, rendering.TotalBytes()), CheckTextCharacters(text, rendering.TotalBytes())}) {
+        if (!refusal.empty()) throw Script::RequestError(refusal);
+    }
+    return std::make_unique<FixedAnnotations>(std::move(events), std::move(text));
 }
 
 }  // namespace
@@ -56,12 +71,25 @@ std::string CheckRtpFormat(const Script::Rendering& rendering) {
     return "";
 }
 
+Script::RenderOptions RenderOptionsFor(Script::RenderOptions render, const SessionOptions& options) {
+    render.settings.insert(render.settings.begin(), {Script::ParseSetting(SettingsCatalog::kSampleRate, "8000", "rate"),
+                                                     Script::ParseSetting(SettingsCatalog::kEncoding, "ulaw", "encoding")});
+    render.labels = render.labels || options.NeedsLabels();
+    return render;
+}
+
+Session::Session(Script::Rendering& rendering, const SessionOptions& options)
+    : Session(rendering, options, FromLabels(rendering, options)) {}
+
 Session::Session(Script::Rendering& rendering, const SessionOptions& options, std::vector<EventSpan> events,
                  std::vector<TextCharacter> text)
+    : Session(rendering, options, Given(rendering, std::move(events), std::move(text))) {}
+
+Session::Session(Script::Rendering& rendering, const SessionOptions& options, std::unique_ptr<StreamAnnotations> annotations)
     : m_options(options),
-      m_plan(PlanOf(options, AudioPayloadType(Checked(rendering, options, events, text)))),
+      m_plan(PlanOf(options, AudioPayloadType(Checked(rendering, options)))),
       m_samples(rendering.TotalBytes()),
-      m_annotations(std::make_unique<FixedAnnotations>(std::move(events), std::move(text))),
+      m_annotations(std::move(annotations)),
       m_packets(m_plan, m_samples, [&rendering](std::span<std::uint8_t> out) { return rendering.Pull(out); },
                 *m_annotations) {}
 

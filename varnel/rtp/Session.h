@@ -24,16 +24,20 @@ struct SessionCounts {
 };
 
 // A script's rendering as RTP: the audio pulled block by block from the rendering (which must
-// be 8000 Hz G.711: PCMU is payload type 0, PCMA 8), the events and the text as given, the
-// streams' starts drawn from the options' seed. Pcap files and live sends take their packets
-// from here, so both carry the same packets.
+// be 8000 Hz G.711: PCMU is payload type 0, PCMA 8), the events and the text found in its labels
+// as the options ask (LabelAnnotations) or given, the streams' starts drawn from the options'
+// seed. Pcap files and live sends take their packets from here, so both carry the same packets.
 class Session {
 public:
-    // Throws RequestError when the rendering is not 8000 Hz G.711, the options do not go
-    // together, or the events or the text do not fit the audio. The rendering must outlive the
-    // session, which pulls it.
-    Session(Script::Rendering& rendering, const SessionOptions& options, std::vector<EventSpan> events = {},
-            std::vector<TextCharacter> text = {});
+    // The events and the text from the rendering's labels: it must label its requests when the
+    // options send events or text (RenderOptionsFor). Throws RequestError when the rendering is
+    // not 8000 Hz G.711, does not label what the options need, or the options do not go
+    // together. The rendering must outlive the session, which pulls it.
+    Session(Script::Rendering& rendering, const SessionOptions& options);
+    // The events and the text as given; throws RequestError as above, and when they do not fit
+    // the audio.
+    Session(Script::Rendering& rendering, const SessionOptions& options, std::vector<EventSpan> events,
+            std::vector<TextCharacter> text);
 
     const SessionOptions& Options() const { return m_options; }
     const StreamPlan& Plan() const { return m_plan; }
@@ -46,6 +50,8 @@ public:
     const SessionCounts& Counts() const { return m_counts; }
 
 private:
+    Session(Script::Rendering& rendering, const SessionOptions& options, std::unique_ptr<StreamAnnotations> annotations);
+
     SessionOptions m_options;
     StreamPlan m_plan;
     std::uint64_t m_samples;
@@ -56,6 +62,10 @@ private:
 
 // Why the rendering cannot be sent as RTP (not 8000 Hz, not G.711), or an empty text.
 std::string CheckRtpFormat(const Script::Rendering& rendering);
+
+// The options of a rendering to send as RTP: G.711 mu-law at 8000 Hz unless the options' own
+// settings say otherwise (they come after), and the labels the session needs.
+Script::RenderOptions RenderOptionsFor(Script::RenderOptions render, const SessionOptions& options);
 
 // Writes the session as a libpcap file through write: each packet a record from the options'
 // Source() to their Destination() (the text between the ports 2 above), time-stamped at

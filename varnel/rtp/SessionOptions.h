@@ -28,6 +28,8 @@ struct SessionOptions {
     std::optional<Endpoint> destination;  // the pcap's destination and the SDP's
 
     bool SendsEvents() const { return dtmfMode == DtmfMode::Rfc4733 || toneEvents; }
+    // Whether the events or the text come from the rendering's labels.
+    bool NeedsLabels() const { return SendsEvents() || ttyRtt; }
     // The source and destination of the audio in a pcap: as given, else 127.0.0.1 (or ::1 beside
     // an IPv6 address) port 40000 and port 5004. The text stream uses the ports 2 above.
     Endpoint Source() const;

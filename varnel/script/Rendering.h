@@ -72,6 +72,8 @@ public:
     // With RenderOptions::labels, the symbols of every request whose first sample has been
     // pulled (all of them once Pull answers 0), in order; otherwise none.
     const std::vector<Label>& Labels() const;
+    // Whether it labels its requests (RenderOptions::labels).
+    bool Labelled() const { return m_labels != nullptr; }
 
 private:
     // Tells the recorder where each queued request starts and which entry queued it.

@@ -1,0 +1,87 @@
+#include "varnel/rtp/LabelAnnotations.h"
+
+#include <cmath>
+#include <variant>
+
+#include "varnel/script/Level.h"
+
+namespace Quorvex::VarnelNet::Rtp {
+
+namespace {
+
+std::optional<std::uint8_t> ToneEventOf(MODEM_TONE tone) {
+    switch (tone) {
+        case MT_ANS: return ToneEvent::kAns;
+        case MT_ANS_PR: return ToneEvent::kAnsPhaseReversed;
+        case MT_ANSAM: return ToneEvent::kAnsam;
+        case MT_ANSAM_PR: return ToneEvent::kAnsamPhaseReversed;
+        case MT_CNG: return ToneEvent::kCng;
+    }
+    return std::nullopt;
+}
+
+constexpr const char* kLineSeparator = "\xE2\x80\xA8";
+
+// The volume of the first of `tones` tones that sound together with these settings: the
+// amplitude is the level of each (TONE_LevelPerTone, as --dbm0 sets it) or of their mean.
+std::uint8_t VolumeOf(const Script::SettingValues& settings, int tones) {
+    const double amplitude = settings.Number(SettingsCatalog::kAmplitude);
+    const bool perTone = settings.Integer(SettingsCatalog::kToneLevelPerTone) != 0;
+    return EventVolume(amplitude + Script::kFullScaleDbm0 - (perTone ? 0.0 : 20.0 * std::log10(static_cast<double>(tones))));
+}
+
+}  // namespace
+
+LabelAnnotations::LabelAnnotations(const Script::Rendering& rendering, const SessionOptions& options)
+    : m_rendering(rendering), m_options(options) {}
+
+const Script::MeasuredRequest* LabelAnnotations::MeasuredOf(std::size_t request) const {
+    for (const Script::MeasuredRequest& m : m_rendering.Measured()) {
+        if (m.entry->index == request) return &m;
+    }
+    return nullptr;
+}
+
+void LabelAnnotations::AddCharacter(std::vector<TextCharacter>& text, const Script::Label& label) {
+    if (label.text.size() != 1) return;  // LTRS, FIGS
+    const auto code = static_cast<unsigned char>(label.text[0]);
+    const bool afterCarriageReturn = m_afterCarriageReturn;
+    m_afterCarriageReturn = code == '\r';
+    std::string character;
+    if (code == '\r' || (code == '\n' && !afterCarriageReturn)) {
+        character = kLineSeparator;
+    } else if (code == '\a' || code == '\b' || (code >= 0x20 && code != 0x7F)) {
+        character = Script::Utf8Text(label.text);
+    }
+    if (!character.empty()) text.push_back({label.end + 1, character});
+}
+
+void LabelAnnotations::TakeNew(std::vector<EventSpan>& events, std::vector<TextCharacter>& text) {
+    const std::vector<Script::Label>& labels = m_rendering.Labels();
+    std::size_t lastRequest = 0;  // the request of events.back(), which a contiguous element extends
+    for (; m_taken < labels.size(); ++m_taken) {
+        const Script::Label& label = labels[m_taken];
+        const Script::MeasuredRequest* measured = MeasuredOf(label.request);
+        if (!measured) continue;
+        const Script::Request& request = measured->entry->request;
+        if (label.symbol == SymbolKind::Key && std::holds_alternative<Script::Dtmf>(request) &&
+            m_options.dtmfMode == DtmfMode::Rfc4733 && !label.text.empty()) {
+            const std::optional<std::uint8_t> code = DtmfEventCode(label.text[0]);
+            if (code) events.push_back({label.start, label.end + 1, *code, VolumeOf(measured->settings, 2)});
+        } else if (label.symbol == SymbolKind::Tone && m_options.toneEvents) {
+            const auto* modem = std::get_if<Script::Modem>(&request);
+            const std::optional<std::uint8_t> code = modem ? ToneEventOf(modem->tone) : std::nullopt;
+            if (!code) continue;
+            if (!events.empty() && lastRequest == label.request && events.back().end == label.start) {
+                events.back().end = label.end + 1;
+                continue;
+            }
+            events.push_back({label.start, label.end + 1, *code, VolumeOf(measured->settings, 1)});
+            lastRequest = label.request;
+        } else if (label.symbol == SymbolKind::Character && m_options.ttyRtt) {
+            AddCharacter(text, label);
+        }
+    }
+}
+
+}  // namespace Quorvex::VarnelNet::Rtp
