@@ -5,6 +5,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/Failure.h"
 #include "cli/Interrupt.h"
@@ -19,6 +20,7 @@ namespace Quorvex::VarnelNet::Cli {
 namespace {
 
 constexpr const char* kStandardOutput = "-";
+constexpr std::size_t kBlockBytes = 65536;
 
 std::string OutputName(const std::string& path) { return path == kStandardOutput ? "standard output" : Printable(path); }
 
@@ -69,20 +71,35 @@ void WritePcapOutput(const Options& options, Script::Rendering& rendering, std::
     Rtp::Session session(rendering, options.rtp);
     const std::uint64_t start = options.rtp.pcapStartMicroseconds.value_or(NowMicroseconds());
     WriteDescription(options, session, options.rtp.Destination(), out);
+    // On standard output the records go out in blocks, so that a pipe gets a few large writes
+    // rather than one a packet (a file has its own buffer).
+    const bool toStream = options.outputPath == kStandardOutput;
+    std::vector<std::uint8_t> block;
+    block.reserve(kBlockBytes);
+    std::uint64_t packets = 0, written = 0;  // records made, records written out
     try {
         const std::unique_ptr<Sink> sink = OpenSink(options.outputPath, out);
+        const auto flush = [&] {
+            sink->Write(block.data(), block.size());
+            block.clear();
+            written = packets;
+        };
         Progress progress(err, ::isatty(::fileno(err)) != 0, session.Samples(), rendering.BytesPerSecond());
-        std::uint64_t packets = 0;
         Rtp::WritePcap(
-            session, start, [&](const std::uint8_t* data, std::size_t length) { sink->Write(data, length); },
+            session, start,
+            [&](const std::uint8_t* data, std::size_t length) {
+                if (!toStream) return sink->Write(data, length);
+                if (block.size() + length > kBlockBytes) flush();
+                block.insert(block.end(), data, data + length);
+            },
             [&] {
                 StopIfInterrupted();
                 if (++packets % 256 == 0) progress.Update(session.Counts().audio * session.Plan().slotSamples);
             });
+        flush();
         sink->Finish();
     } catch (const Interrupted& e) {
-        throw Interrupted(e.Signal(), options.outputPath == kStandardOutput
-                                          ? "standard output ends after " + std::to_string(session.Counts().Total()) + " packets"
+        throw Interrupted(e.Signal(), toStream ? "standard output ends after " + std::to_string(written) + " packets"
                                           : "nothing written to " + Printable(options.outputPath));
     }
     std::fprintf(err, "varnel: wrote %s: %s, %s to %s\n", OutputName(options.outputPath).c_str(),

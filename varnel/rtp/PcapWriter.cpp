@@ -19,16 +19,44 @@ constexpr std::uint8_t kHops = 64;
 constexpr std::uint32_t kSnapshotLength = 65535;
 constexpr std::uint32_t kLinkEthernet = 1;
 
-// The one's complement sum of RFC 1071, folded to 16 bits, of big-endian 16-bit words (an odd
-// last byte padded with zero), added to `sum`.
-std::uint32_t AddWords(std::uint32_t sum, const std::uint8_t* data, std::size_t length) {
-    for (std::size_t i = 0; i + 1 < length; i += 2) sum += static_cast<std::uint32_t>(data[i] << 8 | data[i + 1]);
-    if (length % 2 != 0) sum += static_cast<std::uint32_t>(data[length - 1] << 8);
-    while (sum > 0xFFFF) sum = (sum & 0xFFFF) + (sum >> 16);
+// The one's complement sum of RFC 1071 over bytes that are 16-bit words in network order (an
+// odd last byte padded with zero), added to sum. The sum comes out the same in either byte
+// order, so the words are added as native 32-bit words (two of them a load) into 64 bits and
+// folded at the end:
+// stored back in native order (Store), the result is in network order.
+std::uint64_t Add(std::uint64_t sum, const std::uint8_t* data, std::size_t length) {
+    for (; length >= 8; data += 8, length -= 8) {
+        std::uint64_t words;
+        std::memcpy(&words, data, 8);
+        sum += (words & 0xFFFFFFFF) + (words >> 32);
+    }
+    if (length >= 4) {
+        std::uint32_t word;
+        std::memcpy(&word, data, 4);
+        sum += word;
+        data += 4;
+        length -= 4;
+    }
+    if (length > 0) {
+        std::uint8_t last[4] = {};
+        std::memcpy(last, data, length);
+        std::uint32_t word;
+        std::memcpy(&word, last, 4);
+        sum += word;
+    }
     return sum;
 }
 
-std::uint16_t Complement(std::uint32_t sum) { return static_cast<std::uint16_t>(~sum & 0xFFFF); }
+// Stores the complement of the folded sum (0 as 0xFFFF where zeroIsAll, as UDP needs).
+void Store(std::uint8_t* at, std::uint64_t sum, bool zeroIsAll) {
+    sum = (sum & 0xFFFFFFFF) + (sum >> 32);
+    sum = (sum & 0xFFFF) + (sum >> 16);
+    sum = (sum & 0xFFFF) + (sum >> 16);
+    sum = (sum & 0xFFFF) + (sum >> 16);
+    auto checksum = static_cast<std::uint16_t>(~sum & 0xFFFF);
+    if (checksum == 0 && zeroIsAll) checksum = 0xFFFF;
+    std::memcpy(at, &checksum, 2);
+}
 
 }  // namespace
 
@@ -54,7 +82,7 @@ void PcapWriter::Record(std::uint64_t microseconds, const Endpoint& from, const 
     const std::size_t ipBytes = ipv6 ? kIpv6 : kIpv4;
     const std::size_t udpLength = kUdp + payload.size();
     const std::size_t frameBytes = kEthernet + ipBytes + udpLength;
-    m_frame.assign(kRecordHeader + frameBytes, 0);
+    m_frame.resize(kRecordHeader + frameBytes);
     std::uint8_t* record = m_frame.data();
     PutLittle32(record, static_cast<std::uint32_t>(microseconds / 1000000));
     PutLittle32(record + 4, static_cast<std::uint32_t>(microseconds % 1000000));
@@ -70,7 +98,7 @@ void PcapWriter::Record(std::uint64_t microseconds, const Endpoint& from, const 
 
     std::uint8_t* ip = ethernet + kEthernet;
     std::uint8_t* udp = ip + ipBytes;
-    std::uint32_t pseudo = 0;
+    std::uint64_t pseudo = 0;
     if (ipv6) {
         PutBig32(ip, 0x60000000U | static_cast<std::uint32_t>(kExpeditedForwarding) << 20);
         PutBig16(ip + 4, static_cast<std::uint16_t>(udpLength));
@@ -78,7 +106,7 @@ void PcapWriter::Record(std::uint64_t microseconds, const Endpoint& from, const 
         ip[7] = kHops;
         std::memcpy(ip + 8, from.address.data(), 16);
         std::memcpy(ip + 24, to.address.data(), 16);
-        pseudo = AddWords(pseudo, ip + 8, 32);
+        pseudo = Add(pseudo, ip + 8, 32);
     } else {
         ip[0] = 0x45;
         ip[1] = kExpeditedForwarding;
@@ -87,19 +115,22 @@ void PcapWriter::Record(std::uint64_t microseconds, const Endpoint& from, const 
         PutBig16(ip + 6, 0x4000);  // don't fragment
         ip[8] = kHops;
         ip[9] = kUdpProtocol;
+        PutBig16(ip + 10, 0);
         std::memcpy(ip + 12, from.address.data(), 4);
         std::memcpy(ip + 16, to.address.data(), 4);
-        PutBig16(ip + 10, Complement(AddWords(0, ip, kIpv4)));
-        pseudo = AddWords(pseudo, ip + 12, 8);
+        Store(ip + 10, Add(0, ip, kIpv4), false);
+        pseudo = Add(pseudo, ip + 12, 8);
     }
-    pseudo += kUdpProtocol + static_cast<std::uint32_t>(udpLength);
+    std::uint8_t protocolAndLength[4] = {0, kUdpProtocol};
+    PutBig16(protocolAndLength + 2, static_cast<std::uint16_t>(udpLength));
+    pseudo = Add(pseudo, protocolAndLength, 4);
 
     PutBig16(udp, from.port);
     PutBig16(udp + 2, to.port);
     PutBig16(udp + 4, static_cast<std::uint16_t>(udpLength));
+    PutBig16(udp + 6, 0);
     std::memcpy(udp + kUdp, payload.data(), payload.size());
-    const std::uint16_t checksum = Complement(AddWords(pseudo, udp, udpLength));
-    PutBig16(udp + 6, checksum == 0 ? 0xFFFF : checksum);  // 0 would mean "no checksum"
+    Store(udp + 6, Add(pseudo, udp, udpLength), true);  // 0 would mean "no checksum"
     m_write(m_frame.data(), m_frame.size());
 }
 
