@@ -118,14 +118,20 @@ void SendRtpOutput(const Options& options, Script::Rendering& rendering, std::FI
         throw Failure(context, f.what());
     }
     WriteDescription(options, session, destination, out);
+    bool realTime = false;
     try {
-        Rtp::SendLive(session, *sender, StopIfInterrupted);
+        realTime = Rtp::SendLive(session, *sender, StopIfInterrupted);
     } catch (const Rtp::SendFailure& f) {
         throw Failure(context, f.what());
     } catch (const Interrupted& e) {
         throw Interrupted(e.Signal(), "sent " + std::to_string(session.Counts().Total()) + " packets to " + destination.Text());
     }
-    std::fprintf(err, "varnel: sent %s to %s\n", SessionText(session, rendering).c_str(), destination.Text().c_str());
+    std::fprintf(err, "varnel: sent %s to %s%s\n", SessionText(session, rendering).c_str(), destination.Text().c_str(),
+                 realTime ? ", at real-time priority" : "");
+    if (!realTime) {
+        std::fprintf(err, "varnel: warning: sent at normal priority (SCHED_FIFO needs root, CAP_SYS_NICE or an RLIMIT_RTPRIO): "
+                          "with every core busy, packets may leave late\n");
+    }
 }
 
 void WriteSdpOutput(const Options& options, Script::Rendering& rendering, std::FILE* out) {

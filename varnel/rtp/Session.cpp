@@ -3,6 +3,7 @@
 #include "varnel/engine/SettingsCatalog.h"
 #include "varnel/rtp/LabelAnnotations.h"
 #include "varnel/rtp/Pacer.h"
+#include "varnel/rtp/RealTimePriority.h"
 #include "varnel/rtp/SessionDescription.h"
 #include "varnel/script/RequestError.h"
 #include "varnel/script/SettingText.h"
@@ -130,7 +131,8 @@ void WritePcap(Session& session, std::uint64_t startMicroseconds, const PcapWrit
     }
 }
 
-void SendLive(Session& session, UdpSender& sender, const std::function<void()>& check) {
+bool SendLive(Session& session, UdpSender& sender, const std::function<void()>& check) {
+    const RealTimePriority priority;
     const Pacer pacer;
     Packet packet;
     for (;;) {
@@ -145,6 +147,7 @@ void SendLive(Session& session, UdpSender& sender, const std::function<void()>& 
                               (sent == 1 ? " packet" : " packets"));
         }
     }
+    return priority.Active();
 }
 
 }  // namespace Quorvex::VarnelNet::Rtp

@@ -76,10 +76,12 @@ void WritePcap(Session& session, std::uint64_t startMicroseconds, const PcapWrit
                const std::function<void()>& betweenPackets = {});
 
 // Sends the session live through sender, each packet at its time on an absolute monotonic
-// schedule that starts now. check runs before each packet and whenever a signal interrupts a
+// schedule that starts now, the calling thread at real-time priority meanwhile where the system
+// allows it (RealTimePriority). check runs before each packet and whenever a signal interrupts a
 // wait, so that a stop asked for by a signal comes within one packet time; it may throw to stop.
 // Throws SendFailure when the system refuses a datagram (a destination that answers with ICMP
-// port unreachable stops the send, saying how many packets went).
-void SendLive(Session& session, UdpSender& sender, const std::function<void()>& check = {});
+// port unreachable stops the send, saying how many packets went). Returns whether the thread
+// ran at real-time priority.
+bool SendLive(Session& session, UdpSender& sender, const std::function<void()>& check = {});
 
 }  // namespace Quorvex::VarnelNet::Rtp
