@@ -60,10 +60,6 @@ void Store(std::uint8_t* at, std::uint64_t sum, bool zeroIsAll) {
 
 }  // namespace
 
-std::size_t PcapWriter::RecordBytes(bool ipv6, std::size_t payloadBytes) {
-    return kRecordHeader + kEthernet + (ipv6 ? kIpv6 : kIpv4) + kUdp + payloadBytes;
-}
-
 PcapWriter::PcapWriter(Write write) : m_write(std::move(write)) {
     std::uint8_t header[kHeaderBytes] = {};
     PutLittle32(header, 0xA1B2C3D4);
@@ -73,65 +69,69 @@ PcapWriter::PcapWriter(Write write) : m_write(std::move(write)) {
     PutLittle32(header + 16, kSnapshotLength);
     PutLittle32(header + 20, kLinkEthernet);
     m_write(header, sizeof header);
-    m_frame.reserve(RecordBytes(true, 2048));
 }
 
-void PcapWriter::Record(std::uint64_t microseconds, const Endpoint& from, const Endpoint& to,
-                        std::span<const std::uint8_t> payload) {
-    const bool ipv6 = to.ipv6;
-    const std::size_t ipBytes = ipv6 ? kIpv6 : kIpv4;
-    const std::size_t udpLength = kUdp + payload.size();
-    const std::size_t frameBytes = kEthernet + ipBytes + udpLength;
-    m_frame.resize(kRecordHeader + frameBytes);
-    std::uint8_t* record = m_frame.data();
-    PutLittle32(record, static_cast<std::uint32_t>(microseconds / 1000000));
-    PutLittle32(record + 4, static_cast<std::uint32_t>(microseconds % 1000000));
-    PutLittle32(record + 8, static_cast<std::uint32_t>(frameBytes));
-    PutLittle32(record + 12, static_cast<std::uint32_t>(frameBytes));
-
-    std::uint8_t* ethernet = record + kRecordHeader;
+PcapWriter::Route::Route(const Endpoint& from, const Endpoint& to)
+    : m_ipv6(to.ipv6), m_headerBytes(kEthernet + (to.ipv6 ? kIpv6 : kIpv4) + kUdp) {
+    std::uint8_t* ethernet = m_header.data();
     const std::uint8_t destinationMac[6] = {0x02, 0, 0, 0, 0, 0x02};
     const std::uint8_t sourceMac[6] = {0x02, 0, 0, 0, 0, 0x01};
     std::memcpy(ethernet, destinationMac, 6);
     std::memcpy(ethernet + 6, sourceMac, 6);
-    PutBig16(ethernet + 12, ipv6 ? 0x86DD : 0x0800);
-
+    PutBig16(ethernet + 12, m_ipv6 ? 0x86DD : 0x0800);
     std::uint8_t* ip = ethernet + kEthernet;
-    std::uint8_t* udp = ip + ipBytes;
-    std::uint64_t pseudo = 0;
-    if (ipv6) {
+    if (m_ipv6) {
         PutBig32(ip, 0x60000000U | static_cast<std::uint32_t>(kExpeditedForwarding) << 20);
-        PutBig16(ip + 4, static_cast<std::uint16_t>(udpLength));
         ip[6] = kUdpProtocol;
         ip[7] = kHops;
         std::memcpy(ip + 8, from.address.data(), 16);
         std::memcpy(ip + 24, to.address.data(), 16);
-        pseudo = Add(pseudo, ip + 8, 32);
+        m_udpSum = Add(0, ip + 8, 32);
     } else {
         ip[0] = 0x45;
         ip[1] = kExpeditedForwarding;
-        PutBig16(ip + 2, static_cast<std::uint16_t>(ipBytes + udpLength));
-        PutBig16(ip + 4, m_identification++);
         PutBig16(ip + 6, 0x4000);  // don't fragment
         ip[8] = kHops;
         ip[9] = kUdpProtocol;
-        PutBig16(ip + 10, 0);
         std::memcpy(ip + 12, from.address.data(), 4);
         std::memcpy(ip + 16, to.address.data(), 4);
-        Store(ip + 10, Add(0, ip, kIpv4), false);
-        pseudo = Add(pseudo, ip + 12, 8);
+        m_ipSum = Add(0, ip, kIpv4);
+        m_udpSum = Add(0, ip + 12, 8);
     }
-    std::uint8_t protocolAndLength[4] = {0, kUdpProtocol};
-    PutBig16(protocolAndLength + 2, static_cast<std::uint16_t>(udpLength));
-    pseudo = Add(pseudo, protocolAndLength, 4);
-
+    const std::uint8_t protocol[2] = {0, kUdpProtocol};
+    m_udpSum = Add(m_udpSum, protocol, 2);
+    std::uint8_t* udp = m_header.data() + m_headerBytes - kUdp;
     PutBig16(udp, from.port);
     PutBig16(udp + 2, to.port);
+    m_udpSum = Add(m_udpSum, udp, 4);
+}
+
+void PcapWriter::Record(std::uint64_t microseconds, const Route& route, std::span<const std::uint8_t> payload) {
+    const std::size_t udpLength = kUdp + payload.size();
+    const std::size_t frameBytes = route.m_headerBytes + payload.size();
+    std::uint8_t* record = m_headers.data();
+    PutLittle32(record, static_cast<std::uint32_t>(microseconds / 1000000));
+    PutLittle32(record + 4, static_cast<std::uint32_t>(microseconds % 1000000));
+    PutLittle32(record + 8, static_cast<std::uint32_t>(frameBytes));
+    PutLittle32(record + 12, static_cast<std::uint32_t>(frameBytes));
+    std::uint8_t* frame = record + kRecordHeader;
+    std::memcpy(frame, route.m_header.data(), route.m_headerBytes);
+
+    std::uint8_t* ip = frame + kEthernet;
+    std::uint8_t* udp = frame + route.m_headerBytes - kUdp;
+    if (route.m_ipv6) {
+        PutBig16(ip + 4, static_cast<std::uint16_t>(udpLength));
+    } else {
+        PutBig16(ip + 2, static_cast<std::uint16_t>(kIpv4 + udpLength));
+        PutBig16(ip + 4, m_identification++);
+        Store(ip + 10, Add(route.m_ipSum, ip + 2, 4), false);
+    }
     PutBig16(udp + 4, static_cast<std::uint16_t>(udpLength));
-    PutBig16(udp + 6, 0);
-    std::memcpy(udp + kUdp, payload.data(), payload.size());
-    Store(udp + 6, Add(pseudo, udp, udpLength), true);  // 0 would mean "no checksum"
-    m_write(m_frame.data(), m_frame.size());
+    // The length counts twice: in the pseudo-header and in the UDP header.
+    const std::uint64_t lengths = Add(Add(route.m_udpSum, udp + 4, 2), udp + 4, 2);
+    Store(udp + 6, Add(lengths, payload.data(), payload.size()), true);  // 0 would mean "no checksum"
+    m_write(m_headers.data(), kRecordHeader + route.m_headerBytes);
+    m_write(payload.data(), payload.size());
 }
 
 }  // namespace Quorvex::VarnelNet::Rtp

@@ -1,10 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <span>
-#include <vector>
 
 #include "varnel/rtp/Endpoint.h"
 
@@ -19,23 +19,37 @@ namespace Quorvex::VarnelNet::Rtp {
 // same traffic class) and UDP with its checksum over the pseudo-header.
 class PcapWriter {
 public:
+    // Takes the next bytes of the file (a record comes in two pieces: its headers, its payload).
     using Write = std::function<void(const std::uint8_t* data, std::size_t length)>;
 
     static constexpr std::size_t kHeaderBytes = 24;
-    // The frame's bytes around a UDP payload of `payloadBytes`, and the record's own header.
-    static std::size_t RecordBytes(bool ipv6, std::size_t payloadBytes);
+
+    // The headers of the datagrams from one endpoint to another (of one address family), made
+    // once: a record patches in only its lengths, identification and checksums.
+    class Route {
+    public:
+        Route(const Endpoint& from, const Endpoint& to);
+
+    private:
+        friend class PcapWriter;
+        bool m_ipv6;
+        std::size_t m_headerBytes;  // Ethernet, IP and UDP
+        std::array<std::uint8_t, 14 + 40 + 8> m_header{};
+        std::uint64_t m_ipSum = 0;   // of the IPv4 header without its lengths and identification
+        std::uint64_t m_udpSum = 0;  // of the pseudo-header and the UDP header without the lengths
+    };
 
     // Writes the global header through write.
     explicit PcapWriter(Write write);
 
-    // Writes one record: a datagram from `from` to `to` (both of one address family) carrying
-    // payload, time-stamped at `microseconds` since 1970 (0 to 2^32 seconds).
-    void Record(std::uint64_t microseconds, const Endpoint& from, const Endpoint& to, std::span<const std::uint8_t> payload);
+    // Writes one record: a datagram along the route carrying payload, time-stamped at
+    // `microseconds` since 1970 (0 to 2^32 seconds).
+    void Record(std::uint64_t microseconds, const Route& route, std::span<const std::uint8_t> payload);
 
 private:
     Write m_write;
     std::uint16_t m_identification = 1;
-    std::vector<std::uint8_t> m_frame;
+    std::array<std::uint8_t, 16 + 14 + 40 + 8> m_headers{};  // the record's, Ethernet, IP, UDP
 };
 
 }  // namespace Quorvex::VarnelNet::Rtp

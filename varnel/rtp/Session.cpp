@@ -118,16 +118,15 @@ void WritePcap(Session& session, std::uint64_t startMicroseconds, const PcapWrit
     }
     const Endpoint source = session.Options().Source();
     const Endpoint destination = session.Options().Destination();
-    const Endpoint textSource = source.WithPortOffset(2);
-    const Endpoint textDestination = destination.WithPortOffset(2);
+    const PcapWriter::Route audio(source, destination);
+    const PcapWriter::Route text(source.WithPortOffset(2), destination.WithPortOffset(2));
     PcapWriter pcap(write);
     Packet packet;
     for (;;) {
         if (betweenPackets) betweenPackets();
         if (!session.Next(packet)) break;
-        const bool text = packet.stream == StreamKind::Text;
-        pcap.Record(startMicroseconds + packet.time * kMicrosecondsPerSample, text ? textSource : source,
-                    text ? textDestination : destination, packet.bytes);
+        pcap.Record(startMicroseconds + packet.time * kMicrosecondsPerSample, packet.stream == StreamKind::Text ? text : audio,
+                    packet.bytes);
     }
 }
 

@@ -43,6 +43,7 @@ bool TextPacketiser::Continues() const {
 }
 
 std::optional<std::uint64_t> TextPacketiser::NextTime() const {
+    if (!m_inBurst && m_next == m_characters.size()) return std::nullopt;
     if (Continues()) return m_nextSend;
     if (m_next < m_characters.size()) return NextWholeMs(m_characters[m_next].ready);
     return std::nullopt;
