@@ -19,7 +19,9 @@ namespace Quorvex::VarnelNet::Rtp {
 //   after its last stop bit: letters and figures as a receiver reads them, CR or LF (CR LF
 //   once) as the line separator U+2028, BEL and BS as they are; the shifts (LTRS, FIGS) and
 //   other control characters send nothing.
-// The rendering must label its requests (RenderOptions::labels) and outlive this.
+// An event that would start while another sounds, and a character ready before the one before
+// it, are left out: one telephone event sounds at a time, and text goes in order. The
+// rendering must label its requests (RenderOptions::labels) and outlive this.
 class LabelAnnotations final : public StreamAnnotations {
 public:
     LabelAnnotations(const Script::Rendering& rendering, const SessionOptions& options);
@@ -27,11 +29,15 @@ public:
 
 private:
     void AddCharacter(std::vector<TextCharacter>& text, const Script::Label& label);
-    const Script::MeasuredRequest* MeasuredOf(std::size_t request) const;
+    // The measured request of a label's request; labels come in the order of their requests.
+    const Script::MeasuredRequest* MeasuredOf(std::size_t request);
 
     const Script::Rendering& m_rendering;
     SessionOptions m_options;
-    std::size_t m_taken = 0;  // labels looked at
+    std::size_t m_taken = 0;     // labels looked at
+    std::size_t m_measured = 0;  // the measured request of the last label
+    std::uint64_t m_lastEventEnd = 0;
+    std::uint64_t m_lastReady = 0;
     bool m_afterCarriageReturn = false;
 };
 

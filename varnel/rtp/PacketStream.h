@@ -3,15 +3,14 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "varnel/rtp/EventPacketiser.h"
-#include "varnel/rtp/RtpHeader.h"
 #include "varnel/rtp/Events.h"
+#include "varnel/rtp/RtpHeader.h"
 #include "varnel/rtp/StreamStart.h"
 #include "varnel/rtp/TextPacketiser.h"
-
-#include <utility>
 
 namespace Quorvex::VarnelNet::Rtp {
 
