@@ -1,5 +1,6 @@
 #include "varnel/rtp/Events.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace Quorvex::VarnelNet::Rtp {
@@ -16,7 +17,7 @@ std::optional<std::uint8_t> DtmfEventCode(char key) {
 std::uint8_t EventVolume(double dbm0) {
     if (!(dbm0 < 0.0)) return 0;
     const double rounded = std::round(-dbm0);
-    return rounded >= 63.0 ? 63 : static_cast<std::uint8_t>(rounded);
+    return static_cast<std::uint8_t>(std::min(rounded, 63.0));
 }
 
 }  // namespace Quorvex::VarnelNet::Rtp
