@@ -64,7 +64,11 @@ export class LabelList {
     const item = this.items[found];
     if (item) {
       item.classList.add('current');
-      item.scrollIntoView({ block: 'nearest' });
+      // Scrolls the list alone, never the page.
+      const list = this.list;
+      if (item.offsetTop < list.scrollTop || item.offsetTop + item.offsetHeight > list.scrollTop + list.clientHeight) {
+        list.scrollTop = item.offsetTop - list.clientHeight / 3;
+      }
     }
   }
 }

@@ -10,12 +10,12 @@ function control(setting) {
   if (setting.kind === 'flag') {
     const box = document.createElement('input');
     box.type = 'checkbox';
-    box.checked = setting.default === '1';
+    box.checked = box.defaultChecked = setting.default === '1';
     return box;
   }
   if (setting.words.length > 0 && setting.kind !== 'integer') {
     const select = document.createElement('select');
-    for (const word of setting.words) select.add(new Option(word, word, false, word === setting.default));
+    for (const word of setting.words) select.add(new Option(word, word, word === setting.default, word === setting.default));
     // A default the words do not name (the engine's number) is shown as it is.
     if (!setting.words.includes(setting.default)) select.add(new Option(setting.default, setting.default, true, true));
     return select;
@@ -23,7 +23,7 @@ function control(setting) {
   const input = document.createElement('input');
   input.type = 'text';
   input.inputMode = 'decimal';
-  input.value = setting.default;
+  input.value = input.defaultValue = setting.default;
   input.size = 8;
   return input;
 }
@@ -61,8 +61,10 @@ export class Settings {
     const level = Object.assign(document.createElement('input'), { type: 'text', name: 'dbm0', size: 8, inputMode: 'decimal' });
     level.placeholder = 'amplitude';
     main.insertBefore(this.field('dbm0', 'Level of every tone in dBm0 (empty: the amplitude setting)', level), main.children[3]);
-    form.append(this.message, main, more);
+    const reset = Object.assign(document.createElement('button'), { type: 'reset', textContent: "The tool's defaults" });
+    form.append(this.message, main, more, reset);
     form.addEventListener('submit', (event) => event.preventDefault());
+    form.addEventListener('reset', () => this.clearError());
     form.addEventListener('input', () => this.clearError());
   }
 
