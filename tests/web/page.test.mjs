@@ -116,22 +116,20 @@ test('the waveform and the spectrogram draw', async () => {
 });
 
 test('a click on a span plays from its start, and the list follows', async () => {
-  await page.fill('#script', 'dtmf:123\nsilence:300\nplan:uk:dial:2000');
-  await page.click('#render');
-  await page.waitForSelector('#status.done');
-  const item = page.locator('#labels li').nth(2);
+  await renderInPage('plan:us:dial:1500\ndtmf:5550123\nplan:us:ringback:3000\n"cid:5551234|JOHN DOE|12/25 10:30"', {});
+  const item = page.locator('#labels li', { hasText: 'ringback' }).first();
   const start = Number(await item.locator('button').getAttribute('data-start'));
   await item.locator('button').click();
-  await page.waitForFunction(() => window.varnel.player.playing);
-  await page.waitForFunction((s) => window.varnel.player.position() > s + 0.05, start);
+  await page.waitForFunction((s) => window.varnel.player.playing && window.varnel.player.position() > s + 0.3, start);
   const position = await page.evaluate(() => window.varnel.player.position());
-  assert.ok(position > start && position < start + 2, `playing at ${position} s, from ${start} s`);
-  await page.waitForSelector('#labels li:nth-child(3).current');
+  assert.ok(position > start && position < start + 3, `playing at ${position} s, from ${start} s`);
+  assert.match(await page.textContent('#labels li.current'), /ringback/);
   const [left, expected] = await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => done([
     parseFloat(document.getElementById('playhead').style.left),
     (window.varnel.player.position() / window.varnel.player.duration) * 100]))));
   assert.ok(Math.abs(left - expected) < 2, `the playhead at ${left} %, playing at ${expected} %`);
-  await page.screenshot({ path: screenshot });
+  await page.evaluate(() => window.scrollTo(0, 0));
+  await page.screenshot({ path: screenshot, fullPage: true });
   await page.click('#stop');
 });
 
