@@ -144,3 +144,17 @@ test('a refused request shows the tool\'s message beside its line', async () => 
   assert.equal(`varnel: ${await note.textContent()}`, run.stderr.toString().split('\n')[0]);
   assert.equal(await note.getAttribute('data-line'), '2');
 });
+
+test('a menu writes its requests through the library, or shows its refusal', async () => {
+  await page.fill('#script', '');
+  await page.click('#tab-cid');
+  await page.selectOption('#menu-cid [name=standard]', 'etsi');
+  await page.fill('#menu-cid [name=date]', '12/25 10:30');
+  await page.click('#menu-cid button.add');
+  await page.waitForFunction(() => document.getElementById('script').value !== '');
+  assert.equal(await page.inputValue('#script'), 'set:cid-standard=etsi set:cid-alert=none "cid:5551234|JOHN DOE|12/25 10:30"');
+  await page.fill('#menu-cid [name=date]', '13/25 10:30');
+  await page.click('#menu-cid button.add');
+  await page.waitForSelector('#menu-cid output:not([hidden])');
+  assert.match(await page.textContent('#menu-cid output'), /the month 13 is not 01 to 12/);
+});

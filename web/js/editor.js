@@ -47,7 +47,13 @@ export class Editor {
   // The library's refusal: on the line of the request it names (a script of one line has
   // line 0), or above the first line when no request is to blame.
   showError(error) {
-    this.note(error.line || (error.index ? 1 : 0), error.message, 'error');
+    const line = error.line || (error.index ? 1 : 0);
+    const lineHeight = parseFloat(getComputedStyle(this.textarea).lineHeight);
+    const top = Math.max(0, line - 1) * lineHeight;
+    if (top < this.textarea.scrollTop || top + lineHeight > this.textarea.scrollTop + this.textarea.clientHeight) {
+      this.textarea.scrollTop = Math.max(0, top - this.textarea.clientHeight / 3);
+    }
+    this.note(line, error.message, 'error');
   }
 
   // The warnings of the rendered requests, each beside its request.
