@@ -99,6 +99,10 @@ test('renderWav gives the same bytes, and rejects with the library\'s message', 
   assert.match(message, /^request 2 'modem:fax': /);
   const limit = await page.evaluate(() => window.varnel.renderWav('silence:1000', { maxBytes: 100 }).catch((e) => e.message));
   assert.match(limit, /more than the limit of 100 bytes/);
+  const nul = await page.evaluate(() => window.varnel.renderWav('dtmf:1\0 dtmf:2').catch((e) => e.message));
+  writeFileSync(join(scratch, 'nul.txt'), 'dtmf:1\0 dtmf:2');
+  const refused = native(['-o', join(scratch, 'nul.wav'), '-f', join(scratch, 'nul.txt')]);
+  assert.equal(`varnel: ${nul}`, refused.stderr.toString().split('\n')[0]);
 });
 
 test('the waveform and the spectrogram draw', async () => {

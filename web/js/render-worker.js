@@ -16,30 +16,33 @@ function bind(module) {
     module,
     jobNew: call('varnel_job_new', 'number', []),
     jobDelete: call('varnel_job_delete', null, ['number']),
-    jobSetting: call('varnel_job_setting', 'number', ['number', 'number', 'number']),
-    jobDbm0: call('varnel_job_dbm0', 'number', ['number', 'number']),
-    jobRender: call('varnel_job_render', 'number', ['number', 'number', 'number', 'number']),
+    jobSetting: call('varnel_job_setting', 'number', ['number', 'number', 'number', 'number', 'number']),
+    jobDbm0: call('varnel_job_dbm0', 'number', ['number', 'number', 'number']),
+    jobRender: call('varnel_job_render', 'number', ['number', 'number', 'number', 'number', 'number']),
     jobText: call('varnel_job_text', 'string', ['number']),
     jobWave: call('varnel_job_wave', 'number', ['number']),
     jobWaveSize: call('varnel_job_wave_size', 'number', ['number']),
     jobSamples: call('varnel_job_samples', 'number', ['number']),
     jobSampleCount: call('varnel_job_sample_count', 'number', ['number']),
     catalog: call('varnel_catalog', 'string', []),
-    printRequest: call('varnel_print_request', 'string', ['number']),
+    printRequest: call('varnel_print_request', 'string', ['number', 'number']),
   };
 }
 
-// Texts go through the module's heap rather than its stack, whatever their length.
+// Texts go through the module's heap rather than its stack, whatever their length, as UTF-8
+// with their length in bytes: the action gets a pointer and a length for each.
 function withText(api, texts, action) {
   const { module } = api;
+  const arguments_ = [];
   const pointers = texts.map((text) => {
-    const size = module.lengthBytesUTF8(text) + 1;
-    const pointer = module._malloc(size);
-    module.stringToUTF8(text, pointer, size);
+    const length = module.lengthBytesUTF8(text);
+    const pointer = module._malloc(length + 1);
+    module.stringToUTF8(text, pointer, length + 1);
+    arguments_.push(pointer, length);
     return pointer;
   });
   try {
-    return action(...pointers);
+    return action(...arguments_);
   } finally {
     pointers.forEach((pointer) => module._free(pointer));
   }
@@ -59,11 +62,11 @@ function render(api, { script, options, maxBytes, samples }) {
     for (const [name, value] of Object.entries(options)) {
       if (value === undefined || value === null) continue;
       const taken = name === 'dbm0'
-        ? withText(api, [settingText(value)], (text) => api.jobDbm0(job, text))
-        : withText(api, [name, settingText(value)], (n, v) => api.jobSetting(job, n, v));
+        ? withText(api, [settingText(value)], (...text) => api.jobDbm0(job, ...text))
+        : withText(api, [name, settingText(value)], (...texts) => api.jobSetting(job, ...texts));
       if (!taken) return refused(name);
     }
-    if (!withText(api, [script], (text) => api.jobRender(job, text, maxBytes, samples ? 1 : 0))) return refused('');
+    if (!withText(api, [script], (...text) => api.jobRender(job, ...text, maxBytes, samples ? 1 : 0))) return refused('');
     const heap = api.module.HEAPU8;
     const wave = heap.slice(api.jobWave(job), api.jobWave(job) + api.jobWaveSize(job)).buffer;
     const floats = new Float32Array(heap.buffer, api.jobSamples(job), api.jobSampleCount(job)).slice().buffer;
@@ -80,7 +83,7 @@ function answer(api, message) {
     case 'catalog':
       return { reply: { ok: true, catalog: JSON.parse(api.catalog()) }, transfer: [] };
     case 'print': {
-      const result = JSON.parse(withText(api, [message.request], (text) => api.printRequest(text)));
+      const result = JSON.parse(withText(api, [message.request], (...text) => api.printRequest(...text)));
       return { reply: { ok: !result.error, ...result }, transfer: [] };
     }
     case 'render':

@@ -5,8 +5,10 @@
 //
 // A job gathers the options of one rendering, renders once and keeps what it made until it is
 // deleted:
-//   job = varnel_job_new(); varnel_job_setting(job, "rate", "8000"); varnel_job_dbm0(job, "-10");
-//   varnel_job_render(job, script, maxBytes, withSamples) -> 1 rendered, 0 refused
+//   job = varnel_job_new(); varnel_job_setting(job, "rate", 4, "8000", 4); varnel_job_dbm0(job, "-10", 3);
+//   varnel_job_render(job, script, length, maxBytes, withSamples) -> 1 rendered, 0 refused
+// Texts are UTF-8 with their length in bytes, so that a NUL in them reaches the language (which
+// refuses it) instead of ending them.
 //   varnel_job_text(job): the summary (PageRendering.h), or the refusal
 //     {error: {message, reason, request, index, line}}, after any call that returned 0
 //   varnel_job_wave/_wave_size, varnel_job_samples/_sample_count; varnel_job_delete(job)
@@ -16,6 +18,7 @@
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <string_view>
 
 #include "Catalog.h"
 #include "JsonText.h"
@@ -68,18 +71,23 @@ EMSCRIPTEN_KEEPALIVE Job* varnel_job_new() { return new Job; }
 
 EMSCRIPTEN_KEEPALIVE void varnel_job_delete(Job* job) { delete job; }
 
-EMSCRIPTEN_KEEPALIVE int varnel_job_setting(Job* job, const char* name, const char* value) {
-    return Guarded(job->text, [&] { job->options.settings.push_back(Script::ParseNamedSetting(name, value)); });
+EMSCRIPTEN_KEEPALIVE int varnel_job_setting(Job* job, const char* name, std::size_t nameLength, const char* value,
+                                             std::size_t valueLength) {
+    return Guarded(job->text, [&] {
+        job->options.settings.push_back(
+            Script::ParseNamedSetting(std::string_view(name, nameLength), std::string_view(value, valueLength)));
+    });
 }
 
-EMSCRIPTEN_KEEPALIVE int varnel_job_dbm0(Job* job, const char* value) {
-    return Guarded(job->text, [&] { job->options.dbm0 = Script::ReadDbm0(value, "dbm0"); });
+EMSCRIPTEN_KEEPALIVE int varnel_job_dbm0(Job* job, const char* value, std::size_t length) {
+    return Guarded(job->text, [&] { job->options.dbm0 = Script::ReadDbm0(std::string_view(value, length), "dbm0"); });
 }
 
-EMSCRIPTEN_KEEPALIVE int varnel_job_render(Job* job, const char* script, double maxBytes, int withSamples) {
+EMSCRIPTEN_KEEPALIVE int varnel_job_render(Job* job, const char* script, std::size_t length, double maxBytes,
+                                            int withSamples) {
     return Guarded(job->text, [&] {
         const auto limit = maxBytes >= 0x1p64 ? UINT64_MAX : static_cast<std::uint64_t>(maxBytes > 0 ? maxBytes : 0);
-        job->rendering = Web::RenderForPage(job->options, script, limit, withSamples != 0);
+        job->rendering = Web::RenderForPage(job->options, std::string_view(script, length), limit, withSamples != 0);
         job->text = job->rendering.summary;
     });
 }
@@ -98,11 +106,11 @@ EMSCRIPTEN_KEEPALIVE const char* varnel_catalog() {
 
 // One request in its canonical form, quoted as a word of a script: {text} or {error: ...}. The
 // menus write their requests through it. The text lives until the next call.
-EMSCRIPTEN_KEEPALIVE const char* varnel_print_request(const char* request) {
+EMSCRIPTEN_KEEPALIVE const char* varnel_print_request(const char* request, std::size_t length) {
     static std::string text;
     Guarded(text, [&] {
         Web::JsonText json;
-        json.BeginObject().Key("text").String(Script::Quote(Script::Print(Script::ParseRequest(request)))).EndObject();
+        json.BeginObject().Key("text").String(Script::Quote(Script::Print(Script::ParseRequest(std::string_view(request, length))))).EndObject();
         text = json.Text();
     });
     return text.c_str();
