@@ -1,6 +1,7 @@
 // Writes the bash completion of the varnel tool to standard output: its options, request kinds,
-// setting names and keyword values, taken from the settings catalog and the request parser, so
-// that the script cannot drift from the tool. Run at build time.
+// setting names and keyword values, and the tone plans' countries and tones, taken from the
+// settings catalog, the request parser and the tone tables, so that the script cannot drift
+// from the tool. Run at build time.
 
 #include <cstdio>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "varnel/script/Request.h"
 #include "varnel/engine/SettingsCatalog.h"
+#include "varnel/signal/ToneTables.h"
 
 using namespace Quorvex::VarnelNet;
 
@@ -25,10 +27,39 @@ std::string ModemWords() {
     return prefixed;
 }
 
+// plan: completes to the countries ("plan:at: plan:au: ..."), then to the country's tones.
+std::string PlanCountries() {
+    std::string words;
+    std::string last;
+    for (const TonePlanRow& row : TonePlanRows()) {
+        if (row.country == last) continue;
+        last = row.country;
+        words.append(words.empty() ? "" : " ").append("plan:").append(row.country).append(":");
+    }
+    return words;
+}
+
+std::string PlanToneCases() {
+    std::string cases;
+    std::string last;
+    for (const TonePlanRow& row : TonePlanRows()) {
+        const std::string country(row.country);
+        if (country != last) {
+            if (!last.empty()) cases.append("\" ;;\n");
+            cases.append("                plan:").append(country).append(":*) values=\"");
+            last = country;
+        } else {
+            cases.append(" ");
+        }
+        cases.append("plan:").append(country).append(":").append(row.tone);
+    }
+    return cases.empty() ? cases : cases.append("\" ;;\n");
+}
+
 }  // namespace
 
 int main() {
-    std::string options = "-o --output --raw --play --dry-run --print-requests -f --script --dbm0 -v --verbose --list-plans -h --help --version -r -b -e -a";
+    std::string options = "-o --output --raw --play --dry-run --print-requests -f --script --dbm0 --labels -v --verbose --list-plans -h --help --version -r -b -e -a";
     std::string settingNames, valueCases, setValueCases;
     for (const SettingSpec* spec : SettingsCatalog::All()) {
         const std::string option(spec->option);
@@ -52,7 +83,7 @@ int main() {
         "    local cur prev words cword\n"
         "    _init_completion -n =: || return\n"
         "    case $prev in\n"
-        "        -o|--output|-f|--script)\n"
+        "        -o|--output|-f|--script|--labels)\n"
         "            _filedir\n"
         "            return ;;\n"
         "        -r) prev=--rate ;;\n"
@@ -80,6 +111,11 @@ int main() {
         "        set:*) values=\"%s\" ;;\n"
         "        vmwi:*) values=\"vmwi:on vmwi:off\" ;;\n"
         "        sit:*) values=\"sit:nc sit:ic sit:vc sit:ro sit:itu\" ;;\n"
+        "        plan:*:*)\n"
+        "            case $cur in\n"
+        "%s"
+        "            esac ;;\n"
+        "        plan:*) values=\"%s\" ;;\n"
         "        modem:*) values=\"%s\" ;;\n"
         "        *) values=\"%s\" ;;\n"
         "    esac\n"
@@ -88,7 +124,7 @@ int main() {
         "    __ltrim_colon_completions \"$cur\"\n"
         "} &&\n"
         "    complete -F _varnel varnel\n",
-        valueCases.c_str(), options.c_str(), setValueCases.c_str(), settingNames.c_str(), ModemWords().c_str(),
-        kinds.c_str());
+        valueCases.c_str(), options.c_str(), setValueCases.c_str(), settingNames.c_str(), PlanToneCases().c_str(),
+        PlanCountries().c_str(), ModemWords().c_str(), kinds.c_str());
     return 0;
 }

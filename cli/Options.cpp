@@ -28,9 +28,9 @@ constexpr std::array<ShortOption, 6> kShortOptions = {
     {{'o', "output"}, {'r', "rate"}, {'b', "bits"}, {'e', "encoding"}, {'a', "amplitude"}, {'f', "script"}}};
 
 // The options that are not settings.
-constexpr std::array<std::string_view, 11> kToolOptions = {"help",   "version", "verbose", "dry-run",     "print-requests",
+constexpr std::array<std::string_view, 12> kToolOptions = {"help",   "version", "verbose", "dry-run",     "print-requests",
                                                            "raw",    "play",    "output",  "dbm0",        "list-plans",
-                                                           "script"};
+                                                           "script", "labels"};
 
 std::optional<std::string_view> LongNameOf(char letter) {
     for (const ShortOption& o : kShortOptions) {
@@ -52,7 +52,8 @@ bool IsOption(std::string_view name) {
 }
 
 bool TakesValue(std::string_view name) {
-    return name == "output" || name == "dbm0" || name == "script" || (IsSettingName(name) && !IsFlagSetting(name));
+    return name == "output" || name == "dbm0" || name == "script" || name == "labels" ||
+           (IsSettingName(name) && !IsFlagSetting(name));
 }
 
 void SetMode(Options& options, OutputMode mode) {
@@ -104,6 +105,15 @@ bool ApplyOption(Options& options, std::string_view name, const std::optional<st
         if (!options.scriptPath.empty()) throw UsageError("-f/--script given twice");
         if (value->empty()) throw UsageError("-f/--script needs a file name (- for standard input)");
         options.scriptPath = *value;
+    } else if (name == "labels") {
+        if (!options.labelsPath.empty()) throw UsageError("--labels given twice");
+        try {
+            Script::LabelFormatOf(*value);
+        } catch (const Script::RequestError& e) {
+            throw UsageError(e.what());
+        }
+        options.labelsPath = *value;
+        options.render.labels = true;
     } else if (name == "dbm0") {
         options.render.dbm0 = ReadDbm0(*value);
     } else if (IsFlagSetting(name)) {
@@ -277,6 +287,9 @@ what it renders):
 
 Other:
   -v, --verbose          print every diagnostic line of the component to standard error
+      --labels FILE      write a label for every symbol rendered (each key, tone or pause, Caller-ID
+                         message and byte, TTY character): FILE.txt as Audacity's label track
+                         (seconds), FILE.jsonl as JSON lines (samples, request, kind, fields)
       --list-plans       print the built-in tone plans: country, name, tone, pattern
   -h, --help             show this help
       --version          show the version

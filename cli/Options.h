@@ -23,6 +23,7 @@ struct Options {
     std::string outputPath;         // with OutputMode::File; "-" for standard output
     Script::RenderOptions render;   // the settings of the options (later ones win) and --dbm0
     std::string scriptPath;         // -f/--script: read before the requests of the command line
+    std::string labelsPath;         // --labels: the symbols' labels, .txt (Audacity) or .jsonl
     Script::Requests requests;      // the script's, then the command line's; empty: the built-in scenario
     bool verbose = false;
     bool dryRun = false;         // print the settings and the requests with their durations, write nothing

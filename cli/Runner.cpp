@@ -262,6 +262,34 @@ int RunPrintRequests(const Job& job, const Script::Rendering& rendering, std::FI
     return kExitSuccess;
 }
 
+// --labels: written once the audio is, replacing an old file only once complete. --play sounds
+// the requests through the component, so their labels come from rendering them here.
+void WriteLabels(const Options& options, Script::Rendering& rendering) {
+    if (options.labelsPath.empty()) return;
+    if (options.mode == OutputMode::Play) {
+        std::array<std::uint8_t, kBlockSize> block{};
+        while (rendering.Pull(block) > 0) StopIfInterrupted();
+    }
+    const auto rate = static_cast<double>(rendering.StartSettings().Integer(SettingsCatalog::kSampleRate));
+    const std::string text = Script::LabelFormatOf(options.labelsPath) == Script::LabelFormat::Audacity
+                                 ? Script::AudacityLabels(rendering.Labels(), rate)
+                                 : Script::JsonLabels(rendering.Labels());
+    FileSink sink(options.labelsPath);
+    sink.Write(text.data(), text.size());
+    sink.Finish();
+}
+
+int RunOutput(const Options& options, const Job& job, Script::Rendering& rendering, std::FILE* out, std::FILE* err) {
+    switch (options.mode) {
+        case OutputMode::File: return RunWave(options, job, rendering, out, err);
+        case OutputMode::Raw: return RunRaw(job, rendering, out, err);
+        case OutputMode::Play: return RunPlay(options, job, rendering, err);
+        case OutputMode::None: break;
+    }
+    std::fprintf(err, "varnel: no output: give -o FILE, --raw or --play\n%s\n", UsageLine());
+    return kExitUsage;
+}
+
 int RunJob(const Options& options, const Job& job, std::FILE* out, std::FILE* err) {
     Script::Rendering rendering(options.render, job.requests,
                                 options.verbose ? Script::Rendering::DebugLine([err](const std::string& line) {
@@ -271,14 +299,9 @@ int RunJob(const Options& options, const Job& job, std::FILE* out, std::FILE* er
     PrintWarnings(rendering, err);
     if (options.printRequests) return RunPrintRequests(job, rendering, out);
     if (options.dryRun) return RunDryRun(options, job, rendering, out);
-    switch (options.mode) {
-        case OutputMode::File: return RunWave(options, job, rendering, out, err);
-        case OutputMode::Raw: return RunRaw(job, rendering, out, err);
-        case OutputMode::Play: return RunPlay(options, job, rendering, err);
-        case OutputMode::None: break;
-    }
-    std::fprintf(err, "varnel: no output: give -o FILE, --raw or --play\n%s\n", UsageLine());
-    return kExitUsage;
+    const int status = RunOutput(options, job, rendering, out, err);
+    if (status == kExitSuccess) WriteLabels(options, rendering);
+    return status;
 }
 
 }  // namespace

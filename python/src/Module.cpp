@@ -183,15 +183,40 @@ py::array ToArray(Rendering rendering) {
     return py::array_t<std::uint8_t>(static_cast<py::ssize_t>(owner->size()), owner->data(), free);
 }
 
-py::array RenderArray(const py::object& requests, const std::vector<std::pair<std::string, std::string>>& settings,
-                      std::optional<float> dbm0, std::uint64_t maxBytes) {
-    const RenderJob job = Job(requests, settings, dbm0);
+// A label as a dict with the keys of a line of `varnel --labels FILE.jsonl`.
+py::dict LabelDict(const Script::Label& label) {
+    py::dict d;
+    d["request"] = label.request;
+    d["kind"] = std::string(label.kind);
+    d["symbol"] = std::string(Script::SymbolWord(label.symbol));
+    d["start"] = label.start;
+    d["end"] = label.end;
+    if (!label.text.empty()) d["text"] = Script::Utf8Text(label.text);
+    if (!label.hz.empty()) d["hz"] = label.hz;
+    if (label.index >= 0) d["index"] = label.index;
+    if (label.value >= 0) d["value"] = label.value;
+    if (!label.fields.empty()) {
+        py::dict fields;
+        for (const auto& [name, value] : label.fields) fields[py::str(name)] = Script::Utf8Text(value);
+        d["fields"] = fields;
+    }
+    return d;
+}
+
+py::object RenderArray(const py::object& requests, const std::vector<std::pair<std::string, std::string>>& settings,
+                       std::optional<float> dbm0, std::uint64_t maxBytes, bool labels) {
+    RenderJob job = Job(requests, settings, dbm0);
+    job.options.labels = labels;
     Rendering rendering;
     {
         py::gil_scoped_release nogil;
         rendering = RenderSamples(job, maxBytes, CheckPythonSignals);
     }
-    return ToArray(std::move(rendering));
+    py::list labelList;
+    for (const Script::Label& label : rendering.labels) labelList.append(LabelDict(label));
+    py::array audio = ToArray(std::move(rendering));
+    if (!labels) return audio;
+    return py::make_tuple(audio, labelList);
 }
 
 void WriteWav(const std::string& path, const py::object& requests,
@@ -223,6 +248,8 @@ void BindVarnel(py::module_& m) {
     Property(cls, "dtmf_twist", &Varnel::DTMF_Twist, &Varnel::DTMF_Twist, "DTMF_Twist: dB, -20 to 20.");
     Property(cls, "tone_modulation_depth", &Varnel::TONE_ModulationDepth, &Varnel::TONE_ModulationDepth,
              "TONE_ModulationDepth: percent, 0 to 100.");
+    Property(cls, "tone_level_per_tone", &Varnel::TONE_LevelPerTone, &Varnel::TONE_LevelPerTone,
+             "TONE_LevelPerTone: 0 or 1; 1: Amplitude is every tone's level.");
 
     cls.def_property_readonly("on_complete", &PyVarnel::OnComplete,
         "OnComplete: handlers called as fn(request_id) once a request is rendered completely.");
@@ -367,7 +394,8 @@ PYBIND11_MODULE(_varnel, m) {
 #endif
     m.attr("E_INVALIDARG") = py::int_(static_cast<std::int32_t>(E_INVALIDARG));
     m.attr("E_FAIL") = py::int_(static_cast<std::int32_t>(E_FAIL));
-    m.def("_render", &RenderArray, py::arg("requests"), py::arg("settings"), py::arg("dbm0"), py::arg("max_bytes"));
+    m.def("_render", &RenderArray, py::arg("requests"), py::arg("settings"), py::arg("dbm0"), py::arg("max_bytes"),
+          py::arg("labels"));
     m.def("_write_wav", &WriteWav, py::arg("path"), py::arg("requests"), py::arg("settings"), py::arg("dbm0"));
     m.def("_settings", &Settings);
     m.def("_keyword_of", [](const std::string& option, std::int32_t value) {

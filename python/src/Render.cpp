@@ -40,6 +40,7 @@ Rendering RenderSamples(const RenderJob& job, std::uint64_t maxBytes, const Chec
         if (n == 0) break;
         result.bytes.insert(result.bytes.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n));
     }
+    result.labels = rendering.Labels();
     return result;
 }
 

@@ -19,10 +19,11 @@ struct RenderJob {
 };
 
 // The samples of a rendering, and whether they are 16-bit PCM (else one byte a sample:
-// 8-bit PCM or G.711).
+// 8-bit PCM or G.711); its labels when the job asked for them.
 struct Rendering {
     std::vector<std::uint8_t> bytes;
     bool wide = false;
+    std::vector<Quorvex::VarnelNet::Script::Label> labels;
 };
 
 // Called between blocks of work; throws to stop (a pending KeyboardInterrupt).

@@ -1,5 +1,6 @@
 """render() and write_wav() give the bytes the varnel tool writes for the same requests."""
 
+import json
 import subprocess
 import sys
 
@@ -30,6 +31,14 @@ def test_render_equals_the_tools_raw_bytes(tool, requests, kwargs, options):
     assert samples.dtype == (np.int16 if wide else np.uint8)
     assert samples.size > 0
     assert samples.tobytes() == tool("--raw", *options, "--", *requests)
+
+
+def test_labels_are_the_tools_json_lines(tool, tmp_path):
+    requests = ["dtmf:1,2", "cid:5551234|JOHN DOE|12/25 10:30", "tty:HI 5", "set:tty-mode=ascii8", "ttyhex:a3"]
+    samples, labels = varnel.render(requests, labels=True)
+    tool("--raw", "-r", "8000", "--labels", str(tmp_path / "l.jsonl"), "--", *requests)
+    assert labels == [json.loads(line) for line in (tmp_path / "l.jsonl").read_text().splitlines()]
+    assert labels[-1]["end"] < samples.size
 
 
 def test_write_wav_equals_the_tools_file(tool, tmp_path):

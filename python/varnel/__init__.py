@@ -124,7 +124,8 @@ class Varnel(_varnel._Varnel):
     (DTMF_Twist), tty_mode (TTY_Mode), tty_rate (TTY_Rate), tty_figs_after_space
     (TTY_FigsAfterSpace), cid_format (CID_Format), cid_bit_timing (CID_BitTiming),
     cid_standard (CID_Standard), cid_alert (CID_Alert), tone_modulation_depth
-    (TONE_ModulationDepth), destination (Destination).
+    (TONE_ModulationDepth), tone_level_per_tone (TONE_LevelPerTone), destination
+    (Destination).
 
     Methods: generate_begin (GenerateBegin), generate_end (GenerateEnd), generate_dtmfs
     (GenerateDTMFs), generate_silence (GenerateSilence), generate_tone (GenerateTone),
@@ -232,7 +233,7 @@ def _level(dbm0):
     return None if dbm0 is None else float(dbm0)
 
 
-def render(requests, rate=8000, bits=16, encoding="pcm", dbm0=None, max_bytes=1 << 30, **settings):
+def render(requests, rate=8000, bits=16, encoding="pcm", dbm0=None, max_bytes=1 << 30, labels=False, **settings):
     """Renders requests written as the varnel tool takes them ("dtmf:555", "silence:200",
     "cid:5551234|JOHN DOE|12/25 10:30", "set:cid-standard=etsi", ...), as a list or as one
     script ("dtmf:555 silence:200 # a comment"), into a numpy array: int16 for 16-bit PCM, uint8
@@ -241,9 +242,12 @@ def render(requests, rate=8000, bits=16, encoding="pcm", dbm0=None, max_bytes=1 
     real receivers decode them. Settings are the tool's options with '_' for '-' (tty_rate=50,
     cid_standard="etsi", dtmf_twist=2) or the component's property names; dbm0 is --dbm0 (each
     tone at that level). A result larger than max_bytes is refused before anything is
-    rendered. Ctrl-C stops a long render with KeyboardInterrupt."""
+    rendered. Ctrl-C stops a long render with KeyboardInterrupt. With labels=True it returns
+    (samples, labels): a dict for every symbol (key, tone, silence, Caller-ID message and byte,
+    TTY character) with the keys of `varnel --labels FILE.jsonl`: request, kind, symbol, start
+    and end (its first and last sample), and text, hz, index, value, fields where it has them."""
     return _varnel._render(_requests(requests), _settings(rate, bits, encoding, settings), _level(dbm0),
-                           int(max_bytes))
+                           int(max_bytes), bool(labels))
 
 
 def write_wav(path, requests, rate=8000, bits=16, encoding="pcm", dbm0=None, **settings):

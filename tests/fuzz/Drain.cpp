@@ -47,6 +47,10 @@ void Drain(const Script::RenderOptions& options, const Script::Requests& request
     DrainWith(static_cast<std::int64_t>(rendering.TotalBytes()), budget, true, [&](std::span<std::uint8_t> block) {
         return static_cast<std::int32_t>(rendering.Pull(block));
     });
+    const std::uint64_t samples = rendering.TotalBytes() / rendering.Format().nBlockAlign;
+    for (const Script::Label& label : rendering.Labels()) {
+        Require(label.start <= label.end && label.end < samples, "a label outside the samples rendered");
+    }
 }
 
 }  // namespace Quorvex::VarnelNet::Fuzz

@@ -1,6 +1,7 @@
 // Scripts of the request language: the whole input is one script. Whatever parses must print
 // back to the same requests, one by one and as a whole script; it is then rendered as the tool
-// renders it, and queued all or nothing by the component's GenerateScript, within a budget.
+// renders it, with labels that must lie within the samples rendered, and queued all or nothing
+// by the component's GenerateScript, within a budget.
 
 #include <cstddef>
 #include <cstdint>
@@ -48,7 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckPrinting(requests);
     try {
         Fuzz::PullBudget budget(kMaxPullBytes, kMaxPulls);
-        Fuzz::Drain(Script::RenderOptions{}, requests, budget);
+        Script::RenderOptions options;
+        options.labels = true;
+        Fuzz::Drain(options, requests, budget);
     } catch (const Script::RequestError&) {
     }
     // ttyfile: would read the named file: only scripts without one go to the component.

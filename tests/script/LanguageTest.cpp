@@ -99,7 +99,7 @@ TEST(LanguageTest, RefusalsSayWhatIsWrong) {
         {"ttyfile:", "expected ttyfile:PATH, or ttyfile:- for standard input"},
         {"set:volume=1", "unknown setting 'volume' (rate, bits, encoding, amplitude, dtmf-tone, dtmf-break, "
                          "dtmf-pause, tty-mode, tty-rate, cid-format, cid-timing, tty-figs-after-space, cid-standard, "
-                         "cid-alert, dtmf-twist, tone-modulation-depth)"},
+                         "cid-alert, dtmf-twist, tone-modulation-depth, level-per-tone)"},
         {"set:encoding=g711", "encoding: 'g711' is not one of pcm|ulaw|alaw"},
         {"set:rate=0", "rate: '0' is not an integer from 1 to 16777216"},
         {"set:dtmf-tone=-5", "dtmf-tone: '-5' is not an integer from 0 to 2147483647"},

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "varnel/engine/Enumerations.h"
 #include "varnel/engine/RequestQueue.h"
@@ -33,6 +34,12 @@ constexpr std::int32_t MSG_STREAM_FORMAT = 5120;  // wparam: WAVEFORMATEX*, lpar
 constexpr std::int32_t MSG_DEBUG_TEXT = 5122;     // wparam: const char16_t*, lparam: ref code
 constexpr std::int32_t MSG_REQUEST_DONE = 5123;   // wparam: request ID, lparam: 0
 
+// A queued request and the bytes it has still to render.
+struct QueuedRequest {
+    std::int32_t requestID;
+    std::int64_t bytes;
+};
+
 // Generation states.
 constexpr std::int32_t kIdle = 0;
 constexpr std::int32_t kToFile = 1;
@@ -58,6 +65,11 @@ public:
     std::int32_t ExecRequest(std::uint8_t* buffer, std::int32_t size);
     // The bytes of audio queued and not yet rendered, known without rendering them.
     std::int64_t QueuedBytes() const;
+    // Every queued request in order, with its bytes still to render.
+    std::vector<QueuedRequest> QueuedRequests() const;
+    // The sink receives the symbols of every request as rendering reaches it (null: none are
+    // reported, and nothing is spent on them). It must outlive the rendering it watches.
+    void SetSymbolSink(SymbolSink* sink);
     // ExecRequest for pullers of a buffer stream: -1 unless a buffer-stream generation runs, so
     // that a pull never takes the audio a file generation writes.
     std::int32_t ExecStreamRequest(std::uint8_t* buffer, std::int32_t size);
@@ -165,6 +177,11 @@ public:
     // The depth of F*M tones in percent (0 to 100, default 90).
     virtual HRESULT get_TONE_ModulationDepth(std::int32_t* pVal);
     virtual HRESULT set_TONE_ModulationDepth(std::int32_t newVal);
+    // 1: Amplitude is the level of every tone, whatever sounds beside it (DTMF's high group at
+    // Amplitude plus the twist); a request whose tones together would pass full scale is then
+    // refused. 0 (default): Amplitude is the level of the mean of the tones sounding together.
+    virtual HRESULT get_TONE_LevelPerTone(std::int32_t* pVal);
+    virtual HRESULT set_TONE_LevelPerTone(std::int32_t newVal);
 
 private:
     // Every operation holds this lock, and releases it only to hand a notification to the host
@@ -223,6 +240,9 @@ private:
     // The settings check shared by the request operations; S_OK or the failure to return.
     HRESULT CheckRenderable();
     float LinearAmplitude() const;
+    // Gives a request's generator the level rule of TONE_LevelPerTone; with the level per tone,
+    // refuses one whose tones together would pass full scale. S_OK or the failure to return.
+    HRESULT ApplyLevelRule(CGenBase& generator);
     // How the requests write their samples: the encoding, and for PCM the bits per sample.
     SampleFormat RequestFormat() const;
 
@@ -248,6 +268,7 @@ private:
     std::int32_t m_cidAlert;
     float m_dtmfTwist;
     std::int32_t m_toneModulationDepth;
+    std::int32_t m_toneLevelPerTone;
     std::string m_errorMessage;
     DataCallback m_callback;
     HWND m_hwnd = nullptr;
@@ -258,6 +279,7 @@ private:
     // Counts generations, so that rendering notices when a notification handler has ended or
     // restarted the generation it was rendering.
     std::uint64_t m_generation = 0;
+    SymbolSink* m_symbolSink = nullptr;
 };
 
 }  // namespace Quorvex::VarnelNet

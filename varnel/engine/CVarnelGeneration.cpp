@@ -101,7 +101,7 @@ std::int32_t CVarnel::AddRequest(Lock& lock, std::unique_ptr<CGenBase> generator
                                  const char* label) {
     const std::int32_t id = m_nextRequestID;
     m_nextRequestID = static_cast<std::int32_t>(static_cast<std::uint32_t>(id) + 1u);
-    m_queue.Append(std::make_unique<RequestRecord>(RequestRecord{type, std::move(generator), id, nullptr}));
+    m_queue.Append(std::make_unique<RequestRecord>(RequestRecord{type, std::move(generator), id, nullptr, false}));
     if (m_state == kIdle) {
         DebugLog(lock, 0,
                  "Added request to generation queue, type: %s, request ID:%d (no generation is running: the next "
@@ -118,6 +118,20 @@ std::int64_t CVarnel::QueuedBytes() const {
     std::int64_t bytes = 0;
     for (const RequestRecord* r = m_queue.Head(); r != nullptr; r = r->next.get()) bytes += r->generator->Length();
     return bytes;
+}
+
+std::vector<QueuedRequest> CVarnel::QueuedRequests() const {
+    const Lock lock(m_mutex);
+    std::vector<QueuedRequest> requests;
+    for (const RequestRecord* r = m_queue.Head(); r != nullptr; r = r->next.get()) {
+        requests.push_back({r->requestID, r->generator->Length()});
+    }
+    return requests;
+}
+
+void CVarnel::SetSymbolSink(SymbolSink* sink) {
+    const Lock lock(m_mutex);
+    m_symbolSink = sink;
 }
 
 std::int32_t CVarnel::ExecRequest(std::uint8_t* buffer, std::int32_t size) {
@@ -145,7 +159,12 @@ std::int32_t CVarnel::Render(Lock& lock, std::uint8_t* buffer, std::int32_t size
     std::int32_t remaining = size;
     std::int32_t written = 0;
     while (!m_queue.Empty()) {
-        const std::int32_t n = m_queue.Head()->generator->Read(buffer + written, remaining);
+        RequestRecord& head = *m_queue.Head();
+        if (!head.started) {
+            head.started = true;
+            if (m_symbolSink) head.generator->ReportSymbols({m_symbolSink, head.requestID});
+        }
+        const std::int32_t n = head.generator->Read(buffer + written, remaining);
         if (n <= 0) {
             // Unlinked before anyone hears of it, so a handler that pulls, queues or ends the
             // generation finds a consistent queue.

@@ -1,4 +1,5 @@
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -53,6 +54,21 @@ float CVarnel::LinearAmplitude() const {
     return static_cast<float>(PortableMath::Exp(kLn10 * static_cast<double>(m_amplitude) / 20.0));
 }
 
+HRESULT CVarnel::ApplyLevelRule(CGenBase& generator) {
+    if (m_toneLevelPerTone == 0) return S_OK;
+    generator.SetLevelPerTone(true);
+    const double sum = generator.LoudestLevelSum();
+    if (static_cast<double>(LinearAmplitude()) * sum <= 1.0) return S_OK;
+    // The highest Amplitude that keeps them within full scale, rounded down to hundredths.
+    const double highest = std::floor(-20.0 * std::log10(sum) * 100.0) / 100.0;
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "Level per tone (TONE_LevelPerTone): the tones of this request sound together above full scale at "
+                  "Amplitude %.2f dB; set Amplitude to %.2f dB or lower.",
+                  static_cast<double>(m_amplitude), highest);
+    return Fail(E_INVALIDARG, text);
+}
+
 HRESULT CVarnel::GenerateDTMFs(const char16_t* Keys, std::int32_t* pRequestID) {
     Lock lock(m_mutex);
     if (m_state == kIdle) return Fail(E_FAIL, ErrorText::kNotGenerating);
@@ -62,7 +78,7 @@ HRESULT CVarnel::GenerateDTMFs(const char16_t* Keys, std::int32_t* pRequestID) {
     if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
     // Each tone is half the level; with twist, their peaks together must stay within full scale.
     const double highLevel = PortableMath::Pow10(static_cast<double>(m_dtmfTwist) / 20.0);
-    if (static_cast<double>(LinearAmplitude()) * (1.0 + highLevel) / 2.0 > 1.0) {
+    if (m_toneLevelPerTone == 0 && static_cast<double>(LinearAmplitude()) * (1.0 + highLevel) / 2.0 > 1.0) {
         return Fail(E_INVALIDARG, ErrorText::kDtmfTwistLevel);
     }
     auto dtmf = std::make_unique<CGenDTMF>();
@@ -71,6 +87,7 @@ HRESULT CVarnel::GenerateDTMFs(const char16_t* Keys, std::int32_t* pRequestID) {
         return Fail(E_INVALIDARG, ErrorText::kDurationRange);
     }
     dtmf->SetTwist(static_cast<double>(m_dtmfTwist));
+    if (const HRESULT hr = ApplyLevelRule(*dtmf); FAILED(hr)) return hr;
     dtmf->SetDigits(NarrowToAnsi(WideView(Keys)));
     const std::int32_t id = AddRequest(lock, std::move(dtmf), RT_DTMF);
     if (pRequestID) *pRequestID = id;
@@ -90,6 +107,7 @@ HRESULT CVarnel::GenerateTone(std::uint32_t OnTime, std::uint32_t OffTime, float
     if (tone->SetTone(OnTime, OffTime, Frequency1, Frequency2, Frequency3) != 0) {
         return Fail(E_INVALIDARG, ErrorText::kDurationRange);
     }
+    if (const HRESULT hr = ApplyLevelRule(*tone); FAILED(hr)) return hr;
     const std::int32_t id = AddRequest(lock, std::move(tone), RT_CustomTone);
     if (pRequestID) *pRequestID = id;
     return S_OK;
@@ -135,6 +153,7 @@ HRESULT CVarnel::GenerateTones(const char16_t* Tones) {
         }
         const int timed = allZero ? tone->SetTimes(0, duration) : tone->SetTimes(duration, 0);
         if (timed != 0) return Fail(E_INVALIDARG, ErrorText::kDurationRange);
+        if (const HRESULT hr = ApplyLevelRule(*tone); FAILED(hr)) return hr;
         steps.push_back(std::move(tone));
     }
     for (auto& step : steps) AddRequest(lock, std::move(step), RT_CustomTone);

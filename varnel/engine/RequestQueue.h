@@ -26,6 +26,7 @@ struct RequestRecord {
     std::unique_ptr<CGenBase> generator;
     std::int32_t requestID;
     std::unique_ptr<RequestRecord> next;
+    bool started = false;  // its first Read has been made
 };
 
 // First-in-first-out list of requests: appended at the tail in constant time, rendered and

@@ -1,6 +1,7 @@
 #include "varnel/generators/CCustomTone.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <optional>
 
@@ -11,13 +12,15 @@ namespace Quorvex::VarnelNet {
 namespace {
 
 // trunc((float)(b * ms) * rate / 1000) bytes of b-byte PCM samples, the product in 32-bit and
-// the division in 64-bit floating point, rounded up to whole samples; returned in samples.
-std::optional<std::int32_t> BurstSamples(std::int64_t ms, float sampleRate, int b) {
+// the division in 64-bit floating point, rounded up to whole samples; returned in samples, if
+// their output fits (OutputSamples).
+std::optional<std::int32_t> BurstSamples(std::int64_t ms, float sampleRate, int b, int outputBytes) {
     if (ms < 0 || ms > std::numeric_limits<std::int64_t>::max() / 2) return std::nullopt;
     const float x = static_cast<float>(b * ms) * sampleRate;
-    const auto t = ByteCount(static_cast<double>(x) / 1000.0);
-    if (!t || *t > std::numeric_limits<std::int32_t>::max() - 1) return std::nullopt;
-    return (*t + *t % b) / b;
+    const double t = std::trunc(static_cast<double>(x) / 1000.0);
+    if (!(t >= 0.0 && t <= static_cast<double>(kLongestOutputBytes) * 2.0)) return std::nullopt;
+    const auto bytes = static_cast<std::int64_t>(t);
+    return OutputSamples(static_cast<double>((bytes + bytes % b) / b), outputBytes);
 }
 
 }  // namespace
@@ -37,8 +40,8 @@ int CCustomTone::Init(SampleFormat format, float sampleRate, float amplitude) {
 
 int CCustomTone::SetTimes(std::int64_t toneMs, std::int64_t pauseMs) {
     const int b = PcmBytesPerSample(Format());
-    const auto tone = BurstSamples(toneMs, SampleRate(), b);
-    const auto pause = BurstSamples(pauseMs, SampleRate(), b);
+    const auto tone = BurstSamples(toneMs, SampleRate(), b, BytesPerSample(Format()));
+    const auto pause = BurstSamples(pauseMs, SampleRate(), b, BytesPerSample(Format()));
     if (!tone || !pause) return -1;
     m_toneSamples = *tone;
     m_pauseSamples = *pause;
@@ -58,6 +61,18 @@ int CCustomTone::SetTone(std::int64_t toneMs, std::int64_t pauseMs, float f1, fl
     ToneNode second{f2, &third, 0.0f};
     ToneNode first{f1, &second, 0.0f};
     return SetTones(toneMs, pauseMs, &first);
+}
+
+void CCustomTone::ReportSymbols(const SymbolReport& report) const {
+    if (m_toneSamples > 0) {
+        Symbol tone{.kind = ToneCount() > 0 ? SymbolKind::Tone : SymbolKind::Silence, .first = 0, .last = m_toneSamples - 1};
+        tone.hz = Frequencies();
+        tone.toneCount = ToneCount();
+        report(tone);
+    }
+    if (m_pauseSamples > 0) {
+        report({.kind = SymbolKind::Silence, .first = m_toneSamples, .last = std::int64_t{m_toneSamples} + m_pauseSamples - 1});
+    }
 }
 
 std::int64_t CCustomTone::Length() const {

@@ -19,6 +19,8 @@ public:
     int Init(SampleFormat format, float sampleRate, float amplitude) override;
     int Read(std::uint8_t* buffer, int byteCount) override;
     std::int64_t Length() const override;
+    // The tone (silence when it has no frequency), then the pause.
+    void ReportSymbols(const SymbolReport& report) const override;
 
     // Sets the tone and pause times in milliseconds. Returns 0, or -1 when a time is negative
     // or its length in PCM bytes does not fit a 32-bit count (nothing is changed then).

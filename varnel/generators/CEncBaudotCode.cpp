@@ -26,6 +26,9 @@ constexpr std::uint16_t kAscii8Frame = 0x0E00;
 constexpr AsyncFrame kBaudotFrame{5, Parity::None, StopBits::Two};
 constexpr AsyncFrame kAscii7Character{7, Parity::None, StopBits::Two};
 constexpr AsyncFrame kAscii8Character{8, Parity::None, StopBits::Two};
+constexpr std::size_t kLeadInBits = 7;
+constexpr std::size_t kAsciiLeadInBits = 12;
+constexpr std::size_t kSilentBits = 2;
 
 // The low 5 bits of x in reverse order.
 std::uint16_t Reverse5(int x) {
@@ -107,6 +110,7 @@ int CEncBaudotCode::SetText(const char* text, std::int32_t mode) {
         for (std::size_t i = 0; i < length; ++i) m_codes.push_back(static_cast<std::uint16_t>((bytes[i] << 1) | nul));
         m_codes.insert(m_codes.end(), {nul, nul});
     } else {
+        m_textShiftState = m_shiftState;
         BaudotCoder coder(mode == 3 ? 1 : mode == 4 ? 2 : 0, m_shiftState, m_figsAfterSpace);
         const std::vector<std::int16_t> codes = coder.Encode(bytes, length);
         m_shiftState = coder.ShiftState();
@@ -131,13 +135,13 @@ void CEncBaudotCode::Load() {
     const AsyncFrame& character = m_mode == kAscii8 ? kAscii8Character : ascii ? kAscii7Character : kBaudotFrame;
     FskSymbols symbols;
     symbols.reserve(2 + 11 * m_codes.size());
-    AppendSilence(symbols, 2);
+    AppendSilence(symbols, kSilentBits);
     for (const std::uint16_t word : m_codes) {
         if (word == kEndMarker) break;
         if (word == kLeadIn) {
-            AppendMarks(symbols, 7);
+            AppendMarks(symbols, kLeadInBits);
         } else if (word == kAsciiLeadIn) {
-            AppendMarks(symbols, 12);
+            AppendMarks(symbols, kAsciiLeadInBits);
         } else if (ascii) {
             character.Append(symbols, static_cast<std::uint32_t>(word >> 1));
         } else {
@@ -145,6 +149,49 @@ void CEncBaudotCode::Load() {
         }
     }
     m_modem.Load(std::move(symbols));
+}
+
+std::size_t CEncBaudotCode::SymbolsOf(std::uint16_t word) const {
+    if (word == kLeadIn) return kLeadInBits;
+    if (word == kAsciiLeadIn) return kAsciiLeadInBits;
+    const int dataBits = m_mode == kAscii8 ? 8 : m_mode == kAscii7 ? 7 : 5;
+    return static_cast<std::size_t>(1 + dataBits + 2);
+}
+
+void CEncBaudotCode::ReportSymbols(const SymbolReport& report) const {
+    if (m_codes.empty() || m_modem.SamplesPerBit() <= 0) return;
+    std::vector<std::int64_t> starts;  // the first sample of every symbol, then the end
+    m_modem.ForEachSymbol([&](std::size_t, std::int64_t first, std::int64_t) { starts.push_back(first); });
+    starts.push_back(m_modem.TotalSamples());
+    const bool ascii = m_mode == kAscii7 || m_mode == kAscii8;
+    const int table = m_mode == 3 ? 1 : m_mode == 4 ? 2 : 0;
+    bool figures = m_textShiftState == BaudotCoder::kShiftFigures;
+    std::size_t symbol = kSilentBits;
+    std::int32_t index = 0;
+    for (const std::uint16_t word : m_codes) {
+        if (word == kEndMarker) break;
+        const std::size_t count = SymbolsOf(word);
+        if (word != kLeadIn && word != kAsciiLeadIn && symbol + count < starts.size()) {
+            const int code = ascii ? (word >> 1) & (m_mode == kAscii8 ? 0xFF : 0x7F) : Reverse5(word >> 10);
+            char character[1] = {static_cast<char>(code)};
+            std::string_view text(character, 1);
+            if (!ascii && code == BaudotCoder::kFigures) {
+                figures = true;
+                text = "FIGS";
+            } else if (!ascii && code == BaudotCoder::kLetters) {
+                figures = false;
+                text = "LTRS";
+            } else if (!ascii) {
+                character[0] = static_cast<char>(BaudotCoder::Character(code, figures, table));
+            }
+            Symbol frame{.kind = SymbolKind::Character, .first = starts[symbol], .last = starts[symbol + count] - 1};
+            frame.text = text;
+            frame.index = index++;
+            frame.value = code;
+            report(frame);
+        }
+        symbol += count;
+    }
 }
 
 std::int64_t CEncBaudotCode::Length() const {

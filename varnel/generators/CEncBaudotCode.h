@@ -27,6 +27,8 @@ public:
     // with silence, which is not counted.
     int Read(std::uint8_t* buffer, int byteCount) override;
     std::int64_t Length() const override;
+    // Each character frame (LTRS and FIGS shifts included), start bit to the last stop bit.
+    void ReportSymbols(const SymbolReport& report) const override;
 
     // A BAUDOT_RATE index 0-5; others are refused with E_INVALIDARG and change nothing.
     HRESULT SetBaudRate(std::int32_t index);
@@ -57,6 +59,8 @@ public:
 private:
     // Frames the code words into the modulator's symbols.
     void Load();
+    // The symbols of one code word on the line.
+    std::size_t SymbolsOf(std::uint16_t word) const;
 
     SampleFormat m_format = SampleFormat::U8;
     std::int32_t m_sampleRate = 0;  // whole Hz
@@ -65,6 +69,7 @@ private:
     std::int32_t m_rateIndex = 0;
     std::int32_t m_mode = 0;
     std::int32_t m_shiftState = -1;
+    std::int32_t m_textShiftState = -1;  // the shift the text started in
     bool m_figsAfterSpace = false;
     FskModulator m_modem;
 };

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "varnel/generators/Symbols.h"
 #include "varnel/signal/SampleFormat.h"
 
 namespace Quorvex::VarnelNet {
@@ -23,6 +24,16 @@ public:
     // The bytes the request has still to render (all of them before the first Read), known
     // from its set-up; -1 for a signal without end.
     virtual std::int64_t Length() const = 0;
+    // Reports every symbol the request will render, in order, from its set-up alone; called
+    // before the first Read. A generator without symbols reports none.
+    virtual void ReportSymbols(const SymbolReport& /*report*/) const {}
+
+    // With perTone, the level set by Init is that of every tone, not that of the mean of the
+    // tones sounding together. A generator that sounds one tone at a time has nothing to change.
+    virtual void SetLevelPerTone(bool /*perTone*/) {}
+    // The relative levels of the tones sounding together, added up, at the most: with the level
+    // per tone, the level times this must stay within full scale.
+    virtual double LoudestLevelSum() const { return 1.0; }
 
     // PCM: is16Bit is 1 for 16-bit samples, 0 for 8-bit.
     int Init(std::uint8_t is16Bit, float sampleRate, float amplitude) {

@@ -4,7 +4,9 @@
 #include <cmath>
 #include <utility>
 
+#include "varnel/generators/StepSymbols.h"
 #include "varnel/signal/AsyncFramer.h"
+#include "varnel/signal/CallerIdFields.h"
 #include "varnel/signal/CallerIdMessage.h"
 #include "varnel/signal/DtmfKeypad.h"
 
@@ -13,6 +15,7 @@ namespace Quorvex::VarnelNet {
 namespace {
 
 constexpr AsyncFrame kCharacter{8, Parity::None, StopBits::One};
+constexpr std::size_t kCharacterBits = 10;
 // DTMF Caller-ID: every key sounds 70 ms and is followed by 70 ms of silence.
 constexpr double kDtmfToneMs = 70.0;
 constexpr double kDtmfPauseMs = 70.0;
@@ -26,7 +29,7 @@ std::int64_t Samples(double ms, double sampleRate) {
 
 ToneSequence::Step Silence(double ms, double sampleRate) {
     ToneSequence::Step step;
-    step.samples = Samples(ms, sampleRate);
+    step.length = Samples(ms, sampleRate);
     step.once = true;
     return step;
 }
@@ -105,8 +108,7 @@ std::string CGenCallerID::Load(std::string refusal) {
 int CGenCallerID::Load(int built) {
     const auto rate = static_cast<double>(m_sampleRate);
     const auto level = static_cast<double>(m_amplitude);
-    const ModemSpec& modem = m_standard == CallerIdStandard::Bell202 ? kBell202 : kV23;
-    m_modem.Start(modem, FskKeying::ContinuousPhase, m_timing, rate, m_format, level);
+    m_modem.Start(Modem(), FskKeying::ContinuousPhase, m_timing, rate, m_format, level);
     const bool ready = !m_message.empty() && m_usable;
     const CallerIdFrame frame = CallerIdPlan::FrameOf(m_standard, m_alert);
 
@@ -139,10 +141,85 @@ int CGenCallerID::Load(int built) {
     return built;
 }
 
+void CGenCallerID::SetLevelPerTone(bool perTone) { m_lead.SetLevelPerTone(perTone); }
+
+// The FSK tone sounds alone.
+double CGenCallerID::LoudestLevelSum() const { return std::max(1, m_lead.MostTonesTogether()); }
+
 std::int64_t CGenCallerID::Length() const {
     const std::int64_t samples =
         (m_lead.TotalSamples() - m_lead.Position()) + (m_modem.TotalSamples() - m_modem.Position());
     return samples * BytesPerSample(m_format);
+}
+
+void CGenCallerID::ReportSymbols(const SymbolReport& report) const {
+    if (m_message.empty() || !m_usable) return;
+    const std::size_t alertSteps = CallerIdPlan::FrameOf(m_standard, m_alert).alert.size();
+    m_lead.ForEachPlayed([&](std::size_t step, std::int64_t first, std::int64_t samples) {
+        if (step < alertSteps) report(StepSymbol(m_lead.Steps()[step], step, first, samples));
+    });
+    const DecodedCallerId decoded = DecodeCallerId(m_standard, m_message);
+    std::vector<SymbolField> fields;
+    for (const CallerIdField& field : decoded.fields) fields.push_back({field.name, field.value});
+    Symbol message{.kind = SymbolKind::Message, .text = decoded.layout, .fields = fields};
+    if (IsFsk()) {
+        ReportFsk(report, message);
+    } else {
+        ReportDtmf(report, message);
+    }
+}
+
+// The symbols after the lead: seizure, marks, then 10 bits a byte.
+void CGenCallerID::ReportFsk(const SymbolReport& report, Symbol& message) const {
+    const CallerIdFrame frame = CallerIdPlan::FrameOf(m_standard, m_alert);
+    const auto seizure = static_cast<std::size_t>(frame.seizureBits);
+    const std::size_t preamble = seizure + static_cast<std::size_t>(frame.markBits);
+    const std::int64_t lead = m_lead.TotalSamples();
+    std::vector<std::int64_t> starts(m_message.size() + 1, 0);  // of each byte, then the end
+    std::int64_t seizureEnd = lead;
+    m_modem.ForEachSymbol([&](std::size_t i, std::int64_t first, std::int64_t samples) {
+        if (i < seizure) seizureEnd = lead + first + samples;
+        if (i >= preamble && (i - preamble) % kCharacterBits == 0) starts[(i - preamble) / kCharacterBits] = lead + first;
+        starts.back() = lead + first + samples;
+    });
+    const ModemSpec& modem = Modem();
+    if (seizure > 0) {
+        report({.kind = SymbolKind::Tone, .first = lead, .last = seizureEnd - 1, .text = "channel seizure",
+                .hz = {modem.markHz, modem.spaceHz, 0.0}, .toneCount = 2});
+    }
+    if (frame.markBits > 0) {
+        report({.kind = SymbolKind::Tone, .first = seizureEnd, .last = starts.front() - 1, .text = "mark signal",
+                .hz = {modem.markHz, 0.0, 0.0}, .toneCount = 1});
+    }
+    message.first = starts.front();
+    message.last = starts.back() - 1;
+    report(message);
+    for (std::size_t b = 0; b < m_message.size(); ++b) {
+        report({.kind = SymbolKind::Byte, .first = starts[b], .last = starts[b + 1] - 1,
+                .index = static_cast<std::int32_t>(b), .value = m_message[b]});
+    }
+}
+
+// After the alert, a tone and a pause per key.
+void CGenCallerID::ReportDtmf(const SymbolReport& report, Symbol& message) const {
+    std::string keys;
+    for (const std::uint8_t key : m_message) {
+        if (DtmfKeypad::Find(static_cast<char>(key))) keys += static_cast<char>(key);
+    }
+    const std::size_t alertSteps = CallerIdPlan::FrameOf(m_standard, m_alert).alert.size();
+    std::vector<Symbol> tones;
+    m_lead.ForEachPlayed([&](std::size_t step, std::int64_t first, std::int64_t samples) {
+        if (step < alertSteps || (step - alertSteps) % 2 != 0) return;
+        Symbol key = StepSymbol(m_lead.Steps()[step], (step - alertSteps) / 2, first, samples);
+        key.kind = SymbolKind::Key;
+        key.text = std::string_view(keys).substr(static_cast<std::size_t>(key.index), 1);
+        tones.push_back(key);
+    });
+    if (tones.empty()) return;
+    message.first = tones.front().first;
+    message.last = tones.back().last;
+    report(message);
+    for (const Symbol& key : tones) report(key);
 }
 
 int CGenCallerID::Read(std::uint8_t* buffer, int byteCount) {

@@ -29,6 +29,11 @@ public:
     // it and goes on from there in the next call.
     int Read(std::uint8_t* buffer, int byteCount) override;
     std::int64_t Length() const override;
+    void SetLevelPerTone(bool perTone) override;
+    double LoudestLevelSum() const override;
+    // The alert's tones and pauses; for FSK the channel seizure and the mark signal, then the
+    // message (with its decoded fields) and each of its bytes; for DTMF the message and its keys.
+    void ReportSymbols(const SymbolReport& report) const override;
 
     // Whole-sample bits (the default) or exact bit rate; call after Init, before a builder.
     void SetBitTiming(BitTiming timing);
@@ -64,6 +69,9 @@ private:
     int Load(int built);
     std::string Load(std::string refusal);
     bool IsFsk() const { return m_standard != CallerIdStandard::Dtmf; }
+    const ModemSpec& Modem() const { return m_standard == CallerIdStandard::Bell202 ? kBell202 : kV23; }
+    void ReportFsk(const SymbolReport& report, Symbol& message) const;
+    void ReportDtmf(const SymbolReport& report, Symbol& message) const;
 
     SampleFormat m_format = SampleFormat::U8;
     float m_sampleRate = 0.0f;

@@ -18,11 +18,14 @@ int CGenSilence::Init(SampleFormat format, float sampleRate, float /*amplitude*/
 }
 
 int CGenSilence::SetDuration(float ms) {
-    const int pcmBytes = PcmBytesPerSample(m_format);
-    const auto bytes = DurationBytes(ms, m_sampleRate, pcmBytes);
-    if (!bytes) return -1;
-    m_remaining = *bytes / pcmBytes;
+    const auto samples = DurationSamples(ms, m_sampleRate, BytesPerSample(m_format));
+    if (!samples) return -1;
+    m_remaining = *samples;
     return 0;
+}
+
+void CGenSilence::ReportSymbols(const SymbolReport& report) const {
+    if (m_remaining > 0) report({.kind = SymbolKind::Silence, .first = 0, .last = m_remaining - 1});
 }
 
 std::int64_t CGenSilence::Length() const { return std::int64_t{m_remaining} * BytesPerSample(m_format); }

@@ -19,6 +19,7 @@ public:
     int Init(SampleFormat format, float sampleRate, float amplitude) override;
     int Read(std::uint8_t* buffer, int byteCount) override;
     std::int64_t Length() const override;
+    void ReportSymbols(const SymbolReport& report) const override;
 
     // Sets the duration in milliseconds: trunc(ms * rate / 1000) samples, computed in 32-bit
     // floating point. Returns 0, or -1 when its length in PCM bytes does not fit a 32-bit count

@@ -6,7 +6,10 @@ namespace Quorvex::VarnelNet {
 
 CMultiTone::~CMultiTone() { Clear(); }
 
-void CMultiTone::Clear() { m_tones.Clear(); }
+void CMultiTone::Clear() {
+    m_tones.Clear();
+    m_hz = {};
+}
 
 int CMultiTone::Init(SampleFormat format, float sampleRate, float amplitude) {
     m_format = format;
@@ -19,10 +22,15 @@ int CMultiTone::AddTones(const ToneNode* chain) {
     for (const ToneNode* node = chain; node != nullptr; node = node->next) {
         if (node->frequency == 0.0f) continue;
         const double amplitude = (node->amplitude <= 0.0f || node->amplitude > 1.0f) ? 1.0 : node->amplitude;
+        if (m_tones.Count() < m_hz.size()) m_hz[m_tones.Count()] = static_cast<double>(node->frequency);
         m_tones.Add(static_cast<double>(node->frequency), static_cast<double>(m_sampleRate), amplitude);
     }
     return static_cast<int>(m_tones.Count());
 }
+
+void CMultiTone::SetLevelPerTone(bool perTone) { m_tones.SetLevelPerTone(perTone); }
+
+double CMultiTone::LoudestLevelSum() const { return m_tones.LevelSum(); }
 
 void CMultiTone::RenderTone(std::uint8_t* out, std::size_t samples) {
     m_tones.Render(m_format, static_cast<double>(m_amplitude), out, samples);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "varnel/generators/CGenBase.h"
@@ -28,6 +29,8 @@ public:
     // Fills byteCount rounded down to whole samples with tone; returns the bytes written.
     int Read(std::uint8_t* buffer, int byteCount) override;
     std::int64_t Length() const override { return -1; }
+    void SetLevelPerTone(bool perTone) override;
+    double LoudestLevelSum() const override;
 
     // Appends the non-zero frequencies of the chain, each starting at phase 0.
     // Returns the number of tones held. Init must come first.
@@ -38,12 +41,16 @@ protected:
     float SampleRate() const { return m_sampleRate; }
     // Writes `samples` samples of tone.
     void RenderTone(std::uint8_t* out, std::size_t samples);
+    // The first three frequencies added, and how many were.
+    const std::array<double, 3>& Frequencies() const { return m_hz; }
+    int ToneCount() const { return static_cast<int>(m_tones.Count()); }
 
 private:
     float m_sampleRate = 0.0f;
     SampleFormat m_format = SampleFormat::U8;
     float m_amplitude = 0.0f;
     ToneSum m_tones;
+    std::array<double, 3> m_hz{};
 };
 
 // Array conversions for waveforms computed as doubles: amplitude * sample is formed first, then

@@ -1,5 +1,7 @@
 #include "varnel/script/Rendering.h"
 
+#include <algorithm>
+#include <map>
 #include <stdexcept>
 
 #include "varnel/engine/FailureRecord.h"
@@ -94,9 +96,35 @@ Rendering::Rendering(const RenderOptions& options, const Requests& requests, Deb
         m_total += measured.bytes;
         m_measured.push_back(std::move(measured));
     }
+    if (options.labels) ExpectLabels();
 }
 
-Rendering::~Rendering() { m_engine->Discard(); }
+void Rendering::ExpectLabels() {
+    m_labels = std::make_unique<LabelRecorder>();
+    std::map<std::int32_t, const Entry*> entries;
+    for (const MeasuredRequest& m : m_measured) {
+        for (const std::int32_t id : m.ids) entries[id] = m.entry;
+    }
+    const std::uint64_t bytesPerSample = Format().nBlockAlign;
+    std::uint64_t byte = 0;
+    for (const QueuedRequest& request : m_engine->QueuedRequests()) {
+        if (const auto entry = entries.find(request.requestID); entry != entries.end()) {
+            m_labels->Expect(request.requestID, *entry->second, byte / bytesPerSample);
+        }
+        byte += static_cast<std::uint64_t>(std::max<std::int64_t>(request.bytes, 0));
+    }
+    m_engine->SetSymbolSink(m_labels.get());
+}
+
+const std::vector<Label>& Rendering::Labels() const {
+    static const std::vector<Label> kNone;
+    return m_labels ? m_labels->Labels() : kNone;
+}
+
+Rendering::~Rendering() {
+    m_engine->SetSymbolSink(nullptr);
+    m_engine->Discard();
+}
 
 double Rendering::TotalSeconds() const {
     double seconds = 0.0;

@@ -9,16 +9,19 @@
 #include <vector>
 
 #include "varnel/engine/CVarnel.h"
+#include "varnel/script/Labels.h"
 #include "varnel/script/Parser.h"
 #include "varnel/script/SettingText.h"
 
 namespace Quorvex::VarnelNet::Script {
 
-// How a script is rendered: settings over RenderDefaults(), in order (a later one wins), and
-// optionally every tone at a level in dBm0 instead of an amplitude.
+// How a script is rendered: settings over RenderDefaults(), in order (a later one wins),
+// optionally every tone at a level in dBm0 instead of an amplitude, and whether the symbols of
+// the requests are labelled.
 struct RenderOptions {
     std::vector<Set> settings;
     std::optional<float> dbm0;
+    bool labels = false;
 };
 
 // The settings a rendering applies before its requests: RenderDefaults(), the options' settings,
@@ -66,12 +69,20 @@ public:
     // end.
     std::size_t Pull(std::span<std::uint8_t> out);
 
+    // With RenderOptions::labels, the symbols of every request whose first sample has been
+    // pulled (all of them once Pull answers 0), in order; otherwise none.
+    const std::vector<Label>& Labels() const;
+
 private:
+    // Tells the recorder where each queued request starts and which entry queued it.
+    void ExpectLabels();
+
     std::unique_ptr<CVarnel> m_engine;
     DebugLine m_debugLine;
     SettingValues m_start;
     std::vector<MeasuredRequest> m_measured;
     std::uint64_t m_total = 0;
+    std::unique_ptr<LabelRecorder> m_labels;
 };
 
 // How many samples the request lasts with these settings, known without rendering it (its

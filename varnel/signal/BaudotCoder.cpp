@@ -40,6 +40,11 @@ BaudotCoder::BaudotCoder(int figuresTable, std::int32_t shiftState, bool figsAft
       m_shiftState(shiftState == kShiftFigures || shiftState == kShiftLetters ? shiftState : kShiftUnset),
       m_figsAfterSpace(figsAfterSpace) {}
 
+std::uint8_t BaudotCoder::Character(int code, bool figures, int figuresTable) {
+    const auto c = static_cast<std::size_t>(code & 31);
+    return figures ? kFigureCodes[std::clamp(figuresTable, 0, 2)][c] : kLetterCodes[c];
+}
+
 void BaudotCoder::Put(int code) {
     m_out.push_back(static_cast<std::int16_t>(code));
     m_afterSpace = code == kSpace;

@@ -32,6 +32,9 @@ public:
 
     std::int32_t ShiftState() const { return m_shiftState; }
 
+    // The text byte a receiver reads for code (0-31) in the shift, with the figures table.
+    static std::uint8_t Character(int code, bool figures, int figuresTable);
+
 private:
     // Writes one text byte with the shift it needs; false when no table holds it.
     bool EncodeChar(std::uint8_t c);
