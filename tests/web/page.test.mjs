@@ -40,14 +40,21 @@ function native(args) {
   return spawnSync(tool, args, { encoding: 'buffer' });
 }
 
-function nativeWav(script, settings) {
+// The tool's WAV file and label track for the script.
+function nativeFiles(script, settings) {
   const file = join(scratch, 'script.txt');
   writeFileSync(file, script);
   const output = join(scratch, 'native.wav');
+  const labels = join(scratch, 'native.txt');
   const options = Object.entries(settings).flatMap(([name, value]) => [`--${name}`, value]);
-  const run = native(['-o', output, ...options, '-f', file]);
+  const run = native(['-o', output, '--labels', labels, ...options, '-f', file]);
   assert.equal(run.status, 0, run.stderr.toString());
-  return readFileSync(output);
+  return { wav: readFileSync(output), labels: readFileSync(labels, 'utf8') };
+}
+
+async function download(link) {
+  const [file] = await Promise.all([page.waitForEvent('download'), page.click(link)]);
+  return readFileSync(await file.path());
 }
 
 const sha256 = (bytes) => createHash('sha256').update(bytes).digest('hex');
@@ -81,20 +88,20 @@ after(async () => {
   if (scratch) rmSync(scratch, { recursive: true, force: true });
 });
 
-test('the downloaded WAV is the native tool\'s, byte for byte', async () => {
+test('the downloaded WAV and labels are the native tool\'s, byte for byte', async () => {
   for (const { script, settings } of cases) {
     await renderInPage(script, settings);
     assert.equal(await page.getAttribute('#status', 'class'), 'done', await page.textContent('#notes'));
-    const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download-wav')]);
-    const web = readFileSync(await download.path());
-    assert.equal(sha256(web), sha256(nativeWav(script, settings)), `${script} ${JSON.stringify(settings)}`);
+    const tool = nativeFiles(script, settings);
+    assert.equal(sha256(await download('#download-wav')), sha256(tool.wav), `${script} ${JSON.stringify(settings)}`);
+    assert.equal((await download('#download-labels')).toString(), tool.labels, script);
   }
 });
 
 test('renderWav gives the same bytes, and rejects with the library\'s message', async () => {
   const { script, settings } = cases[2];
   const bytes = await page.evaluate(async ([s, o]) => Array.from(await window.varnel.renderWav(s, o)), [script, settings]);
-  assert.equal(sha256(Buffer.from(bytes)), sha256(nativeWav(script, settings)));
+  assert.equal(sha256(Buffer.from(bytes)), sha256(nativeFiles(script, settings).wav));
   const message = await page.evaluate(() => window.varnel.renderWav('dtmf:1 modem:fax').catch((e) => e.message));
   assert.match(message, /^request 2 'modem:fax': /);
   const limit = await page.evaluate(() => window.varnel.renderWav('silence:1000', { maxBytes: 100 }).catch((e) => e.message));

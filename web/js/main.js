@@ -27,11 +27,14 @@ function setStatus(text, kind = '') {
   $('status').className = kind;
 }
 
-// What sounds when: the rendered requests, each with its span of the audio.
+// What sounds when: the labels of the symbols (keys, tone elements, Caller-ID bytes, TTY
+// characters...), each with the request it belongs to.
 function spans(summary) {
   const rate = summary.format.rate;
-  return summary.requests.map((r) => ({
-    start: r.start / rate, end: r.end / rate, kind: r.kind, text: r.text, detail: r.description,
+  const requests = new Map(summary.requests.map((r) => [r.index, r]));
+  return summary.labels.map((l) => ({
+    start: l.start / rate, end: (l.end + 1) / rate, kind: `${l.kind} ${l.symbol}`, text: l.text,
+    detail: requests.get(l.request)?.text ?? '',
   }));
 }
 
@@ -48,13 +51,15 @@ async function render() {
   setStatus('rendering…');
   $('render').disabled = true;
   try {
-    const result = await renderer.render(editor.text, options, { maxBytes: pageLimit, samples: true });
+    const result = await renderer.render(editor.text, options, { maxBytes: pageLimit, views: true });
     const { summary } = result;
     shown = { samples: new Float32Array(result.samples), rate: summary.format.rate, summary };
     player.load(shown.samples, shown.rate);
     labels.show(spans(summary));
     editor.showWarnings(summary.requests);
     offer($('download-wav'), result.wave, 'audio/wav', 'varnel.wav');
+    offer($('download-labels'), summary.labelTrack, 'text/plain', 'varnel.txt');
+    offer($('download-label-lines'), summary.labelLines, 'application/jsonl', 'varnel.jsonl');
     draw();
     const note = player.refusal ? ` · ${player.refusal}` : '';
     setStatus(`${summary.format.text} · ${summary.seconds.toFixed(3)} s · ${summary.bytes} bytes · rendered in ${result.ms.toFixed(1)} ms${note}`, 'done');
@@ -119,7 +124,7 @@ window.varnel = {
   // Rejects with the library's message for a script or setting it refuses.
   async renderWav(script, options = {}) {
     const { maxBytes = pageLimit, ...rest } = options;
-    const result = await renderer.render(String(script), rest, { maxBytes, samples: false });
+    const result = await renderer.render(String(script), rest, { maxBytes });
     return new Uint8Array(result.wave);
   },
   render,

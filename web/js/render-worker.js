@@ -2,8 +2,9 @@
 // library's module once and answers each message in turn (renderer.js sends them).
 //   {id, type: 'catalog'}                         -> {id, ok, catalog}
 //   {id, type: 'print', request}                  -> {id, ok, text}
-//   {id, type: 'render', script, options, maxBytes, samples}
+//   {id, type: 'render', script, options, maxBytes, views}
 //                                                 -> {id, ok, wave, samples, summary, ms}
+// views asks for what the page shows besides the WAV: the samples and the labels.
 // A refusal answers {id, ok: false, error: {message, reason, request, index, line, setting}},
 // setting naming the option the library refused.
 import createVarnelModule from '../varnel-web.js';
@@ -54,7 +55,7 @@ function settingText(value) {
   return String(value);
 }
 
-function render(api, { script, options, maxBytes, samples }) {
+function render(api, { script, options, maxBytes, views }) {
   const started = performance.now();
   const job = api.jobNew();
   try {
@@ -66,7 +67,7 @@ function render(api, { script, options, maxBytes, samples }) {
         : withText(api, [name, settingText(value)], (...texts) => api.jobSetting(job, ...texts));
       if (!taken) return refused(name);
     }
-    if (!withText(api, [script], (...text) => api.jobRender(job, ...text, maxBytes, samples ? 1 : 0))) return refused('');
+    if (!withText(api, [script], (...text) => api.jobRender(job, ...text, maxBytes, views ? 1 : 0))) return refused('');
     const heap = api.module.HEAPU8;
     const wave = heap.slice(api.jobWave(job), api.jobWave(job) + api.jobWaveSize(job)).buffer;
     const floats = new Float32Array(heap.buffer, api.jobSamples(job), api.jobSampleCount(job)).slice().buffer;

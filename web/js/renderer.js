@@ -49,8 +49,9 @@ export class Renderer {
     return (await this.call({ type: 'print', request })).text;
   }
 
-  // {wave: ArrayBuffer, samples: ArrayBuffer of Float32 (empty unless asked), summary, ms}.
-  render(script, options, { maxBytes, samples = false }) {
-    return this.call({ type: 'render', script, options, maxBytes, samples });
+  // {wave: ArrayBuffer, samples: ArrayBuffer of Float32, summary, ms}; the samples and the
+  // summary's labels only with views.
+  render(script, options, { maxBytes, views = false }) {
+    return this.call({ type: 'render', script, options, maxBytes, views });
   }
 }

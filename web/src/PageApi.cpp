@@ -6,7 +6,7 @@
 // A job gathers the options of one rendering, renders once and keeps what it made until it is
 // deleted:
 //   job = varnel_job_new(); varnel_job_setting(job, "rate", 4, "8000", 4); varnel_job_dbm0(job, "-10", 3);
-//   varnel_job_render(job, script, length, maxBytes, withSamples) -> 1 rendered, 0 refused
+//   varnel_job_render(job, script, length, maxBytes, forViews) -> 1 rendered, 0 refused
 // Texts are UTF-8 with their length in bytes, so that a NUL in them reaches the language (which
 // refuses it) instead of ending them.
 //   varnel_job_text(job): the summary (PageRendering.h), or the refusal
@@ -84,10 +84,10 @@ EMSCRIPTEN_KEEPALIVE int varnel_job_dbm0(Job* job, const char* value, std::size_
 }
 
 EMSCRIPTEN_KEEPALIVE int varnel_job_render(Job* job, const char* script, std::size_t length, double maxBytes,
-                                            int withSamples) {
+                                            int forViews) {
     return Guarded(job->text, [&] {
         const auto limit = maxBytes >= 0x1p64 ? UINT64_MAX : static_cast<std::uint64_t>(maxBytes > 0 ? maxBytes : 0);
-        job->rendering = Web::RenderForPage(job->options, std::string_view(script, length), limit, withSamples != 0);
+        job->rendering = Web::RenderForPage(job->options, std::string_view(script, length), limit, forViews != 0);
         job->text = job->rendering.summary;
     });
 }

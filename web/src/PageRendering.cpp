@@ -7,6 +7,7 @@
 #include "JsonText.h"
 #include "varnel/engine/Enumerations.h"
 #include "varnel/script/Facts.h"
+#include "varnel/script/Labels.h"
 #include "varnel/script/RequestError.h"
 #include "varnel/signal/G711.h"
 #include "varnel/wave/WaveHeader.h"
@@ -64,7 +65,20 @@ std::vector<float> Samples(const std::uint8_t* data, std::size_t bytes, std::int
     return samples;
 }
 
-std::string Summary(const Script::Rendering& rendering) {
+void WriteLabels(JsonText& json, const Script::Rendering& rendering) {
+    json.Key("labels").BeginArray();
+    for (const Script::Label& label : rendering.Labels()) {
+        json.BeginObject().Key("request").Integer(static_cast<std::int64_t>(label.request));
+        json.Key("kind").String(label.kind).Key("symbol").String(Script::SymbolWord(label.symbol));
+        json.Key("start").Integer(static_cast<std::int64_t>(label.start)).Key("end").Integer(static_cast<std::int64_t>(label.end));
+        json.Key("text").String(Script::LabelText(label)).EndObject();
+    }
+    json.EndArray();
+    json.Key("labelTrack").String(Script::AudacityLabels(rendering.Labels(), rendering.Format().nSamplesPerSec));
+    json.Key("labelLines").String(Script::JsonLabels(rendering.Labels()));
+}
+
+std::string Summary(const Script::Rendering& rendering, bool withLabels) {
     const WAVEFORMATEX format = rendering.Format();
     const Script::SettingValues& start = rendering.StartSettings();
     JsonText json;
@@ -93,17 +107,21 @@ std::string Summary(const Script::Rendering& rendering) {
         json.EndArray().EndObject();
         position = end;
     }
-    json.EndArray().EndObject();
+    json.EndArray();
+    if (withLabels) WriteLabels(json, rendering);
+    json.EndObject();
     return json.Text();
 }
 
 }  // namespace
 
 PageRendering RenderForPage(const Script::RenderOptions& options, std::string_view script, std::uint64_t maxBytes,
-                            bool withSamples) {
+                            bool forViews) {
     const Script::Requests requests = Script::ParseScript(script);
     RefuseTextFiles(requests);
-    Script::Rendering rendering(options, requests);
+    Script::RenderOptions labelled = options;
+    labelled.labels = forViews;
+    Script::Rendering rendering(labelled, requests);
     // The file must fit the memory's sizes too (32 bits in WebAssembly).
     CheckSize(rendering, std::min<std::uint64_t>(maxBytes, SIZE_MAX / 4));
     const auto bytes = static_cast<std::size_t>(rendering.TotalBytes());
@@ -111,12 +129,12 @@ PageRendering RenderForPage(const Script::RenderOptions& options, std::string_vi
     const WaveHeader header(rendering.Format());
     page.wave.reserve(header.Size() + bytes + 1);
     Script::WriteWave(rendering, [&](const std::uint8_t* data, std::size_t length) { page.wave.insert(page.wave.end(), data, data + length); });
-    if (withSamples) {
+    if (forViews) {
         const Script::SettingValues& start = rendering.StartSettings();
         page.samples = Samples(page.wave.data() + header.Size(), bytes,
                                start.Integer(SettingsCatalog::kEncoding), start.Integer(SettingsCatalog::kBitsPerSample));
     }
-    page.summary = Summary(rendering);
+    page.summary = Summary(rendering, forViews);
     return page;
 }
 
