@@ -10,8 +10,8 @@
 #include "cli/Settings.h"
 #include "cli/Text.h"
 #include "cli/UsageError.h"
-#include "varnel/platform/DecimalText.h"
 #include "varnel/rtp/Session.h"
+#include "varnel/script/Level.h"
 #include "varnel/script/RequestError.h"
 #include "varnel/script/TextFiles.h"
 #include "varnel/signal/ToneTables.h"
@@ -75,11 +75,11 @@ void SetRtpOption(Options& options, std::string_view name, std::string_view valu
 }
 
 float ReadDbm0(std::string_view text) {
-    float level = 0.0f;
-    if (ReadDecimal(text, level) != DecimalRead::Number || level < -200.0f || level > 200.0f) {
-        throw UsageError("--dbm0: '" + Printable(text) + "' is not a number from -200 to 200");
+    try {
+        return Script::ReadDbm0(text, "--dbm0");
+    } catch (const Script::RequestError& e) {
+        throw UsageError(e.what());
     }
-    return level;
 }
 
 // Applies one option given by its long name; value is set when the option takes one.
