@@ -13,7 +13,7 @@ namespace {
 
 constexpr std::array<SessionOptionSpec, 11> kSpecs = {{
     {"ptime", "MS", "", "packet time, 10 to 60 ms (default 20)"},
-    {"dtmf-mode", "MODE", "inband rfc4733",
+    {"dtmf-mode", "inband|rfc4733", "inband rfc4733",
      "inband: DTMF keys in the audio (default); rfc4733: each key as telephone events, in place of its audio"},
     {"tone-events", "", "", "modem and fax tones as RFC 4734 events, in place of their audio"},
     {"event-pt", "PT", "", "payload type of the telephone events, 96 to 127 (default 101)"},
