@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "varnel/script/Impairments.h"
 #include "varnel/script/Request.h"
 #include "varnel/engine/SettingsCatalog.h"
 
@@ -28,7 +29,13 @@ std::string ModemWords() {
 }  // namespace
 
 int main() {
-    std::string options = "-o --output --raw --play --dry-run --print-requests -f --script --dbm0 --labels -v --verbose --list-plans -h --help --version -r -b -e -a";
+    std::string options = "-o --output --raw --play --dry-run --print-requests -f --script --dbm0 --labels --mix --mix-dbm0 -v --verbose --list-plans -h --help --version -r -b -e -a";
+    // Options whose values are not words to offer.
+    std::string freeValues = "--dbm0|--mix|--mix-dbm0";
+    for (const Script::ImpairmentOption& option : Script::ImpairmentOptions()) {
+        options.append(" --").append(option.name);
+        if (option.name != "noise-band") freeValues.append("|--").append(option.name);
+    }
     std::string settingNames, valueCases, setValueCases;
     for (const SettingSpec* spec : SettingsCatalog::All()) {
         const std::string option(spec->option);
@@ -62,7 +69,10 @@ int main() {
         "    esac\n"
         "    case $prev in\n"
         "%s"
-        "        --dbm0)\n"
+        "        --noise-band)\n"
+        "            COMPREPLY=($(compgen -W \"flat telephone\" -- \"$cur\"))\n"
+        "            return ;;\n"
+        "        %s)\n"
         "            return ;;\n"
         "    esac\n"
         "    local values=\"\"\n"
@@ -88,7 +98,7 @@ int main() {
         "    __ltrim_colon_completions \"$cur\"\n"
         "} &&\n"
         "    complete -F _varnel varnel\n",
-        valueCases.c_str(), options.c_str(), setValueCases.c_str(), settingNames.c_str(), ModemWords().c_str(),
+        valueCases.c_str(), freeValues.c_str(), options.c_str(), setValueCases.c_str(), settingNames.c_str(), ModemWords().c_str(),
         kinds.c_str());
     return 0;
 }

@@ -28,9 +28,14 @@ constexpr std::array<ShortOption, 6> kShortOptions = {
     {{'o', "output"}, {'r', "rate"}, {'b', "bits"}, {'e', "encoding"}, {'a', "amplitude"}, {'f', "script"}}};
 
 // The options that are not settings.
-constexpr std::array<std::string_view, 12> kToolOptions = {"help",   "version", "verbose", "dry-run",     "print-requests",
-                                                           "raw",    "play",    "output",  "dbm0",        "list-plans",
-                                                           "script", "labels"};
+constexpr std::array<std::string_view, 14> kToolOptions = {"help",   "version", "verbose", "dry-run", "print-requests",
+                                                           "raw",    "play",    "output",  "dbm0",    "list-plans",
+                                                           "script", "labels",  "mix",     "mix-dbm0"};
+
+bool IsImpairment(std::string_view name) {
+    const auto options = Script::ImpairmentOptions();
+    return std::any_of(options.begin(), options.end(), [&](const Script::ImpairmentOption& o) { return o.name == name; });
+}
 
 std::optional<std::string_view> LongNameOf(char letter) {
     for (const ShortOption& o : kShortOptions) {
@@ -48,12 +53,12 @@ char ShortOf(std::string_view name) {
 
 bool IsOption(std::string_view name) {
     return std::find(kToolOptions.begin(), kToolOptions.end(), name) != kToolOptions.end() || IsSettingName(name) ||
-           NegatedFlag(name) != nullptr;
+           NegatedFlag(name) != nullptr || IsImpairment(name);
 }
 
 bool TakesValue(std::string_view name) {
-    return name == "output" || name == "dbm0" || name == "script" || name == "labels" ||
-           (IsSettingName(name) && !IsFlagSetting(name));
+    return name == "output" || name == "dbm0" || name == "script" || name == "labels" || name == "mix" ||
+           name == "mix-dbm0" || IsImpairment(name) || (IsSettingName(name) && !IsFlagSetting(name));
 }
 
 void SetMode(Options& options, OutputMode mode) {
@@ -63,12 +68,23 @@ void SetMode(Options& options, OutputMode mode) {
     options.mode = mode;
 }
 
-float ReadDbm0(std::string_view text) {
+float ReadDbm0(std::string_view text, std::string_view option = "dbm0") {
     float level = 0.0f;
     if (ReadDecimal(text, level) != DecimalRead::Number || level < -200.0f || level > 200.0f) {
-        throw UsageError("--dbm0: '" + Printable(text) + "' is not a number from -200 to 200");
+        throw UsageError("--" + std::string(option) + ": '" + Printable(text) + "' is not a number from -200 to 200");
     }
     return level;
+}
+
+// --mix SCRIPT: the requests of a second script, sounding under the first.
+void SetMix(Options& options, const std::string& script) {
+    if (options.render.mix) throw UsageError("--mix given twice");
+    try {
+        options.render.mix = Script::Mix{Script::ParseScript(script), {}};
+    } catch (const Script::RequestError& e) {
+        throw UsageError("--mix: " + std::string(e.what()));
+    }
+    if (options.render.mix->requests.empty()) throw UsageError("--mix needs a script of one request or more");
 }
 
 // Applies one option given by its long name; value is set when the option takes one.
@@ -116,6 +132,16 @@ bool ApplyOption(Options& options, std::string_view name, const std::optional<st
         options.render.labels = true;
     } else if (name == "dbm0") {
         options.render.dbm0 = ReadDbm0(*value);
+    } else if (name == "mix") {
+        SetMix(options, *value);
+    } else if (name == "mix-dbm0") {
+        options.mixDbm0 = ReadDbm0(*value, name);
+    } else if (IsImpairment(name)) {
+        try {
+            Script::SetImpairment(options.render.impairments, name, *value);
+        } catch (const Script::RequestError& e) {
+            throw UsageError(e.what());
+        }
     } else if (IsFlagSetting(name)) {
         options.render.settings.push_back(ParseOption(name, "1"));
     } else if (const SettingSpec* negated = NegatedFlag(name)) {
@@ -127,6 +153,7 @@ bool ApplyOption(Options& options, std::string_view name, const std::optional<st
 }
 
 constexpr std::size_t kRequestColumn = 35;
+constexpr std::size_t kHelpColumn = 25;
 
 // The encoding the output will have: the options', then the set: requests' before the first
 // signal request.
@@ -141,6 +168,13 @@ std::int32_t OutputEncoding(const Options& options) {
         if (set->spec == &SettingsCatalog::kEncoding) encoding = set->value.integer;
     }
     return encoding;
+}
+
+bool Untouched(const Script::Impairments& impairments) {
+    const Script::Impairments none;
+    return !impairments.OnTheLine() && impairments.frequencyOffsetPercent == none.frequencyOffsetPercent &&
+           impairments.bitRateOffsetPercent == none.bitRateOffsetPercent && impairments.fskTwistDb == none.fskTwistDb &&
+           !impairments.telephoneBand;
 }
 
 bool ReadsStandardInput(const Script::Requests& requests) {
@@ -224,6 +258,13 @@ Options ParseArguments(std::span<const std::string> args) {
     if (options.mode == OutputMode::Play && OutputEncoding(options) != ENC_PCM) {
         throw UsageError("--play plays PCM only: write G.711 with -o FILE or --raw");
     }
+    if (options.mixDbm0) {
+        if (!options.render.mix) throw UsageError("--mix-dbm0 sets the level of a --mix script: give one");
+        options.render.mix->dbm0 = options.mixDbm0;
+    }
+    if (options.mode == OutputMode::Play && (options.render.mix || !Untouched(options.render.impairments))) {
+        throw UsageError("--play sounds the requests as they are: impairments and --mix need -o FILE or --raw");
+    }
     return options;
 }
 
@@ -245,6 +286,17 @@ std::string TonePlanList() {
     std::string list = line("country", "name", "tone", "pattern");
     for (const TonePlanRow& row : TonePlanRows()) list += line(row.country, row.description, row.tone, row.pattern);
     return list;
+}
+
+// The impairment options as --help lists them.
+std::string ImpairmentHelp() {
+    std::string text;
+    for (const Script::ImpairmentOption& option : Script::ImpairmentOptions()) {
+        const std::string line = "      --" + std::string(option.name) + " " + std::string(option.value);
+        const std::string description = Wrapped(std::string(option.help), kHelpColumn);
+        text += line.size() < kHelpColumn ? line + description.substr(line.size()) : line + "\n" + description;
+    }
+    return text;
 }
 
 const char* UsageLine() { return "Usage: varnel [OPTIONS] (-o FILE | --raw | --play) [-f SCRIPT] [REQUEST...]"; }
@@ -284,6 +336,13 @@ Settings (the tool's defaults; two differ from the component's, so that receiver
 what it renders):
 )") + settings + R"(      --dbm0 LEVEL       put each tone of every request at LEVEL dBm0 (a full-scale sine is
                          +3.14 dBm0, as in ITU-T G.711 A-law); instead of --amplitude
+
+Receiver tests (deviations of the sender, which the generators render; then the line's
+impairments, applied to the samples in this order: noise, clipping, G.711 tandems, dropouts):
+)" + ImpairmentHelp() + R"(      --mix SCRIPT       sound the requests of SCRIPT (one text, as -f reads it) under the others,
+                         with their settings and format; the audio lasts as long as the longer
+      --mix-dbm0 LEVEL   each tone of the --mix script at LEVEL dBm0 (by default its level is
+                         the others')
 
 Other:
   -v, --verbose          print every diagnostic line of the component to standard error

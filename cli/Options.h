@@ -24,6 +24,7 @@ struct Options {
     Script::RenderOptions render;   // the settings of the options (later ones win) and --dbm0
     std::string scriptPath;         // -f/--script: read before the requests of the command line
     std::string labelsPath;         // --labels: the symbols' labels, .txt (Audacity) or .jsonl
+    std::optional<float> mixDbm0;   // --mix-dbm0, for the --mix script
     Script::Requests requests;      // the script's, then the command line's; empty: the built-in scenario
     bool verbose = false;
     bool dryRun = false;         // print the settings and the requests with their durations, write nothing
