@@ -29,7 +29,7 @@ std::string ModemWords() {
 }  // namespace
 
 int main() {
-    std::string options = "-o --output --raw --play --dry-run --print-requests -f --script --dbm0 --labels --mix --mix-dbm0 -v --verbose --list-plans -h --help --version -r -b -e -a";
+    std::string options = "-o --output --raw --play --dry-run --print-requests -f --script --dbm0 --labels --mix --mix-dbm0 --shard --family --pattern --json -v --verbose --list-plans -h --help --version -r -b -e -a";
     // Options whose values are not words to offer.
     std::string freeValues = "--dbm0|--mix|--mix-dbm0";
     for (const Script::ImpairmentOption& option : Script::ImpairmentOptions()) {
@@ -91,7 +91,8 @@ int main() {
         "        vmwi:*) values=\"vmwi:on vmwi:off\" ;;\n"
         "        sit:*) values=\"sit:nc sit:ic sit:vc sit:ro sit:itu\" ;;\n"
         "        modem:*) values=\"%s\" ;;\n"
-        "        *) values=\"%s\" ;;\n"
+        "        *) values=\"%s\"\n"
+        "           (( cword == 1 )) && values+=\" suite score corpus\" ;;\n"
         "    esac\n"
         "    COMPREPLY=($(compgen -W \"$values\" -- \"$cur\"))\n"
         "    [[ ${COMPREPLY[0]-} == *[:=] ]] && compopt -o nospace\n"

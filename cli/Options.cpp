@@ -199,6 +199,10 @@ Script::Requests ReadScript(const std::string& path) {
 
 Options ParseArguments(std::span<const std::string> args) {
     Options options;
+    if (!args.empty() && IsKitCommand(args[0])) {
+        options.kit = ParseKitArguments(args);
+        return options;
+    }
     std::vector<std::string> requestTexts;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -360,7 +364,7 @@ number, a keyword or a separator are ignored. Numbers are decimal and may have a
 With no request, a built-in scenario is rendered: dial tone, a DTMF number, ring-back,
 Caller-ID (MDMF, exact bit timing), ETSI V.23 Caller-ID, message waiting and a TTY greeting.
 
-SIGINT (Ctrl-C) and SIGTERM stop the tool between blocks: an existing FILE stays as it was.
+)" + KitHelp() + R"(SIGINT (Ctrl-C) and SIGTERM stop the tool between blocks: an existing FILE stays as it was.
 A render that takes more than 10 s shows its progress when standard error is a terminal.
 
 Exit status: 0 success, 1 a failure while running (the output cannot be written, no audio

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/KitOptions.h"
 #include "varnel/script/Parser.h"
 #include "varnel/script/Rendering.h"
 
@@ -32,10 +33,12 @@ struct Options {
     bool help = false;
     bool version = false;
     bool listPlans = false;  // --list-plans
+    std::optional<KitOptions> kit;  // varnel suite, score or corpus: the test kit's command
 };
 
 // Parses the arguments after the program name, and the script of -f/--script (read here, "-"
-// from standard input). -h/--help, --version and --list-plans end the parsing (no output is
+// from standard input); a first argument that names a test kit command (suite, score, corpus)
+// takes the rest as its own. -h/--help, --version and --list-plans end the parsing (no output is
 // needed then, nor with --dry-run or --print-requests). Throws UsageError for anything the tool
 // cannot run: an unknown option, a missing or malformed value, a script that cannot be read, a
 // request that does not parse, no output or more than one.
