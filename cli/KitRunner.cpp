@@ -1,5 +1,7 @@
 #include "cli/KitRunner.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <regex>
@@ -47,15 +49,59 @@ void MakeFolder(const std::string& folder) {
     if (error) throw Failure(Printable(folder), "cannot make the folder (" + error.message() + ")");
 }
 
+// One of the many files of a suite or corpus: written under a hidden name and renamed when
+// complete, without the flush to disk a single output gets (a folder of thousands of files
+// would wait on it); an unfinished one is removed.
+class ClipFile {
+public:
+    explicit ClipFile(fs::path path) : m_path(std::move(path)), m_part(m_path.parent_path() / ("." + m_path.filename().string() + ".part")) {
+        m_file = std::fopen(m_part.c_str(), "wb");
+        if (!m_file) Fail();
+    }
+    ~ClipFile() {
+        if (!m_file) return;
+        std::fclose(m_file);
+        std::error_code ignored;
+        fs::remove(m_part, ignored);
+    }
+    ClipFile(const ClipFile&) = delete;
+    ClipFile& operator=(const ClipFile&) = delete;
+    void Write(const void* data, std::size_t length) {
+        if (std::fwrite(data, 1, length, m_file) != length) Fail();
+    }
+    void Finish() {
+        const bool closed = std::fclose(m_file) == 0;
+        m_file = nullptr;
+        if (!closed || std::rename(m_part.c_str(), m_path.c_str()) != 0) {
+            const int error = errno;
+            std::error_code ignored;
+            fs::remove(m_part, ignored);
+            throw Failure(Printable(m_path.string()), std::string("cannot write it (") + std::strerror(error) + ")");
+        }
+    }
+
+private:
+    [[noreturn]] void Fail() const {
+        throw Failure(Printable(m_path.string()), std::string("cannot write it (") + std::strerror(errno) + ")");
+    }
+
+    fs::path m_path;
+    fs::path m_part;
+    std::FILE* m_file = nullptr;
+};
+
 // A rendering written as NAME.wav with its labels as NAME.jsonl.
 void WriteClip(const fs::path& folder, const std::string& name, const Script::Requests& requests,
                const Script::RenderOptions& options) {
     Script::Rendering rendering(options, requests);
-    WriteWhole(folder / (name + ".wav"), [&](FileOutput& file) {
-        Script::WriteWave(
-            rendering, [&](const std::uint8_t* data, std::size_t length) { file.Append(data, length); }, StopIfInterrupted);
-    });
-    WriteText(folder / (name + ".jsonl"), Script::JsonLabels(rendering.Labels()));
+    ClipFile wave(folder / (name + ".wav"));
+    Script::WriteWave(
+        rendering, [&](const std::uint8_t* data, std::size_t length) { wave.Write(data, length); }, StopIfInterrupted);
+    wave.Finish();
+    ClipFile labels(folder / (name + ".jsonl"));
+    const std::string text = Script::JsonLabels(rendering.Labels());
+    labels.Write(text.data(), text.size());
+    labels.Finish();
 }
 
 bool Wanted(const std::vector<std::string>& families, const std::string& family) {
