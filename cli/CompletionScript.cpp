@@ -1,6 +1,7 @@
 // Writes the bash completion of the varnel tool to standard output: its options, request kinds,
-// setting names and keyword values, taken from the settings catalog and the request parser, so
-// that the script cannot drift from the tool. Run at build time.
+// setting names and keyword values, and the tone plans' countries and tones, taken from the
+// settings catalog, the request parser and the tone tables, so that the script cannot drift
+// from the tool. Run at build time.
 
 #include <cstdio>
 #include <string>
@@ -9,6 +10,7 @@
 #include "varnel/script/Impairments.h"
 #include "varnel/script/Request.h"
 #include "varnel/engine/SettingsCatalog.h"
+#include "varnel/signal/ToneTables.h"
 
 using namespace Quorvex::VarnelNet;
 
@@ -24,6 +26,35 @@ std::string ModemWords() {
     std::string prefixed;
     for (const std::string_view word : Script::ModemToneWords()) prefixed.append(prefixed.empty() ? "" : " ").append("modem:").append(word);
     return prefixed;
+}
+
+// plan: completes to the countries ("plan:at: plan:au: ..."), then to the country's tones.
+std::string PlanCountries() {
+    std::string words;
+    std::string last;
+    for (const TonePlanRow& row : TonePlanRows()) {
+        if (row.country == last) continue;
+        last = row.country;
+        words.append(words.empty() ? "" : " ").append("plan:").append(row.country).append(":");
+    }
+    return words;
+}
+
+std::string PlanToneCases() {
+    std::string cases;
+    std::string last;
+    for (const TonePlanRow& row : TonePlanRows()) {
+        const std::string country(row.country);
+        if (country != last) {
+            if (!last.empty()) cases.append("\" ;;\n");
+            cases.append("                plan:").append(country).append(":*) values=\"");
+            last = country;
+        } else {
+            cases.append(" ");
+        }
+        cases.append("plan:").append(country).append(":").append(row.tone);
+    }
+    return cases.empty() ? cases : cases.append("\" ;;\n");
 }
 
 }  // namespace
@@ -90,6 +121,11 @@ int main() {
         "        set:*) values=\"%s\" ;;\n"
         "        vmwi:*) values=\"vmwi:on vmwi:off\" ;;\n"
         "        sit:*) values=\"sit:nc sit:ic sit:vc sit:ro sit:itu\" ;;\n"
+        "        plan:*:*)\n"
+        "            case $cur in\n"
+        "%s"
+        "            esac ;;\n"
+        "        plan:*) values=\"%s\" ;;\n"
         "        modem:*) values=\"%s\" ;;\n"
         "        *) values=\"%s\"\n"
         "           (( cword == 1 )) && values+=\" suite score corpus\" ;;\n"
@@ -99,7 +135,7 @@ int main() {
         "    __ltrim_colon_completions \"$cur\"\n"
         "} &&\n"
         "    complete -F _varnel varnel\n",
-        valueCases.c_str(), freeValues.c_str(), options.c_str(), setValueCases.c_str(), settingNames.c_str(), ModemWords().c_str(),
-        kinds.c_str());
+        valueCases.c_str(), freeValues.c_str(), options.c_str(), setValueCases.c_str(), settingNames.c_str(),
+        PlanToneCases().c_str(), PlanCountries().c_str(), ModemWords().c_str(), kinds.c_str());
     return 0;
 }

@@ -1,6 +1,6 @@
 // Writes a WAV file with a DTMF number and a dial tone, and prints each diagnostic line.
 //
-//   write_wav [FILE]      (default: varnel-demo.wav)
+//   write_wav [FILE]      (default: call.wav, as in the README; scripts/run-demo writes varnel-demo.wav)
 
 #include <cstdio>
 #include <string>
@@ -10,7 +10,7 @@
 using namespace Quorvex::VarnelNet;
 
 int main(int argc, char** argv) {
-    const std::string path = argc > 1 ? argv[1] : "varnel-demo.wav";
+    const std::string path = argc > 1 ? argv[1] : "call.wav";
 
     Varnel varnel;
     varnel.OnDebug += Varnel::Delegate_OnDebug(

@@ -8,6 +8,7 @@
 #include "varnel/script/Level.h"
 #include "varnel/signal/DtmfKeypad.h"
 #include "varnel/signal/LineImpairments.h"
+#include "varnel/signal/PortableMath.h"
 
 namespace Quorvex::VarnelNet::Kit {
 
@@ -63,7 +64,7 @@ bool FitsFullScale(double levelDbm0, double twistDb) {
 
 // A value drawn uniformly from the range, rounded to `decimals`.
 double Draw(SplitMix64& random, const Range& range, int decimals) {
-    const double scale = std::pow(10.0, decimals);
+    const double scale = PortableMath::Pow10(decimals);
     return std::round((range.low + (range.high - range.low) * random.Uniform()) * scale) / scale;
 }
 

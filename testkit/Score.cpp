@@ -86,7 +86,7 @@ Extent Least(const Extent& a, const Extent& b) {
 }
 
 std::string Value(double value, std::string_view unit, bool sign) {
-    std::string text = ShortestDecimal(std::round(value * 100.0) / 100.0);
+    std::string text = ShortestText(std::round(value * 100.0) / 100.0);
     if (sign && value > 0.0) text = "+" + text;
     return text + (unit.empty() ? "" : " " + std::string(unit));
 }

@@ -6,6 +6,7 @@
 #include "varnel/script/Level.h"
 #include "varnel/script/Parser.h"
 #include "varnel/signal/LineImpairments.h"
+#include "varnel/signal/PortableMath.h"
 
 namespace Quorvex::VarnelNet::Kit {
 
@@ -85,9 +86,9 @@ FileJob JobOf(const SuiteFile& file, SuiteEncoding encoding) {
 }
 
 std::string Decimal(double value, int decimals) {
-    const double scale = std::pow(10.0, decimals);
+    const double scale = PortableMath::Pow10(decimals);
     const double rounded = std::round(value * scale) / scale;
-    return ShortestDecimal(rounded == 0.0 ? 0.0 : rounded);
+    return ShortestText(rounded == 0.0 ? 0.0 : rounded);
 }
 
 double AmplitudeFor(double dbm0, int tones) { return dbm0 - Script::kFullScaleDbm0 + kTonesDb[tones]; }

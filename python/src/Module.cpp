@@ -253,6 +253,8 @@ void BindVarnel(py::module_& m) {
     Property(cls, "dtmf_twist", &Varnel::DTMF_Twist, &Varnel::DTMF_Twist, "DTMF_Twist: dB, -20 to 20.");
     Property(cls, "tone_modulation_depth", &Varnel::TONE_ModulationDepth, &Varnel::TONE_ModulationDepth,
              "TONE_ModulationDepth: percent, 0 to 100.");
+    Property(cls, "tone_level_per_tone", &Varnel::TONE_LevelPerTone, &Varnel::TONE_LevelPerTone,
+             "TONE_LevelPerTone: 0 or 1; 1: Amplitude is every tone's level.");
 
     cls.def_property_readonly("on_complete", &PyVarnel::OnComplete,
         "OnComplete: handlers called as fn(request_id) once a request is rendered completely.");

@@ -124,7 +124,8 @@ class Varnel(_varnel._Varnel):
     (DTMF_Twist), tty_mode (TTY_Mode), tty_rate (TTY_Rate), tty_figs_after_space
     (TTY_FigsAfterSpace), cid_format (CID_Format), cid_bit_timing (CID_BitTiming),
     cid_standard (CID_Standard), cid_alert (CID_Alert), tone_modulation_depth
-    (TONE_ModulationDepth), destination (Destination).
+    (TONE_ModulationDepth), tone_level_per_tone (TONE_LevelPerTone), destination
+    (Destination).
 
     Methods: generate_begin (GenerateBegin), generate_end (GenerateEnd), generate_dtmfs
     (GenerateDTMFs), generate_silence (GenerateSilence), generate_tone (GenerateTone),

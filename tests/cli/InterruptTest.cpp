@@ -163,6 +163,26 @@ TEST_F(InterruptTest, FileRenderStopsAndLeavesTheOldFile) {
     }
 }
 
+// Nothing is made at a new name until the file is complete: killed outright, the tool leaves
+// only its hidden temporary file, and no new.wav.
+TEST_F(InterruptTest, AKilledRenderLeavesOnlyItsTemporaryFile) {
+    std::vector<std::string> args = {"-o", Path("new.wav").string()};
+    args.insert(args.end(), kLongRender.begin(), kLongRender.end());
+    Child child(args, Path("out"), Path("err"));
+    ASSERT_TRUE(child.Started());
+    std::string temporary;
+    ASSERT_TRUE(WaitFor([&] {
+        for (const std::string& name : Names()) {
+            if (name.rfind(".new.wav.", 0) == 0 && fs::file_size(Path(name)) > 1000000) temporary = name;
+        }
+        return !temporary.empty();
+    }));
+    EXPECT_FALSE(fs::exists(Path("new.wav")));
+    child.Signal(SIGKILL);
+    EXPECT_EQ(child.Wait(5s), -1);
+    EXPECT_EQ(Names(), (std::vector<std::string>{temporary, "err", "out"}));
+}
+
 TEST_F(InterruptTest, RawStreamStopsBetweenBlocks) {
     for (const SignalCase& s : kSignals) {
         SCOPED_TRACE(s.name);

@@ -265,8 +265,8 @@ TEST_F(ToolTest, SignallingRequestsWriteWhatTheComponentWrites) {
             v.GenerateCallerID("0123", "", "");
         });
     EXPECT_EQ(ReadFileBytes(Path("signal.wav")), expected);
-    for (const char* line : {"varnel: request 2: vmwi, ", "varnel: request 3: mf, 0.644 s: mf:K123S",
-                             "varnel: request 4: r2f, 0.450 s: r2f:1B", "varnel: request 6: cid, 0.840 s: cid:0123"}) {
+    for (const char* line : {"varnel: request 2: vmwi, ", "varnel: request 3: mf, 0.712 s: mf:K123S",
+                             "varnel: request 4: r2f, 0.600 s: r2f:1B", "varnel: request 6: cid, 0.840 s: cid:0123"}) {
         EXPECT_NE(r.err.find(line), std::string::npos) << line << "\n" << r.err;
     }
     const Result refused = Run({"-o", Path("refused.wav"), "--cid-standard", "dtmf", "cid:555-1234"});

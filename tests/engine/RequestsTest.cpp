@@ -171,6 +171,39 @@ INSTANTIATE_TEST_SUITE_P(
                     ErrorText::kDurationRange}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Every format is limited by the same bytes of output: G.711 renders as long as 8-bit PCM
+// (one byte a sample), 16-bit PCM half as long; beyond 2147483647 bytes the request is refused.
+TEST(RequestLengths, EveryFormatIsLimitedByTheSameBytesOfOutput) {
+    const struct {
+        const char* what;
+        Call call;
+    } requests[] = {{"silence", Silence(4194304.0f)},
+                    {"tone pause", Tone(1, 4194304, 440, 0, 0)},
+                    {"DTMF pause", [](CVarnel& e, std::int32_t* id) {
+                         e.set_DTMF_PauseTime(4194304);
+                         return e.GenerateDTMFs(u",", id);
+                     }},
+                    {"too long", Silence(8388608.0f)}};
+    for (const auto& r : requests) {
+        std::vector<std::int64_t> queued;  // 8-bit, mu-law, A-law, 16-bit: the bytes, or -1 when refused
+        for (const auto& [bits, encoding] : {std::pair{8, ENC_PCM}, {16, ENC_MuLaw}, {16, ENC_ALaw}, {16, ENC_PCM}}) {
+            CVarnel engine;
+            engine.set_SampleRate(256000);
+            engine.set_BitsPerSample(bits);
+            engine.set_Encoding(encoding);
+            engine.GenerateBegin(nullptr);
+            const HRESULT hr = r.call(engine, nullptr);
+            queued.push_back(SUCCEEDED(hr) ? engine.QueuedBytes() : -1);
+            if (FAILED(hr)) {
+                EXPECT_EQ(engine.GetErrMsg(), ErrorText::kDurationRange) << r.what;
+            }
+        }
+        const std::int64_t bytes = std::string(r.what) == "too long" ? -1 : queued[0];
+        EXPECT_TRUE(bytes == -1 || bytes >= 1073741824) << r.what << " " << bytes;
+        EXPECT_EQ(queued, (std::vector<std::int64_t>{bytes, bytes, bytes, -1})) << r.what;
+    }
+}
+
 // One request alone, in a fresh buffer-stream generation at the default settings.
 Bytes Render(const Call& call) {
     CVarnel engine;

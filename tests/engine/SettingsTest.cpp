@@ -62,7 +62,8 @@ TEST(SettingsTest, CatalogRowsNameTheSettingsAndTheirDefaults) {
         {"DTMF_PauseTime", "dtmf-pause"}, {"TTY_Mode", "tty-mode"},          {"TTY_Rate", "tty-rate"},
         {"CID_Format", "cid-format"},    {"CID_BitTiming", "cid-timing"},   {"TTY_FigsAfterSpace", "tty-figs-after-space"},
         {"CID_Standard", "cid-standard"}, {"CID_Alert", "cid-alert"},
-        {"DTMF_Twist", "dtmf-twist"},    {"TONE_ModulationDepth", "tone-modulation-depth"}};
+        {"DTMF_Twist", "dtmf-twist"},    {"TONE_ModulationDepth", "tone-modulation-depth"},
+        {"TONE_LevelPerTone", "level-per-tone"}};
     const auto all = SettingsCatalog::All();
     ASSERT_EQ(all.size(), names.size());
     CVarnel engine;
@@ -112,7 +113,7 @@ struct IntSetting {
 
 class IntSettingTest : public ::testing::TestWithParam<IntSetting> {};
 
-TEST_P(IntSettingTest, StoresOrRefusesWithoutTouchingTheErrorText) {
+TEST_P(IntSettingTest, StoresOrRefusesKeepingTheErrorText) {
     const IntSetting& c = GetParam();
     CVarnel engine;
     SeedErrorText(engine);

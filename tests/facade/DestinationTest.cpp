@@ -110,7 +110,7 @@ TEST(DestinationTest, GenerateBeginTakesTheEncodingBackToPcm) {
 
 // While a file generation is open its format is fixed: a GenerateBegin that would give the
 // destination another format throws, one that keeps it goes ahead.
-TEST(DestinationTest, GenerateBeginDuringAFileGenerationKeepsOrRefusesTheFormat) {
+TEST(DestinationTest, GenerateBeginInAFileGenerationKeepsOrRefusesTheFormat) {
     const std::string path = TempWavePath("destination");
     auto first = std::make_shared<TestDataSource>(PcmFormat(8000, 8));
     auto second = std::make_shared<TestDataSource>(PcmFormat(16000, 16));
@@ -131,7 +131,7 @@ TEST(DestinationTest, GenerateBeginDuringAFileGenerationKeepsOrRefusesTheFormat)
     v.Destination(nullptr);
 }
 
-TEST(DestinationTest, EventsRunOnTheWindowThreadWhileBoundAndOnTheCallersAfterwards) {
+TEST(DestinationTest, EventsRunOnTheWindowThreadWhileBoundThenOnTheCallers) {
     auto source = std::make_shared<TestDataSource>();
     EventLog log;  // outlives the component, whose handlers write to it
     Varnel v;

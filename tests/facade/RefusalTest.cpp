@@ -109,7 +109,8 @@ TEST(RefusalTest, EveryRefusalCarriesTheReasonForThisCall) {
         {"GenerateTone(-1 Hz)", true, [](Varnel& v) { v.GenerateTone(10, 0, -1.0f, 0.0f, 0.0f); },
          Argument("Frequency parameter can't be negative.")},
         {"GenerateSilence(1e30)", true, [](Varnel& v) { v.GenerateSilence(1e30f); },
-         Argument("Duration out of range: it must not be negative, and its length in bytes must fit in 32 bits.")},
+         Argument("Duration out of range: it must not be negative, and a request renders at most 2147483647 bytes "
+                  "(samples in 8-bit PCM and G.711, half as many in 16-bit).")},
         {"GenerateTTY(\"\")", true, [](Varnel& v) { v.GenerateTTY(""); }, Argument("Text parameter is empty!")},
         {"GenerateTTYEx({})", true, [](Varnel& v) { v.GenerateTTYEx({}); },
          Argument("BinaryData is empty: GenerateTTYEx needs at least one byte.")},

@@ -133,7 +133,7 @@ TEST(VarnelTest, CallerIdWithoutNumberIsRefusedBeforeTheEngineIsAsked) {
     EXPECT_EQ(v.GenerateSilence(10.0f), 2);
 }
 
-TEST(VarnelTest, GenerateTTYExRefusesAnEmptyArrayAndOtherwiseReturnsTheRequestID) {
+TEST(VarnelTest, GenerateTTYExRefusesAnEmptyArrayElseReturnsTheRequestID) {
     Varnel v;
     v.GenerateBegin();
     EXPECT_EQ(Thrown<ArgumentException>([&] { v.GenerateTTYEx({}); }),

@@ -127,6 +127,8 @@ bool EngineScript::RunSetting(const Command& c) {
         m_engine.set_DTMF_Twist(Float(a));
     } else if (c.word == "depth") {
         m_engine.set_TONE_ModulationDepth(Int32(a));
+    } else if (c.word == "per-tone") {
+        m_engine.set_TONE_LevelPerTone(Int32(a));
     } else {
         return false;
     }
@@ -236,6 +238,7 @@ void EngineScript::QueryAll() {
     m_engine.get_CID_Alert(&i);
     m_engine.get_DTMF_Twist(&f);
     m_engine.get_TONE_ModulationDepth(&i);
+    m_engine.get_TONE_LevelPerTone(&i);
     m_engine.get_TTY_Mode(nullptr);
     m_engine.get_TTY_Rate(nullptr);
     m_engine.get_Amplitude(nullptr);

@@ -4,7 +4,7 @@
 //
 //   settings   rate N, bits N, encoding N, amp F, tone-time N, break-time N, pause-time N,
 //              twist F, tty-mode N, tty-rate N, figs N, cid-format N, cid-timing N,
-//              cid-standard N, cid-alert N, depth N
+//              cid-standard N, cid-alert N, depth N, per-tone N
 //   generation begin (a buffer stream; a file generation would render without bound), end
 //   requests   dtmf KEYS, tone ON OFF F1 F2 F3, silence F, tones NOTATION, tty TEXT,
 //              tty2 N BYTES (N > 0: BYTES exactly, unterminated, length N cut to their size;

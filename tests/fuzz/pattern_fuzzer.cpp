@@ -29,7 +29,7 @@ void Parse(std::string_view text) {
     std::string error;
     if (ParseTonePattern(text, pattern, error)) {
         Fuzz::Require(!pattern.elements.empty(), "an accepted pattern without elements");
-        PatternSteps(pattern, kSampleRate, std::int64_t{kDurationMs} * kSampleRate / 1000);
+        PatternSteps(pattern, kDurationMs);
     } else {
         Fuzz::Require(pattern.elements.empty() && !error.empty(), "a refused pattern without its text");
     }

@@ -40,7 +40,7 @@ const Transmission kSetups[] = {
     {CallerIdStandard::Etsi, CallerIdAlert::None, CallerIdLayout::Mdmf, "0123", "ANNA", "01/02 03:04"},
     {CallerIdStandard::Etsi, CallerIdAlert::Dtas, CallerIdLayout::Mdmf, "0123", "ANNA", "01/02 03:04"},
     {CallerIdStandard::Etsi, CallerIdAlert::OffHook, CallerIdLayout::Mdmf, "0123", "ANNA", "01/02 03:04"},
-    {CallerIdStandard::Bt, CallerIdAlert::None, CallerIdLayout::Mdmf, "0123", nullptr, "01/02 03:04"},
+    {CallerIdStandard::Bt, CallerIdAlert::Dtas, CallerIdLayout::Mdmf, "0123", nullptr, "01/02 03:04"},
     {CallerIdStandard::Bt, CallerIdAlert::OffHook, CallerIdLayout::Mdmf, "0123", nullptr, "01/02 03:04"},
     {CallerIdStandard::Ntt, CallerIdAlert::None, CallerIdLayout::Mdmf, "0312345678", nullptr, nullptr},
     {CallerIdStandard::Dtmf, CallerIdAlert::None, CallerIdLayout::Mdmf, "0123456789", nullptr, nullptr},
@@ -294,8 +294,8 @@ TEST(CGenMF, SplitReadsEqualOneReadInEveryFormat) {
 
 // KP 100 ms, other R1 signals 68 ms, 68 ms apart, none after the last; R2 150 ms and 150 ms.
 TEST(CGenMF, LengthsOfR1AndR2) {
-    EXPECT_EQ(RenderMf(MfSystem::R1, "K1S", SampleFormat::S16, {4096}).size(), 2u * (800 + 544 + 544 + 544 + 544));
-    EXPECT_EQ(RenderMf(MfSystem::R2Forward, "15", SampleFormat::U8, {4096}).size(), 3u * 1200);
+    EXPECT_EQ(RenderMf(MfSystem::R1, "K1S", SampleFormat::S16, {4096}).size(), 2u * (800 + 544 + 544 + 544 + 544 + 544));
+    EXPECT_EQ(RenderMf(MfSystem::R2Forward, "15", SampleFormat::U8, {4096}).size(), 4u * 1200);
 }
 
 TEST(CGenMF, RefusedSignalsQueueNothing) {

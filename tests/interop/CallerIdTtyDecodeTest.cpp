@@ -26,7 +26,7 @@ struct Format {
 };
 
 std::string FormatName(const Format& format) {
-    return "Rate" + std::to_string(format.rate) + "_Bits" + std::to_string(format.bits);
+    return std::to_string(format.rate) + "_" + std::to_string(format.bits);
 }
 
 void PrintTo(const Format& format, std::ostream* os) { *os << FormatName(format); }
@@ -99,7 +99,7 @@ void PrintTo(const CallerIdCase& c, std::ostream* os) { *os << CallerIdName(c); 
 
 class CallerIdDecode : public SignalDecode, public ::testing::WithParamInterface<CallerIdCase> {};
 
-TEST_P(CallerIdDecode, ReceiverReadsTheMessage) {
+TEST_P(CallerIdDecode, Reads) {
     const CallerIdCase c = GetParam();
     const std::string path = Render(c.wave, [&](CVarnel& engine) {
         ASSERT_EQ(engine.set_CID_Format(c.format), S_OK);
@@ -205,7 +205,7 @@ std::vector<Format> TtyFormats() {
 
 class TtyDecode : public SignalDecode, public ::testing::WithParamInterface<TtyParam> {};
 
-TEST_P(TtyDecode, MinimodemReadsTheText) {
+TEST_P(TtyDecode, Reads) {
     const auto& [c, wave] = GetParam();
     const std::string path = Render(wave, [&](CVarnel& engine) {
         ASSERT_EQ(engine.set_TTY_Mode(c.mode), S_OK);

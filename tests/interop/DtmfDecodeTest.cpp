@@ -69,7 +69,8 @@ protected:
 
 class DtmfDecodeFormats : public DtmfDecode, public ::testing::WithParamInterface<Format> {};
 
-TEST_P(DtmfDecodeFormats, MultimonHearsEveryKeyAndSoxReadsTheHeader) {
+// multimon-ng hears every key and sox reads the header.
+TEST_P(DtmfDecodeFormats, MultimonAndSoxRead) {
     const Format format = GetParam();
     CVarnel engine;
     const std::string path = Begin(engine, format);

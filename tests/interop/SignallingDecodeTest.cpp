@@ -83,6 +83,10 @@ const Case kCases[] = {
      "1234567890BCDEF"},
     {"R2Backward", CS_Bell202, CA_None, CID_MDMF, Request::R2Backward, u"1234567890BCDEF", nullptr, Receiver::R2Backward,
      "1234567890BCDEF"},
+    // Requests back to back (one per word): each ends with its gap, so repeated signals stay two.
+    {"MfR1_Requests", CS_Bell202, CA_None, CID_MDMF, Request::Mf, u"K1 1S", nullptr, Receiver::BellMf, "*11#"},
+    {"R2Forward_Requests", CS_Bell202, CA_None, CID_MDMF, Request::R2Forward, u"1 1 2", nullptr, Receiver::R2Forward,
+     "112"},
     // minimodem reads the V.23 octets as they are sent: ETSI's checksum and zero byte after the
     // message, NTT's frame with parity bits and CRC.
     {"Etsi_Minimodem", CS_ETSI, CA_None, CID_MDMF, Request::CallerId, u"0123456789", u"JOHN DOE", Receiver::MinimodemV23,
@@ -172,10 +176,8 @@ std::vector<std::string> Spandsp(Receiver receiver, const std::vector<std::int16
 std::vector<std::string> Spandsp(Receiver, const std::vector<std::int16_t>&) { return {}; }
 #endif
 
-std::string FormatName(const Format& f) {
-    return "Rate" + std::to_string(f.rate) + "_Bits" + std::to_string(f.bits) +
-           (f.timing == CBT_Exact ? "" : "_WholeSamples");
-}
+// Rate and bits; the suite's name (Exact or Whole) gives the bit timing.
+std::string FormatName(const Format& f) { return std::to_string(f.rate) + "_" + std::to_string(f.bits); }
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 void PrintTo(const Format& f, std::ostream* os) { *os << FormatName(f); }
@@ -213,9 +215,17 @@ protected:
                 break;
             case Request::VmwiOn: hr = engine.GenerateVMWI(1, nullptr); break;
             case Request::VmwiOff: hr = engine.GenerateVMWI(0, nullptr); break;
-            case Request::Mf: hr = engine.GenerateMF(c.text, nullptr); break;
-            case Request::R2Forward: hr = engine.GenerateR2MF(c.text, 0, nullptr); break;
-            case Request::R2Backward: hr = engine.GenerateR2MF(c.text, 1, nullptr); break;
+            case Request::Mf:
+            case Request::R2Forward:
+            case Request::R2Backward:
+                for (std::u16string words(c.text); !words.empty();) {
+                    const std::u16string word = words.substr(0, words.find(u' '));
+                    words.erase(0, std::min(words.size(), word.size() + 1));
+                    hr = c.request == Request::Mf ? engine.GenerateMF(word.c_str(), nullptr)
+                                                  : engine.GenerateR2MF(word.c_str(), c.request == Request::R2Backward, nullptr);
+                    if (FAILED(hr)) break;
+                }
+                break;
         }
         EXPECT_EQ(hr, S_OK) << engine.GetErrMsg();
         EXPECT_EQ(engine.GenerateSilence(500.0f, nullptr), S_OK);
@@ -226,7 +236,7 @@ protected:
     std::unique_ptr<ScratchDir> m_dir;
 };
 
-TEST_P(SignallingDecode, ReceiverReadsTheSignal) {
+TEST_P(SignallingDecode, Reads) {
     const auto& [c, f] = GetParam();
     const std::string path = Render(c, f);
     if (HasFailure()) return;
@@ -264,7 +274,7 @@ std::string ParamName(const ::testing::TestParamInfo<Param>& info) {
 }
 
 // Exact timing: 1200 bit/s on average at every rate.
-INSTANTIATE_TEST_SUITE_P(Receivers, SignallingDecode,
+INSTANTIATE_TEST_SUITE_P(Exact, SignallingDecode,
                          ::testing::Combine(::testing::ValuesIn(kCases), ::testing::ValuesIn(Formats(CBT_Exact))),
                          ParamName);
 
@@ -281,7 +291,7 @@ std::vector<Case> FskCasesForSpandsp() {
     return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(WholeSampleBits, SignallingDecode,
+INSTANTIATE_TEST_SUITE_P(Whole, SignallingDecode,
                          ::testing::Combine(::testing::ValuesIn(FskCasesForSpandsp()),
                                             ::testing::ValuesIn(Formats(CBT_WholeSamples))),
                          ParamName);

@@ -79,7 +79,7 @@ struct Utf8Case {
 
 class Utf8ToUtf16Test : public ::testing::TestWithParam<Utf8Case> {};
 
-TEST_P(Utf8ToUtf16Test, DecodesAndReplacesIllFormedSequences) {
+TEST_P(Utf8ToUtf16Test, DecodesAndReplacesIllFormed) {
     EXPECT_EQ(Utf8ToUtf16(GetParam().utf8), GetParam().utf16);
 }
 

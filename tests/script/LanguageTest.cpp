@@ -12,6 +12,7 @@
 #include "varnel/script/Facts.h"
 #include "varnel/script/Parser.h"
 #include "varnel/script/Printer.h"
+#include "varnel/script/Rendering.h"
 #include "varnel/script/RequestError.h"
 
 namespace {
@@ -98,7 +99,7 @@ TEST(LanguageTest, RefusalsSayWhatIsWrong) {
         {"ttyfile:", "expected ttyfile:PATH, or ttyfile:- for standard input"},
         {"set:volume=1", "unknown setting 'volume' (rate, bits, encoding, amplitude, dtmf-tone, dtmf-break, "
                          "dtmf-pause, tty-mode, tty-rate, cid-format, cid-timing, tty-figs-after-space, cid-standard, "
-                         "cid-alert, dtmf-twist, tone-modulation-depth)"},
+                         "cid-alert, dtmf-twist, tone-modulation-depth, level-per-tone)"},
         {"set:encoding=g711", "encoding: 'g711' is not one of pcm|ulaw|alaw"},
         {"set:rate=0", "rate: '0' is not an integer from 1 to 16777216"},
         {"set:dtmf-tone=-5", "dtmf-tone: '-5' is not an integer from 0 to 2147483647"},
@@ -218,6 +219,17 @@ TEST(LanguageTest, EveryKindKnowsItsFrequencies) {
     const Requests script = ParseScript("dtmf:1-2 cid:123");
     EXPECT_EQ(Warnings(script[0], slow), (std::vector<std::string>{"skips '-' (not a DTMF key)"}));
     EXPECT_EQ(Warnings(script[1], slow), (std::vector<std::string>{warning("2200", "2000", 4000)}));
+}
+
+// Durations in samples, without rendering, with the settings in effect.
+TEST(LanguageTest, DurationsAreKnownWithoutRendering) {
+    SettingValues settings;
+    settings.Apply(std::get<Set>(ParseRequest("set:rate=8000")));
+    const std::pair<const char*, std::int64_t> cases[] = {
+        {"dtmf:12", 2 * (640 + 1200)}, {"silence:12.5", 100}, {"plan:uk:busy:3000", 24000},
+        {"tones:350@100,0@50", 1200},  {"set:rate=16000", 0},   {"modem:cng", 56000},
+    };
+    for (const auto& [text, samples] : cases) EXPECT_EQ(DurationSamples(ParseRequest(text), settings), samples) << text;
 }
 
 // The component has no GenerateTones; a tones: request queues one tone or silence per step

@@ -166,6 +166,15 @@ const std::vector<SignalCase>& Cases() {
         {"modem-cng", [](CVarnel& e) { std::int32_t id; Queue(e.GenerateModemTone(MT_CNG, 4000, &id)); }},
         {"modem-ans-pr", [](CVarnel& e) { std::int32_t id; Queue(e.GenerateModemTone(MT_ANS_PR, 1000, &id)); }},
         {"modem-ansam-pr", [](CVarnel& e) { std::int32_t id; Queue(e.GenerateModemTone(MT_ANSAM_PR, 1000, &id)); }},
+        {"level-per-tone", [](CVarnel& e) {
+             std::int32_t id;
+             e.set_TONE_LevelPerTone(1); e.set_Amplitude(-12.0f); e.set_DTMF_Twist(2.0f);
+             e.set_CID_Standard(CS_ETSI); e.set_CID_Alert(CA_DTAS);
+             Queue(e.GenerateDTMFs(u"15", &id));
+             Queue(e.GeneratePattern(u"400+450/100,400/100,350+440+480/50", 600, &id));
+             Queue(e.GenerateCallerID(u"5551234", nullptr, u"12/25 10:30", &id));
+             Queue(e.GenerateR2MF(u"12", 0, &id));
+         }},
     };
     return cases;
 }

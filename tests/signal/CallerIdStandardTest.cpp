@@ -72,6 +72,9 @@ const MessageCase kMessages[] = {
      "80 10 01 08 30 31 30 32 30 33 30 34 04 01 4F 08 01 50 30 00"},
     {"Bt_NumberOnly", CallerIdStandard::Bt, CallerIdLayout::Mdmf, Content("01632960000", "", "01/02 03:04"),
      "80 17 01 08 30 31 30 32 30 33 30 34 02 0B 30 31 36 33 32 39 36 30 30 30 30 9E 00"},
+    // The year is not sent: February has a 29th.
+    {"Bt_LeapDay", CallerIdStandard::Bt, CallerIdLayout::Mdmf, Content("01632960000", "", "02/29 23:59"),
+     "80 17 01 08 30 32 32 39 32 33 35 39 02 0B 30 31 36 33 32 39 36 30 30 30 30 88 00"},
     {"Etsi_Raw", CallerIdStandard::Etsi, CallerIdLayout::Raw, Content("\x80\x03\x02\x01\x39", nullptr, nullptr),
      "80 03 02 01 39 41 00"},
     {"Bell_MdmfAbsence", CallerIdStandard::Bell202, CallerIdLayout::Mdmf, Content("", "", "01/02 03:04", 'P', 'O'),
@@ -171,6 +174,10 @@ const RefusalCase kRefusals[] = {
      "Caller-ID date must be MM/DD HH:MM with a real month, day, hour and minute."},
     {"Bt_DateShape", CallerIdStandard::Bt, CallerIdLayout::Mdmf, Content("1", "", "1/2 3:04"),
      "Caller-ID date must be MM/DD HH:MM with a real month, day, hour and minute."},
+    {"Etsi_February30", CallerIdStandard::Etsi, CallerIdLayout::Mdmf, Content("1", "", "02/30 10:00"),
+     "Caller-ID date 02/30 is not a real date: month 02 has 29 days."},
+    {"Bt_April31", CallerIdStandard::Bt, CallerIdLayout::Mdmf, Content("1", "", "04/31 10:00"),
+     "Caller-ID date 04/31 is not a real date: month 04 has 30 days."},
     {"Etsi_Sdmf", CallerIdStandard::Etsi, CallerIdLayout::Sdmf, Content("1", "", ""),
      "ETSI Caller-ID has no SDMF layout: use MDMF or raw."},
     {"Bell_SdmfEmpty", CallerIdStandard::Bell202, CallerIdLayout::Sdmf, Content("", "", ""), "Caller-ID number is empty."},
@@ -263,7 +270,7 @@ TEST(Frames, PreamblesAndAlertsOfEveryStandard) {
         {S::Etsi, A::None, 300, 180, ""},
         {S::Etsi, A::Dtas, 300, 180, "2130+2750/100 0+0/100"},
         {S::Etsi, A::OffHook, 0, 80, "2130+2750/80 0+0/250"},
-        {S::Bt, A::None, 96, 55, "2130+2750/100 0+0/100"},
+        {S::Bt, A::None, 96, 55, ""},  // SIN 227 always has the alert: CA_DTAS
         {S::Bt, A::Dtas, 96, 55, "2130+2750/100 0+0/100"},
         {S::Bt, A::OffHook, 0, 80, "2130+2750/80 0+0/250"},
         {S::Ntt, A::None, 0, 80, ""},
@@ -325,12 +332,12 @@ TEST(MfSignals, TimesAndRefusals) {
     std::vector<ToneSequence::Step> steps;
     ASSERT_EQ(MfSignals::Build(MfSystem::R1, "K1S", 8000.0, steps), "");
     std::string samples;
-    for (const auto& s : steps) samples += std::to_string(s.toneCount) + "/" + std::to_string(s.samples) + " ";
-    EXPECT_EQ(samples, "2/800 0/544 2/544 0/544 2/544 ");  // KP 100 ms, 68 ms tones and gaps
+    for (const auto& s : steps) samples += std::to_string(s.toneCount) + "/" + std::to_string(s.length) + " ";
+    EXPECT_EQ(samples, "2/800 0/544 2/544 0/544 2/544 0/544 ");  // KP 100 ms, 68 ms tones and gaps
     ASSERT_EQ(MfSignals::Build(MfSystem::R2Backward, "15", 8000.0, steps), "");
     samples.clear();
-    for (const auto& s : steps) samples += std::to_string(s.toneCount) + "/" + std::to_string(s.samples) + " ";
-    EXPECT_EQ(samples, "2/1200 0/1200 2/1200 ");
+    for (const auto& s : steps) samples += std::to_string(s.toneCount) + "/" + std::to_string(s.length) + " ";
+    EXPECT_EQ(samples, "2/1200 0/1200 2/1200 0/1200 ");
 
     EXPECT_EQ(MfSignals::Build(MfSystem::R1, "K12D", 8000.0, steps),
               "MF (R1) signals are 0-9, KP (* or K), ST (# or S), A, B and C only.");

@@ -123,7 +123,7 @@ void ExpectPlayed(const Bytes& played, const Bytes& fetched, std::int32_t bits) 
                             [&](std::uint8_t b) { return b == silence; }));
 }
 
-TEST_F(SondixControlTest, PlaysExactlyWhatTheComponentRendersAndCompletesOnItsWindowThread) {
+TEST_F(SondixControlTest, PlaysWhatIsRenderedAndCompletesOnItsWindowThread) {
     auto control = Control(8000, 16);
     Completions completions;
     Varnel v;

@@ -41,8 +41,7 @@ void Prepare(CGenPattern& generator, const Signal& s, SampleFormat format, float
     ASSERT_EQ(generator.Init(format, rate, 0.5f), 0);
     if (s.modemTone >= 0) {
         const ModemToneSpec& spec = kModemTones[s.modemTone];
-        const std::int64_t total = SamplesOfMs(s.ms, rate);
-        ASSERT_EQ(generator.SetSteps(ModemToneSteps(spec, rate, total), total, spec.depth), 0);
+        ASSERT_EQ(generator.SetSteps(ModemToneSteps(spec, s.ms), s.ms, spec.depth), 0);
         return;
     }
     TonePattern pattern;
@@ -88,7 +87,7 @@ TEST(CGenPattern, KeepsTheGeneratorContractInEveryFormat) {
 
                 const std::int64_t samples = length / BytesPerSample(format);
                 if (s.pattern.empty() || s.name == "continuous") {
-                    EXPECT_EQ(samples, SamplesOfMs(s.ms, rate));  // lasts the duration asked for
+                    EXPECT_EQ(samples, ToneSequence::SampleAtMs(s.ms, rate));  // lasts the duration asked for
                 }
                 if (format == SampleFormat::S16) s16 = one;
                 if (format == SampleFormat::MuLaw || format == SampleFormat::ALaw) {

@@ -1,8 +1,9 @@
 // The tone-pattern notation: what it reads, the exact texts of what it refuses, and the steps and
-// phase reversals it becomes.
+// phase reversals it becomes, timed in milliseconds.
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -134,37 +135,11 @@ TEST(TonePattern, RefusesMalformedPatternsNamingTheElement) {
     }
 }
 
-TEST(TonePattern, StepsLastTheWholeSamplesOfEachDuration) {
-    TonePattern pattern;
-    std::string error;
-    ASSERT_TRUE(ParseTonePattern("!400+450/375,!0/1,400*25", pattern, error)) << error;
-    struct Case {
-        double rate;
-        std::vector<std::int64_t> samples;
-    };
-    const Case cases[] = {
-        {8000.0, {3000, 8, 99}},
-        {44100.0, {16537, 44, 99}},
-        {11025.0, {4134, 11, 99}},
-        {1.0, {0, 0, 99}},
-    };
-    for (const Case& c : cases) {
-        const std::vector<ToneSequence::Step> steps = PatternSteps(pattern, c.rate, 99);
-        ASSERT_EQ(steps.size(), 3u);
-        for (std::size_t i = 0; i < steps.size(); ++i) EXPECT_EQ(steps[i].samples, c.samples[i]) << c.rate << " " << i;
-        EXPECT_TRUE(steps[0].once);
-        EXPECT_EQ(steps[0].toneCount, 2);
-        EXPECT_EQ(steps[1].toneCount, 0);
-        EXPECT_FALSE(steps[2].once);
-        EXPECT_EQ(steps[2].tones[0].modulationHz, 25.0);
-    }
-    EXPECT_EQ(SamplesOfMs(2147483647, 16777216.0), 36028797002186LL);
-}
-
 // 16-bit samples of a sequence rendered in pieces of `piece` samples.
-std::vector<std::int16_t> Render(std::vector<ToneSequence::Step> steps, std::int64_t total, double depth, std::size_t piece) {
+std::vector<std::int16_t> Render(std::vector<ToneSequence::Step> steps, std::int64_t total, double rate,
+                                 ToneSequence::Clock clock, std::size_t piece, double depth = 0.9) {
     ToneSequence sequence;
-    sequence.Start(std::move(steps), total, 8000.0, SampleFormat::S16, 0.7, depth);
+    sequence.Start(std::move(steps), total, rate, SampleFormat::S16, 0.7, depth, clock);
     std::vector<std::int16_t> samples(static_cast<std::size_t>(sequence.TotalSamples()));
     std::size_t at = 0;
     for (std::size_t n; (n = sequence.Render(reinterpret_cast<std::uint8_t*>(samples.data() + at), piece)) > 0;) at += n;
@@ -172,23 +147,86 @@ std::vector<std::int16_t> Render(std::vector<ToneSequence::Step> steps, std::int
     return samples;
 }
 
+// A cadence keeps time: element k ends at the sample nearest its time from the start, whatever
+// the elements' own lengths round to, so the rendering equals every played element rendered
+// alone for the samples between its boundaries (and uk busy for 6000 ms at 44100 Hz ends with
+// a whole silence, no sliver of 400 Hz).
+TEST(ToneSequenceClock, EveryBoundaryFallsAtTheSampleNearestItsTime) {
+    struct Case {
+        const char* pattern;
+        double rate;
+        std::int64_t ms;
+    };
+    const Case cases[] = {
+        {"400/375,0/375", 44100.0, 6000},  // uk busy: 16537.5 samples an element
+        {"425/165,0/165", 44100.0, 6000},  // cz congestion
+        {"!950/332,!0/24,!1400/332,!0/24,!1800/332,!0/2024,0", 11025.0, 9000},  // se info, shortened
+        {"400+450/400,0/200,400+450/400,0/2000", 44100.0, 9000},
+        {"!400+450/375,!0/1,400*25", 8000.0, 999},
+        {"425/1,0/2", 300.0, 50},  // most elements shorter than a sample
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.pattern) + " at " + std::to_string(c.rate));
+        TonePattern pattern;
+        std::string error;
+        ASSERT_TRUE(ParseTonePattern(c.pattern, pattern, error)) << error;
+        const auto sample = [&](std::int64_t ms) -> std::int64_t { return std::llround(static_cast<double>(ms) * c.rate / 1000.0); };
+        std::vector<std::int16_t> expected;
+        std::int64_t ms = 0;
+        for (std::size_t k = 0; static_cast<std::int64_t>(expected.size()) < sample(c.ms); ++k) {
+            const PatternElement& e = pattern.elements[k % pattern.elements.size()];
+            if (k >= pattern.elements.size() && e.once) continue;
+            const std::int64_t begin = sample(ms);
+            ms += e.ms == 0 ? c.ms : e.ms;
+            ToneSequence::Step alone;
+            alone.tones = e.tones;
+            alone.toneCount = e.toneCount;
+            alone.length = std::min(sample(ms), sample(c.ms)) - begin;
+            const std::vector<std::int16_t> part =
+                Render({alone}, alone.length, c.rate, ToneSequence::Clock::Samples, 1 << 20);
+            expected.insert(expected.end(), part.begin(), part.end());
+        }
+        for (const std::size_t piece : {std::size_t{1} << 20, std::size_t{333}}) {
+            EXPECT_EQ(Render(PatternSteps(pattern, c.ms), c.ms, c.rate, ToneSequence::Clock::Milliseconds, piece), expected);
+        }
+    }
+}
+
 // A reversal negates the recursion's state, and truncation is symmetric: every sample after k
-// reversals is exactly (-1)^k times the sample of the same tone without them.
+// reversals is exactly (-1)^k times the sample of the same tone without them. In milliseconds,
+// reversal k falls at the sample nearest k times the interval.
 TEST(TonePhaseReversal, NegatesEverySampleOfTheReversedIntervals) {
-    for (const double modulation : {0.0, 15.0}) {
-        ToneSequence::Step plain;
-        plain.tones[0] = {2100.0, modulation};
-        plain.toneCount = 1;
-        plain.samples = 4000;
-        ToneSequence::Step reversing = plain;
-        reversing.reversalSamples = 450;
-        const std::vector<std::int16_t> reference = Render({plain}, 4000, 0.2, 4000);
-        for (const std::size_t piece : {std::size_t{4000}, std::size_t{1}, std::size_t{449}, std::size_t{451}, std::size_t{7}}) {
-            const std::vector<std::int16_t> reversed = Render({reversing}, 4000, 0.2, piece);
-            ASSERT_EQ(reversed.size(), reference.size());
-            for (std::size_t i = 0; i < reversed.size(); ++i) {
-                const int sign = (i / 450) % 2 == 0 ? 1 : -1;
-                ASSERT_EQ(reversed[i], sign * reference[i]) << "sample " << i << " piece " << piece << " modulation " << modulation;
+    struct Case {
+        double rate;
+        ToneSequence::Clock clock;
+        std::int64_t length;
+        std::int64_t interval;
+    };
+    const Case cases[] = {{8000.0, ToneSequence::Clock::Samples, 4000, 450},
+                          {11025.0, ToneSequence::Clock::Milliseconds, 2000, 450},
+                          {1.0, ToneSequence::Clock::Milliseconds, 9000, 450}};
+    for (const Case& c : cases) {
+        for (const double modulation : {0.0, 15.0}) {
+            ToneSequence::Step plain;
+            plain.tones[0] = {2100.0, modulation};
+            plain.toneCount = 1;
+            plain.length = c.length;
+            ToneSequence::Step reversing = plain;
+            reversing.reversal = c.interval;
+            const bool ms = c.clock == ToneSequence::Clock::Milliseconds;
+            const auto boundary = [&](std::int64_t k) {
+                return ms ? ToneSequence::SampleAtMs(k * c.interval, c.rate) : k * c.interval;
+            };
+            const std::vector<std::int16_t> reference = Render({plain}, c.length, c.rate, c.clock, 1 << 20, 0.2);
+            for (const std::size_t piece : {std::size_t{4000}, std::size_t{1}, std::size_t{449}, std::size_t{451}, std::size_t{7}}) {
+                const std::vector<std::int16_t> reversed = Render({reversing}, c.length, c.rate, c.clock, piece, 0.2);
+                ASSERT_EQ(reversed.size(), reference.size());
+                std::int64_t turns = 0;
+                for (std::size_t i = 0; i < reversed.size(); ++i) {
+                    while (static_cast<std::int64_t>(i) >= boundary(turns + 1)) ++turns;
+                    ASSERT_EQ(reversed[i], (turns % 2 == 0 ? 1 : -1) * reference[i])
+                        << "sample " << i << " piece " << piece << " modulation " << modulation << " rate " << c.rate;
+                }
             }
         }
     }

@@ -1,5 +1,5 @@
 // Every row of the tone tables rendered by the engine at 8000 and 44100 Hz and measured: the
-// runs of tone and silence last exactly the samples of the pattern's durations, each element's
+// runs of tone and silence end at the samples nearest the pattern's times, each element's
 // tones are where the row says within 0.5 Hz and at equal levels, nothing else sounds, and
 // modulated tones have their sidebands at F - M and F + M at the depth set.
 
@@ -30,21 +30,24 @@ struct Played {
 };
 
 // The notation's schedule: every element once, then the elements without ! over and over; cut
-// at total samples, or ended after the first pass when nothing repeats. A continuous element
-// plays to the end.
-std::vector<Played> Schedule(const TonePattern& pattern, double rate, std::int64_t total) {
+// at totalMs, or ended after the first pass when nothing repeats. A continuous element plays to
+// the end. Every boundary is the sample nearest its time from the start.
+std::vector<Played> Schedule(const TonePattern& pattern, double rate, std::int64_t totalMs) {
+    const auto sample = [&](std::int64_t ms) -> std::int64_t { return std::llround(static_cast<double>(ms) * rate / 1000.0); };
+    const std::int64_t total = sample(totalMs);
     std::vector<Played> played;
     std::int64_t at = 0;
+    std::int64_t ms = 0;
     const auto play = [&](std::size_t i) {
         const PatternElement& e = pattern.elements[i];
-        const std::int64_t length = e.ms == 0 ? total - at : SamplesOfMs(e.ms, rate);
-        const std::int64_t end = std::min(at + length, total);
+        ms += e.ms == 0 ? totalMs : e.ms;
+        const std::int64_t end = std::min(sample(ms), total);
         if (end > at) played.push_back({i, at, end});
         at = end;
     };
     for (std::size_t i = 0; i < pattern.elements.size() && at < total; ++i) play(i);
     const bool repeats = std::any_of(pattern.elements.begin(), pattern.elements.end(),
-                                     [&](const PatternElement& e) { return !e.once && SamplesOfMs(e.ms, rate) > 0; });
+                                     [&](const PatternElement& e) { return !e.once && e.ms > 0; });
     while (repeats && at < total) {
         for (std::size_t i = 0; i < pattern.elements.size() && at < total; ++i) {
             if (!pattern.elements[i].once) play(i);
@@ -121,7 +124,7 @@ void MeasureRow(const std::string& name, const std::string& text, double rate, s
     std::string error;
     ASSERT_TRUE(ParseTonePattern(text, pattern, error)) << error;
     const std::vector<double> x = Render(rate, 90, request);
-    const std::vector<Played> played = Schedule(pattern, rate, SamplesOfMs(durationMs, rate));
+    const std::vector<Played> played = Schedule(pattern, rate, durationMs);
     ASSERT_FALSE(played.empty());
     EXPECT_EQ(static_cast<std::int64_t>(x.size()), played.back().end);
     EXPECT_EQ(tone_test::Runs(x), ExpectedRuns(pattern, played));

@@ -41,7 +41,8 @@ CVarnel::CVarnel()
       m_cidStandard(SettingsCatalog::kCidStandard.defaultValue.integer),
       m_cidAlert(SettingsCatalog::kCidAlert.defaultValue.integer),
       m_dtmfTwist(SettingsCatalog::kDtmfTwist.defaultValue.number),
-      m_toneModulationDepth(SettingsCatalog::kToneModulationDepth.defaultValue.integer) {}
+      m_toneModulationDepth(SettingsCatalog::kToneModulationDepth.defaultValue.integer),
+      m_toneLevelPerTone(SettingsCatalog::kToneLevelPerTone.defaultValue.integer) {}
 
 // Gives the message window back, then discards queued requests without rendering or
 // notifying; an open WAV file is closed with the data written so far.
@@ -238,6 +239,12 @@ HRESULT CVarnel::get_TONE_ModulationDepth(std::int32_t* pVal) { return Get(pVal,
 
 HRESULT CVarnel::set_TONE_ModulationDepth(std::int32_t newVal) {
     return Store(SettingsCatalog::kToneModulationDepth, newVal, m_toneModulationDepth);
+}
+
+HRESULT CVarnel::get_TONE_LevelPerTone(std::int32_t* pVal) { return Get(pVal, m_toneLevelPerTone); }
+
+HRESULT CVarnel::set_TONE_LevelPerTone(std::int32_t newVal) {
+    return Store(SettingsCatalog::kToneLevelPerTone, newVal, m_toneLevelPerTone);
 }
 
 HRESULT CVarnel::get_CID_Format(std::int32_t* pVal) { return Get(pVal, m_cidFormat); }

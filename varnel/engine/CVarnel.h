@@ -180,6 +180,11 @@ public:
     // The depth of F*M tones in percent (0 to 100, default 90).
     virtual HRESULT get_TONE_ModulationDepth(std::int32_t* pVal);
     virtual HRESULT set_TONE_ModulationDepth(std::int32_t newVal);
+    // 1: Amplitude is the level of every tone, whatever sounds beside it (DTMF's high group at
+    // Amplitude plus the twist); a request whose tones together would pass full scale is then
+    // refused. 0 (default): Amplitude is the level of the mean of the tones sounding together.
+    virtual HRESULT get_TONE_LevelPerTone(std::int32_t* pVal);
+    virtual HRESULT set_TONE_LevelPerTone(std::int32_t newVal);
 
 private:
     // Every operation holds this lock, and releases it only to hand a notification to the host
@@ -245,6 +250,9 @@ private:
     // The settings check shared by the request operations; S_OK or the failure to return.
     HRESULT CheckRenderable();
     float LinearAmplitude() const;
+    // Gives a request's generator the level rule of TONE_LevelPerTone; with the level per tone,
+    // refuses one whose tones together would pass full scale. S_OK or the failure to return.
+    HRESULT ApplyLevelRule(CGenBase& generator);
     // How the requests write their samples: the encoding, and for PCM the bits per sample.
     SampleFormat RequestFormat() const;
 
@@ -270,6 +278,7 @@ private:
     std::int32_t m_cidAlert;
     float m_dtmfTwist;
     std::int32_t m_toneModulationDepth;
+    std::int32_t m_toneLevelPerTone;
     std::string m_errorMessage;
     DataCallback m_callback;
     HWND m_hwnd = nullptr;

@@ -1,4 +1,5 @@
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "varnel/generators/CGenDTMF.h"
 #include "varnel/generators/CGenSilence.h"
 #include "varnel/platform/TextConversion.h"
+#include "varnel/signal/PortableMath.h"
 
 namespace Quorvex::VarnelNet {
 
@@ -49,7 +51,22 @@ HRESULT CVarnel::CheckRenderable() {
 }
 
 float CVarnel::LinearAmplitude() const {
-    return static_cast<float>(std::exp(kLn10 * static_cast<double>(m_amplitude) / 20.0));
+    return static_cast<float>(PortableMath::Exp(kLn10 * static_cast<double>(m_amplitude) / 20.0));
+}
+
+HRESULT CVarnel::ApplyLevelRule(CGenBase& generator) {
+    if (m_toneLevelPerTone == 0) return S_OK;
+    generator.SetLevelPerTone(true);
+    const double sum = generator.LoudestLevelSum();
+    if (static_cast<double>(LinearAmplitude()) * sum <= 1.0) return S_OK;
+    // The highest Amplitude that keeps them within full scale, rounded down to hundredths.
+    const double highest = std::floor(-20.0 * std::log10(sum) * 100.0) / 100.0;
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "Level per tone (TONE_LevelPerTone): the tones of this request sound together above full scale at "
+                  "Amplitude %.2f dB; set Amplitude to %.2f dB or lower.",
+                  static_cast<double>(m_amplitude), highest);
+    return Fail(E_INVALIDARG, text);
 }
 
 HRESULT CVarnel::GenerateDTMFs(const char16_t* Keys, std::int32_t* pRequestID) {
@@ -60,8 +77,8 @@ HRESULT CVarnel::GenerateDTMFs(const char16_t* Keys, std::int32_t* pRequestID) {
     }
     if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
     // Each tone is half the level; with twist, their peaks together must stay within full scale.
-    const double highLevel = std::pow(10.0, static_cast<double>(m_dtmfTwist) / 20.0);
-    if (static_cast<double>(LinearAmplitude()) * (1.0 + highLevel) / 2.0 > 1.0) {
+    const double highLevel = PortableMath::Pow10(static_cast<double>(m_dtmfTwist) / 20.0);
+    if (m_toneLevelPerTone == 0 && static_cast<double>(LinearAmplitude()) * (1.0 + highLevel) / 2.0 > 1.0) {
         return Fail(E_INVALIDARG, ErrorText::kDtmfTwistLevel);
     }
     auto dtmf = NewGenerator<CGenDTMF>();
@@ -70,6 +87,7 @@ HRESULT CVarnel::GenerateDTMFs(const char16_t* Keys, std::int32_t* pRequestID) {
         return Fail(E_INVALIDARG, ErrorText::kDurationRange);
     }
     dtmf->SetTwist(static_cast<double>(m_dtmfTwist));
+    if (const HRESULT hr = ApplyLevelRule(*dtmf); FAILED(hr)) return hr;
     dtmf->SetDigits(NarrowToAnsi(WideView(Keys)));
     const std::int32_t id = AddRequest(lock, std::move(dtmf), RT_DTMF);
     if (pRequestID) *pRequestID = id;
@@ -89,6 +107,7 @@ HRESULT CVarnel::GenerateTone(std::uint32_t OnTime, std::uint32_t OffTime, float
     if (tone->SetTone(OnTime, OffTime, Frequency1, Frequency2, Frequency3) != 0) {
         return Fail(E_INVALIDARG, ErrorText::kDurationRange);
     }
+    if (const HRESULT hr = ApplyLevelRule(*tone); FAILED(hr)) return hr;
     const std::int32_t id = AddRequest(lock, std::move(tone), RT_CustomTone);
     if (pRequestID) *pRequestID = id;
     return S_OK;
@@ -134,6 +153,7 @@ HRESULT CVarnel::GenerateTones(const char16_t* Tones) {
         }
         const int timed = allZero ? tone->SetTimes(0, duration) : tone->SetTimes(duration, 0);
         if (timed != 0) return Fail(E_INVALIDARG, ErrorText::kDurationRange);
+        if (const HRESULT hr = ApplyLevelRule(*tone); FAILED(hr)) return hr;
         steps.push_back(std::move(tone));
     }
     for (auto& step : steps) AddRequest(lock, std::move(step), RT_CustomTone);

@@ -85,6 +85,7 @@ HRESULT CVarnel::QueueCallerID(const char16_t* Number, const char16_t* Name, con
     if (!refusal.empty()) {
         return Fail(E_INVALIDARG, legacy && bell ? ErrorText::kCallerIdParameters : refusal.c_str());
     }
+    if (const HRESULT hr = ApplyLevelRule(*callerId); FAILED(hr)) return hr;
     const std::string label = CallerIdLabel("Caller-ID", standard, alert);
     const std::int32_t id = AddRequest(lock, std::move(callerId), RT_CallerID, label.c_str());
     if (pRequestID) *pRequestID = id;
@@ -108,6 +109,7 @@ HRESULT CVarnel::GenerateVMWI(std::int32_t Active, std::int32_t* pRequestID) {
     if (m_cidFormat < CID_SDMF || m_cidFormat > CID_RAW) return Fail(E_INVALIDARG, ErrorText::kCidFormatUnknown);
     const std::string refusal = callerId->BuildVMWI(static_cast<CallerIdLayout>(m_cidFormat), Active != 0);
     if (!refusal.empty()) return Fail(E_INVALIDARG, refusal.c_str());
+    if (const HRESULT hr = ApplyLevelRule(*callerId); FAILED(hr)) return hr;
     const std::string label = CallerIdLabel(Active != 0 ? "Message waiting on" : "Message waiting off", standard, alert);
     const std::int32_t id = AddRequest(lock, std::move(callerId), RT_CallerID, label.c_str());
     if (pRequestID) *pRequestID = id;
@@ -133,6 +135,7 @@ HRESULT CVarnel::QueueMF(const char16_t* Signals, int system, std::int32_t* pReq
     generator->Init(RequestFormat(), m_sampleRate, LinearAmplitude());
     const std::string refusal = generator->SetSignals(mf, NarrowToAnsi(WideView(Signals)));
     if (!refusal.empty()) return Fail(E_INVALIDARG, refusal.c_str());
+    if (const HRESULT hr = ApplyLevelRule(*generator); FAILED(hr)) return hr;
     const char* label = mf == MfSystem::R1 ? "MF (R1)" : mf == MfSystem::R2Forward ? "R2 MF forward" : "R2 MF backward";
     const std::int32_t id = AddRequest(lock, std::move(generator), RT_CustomTone, label);
     if (pRequestID) *pRequestID = id;

@@ -41,6 +41,7 @@ HRESULT CVarnel::QueuePattern(Lock& lock, const TonePattern& pattern, std::int64
     if (generator->SetPattern(pattern, durationMs, m_toneModulationDepth / 100.0) != 0) {
         return Fail(E_INVALIDARG, ErrorText::kInvalidParameter);
     }
+    if (const HRESULT hr = ApplyLevelRule(*generator); FAILED(hr)) return hr;
     const std::int32_t id = AddRequest(lock, std::move(generator), RT_TonePattern, label);
     if (pRequestID) *pRequestID = id;
     return S_OK;
@@ -124,13 +125,12 @@ HRESULT CVarnel::GenerateModemTone(std::int32_t Kind, std::int32_t DurationMs, s
     if (DurationMs <= 0) return Fail(E_INVALIDARG, ErrorText::kToneDuration);
     if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
     const ModemToneSpec& spec = kModemTones[Kind];
-    const auto rate = static_cast<double>(m_sampleRate);
-    const std::int64_t total = SamplesOfMs(DurationMs, rate);
     auto generator = NewGenerator<CGenPattern>();
     generator->Init(RequestFormat(), m_sampleRate, LinearAmplitude());
-    if (generator->SetSteps(ModemToneSteps(spec, rate, total), total, spec.depth) != 0) {
+    if (generator->SetSteps(ModemToneSteps(spec, DurationMs), DurationMs, spec.depth) != 0) {
         return Fail(E_INVALIDARG, ErrorText::kInvalidParameter);
     }
+    if (const HRESULT hr = ApplyLevelRule(*generator); FAILED(hr)) return hr;
     const std::string label = Label("Modem Tone", spec.name);
     const std::int32_t id = AddRequest(lock, std::move(generator), RT_ModemTone, label.c_str());
     if (pRequestID) *pRequestID = id;

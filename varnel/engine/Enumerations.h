@@ -45,7 +45,7 @@ enum ENCODING_TYPE : std::int32_t {
 enum CID_STANDARD : std::int32_t {
     CS_Bell202 = 0,  // Bell 202 FSK: SDMF, MDMF or raw (CID_Format)
     CS_ETSI = 1,     // ETSI EN 300 659: V.23 FSK, MDMF-shaped messages
-    CS_BT = 2,       // BT SIN 227: as ETSI, with the UK preamble and the idle-state alert
+    CS_BT = 2,       // BT SIN 227: as ETSI, with the UK preamble; its idle-state alert is CA_DTAS
     CS_NTT = 3,      // NTT (Japan): V.23 FSK, framed 7-bit characters with a CRC-16
     CS_DTMF = 4,     // DTMF: A number C, or B00C / B10C
 };
@@ -53,7 +53,7 @@ enum CID_STANDARD : std::int32_t {
 // What goes before the Caller-ID data.
 enum CID_ALERT : std::int32_t {
     CA_None = 0,     // the data alone, as sent between rings
-    CA_DTAS = 1,     // the dual-tone alerting signal and its pause (ETSI, BT)
+    CA_DTAS = 1,     // the dual-tone alerting signal and its pause (ETSI, BT; BT always sends it)
     CA_OffHook = 2,  // call waiting: alerting tones, a pause for the acknowledgement, 80 marks
 };
 

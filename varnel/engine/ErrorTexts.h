@@ -16,7 +16,8 @@ inline constexpr const char* kEncoding =
 inline constexpr const char* kFormatFixed =
     "The format cannot change during a file generation: call GenerateEnd first.";
 inline constexpr const char* kDurationRange =
-    "Duration out of range: it must not be negative, and its length in bytes must fit in 32 bits.";
+    "Duration out of range: it must not be negative, and a request renders at most 2147483647 bytes (samples "
+    "in 8-bit PCM and G.711, half as many in 16-bit).";
 inline constexpr const char* kTextEmpty = "Text parameter is empty!";
 inline constexpr const char* kCallerIdParameters = "Invaild parameters, GenerateCallerID() failed";
 inline constexpr const char* kBitWithoutSamples =
@@ -30,6 +31,7 @@ inline constexpr const char* kDtmfTwistLevel =
     "twist.";
 inline constexpr const char* kModulationDepth =
     "Modulation depth out of range: it must be from 0 to 100 percent.";
+inline constexpr const char* kLevelPerTone = "TONE_LevelPerTone must be 0 or 1.";
 inline constexpr const char* kToneDuration = "Duration out of range: it must be from 1 to 2147483647 ms.";
 inline constexpr const char* kModemTone =
     "Unknown modem tone: the kinds are MT_CNG (0), MT_ANS (1), MT_ANS_PR (2), MT_ANSAM (3) and MT_ANSAM_PR (4).";

@@ -125,7 +125,7 @@ constinit const SettingSpec kCidStandard{
 constinit const SettingSpec kCidAlert{
     .name = "CID_Alert", .option = "cid-alert", .kind = SettingKind::Keyword, .keywords = kCidAlertWords,
     .keywordsOnly = true, .defaultValue = {.integer = CA_None}, .refusal = ErrorText::kCidAlert,
-    .description = "before Caller-ID: nothing, the dual-tone alert, or call waiting",
+    .description = "before Caller-ID: nothing, the dual-tone alert (BT's standard always has it), or call waiting",
     .getInteger = &CVarnel::get_CID_Alert, .setInteger = &CVarnel::set_CID_Alert};
 
 // The high group's level above the low group's; the low group keeps the level set.
@@ -141,12 +141,18 @@ constinit const SettingSpec kToneModulationDepth{
     .unit = "PERCENT", .description = "depth of the F*M tones of patterns and tone plans",
     .getInteger = &CVarnel::get_TONE_ModulationDepth, .setInteger = &CVarnel::set_TONE_ModulationDepth};
 
+constinit const SettingSpec kToneLevelPerTone{
+    .name = "TONE_LevelPerTone", .option = "level-per-tone", .kind = SettingKind::Flag, .keywords = kFlagWords,
+    .keywordsOnly = true, .defaultValue = {.integer = 0}, .refusal = ErrorText::kLevelPerTone,
+    .description = "Amplitude is the level of each tone, not of the mean of the tones sounding together",
+    .getInteger = &CVarnel::get_TONE_LevelPerTone, .setInteger = &CVarnel::set_TONE_LevelPerTone};
+
 namespace {
 
-constexpr std::array<const SettingSpec*, 16> kAll = {
+constexpr std::array<const SettingSpec*, 17> kAll = {
     &kSampleRate, &kBitsPerSample, &kEncoding, &kAmplitude, &kDtmfToneTime, &kDtmfBreakTime, &kDtmfPauseTime,
     &kTtyMode,    &kTtyRate,       &kCidFormat, &kCidBitTiming, &kTtyFigsAfterSpace, &kCidStandard, &kCidAlert,
-    &kDtmfTwist,  &kToneModulationDepth};
+    &kDtmfTwist,  &kToneModulationDepth, &kToneLevelPerTone};
 
 }  // namespace
 

@@ -87,6 +87,7 @@ extern const SettingSpec kCidStandard;
 extern const SettingSpec kCidAlert;
 extern const SettingSpec kDtmfTwist;
 extern const SettingSpec kToneModulationDepth;
+extern const SettingSpec kToneLevelPerTone;
 
 // Every setting, in the order the tool's help lists them.
 std::span<const SettingSpec* const> All();

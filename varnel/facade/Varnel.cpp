@@ -183,6 +183,7 @@ VARNEL_TRANSLATED_GETTER(ENCODING_TYPE, Encoding)
 VARNEL_TRANSLATED_GETTER(CID_STANDARD, CID_Standard)
 VARNEL_TRANSLATED_GETTER(CID_ALERT, CID_Alert)
 VARNEL_TRANSLATED_GETTER(std::int32_t, TONE_ModulationDepth)
+VARNEL_TRANSLATED_GETTER(std::int32_t, TONE_LevelPerTone)
 #undef VARNEL_TRANSLATED_GETTER
 
 float Varnel::Amplitude() const {
@@ -210,6 +211,7 @@ void Varnel::CID_Standard(CID_STANDARD newVal) { Set(SettingsCatalog::kCidStanda
 void Varnel::CID_Alert(CID_ALERT newVal) { Set(SettingsCatalog::kCidAlert, {.integer = newVal}); }
 void Varnel::DTMF_Twist(float newVal) { Set(SettingsCatalog::kDtmfTwist, {.number = newVal}); }
 void Varnel::TONE_ModulationDepth(std::int32_t newVal) { Set(SettingsCatalog::kToneModulationDepth, {.integer = newVal}); }
+void Varnel::TONE_LevelPerTone(std::int32_t newVal) { Set(SettingsCatalog::kToneLevelPerTone, {.integer = newVal}); }
 
 SettingValue Varnel::Get(const SettingSpec& setting) const {
     const std::shared_ptr<CVarnel> engine = Engine();

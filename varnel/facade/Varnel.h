@@ -84,6 +84,8 @@ public:
     void DTMF_Twist(float newVal);
     std::int32_t TONE_ModulationDepth() const;
     void TONE_ModulationDepth(std::int32_t newVal);
+    std::int32_t TONE_LevelPerTone() const;
+    void TONE_LevelPerTone(std::int32_t newVal);
     // Sets any setting of the catalog (varnel/engine/SettingsCatalog.h) as its property does.
     void Set(const SettingSpec& setting, const SettingValue& newVal);
     // Reads any setting of the catalog as its property does.

@@ -1,21 +1,20 @@
 #include "varnel/generators/ByteLength.h"
 
 #include <cmath>
-#include <limits>
 
 namespace Quorvex::VarnelNet {
 
-std::optional<std::int32_t> ByteCount(double bytes) {
-    const double whole = std::trunc(bytes);
-    if (!(whole >= 0.0) || whole > static_cast<double>(std::numeric_limits<std::int32_t>::max())) {
+std::optional<std::int32_t> OutputSamples(double samples, int outputBytesPerSample) {
+    const double whole = std::trunc(samples);
+    if (!(whole >= 0.0) || whole * outputBytesPerSample > static_cast<double>(kLongestOutputBytes)) {
         return std::nullopt;
     }
     return static_cast<std::int32_t>(whole);
 }
 
-std::optional<std::int32_t> DurationBytes(float ms, float sampleRate, int bytesPerSample) {
+std::optional<std::int32_t> DurationSamples(float ms, float sampleRate, int outputBytesPerSample) {
     const float samples = ms * sampleRate / 1000.0f;
-    return ByteCount(static_cast<double>(std::trunc(samples)) * bytesPerSample);
+    return OutputSamples(static_cast<double>(samples), outputBytesPerSample);
 }
 
 }  // namespace Quorvex::VarnelNet

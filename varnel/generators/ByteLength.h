@@ -5,12 +5,17 @@
 
 namespace Quorvex::VarnelNet {
 
-// A length in bytes computed in floating point, if it is a whole, non-negative number that
-// fits a 32-bit byte count; nullopt otherwise (negative, NaN, infinite or too large).
-std::optional<std::int32_t> ByteCount(double bytes);
+// Every request of the classic kinds (silence, tones, DTMF times) renders at most this many
+// bytes of output, in every sample format: G.711 counts its own bytes, one a sample.
+inline constexpr std::int64_t kLongestOutputBytes = 2147483647;
 
-// The byte length of a duration: trunc(ms * sampleRate / 1000) whole samples, computed in
-// 32-bit floating point (the product first), times the bytes per sample.
-std::optional<std::int32_t> DurationBytes(float ms, float sampleRate, int bytesPerSample);
+// A count of samples computed in floating point, if it is a whole, non-negative number whose
+// output, outputBytesPerSample bytes a sample, is at most kLongestOutputBytes; nullopt
+// otherwise (negative, NaN, infinite or too long).
+std::optional<std::int32_t> OutputSamples(double samples, int outputBytesPerSample);
+
+// The whole samples of a duration, trunc(ms * sampleRate / 1000) computed in 32-bit floating
+// point (the product first), if their output fits (OutputSamples).
+std::optional<std::int32_t> DurationSamples(float ms, float sampleRate, int outputBytesPerSample);
 
 }  // namespace Quorvex::VarnelNet

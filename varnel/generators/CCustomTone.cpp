@@ -1,6 +1,7 @@
 #include "varnel/generators/CCustomTone.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <optional>
 
@@ -11,13 +12,15 @@ namespace Quorvex::VarnelNet {
 namespace {
 
 // trunc((float)(b * ms) * rate / 1000) bytes of b-byte PCM samples, the product in 32-bit and
-// the division in 64-bit floating point, rounded up to whole samples; returned in samples.
-std::optional<std::int32_t> BurstSamples(std::int64_t ms, float sampleRate, int b) {
+// the division in 64-bit floating point, rounded up to whole samples; returned in samples, if
+// their output fits (OutputSamples).
+std::optional<std::int32_t> BurstSamples(std::int64_t ms, float sampleRate, int b, int outputBytes) {
     if (ms < 0 || ms > std::numeric_limits<std::int64_t>::max() / 2) return std::nullopt;
     const float x = static_cast<float>(b * ms) * sampleRate;
-    const auto t = ByteCount(static_cast<double>(x) / 1000.0);
-    if (!t || *t > std::numeric_limits<std::int32_t>::max() - 1) return std::nullopt;
-    return (*t + *t % b) / b;
+    const double t = std::trunc(static_cast<double>(x) / 1000.0);
+    if (!(t >= 0.0 && t <= static_cast<double>(kLongestOutputBytes) * 2.0)) return std::nullopt;
+    const auto bytes = static_cast<std::int64_t>(t);
+    return OutputSamples(static_cast<double>((bytes + bytes % b) / b), outputBytes);
 }
 
 }  // namespace
@@ -37,8 +40,8 @@ int CCustomTone::Init(SampleFormat format, float sampleRate, float amplitude) {
 
 int CCustomTone::SetTimes(std::int64_t toneMs, std::int64_t pauseMs) {
     const int b = PcmBytesPerSample(Format());
-    const auto tone = BurstSamples(toneMs, SampleRate(), b);
-    const auto pause = BurstSamples(pauseMs, SampleRate(), b);
+    const auto tone = BurstSamples(toneMs, SampleRate(), b, BytesPerSample(Format()));
+    const auto pause = BurstSamples(pauseMs, SampleRate(), b, BytesPerSample(Format()));
     if (!tone || !pause) return -1;
     m_toneSamples = *tone;
     m_pauseSamples = *pause;

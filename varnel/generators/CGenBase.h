@@ -29,6 +29,13 @@ public:
     // before the first Read. A generator without symbols reports none.
     virtual void ReportSymbols(const SymbolReport& /*report*/) const {}
 
+    // With perTone, the level set by Init is that of every tone, not that of the mean of the
+    // tones sounding together. A generator that sounds one tone at a time has nothing to change.
+    virtual void SetLevelPerTone(bool /*perTone*/) {}
+    // The relative levels of the tones sounding together, added up, at the most: with the level
+    // per tone, the level times this must stay within full scale.
+    virtual double LoudestLevelSum() const { return 1.0; }
+
     // PCM: is16Bit is 1 for 16-bit samples, 0 for 8-bit.
     int Init(std::uint8_t is16Bit, float sampleRate, float amplitude) {
         return Init(is16Bit ? SampleFormat::S16 : SampleFormat::U8, sampleRate, amplitude);

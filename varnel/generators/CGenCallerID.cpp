@@ -29,7 +29,7 @@ std::int64_t Samples(double ms, double sampleRate) {
 
 ToneSequence::Step Silence(double ms, double sampleRate) {
     ToneSequence::Step step;
-    step.samples = Samples(ms, sampleRate);
+    step.length = Samples(ms, sampleRate);
     step.once = true;
     return step;
 }
@@ -142,6 +142,11 @@ int CGenCallerID::Load(int built) {
     m_modem.Load(std::move(symbols));
     return built;
 }
+
+void CGenCallerID::SetLevelPerTone(bool perTone) { m_lead.SetLevelPerTone(perTone); }
+
+// The FSK tone sounds alone.
+double CGenCallerID::LoudestLevelSum() const { return std::max(1, m_lead.MostTonesTogether()); }
 
 std::int64_t CGenCallerID::Length() const {
     const std::int64_t samples =

@@ -32,6 +32,8 @@ public:
     // The alert's tones and pauses; for FSK the channel seizure and the mark signal, then the
     // message (with its decoded fields) and each of its bytes; for DTMF the message and its keys.
     void ReportSymbols(const SymbolReport& report) const override;
+    void SetLevelPerTone(bool perTone) override;
+    double LoudestLevelSum() const override;
 
     // Whole-sample bits (the default) or exact bit rate; call after Init, before a builder.
     void SetBitTiming(BitTiming timing);

@@ -6,6 +6,7 @@
 #include "varnel/generators/ByteLength.h"
 #include "varnel/signal/DtmfKeypad.h"
 #include "varnel/signal/OutputStage.h"
+#include "varnel/signal/PortableMath.h"
 
 namespace Quorvex::VarnelNet {
 
@@ -58,15 +59,16 @@ int CGenDTMF::Init(SampleFormat format, float sampleRate, float amplitude) {
 
 int CGenDTMF::SetTimes(std::int32_t toneMs, std::int32_t breakMs, std::int32_t pauseMs) {
     if (toneMs < 0 || breakMs < 0 || pauseMs < 0) return -1;
-    const int pcmBytes = PcmBytesPerSample(m_format);
-    const auto tone = DurationBytes(static_cast<float>(toneMs), m_sampleRate, pcmBytes);
-    const auto gap = DurationBytes(static_cast<float>(breakMs), m_sampleRate, pcmBytes);
-    const auto pause = DurationBytes(static_cast<float>(pauseMs), m_sampleRate, pcmBytes);
+    const int outputBytes = BytesPerSample(m_format);
+    const auto tone = DurationSamples(static_cast<float>(toneMs), m_sampleRate, outputBytes);
+    const auto gap = DurationSamples(static_cast<float>(breakMs), m_sampleRate, outputBytes);
+    const auto pause = DurationSamples(static_cast<float>(pauseMs), m_sampleRate, outputBytes);
     if (!tone || !gap || !pause) return -1;
-    m_toneSamples = *tone / pcmBytes;
-    m_breakSamples = *gap / pcmBytes;
-    m_pauseSamples = *pause / pcmBytes;
-    const auto r = static_cast<std::int64_t>(std::trunc(static_cast<double>(*tone) * 0.055));
+    m_toneSamples = *tone;
+    m_breakSamples = *gap;
+    m_pauseSamples = *pause;
+    const std::int64_t toneBytes = m_toneSamples * PcmBytesPerSample(m_format);
+    const auto r = static_cast<std::int64_t>(std::trunc(static_cast<double>(toneBytes) * 0.055));
     m_rampBytes = r + r % 2;
     m_position = 0;
     return 0;
@@ -122,9 +124,13 @@ void CGenDTMF::ReportSymbols(const SymbolReport& report) const {
 
 int CGenDTMF::SetTwist(double db) {
     if (!std::isfinite(db)) return -1;
-    m_highLevel = db == 0.0 ? 1.0 : std::pow(10.0, db / 20.0);
+    m_highLevel = db == 0.0 ? 1.0 : PortableMath::Pow10(db / 20.0);
     return 0;
 }
+
+void CGenDTMF::SetLevelPerTone(bool perTone) { m_tones.SetLevelPerTone(perTone); }
+
+double CGenDTMF::LoudestLevelSum() const { return 1.0 + m_highLevel; }
 
 // The column tone first, at the twist's relative level, then the row tone at full relative
 // level, both from phase 0.

@@ -36,6 +36,10 @@ std::string CGenMF::SetSignals(MfSystem system, std::string_view signals) {
     return refusal;
 }
 
+void CGenMF::SetLevelPerTone(bool perTone) { m_sequence.SetLevelPerTone(perTone); }
+
+double CGenMF::LoudestLevelSum() const { return m_sequence.MostTonesTogether(); }
+
 std::int64_t CGenMF::Length() const {
     return (m_sequence.TotalSamples() - m_sequence.Position()) * BytesPerSample(m_format);
 }

@@ -11,7 +11,7 @@
 namespace Quorvex::VarnelNet {
 
 // A string of multi-frequency trunk signals (R1, or R2 forward or backward; MfSignals.h), each
-// a pair of tones at the level set, with the system's silence between them.
+// a pair of tones at the level set followed by the system's silence between signals.
 class CGenMF : public CGenBase {
 public:
     using CGenBase::Init;
@@ -22,6 +22,8 @@ public:
     std::int64_t Length() const override;
     // Each signal's tone pair (the silence between signals is not a symbol).
     void ReportSymbols(const SymbolReport& report) const override;
+    void SetLevelPerTone(bool perTone) override;
+    double LoudestLevelSum() const override;
 
     // Replaces the signals; returns an empty text, or why they are refused (nothing is then
     // held).

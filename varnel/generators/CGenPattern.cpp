@@ -9,7 +9,7 @@ namespace Quorvex::VarnelNet {
 
 CGenPattern::~CGenPattern() { Clear(); }
 
-void CGenPattern::Clear() { m_sequence = ToneSequence(); }
+void CGenPattern::Clear() { m_sequence.Start({}, 0, 0.0, m_format, 0.0, 0.0); }
 
 bool CGenPattern::Usable() const {
     return m_sampleRate > 0.0f && std::isfinite(m_sampleRate) && m_amplitude >= 0.0f && m_amplitude <= 1.0f;
@@ -23,19 +23,21 @@ int CGenPattern::Init(SampleFormat format, float sampleRate, float amplitude) {
     return Usable() ? 0 : -1;
 }
 
-int CGenPattern::SetSteps(std::vector<ToneSequence::Step> steps, std::int64_t totalSamples, double depth) {
+int CGenPattern::SetSteps(std::vector<ToneSequence::Step> steps, std::int64_t totalMs, double depth) {
     if (!Usable() || !(depth >= 0.0 && depth <= 1.0)) return -1;
     DeviateSteps(steps, Deviation());
-    m_sequence.Start(std::move(steps), totalSamples, static_cast<double>(m_sampleRate), m_format,
-                     static_cast<double>(m_amplitude), depth);
+    m_sequence.Start(std::move(steps), totalMs, static_cast<double>(m_sampleRate), m_format,
+                     static_cast<double>(m_amplitude), depth, ToneSequence::Clock::Milliseconds);
     return 0;
 }
 
 int CGenPattern::SetPattern(const TonePattern& pattern, std::int64_t totalMs, double depth) {
-    const double rate = static_cast<double>(m_sampleRate);
-    const std::int64_t total = SamplesOfMs(totalMs, rate);
-    return SetSteps(PatternSteps(pattern, rate, total), total, depth);
+    return SetSteps(PatternSteps(pattern, totalMs), totalMs, depth);
 }
+
+void CGenPattern::SetLevelPerTone(bool perTone) { m_sequence.SetLevelPerTone(perTone); }
+
+double CGenPattern::LoudestLevelSum() const { return m_sequence.MostTonesTogether(); }
 
 std::int64_t CGenPattern::Length() const {
     return (m_sequence.TotalSamples() - m_sequence.Position()) * BytesPerSample(m_format);

@@ -10,8 +10,8 @@
 namespace Quorvex::VarnelNet {
 
 // A cadence of tone steps: a tone pattern, a call-progress or special information tone of the
-// tables, a modem tone. Every step is rendered by the signal core's ToneSequence; the length
-// in samples is the same in every sample format.
+// tables, a modem tone. Every step is rendered by the signal core's ToneSequence, timed in
+// milliseconds; the length in samples is the same in every sample format.
 class CGenPattern : public CGenBase {
 public:
     using CGenBase::Init;
@@ -27,10 +27,13 @@ public:
     std::int64_t Length() const override;
     // Every element as it is played: the repeats of a cadence are symbols of their own.
     void ReportSymbols(const SymbolReport& report) const override;
+    void SetLevelPerTone(bool perTone) override;
+    double LoudestLevelSum() const override;
 
-    // Plays the steps until totalSamples (sooner when none repeats), modulated tones at depth
-    // (0..1). Returns 0, or -1 when Init was refused or the depth is out of range.
-    int SetSteps(std::vector<ToneSequence::Step> steps, std::int64_t totalSamples, double depth);
+    // Plays the steps, whose lengths are milliseconds, until totalMs (sooner when none repeats),
+    // modulated tones at depth (0..1); every boundary falls at the sample nearest its time.
+    // Returns 0, or -1 when Init was refused or the depth is out of range.
+    int SetSteps(std::vector<ToneSequence::Step> steps, std::int64_t totalMs, double depth);
     // SetSteps with the pattern's steps for totalMs milliseconds.
     int SetPattern(const TonePattern& pattern, std::int64_t totalMs, double depth);
 

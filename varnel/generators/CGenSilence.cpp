@@ -18,10 +18,9 @@ int CGenSilence::Init(SampleFormat format, float sampleRate, float /*amplitude*/
 }
 
 int CGenSilence::SetDuration(float ms) {
-    const int pcmBytes = PcmBytesPerSample(m_format);
-    const auto bytes = DurationBytes(ms, m_sampleRate, pcmBytes);
-    if (!bytes) return -1;
-    m_remaining = *bytes / pcmBytes;
+    const auto samples = DurationSamples(ms, m_sampleRate, BytesPerSample(m_format));
+    if (!samples) return -1;
+    m_remaining = *samples;
     return 0;
 }
 

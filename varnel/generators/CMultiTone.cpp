@@ -29,6 +29,10 @@ int CMultiTone::AddTones(const ToneNode* chain) {
     return static_cast<int>(m_tones.Count());
 }
 
+void CMultiTone::SetLevelPerTone(bool perTone) { m_tones.SetLevelPerTone(perTone); }
+
+double CMultiTone::LoudestLevelSum() const { return m_tones.LevelSum(); }
+
 void CMultiTone::RenderTone(std::uint8_t* out, std::size_t samples) {
     m_tones.Render(m_format, static_cast<double>(m_amplitude), out, samples);
 }

@@ -29,6 +29,8 @@ public:
     // Fills byteCount rounded down to whole samples with tone; returns the bytes written.
     int Read(std::uint8_t* buffer, int byteCount) override;
     std::int64_t Length() const override { return -1; }
+    void SetLevelPerTone(bool perTone) override;
+    double LoudestLevelSum() const override;
 
     // Appends the non-zero frequencies of the chain, each starting at phase 0.
     // Returns the number of tones held. Init must come first.

@@ -1,10 +1,14 @@
 #include "varnel/platform/DecimalText.h"
 
-#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <system_error>
+#include <type_traits>
 
 namespace Quorvex::VarnelNet {
 
@@ -58,36 +62,6 @@ DecimalRead Read(std::string_view text, T& value, T (*convert)(const char*, char
     return DecimalRead::Number;
 }
 
-// The text with the decimal point of the C library's current locale turned back into '.'.
-std::string WithPoint(const char* text) {
-    const char point = *std::localeconv()->decimal_point;
-    std::string copy(text);
-    for (char& c : copy) {
-        if (c == point) c = '.';
-    }
-    return copy;
-}
-
-// The fewest significant digits (1 to maxDigits) that read back as exactly the value, written
-// without an exponent when the value is neither tiny nor huge.
-template <class T>
-std::string Shortest(T value, int maxDigits) {
-    int digits = 1;
-    std::string scientific;
-    for (; digits <= maxDigits; ++digits) {
-        char buffer[48];
-        std::snprintf(buffer, sizeof buffer, "%.*e", digits - 1, static_cast<double>(value));
-        scientific = WithPoint(buffer);
-        T back{};
-        if (ReadDecimal(scientific, back) == DecimalRead::Number && back == value) break;
-    }
-    const int exponent = std::atoi(scientific.c_str() + scientific.find('e') + 1);
-    if (exponent < -5 || exponent > 16) return scientific;
-    char fixed[64];
-    std::snprintf(fixed, sizeof fixed, "%.*f", std::max(0, digits - 1 - exponent), static_cast<double>(value));
-    return WithPoint(fixed);
-}
-
 }  // namespace
 
 DecimalRead ReadDecimal(std::string_view text, double& value) { return Read<double>(text, value, std::strtod); }
@@ -106,7 +80,57 @@ DecimalRead ReadDecimal(std::string_view text, float& value) {
     return DecimalRead::Number;
 }
 
-std::string ShortestDecimal(double value) { return Shortest(value, 17); }
-std::string ShortestDecimal(float value) { return Shortest(value, 9); }
+#if defined(__cpp_lib_to_chars)
+
+namespace {
+
+template <class F>
+std::string Shortest(F value) {
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+}  // namespace
+
+#else
+
+namespace {
+
+template <class F>
+F ReadBack(const char* text) {
+    if constexpr (std::is_same_v<F, float>) {
+        return std::strtof(text, nullptr);
+    } else {
+        return std::strtod(text, nullptr);
+    }
+}
+
+// printf rounds correctly, so the first precision whose scientific form reads back gives the
+// shortest digits; the fixed form with as many significant digits competes with it.
+template <class F>
+std::string Shortest(F value) {
+    char scientific[64];
+    int precision = 0;
+    for (; precision < std::numeric_limits<F>::max_digits10; ++precision) {
+        std::snprintf(scientific, sizeof scientific, "%.*e", precision, static_cast<double>(value));
+        if (ReadBack<F>(scientific) == value) break;
+    }
+    const char* const e = std::strchr(scientific, 'e');
+    const int exponent = std::atoi(e + 1);
+    char fixed[400];
+    const int fraction = precision - exponent > 0 ? precision - exponent : 0;
+    std::snprintf(fixed, sizeof fixed, "%.*f", fraction, static_cast<double>(value));
+    const std::string fixedText(fixed);
+    const std::string scientificText(scientific);
+    return fixedText.size() <= scientificText.size() ? fixedText : scientificText;
+}
+
+}  // namespace
+
+#endif
+
+std::string ShortestText(double value) { return Shortest(value); }
+std::string ShortestText(float value) { return Shortest(value); }
 
 }  // namespace Quorvex::VarnelNet

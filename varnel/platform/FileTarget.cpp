@@ -4,7 +4,9 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +19,10 @@ namespace {
 constexpr int kMaxLinkHops = 40;
 // Room left in a file name for the temporary name's '.' prefix and ".XXXXXX" suffix.
 constexpr std::size_t kLongestNamePart = NAME_MAX - 8;
+constexpr int kTemporarySuffix = 6;
+constexpr int kTemporaryAttempts = 100;
+constexpr char kNameCharacters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr const char* kInUse = "The file is in use by another writer";
 
 std::string ErrnoText() { return std::strerror(errno); }
 
@@ -40,8 +46,6 @@ std::string ResolveLinks(std::string path) {
     }
     return path;
 }
-
-bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 }  // namespace
 
@@ -67,24 +71,63 @@ bool FileTarget::Open(const std::string& path) {
 
 bool FileTarget::OpenRegular(const std::string& target) {
     m_target = target;
-    m_targetFd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    m_createdTarget = m_targetFd >= 0;
-    if (m_targetFd < 0 && errno == EEXIST) m_targetFd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-    if (m_targetFd < 0) return Refuse(ErrnoText());
-    if (::flock(m_targetFd, LOCK_EX | LOCK_NB) != 0) {
-        return Refuse(errno == EWOULDBLOCK ? "The file is in use by another writer" : ErrnoText());
+    m_targetFd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (m_targetFd < 0 && errno != ENOENT) return Refuse(ErrnoText());
+    if (m_targetFd >= 0 && ::flock(m_targetFd, LOCK_EX | LOCK_NB) != 0) {
+        return Refuse(errno == EWOULDBLOCK ? kInUse : ErrnoText());
     }
+    if (!CreateTemporary()) return false;
+    if (m_targetFd < 0) {
+        // A new name: nothing is made there until Commit; its writer holds it by the temporary.
+        return !AnotherWriterHolds() || Refuse(kInUse);
+    }
+    // The new file gets the old one's permissions (a new name gets those of a file created).
     struct stat info {};
-    if (::fstat(m_targetFd, &info) != 0) return Refuse(ErrnoText());
-
-    const std::string name = target.substr(FolderOf(target).size());
-    std::string temporary = FolderOf(target) + "." + name.substr(0, kLongestNamePart) + ".XXXXXX";
-    m_fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (m_fd < 0) return Refuse(ErrnoText());
-    m_temporary = temporary;
-    // The new file gets the old one's permissions, or those a newly created file gets.
-    if (::fchmod(m_fd, info.st_mode & 0777) != 0) return Refuse(ErrnoText());
+    if (::fstat(m_targetFd, &info) != 0 || ::fchmod(m_fd, info.st_mode & 0777) != 0) return Refuse(ErrnoText());
     return true;
+}
+
+bool FileTarget::CreateTemporary() {
+    std::random_device random;
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof kNameCharacters - 2);
+    const std::string prefix = TemporaryPrefix();
+    for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
+        std::string path = prefix;
+        for (int i = 0; i < kTemporarySuffix; ++i) path += kNameCharacters[pick(random)];
+        // Created as any new file is, so the mode comes from the umask.
+        m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (m_fd >= 0) {
+            m_temporary = path;
+            return ::flock(m_fd, LOCK_EX | LOCK_NB) == 0 || Refuse(ErrnoText());
+        }
+        if (errno != EEXIST) return Refuse(ErrnoText());
+    }
+    return Refuse(ErrnoText());
+}
+
+std::string FileTarget::TemporaryPrefix() const {
+    const std::string folder = FolderOf(m_target);
+    return folder + "." + m_target.substr(folder.size()).substr(0, kLongestNamePart) + ".";
+}
+
+bool FileTarget::AnotherWriterHolds() const {
+    const std::string folder = FolderOf(m_target);
+    const std::string prefix = TemporaryPrefix().substr(folder.size());
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) return false;
+    bool held = false;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() != prefix.size() + kTemporarySuffix || name.compare(0, prefix.size(), prefix) != 0) continue;
+        if (folder + name == m_temporary) continue;
+        const int fd = ::open((folder + name).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+        if (fd < 0) continue;
+        held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        ::close(fd);
+        if (held) break;
+    }
+    ::closedir(dir);
+    return held;
 }
 
 bool FileTarget::Commit() {
@@ -100,7 +143,6 @@ bool FileTarget::Commit() {
     }
     if (::close(fd) != 0 || ::rename(m_temporary.c_str(), m_target.c_str()) != 0) return Refuse(ErrnoText());
     m_temporary.clear();
-    m_createdTarget = false;  // the new file stands there now
     ReleaseTarget();
     return true;
 }
@@ -113,18 +155,9 @@ void FileTarget::Discard() {
     ReleaseTarget();
 }
 
-// Unlocks the target; the empty file made to hold a new name goes, unless someone replaced it.
 void FileTarget::ReleaseTarget() {
-    if (m_targetFd < 0) return;
-    struct stat held {};
-    struct stat named {};
-    if (m_createdTarget && ::fstat(m_targetFd, &held) == 0 && ::stat(m_target.c_str(), &named) == 0 &&
-        SameFile(held, named) && named.st_size == 0) {
-        ::unlink(m_target.c_str());
-    }
-    ::close(m_targetFd);
+    if (m_targetFd >= 0) ::close(m_targetFd);
     m_targetFd = -1;
-    m_createdTarget = false;
     m_target.clear();
 }
 

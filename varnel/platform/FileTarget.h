@@ -6,10 +6,12 @@ namespace Quorvex::VarnelNet {
 
 // Where a file is written. A regular file, or a name that does not exist yet, is replaced as a
 // whole: the bytes go to a temporary file in the same folder (".NAME.XXXXXX"), which Commit
-// renames over the target; until then, and after Discard, the old file is untouched. The
-// target is locked (flock) while it is written, so a second writer of the same file is refused;
-// a new name is held by an empty file until Commit or Discard. A symbolic link is followed: its
-// target is replaced, not the link. Devices and pipes are written as they are.
+// renames over the target; until then, and after Discard, the old file is untouched and a new
+// name does not exist. A second writer of the same file is refused: an existing target is
+// locked (flock) while it is written, and a new name is held by its writer's locked temporary
+// file (a killed writer leaves its temporary file unlocked, and it holds nothing). A symbolic
+// link is followed: its target is replaced, not the link. Devices and pipes are written as
+// they are.
 //
 // Failures keep the operating system's reason (strerror of the first call that failed).
 class FileTarget {
@@ -37,13 +39,19 @@ public:
 private:
     bool Refuse(const std::string& reason);
     bool OpenRegular(const std::string& target);
+    // Creates and locks the temporary file beside the target.
+    bool CreateTemporary();
+    // The temporary files' names up to their random suffix: FOLDER/.NAME.
+    std::string TemporaryPrefix() const;
+    // Whether another writer's locked temporary file holds the target's name.
+    bool AnotherWriterHolds() const;
+    // Unlocks the target.
     void ReleaseTarget();
 
     int m_fd = -1;             // the temporary file, or the device
-    int m_targetFd = -1;       // the target itself, locked; -1 for a device
+    int m_targetFd = -1;       // an existing target, locked; -1 for a new name or a device
     std::string m_target;      // the path replaced at Commit, links resolved
     std::string m_temporary;   // empty for a device
-    bool m_createdTarget = false;
     std::string m_reason;
 };
 

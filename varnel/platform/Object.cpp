@@ -1,11 +1,12 @@
 #include "varnel/platform/Object.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <string>
 #include <type_traits>
 #include <utility>
+
+#include "varnel/platform/DecimalText.h"
 
 namespace Quorvex::VarnelNet {
 
@@ -26,9 +27,7 @@ template <class F>
 std::string FloatText(F value) {
     if (std::isnan(value)) return "NaN";
     if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
+    return ShortestText(value);
 }
 std::string Text(float value) { return FloatText(value); }
 std::string Text(double value) { return FloatText(value); }

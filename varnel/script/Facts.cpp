@@ -152,7 +152,7 @@ struct CountList {
 std::string Hz(const std::vector<float>& hz) {
     std::string text;
     for (const float f : hz) {
-        if (f != 0.0f) text.append(text.empty() ? "" : "+").append(ShortestDecimal(f));
+        if (f != 0.0f) text.append(text.empty() ? "" : "+").append(ShortestText(f));
     }
     return text.empty() ? "silence" : text + " Hz";
 }
@@ -173,7 +173,7 @@ struct Description {
     std::string operator()(const Tone& r) const {
         return "tone " + Hz({r.hz.begin(), r.hz.end()}) + " for " + Ms(r.onMs) + ", then " + Ms(r.offMs) + " of silence";
     }
-    std::string operator()(const Silence& r) const { return "silence for " + ShortestDecimal(r.ms) + " ms"; }
+    std::string operator()(const Silence& r) const { return "silence for " + ShortestText(r.ms) + " ms"; }
     std::string operator()(const Tones& r) const {
         std::string text;
         for (const ToneStep& step : r.steps) text.append(text.empty() ? "" : ", ").append(Hz(step.hz) + " for " + Ms(step.ms));

@@ -8,6 +8,7 @@
 #include "varnel/platform/PrintableText.h"
 #include "varnel/script/Level.h"
 #include "varnel/script/RequestError.h"
+#include "varnel/signal/PortableMath.h"
 
 namespace Quorvex::VarnelNet::Script {
 
@@ -49,7 +50,7 @@ std::uint64_t Unsigned(std::string_view name, std::string_view value, std::uint6
     return number;
 }
 
-double PeakOf(double dbm0) { return std::pow(10.0, (dbm0 - kFullScaleDbm0) / 20.0); }
+double PeakOf(double dbm0) { return PortableMath::Pow10((dbm0 - kFullScaleDbm0) / 20.0); }
 
 std::int64_t Samples(double ms, double sampleRate) { return static_cast<std::int64_t>(std::floor(ms * sampleRate / 1000.0 + 0.5)); }
 
@@ -63,7 +64,7 @@ SignalDeviation Impairments::Deviation() const {
     SignalDeviation deviation;
     if (frequencyOffsetPercent != 0.0) deviation.frequencyScale = 1.0 + frequencyOffsetPercent / 100.0;
     if (bitRateOffsetPercent != 0.0) deviation.bitRateScale = 1.0 + bitRateOffsetPercent / 100.0;
-    if (fskTwistDb != 0.0) deviation.spaceLevel = std::pow(10.0, fskTwistDb / 20.0);
+    if (fskTwistDb != 0.0) deviation.spaceLevel = PortableMath::Pow10(fskTwistDb / 20.0);
     return deviation;
 }
 
@@ -71,7 +72,7 @@ LineSpec Impairments::Line(double sampleRate, double signalPower) const {
     LineSpec line;
     // A sine of L dBm0 has a peak of 10^((L - 3.14) / 20) and a power of half its square.
     if (noiseDbm0) line.noiseRms = PeakOf(*noiseDbm0) / std::sqrt(2.0);
-    if (snrDb) line.noiseRms = std::sqrt(signalPower / std::pow(10.0, *snrDb / 10.0));
+    if (snrDb) line.noiseRms = std::sqrt(signalPower / PortableMath::Pow10(*snrDb / 10.0));
     line.telephoneBand = telephoneBand;
     line.seed = seed;
     if (clipDbm0) line.clipPeak = PeakOf(*clipDbm0);

@@ -25,7 +25,9 @@ double HighestDbm0(int tones) {
 std::vector<Set> Dbm0Settings(float dbm0) {
     Set amplitude{&SettingsCatalog::kAmplitude, {}};
     amplitude.value.number = static_cast<float>(static_cast<double>(dbm0) - kFullScaleDbm0);
-    return {amplitude};
+    Set perTone{&SettingsCatalog::kToneLevelPerTone, {}};
+    perTone.value.integer = 1;
+    return {perTone, amplitude};
 }
 
 std::string CheckDbm0(const Request& request, const SettingValues& settings, float dbm0) {

@@ -21,17 +21,17 @@ struct Printer {
         std::string text = "tone:" + std::to_string(r.onMs) + "," + std::to_string(r.offMs);
         std::size_t count = r.hz.size();
         while (count > 1 && r.hz[count - 1] == 0.0f) --count;
-        for (std::size_t i = 0; i < count; ++i) text.append(1, ',').append(ShortestDecimal(r.hz[i]));
+        for (std::size_t i = 0; i < count; ++i) text.append(1, ',').append(ShortestText(r.hz[i]));
         return text;
     }
-    std::string operator()(const Silence& r) const { return "silence:" + ShortestDecimal(r.ms); }
+    std::string operator()(const Silence& r) const { return "silence:" + ShortestText(r.ms); }
     std::string operator()(const Tones& r) const {
         std::string text = "tones:";
         for (std::size_t i = 0; i < r.steps.size(); ++i) {
             const ToneStep& step = r.steps[i];
             if (i > 0) text += ",";
             if (step.hz.empty()) text += "0";
-            for (std::size_t k = 0; k < step.hz.size(); ++k) text.append(k > 0 ? "|" : "").append(ShortestDecimal(step.hz[k]));
+            for (std::size_t k = 0; k < step.hz.size(); ++k) text.append(k > 0 ? "|" : "").append(ShortestText(step.hz[k]));
             text.append(1, '@').append(std::to_string(step.ms));
         }
         return text;

@@ -330,6 +330,16 @@ std::size_t Rendering::Pull(std::span<std::uint8_t> out) {
     return n > 0 ? static_cast<std::size_t>(n) : 0;
 }
 
+std::int64_t DurationSamples(const Request& request, const SettingValues& settings) {
+    CVarnel engine;
+    settings.ApplyTo(engine);
+    engine.GenerateBegin(nullptr);
+    QueueEntry(engine, Entry{request, {}, 0, 0, {}});
+    const WAVEFORMATEX format = OutputWaveFormat(settings.Integer(SettingsCatalog::kEncoding),
+                                                 settings.Integer(SettingsCatalog::kBitsPerSample), 1);
+    return engine.QueuedBytes() / format.nBlockAlign;
+}
+
 std::string CheckWaveSize(const Rendering& rendering) {
     const WaveHeader header(rendering.Format());
     if (rendering.TotalBytes() <= header.MaxDataBytes()) return "";

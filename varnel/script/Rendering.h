@@ -117,6 +117,11 @@ private:
     mutable std::vector<Label> m_allLabels;  // the script's and the mix's, once they are asked for
 };
 
+// How many samples the request lasts with these settings, known without rendering it (its
+// generator is set up on an engine of its own and measured); 0 for set:. Throws RequestError
+// when the request is refused with these settings.
+std::int64_t DurationSamples(const Request& request, const SettingValues& settings);
+
 // Writes the rendering as a RIFF/WAVE file through write: the header with its final sizes, the
 // samples block by block (betweenBlocks, when given, runs before each block and may throw to
 // stop), and the pad byte. Audio longer than a WAV file can describe is refused (RequestError)

@@ -32,7 +32,7 @@ std::string Choices(const SettingSpec& spec) {
 }
 
 std::string Range(double lowest, double highest) {
-    return "from " + ShortestDecimal(lowest) + " to " + ShortestDecimal(highest);
+    return "from " + ShortestText(lowest) + " to " + ShortestText(highest);
 }
 
 std::int32_t ReadKeyword(const SettingSpec& spec, std::string_view value, std::string_view what) {
@@ -130,7 +130,7 @@ Set ParseSetting(const SettingSpec& spec, std::string_view value, std::string_vi
 std::string ValueText(const SettingSpec& spec, const SettingValue& value) {
     switch (spec.kind) {
         case SettingKind::Integer: return std::to_string(value.integer);
-        case SettingKind::Number: return ShortestDecimal(value.number);
+        case SettingKind::Number: return ShortestText(value.number);
         case SettingKind::Keyword:
         case SettingKind::NumberKeyword:
         case SettingKind::Flag: break;

@@ -65,18 +65,29 @@ bool IsDigits(std::string_view text) {
     return true;
 }
 
-// "MM/DD HH:MM" with digits that make a month, a day, an hour and a minute.
-bool IsRealDate(const char* dateTime) {
+// The days of each month; the year is not sent, so February may have its 29th.
+constexpr int kMonthDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+
+// Why "MM/DD HH:MM" is not a real date and time (a month, a day of that month, an hour and a
+// minute), or an empty text.
+std::string CheckRealDate(const char* dateTime) {
     const std::string_view text = dateTime;
-    if (text.size() != 11 || text[2] != '/' || text[5] != ' ' || text[8] != ':') return false;
+    constexpr const char* kNotReal = "Caller-ID date must be MM/DD HH:MM with a real month, day, hour and minute.";
+    if (text.size() != 11 || text[2] != '/' || text[5] != ' ' || text[8] != ':') return kNotReal;
     int fields[4];
     for (int i = 0; i < 4; ++i) {
         const std::string_view pair = text.substr(static_cast<std::size_t>(3 * i), 2);
-        if (!IsDigits(pair)) return false;
+        if (!IsDigits(pair)) return kNotReal;
         fields[i] = (pair[0] - '0') * 10 + (pair[1] - '0');
     }
-    return fields[0] >= 1 && fields[0] <= 12 && fields[1] >= 1 && fields[1] <= 31 && fields[2] <= 23 &&
-           fields[3] <= 59;
+    if (fields[0] < 1 || fields[0] > 12 || fields[1] < 1 || fields[2] > 23 || fields[3] > 59) return kNotReal;
+    const int days = kMonthDays[fields[0] - 1];
+    if (fields[1] > days) {
+        return Join("Caller-ID date ", text.substr(0, 5),
+                    " is not a real date: month " + std::string(text.substr(0, 2)) + " has " + std::to_string(days) +
+                        " days.");
+    }
+    return {};
 }
 
 std::string CheckAbsence(char absence, std::string_view field) {
@@ -218,8 +229,9 @@ CallerIdFrame FrameOf(CallerIdStandard standard, CallerIdAlert alert) {
             frame.markBits = 180;
             break;
         case CallerIdStandard::Bt:
-            // The idle-state alert always goes first; the shortest preamble SIN 227 allows.
-            alertOf(kOnHookAlert);
+            // SIN 227 always sends the idle-state alert first (CA_DTAS); CA_None sends the data
+            // alone, as asked. The shortest preamble SIN 227 allows.
+            if (alert == CallerIdAlert::Dtas) alertOf(kOnHookAlert);
             frame.seizureBits = 96;
             frame.markBits = 55;
             break;
@@ -248,9 +260,10 @@ std::string BuildCallerId(CallerIdStandard standard, CallerIdLayout layout, cons
         case CallerIdStandard::Bt:
             if (layout == CallerIdLayout::Raw) {
                 CallerIdMessage::BuildRaw(content.number, out);
-            } else if (Length(content.dateTime) != 0 && !IsRealDate(content.dateTime)) {
-                refusal = "Caller-ID date must be MM/DD HH:MM with a real month, day, hour and minute.";
-            } else {
+                break;
+            }
+            if (Length(content.dateTime) != 0) refusal = CheckRealDate(content.dateTime);
+            if (refusal.empty()) {
                 CallerIdMessage::BuildMDMF(content.number, content.name, content.dateTime, content.numberAbsence,
                                            content.nameAbsence, out);
             }

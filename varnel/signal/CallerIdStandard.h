@@ -11,7 +11,7 @@ namespace Quorvex::VarnelNet {
 enum class CallerIdStandard : std::uint8_t {
     Bell202 = 0,  // Bell 202 FSK, SDMF/MDMF/raw
     Etsi = 1,     // ETSI EN 300 659: V.23 FSK, MDMF-shaped messages
-    Bt = 2,       // BT SIN 227: as ETSI, with the UK preamble and idle-state alert
+    Bt = 2,       // BT SIN 227: as ETSI, with the UK preamble (its idle-state alert is Dtas)
     Ntt = 3,      // NTT: V.23 FSK, its own framed 7-bit link layer with a CRC-16
     Dtmf = 4,     // DTMF digits: A number C, or B00C / B10C
 };

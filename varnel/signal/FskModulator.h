@@ -59,12 +59,26 @@ public:
     void ForEachSymbol(const std::function<void(std::size_t, std::int64_t, std::int64_t)>& timed) const;
 
 private:
-    std::int32_t LengthOf(std::uint8_t symbol, std::int64_t halfBitsBefore, std::int64_t samplesBefore) const;
-    void StartSymbol();
+    static std::int64_t HalfBits(std::uint8_t symbol) { return (symbol & FskSymbol::kHalf) ? 1 : 2; }
+    std::int32_t LengthOf(std::uint8_t symbol, std::int64_t halfBitsBefore, std::int64_t samplesBefore) const {
+        if (m_timing == BitTiming::Exact) return ExactLengthOf(symbol, halfBitsBefore, samplesBefore);
+        return (symbol & FskSymbol::kHalf) ? (m_samplesPerBit + 1) / 2 : m_samplesPerBit;
+    }
+    std::int32_t ExactLengthOf(std::uint8_t symbol, std::int64_t halfBitsBefore, std::int64_t samplesBefore) const;
+    // Makes the next symbol, of length samples, the current one.
+    void StartSymbol(std::int32_t length);
+    // Writes n samples of the current symbol.
     template <SampleFormat F>
     void RenderPart(std::uint8_t* out, std::size_t n);
-    // Writes n samples of the current symbol.
-    void RenderCurrent(std::uint8_t* out, std::size_t n);
+    // Writes what is left of the current symbol, at most room samples; returns how many.
+    template <SampleFormat F>
+    std::size_t RenderLeft(std::uint8_t* out, std::size_t room);
+    // Starts and writes whole symbols of continuous-phase keying while they fit in room and
+    // need no more than the running state; returns the samples written.
+    template <SampleFormat F>
+    std::size_t RenderBits(std::uint8_t* out, std::size_t room);
+    template <SampleFormat F>
+    std::size_t RenderWholeSymbolsAs(std::uint8_t* out, std::size_t room);
 
     FskKeying m_keying = FskKeying::ContinuousPhase;
     BitTiming m_timing = BitTiming::WholeSamples;

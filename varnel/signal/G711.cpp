@@ -20,9 +20,9 @@ constexpr std::uint8_t MuLawCode(int value) {
     if (magnitude > kMuLawClip) magnitude = kMuLawClip;
     const auto biased = static_cast<unsigned>(magnitude + kMuLawBias);  // 33 .. 8192
     // Segment 0 holds 32..63, segment 7 holds 4096..8191; 8192 is past the last one.
-    const int segment = std::bit_width(biased) - 6;
+    const int segment = static_cast<int>(std::bit_width(biased)) - 6;
     std::uint8_t code = 0x7F;
-    if (segment < 8) code = static_cast<std::uint8_t>((segment << 4) | ((biased >> (segment + 1)) & 0x0F));
+    if (segment < 8) code = static_cast<std::uint8_t>((segment << 4) | static_cast<int>((biased >> (segment + 1)) & 0x0Fu));
     return static_cast<std::uint8_t>(~(sign | code));
 }
 
@@ -35,10 +35,10 @@ constexpr std::uint8_t ALawCode(int value) {
     }
     // Segments 0 and 1 share the step size; segment s >= 1 holds 2^(s+4) .. 2^(s+5) - 1.
     const auto v = static_cast<unsigned>(magnitude);
-    const int segment = v < 32 ? 0 : std::bit_width(v) - 5;
+    const int segment = v < 32 ? 0 : static_cast<int>(std::bit_width(v)) - 5;
     std::uint8_t code = 0x7F;
     if (segment < 8) {
-        const unsigned mantissa = segment < 2 ? (v >> 1) & 0x0F : (v >> segment) & 0x0F;
+        const auto mantissa = static_cast<int>(segment < 2 ? (v >> 1) & 0x0Fu : (v >> segment) & 0x0Fu);
         code = static_cast<std::uint8_t>((segment << 4) | mantissa);
     }
     return static_cast<std::uint8_t>((sign | code) ^ kALawEvenBits);

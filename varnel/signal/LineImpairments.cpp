@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "varnel/signal/G711.h"
+#include "varnel/signal/PortableMath.h"
 #include "varnel/signal/SineOscillator.h"
 
 namespace Quorvex::VarnelNet {
@@ -32,7 +33,7 @@ double BesselI0(double x) {
 }
 
 // sin(2 pi f n / rate) for the filter design.
-double Sine(double hz, double n, double sampleRate) { return std::sin(kTwoPi * hz * n / sampleRate); }
+double Sine(double hz, double n, double sampleRate) { return PortableMath::Sin(kTwoPi * hz * n / sampleRate); }
 
 }  // namespace
 

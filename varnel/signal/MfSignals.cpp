@@ -70,8 +70,8 @@ std::string Build(MfSystem system, std::string_view signals, double sampleRate,
         if (PairNumber(system, c) == 0) return refusal;
     }
     steps.reserve(2 * signals.size());
-    for (std::size_t i = 0; i < signals.size(); ++i) {
-        const char c = Upper(signals[i]);
+    for (const char signal : signals) {
+        const char c = Upper(signal);
         const Pair pair = Find(system, c);
         ToneSequence::Step tone;
         tone.tones[0].hz = pair.low;
@@ -79,14 +79,12 @@ std::string Build(MfSystem system, std::string_view signals, double sampleRate,
         tone.toneCount = 2;
         tone.once = true;
         const double ms = !r1 ? kR2ToneMs : (c == '*' || c == 'K') ? kR1KpMs : kR1ToneMs;
-        tone.samples = Samples(ms, sampleRate);
+        tone.length = Samples(ms, sampleRate);
         steps.push_back(tone);
-        if (i + 1 < signals.size()) {
-            ToneSequence::Step gap;
-            gap.once = true;
-            gap.samples = Samples(r1 ? kR1GapMs : kR2GapMs, sampleRate);
-            steps.push_back(gap);
-        }
+        ToneSequence::Step gap;
+        gap.once = true;
+        gap.length = Samples(r1 ? kR1GapMs : kR2GapMs, sampleRate);
+        steps.push_back(gap);
     }
     return {};
 }

@@ -27,8 +27,9 @@ struct Pair {
 };
 Pair Find(MfSystem system, char signal);
 
-// The steps of a string of signals (tone, silence between, no silence after the last) at the
-// sample rate; an empty text when built, otherwise why the signals are refused.
+// The steps of a string of signals at the sample rate: every tone followed by the system's
+// silence between signals, the last one too, so that a request after it is a signal of its
+// own; an empty text when built, otherwise why the signals are refused.
 std::string Build(MfSystem system, std::string_view signals, double sampleRate,
                   std::vector<ToneSequence::Step>& steps);
 

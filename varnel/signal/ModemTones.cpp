@@ -2,20 +2,19 @@
 
 #include <algorithm>
 
-#include "varnel/signal/TonePattern.h"
 
 namespace Quorvex::VarnelNet {
 
-std::vector<ToneSequence::Step> ModemToneSteps(const ModemToneSpec& spec, double sampleRate, std::int64_t totalSamples) {
+std::vector<ToneSequence::Step> ModemToneSteps(const ModemToneSpec& spec, std::int64_t totalMs) {
     ToneSequence::Step tone;
     tone.tones[0] = {spec.hz, spec.modulationHz};
     tone.toneCount = 1;
-    tone.samples = spec.onMs == 0 ? std::max<std::int64_t>(totalSamples, 0) : SamplesOfMs(spec.onMs, sampleRate);
-    tone.reversalSamples = spec.reversalMs == 0 ? 0 : SamplesOfMs(spec.reversalMs, sampleRate);
+    tone.length = spec.onMs == 0 ? std::max<std::int64_t>(totalMs, 0) : spec.onMs;
+    tone.reversal = spec.reversalMs;
     std::vector<ToneSequence::Step> steps{tone};
     if (spec.offMs != 0) {
         ToneSequence::Step silence;
-        silence.samples = SamplesOfMs(spec.offMs, sampleRate);
+        silence.length = spec.offMs;
         steps.push_back(silence);
     }
     return steps;

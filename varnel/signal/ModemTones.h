@@ -31,8 +31,8 @@ inline constexpr ModemToneSpec kModemTones[5] = {
     {"ANSam/PR", 2100.0, 15.0, 0.2, 0, 0, 450, 3300},
 };
 
-// The tone as sequence steps at a sample rate, for a total of totalSamples: bursts repeat;
-// a continuous tone lasts the total. Durations are whole samples, trunc(ms * rate / 1000).
-std::vector<ToneSequence::Step> ModemToneSteps(const ModemToneSpec& spec, double sampleRate, std::int64_t totalSamples);
+// The tone as sequence steps in milliseconds (ToneSequence::Clock::Milliseconds), for a total
+// of totalMs: bursts repeat; a continuous tone lasts the total.
+std::vector<ToneSequence::Step> ModemToneSteps(const ModemToneSpec& spec, std::int64_t totalMs);
 
 }  // namespace Quorvex::VarnelNet

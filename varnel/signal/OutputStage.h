@@ -37,23 +37,40 @@ inline void StoreSample(std::uint8_t* out, double v) {
     }
 }
 
-// Two consecutive samples: the same arithmetic, lane by lane, in one pair of registers where the
-// compiler has them.
-template <SampleFormat F>
-inline void StoreSamplePair(std::uint8_t* out, double v0, double v1) {
 #if defined(__GNUC__)
+// Two consecutive samples' values in the lanes of one register: every operation on it is the
+// scalar operation, lane by lane.
+using SamplePair = double __attribute__((vector_size(16)));
+
+// Two consecutive samples, amplitude * v[0] and amplitude * v[1], as StoreSample stores them.
+template <SampleFormat F>
+inline void StoreSamplePair(std::uint8_t* out, double amplitude, SamplePair v) {
     if constexpr (F == SampleFormat::S16 && std::endian::native == std::endian::little) {
-        using Pair = double __attribute__((vector_size(16)));
         using IntPair = std::int32_t __attribute__((vector_size(8)));
-        const Pair scaled = Pair{v0, v1} * 32767.0;
-        const IntPair s = __builtin_convertvector(scaled, IntPair);
-        const std::uint32_t words = static_cast<std::uint16_t>(s[0]) | (std::uint32_t{static_cast<std::uint16_t>(s[1])} << 16);
+        using Halves = std::int16_t __attribute__((vector_size(8)));
+        using WordPair = std::int16_t __attribute__((vector_size(4)));
+        const IntPair s = __builtin_convertvector(v * amplitude * 32767.0, IntPair);
+        // The low 16 bits of each (halves 0 and 2), as the scalar cast keeps them.
+        const auto halves = std::bit_cast<Halves>(s);
+        const WordPair words = __builtin_shufflevector(halves, halves, 0, 2);
         std::memcpy(out, &words, sizeof words);
-        return;
+    } else {
+        StoreSample<F>(out, amplitude * v[0]);
+        StoreSample<F>(out + BytesPerSample(F), amplitude * v[1]);
     }
+}
 #endif
-    StoreSample<F>(out, v0);
-    StoreSample<F>(out + BytesPerSample(F), v1);
+
+// Two consecutive samples, amplitude * v0 and amplitude * v1: the same arithmetic as
+// StoreSample, in one pair of registers where the compiler has them.
+template <SampleFormat F>
+inline void StoreSamplePair(std::uint8_t* out, double amplitude, double v0, double v1) {
+#if defined(__GNUC__)
+    StoreSamplePair<F>(out, amplitude, SamplePair{v0, v1});
+#else
+    StoreSample<F>(out, amplitude * v0);
+    StoreSample<F>(out + BytesPerSample(F), amplitude * v1);
+#endif
 }
 
 // The byte every silent sample is made of: 0x80, 0x00, and the G.711 codes of 0.

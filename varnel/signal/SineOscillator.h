@@ -1,6 +1,6 @@
 #pragma once
 
-#include <cmath>
+#include "varnel/signal/PortableMath.h"
 
 namespace Quorvex::VarnelNet {
 
@@ -8,8 +8,8 @@ namespace Quorvex::VarnelNet {
 inline constexpr double kTwoPi = 6.283185307179586;
 
 // One sine tone by the second-order recursion y[n] = 2 cos(w) y[n-1] - y[n-2], where w is the
-// step in radians per sample, 2 pi f / rate. sin and cos are evaluated only when it starts; the
-// recursion is never renormalised.
+// step in radians per sample, 2 pi f / rate. sin and cos are evaluated only when it starts (the
+// library's own, the same on every build); the recursion is never renormalised.
 struct SineOscillator {
     double cw = 0.0;  // cos(w)
     double y2 = 0.0;  // y[n-2]
@@ -18,7 +18,7 @@ struct SineOscillator {
     // A tone whose first sample is sin(0).
     static SineOscillator Start(double frequency, double sampleRate) {
         const double w = frequency * kTwoPi / sampleRate;
-        return {std::cos(w), std::sin(-2.0 * w), std::sin(-w)};
+        return {PortableMath::Cos(w), PortableMath::Sin(-2.0 * w), PortableMath::Sin(-w)};
     }
 
     // Turns the phase by 180 degrees: the recursion goes on from its last two samples negated,

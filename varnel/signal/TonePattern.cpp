@@ -90,8 +90,8 @@ std::string PrintTonePattern(const TonePattern& pattern) {
         for (int i = 0; i < e.toneCount; ++i) {
             const ToneSequence::Tone& tone = e.tones[static_cast<std::size_t>(i)];
             if (i > 0) text += '+';
-            text += ShortestDecimal(tone.hz);
-            if (tone.modulationHz != 0.0) text.append(1, '*').append(ShortestDecimal(tone.modulationHz));
+            text += ShortestText(tone.hz);
+            if (tone.modulationHz != 0.0) text.append(1, '*').append(ShortestText(tone.modulationHz));
         }
         if (e.ms != 0) text.append(1, '/').append(std::to_string(e.ms));
     }
@@ -132,21 +132,14 @@ bool ParseTonePattern(std::string_view text, TonePattern& pattern, std::string& 
     return true;
 }
 
-std::int64_t SamplesOfMs(std::int64_t ms, double sampleRate) {
-    const double samples = std::trunc(static_cast<double>(ms) * sampleRate / 1000.0);
-    // Also 0 for a NaN rate; no duration of a pattern comes near the upper bound.
-    if (!(samples > 0.0)) return 0;
-    return samples < 9.0e18 ? static_cast<std::int64_t>(samples) : std::int64_t{9'000'000'000'000'000'000};
-}
-
-std::vector<ToneSequence::Step> PatternSteps(const TonePattern& pattern, double sampleRate, std::int64_t totalSamples) {
+std::vector<ToneSequence::Step> PatternSteps(const TonePattern& pattern, std::int64_t totalMs) {
     std::vector<ToneSequence::Step> steps;
     steps.reserve(pattern.elements.size());
     for (const PatternElement& e : pattern.elements) {
         ToneSequence::Step step;
         step.tones = e.tones;
         step.toneCount = e.toneCount;
-        step.samples = e.ms == 0 ? std::max<std::int64_t>(totalSamples, 0) : SamplesOfMs(e.ms, sampleRate);
+        step.length = e.ms == 0 ? std::max<std::int64_t>(totalMs, 0) : e.ms;
         step.once = e.once;
         steps.push_back(step);
     }

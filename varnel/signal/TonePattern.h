@@ -44,11 +44,8 @@ bool ParseTonePattern(std::string_view text, TonePattern& pattern, std::string& 
 // ParseTonePattern gives the same pattern back.
 std::string PrintTonePattern(const TonePattern& pattern);
 
-// trunc(ms * sampleRate / 1000): the whole samples of a duration.
-std::int64_t SamplesOfMs(std::int64_t ms, double sampleRate);
-
-// The pattern as sequence steps at a sample rate: each element lasts SamplesOfMs of its
-// duration, a continuous one totalSamples.
-std::vector<ToneSequence::Step> PatternSteps(const TonePattern& pattern, double sampleRate, std::int64_t totalSamples);
+// The pattern as sequence steps in milliseconds (ToneSequence::Clock::Milliseconds): each
+// element lasts its duration, a continuous one totalMs.
+std::vector<ToneSequence::Step> PatternSteps(const TonePattern& pattern, std::int64_t totalMs);
 
 }  // namespace Quorvex::VarnelNet

@@ -1,6 +1,7 @@
 #include "varnel/signal/ToneSequence.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <utility>
 
@@ -8,25 +9,45 @@
 
 namespace Quorvex::VarnelNet {
 
-void ToneSequence::Start(std::vector<Step> steps, std::int64_t totalSamples, double sampleRate, SampleFormat format,
-                         double amplitude, double depth) {
+namespace {
+
+constexpr std::int64_t kLongest = std::numeric_limits<std::int64_t>::max();
+
+// a + b for lengths that are not negative, saturated: only comparisons with a total matter then.
+std::int64_t SaturatingAdd(std::int64_t a, std::int64_t b) { return b > kLongest - a ? kLongest : a + b; }
+
+}  // namespace
+
+std::int64_t ToneSequence::SampleAtMs(std::int64_t ms, double sampleRate) {
+    const double samples = std::round(static_cast<double>(ms) * sampleRate / 1000.0);
+    // Also 0 for a NaN rate.
+    if (!(samples > 0.0)) return 0;
+    return samples < 9.0e18 ? static_cast<std::int64_t>(samples) : std::int64_t{9'000'000'000'000'000'000};
+}
+
+std::int64_t ToneSequence::SampleAt(std::int64_t time) const {
+    return m_clock == Clock::Milliseconds ? SampleAtMs(time, m_sampleRate) : time;
+}
+
+void ToneSequence::Start(std::vector<Step> steps, std::int64_t total, double sampleRate, SampleFormat format,
+                         double amplitude, double depth, Clock clock) {
     m_steps = std::move(steps);
     m_sampleRate = sampleRate;
     m_format = format;
     m_amplitude = amplitude;
     m_depth = depth;
+    m_clock = clock;
     m_position = 0;
     m_repeating = false;
+    m_stepEnd = 0;
     std::int64_t firstPass = 0;
     bool repeats = false;
     for (const Step& s : m_steps) {
-        // Saturates: only its comparison with the total matters.
-        const std::int64_t samples = std::max<std::int64_t>(s.samples, 0);
-        firstPass = samples > std::numeric_limits<std::int64_t>::max() - firstPass ? std::numeric_limits<std::int64_t>::max()
-                                                                                   : firstPass + samples;
-        if (!s.once && s.samples > 0) repeats = true;
+        firstPass = SaturatingAdd(firstPass, std::max<std::int64_t>(s.length, 0));
+        if (!s.once && s.length > 0) repeats = true;
     }
-    m_total = repeats ? std::max<std::int64_t>(totalSamples, 0) : std::min(std::max<std::int64_t>(totalSamples, 0), firstPass);
+    const std::int64_t end = std::max<std::int64_t>(total, 0);
+    m_total = SampleAt(repeats ? end : std::min(end, firstPass));
     m_stepLeft = 0;
     m_step = m_steps.size();
     if (!m_steps.empty()) EnterStep(0);
@@ -35,8 +56,9 @@ void ToneSequence::Start(std::vector<Step> steps, std::int64_t totalSamples, dou
 void ToneSequence::EnterStep(std::size_t index) {
     m_step = index;
     const Step& s = m_steps[index];
-    m_stepLeft = std::max<std::int64_t>(s.samples, 0);
-    m_reversalLeft = s.reversalSamples;
+    const std::int64_t start = m_stepEnd;
+    m_stepEnd = SaturatingAdd(start, std::max<std::int64_t>(s.length, 0));
+    m_stepLeft = SampleAt(m_stepEnd) - SampleAt(start);
     m_tones.Clear();
     for (int k = 0; k < std::min(s.toneCount, 3); ++k) {
         const Tone& t = s.tones[static_cast<std::size_t>(k)];
@@ -46,6 +68,25 @@ void ToneSequence::EnterStep(std::size_t index) {
             m_tones.Add(t.hz, m_sampleRate, 1.0);
         }
     }
+    m_reversalLeft = 0;
+    if (s.reversal > 0) ScheduleReversal(start);
+}
+
+void ToneSequence::ScheduleReversal(std::int64_t at) {
+    const std::int64_t interval = m_steps[m_step].reversal;
+    for (;;) {
+        m_reversalAt = SaturatingAdd(at, interval);
+        m_reversalLeft = SampleAt(m_reversalAt) - SampleAt(at);
+        if (m_reversalLeft > 0 || m_reversalAt == at) return;
+        m_tones.ReversePhase();
+        at = m_reversalAt;
+    }
+}
+
+int ToneSequence::MostTonesTogether() const {
+    int most = 0;
+    for (const Step& s : m_steps) most = std::max(most, std::min(s.toneCount, 3));
+    return most;
 }
 
 std::size_t ToneSequence::NextStep(const std::vector<Step>& steps, std::size_t current, bool repeating) {
@@ -53,24 +94,31 @@ std::size_t ToneSequence::NextStep(const std::vector<Step>& steps, std::size_t c
         if (!repeating || !steps[j].once) return j;
     }
     for (std::size_t j = 0; j < steps.size(); ++j) {
-        if (!steps[j].once && steps[j].samples > 0) return j;
+        if (!steps[j].once && steps[j].length > 0) return j;
     }
     return steps.size();
 }
 
 void ToneSequence::ForEachPlayed(const std::function<void(std::size_t, std::int64_t, std::int64_t)>& played) const {
     if (m_steps.empty()) return;
+    std::int64_t stepEnd = 0;
+    // The samples of a step entered now, as EnterStep counts them.
+    const auto enter = [&](std::size_t index) {
+        const std::int64_t start = stepEnd;
+        stepEnd = SaturatingAdd(start, std::max<std::int64_t>(m_steps[index].length, 0));
+        return SampleAt(stepEnd) - SampleAt(start);
+    };
     std::size_t step = 0;
     bool repeating = false;
     std::int64_t position = 0;
-    std::int64_t left = std::max<std::int64_t>(m_steps[0].samples, 0);
+    std::int64_t left = enter(0);
     while (position < m_total) {
         if (left == 0) {
             const std::size_t next = NextStep(m_steps, step, repeating);
             if (next <= step) repeating = true;
             if (next >= m_steps.size()) break;
             step = next;
-            left = std::max<std::int64_t>(m_steps[step].samples, 0);
+            left = enter(step);
             continue;
         }
         const std::int64_t n = std::min(left, m_total - position);
@@ -98,7 +146,7 @@ std::size_t ToneSequence::Render(std::uint8_t* out, std::size_t samples) {
         m_tones.Render(m_format, m_amplitude, out + written * bytesPerSample, n);
         if (m_reversalLeft > 0 && (m_reversalLeft -= want) == 0) {
             m_tones.ReversePhase();
-            m_reversalLeft = m_steps[m_step].reversalSamples;
+            ScheduleReversal(m_reversalAt);
         }
         m_stepLeft -= want;
         m_position += want;

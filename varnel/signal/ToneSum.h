@@ -11,7 +11,8 @@ namespace Quorvex::VarnelNet {
 
 // A set of sine tones rendered as their mean: every sample is
 //   v = amplitude * (sum over tones of a_k * y_k) / tone count
-// stored by the output stage. A tone may be amplitude-modulated: its value is then
+// stored by the output stage; with the level per tone, the amplitude is every tone's own, and
+// the sum is scaled by amplitude * tone count instead. A tone may be amplitude-modulated: its value is then
 //   y * (1 + depth * m) / (1 + depth)
 // with m a sine of the modulation frequency, so its peak stays at 1 and its sidebands at F +- M
 // have depth / 2 of the carrier's amplitude. Tones run on across Render calls.
@@ -31,6 +32,11 @@ public:
     void AddModulated(double frequency, double modulationHz, double depth, double sampleRate,
                       double relativeAmplitude);
     std::size_t Count() const { return m_tones.size(); }
+    // The relative levels of the tones added up.
+    double LevelSum() const;
+    // With perTone, Render's amplitude is the level of every tone instead of that of their mean;
+    // kept until changed.
+    void SetLevelPerTone(bool perTone) { m_levelPerTone = perTone; }
     // Turns every tone's phase by 180 degrees from the next sample on; a modulated tone keeps
     // its modulation's phase.
     void ReversePhase();
@@ -48,11 +54,16 @@ private:
 
     template <std::size_t N, SampleFormat F, bool Unit>
     void RenderPlain(double amplitude, std::uint8_t* out, std::size_t samples);
+#if defined(__GNUC__)
+    template <std::size_t N, SampleFormat F, bool Unit>
+    void RenderLanes(double amplitude, std::uint8_t* out, std::size_t samples);
+#endif
     template <SampleFormat F>
     void RenderAny(double amplitude, std::uint8_t* out, std::size_t samples);
 
     std::vector<Tone> m_tones;
     bool m_modulated = false;
+    bool m_levelPerTone = false;
 };
 
 }  // namespace Quorvex::VarnelNet
