@@ -255,7 +255,7 @@ double Rendering::SoundingPower(const RenderOptions& options, const Requests& re
 std::size_t Rendering::PullLine(std::span<std::uint8_t> out) {
     Line& line = *m_line;
     const auto outputBytes = static_cast<std::size_t>(BytesPerSample(line.output));
-    const std::size_t n = std::min<std::uint64_t>({out.size() / outputBytes, Line::kBlockSamples, line.samplesLeft});
+    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>({out.size() / outputBytes, Line::kBlockSamples, line.samplesLeft}));
     if (n == 0) return 0;
     line.script->Take(line.sum.data(), n);
     if (line.mixed) {
