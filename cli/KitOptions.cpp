@@ -1,8 +1,9 @@
 #include "cli/KitOptions.h"
 
-#include <regex>
+#include <stdexcept>
 
 #include "cli/UsageError.h"
+#include "testkit/Score.h"
 #include "varnel/platform/PrintableText.h"
 
 namespace Quorvex::VarnelNet::Cli {
@@ -93,9 +94,9 @@ KitOptions ParseKitArguments(std::span<const std::string> args) {
         } else if (arg == "--pattern" && kit.command == KitCommand::Score) {
             kit.pattern = value(i, arg);
             try {
-                std::regex(kit.pattern, std::regex::ECMAScript);
-            } catch (const std::regex_error& e) {
-                throw UsageError("score: --pattern: '" + Printable(kit.pattern) + "' is not a regular expression (" + e.what() + ")");
+                Kit::CompilePattern(kit.pattern);
+            } catch (const std::invalid_argument& e) {
+                throw UsageError("score: --pattern '" + Printable(kit.pattern) + "' is refused: " + e.what());
             }
         } else if (arg == "--json" && kit.command == KitCommand::Score) {
             kit.json = true;

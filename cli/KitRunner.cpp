@@ -214,7 +214,7 @@ int RunScore(const KitOptions& kit, std::FILE* out, std::FILE* err) {
         throw UsageError("score: " + Printable(folder.string()) + ": " + e.what());
     }
     std::optional<std::regex> pattern;
-    if (!kit.pattern.empty()) pattern.emplace(kit.pattern, std::regex::ECMAScript);
+    if (!kit.pattern.empty()) pattern = Kit::CompilePattern(kit.pattern);
     std::vector<Kit::ManifestRow> scored;
     std::vector<std::string> detected;
     std::size_t missing = 0;

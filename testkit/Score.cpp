@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <stdexcept>
 
 #include <nlohmann/json.hpp>
 
@@ -18,6 +19,8 @@ namespace {
 
 constexpr std::size_t kFailuresShown = 4;
 constexpr std::size_t kLongestLine = 1024;
+constexpr std::size_t kLongestPattern = 256;
+constexpr std::size_t kLongestNumber = 6;
 
 struct Point {
     double value;
@@ -186,6 +189,22 @@ std::string Shown(std::string_view detected) { return detected.empty() ? "nothin
 
 }  // namespace
 
+std::regex CompilePattern(std::string_view text) {
+    if (text.size() > kLongestPattern) {
+        throw std::invalid_argument("longer than " + std::to_string(kLongestPattern) + " characters");
+    }
+    std::size_t digits = 0;
+    for (const char c : text) {
+        digits = c >= '0' && c <= '9' ? digits + 1 : 0;
+        if (digits > kLongestNumber) throw std::invalid_argument("a number of more than 6 digits");
+    }
+    try {
+        return std::regex(std::string(text), std::regex::ECMAScript);
+    } catch (const std::regex_error& e) {
+        throw std::invalid_argument(std::string("not a regular expression (") + e.what() + ")");
+    }
+}
+
 std::string Detected(std::string_view output, const std::optional<std::regex>& pattern) {
     std::string detected;
     if (!pattern) {
@@ -305,7 +324,8 @@ std::string ReportJson(const Report& report, std::string_view receiver) {
                            {"sent", utf8(row.sent)}, {"detected", utf8(report.detected[i])}, {"pass", static_cast<bool>(report.passed[i])}});
     }
     out["results"] = results;
-    return out.dump(2) + "\n";
+    // Texts from the manifest are the folder's own: bytes that are not UTF-8 become U+FFFD.
+    return out.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace Quorvex::VarnelNet::Kit

@@ -10,6 +10,12 @@
 
 namespace Quorvex::VarnelNet::Kit {
 
+// A --pattern as an ECMAScript regular expression. Throws std::invalid_argument saying why it is
+// refused: one that does not compile, one longer than 256 characters (the library's compiler
+// recurses per group), or one with a number of more than six digits (the library's compiler
+// reads repeat counts and back-references without checking them for overflow).
+std::regex CompilePattern(std::string_view text);
+
 // What a receiver printed for a file, read: every match of the pattern in each line (the first
 // 1024 characters of it; its first group when it has one) joined; without a pattern, the keypad
 // characters 0-9 A-D * # of the output.

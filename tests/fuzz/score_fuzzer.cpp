@@ -23,8 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::optional<std::regex> pattern;
     if (!patternText.empty()) {
         try {
-            pattern.emplace(patternText, std::regex::ECMAScript);
-        } catch (const std::regex_error&) {
+            pattern = Kit::CompilePattern(patternText);
+        } catch (const std::invalid_argument& e) {
+            Fuzz::Require(*e.what() != '\0', "a pattern refused without its reason");
             return 0;
         }
     }

@@ -63,8 +63,22 @@ TEST(KitTest, DetectedReadsTheReceiversOutput) {
         {"NUMBER 555\nNUMBER 556\n", "NUMBER \\d+", "NUMBER 555NUMBER 556"},
     };
     for (const auto& c : cases) {
-        const std::optional<std::regex> pattern = c.pattern ? std::optional<std::regex>(std::regex(c.pattern)) : std::nullopt;
+        const std::optional<std::regex> pattern = c.pattern ? std::optional<std::regex>(CompilePattern(c.pattern)) : std::nullopt;
         EXPECT_EQ(Detected(c.output, pattern), c.detected) << c.output;
+    }
+    const std::pair<std::string, std::string> refused[] = {
+        {"(", "not a regular expression ("},
+        {std::string(257, 'a'), "longer than 256 characters"},
+        {"a{1234567}", "a number of more than 6 digits"},
+        {"(a)\\44444444", "a number of more than 6 digits"},
+    };
+    for (const auto& [text, reason] : refused) {
+        try {
+            CompilePattern(text);
+            ADD_FAILURE() << text << " was taken";
+        } catch (const std::invalid_argument& e) {
+            EXPECT_EQ(std::string(e.what()).substr(0, reason.size()), reason) << text;
+        }
     }
 }
 

@@ -60,7 +60,6 @@ public:
     double Filter(double x);
     // The sum of the squared taps: the power the filter passes of white noise.
     double PowerGain() const;
-    std::size_t Taps() const { return m_taps.size(); }
 
 private:
     std::vector<double> m_taps;
@@ -77,8 +76,6 @@ struct LineSpec {
     SampleFormat tandemLaw = SampleFormat::MuLaw;
     std::int64_t dropoutSamples = 0;  // zeroed samples at every multiple of dropoutPeriod (not 0)
     std::int64_t dropoutPeriod = 0;
-
-    bool Any() const { return noiseRms > 0.0 || clipPeak > 0.0 || tandemPasses > 0 || dropoutSamples > 0; }
 };
 
 // The impairments of a spec applied block by block to consecutive samples; the output does
