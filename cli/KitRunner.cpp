@@ -54,7 +54,10 @@ void MakeFolder(const std::string& folder) {
 // would wait on it); an unfinished one is removed.
 class ClipFile {
 public:
-    explicit ClipFile(fs::path path) : m_path(std::move(path)), m_part(m_path.parent_path() / ("." + m_path.filename().string() + ".part")) {
+    explicit ClipFile(fs::path path) : m_path(std::move(path)), m_part(m_path) {
+        m_part.replace_filename(".");
+        m_part += m_path.filename();
+        m_part += ".part";
         m_file = std::fopen(m_part.c_str(), "wb");
         if (!m_file) Fail();
     }
