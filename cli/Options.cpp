@@ -10,7 +10,7 @@
 #include "cli/Settings.h"
 #include "cli/Text.h"
 #include "cli/UsageError.h"
-#include "varnel/platform/DecimalText.h"
+#include "varnel/script/Level.h"
 #include "varnel/script/RequestError.h"
 #include "varnel/script/TextFiles.h"
 #include "varnel/signal/ToneTables.h"
@@ -69,11 +69,11 @@ void SetMode(Options& options, OutputMode mode) {
 }
 
 float ReadDbm0(std::string_view text, std::string_view option = "dbm0") {
-    float level = 0.0f;
-    if (ReadDecimal(text, level) != DecimalRead::Number || level < -200.0f || level > 200.0f) {
-        throw UsageError("--" + std::string(option) + ": '" + Printable(text) + "' is not a number from -200 to 200");
+    try {
+        return Script::ReadDbm0(text, "--" + std::string(option));
+    } catch (const Script::RequestError& e) {
+        throw UsageError(e.what());
     }
-    return level;
 }
 
 // --mix SCRIPT: the requests of a second script, sounding under the first.

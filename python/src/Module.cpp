@@ -127,11 +127,7 @@ py::object FetchInto(PyVarnel& self, const py::object& buffer, std::int32_t offs
 
 // A setting by any of its names (the property "SampleRate", the option "rate" or "sample-rate"
 // with '_' for '-'), with a value as the tool takes it ("8000", "etsi", "ULAW").
-Script::Set SettingOf(const std::string& name, const std::string& value) {
-    const SettingSpec* spec = Script::FindSetting(name);
-    if (!spec) throw Script::RequestError("unknown setting '" + name + "' (" + Script::SettingNames() + ")");
-    return Script::ParseSetting(*spec, value, name);
-}
+Script::Set SettingOf(const std::string& name, const std::string& value) { return Script::ParseNamedSetting(name, value); }
 
 void SetByName(PyVarnel& self, const std::string& name, const std::string& value) {
     const Script::Set setting = SettingOf(name, value);

@@ -29,11 +29,11 @@ public:
     // it and goes on from there in the next call.
     int Read(std::uint8_t* buffer, int byteCount) override;
     std::int64_t Length() const override;
+    void SetLevelPerTone(bool perTone) override;
+    double LoudestLevelSum() const override;
     // The alert's tones and pauses; for FSK the channel seizure and the mark signal, then the
     // message (with its decoded fields) and each of its bytes; for DTMF the message and its keys.
     void ReportSymbols(const SymbolReport& report) const override;
-    void SetLevelPerTone(bool perTone) override;
-    double LoudestLevelSum() const override;
 
     // Whole-sample bits (the default) or exact bit rate; call after Init, before a builder.
     void SetBitTiming(BitTiming timing);

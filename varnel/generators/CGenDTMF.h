@@ -32,10 +32,10 @@ public:
     int Init(SampleFormat format, float sampleRate, float amplitude) override;
     int Read(std::uint8_t* buffer, int byteCount) override;
     std::int64_t Length() const override;
-    // Each key's tone (its break is not a symbol of its own) and each ',' pause.
-    void ReportSymbols(const SymbolReport& report) const override;
     void SetLevelPerTone(bool perTone) override;
     double LoudestLevelSum() const override;
+    // Each key's tone (its break is not a symbol of its own) and each ',' pause.
+    void ReportSymbols(const SymbolReport& report) const override;
 
     // Tone, break and pause times in milliseconds. Returns 0, or -1 when a time is negative or
     // its length in PCM bytes does not fit a 32-bit count (nothing is changed then).

@@ -20,10 +20,10 @@ public:
     int Init(SampleFormat format, float sampleRate, float amplitude) override;
     int Read(std::uint8_t* buffer, int byteCount) override;
     std::int64_t Length() const override;
-    // Each signal's tone pair (the silence between signals is not a symbol).
-    void ReportSymbols(const SymbolReport& report) const override;
     void SetLevelPerTone(bool perTone) override;
     double LoudestLevelSum() const override;
+    // Each signal's tone pair (the silence between signals is not a symbol).
+    void ReportSymbols(const SymbolReport& report) const override;
 
     // Replaces the signals; returns an empty text, or why they are refused (nothing is then
     // held).

@@ -25,10 +25,10 @@ public:
     int Init(SampleFormat format, float sampleRate, float amplitude) override;
     int Read(std::uint8_t* buffer, int byteCount) override;
     std::int64_t Length() const override;
-    // Every element as it is played: the repeats of a cadence are symbols of their own.
-    void ReportSymbols(const SymbolReport& report) const override;
     void SetLevelPerTone(bool perTone) override;
     double LoudestLevelSum() const override;
+    // Every element as it is played: the repeats of a cadence are symbols of their own.
+    void ReportSymbols(const SymbolReport& report) const override;
 
     // Plays the steps, whose lengths are milliseconds, until totalMs (sooner when none repeats),
     // modulated tones at depth (0..1); every boundary falls at the sample nearest its time.

@@ -3,7 +3,10 @@
 #include <cmath>
 #include <cstdio>
 
+#include "varnel/platform/DecimalText.h"
+#include "varnel/platform/PrintableText.h"
 #include "varnel/script/Facts.h"
+#include "varnel/script/RequestError.h"
 
 namespace Quorvex::VarnelNet::Script {
 
@@ -17,6 +20,14 @@ double PairGain(double twist) { return 20.0 * std::log10(1.0 + std::pow(10.0, tw
 double Hundredths(double db) { return std::floor(db * 100.0 + 1e-9) / 100.0; }
 
 }  // namespace
+
+float ReadDbm0(std::string_view text, std::string_view what) {
+    float level = 0.0f;
+    if (ReadDecimal(text, level) != DecimalRead::Number || level < -200.0f || level > 200.0f) {
+        throw RequestError(std::string(what) + ": '" + Printable(text) + "' is not a number from -200 to 200");
+    }
+    return level;
+}
 
 double HighestDbm0(int tones) {
     return Hundredths(kFullScaleDbm0 - 20.0 * std::log10(static_cast<double>(tones)));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "varnel/script/Request.h"
@@ -11,6 +12,10 @@ namespace Quorvex::VarnelNet::Script {
 // Levels in dBm0, where a full-scale sine is +3.14 dBm0 (the A-law convention of ITU-T G.711,
 // also spandsp's): a tone of L dBm0 has a peak of 10^((L - 3.14) / 20) of full scale.
 inline constexpr double kFullScaleDbm0 = 3.14;
+
+// Reads a level in dBm0 as --dbm0 takes it: a number from -200 to 200. Refused with a
+// RequestError naming the option as `what` ("--dbm0").
+float ReadDbm0(std::string_view text, std::string_view what);
 
 // The highest level at which `tones` tones together stay within full scale, rounded down to
 // hundredths so that the level printed is one that is accepted: +3.14 for one tone, -2.89 for

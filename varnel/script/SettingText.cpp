@@ -139,6 +139,12 @@ std::string ValueText(const SettingSpec& spec, const SettingValue& value) {
     return word.empty() ? std::to_string(value.integer) : std::string(word);
 }
 
+Set ParseNamedSetting(std::string_view name, std::string_view value) {
+    const SettingSpec* spec = FindSetting(name);
+    if (!spec) throw RequestError("unknown setting '" + Printable(name) + "' (" + SettingNames() + ")");
+    return ParseSetting(*spec, value, name);
+}
+
 std::string SettingNames() {
     std::string names;
     for (const SettingSpec* spec : SettingsCatalog::All()) names.append(names.empty() ? "" : ", ").append(spec->option);

@@ -26,6 +26,11 @@ const SettingSpec* FindSetting(std::string_view name);
 // setting does not take (the engine's range, a DTMF time below 0, a level above full scale).
 Set ParseSetting(const SettingSpec& spec, std::string_view value, std::string_view what);
 
+// A setting by any of its names with a value as the tool takes it ("cid_standard", "ETSI"): the
+// value is read as ParseSetting does, naming the setting as given; a name the catalog does not
+// know is refused with the list of names (RequestError).
+Set ParseNamedSetting(std::string_view name, std::string_view value);
+
 // The value as its option is written: "8000", "-6", "mdmf", "1".
 std::string ValueText(const SettingSpec& spec, const SettingValue& value);
 

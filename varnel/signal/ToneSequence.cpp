@@ -101,30 +101,22 @@ std::size_t ToneSequence::NextStep(const std::vector<Step>& steps, std::size_t c
 
 void ToneSequence::ForEachPlayed(const std::function<void(std::size_t, std::int64_t, std::int64_t)>& played) const {
     if (m_steps.empty()) return;
-    std::int64_t stepEnd = 0;
-    // The samples of a step entered now, as EnterStep counts them.
-    const auto enter = [&](std::size_t index) {
-        const std::int64_t start = stepEnd;
-        stepEnd = SaturatingAdd(start, std::max<std::int64_t>(m_steps[index].length, 0));
-        return SampleAt(stepEnd) - SampleAt(start);
-    };
     std::size_t step = 0;
     bool repeating = false;
+    std::int64_t end = 0;  // the clock's time at the end of the step
     std::int64_t position = 0;
-    std::int64_t left = enter(0);
-    while (position < m_total) {
-        if (left == 0) {
-            const std::size_t next = NextStep(m_steps, step, repeating);
-            if (next <= step) repeating = true;
-            if (next >= m_steps.size()) break;
-            step = next;
-            left = enter(step);
-            continue;
+    for (;;) {
+        end = SaturatingAdd(end, std::max<std::int64_t>(m_steps[step].length, 0));
+        const std::int64_t samples = std::min(SampleAt(end), m_total) - position;
+        if (samples > 0) {
+            played(step, position, samples);
+            position += samples;
         }
-        const std::int64_t n = std::min(left, m_total - position);
-        played(step, position, n);
-        position += n;
-        left = 0;
+        if (position >= m_total) return;
+        const std::size_t next = NextStep(m_steps, step, repeating);
+        if (next <= step) repeating = true;
+        if (next >= m_steps.size()) return;
+        step = next;
     }
 }
 

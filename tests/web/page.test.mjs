@@ -1,0 +1,171 @@
+// The playground in Debian's Chromium: scripts typed into the page and rendered give the native
+// tool's WAV bytes, the views draw, a click on a span of the list plays from there, and the
+// library's refusal shows beside its request, in the tool's words.
+//   VARNEL_WEB_SITE=build-wasm/web VARNEL_TOOL=build/cli/varnel node --test tests/web/
+// VARNEL_WEB_SCREENSHOT names the screenshot (default: beside the site).
+import assert from 'node:assert/strict';
+import { spawnSync } from 'node:child_process';
+import { createHash } from 'node:crypto';
+import { mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { dirname, join, resolve } from 'node:path';
+import { after, before, test } from 'node:test';
+import { openBrowser, serve } from './browser.mjs';
+
+const site = resolve(process.env.VARNEL_WEB_SITE ?? 'build-wasm/web');
+const tool = resolve(process.env.VARNEL_TOOL ?? 'build/cli/varnel');
+const screenshot = resolve(process.env.VARNEL_WEB_SCREENSHOT ?? join(dirname(site), 'web-playground.png'));
+
+// Scripts with the settings they are rendered with, as the tool's long options.
+const cases = [
+  { script: 'dtmf:5550123 silence:500', settings: { rate: '8000' } },
+  { script: '"cid:5551234|JOHN DOE|12/25 10:30"', settings: {} },
+  { script: 'plan:uk:busy:3000\nsit:nc', settings: { rate: '8000', encoding: 'alaw', dbm0: '-10' } },
+  { script: 'set:cid-standard=etsi set:cid-alert=dtas\n"cid:01632960000|ANNA SMITH|12/25 10:30" vmwi:on',
+    settings: { rate: '8000', encoding: 'ulaw' } },
+  { script: '"tty:CALL 555 1234 NOW" ttyhex:48454C4C4F', settings: { 'tty-rate': '50' } },
+  { script: 'mf:K5551234S r2f:1234 r2b:1', settings: { rate: '8000', bits: '8' } },
+  { script: 'modem:cng:2000 modem:ansam-pr', settings: { rate: '16000', amplitude: '-3' } },
+  { script: '"pattern:400*25/400,0/200,400*25/400,0/2000:3000" "tones:350|440@1000,0@500"',
+    settings: { rate: '44100', 'cid-standard': 'bt' } },
+  { script: 'set:cid-standard=dtmf cid:5551234 tone:300,100,1004', settings: { rate: '22050' } },
+];
+
+let server;
+let browser;
+let page;
+let scratch;
+
+function native(args) {
+  return spawnSync(tool, args, { encoding: 'buffer' });
+}
+
+// The tool's WAV file and label track for the script.
+function nativeFiles(script, settings) {
+  const file = join(scratch, 'script.txt');
+  writeFileSync(file, script);
+  const output = join(scratch, 'native.wav');
+  const labels = join(scratch, 'native.txt');
+  const options = Object.entries(settings).flatMap(([name, value]) => [`--${name}`, value]);
+  const run = native(['-o', output, '--labels', labels, ...options, '-f', file]);
+  assert.equal(run.status, 0, run.stderr.toString());
+  return { wav: readFileSync(output), labels: readFileSync(labels, 'utf8') };
+}
+
+async function download(link) {
+  const [file] = await Promise.all([page.waitForEvent('download'), page.click(link)]);
+  return readFileSync(await file.path());
+}
+
+const sha256 = (bytes) => createHash('sha256').update(bytes).digest('hex');
+
+async function renderInPage(script, settings) {
+  await page.click('#settings button[type=reset]');
+  for (const [name, value] of Object.entries(settings)) {
+    const control = page.locator(`#settings [name="${name}"]`);
+    if (!await control.isVisible()) await page.click('#settings summary');
+    if (await control.evaluate((e) => e.tagName === 'SELECT')) await control.selectOption(value);
+    else await control.fill(value);
+  }
+  await page.fill('#script', script);
+  await page.click('#render');
+  await page.waitForSelector('#status.done, #status.refused');
+}
+
+before(async () => {
+  scratch = mkdtempSync(join(tmpdir(), 'varnel-web-test-'));
+  server = await serve(site);
+  browser = await openBrowser();
+  page = browser.page;
+  page.on('pageerror', (error) => console.error('page error:', error.message));
+  await page.goto(`${server.url}index.html`);
+  await page.waitForSelector('body[data-ready="true"]');
+});
+
+after(async () => {
+  await browser?.close();
+  server?.stop();
+  if (scratch) rmSync(scratch, { recursive: true, force: true });
+});
+
+test('the downloaded WAV and labels are the native tool\'s, byte for byte', async () => {
+  for (const { script, settings } of cases) {
+    await renderInPage(script, settings);
+    assert.equal(await page.getAttribute('#status', 'class'), 'done', await page.textContent('#notes'));
+    const tool = nativeFiles(script, settings);
+    assert.equal(sha256(await download('#download-wav')), sha256(tool.wav), `${script} ${JSON.stringify(settings)}`);
+    assert.equal((await download('#download-labels')).toString(), tool.labels, script);
+  }
+});
+
+test('renderWav gives the same bytes, and rejects with the library\'s message', async () => {
+  const { script, settings } = cases[2];
+  const bytes = await page.evaluate(async ([s, o]) => Array.from(await window.varnel.renderWav(s, o)), [script, settings]);
+  assert.equal(sha256(Buffer.from(bytes)), sha256(nativeFiles(script, settings).wav));
+  const message = await page.evaluate(() => window.varnel.renderWav('dtmf:1 modem:fax').catch((e) => e.message));
+  assert.match(message, /^request 2 'modem:fax': /);
+  const limit = await page.evaluate(() => window.varnel.renderWav('silence:1000', { maxBytes: 100 }).catch((e) => e.message));
+  assert.match(limit, /more than the limit of 100 bytes/);
+  const nul = await page.evaluate(() => window.varnel.renderWav('dtmf:1\0 dtmf:2').catch((e) => e.message));
+  writeFileSync(join(scratch, 'nul.txt'), 'dtmf:1\0 dtmf:2');
+  const refused = native(['-o', join(scratch, 'nul.wav'), '-f', join(scratch, 'nul.txt')]);
+  assert.equal(`varnel: ${nul}`, refused.stderr.toString().split('\n')[0]);
+});
+
+test('the waveform and the spectrogram draw', async () => {
+  await renderInPage(cases[0].script, cases[0].settings);
+  for (const id of ['waveform', 'spectrogram']) {
+    const lit = await page.evaluate((canvasId) => {
+      const canvas = document.getElementById(canvasId);
+      const { data } = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height);
+      let count = 0;
+      for (let i = 0; i < data.length; i += 4) if (data[i] + data[i + 1] + data[i + 2] > 200) count++;
+      return count / (data.length / 4);
+    }, id);
+    assert.ok(lit > 0.01, `${id}: ${lit} of its pixels lit`);
+  }
+});
+
+test('a click on a span plays from its start, and the list follows', async () => {
+  await renderInPage('plan:us:dial:1500\ndtmf:5550123\nplan:us:ringback:3000\n"cid:5551234|JOHN DOE|12/25 10:30"', {});
+  const item = page.locator('#labels li', { hasText: 'ringback' }).first();
+  const start = Number(await item.locator('button').getAttribute('data-start'));
+  await item.locator('button').click();
+  await page.waitForFunction((s) => window.varnel.player.playing && window.varnel.player.position() > s + 0.3, start);
+  const position = await page.evaluate(() => window.varnel.player.position());
+  assert.ok(position > start && position < start + 3, `playing at ${position} s, from ${start} s`);
+  assert.match(await page.textContent('#labels li.current'), /ringback/);
+  const [left, expected] = await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => done([
+    parseFloat(document.getElementById('playhead').style.left),
+    (window.varnel.player.position() / window.varnel.player.duration) * 100]))));
+  assert.ok(Math.abs(left - expected) < 2, `the playhead at ${left} %, playing at ${expected} %`);
+  await page.evaluate(() => window.scrollTo(0, 0));
+  await page.screenshot({ path: screenshot, fullPage: true });
+  await page.click('#stop');
+});
+
+test('a refused request shows the tool\'s message beside its line', async () => {
+  const script = 'dtmf:123\nplan:uk:bsy:1000\nsilence:10';
+  await renderInPage(script, {});
+  const note = page.locator('#notes .note.error');
+  const file = join(scratch, 'refused.txt');
+  writeFileSync(file, script);
+  const run = native(['-o', join(scratch, 'refused.wav'), '-f', file]);
+  assert.equal(run.status, 2);
+  assert.equal(`varnel: ${await note.textContent()}`, run.stderr.toString().split('\n')[0]);
+  assert.equal(await note.getAttribute('data-line'), '2');
+});
+
+test('a menu writes its requests through the library, or shows its refusal', async () => {
+  await page.fill('#script', '');
+  await page.click('#tab-cid');
+  await page.selectOption('#menu-cid [name=standard]', 'etsi');
+  await page.fill('#menu-cid [name=date]', '12/25 10:30');
+  await page.click('#menu-cid button.add');
+  await page.waitForFunction(() => document.getElementById('script').value !== '');
+  assert.equal(await page.inputValue('#script'), 'set:cid-standard=etsi set:cid-alert=none "cid:5551234|JOHN DOE|12/25 10:30"');
+  await page.fill('#menu-cid [name=date]', '13/25 10:30');
+  await page.click('#menu-cid button.add');
+  await page.waitForSelector('#menu-cid output:not([hidden])');
+  assert.match(await page.textContent('#menu-cid output'), /the month 13 is not 01 to 12/);
+});

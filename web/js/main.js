@@ -1,0 +1,149 @@
+// The playground: the request box and its menus, the settings, and the audio (play, waveform,
+// spectrogram, what sounds when, download), around a renderer in a Web Worker. For scripts and
+// tests it exposes window.varnel.renderWav(script, options), a promise of the WAV file's bytes.
+
+import { Editor } from './editor.js';
+import { LabelList } from './labels.js';
+import { buildMenus } from './menus.js';
+import { offer } from './downloads.js';
+import { Player } from './player.js';
+import { Renderer } from './renderer.js';
+import { Settings } from './settings.js';
+import { drawSpectrogram, drawWaveform } from './views.js';
+
+// Audio larger than this is refused before it is rendered (renderWav takes maxBytes).
+const pageLimit = 32 * 1024 * 1024;
+
+const $ = (id) => document.getElementById(id);
+const renderer = new Renderer();
+const player = new Player();
+const editor = new Editor({ textarea: $('script'), gutter: $('gutter'), marks: $('marks'), notes: $('notes') });
+const labels = new LabelList($('labels'), (start) => player.play(start));
+let settings;
+let shown = null;  // {samples, rate, summary}
+
+function setStatus(text, kind = '') {
+  $('status').textContent = text;
+  $('status').className = kind;
+}
+
+// What sounds when: the labels of the symbols (keys, tone elements, Caller-ID bytes, TTY
+// characters...), each with the request it belongs to.
+function spans(summary) {
+  const rate = summary.format.rate;
+  const requests = new Map(summary.requests.map((r) => [r.index, r]));
+  return summary.labels.map((l) => ({
+    start: l.start / rate, end: (l.end + 1) / rate, kind: `${l.kind} ${l.symbol}`, text: l.text,
+    detail: requests.get(l.request)?.text ?? '',
+  }));
+}
+
+function draw() {
+  if (!shown) return;
+  drawWaveform($('waveform'), shown.samples);
+  drawSpectrogram($('spectrogram'), shown.samples, shown.rate);
+}
+
+async function render() {
+  const options = settings.options();
+  editor.clearNotes();
+  settings.clearError();
+  setStatus('rendering…');
+  $('render').disabled = true;
+  try {
+    const result = await renderer.render(editor.text, options, { maxBytes: pageLimit, views: true });
+    const { summary } = result;
+    shown = { samples: new Float32Array(result.samples), rate: summary.format.rate, summary };
+    player.load(shown.samples, shown.rate);
+    labels.show(spans(summary));
+    editor.showWarnings(summary.requests);
+    offer($('download-wav'), result.wave, 'audio/wav', 'varnel.wav');
+    offer($('download-labels'), summary.labelTrack, 'text/plain', 'varnel.txt');
+    offer($('download-label-lines'), summary.labelLines, 'application/jsonl', 'varnel.jsonl');
+    draw();
+    const note = player.refusal ? ` · ${player.refusal}` : '';
+    setStatus(`${summary.format.text} · ${summary.seconds.toFixed(3)} s · ${summary.bytes} bytes · rendered in ${result.ms.toFixed(1)} ms${note}`, 'done');
+  } catch (error) {
+    if (error.setting) settings.showError(error);
+    else editor.showError(error);
+    setStatus('refused', 'refused');
+  } finally {
+    $('render').disabled = false;
+  }
+}
+
+function followPlayback() {
+  const position = player.position();
+  $('time').textContent = `${position.toFixed(3)} s`;
+  $('time').dataset.seconds = String(position);
+  const playhead = $('playhead');
+  playhead.hidden = !shown || player.duration === 0;
+  if (!playhead.hidden) playhead.style.left = `${(position / player.duration) * 100}%`;
+  labels.follow(position);
+  $('play').textContent = player.playing ? 'Pause' : 'Play';
+  $('play').disabled = !player.buffer;
+  $('stop').disabled = !player.buffer;
+  if (player.playing) requestAnimationFrame(followPlayback);
+}
+
+function wire() {
+  $('render').addEventListener('click', render);
+  $('script').addEventListener('keydown', (event) => {
+    if (event.key === 'Enter' && (event.ctrlKey || event.metaKey)) {
+      event.preventDefault();
+      render();
+    }
+  });
+  $('play').addEventListener('click', () => (player.playing ? player.pause() : player.play()));
+  $('stop').addEventListener('click', () => player.stop());
+  player.addEventListener('change', () => requestAnimationFrame(followPlayback));
+  $('views').addEventListener('click', (event) => {
+    if (!shown || player.duration === 0) return;
+    const box = $('views').getBoundingClientRect();
+    player.play(((event.clientX - box.left) / box.width) * player.duration);
+  });
+  new ResizeObserver(draw).observe($('views'));
+}
+
+function listKinds(catalog) {
+  const body = $('kinds').tBodies[0];
+  for (const kind of catalog.kinds) {
+    const row = body.insertRow();
+    row.insertCell().append(Object.assign(document.createElement('code'), { textContent: kind.form }));
+    row.insertCell().textContent = kind.summary;
+    const example = Object.assign(document.createElement('button'), { type: 'button', className: 'example', textContent: kind.example });
+    example.addEventListener('click', () => editor.append(kind.example));
+    row.insertCell().append(example);
+  }
+}
+
+window.varnel = {
+  // The WAV file of a script, as the tool writes it with the same settings: options are the
+  // tool's settings by option name ({rate: 8000, bits: 16, encoding: 'ulaw', dbm0: -10,
+  // 'cid-standard': 'etsi', ...}) and maxBytes, the most audio rendered (32 MiB by default).
+  // Rejects with the library's message for a script or setting it refuses.
+  async renderWav(script, options = {}) {
+    const { maxBytes = pageLimit, ...rest } = options;
+    const result = await renderer.render(String(script), rest, { maxBytes });
+    return new Uint8Array(result.wave);
+  },
+  render,
+  player,
+  ready: (async () => {
+    const catalog = await renderer.catalog();
+    settings = new Settings($('settings'), catalog);
+    buildMenus({
+      tabs: $('menu-tabs'), panels: $('menu-panels'), catalog,
+      printRequest: (text) => renderer.printRequest(text),
+      write: (line) => editor.append(line),
+    });
+    listKinds(catalog);
+    wire();
+    $('render').disabled = false;
+    await render();
+    document.body.dataset.ready = 'true';
+  })().catch((error) => {
+    setStatus(`the library could not be loaded: ${error.message}`, 'refused');
+    throw error;
+  }),
+};

@@ -1,0 +1,105 @@
+// The page's renderer, in a Web Worker so that the page never waits for it: it loads the
+// library's module once and answers each message in turn (renderer.js sends them).
+//   {id, type: 'catalog'}                         -> {id, ok, catalog}
+//   {id, type: 'print', request}                  -> {id, ok, text}
+//   {id, type: 'render', script, options, maxBytes, views}
+//                                                 -> {id, ok, wave, samples, summary, ms}
+// views asks for what the page shows besides the WAV: the samples and the labels.
+// A refusal answers {id, ok: false, error: {message, reason, request, index, line, setting}},
+// setting naming the option the library refused.
+import createVarnelModule from '../varnel-web.js';
+
+const ready = createVarnelModule().then(bind);
+
+function bind(module) {
+  const call = (name, result, args) => module.cwrap(name, result, args);
+  return {
+    module,
+    jobNew: call('varnel_job_new', 'number', []),
+    jobDelete: call('varnel_job_delete', null, ['number']),
+    jobSetting: call('varnel_job_setting', 'number', ['number', 'number', 'number', 'number', 'number']),
+    jobDbm0: call('varnel_job_dbm0', 'number', ['number', 'number', 'number']),
+    jobRender: call('varnel_job_render', 'number', ['number', 'number', 'number', 'number', 'number']),
+    jobText: call('varnel_job_text', 'string', ['number']),
+    jobWave: call('varnel_job_wave', 'number', ['number']),
+    jobWaveSize: call('varnel_job_wave_size', 'number', ['number']),
+    jobSamples: call('varnel_job_samples', 'number', ['number']),
+    jobSampleCount: call('varnel_job_sample_count', 'number', ['number']),
+    catalog: call('varnel_catalog', 'string', []),
+    printRequest: call('varnel_print_request', 'string', ['number', 'number']),
+  };
+}
+
+// Texts go through the module's heap rather than its stack, whatever their length, as UTF-8
+// with their length in bytes: the action gets a pointer and a length for each.
+function withText(api, texts, action) {
+  const { module } = api;
+  const arguments_ = [];
+  const pointers = texts.map((text) => {
+    const length = module.lengthBytesUTF8(text);
+    const pointer = module._malloc(length + 1);
+    module.stringToUTF8(text, pointer, length + 1);
+    arguments_.push(pointer, length);
+    return pointer;
+  });
+  try {
+    return action(...arguments_);
+  } finally {
+    pointers.forEach((pointer) => module._free(pointer));
+  }
+}
+
+function settingText(value) {
+  if (value === true) return '1';
+  if (value === false) return '0';
+  return String(value);
+}
+
+function render(api, { script, options, maxBytes, views }) {
+  const started = performance.now();
+  const job = api.jobNew();
+  try {
+    const refused = (setting) => ({ reply: { ok: false, error: { ...JSON.parse(api.jobText(job)).error, setting } }, transfer: [] });
+    for (const [name, value] of Object.entries(options)) {
+      if (value === undefined || value === null) continue;
+      const taken = name === 'dbm0'
+        ? withText(api, [settingText(value)], (...text) => api.jobDbm0(job, ...text))
+        : withText(api, [name, settingText(value)], (...texts) => api.jobSetting(job, ...texts));
+      if (!taken) return refused(name);
+    }
+    if (!withText(api, [script], (...text) => api.jobRender(job, ...text, maxBytes, views ? 1 : 0))) return refused('');
+    const heap = api.module.HEAPU8;
+    const wave = heap.slice(api.jobWave(job), api.jobWave(job) + api.jobWaveSize(job)).buffer;
+    const floats = new Float32Array(heap.buffer, api.jobSamples(job), api.jobSampleCount(job)).slice().buffer;
+    const summary = JSON.parse(api.jobText(job));
+    const ms = performance.now() - started;
+    return { reply: { ok: true, wave, samples: floats, summary, ms }, transfer: [wave, floats] };
+  } finally {
+    api.jobDelete(job);
+  }
+}
+
+function answer(api, message) {
+  switch (message.type) {
+    case 'catalog':
+      return { reply: { ok: true, catalog: JSON.parse(api.catalog()) }, transfer: [] };
+    case 'print': {
+      const result = JSON.parse(withText(api, [message.request], (...text) => api.printRequest(...text)));
+      return { reply: { ok: !result.error, ...result }, transfer: [] };
+    }
+    case 'render':
+      return render(api, message);
+    default:
+      return { reply: { ok: false, error: { message: `unknown message '${message.type}'` } }, transfer: [] };
+  }
+}
+
+self.onmessage = async ({ data }) => {
+  let result;
+  try {
+    result = answer(await ready, data);
+  } catch (error) {
+    result = { reply: { ok: false, error: { message: String(error && error.message ? error.message : error) } }, transfer: [] };
+  }
+  self.postMessage({ id: data.id, ...result.reply }, result.transfer);
+};

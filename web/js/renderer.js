@@ -1,0 +1,57 @@
+// The page's side of the render worker (render-worker.js): each call is a message with an id,
+// answered by a promise. A refusal rejects with a RenderError carrying the library's message
+// and, where a request is to blame, its text, position and line; where a setting is, its name.
+
+export class RenderError extends Error {
+  constructor({ message, reason = message, request = '', index = 0, line = 0, setting = '' }) {
+    super(message);
+    this.name = 'RenderError';
+    this.reason = reason;
+    this.request = request;
+    this.index = index;
+    this.line = line;
+    this.setting = setting;  // the option refused, when a setting is to blame
+  }
+}
+
+export class Renderer {
+  constructor() {
+    this.worker = new Worker(new URL('./render-worker.js', import.meta.url), { type: 'module' });
+    this.pending = new Map();
+    this.nextId = 1;
+    this.worker.onmessage = ({ data }) => {
+      const call = this.pending.get(data.id);
+      this.pending.delete(data.id);
+      if (data.ok) call.resolve(data);
+      else call.reject(new RenderError(data.error));
+    };
+    this.worker.onerror = (event) => {
+      const error = new RenderError({ message: `the render worker failed: ${event.message || 'it could not be loaded'}` });
+      for (const call of this.pending.values()) call.reject(error);
+      this.pending.clear();
+    };
+  }
+
+  call(message) {
+    const id = this.nextId++;
+    return new Promise((resolve, reject) => {
+      this.pending.set(id, { resolve, reject });
+      this.worker.postMessage({ id, ...message });
+    });
+  }
+
+  async catalog() {
+    return (await this.call({ type: 'catalog' })).catalog;
+  }
+
+  // One request in canonical form, quoted as a word of a script.
+  async printRequest(request) {
+    return (await this.call({ type: 'print', request })).text;
+  }
+
+  // {wave: ArrayBuffer, samples: ArrayBuffer of Float32, summary, ms}; the samples and the
+  // summary's labels only with views.
+  render(script, options, { maxBytes, views = false }) {
+    return this.call({ type: 'render', script, options, maxBytes, views });
+  }
+}
