@@ -21,7 +21,7 @@ std::string HzText(const std::vector<double>& hz) {
     std::string text;
     for (const double f : hz) {
         if (!text.empty()) text += '+';
-        text += ShortestDecimal(f);
+        text += ShortestText(f);
     }
     return text + " Hz";
 }
@@ -128,7 +128,7 @@ std::string JsonLabels(std::span<const Label> labels) {
             out += ",\"hz\":[";
             for (std::size_t i = 0; i < label.hz.size(); ++i) {
                 if (i > 0) out += ',';
-                out += ShortestDecimal(label.hz[i]);
+                out += ShortestText(label.hz[i]);
             }
             out += "]";
         }
