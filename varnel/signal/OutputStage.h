@@ -51,7 +51,7 @@ inline void StoreSamplePair(std::uint8_t* out, double amplitude, SamplePair v) {
         using WordPair = std::int16_t __attribute__((vector_size(4)));
         const IntPair s = __builtin_convertvector(v * amplitude * 32767.0, IntPair);
         // The low 16 bits of each (halves 0 and 2), as the scalar cast keeps them.
-        const auto halves = std::bit_cast<Halves>(s);
+        const auto halves = __builtin_bit_cast(Halves, s);  // std::bit_cast is missing from older libc++
         const WordPair words = __builtin_shufflevector(halves, halves, 0, 2);
         std::memcpy(out, &words, sizeof words);
     } else {
