@@ -273,7 +273,8 @@ inline bool QuickSine(double x, double lowPart, unsigned quarterTurns, double& r
     std::memcpy(&bits, &shifted, sizeof bits);
     const auto index = static_cast<unsigned>(bits) + quarterTurns * kQuarterTurn;
     // x - k kStep1 is exact (the two lie within a factor 2), and so are its difference from
-    // k kStep2 and then from k kStep3 to a multiple of 2^-60, all multiples of 2^-60 below 2^-7.
+    // k kStep2 and then from k kStep3 to a multiple of 2^-60, all multiples of 2^-60 below 2^-7
+    // (for k = 0 nothing is taken from x).
     const double third = k * kStep3;
     const double thirdHigh = (third + 0x1.8p-8) - 0x1.8p-8;
     const double rHigh = ((x - k * kStep1) - k * kStep2) - thirdHigh;
