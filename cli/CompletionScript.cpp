@@ -3,10 +3,12 @@
 // settings catalog, the request parser and the tone tables, so that the script cannot drift
 // from the tool. Run at build time.
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <string_view>
 
+#include "varnel/script/Impairments.h"
 #include "varnel/engine/SettingsCatalog.h"
 #include "varnel/rtp/SessionOptions.h"
 #include "varnel/script/Request.h"
@@ -61,8 +63,14 @@ std::string PlanToneCases() {
 
 int main() {
     std::string options =
-        "-o --output --raw --play --pcap --rtp --sdp --dry-run --print-requests -f --script --dbm0 --labels -v --verbose "
-        "--list-plans -h --help --version -r -b -e -a";
+        "-o --output --raw --play --pcap --rtp --sdp --dry-run --print-requests -f --script --dbm0 --labels --mix --mix-dbm0 "
+        "--shard --family --pattern --json -v --verbose --list-plans -h --help --version -r -b -e -a";
+    // Options whose values are not words to offer.
+    std::string freeValues = "--dbm0|--mix|--mix-dbm0|--rtp";
+    for (const Script::ImpairmentOption& option : Script::ImpairmentOptions()) {
+        options.append(" --").append(option.name);
+        if (option.name != "noise-band") freeValues.append("|--").append(option.name);
+    }
     std::string settingNames, valueCases, setValueCases;
     for (const SettingSpec* spec : SettingsCatalog::All()) {
         const std::string option(spec->option);
@@ -78,6 +86,10 @@ int main() {
     }
     std::string rtpValues;  // the RTP options that take a value: their words, or nothing to offer
     for (const Rtp::SessionOptionSpec& spec : Rtp::SessionOptionSpecs()) {
+        const auto impairments = Script::ImpairmentOptions();
+        if (std::any_of(impairments.begin(), impairments.end(), [&](const auto& o) { return o.name == spec.name; })) {
+            continue;  // --seed: listed with the impairments
+        }
         options.append(" --").append(spec.name);
         if (spec.value.empty()) continue;
         rtpValues.append("        --").append(spec.name).append(")\n");
@@ -104,7 +116,10 @@ int main() {
         "    esac\n"
         "    case $prev in\n"
         "%s%s"
-        "        --dbm0|--rtp)\n"
+        "        --noise-band)\n"
+        "            COMPREPLY=($(compgen -W \"flat telephone\" -- \"$cur\"))\n"
+        "            return ;;\n"
+        "        %s)\n"
         "            return ;;\n"
         "    esac\n"
         "    local values=\"\"\n"
@@ -128,14 +143,15 @@ int main() {
         "            esac ;;\n"
         "        plan:*) values=\"%s\" ;;\n"
         "        modem:*) values=\"%s\" ;;\n"
-        "        *) values=\"%s\" ;;\n"
+        "        *) values=\"%s\"\n"
+        "           (( cword == 1 )) && values+=\" suite score corpus\" ;;\n"
         "    esac\n"
         "    COMPREPLY=($(compgen -W \"$values\" -- \"$cur\"))\n"
         "    [[ ${COMPREPLY[0]-} == *[:=] ]] && compopt -o nospace\n"
         "    __ltrim_colon_completions \"$cur\"\n"
         "} &&\n"
         "    complete -F _varnel varnel\n",
-        valueCases.c_str(), rtpValues.c_str(), options.c_str(), setValueCases.c_str(), settingNames.c_str(),
+        valueCases.c_str(), rtpValues.c_str(), freeValues.c_str(), options.c_str(), setValueCases.c_str(), settingNames.c_str(),
         PlanToneCases().c_str(), PlanCountries().c_str(), ModemWords().c_str(), kinds.c_str());
     return 0;
 }

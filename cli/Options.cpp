@@ -29,9 +29,14 @@ constexpr std::array<ShortOption, 6> kShortOptions = {
     {{'o', "output"}, {'r', "rate"}, {'b', "bits"}, {'e', "encoding"}, {'a', "amplitude"}, {'f', "script"}}};
 
 // The options that are not settings.
-constexpr std::array<std::string_view, 15> kToolOptions = {"help",   "version", "verbose", "dry-run", "print-requests",
-                                                           "raw",    "play",    "output",  "dbm0",    "list-plans",
-                                                           "script", "labels",  "pcap",    "rtp",     "sdp"};
+constexpr std::array<std::string_view, 17> kToolOptions = {
+    "help", "version", "verbose", "dry-run", "print-requests", "raw", "play", "output", "dbm0", "list-plans",
+    "script", "labels", "mix", "mix-dbm0", "pcap", "rtp", "sdp"};
+
+bool IsImpairment(std::string_view name) {
+    const auto options = Script::ImpairmentOptions();
+    return std::any_of(options.begin(), options.end(), [&](const Script::ImpairmentOption& o) { return o.name == name; });
+}
 
 std::optional<std::string_view> LongNameOf(char letter) {
     for (const ShortOption& o : kShortOptions) {
@@ -49,13 +54,13 @@ char ShortOf(std::string_view name) {
 
 bool IsOption(std::string_view name) {
     return std::find(kToolOptions.begin(), kToolOptions.end(), name) != kToolOptions.end() || IsSettingName(name) ||
-           NegatedFlag(name) != nullptr || Rtp::FindSessionOption(name) != nullptr;
+           NegatedFlag(name) != nullptr || IsImpairment(name) || Rtp::FindSessionOption(name) != nullptr;
 }
 
 bool TakesValue(std::string_view name) {
     if (const Rtp::SessionOptionSpec* rtp = Rtp::FindSessionOption(name)) return !rtp->value.empty();
-    return name == "output" || name == "dbm0" || name == "script" || name == "labels" || name == "pcap" || name == "rtp" ||
-           name == "sdp" ||
+    return name == "output" || name == "dbm0" || name == "script" || name == "labels" || name == "mix" ||
+           name == "mix-dbm0" || name == "pcap" || name == "rtp" || name == "sdp" || IsImpairment(name) ||
            (IsSettingName(name) && !IsFlagSetting(name));
 }
 
@@ -66,6 +71,14 @@ void SetMode(Options& options, OutputMode mode) {
     options.mode = mode;
 }
 
+void ApplyImpairment(Options& options, std::string_view name, std::string_view value) {
+    try {
+        Script::SetImpairment(options.render.impairments, name, value);
+    } catch (const Script::RequestError& e) {
+        throw UsageError(e.what());
+    }
+}
+
 void SetRtpOption(Options& options, std::string_view name, std::string_view value) {
     try {
         Rtp::SetSessionOption(options.rtp, name, value);
@@ -74,12 +87,23 @@ void SetRtpOption(Options& options, std::string_view name, std::string_view valu
     }
 }
 
-float ReadDbm0(std::string_view text) {
+float ReadDbm0(std::string_view text, std::string_view option = "dbm0") {
     try {
-        return Script::ReadDbm0(text, "--dbm0");
+        return Script::ReadDbm0(text, "--" + std::string(option));
     } catch (const Script::RequestError& e) {
         throw UsageError(e.what());
     }
+}
+
+// --mix SCRIPT: the requests of a second script, sounding under the first.
+void SetMix(Options& options, const std::string& script) {
+    if (options.render.mix) throw UsageError("--mix given twice");
+    try {
+        options.render.mix = Script::Mix{Script::ParseScript(script), {}};
+    } catch (const Script::RequestError& e) {
+        throw UsageError("--mix: " + std::string(e.what()));
+    }
+    if (options.render.mix->requests.empty()) throw UsageError("--mix needs a script of one request or more");
 }
 
 // Applies one option given by its long name; value is set when the option takes one.
@@ -136,6 +160,7 @@ bool ApplyOption(Options& options, std::string_view name, const std::optional<st
         options.sdpPath = *value;
     } else if (const Rtp::SessionOptionSpec* rtp = Rtp::FindSessionOption(name)) {
         SetRtpOption(options, name, rtp->value.empty() ? "1" : *value);
+        if (IsImpairment(name)) ApplyImpairment(options, name, *value);  // --seed: the noise's too
     } else if (name == "labels") {
         if (!options.labelsPath.empty()) throw UsageError("--labels given twice");
         try {
@@ -147,6 +172,12 @@ bool ApplyOption(Options& options, std::string_view name, const std::optional<st
         options.render.labels = true;
     } else if (name == "dbm0") {
         options.render.dbm0 = ReadDbm0(*value);
+    } else if (name == "mix") {
+        SetMix(options, *value);
+    } else if (name == "mix-dbm0") {
+        options.mixDbm0 = ReadDbm0(*value, name);
+    } else if (IsImpairment(name)) {
+        ApplyImpairment(options, name, *value);
     } else if (IsFlagSetting(name)) {
         options.render.settings.push_back(ParseOption(name, "1"));
     } else if (const SettingSpec* negated = NegatedFlag(name)) {
@@ -158,6 +189,7 @@ bool ApplyOption(Options& options, std::string_view name, const std::optional<st
 }
 
 constexpr std::size_t kRequestColumn = 35;
+constexpr std::size_t kHelpColumn = 25;
 
 // The encoding the output will have: the options', then the set: requests' before the first
 // signal request.
@@ -172,6 +204,13 @@ std::int32_t OutputEncoding(const Options& options) {
         if (set->spec == &SettingsCatalog::kEncoding) encoding = set->value.integer;
     }
     return encoding;
+}
+
+bool Untouched(const Script::Impairments& impairments) {
+    const Script::Impairments none;
+    return !impairments.OnTheLine() && impairments.frequencyOffsetPercent == none.frequencyOffsetPercent &&
+           impairments.bitRateOffsetPercent == none.bitRateOffsetPercent && impairments.fskTwistDb == none.fskTwistDb &&
+           !impairments.telephoneBand;
 }
 
 bool ReadsStandardInput(const Script::Requests& requests) {
@@ -216,13 +255,21 @@ void CheckRtpOutputs(Options& options, const std::string& rtpOptionGiven) {
         throw UsageError("--rtp HOST:PORT is the destination of a live send: --rtp-dst is for --pcap and --sdp");
     }
     if (const std::string refusal = Rtp::CheckSessionOptions(options.rtp); !refusal.empty()) throw UsageError(refusal);
-    options.render = Rtp::RenderOptionsFor(options.render, options.rtp);
+    try {
+        options.render = Rtp::RenderOptionsFor(options.render, options.rtp);
+    } catch (const Script::RequestError& e) {
+        throw UsageError(e.what());
+    }
 }
 
 }  // namespace
 
 Options ParseArguments(std::span<const std::string> args) {
     Options options;
+    if (!args.empty() && IsKitCommand(args[0])) {
+        options.kit = ParseKitArguments(args);
+        return options;
+    }
     std::vector<std::string> requestTexts;
     std::string rtpOptionsGiven;  // the first RTP option, if any
     bool optionsEnded = false;
@@ -265,7 +312,7 @@ Options ParseArguments(std::span<const std::string> args) {
         } else if (!TakesValue(name) && value) {
             throw UsageError("option '--" + name + "' takes no value");
         }
-        if (Rtp::FindSessionOption(name) && rtpOptionsGiven.empty()) rtpOptionsGiven = "--" + name;
+        if (Rtp::FindSessionOption(name) && !IsImpairment(name) && rtpOptionsGiven.empty()) rtpOptionsGiven = "--" + name;
         if (!ApplyOption(options, name, value)) return options;
     }
     CheckRtpOutputs(options, rtpOptionsGiven);
@@ -284,6 +331,13 @@ Options ParseArguments(std::span<const std::string> args) {
     }
     if (options.mode == OutputMode::Play && OutputEncoding(options) != ENC_PCM) {
         throw UsageError("--play plays PCM only: write G.711 with -o FILE or --raw");
+    }
+    if (options.mixDbm0) {
+        if (!options.render.mix) throw UsageError("--mix-dbm0 sets the level of a --mix script: give one");
+        options.render.mix->dbm0 = options.mixDbm0;
+    }
+    if (options.mode == OutputMode::Play && (options.render.mix || !Untouched(options.render.impairments))) {
+        throw UsageError("--play sounds the requests as they are: impairments and --mix need -o FILE or --raw");
     }
     return options;
 }
@@ -315,7 +369,6 @@ const char* UsageLine() {
 
 // The options of an RTP session, one entry each, from the library's table.
 std::string RtpHelp() {
-    constexpr std::size_t kHelpColumn = 25;
     std::string help;
     for (const Rtp::SessionOptionSpec& spec : Rtp::SessionOptionSpecs()) {
         std::string line = "      --" + std::string(spec.name);
@@ -324,6 +377,17 @@ std::string RtpHelp() {
         help += line.size() < kHelpColumn ? line + description.substr(line.size()) : line + "\n" + description;
     }
     return help;
+}
+
+// The impairment options as --help lists them.
+std::string ImpairmentHelp() {
+    std::string text;
+    for (const Script::ImpairmentOption& option : Script::ImpairmentOptions()) {
+        const std::string line = "      --" + std::string(option.name) + " " + std::string(option.value);
+        const std::string description = Wrapped(std::string(option.help), kHelpColumn);
+        text += line.size() < kHelpColumn ? line + description.substr(line.size()) : line + "\n" + description;
+    }
+    return text;
 }
 
 std::string HelpText() {
@@ -372,6 +436,13 @@ what it renders):
 )" + settings + R"(      --dbm0 LEVEL       put each tone of every request at LEVEL dBm0 (a full-scale sine is
                          +3.14 dBm0, as in ITU-T G.711 A-law); instead of --amplitude
 
+Receiver tests (deviations of the sender, which the generators render; then the line's
+impairments, applied to the samples in this order: noise, clipping, G.711 tandems, dropouts):
+)" + ImpairmentHelp() + R"(      --mix SCRIPT       sound the requests of SCRIPT (one text, as -f reads it) under the others,
+                         with their settings and format; the audio lasts as long as the longer
+      --mix-dbm0 LEVEL   each tone of the --mix script at LEVEL dBm0 (by default its level is
+                         the others')
+
 Other:
   -v, --verbose          print every diagnostic line of the component to standard error
       --labels FILE      write a label for every symbol rendered (each key, tone or pause, Caller-ID
@@ -388,7 +459,7 @@ number, a keyword or a separator are ignored. Numbers are decimal and may have a
 With no request, a built-in scenario is rendered: dial tone, a DTMF number, ring-back,
 Caller-ID (MDMF, exact bit timing), ETSI V.23 Caller-ID, message waiting and a TTY greeting.
 
-SIGINT (Ctrl-C) and SIGTERM stop the tool between blocks: an existing FILE stays as it was.
+)" + KitHelp() + R"(SIGINT (Ctrl-C) and SIGTERM stop the tool between blocks: an existing FILE stays as it was.
 A render that takes more than 10 s shows its progress when standard error is a terminal.
 
 Exit status: 0 success, 1 a failure while running (the output cannot be written, no audio

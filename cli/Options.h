@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/KitOptions.h"
 #include "varnel/rtp/SessionOptions.h"
 #include "varnel/script/Parser.h"
 #include "varnel/script/Rendering.h"
@@ -31,6 +32,7 @@ struct Options {
     Script::RenderOptions render;   // the settings of the options (later ones win) and --dbm0
     std::string scriptPath;         // -f/--script: read before the requests of the command line
     std::string labelsPath;         // --labels: the symbols' labels, .txt (Audacity) or .jsonl
+    std::optional<float> mixDbm0;   // --mix-dbm0, for the --mix script
     Script::Requests requests;      // the script's, then the command line's; empty: the built-in scenario
     bool verbose = false;
     bool dryRun = false;         // print the settings and the requests with their durations, write nothing
@@ -38,10 +40,12 @@ struct Options {
     bool help = false;
     bool version = false;
     bool listPlans = false;  // --list-plans
+    std::optional<KitOptions> kit;  // varnel suite, score or corpus: the test kit's command
 };
 
 // Parses the arguments after the program name, and the script of -f/--script (read here, "-"
-// from standard input). -h/--help, --version and --list-plans end the parsing (no output is
+// from standard input); a first argument that names a test kit command (suite, score, corpus)
+// takes the rest as its own. -h/--help, --version and --list-plans end the parsing (no output is
 // needed then, nor with --dry-run or --print-requests). Throws UsageError for anything the tool
 // cannot run: an unknown option, a missing or malformed value, a script that cannot be read, a
 // request that does not parse, no output or more than one.

@@ -9,6 +9,7 @@
 
 #include "cli/Failure.h"
 #include "cli/Interrupt.h"
+#include "cli/KitRunner.h"
 #include "cli/Playback.h"
 #include "cli/Progress.h"
 #include "cli/RtpOutput.h"
@@ -327,6 +328,7 @@ int RunJob(const Options& options, const Job& job, std::FILE* out, std::FILE* er
 int Run(const Options& options, std::FILE* out, std::FILE* err) {
     const InterruptCatcher catcher;
     try {
+        if (options.kit) return RunKit(*options.kit, out, err);
         const Job job = BuildJob(options);
         if (job.scenario) std::fprintf(err, "varnel: %s\n", ScenarioSummary());
         return RunJob(options, job, out, err);
@@ -343,6 +345,9 @@ int Run(const Options& options, std::FILE* out, std::FILE* err) {
             std::fprintf(err, "varnel: %s: %s\n", f.Context().c_str(), f.what());
         }
         return kExitFailure;
+    } catch (const UsageError& e) {
+        std::fprintf(err, "varnel: %s\n%s\n", e.what(), UsageLine());
+        return kExitUsage;
     } catch (const std::exception& e) {
         std::fprintf(err, "varnel: %s\n", e.what());
         return kExitFailure;

@@ -196,6 +196,7 @@ py::dict LabelDict(const Script::Label& label) {
     if (!label.hz.empty()) d["hz"] = label.hz;
     if (label.index >= 0) d["index"] = label.index;
     if (label.value >= 0) d["value"] = label.value;
+    if (label.mixed) d["mix"] = true;
     if (!label.fields.empty()) {
         py::dict fields;
         for (const auto& [name, value] : label.fields) fields[py::str(name)] = Script::Utf8Text(value);

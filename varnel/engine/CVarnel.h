@@ -70,6 +70,9 @@ public:
     // The sink receives the symbols of every request as rendering reaches it (null: none are
     // reported, and nothing is spent on them). It must outlive the rendering it watches.
     void SetSymbolSink(SymbolSink* sink);
+    // The deviation every request queued from now on renders with (SignalDeviation.h); the
+    // default is none.
+    void SetSignalDeviation(const SignalDeviation& deviation);
     // ExecRequest for pullers of a buffer stream: -1 unless a buffer-stream generation runs, so
     // that a pull never takes the audio a file generation writes.
     std::int32_t ExecStreamRequest(std::uint8_t* buffer, std::int32_t size);
@@ -224,6 +227,13 @@ private:
     HRESULT BeginFile(Lock& lock, std::u16string_view name);
     void BeginBufferStream(Lock& lock);
 
+    // A generator that will render with the deviation set.
+    template <class Generator>
+    std::unique_ptr<Generator> NewGenerator() const {
+        auto generator = std::make_unique<Generator>();
+        generator->Deviate(m_deviation);
+        return generator;
+    }
     std::int32_t AddRequest(Lock& lock, std::unique_ptr<CGenBase> generator, REQUEST_TYPE type);
     std::int32_t AddRequest(Lock& lock, std::unique_ptr<CGenBase> generator, REQUEST_TYPE type,
                             const char* label);
@@ -280,6 +290,7 @@ private:
     // restarted the generation it was rendering.
     std::uint64_t m_generation = 0;
     SymbolSink* m_symbolSink = nullptr;
+    SignalDeviation m_deviation;
 };
 
 }  // namespace Quorvex::VarnelNet

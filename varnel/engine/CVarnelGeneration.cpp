@@ -129,6 +129,11 @@ std::vector<QueuedRequest> CVarnel::QueuedRequests() const {
     return requests;
 }
 
+void CVarnel::SetSignalDeviation(const SignalDeviation& deviation) {
+    const Lock lock(m_mutex);
+    m_deviation = deviation;
+}
+
 void CVarnel::SetSymbolSink(SymbolSink* sink) {
     const Lock lock(m_mutex);
     m_symbolSink = sink;

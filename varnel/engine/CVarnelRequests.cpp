@@ -81,7 +81,7 @@ HRESULT CVarnel::GenerateDTMFs(const char16_t* Keys, std::int32_t* pRequestID) {
     if (m_toneLevelPerTone == 0 && static_cast<double>(LinearAmplitude()) * (1.0 + highLevel) / 2.0 > 1.0) {
         return Fail(E_INVALIDARG, ErrorText::kDtmfTwistLevel);
     }
-    auto dtmf = std::make_unique<CGenDTMF>();
+    auto dtmf = NewGenerator<CGenDTMF>();
     dtmf->Init(RequestFormat(), m_sampleRate, LinearAmplitude());
     if (dtmf->SetTimes(m_dtmfToneTime, m_dtmfBreakTime, m_dtmfPauseTime) != 0) {
         return Fail(E_INVALIDARG, ErrorText::kDurationRange);
@@ -102,7 +102,7 @@ HRESULT CVarnel::GenerateTone(std::uint32_t OnTime, std::uint32_t OffTime, float
         return Fail(E_INVALIDARG, ErrorText::kNegativeFrequency);
     }
     if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
-    auto tone = std::make_unique<CCustomTone>();
+    auto tone = NewGenerator<CCustomTone>();
     tone->Init(RequestFormat(), m_sampleRate, LinearAmplitude());
     if (tone->SetTone(OnTime, OffTime, Frequency1, Frequency2, Frequency3) != 0) {
         return Fail(E_INVALIDARG, ErrorText::kDurationRange);
@@ -120,7 +120,7 @@ HRESULT CVarnel::GenerateSilence(float Duration, std::int32_t* pRequestID) {
         return Fail(E_INVALIDARG, ErrorText::kDurationNotPositive);
     }
     if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
-    auto silence = std::make_unique<CGenSilence>();
+    auto silence = NewGenerator<CGenSilence>();
     silence->Init(RequestFormat(), m_sampleRate, 0.0f);
     if (silence->SetDuration(Duration) != 0) return Fail(E_INVALIDARG, ErrorText::kDurationRange);
     const std::int32_t id = AddRequest(lock, std::move(silence), RT_Silence);
@@ -138,7 +138,7 @@ HRESULT CVarnel::GenerateTones(const char16_t* Tones) {
     // Every step is built before any is queued, so a bad step queues nothing.
     std::vector<std::unique_ptr<CCustomTone>> steps;
     for (const std::string_view step : Split(text, ',')) {
-        auto tone = std::make_unique<CCustomTone>();
+        auto tone = NewGenerator<CCustomTone>();
         tone->Init(RequestFormat(), m_sampleRate, amplitude);
         long duration = 500;
         bool allZero = true;

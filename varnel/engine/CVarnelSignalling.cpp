@@ -62,7 +62,7 @@ HRESULT CVarnel::QueueCallerID(const char16_t* Number, const char16_t* Name, con
     if (const std::string refusal = CallerIdPlan::CheckAlert(standard, alert); !refusal.empty()) {
         return Fail(E_INVALIDARG, refusal.c_str());
     }
-    auto callerId = std::make_unique<CGenCallerID>();
+    auto callerId = NewGenerator<CGenCallerID>();
     callerId->Init(RequestFormat(), m_sampleRate, LinearAmplitude());
     callerId->SetBitTiming(m_cidBitTiming == CBT_Exact ? BitTiming::Exact : BitTiming::WholeSamples);
     callerId->SetStandard(standard, alert);
@@ -101,7 +101,7 @@ HRESULT CVarnel::GenerateVMWI(std::int32_t Active, std::int32_t* pRequestID) {
     if (const std::string refusal = CallerIdPlan::CheckAlert(standard, alert); !refusal.empty()) {
         return Fail(E_INVALIDARG, refusal.c_str());
     }
-    auto callerId = std::make_unique<CGenCallerID>();
+    auto callerId = NewGenerator<CGenCallerID>();
     callerId->Init(RequestFormat(), m_sampleRate, LinearAmplitude());
     callerId->SetBitTiming(m_cidBitTiming == CBT_Exact ? BitTiming::Exact : BitTiming::WholeSamples);
     callerId->SetStandard(standard, alert);
@@ -131,7 +131,7 @@ HRESULT CVarnel::QueueMF(const char16_t* Signals, int system, std::int32_t* pReq
     if (!Signals || !*Signals) return Fail(E_INVALIDARG, ErrorText::kSignalsEmpty);
     if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
     const auto mf = static_cast<MfSystem>(system);
-    auto generator = std::make_unique<CGenMF>();
+    auto generator = NewGenerator<CGenMF>();
     generator->Init(RequestFormat(), m_sampleRate, LinearAmplitude());
     const std::string refusal = generator->SetSignals(mf, NarrowToAnsi(WideView(Signals)));
     if (!refusal.empty()) return Fail(E_INVALIDARG, refusal.c_str());

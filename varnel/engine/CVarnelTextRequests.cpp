@@ -48,7 +48,7 @@ std::int32_t CVarnel::GenerateTTY2(const char* data, std::int32_t length) {
 
 HRESULT CVarnel::QueueTTY(Lock& lock, const char* text, std::int32_t* pRequestID) {
     if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
-    auto encoder = std::make_unique<CEncBaudotCode>();
+    auto encoder = NewGenerator<CEncBaudotCode>();
     encoder->SetShiftState(m_ttyShiftState);
     encoder->Init(RequestFormat(), m_sampleRate, LinearAmplitude());
     encoder->SetBaudRate(m_ttyRate);  // an index above 5 leaves 45.45 baud

@@ -36,7 +36,7 @@ std::string Label(std::string_view kind, std::string_view name) {
 HRESULT CVarnel::QueuePattern(Lock& lock, const TonePattern& pattern, std::int64_t durationMs, const char* label,
                               std::int32_t* pRequestID) {
     if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
-    auto generator = std::make_unique<CGenPattern>();
+    auto generator = NewGenerator<CGenPattern>();
     generator->Init(RequestFormat(), m_sampleRate, LinearAmplitude());
     if (generator->SetPattern(pattern, durationMs, m_toneModulationDepth / 100.0) != 0) {
         return Fail(E_INVALIDARG, ErrorText::kInvalidParameter);
@@ -125,7 +125,7 @@ HRESULT CVarnel::GenerateModemTone(std::int32_t Kind, std::int32_t DurationMs, s
     if (DurationMs <= 0) return Fail(E_INVALIDARG, ErrorText::kToneDuration);
     if (const HRESULT hr = CheckRenderable(); FAILED(hr)) return hr;
     const ModemToneSpec& spec = kModemTones[Kind];
-    auto generator = std::make_unique<CGenPattern>();
+    auto generator = NewGenerator<CGenPattern>();
     generator->Init(RequestFormat(), m_sampleRate, LinearAmplitude());
     if (generator->SetSteps(ModemToneSteps(spec, DurationMs), DurationMs, spec.depth) != 0) {
         return Fail(E_INVALIDARG, ErrorText::kInvalidParameter);

@@ -128,8 +128,9 @@ int CEncBaudotCode::SetText(const char* text, std::int32_t mode) {
 }
 
 void CEncBaudotCode::Load() {
-    m_modem.Start(kTtyRates[m_rateIndex], FskKeying::SwitchedTones, BitTiming::WholeSamples,
+    m_modem.Start(Deviated(kTtyRates[m_rateIndex], Deviation()), FskKeying::SwitchedTones, BitTiming::WholeSamples,
                   static_cast<double>(m_sampleRate), m_format, static_cast<double>(m_amplitude));
+    m_modem.SetSpaceLevel(Deviation().spaceLevel);
     if (m_codes.empty() || m_modem.SamplesPerBit() <= 0) return;
     const bool ascii = m_mode == kAscii7 || m_mode == kAscii8;
     const AsyncFrame& character = m_mode == kAscii8 ? kAscii8Character : ascii ? kAscii7Character : kBaudotFrame;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "varnel/generators/SignalDeviation.h"
 #include "varnel/generators/Symbols.h"
 #include "varnel/signal/SampleFormat.h"
 
@@ -39,6 +40,15 @@ public:
     int Init(std::uint8_t is16Bit, float sampleRate, float amplitude) {
         return Init(is16Bit ? SampleFormat::S16 : SampleFormat::U8, sampleRate, amplitude);
     }
+
+    // The sender's deviation from the nominal signal; set before Init.
+    void Deviate(const SignalDeviation& deviation) { m_deviation = deviation; }
+
+protected:
+    const SignalDeviation& Deviation() const { return m_deviation; }
+
+private:
+    SignalDeviation m_deviation;
 };
 
 }  // namespace Quorvex::VarnelNet

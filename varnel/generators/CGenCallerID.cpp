@@ -108,7 +108,8 @@ std::string CGenCallerID::Load(std::string refusal) {
 int CGenCallerID::Load(int built) {
     const auto rate = static_cast<double>(m_sampleRate);
     const auto level = static_cast<double>(m_amplitude);
-    m_modem.Start(Modem(), FskKeying::ContinuousPhase, m_timing, rate, m_format, level);
+    m_modem.Start(Deviated(Modem(), Deviation()), FskKeying::ContinuousPhase, m_timing, rate, m_format, level);
+    m_modem.SetSpaceLevel(Deviation().spaceLevel);
     const bool ready = !m_message.empty() && m_usable;
     const CallerIdFrame frame = CallerIdPlan::FrameOf(m_standard, m_alert);
 
@@ -124,6 +125,7 @@ int CGenCallerID::Load(int built) {
             }
         }
     }
+    DeviateSteps(lead, Deviation());
     m_lead.Start(std::move(lead), INT64_MAX, rate, m_format, level, 0.0);
     if (!ready || !IsFsk()) return built;
 
@@ -182,7 +184,7 @@ void CGenCallerID::ReportFsk(const SymbolReport& report, Symbol& message) const 
         if (i >= preamble && (i - preamble) % kCharacterBits == 0) starts[(i - preamble) / kCharacterBits] = lead + first;
         starts.back() = lead + first + samples;
     });
-    const ModemSpec& modem = Modem();
+    const ModemSpec modem = Deviated(Modem(), Deviation());
     if (seizure > 0) {
         report({.kind = SymbolKind::Tone, .first = lead, .last = seizureEnd - 1, .text = "channel seizure",
                 .hz = {modem.markHz, modem.spaceHz, 0.0}, .toneCount = 2});

@@ -50,8 +50,9 @@ int CGenDTMF::Init(SampleFormat format, float sampleRate, float amplitude) {
     const bool g711 = format == SampleFormat::MuLaw || format == SampleFormat::ALaw;
     m_scratch.assign(g711 ? 2 * kScratchSamples : 0, 0);
     for (std::size_t k = 0; k < 4; ++k) {
-        m_keypadTones[k] = SineOscillator::Start(static_cast<double>(static_cast<float>(kRowHz[k])), sampleRate);
-        m_keypadTones[4 + k] = SineOscillator::Start(static_cast<double>(static_cast<float>(kColumnHz[k])), sampleRate);
+        m_keypadTones[k] = SineOscillator::Start(Deviation().Hz(static_cast<double>(static_cast<float>(kRowHz[k]))), sampleRate);
+        m_keypadTones[4 + k] =
+            SineOscillator::Start(Deviation().Hz(static_cast<double>(static_cast<float>(kColumnHz[k]))), sampleRate);
     }
     return 0;
 }
@@ -113,7 +114,7 @@ void CGenDTMF::ReportSymbols(const SymbolReport& report) const {
             const auto column = static_cast<std::size_t>(std::find(kColumnHz, kColumnHz + 4, entry.column) - kColumnHz);
             Symbol key{.kind = SymbolKind::Key, .first = start, .last = start + m_toneSamples - 1};
             key.text = DtmfKeypad::kKeys.substr(row * 4 + column, 1);
-            key.hz = {static_cast<double>(entry.row), static_cast<double>(entry.column), 0.0};
+            key.hz = {Deviation().Hz(entry.row), Deviation().Hz(entry.column), 0.0};
             key.toneCount = 2;
             report(key);
         }

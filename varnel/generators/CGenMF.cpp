@@ -24,6 +24,7 @@ int CGenMF::Init(SampleFormat format, float sampleRate, float amplitude) {
 std::string CGenMF::SetSignals(MfSystem system, std::string_view signals) {
     std::vector<ToneSequence::Step> steps;
     std::string refusal = MfSignals::Build(system, signals, static_cast<double>(m_sampleRate), steps);
+    DeviateSteps(steps, Deviation());
     m_signals.clear();
     if (refusal.empty()) {
         for (const char c : signals) m_signals += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;

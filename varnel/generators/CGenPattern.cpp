@@ -25,6 +25,7 @@ int CGenPattern::Init(SampleFormat format, float sampleRate, float amplitude) {
 
 int CGenPattern::SetSteps(std::vector<ToneSequence::Step> steps, std::int64_t totalMs, double depth) {
     if (!Usable() || !(depth >= 0.0 && depth <= 1.0)) return -1;
+    DeviateSteps(steps, Deviation());
     m_sequence.Start(std::move(steps), totalMs, static_cast<double>(m_sampleRate), m_format,
                      static_cast<double>(m_amplitude), depth, ToneSequence::Clock::Milliseconds);
     return 0;

@@ -22,8 +22,9 @@ int CMultiTone::AddTones(const ToneNode* chain) {
     for (const ToneNode* node = chain; node != nullptr; node = node->next) {
         if (node->frequency == 0.0f) continue;
         const double amplitude = (node->amplitude <= 0.0f || node->amplitude > 1.0f) ? 1.0 : node->amplitude;
-        if (m_tones.Count() < m_hz.size()) m_hz[m_tones.Count()] = static_cast<double>(node->frequency);
-        m_tones.Add(static_cast<double>(node->frequency), static_cast<double>(m_sampleRate), amplitude);
+        const double hz = Deviation().Hz(static_cast<double>(node->frequency));
+        if (m_tones.Count() < m_hz.size()) m_hz[m_tones.Count()] = hz;
+        m_tones.Add(hz, static_cast<double>(m_sampleRate), amplitude);
     }
     return static_cast<int>(m_tones.Count());
 }

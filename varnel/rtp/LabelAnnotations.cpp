@@ -63,6 +63,7 @@ void LabelAnnotations::TakeNew(std::vector<EventSpan>& events, std::vector<TextC
     const auto free = [&](std::uint64_t first) { return first >= (events.empty() ? m_lastEventEnd : events.back().end); };
     for (; m_taken < labels.size(); ++m_taken) {
         const Script::Label& label = labels[m_taken];
+        if (label.mixed) continue;
         const Script::MeasuredRequest* measured = MeasuredOf(label.request);
         if (!measured) continue;
         const Script::Request& request = measured->entry->request;

@@ -73,6 +73,11 @@ std::string CheckRtpFormat(const Script::Rendering& rendering) {
 }
 
 Script::RenderOptions RenderOptionsFor(Script::RenderOptions render, const SessionOptions& options) {
+    if (render.mix && options.NeedsLabels()) {
+        throw Script::RequestError("--mix sounds a second script under the requests, which telephone events and real-time "
+                                   "text cannot carry: send it in the audio (without --dtmf-mode rfc4733, --tone-events "
+                                   "and --tty-rtt)");
+    }
     render.settings.insert(render.settings.begin(), {Script::ParseSetting(SettingsCatalog::kSampleRate, "8000", "rate"),
                                                      Script::ParseSetting(SettingsCatalog::kEncoding, "ulaw", "encoding")});
     render.labels = render.labels || options.NeedsLabels();

@@ -64,7 +64,8 @@ private:
 std::string CheckRtpFormat(const Script::Rendering& rendering);
 
 // The options of a rendering to send as RTP: G.711 mu-law at 8000 Hz unless the options' own
-// settings say otherwise (they come after), and the labels the session needs.
+// settings say otherwise (they come after), and the labels the session needs. Throws
+// RequestError for a mixed script with events or text, which come from the script's own labels.
 Script::RenderOptions RenderOptionsFor(Script::RenderOptions render, const SessionOptions& options);
 
 // Writes the session as a libpcap file through write: each packet a record from the options'

@@ -94,6 +94,11 @@ std::string_view SymbolWord(SymbolKind kind) {
 }
 
 std::string LabelText(const Label& label) {
+    if (label.mixed) {
+        Label own = label;
+        own.mixed = false;
+        return "mix: " + LabelText(own);
+    }
     switch (label.symbol) {
         case SymbolKind::Key:
         case SymbolKind::Character: return Printable(label.text);
@@ -134,6 +139,7 @@ std::string JsonLabels(std::span<const Label> labels) {
         }
         if (label.index >= 0) out += ",\"index\":" + std::to_string(label.index);
         if (label.value >= 0) out += ",\"value\":" + std::to_string(label.value);
+        if (label.mixed) out += ",\"mix\":true";
         if (!label.fields.empty()) {
             out += ",\"fields\":{";
             for (std::size_t i = 0; i < label.fields.size(); ++i) {

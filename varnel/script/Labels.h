@@ -26,6 +26,7 @@ struct Label {
     std::int32_t index = -1;  // the element's step, the byte's or character's position
     std::int32_t value = -1;  // the byte or code sent
     std::vector<std::pair<std::string, std::string>> fields;  // a message's decoded fields
+    bool mixed = false;       // a symbol of the script mixed under the first
 };
 
 // The text as UTF-8: a byte that is not part of a UTF-8 sequence stands for the Latin-1
@@ -36,7 +37,8 @@ std::string Utf8Text(std::string_view text);
 std::string_view SymbolWord(SymbolKind kind);
 
 // The text of a label in a label track: "5", "350+440 Hz", "silence", "MDMF number=5551234
-// name=JOHN DOE", "byte 3 0x80", "A"; control characters escaped.
+// name=JOHN DOE", "byte 3 0x80", "A"; control characters escaped; "mix: " before a label of
+// the mixed script.
 std::string LabelText(const Label& label);
 
 // Audacity's label track: one line a label, start and end in seconds with six decimals (the
@@ -44,7 +46,7 @@ std::string LabelText(const Label& label);
 std::string AudacityLabels(std::span<const Label> labels, double sampleRate);
 
 // One JSON object a line: request, kind, symbol, start and end (samples), and the symbol's
-// fields (text, hz, index, value, fields) where it has them.
+// fields (text, hz, index, value, mix, fields) where it has them.
 std::string JsonLabels(std::span<const Label> labels);
 
 // The format a labels file is written in, by its extension: .txt (Audacity) or .jsonl.

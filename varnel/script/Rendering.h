@@ -9,19 +9,30 @@
 #include <vector>
 
 #include "varnel/engine/CVarnel.h"
+#include "varnel/script/Impairments.h"
 #include "varnel/script/Labels.h"
 #include "varnel/script/Parser.h"
 #include "varnel/script/SettingText.h"
 
 namespace Quorvex::VarnelNet::Script {
 
+// A second script sounding under the first (a dial tone under DTMF): its requests, which take
+// the first script's settings and format, and its own level.
+struct Mix {
+    Requests requests;
+    std::optional<float> dbm0;
+};
+
 // How a script is rendered: settings over RenderDefaults(), in order (a later one wins),
-// optionally every tone at a level in dBm0 instead of an amplitude, and whether the symbols of
-// the requests are labelled.
+// optionally every tone at a level in dBm0 instead of an amplitude, whether the symbols of the
+// requests are labelled, the sender's deviations and the line's impairments, and a script
+// mixed under it.
 struct RenderOptions {
     std::vector<Set> settings;
     std::optional<float> dbm0;
     bool labels = false;
+    Impairments impairments{};
+    std::optional<Mix> mix{};
 };
 
 // The settings a rendering applies before its requests: RenderDefaults(), the options' settings,
@@ -43,6 +54,10 @@ struct MeasuredRequest {
 // only before the first signal request), every request is queued and measured before a byte is
 // rendered, and then the audio is pulled block by block: the whole length, and any request the
 // engine refuses, are known before the first byte. The requests must outlive the rendering.
+//
+// With impairments on the line or a mixed script, the engines render PCM (16-bit, or 8-bit for
+// 8-bit output), the mixed script's samples are added, the line impairs the sum, and the line's
+// output stage writes the format asked for; the audio lasts as long as the longer script.
 class Rendering {
 public:
     using DebugLine = std::function<void(const std::string& line)>;
@@ -70,21 +85,38 @@ public:
     std::size_t Pull(std::span<std::uint8_t> out);
 
     // With RenderOptions::labels, the symbols of every request whose first sample has been
-    // pulled (all of them once Pull answers 0), in order; otherwise none.
+    // pulled (all of them once Pull answers 0), in order of their start; with a mix, its labels
+    // too (Label::mixed); otherwise none.
     const std::vector<Label>& Labels() const;
     // Whether it labels its requests (RenderOptions::labels).
     bool Labelled() const { return m_labels != nullptr; }
 
 private:
+    struct Line;
+
+    // pcm: the engine renders PCM and Pull gives it, whatever the output format (the mean
+    // power of a signal is measured so).
+    Rendering(const RenderOptions& options, const Requests& requests, DebugLine debugLine, bool pcm);
+    // Settings, the set: requests before the first signal, the engine's PCM for the line, then
+    // every request queued and measured.
+    void Queue(const RenderOptions& options, const Requests& requests, bool line);
     // Tells the recorder where each queued request starts and which entry queued it.
     void ExpectLabels();
+    // The mixed script, the line and its output stage.
+    void StartLine(const RenderOptions& options, const Requests& requests, bool pcm);
+    std::size_t PullLine(std::span<std::uint8_t> out);
+    // The mean square of the sounding samples of the script and its mix, for --snr.
+    static double SoundingPower(const RenderOptions& options, const Requests& requests);
 
     std::unique_ptr<CVarnel> m_engine;
     DebugLine m_debugLine;
     SettingValues m_start;
     std::vector<MeasuredRequest> m_measured;
     std::uint64_t m_total = 0;
+    std::uint64_t m_engineBytesPerSample = 1;
     std::unique_ptr<LabelRecorder> m_labels;
+    std::unique_ptr<Line> m_line;
+    mutable std::vector<Label> m_allLabels;  // the script's and the mix's, once they are asked for
 };
 
 // How many samples the request lasts with these settings, known without rendering it (its

@@ -88,6 +88,7 @@ void FskModulator::Start(const ModemSpec& spec, FskKeying keying, BitTiming timi
     m_sampleRate = sampleRate;
     m_bitRate = spec.bitRate;
     m_amplitude = amplitude;
+    m_spaceAmplitude = amplitude;
     const double samplesPerBit = spec.bitSeconds > 0.0 ? sampleRate * spec.bitSeconds : sampleRate / spec.bitRate;
     m_samplesPerBit = samplesPerBit >= 0.0 && samplesPerBit < 2147483647.0
                           ? static_cast<std::int32_t>(samplesPerBit + 0.5)
@@ -100,6 +101,10 @@ void FskModulator::Start(const ModemSpec& spec, FskKeying keying, BitTiming timi
     m_space = SineOscillator::Start(spec.spaceHz, sampleRate);
     m_phase = std::numbers::pi;
     Load({});
+}
+
+void FskModulator::SetSpaceLevel(double relative) {
+    m_spaceAmplitude = relative == 1.0 ? m_amplitude : m_amplitude * relative;
 }
 
 void FskModulator::Load(FskSymbols symbols) {
@@ -165,7 +170,7 @@ void FskModulator::StartSymbol(std::int32_t length) {
 template <SampleFormat F>
 void FskModulator::RenderPart(std::uint8_t* out, std::size_t n) {
     constexpr std::size_t kBytes = static_cast<std::size_t>(BytesPerSample(F));
-    const double amplitude = m_amplitude;
+    const double amplitude = (m_symbol & FskSymbol::kValue) ? m_amplitude : m_spaceAmplitude;
     if (m_symbol & FskSymbol::kSilent) {
         FillSilence(F, out, n);
         return;
@@ -299,7 +304,10 @@ std::size_t FskModulator::RenderWholeSymbolsAs(std::uint8_t* out, std::size_t ro
         if (m_left > 0) return written;
     }
     while (m_next < m_symbols.size()) {
-        if (m_keying == FskKeying::ContinuousPhase) written += RenderBits<F>(out + written * kBytes, room - written);
+        // RenderBits keys both tones at one level.
+        if (m_keying == FskKeying::ContinuousPhase && m_spaceAmplitude == m_amplitude) {
+            written += RenderBits<F>(out + written * kBytes, room - written);
+        }
         if (m_next >= m_symbols.size()) break;
         // A symbol RenderBits leaves to the general path.
         const std::int32_t length = LengthOf(m_symbols[m_next], m_halfBits, m_samplesDone);

@@ -36,6 +36,8 @@ public:
     void Start(const ModemSpec& spec, FskKeying keying, BitTiming timing, double sampleRate,
                SampleFormat format, double amplitude);
     void Load(FskSymbols symbols);
+    // The space tone at `relative` times the mark tone's level (1: the same; set after Start).
+    void SetSpaceLevel(double relative);
 
     // Samples of a bit with whole-sample timing.
     std::int32_t SamplesPerBit() const { return m_samplesPerBit; }
@@ -84,6 +86,7 @@ private:
     double m_sampleRate = 0.0;
     double m_bitRate = 1.0;
     double m_amplitude = 0.0;
+    double m_spaceAmplitude = 0.0;
     std::int32_t m_samplesPerBit = 0;
     double m_markStep = 0.0;
     double m_spaceStep = 0.0;

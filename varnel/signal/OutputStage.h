@@ -104,6 +104,15 @@ void FillSilence(SampleFormat format, std::uint8_t* out, std::size_t samples);
 // Writes count values, each amplitude * source[i], in the format.
 void StoreSamples(SampleFormat format, const double* source, std::uint8_t* out, std::size_t count, double amplitude);
 
+// Samples that come from the line (LineImpairments.h), held within full scale and rounded to
+// the nearest step: 16-bit and G.711 the nearest 16-bit sample (NearestPcm16), 8-bit 128 plus
+// the nearest whole number of 1/127.
+void StoreLineSamples(SampleFormat format, const double* source, std::uint8_t* out, std::size_t count);
+
+// PCM samples as numbers for the line: 16-bit s / 32767, 8-bit (u - 128) / 127; stored back
+// by StoreLineSamples they give the same bytes.
+void LoadPcmSamples(SampleFormat pcm, const std::uint8_t* in, double* out, std::size_t count);
+
 // Encodes count 16-bit little-endian PCM samples as G.711 (format MuLaw or ALaw); out may be
 // the start of the source itself.
 void EncodeFrom16(SampleFormat format, const std::uint8_t* source, std::uint8_t* out, std::size_t count);

@@ -1,5 +1,8 @@
 #include "varnel/signal/PortableMath.h"
 
+#include <array>
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -16,20 +19,20 @@ struct Wide {
 };
 
 // a + b exactly.
-Wide TwoSum(double a, double b) {
+constexpr Wide TwoSum(double a, double b) {
     const double s = a + b;
     const double bPart = s - a;
     return {s, (a - (s - bPart)) + (b - bPart)};
 }
 
 // a + b exactly, for |a| >= |b| or a == 0.
-Wide QuickTwoSum(double a, double b) {
+constexpr Wide QuickTwoSum(double a, double b) {
     const double s = a + b;
     return {s, b - (s - a)};
 }
 
 // a * b exactly, each factor split into two halves of 26 bits (Dekker).
-Wide TwoProduct(double a, double b) {
+constexpr Wide TwoProduct(double a, double b) {
     const auto split = [](double v, double& high, double& low) {
         const double c = 134217729.0 * v;  // 2^27 + 1
         high = c - (c - v);
@@ -42,25 +45,25 @@ Wide TwoProduct(double a, double b) {
     return {p, ((aHigh * bHigh - p) + aHigh * bLow + aLow * bHigh) + aLow * bLow};
 }
 
-Wide Add(Wide a, Wide b) {
+constexpr Wide Add(Wide a, Wide b) {
     const Wide high = TwoSum(a.hi, b.hi);
     const Wide low = TwoSum(a.lo, b.lo);
     const Wide s = QuickTwoSum(high.hi, high.lo + low.hi);
     return QuickTwoSum(s.hi, s.lo + low.lo);
 }
 
-Wide Multiply(Wide a, Wide b) {
+constexpr Wide Multiply(Wide a, Wide b) {
     const Wide p = TwoProduct(a.hi, b.hi);
     return QuickTwoSum(p.hi, p.lo + (a.hi * b.lo + a.lo * b.hi));
 }
 
-Wide Divide(Wide a, double b) {
+constexpr Wide Divide(Wide a, double b) {
     const double q = a.hi / b;
     const Wide p = TwoProduct(q, b);
     return QuickTwoSum(q, (((a.hi - p.hi) - p.lo) + a.lo) / b);
 }
 
-Wide Negate(Wide a) { return {-a.hi, -a.lo}; }
+constexpr Wide Negate(Wide a) { return {-a.hi, -a.lo}; }
 
 // Terms of the series below: enough for |r| <= pi/4 (sin, cos) and |r| <= ln 2 / 2 (e^r) to
 // bring the last one under 2^-105 of the sum.
@@ -68,7 +71,7 @@ constexpr int kTrigTerms = 15;
 constexpr int kExpTerms = 23;
 
 // r - r^3/3! + r^5/5! - ...
-Wide SinSeries(Wide r) {
+constexpr Wide SinSeries(Wide r) {
     const Wide r2 = Multiply(r, r);
     Wide term = r;
     Wide sum = r;
@@ -80,7 +83,7 @@ Wide SinSeries(Wide r) {
 }
 
 // 1 - r^2/2! + r^4/4! - ...
-Wide CosSeries(Wide r) {
+constexpr Wide CosSeries(Wide r) {
     const Wide r2 = Multiply(r, r);
     Wide term{1.0, 0.0};
     Wide sum{1.0, 0.0};
@@ -194,61 +197,140 @@ Quadrant Subtract(double x) {
     return {static_cast<int>(k & 3), r};
 }
 
-// sin and cos of j/64 for j = 0 to 51 (past pi/4), each summed once by the series above.
-struct Steps {
-    Wide sine[52];
-    Wide cosine[52];
+// sin(i pi/256) for i = 0 to 511, summed by the series above when the library is compiled (the
+// first eighth of a turn directly, sine and cosine, the rest by symmetry): within 2^-103 of the
+// value. Beside the value (hi + lo), hi's upper 26 bits and what remains below them, so that a
+// product of hi by a number of 26 bits can be formed exactly.
+struct TableEntry {
+    double hi;
+    double lo;
+    double upper;  // hi rounded to 26 bits
+    double rest;   // (hi - upper) + lo, rounded
 };
+constexpr int kSteps = 512;
+constexpr unsigned kQuarterTurn = kSteps / 4;
 
-const Steps& StepTable() {
-    static const Steps steps = [] {
-        Steps table{};
-        for (int j = 0; j < 52; ++j) {
-            const Wide a{static_cast<double>(j) / 64.0, 0.0};
-            table.sine[j] = SinSeries(a);
-            table.cosine[j] = CosSeries(a);
-        }
-        return table;
-    }();
-    return steps;
+constexpr TableEntry MakeEntry(Wide v) {
+    const double c = 134217729.0 * v.hi;
+    const double upper = c - (c - v.hi);
+    return {v.hi, v.lo, upper, (v.hi - upper) + v.lo};
 }
 
-// sin r (or cos r) for |r| <= pi/4, quickly: with r = a + d, a = j/64 and |d| <= 1/128,
-// sin r = sin a + d cos a + (sin a (cos d - 1) + cos a (sin d - d)), and
-// cos r = cos a - d sin a + (cos a (cos d - 1) - sin a (sin d - d)), where the last terms are
-// below 2^-14 and short series in d give them in plain doubles: within 2^-64 of the value. That
-// decides the rounding unless hi + lo lies within 2^-8 of half a unit from a midpoint (about
-// one call in 250), and then the full series decides it.
-double SinOrCos(Wide r, bool cosine) {
-    const int j = static_cast<int>(r.hi * 64.0 + (r.hi < 0.0 ? -0.5 : 0.5));
-    const int step = j < 0 ? -j : j;
-    const Wide d = TwoSum(r.hi - static_cast<double>(j) / 64.0, r.lo);  // the difference is exact
-    const double d2 = d.hi * d.hi;
-    const double sinDMinusD = d.hi * (d2 * (-1.0 / 6.0 + d2 * (1.0 / 120.0 - d2 / 5040.0)));
-    const double cosDMinusOne = d2 * (-0.5 + d2 * (1.0 / 24.0 - d2 / 720.0));
-    const Steps& table = StepTable();
-    const Wide sinA = j < 0 ? Negate(table.sine[step]) : table.sine[step];
-    const Wide cosA = table.cosine[step];
-    const Wide first = cosine ? cosA : sinA;
-    const Wide second = cosine ? Negate(sinA) : cosA;  // the factor of d
-    const Wide dTimes = TwoProduct(second.hi, d.hi);
-    const double rest = (dTimes.lo + second.lo * d.hi + second.hi * d.lo) + first.hi * cosDMinusOne +
-                        second.hi * sinDMinusD;
-    const Wide y = Add(first, QuickTwoSum(dTimes.hi, rest));
-    if (y.hi == y.hi + y.lo * (1.0 + 0x1p-8)) return y.hi;
-    return (cosine ? CosSeries(r) : SinSeries(r)).hi;
+constexpr std::array<TableEntry, kSteps> MakeSineTable() {
+    constexpr Wide kStep{kHalfPi.hi / 128.0, kHalfPi.lo / 128.0};
+    std::array<Wide, kSteps> sine{};
+    for (int i = 0; i <= 64; ++i) {
+        const Wide angle = Multiply(Wide{static_cast<double>(i), 0.0}, kStep);
+        sine[static_cast<std::size_t>(i)] = SinSeries(angle);
+        sine[static_cast<std::size_t>(128 - i)] = CosSeries(angle);
+    }
+    for (int i = 1; i < 128; ++i) sine[static_cast<std::size_t>(256 - i)] = sine[static_cast<std::size_t>(i)];
+    for (int i = 0; i < 256; ++i) sine[static_cast<std::size_t>(256 + i)] = Negate(sine[static_cast<std::size_t>(i)]);
+    std::array<TableEntry, kSteps> table{};
+    for (std::size_t i = 0; i < table.size(); ++i) table[i] = MakeEntry(sine[i]);
+    return table;
 }
 
-// sin(a + offset pi/2) for a finite a >= 0.
+constexpr std::array<TableEntry, kSteps> kSineTable = MakeSineTable();
+
+constexpr double kStepsPerRadian = 0x1.45f306dc9c883p+6;  // 256/pi
+// pi/256 in parts: bits 2^-7 to 2^-32, 2^-33 to 2^-58, and so on 26 at a time, then the next 53.
+// k times each 26-bit part is exact for k < 2^27, so for arguments below 2^20.
+constexpr double kStep1 = 0x1.921fb5p-7;
+constexpr double kStep2 = 0x1.110b46p-33;
+constexpr double kStep3 = 0x1.1a6262p-61;
+constexpr double kStep4 = 0x1.3145cp-85;
+constexpr double kStep5 = 0x1.b839a2p-111;
+constexpr double kStep6 = 0x1.48127044533e6p-137;
+constexpr double kQuickBelow = 0x1p20;
+
+// sin(k pi/256 + r) near a multiple of pi (sign: cos(k pi/256), +-1) for |r| < 2^-30, where it
+// is r - r^3/6 within 2^-120 relative, and r is needed to more bits than QuickSine keeps: here
+// within 2^-104 relative from all the parts of pi/256, beside lowPart's own error. rHigh +
+// thirdLow is r from the first three parts.
+Wide NearMultipleOfPi(double k, double rHigh, double thirdLow, double lowPart, double sign) {
+    const Wide r = TwoSum(rHigh, thirdLow - k * kStep4);  // the difference is exact: 53 bits from 2^-110
+    const double low = ((r.lo - k * kStep5) - k * kStep6) + lowPart;  // lowPart 0 or the larger argument's
+    const double cube = r.hi * (r.hi * r.hi) * (1.0 / 6.0);
+    const Wide y = QuickTwoSum(r.hi, low - cube);
+    return {sign * y.hi, sign * y.lo};
+}
+
+// sin(x + lowPart + quarterTurns pi/2), where |x| < 2^20 and |lowPart| <= 2^-53 |x| (lowPart
+// only kWithLowPart: after the reduction of a larger argument), from the table and short series:
+// x + lowPart = k pi/256 + r with |r| <= pi/512, and with S = sin(k pi/256), C = cos(k pi/256),
+//     sin(k pi/256 + r) = S + C r + C (sin r - r) + S (cos r - 1).
+// S + C r is formed exactly but for a part below 2^-77 (|S| + |r|); the last two terms, under
+// 2^-15.6 |S| and 2^-17.2 |C r|, in plain doubles. Their rounding leaves the sum y = hi + lo
+// within 3.5 2^-53 r^2 (|S| + |r|) of the value, r itself is known within 2^-109, and the
+// table within 2^-103: together `bound`. y rounds to hi unless |lo| + bound reaches half a unit
+// in the last place, and then the answer is false (about one call in 10^4).
+template <bool kWithLowPart>
+inline bool QuickSine(double x, double lowPart, unsigned quarterTurns, double& result) {
+    const double shifted = x * kStepsPerRadian + 0x1.8p52;  // k in the low bits
+    const double k = shifted - 0x1.8p52;
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &shifted, sizeof bits);
+    const auto index = static_cast<unsigned>(bits) + quarterTurns * kQuarterTurn;
+    // x - k kStep1 is exact (the two lie within a factor 2), and so are its difference from
+    // k kStep2 and then from k kStep3 to a multiple of 2^-60, all multiples of 2^-60 below 2^-7
+    // (for k = 0 nothing is taken from x).
+    const double third = k * kStep3;
+    const double thirdHigh = (third + 0x1.8p-8) - 0x1.8p-8;
+    const double rHigh = ((x - k * kStep1) - k * kStep2) - thirdHigh;
+    const double thirdLow = thirdHigh - third;
+    double rLow = thirdLow - k * (kStep4 + kStep5);  // the sum of the two parts is exact
+    if constexpr (kWithLowPart) rLow = rLow + lowPart;
+    const double rSize = std::fabs(rHigh);
+
+    const TableEntry& s = kSineTable[index % kSteps];
+    const TableEntry& c = kSineTable[(index + kQuarterTurn) % kSteps];
+    Wide y{};
+    double bound = 0.0;
+    if (rSize < 0x1p-30 && s.hi == 0.0) {
+        y = NearMultipleOfPi(k, rHigh, thirdLow, lowPart, c.hi);
+        bound = std::fabs(y.hi) * 0x1p-88 + 0x1p-120;
+    } else {
+        // C r: c.upper times r's upper 26 bits exactly, the rest in doubles.
+        const double split = 134217729.0 * rHigh;
+        const double rUpper = split - (split - rHigh);
+        const double rRest = (rHigh - rUpper) + rLow;
+        const double product = c.upper * rUpper;
+        const double r2 = rHigh * rHigh;
+        // sin r - r and cos r - 1 at rHigh, and their change over rLow.
+        const double sinRMinusR =
+            rHigh * r2 * (-1.0 / 6.0 + r2 * (1.0 / 120.0 - r2 * (1.0 / 5040.0))) - 0.5 * r2 * rLow;
+        const double cosRMinusOne = r2 * (-0.5 + r2 * (1.0 / 24.0 - r2 * (1.0 / 720.0))) - rHigh * rLow;
+        const double head = s.hi + product;  // exact with the next line: |product| < |s.hi| or s.hi is 0
+        const double headError = product - (head - s.hi);
+        const double small = (headError + s.lo) + (c.upper * rRest + c.rest * rHigh);
+        const double tail = s.hi * cosRMinusOne + (c.hi * sinRMinusR + small);
+        y = QuickTwoSum(head, tail);
+        // 2^-74 takes in 2^-109: |S| >= 2^-6.4 but where S is 0, and there |r| >= 2^-30.
+        bound = (r2 * (3.5 * 0x1p-53) + 0x1p-74) * (std::fabs(s.hi) + rSize);
+    }
+    result = y.hi;
+    return y.hi == y.hi + (y.lo + std::copysign(bound, y.lo));
+}
+
+// sin(a + offset pi/2) for a finite a >= 0 below 2^20 that the quick path did not decide, or
+// at or above 2^20, where it may decide after the reduction (kQuick). The series decide the
+// rest.
+template <bool kQuick>
 double ShiftedSine(double a, int offset) {
     const Quadrant q = a <= kQuarterPi      ? Quadrant{0, Wide{a, 0.0}}
                        : a < kSubtractBelow ? Subtract(a)
                                             : Reduce(a);
+    double quick = 0.0;
+    if (kQuick && a >= kQuickBelow &&
+        QuickSine<true>(q.r.hi, q.r.lo, static_cast<unsigned>(q.quadrant + offset), quick)) {
+        return quick;
+    }
     switch ((q.quadrant + offset) & 3) {
-        case 0: return SinOrCos(q.r, false);
-        case 1: return SinOrCos(q.r, true);
-        case 2: return -SinOrCos(q.r, false);
-        default: return -SinOrCos(q.r, true);
+        case 0: return SinSeries(q.r).hi;
+        case 1: return CosSeries(q.r).hi;
+        case 2: return -SinSeries(q.r).hi;
+        default: return -CosSeries(q.r).hi;
     }
 }
 
@@ -284,22 +366,33 @@ double ExpOf(Wide t) {
     return m * PowerOfTwo(k);
 }
 
-}  // namespace
-
-double Sin(double x) {
-    const double a = x < 0.0 ? -x : x;
+template <bool kQuick>
+double SinOf(double x) {
+    const double a = std::fabs(x);
+    double quick = 0.0;
+    if (kQuick && a < kQuickBelow && a >= 0x1p-26 && QuickSine<false>(x, 0.0, 0, quick)) return quick;
     if (!(a <= std::numeric_limits<double>::max())) return x - x;
     if (a < 0x1p-26) return x;  // x^3/6 is below half a unit in the last place of x
-    const double s = ShiftedSine(a, 0);
+    const double s = ShiftedSine<kQuick>(a, 0);
     return x < 0.0 ? -s : s;
 }
 
-double Cos(double x) {
-    const double a = x < 0.0 ? -x : x;
+template <bool kQuick>
+double CosOf(double x) {
+    const double a = std::fabs(x);
+    double quick = 0.0;
+    if (kQuick && a < kQuickBelow && a >= 0x1p-27 && QuickSine<false>(x, 0.0, 1, quick)) return quick;
     if (!(a <= std::numeric_limits<double>::max())) return x - x;
     if (a < 0x1p-27) return 1.0;  // x^2/2 is below half a unit in the last place below 1
-    return ShiftedSine(a, 1);
+    return ShiftedSine<kQuick>(a, 1);
 }
+
+}  // namespace
+
+double Sin(double x) { return SinOf<true>(x); }
+double Cos(double x) { return CosOf<true>(x); }
+double SinBySeries(double x) { return SinOf<false>(x); }
+double CosBySeries(double x) { return CosOf<false>(x); }
 
 double Exp(double x) { return ExpOf(Wide{x, 0.0}); }
 

@@ -59,7 +59,7 @@ public:
 
     const std::vector<Step>& Steps() const { return m_steps; }
     // Calls played(step index, first sample, samples) for every step in the order Render plays
-    // them from the start, with the samples each gets before the total cuts it.
+    // them from the start, with the samples each gets on the clock and before the total cuts it.
     void ForEachPlayed(const std::function<void(std::size_t, std::int64_t, std::int64_t)>& played) const;
 
 private:

@@ -1,0 +1,151 @@
+#include "cli/KitOptions.h"
+
+#include <stdexcept>
+
+#include "cli/UsageError.h"
+#include "testkit/Score.h"
+#include "varnel/platform/PrintableText.h"
+
+namespace Quorvex::VarnelNet::Cli {
+
+namespace {
+
+constexpr std::uint64_t kMostShards = 1000000;
+
+std::uint64_t Whole(std::string_view option, std::string_view text, std::uint64_t lowest, std::uint64_t highest) {
+    std::uint64_t value = 0;
+    bool valid = !text.empty() && text.size() <= 20;
+    for (const char c : text) {
+        const auto digit = static_cast<std::uint64_t>(c - '0');
+        if (c < '0' || c > '9' || value > (highest - digit) / 10) {
+            valid = false;
+            break;
+        }
+        value = value * 10 + digit;
+    }
+    if (!valid || value < lowest) {
+        throw UsageError(std::string(option) + ": '" + Printable(text) + "' is not a whole number from " + std::to_string(lowest) +
+                         " to " + std::to_string(highest));
+    }
+    return value;
+}
+
+void ReadShard(KitOptions& kit, std::string_view text) {
+    const std::size_t slash = text.find('/');
+    if (slash == std::string_view::npos) throw UsageError("--shard: '" + Printable(text) + "' is not I/N");
+    kit.shards = static_cast<std::size_t>(Whole("--shard N", text.substr(slash + 1), 1, kMostShards));
+    kit.shard = static_cast<std::size_t>(Whole("--shard I", text.substr(0, slash), 1, kit.shards));
+}
+
+std::vector<std::string> Words(std::string_view list) {
+    std::vector<std::string> words;
+    while (!list.empty()) {
+        const std::size_t comma = list.find(',');
+        if (comma != 0) words.emplace_back(list.substr(0, comma));
+        if (comma == std::string_view::npos) break;
+        list.remove_prefix(comma + 1);
+    }
+    return words;
+}
+
+void CheckFamilies(const KitOptions& kit) {
+    const Kit::Suite* suite = Kit::FindSuite(kit.subject);
+    for (const std::string& family : kit.families) {
+        if (suite && !Kit::FindFamily(*suite, family)) {
+            std::string known;
+            for (const Kit::Family& f : suite->families) known.append(known.empty() ? "" : ", ").append(f.name);
+            throw UsageError("--family: the suite " + kit.subject + " has no family '" + Printable(family) + "' (" + known + ")");
+        }
+    }
+}
+
+}  // namespace
+
+bool IsKitCommand(std::string_view word) { return word == "suite" || word == "score" || word == "corpus"; }
+
+KitOptions ParseKitArguments(std::span<const std::string> args) {
+    KitOptions kit;
+    const std::string_view word = args[0];
+    kit.command = word == "suite" ? KitCommand::Suite : word == "score" ? KitCommand::Score : KitCommand::Corpus;
+    const auto value = [&](std::size_t& i, std::string_view option) -> std::string {
+        if (i + 1 >= args.size()) throw UsageError(std::string(word) + ": " + std::string(option) + " needs a value");
+        return args[++i];
+    };
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--" && kit.command == KitCommand::Score) {
+            kit.receiver.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+            break;
+        }
+        if ((arg == "-o" || arg == "--output") && kit.command != KitCommand::Score) {
+            kit.outputDir = value(i, arg);
+        } else if (arg == "--seed" && kit.command == KitCommand::Suite) {
+            kit.seed = Whole("--seed", value(i, arg), 0, UINT64_MAX);
+        } else if (arg == "--shard" && kit.command != KitCommand::Score) {
+            ReadShard(kit, value(i, arg));
+        } else if ((arg == "-e" || arg == "--encoding") && kit.command == KitCommand::Suite) {
+            const std::string encoding = value(i, arg);
+            if (encoding != "pcm" && encoding != "ulaw" && encoding != "alaw") {
+                throw UsageError("suite: -e: '" + Printable(encoding) + "' is not pcm, ulaw or alaw");
+            }
+            kit.encoding = encoding == "ulaw" ? Kit::SuiteEncoding::MuLaw : encoding == "alaw" ? Kit::SuiteEncoding::ALaw : Kit::SuiteEncoding::Pcm;
+        } else if (arg == "--family" && kit.command != KitCommand::Corpus) {
+            kit.families = Words(value(i, arg));
+        } else if (arg == "--pattern" && kit.command == KitCommand::Score) {
+            kit.pattern = value(i, arg);
+            try {
+                Kit::CompilePattern(kit.pattern);
+            } catch (const std::invalid_argument& e) {
+                throw UsageError("score: --pattern '" + Printable(kit.pattern) + "' is refused: " + e.what());
+            }
+        } else if (arg == "--json" && kit.command == KitCommand::Score) {
+            kit.json = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            throw UsageError(std::string(word) + ": unknown option '" + Printable(arg) + "'");
+        } else if (kit.subject.empty()) {
+            kit.subject = arg;
+        } else {
+            throw UsageError(std::string(word) + ": one " + (kit.command == KitCommand::Score ? "folder" : "name") +
+                             " only, not '" + Printable(arg) + "' too");
+        }
+    }
+    switch (kit.command) {
+        case KitCommand::Suite:
+            if (!kit.subject.empty() && !Kit::FindSuite(kit.subject)) {
+                throw UsageError("suite: there is no suite '" + Printable(kit.subject) + "' (varnel suite lists them)");
+            }
+            if (!kit.subject.empty() && kit.outputDir.empty()) throw UsageError("suite: give the folder to write: -o DIR");
+            CheckFamilies(kit);
+            break;
+        case KitCommand::Score:
+            if (kit.subject.empty()) throw UsageError("score: give the folder a suite or corpus was written to");
+            if (kit.receiver.empty()) throw UsageError("score: give the receiver's command after --, {} standing for the file");
+            break;
+        case KitCommand::Corpus:
+            if (kit.subject.empty() || kit.outputDir.empty()) throw UsageError("corpus: give the spec and the folder: SPEC.json -o DIR");
+            break;
+    }
+    return kit;
+}
+
+std::string KitHelp() {
+    return R"(Receiver test kit (the first argument names the command):
+  varnel suite [NAME -o DIR] [--seed N] [--shard I/N] [-e pcm|ulaw|alaw] [--family F,...]
+                         write the suite's WAV files (8000 Hz), a .jsonl label file beside each,
+                         and manifest.csv (file, family, parameters, verdict, requirement and its
+                         source); without a name, list the suites and their families
+  varnel score DIR [--pattern REGEX] [--json] [--family F,...] -- COMMAND [ARG...]
+                         run COMMAND on every file of DIR's manifest ({} in an argument stands
+                         for the file's path, else it is added last), read what it detected from
+                         its standard output (every match of REGEX in each line, its first group
+                         if it has one; by default the characters 0-9 A-D * #), and report its
+                         figures and the requirements it meets
+  varnel corpus SPEC.json -o DIR [--shard I/N]
+                         render the random labelled corpus SPEC.json describes
+--shard I/N writes the files I, I+N, I+2N ... (from 1) and the whole manifest: shards written
+into one folder equal one run byte for byte.
+
+)";
+}
+
+}  // namespace Quorvex::VarnelNet::Cli

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "testkit/Suite.h"
+
+namespace Quorvex::VarnelNet::Cli {
+
+// The receiver test kit's commands, named by the first argument.
+enum class KitCommand { Suite, Score, Corpus };
+
+// varnel suite NAME -o DIR, varnel score DIR -- COMMAND {}, varnel corpus SPEC.json -o DIR.
+struct KitOptions {
+    KitCommand command = KitCommand::Suite;
+    std::string subject;    // the suite's name (none: list the suites), the folder scored, the spec
+    std::string outputDir;  // -o
+    std::uint64_t seed = 0;
+    std::size_t shard = 1;  // --shard I/N: files I, I + N, I + 2N ... (counted from 1)
+    std::size_t shards = 1;
+    Kit::SuiteEncoding encoding = Kit::SuiteEncoding::Pcm;
+    std::vector<std::string> families;  // --family A,B: only these
+    std::string pattern;                // --pattern REGEX (ECMAScript), or empty
+    bool json = false;
+    std::vector<std::string> receiver;  // the command after --, {} standing for the file
+};
+
+// Whether the first argument names a kit command.
+bool IsKitCommand(std::string_view word);
+
+// Parses the arguments of a kit command, args[0] being its word. Throws UsageError.
+KitOptions ParseKitArguments(std::span<const std::string> args);
+
+// The kit's part of --help.
+std::string KitHelp();
+
+}  // namespace Quorvex::VarnelNet::Cli

@@ -1,0 +1,188 @@
+#include "testkit/Corpus.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+#include "varnel/script/Level.h"
+#include "varnel/signal/DtmfKeypad.h"
+#include "varnel/signal/LineImpairments.h"
+#include "varnel/signal/PortableMath.h"
+
+namespace Quorvex::VarnelNet::Kit {
+
+namespace {
+
+using nlohmann::json;
+
+constexpr std::size_t kMostClips = 100000000;
+constexpr std::size_t kMostKeys = 64;
+
+[[noreturn]] void Fail(const std::string& why) { throw CorpusError(why); }
+
+double NumberOf(const json& value, const std::string& name) {
+    if (!value.is_number()) Fail("\"" + name + "\" must be a number or [low, high]");
+    const double number = value.get<double>();
+    if (!std::isfinite(number)) Fail("\"" + name + "\" must be finite");
+    return number;
+}
+
+// A number, or [low, high] with low <= high, within [lowest, highest].
+Range RangeOf(const json& value, const std::string& name, double lowest, double highest) {
+    Range range;
+    if (value.is_array()) {
+        if (value.size() != 2) Fail("\"" + name + "\" must be [low, high]");
+        range = {NumberOf(value[0], name), NumberOf(value[1], name)};
+    } else {
+        range.low = range.high = NumberOf(value, name);
+    }
+    if (range.low > range.high) Fail("\"" + name + "\": low is above high");
+    if (range.low < lowest || range.high > highest) {
+        char text[160];
+        std::snprintf(text, sizeof text, "\"%s\" must lie within %g and %g", name.c_str(), lowest, highest);
+        Fail(text);
+    }
+    return range;
+}
+
+std::size_t CountOf(const json& value, const std::string& name, std::size_t lowest, std::size_t highest) {
+    if (!value.is_number_unsigned() && !(value.is_number_integer() && value.get<std::int64_t>() >= 0)) {
+        Fail("\"" + name + "\" must be a whole number");
+    }
+    const auto count = value.get<std::uint64_t>();
+    if (count < lowest || count > highest) Fail("\"" + name + "\" must be from " + std::to_string(lowest) + " to " + std::to_string(highest));
+    return static_cast<std::size_t>(count);
+}
+
+// The loudest the two tones of a key may be together: the low group at level, the high group
+// twist above it, their peaks within full scale.
+bool FitsFullScale(double levelDbm0, double twistDb) {
+    const double low = std::pow(10.0, (levelDbm0 - Script::kFullScaleDbm0) / 20.0);
+    return low * (1.0 + std::pow(10.0, twistDb / 20.0)) <= 1.0;
+}
+
+// A value drawn uniformly from the range, rounded to `decimals`.
+double Draw(SplitMix64& random, const Range& range, int decimals) {
+    const double scale = PortableMath::Pow10(decimals);
+    return std::round((range.low + (range.high - range.low) * random.Uniform()) * scale) / scale;
+}
+
+}  // namespace
+
+CorpusSpec ReadCorpusSpec(std::string_view text) {
+    json root;
+    try {
+        root = json::parse(text.begin(), text.end());
+    } catch (const json::exception& e) {
+        Fail(std::string("not JSON: ") + e.what());
+    }
+    if (!root.is_object()) Fail("the spec must be a JSON object");
+    CorpusSpec spec;
+    bool sawClips = false;
+    for (const auto& [name, value] : root.items()) {
+        if (name == "clips") {
+            spec.clips = CountOf(value, name, 1, kMostClips);
+            sawClips = true;
+        } else if (name == "seed") {
+            if (!value.is_number_unsigned() && !(value.is_number_integer() && value.get<std::int64_t>() >= 0)) {
+                Fail("\"seed\" must be a whole number from 0");
+            }
+            spec.seed = value.get<std::uint64_t>();
+        } else if (name == "encoding") {
+            const std::string encoding = value.is_string() ? value.get<std::string>() : "";
+            if (encoding != "pcm" && encoding != "ulaw" && encoding != "alaw") Fail("\"encoding\" must be \"pcm\", \"ulaw\" or \"alaw\"");
+            spec.encoding = encoding == "ulaw" ? SuiteEncoding::MuLaw : encoding == "alaw" ? SuiteEncoding::ALaw : SuiteEncoding::Pcm;
+        } else if (name == "keys") {
+            if (!value.is_string() || value.get<std::string>().empty()) Fail("\"keys\" must be a text of DTMF keys");
+            spec.alphabet = value.get<std::string>();
+            for (const char c : spec.alphabet) {
+                if (!DtmfKeypad::Find(c)) Fail("\"keys\" holds '" + std::string(1, c) + "', which is not a DTMF key (0-9 A-D * #)");
+            }
+        } else if (name == "key_count") {
+            const Range count = RangeOf(value, name, 1, kMostKeys);
+            if (count.low != std::floor(count.low) || count.high != std::floor(count.high)) Fail("\"key_count\" must be whole numbers");
+            spec.minKeys = static_cast<std::size_t>(count.low);
+            spec.maxKeys = static_cast<std::size_t>(count.high);
+        } else if (name == "tone_ms") {
+            spec.toneMs = RangeOf(value, name, 1, 10000);
+        } else if (name == "pause_ms") {
+            spec.pauseMs = RangeOf(value, name, 0, 10000);
+        } else if (name == "level_dbm0") {
+            spec.levelDbm0 = RangeOf(value, name, -100, Script::kFullScaleDbm0);
+        } else if (name == "twist_db") {
+            spec.twistDb = RangeOf(value, name, -20, 20);
+        } else if (name == "freq_offset_percent") {
+            spec.frequencyOffsetPercent = RangeOf(value, name, -50, 50);
+        } else if (name == "lead_ms") {
+            spec.leadMs = RangeOf(value, name, 0, 60000);
+        } else if (name == "tail_ms") {
+            spec.tailMs = RangeOf(value, name, 0, 60000);
+        } else if (name == "snr_db") {
+            spec.snrDb = RangeOf(value, name, -20, 100);
+        } else if (name == "noise_band") {
+            const std::string band = value.is_string() ? value.get<std::string>() : "";
+            if (band != "flat" && band != "telephone") Fail("\"noise_band\" must be \"flat\" or \"telephone\"");
+            spec.telephoneBand = band == "telephone";
+        } else {
+            Fail("unknown member \"" + name + "\"");
+        }
+    }
+    if (!sawClips) Fail("\"clips\" is missing: how many clips to render");
+    if (!FitsFullScale(spec.levelDbm0.high, spec.twistDb.high) || !FitsFullScale(spec.levelDbm0.high, spec.twistDb.low)) {
+        Fail("\"level_dbm0\" and \"twist_db\" reach past full scale: the two tones of a key must stay within it");
+    }
+    if (spec.telephoneBand && !spec.snrDb) Fail("\"noise_band\" needs \"snr_db\"");
+    return spec;
+}
+
+Clip ClipAt(const CorpusSpec& spec, std::size_t index) {
+    SplitMix64 random(FileSeed(spec.seed, index));
+    const auto count = static_cast<std::size_t>(Draw(random, {static_cast<double>(spec.minKeys), static_cast<double>(spec.maxKeys)}, 0));
+    std::string keys;
+    for (std::size_t k = 0; k < count; ++k) {
+        keys += spec.alphabet[static_cast<std::size_t>(random.Next() % spec.alphabet.size())];
+    }
+    const double toneMs = Draw(random, spec.toneMs, 0);
+    const double pauseMs = Draw(random, spec.pauseMs, 0);
+    const double level = Draw(random, spec.levelDbm0, 2);
+    const double twist = Draw(random, spec.twistDb, 2);
+    const double offset = Draw(random, spec.frequencyOffsetPercent, 3);
+    const double leadMs = Draw(random, spec.leadMs, 0);
+    const double tailMs = Draw(random, spec.tailMs, 0);
+    const bool noisy = spec.snrDb.has_value();
+    const double snr = noisy ? Draw(random, *spec.snrDb, 2) : 0.0;
+
+    char name[32];
+    std::snprintf(name, sizeof name, "clip-%06zu", index);
+    SuiteFile file;
+    file.name = name;
+    file.family = "dtmf";
+    file.sent = keys;
+    file.script = (leadMs > 0 ? "silence:" + Decimal(leadMs, 0) + " " : std::string()) + "set:amplitude=" +
+                  Decimal(AmplitudeFor(level, 2), 4) + " set:dtmf-twist=" + Decimal(twist, 2) + " set:dtmf-tone=" +
+                  Decimal(toneMs, 0) + " set:dtmf-break=" + Decimal(pauseMs, 0) + " dtmf:" + keys +
+                  (tailMs > 0 ? " silence:" + Decimal(tailMs, 0) : std::string());
+    if (offset != 0.0) file.impairments.emplace_back("freq-offset", Decimal(offset, 3));
+    if (noisy) {
+        file.impairments.emplace_back("snr", Decimal(snr, 2));
+        file.impairments.emplace_back("seed", std::to_string(random.Next()));
+        if (spec.telephoneBand) file.impairments.emplace_back("noise-band", "telephone");
+    }
+    file.parameters = {{"keys", keys},           {"tone_ms", Decimal(toneMs, 0)}, {"pause_ms", Decimal(pauseMs, 0)},
+                       {"level_dbm0", Decimal(level, 2)}, {"twist_db", Decimal(twist, 2)}, {"freq_offset_percent", Decimal(offset, 3)}};
+    if (noisy) file.parameters.emplace_back("snr_db", Decimal(snr, 2));
+
+    Clip clip;
+    clip.name = file.name;
+    clip.row.file = file.name + ".wav";
+    clip.row.suite = "corpus";
+    clip.row.family = file.family;
+    clip.row.parameters = file.parameters;
+    clip.row.verdict = Verdict::Either;
+    clip.row.sent = keys;
+    clip.job = JobOf(file, spec.encoding);
+    return clip;
+}
+
+}  // namespace Quorvex::VarnelNet::Kit

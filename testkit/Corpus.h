@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "testkit/Manifest.h"
+#include "testkit/Suite.h"
+
+namespace Quorvex::VarnelNet::Kit {
+
+// A random labelled corpus of DTMF clips for training and testing learned detectors, as a JSON
+// spec describes it (see README): every value of a clip is drawn from its range by a generator
+// seeded with the spec's seed and the clip's index, so a clip is a pure function of the spec
+// and its index.
+struct Range {
+    double low = 0.0;
+    double high = 0.0;
+};
+
+struct CorpusSpec {
+    std::size_t clips = 0;
+    std::uint64_t seed = 0;
+    SuiteEncoding encoding = SuiteEncoding::Pcm;
+    std::string alphabet = "0123456789*#ABCD";
+    std::size_t minKeys = 1;
+    std::size_t maxKeys = 1;
+    Range toneMs{50, 50};
+    Range pauseMs{50, 50};
+    Range levelDbm0{-10, -10};  // the low group's tone
+    Range twistDb{0, 0};        // the high group against the low group
+    Range frequencyOffsetPercent{0, 0};
+    Range leadMs{100, 100};     // silence before the keys
+    Range tailMs{100, 100};     // and after them
+    std::optional<Range> snrDb; // noise, or none
+    bool telephoneBand = false;
+};
+
+class CorpusError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads a spec; throws CorpusError saying what is wrong (malformed JSON, an unknown or
+// mistyped member, a range outside what can be rendered).
+CorpusSpec ReadCorpusSpec(std::string_view json);
+
+// One clip: its name, its manifest row (the keys sent, the values drawn, verdict "either") and
+// how it is rendered.
+struct Clip {
+    std::string name;
+    ManifestRow row;
+    FileJob job;
+};
+Clip ClipAt(const CorpusSpec& spec, std::size_t index);
+
+}  // namespace Quorvex::VarnelNet::Kit

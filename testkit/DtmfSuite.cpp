@@ -1,0 +1,209 @@
+// The dtmf suite: the classic DTMF receiver test plan, file by file.
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "testkit/Suite.h"
+#include "varnel/signal/DtmfKeypad.h"
+
+namespace Quorvex::VarnelNet::Kit {
+
+namespace {
+
+using DtmfKeypad::kColumnHz;
+using DtmfKeypad::kKeys;
+using DtmfKeypad::kRowHz;
+
+constexpr std::string_view kFourKeys = "159D";
+constexpr std::string_view kBandwidthKeys = "159D";
+constexpr int kBandwidthSteps = 121;  // -6.0 % to +6.0 % in 0.1 % steps
+constexpr double kKeyDbm0 = -10.0;    // a tone of the keys where the family varies something else
+// Two tones of -4 dBm0 have together a power of -4 + 10 log10(2) dBm0.
+constexpr double kNoiseKeysPowerDbm0 = -4.0 + 3.0102999566398120;
+
+std::string Amplitude(double dbm0, int tones) { return "set:amplitude=" + Decimal(AmplitudeFor(dbm0, tones), 4) + " "; }
+
+std::string Timing(int toneMs, int breakMs) {
+    return "set:dtmf-tone=" + std::to_string(toneMs) + " set:dtmf-break=" + std::to_string(breakMs) + " ";
+}
+
+std::string Numbered(std::string_view family, std::size_t index) {
+    char number[8];
+    std::snprintf(number, sizeof number, "%04zu", index);
+    return std::string(family) + "-" + number;
+}
+
+SuiteFile Keys(std::string_view family, std::size_t index, std::string script, std::string sent, Verdict verdict,
+               std::string requirement) {
+    SuiteFile file;
+    file.name = Numbered(family, index);
+    file.script = std::move(script);
+    file.sent = std::move(sent);
+    file.verdict = verdict;
+    file.requirement = verdict == Verdict::Either ? "" : std::move(requirement);
+    return file;
+}
+
+SuiteFile Decode(std::size_t index, std::uint64_t) {
+    const std::string keys(10, kKeys[index]);
+    SuiteFile file = Keys("decode", index, Amplitude(-4.0, 2) + Timing(50, 50) + "silence:50 dtmf:" + keys, keys,
+                          Verdict::Detect, "dtmf-decode");
+    file.parameters = {{"key", std::string(1, kKeys[index])}};
+    return file;
+}
+
+// One tone of keys 1, 5, 9 and D off by -6 % to +6 % at -17 dBm0 a tone.
+SuiteFile Bandwidth(std::size_t index, std::uint64_t) {
+    const std::size_t keyIndex = kKeys.find(kBandwidthKeys[index / (2 * kBandwidthSteps)]);
+    const bool row = (index / kBandwidthSteps) % 2 == 0;
+    const double percent = (static_cast<double>(index % kBandwidthSteps) - 60.0) / 10.0;
+    const double scale = 1.0 + percent / 100.0;
+    const double rowHz = kRowHz[keyIndex / 4] * (row ? scale : 1.0);
+    const double columnHz = kColumnHz[keyIndex % 4] * (row ? 1.0 : scale);
+    const double magnitude = percent < 0.0 ? -percent : percent;
+    const Verdict verdict = magnitude <= 1.5 + 1e-9 ? Verdict::Detect : magnitude > 3.5 + 1e-9 ? Verdict::Reject : Verdict::Either;
+    const std::string key(1, kKeys[keyIndex]);
+    SuiteFile file = Keys("bandwidth", index,
+                          Amplitude(-17.0, 2) + "silence:50 tone:50,50," + Decimal(rowHz, 3) + "," + Decimal(columnHz, 3),
+                          key, verdict, verdict == Verdict::Detect ? "dtmf-bandwidth-detect" : "dtmf-bandwidth-reject");
+    file.parameters = {{"key", key}, {"tone", row ? "row" : "column"}, {"series", key + (row ? " row" : " column")},
+                       {"offset_percent", Decimal(percent, 1)}};
+    return file;
+}
+
+// One group at -3 dBm0, the other 0 to 20 dB below it: normal twist (the high group lower),
+// then reverse.
+SuiteFile Twist(std::size_t index, std::uint64_t) {
+    const bool normal = index <= 20;
+    const int db = normal ? static_cast<int>(index) : static_cast<int>(index) - 20;
+    const double rowDbm0 = normal ? -3.0 : -3.0 - db;
+    const int limit = normal ? 8 : 4;
+    const std::string script = Amplitude(rowDbm0, 2) + "set:dtmf-twist=" + std::to_string(normal ? -db : db) + " " +
+                               Timing(50, 50) + "silence:50 dtmf:" + std::string(kFourKeys);
+    SuiteFile file = Keys("twist", index, script, std::string(kFourKeys), db <= limit ? Verdict::Detect : Verdict::Either,
+                          normal ? "dtmf-twist-normal" : "dtmf-twist-reverse");
+    file.parameters = {{"direction", normal ? "normal" : "reverse"}, {"twist_db", std::to_string(db)}};
+    return file;
+}
+
+// Both tones from -3 to -60 dBm0 (two tones of more than -2.89 dBm0 pass full scale).
+SuiteFile Level(std::size_t index, std::uint64_t) {
+    const int dbm0 = -3 - static_cast<int>(index);
+    const Verdict verdict = dbm0 >= -36 ? Verdict::Detect : dbm0 < -55 ? Verdict::Reject : Verdict::Either;
+    SuiteFile file = Keys("level", index, Amplitude(dbm0, 2) + Timing(50, 50) + "silence:50 dtmf:" + std::string(kFourKeys),
+                          std::string(kFourKeys), verdict, verdict == Verdict::Detect ? "dtmf-level-detect" : "dtmf-level-reject");
+    file.parameters = {{"level_dbm0", std::to_string(dbm0)}};
+    return file;
+}
+
+SuiteFile Duration(std::size_t index, std::uint64_t) {
+    const int ms = 50 - static_cast<int>(index);
+    const Verdict verdict = ms >= 40 ? Verdict::Detect : ms <= 23 ? Verdict::Reject : Verdict::Either;
+    SuiteFile file = Keys("duration", index,
+                          Amplitude(kKeyDbm0, 2) + Timing(ms, 100) + "silence:50 dtmf:" + std::string(kFourKeys),
+                          std::string(kFourKeys), verdict,
+                          verdict == Verdict::Detect ? "dtmf-duration-detect" : "dtmf-duration-reject");
+    file.parameters = {{"tone_ms", std::to_string(ms)}};
+    return file;
+}
+
+SuiteFile Pause(std::size_t index, std::uint64_t) {
+    const int ms = 50 - static_cast<int>(index);
+    SuiteFile file = Keys("pause", index, Amplitude(kKeyDbm0, 2) + Timing(50, ms) + "silence:50 dtmf:5555 silence:100", "5555",
+                          ms >= 40 ? Verdict::Detect : Verdict::Either, "dtmf-pause-detect");
+    file.parameters = {{"pause_ms", std::to_string(ms)}};
+    return file;
+}
+
+// Key 1 ten times at -4 dBm0 a tone under white noise from -4 dBm0 down to -40 dBm0.
+SuiteFile Noise(std::size_t index, std::uint64_t seed) {
+    const int noise = -4 - static_cast<int>(index);
+    const double snr = kNoiseKeysPowerDbm0 - noise;
+    SuiteFile file = Keys("noise", index, Amplitude(-4.0, 2) + Timing(50, 50) + "silence:50 dtmf:1111111111", "1111111111",
+                          snr >= 26.0 ? Verdict::Detect : Verdict::Either, "dtmf-noise");
+    file.impairments = {{"noise", std::to_string(noise)}, {"seed", std::to_string(seed)}};
+    file.parameters = {{"noise_dbm0", std::to_string(noise)}, {"snr_db", Decimal(snr, 2)}};
+    return file;
+}
+
+// Keys at -15 dBm0 a tone under 350+440 Hz dial tone from -30 to -5 dBm0 a tone.
+SuiteFile DialTone(std::size_t index, std::uint64_t) {
+    const int dial = -30 + static_cast<int>(index);
+    SuiteFile file = Keys("dial-tone", index,
+                          Amplitude(-15.0, 2) + Timing(50, 50) + "silence:100 dtmf:" + std::string(kFourKeys) + " silence:100",
+                          std::string(kFourKeys), Verdict::Detect, "dtmf-dial-tone");
+    file.mix = Amplitude(dial, 2) + "plan:us:dial:600";
+    file.parameters = {{"dial_dbm0", std::to_string(dial)}, {"dial_above_keys_db", std::to_string(dial + 15)}};
+    return file;
+}
+
+// Key 5 sounding 100 ms, broken in its middle for 0 to 20 ms.
+SuiteFile Interruption(std::size_t index, std::uint64_t) {
+    const int ms = static_cast<int>(index);
+    SuiteFile file = Keys("interruption", index, Amplitude(kKeyDbm0, 2) + Timing(100, 100) + "silence:100 dtmf:5", "5",
+                          ms <= 10 ? Verdict::Detect : Verdict::Either, "dtmf-interruption");
+    if (ms > 0) file.impairments = {{"dropout", std::to_string(ms) + "@" + Decimal(150.0 - ms / 2.0, 1)}};
+    file.parameters = {{"break_ms", std::to_string(ms)}};
+    return file;
+}
+
+struct NotKeys {
+    const char* signal;
+    const char* script;
+    bool noise;
+};
+constexpr std::array<NotKeys, 15> kNotKeys = {{
+    {"silence", "silence:1000", false},
+    {"white noise -20 dBm0", "silence:1000", true},
+    {"us dial tone", "plan:us:dial:1000", false},
+    {"us ring-back tone", "plan:us:ringback:2500", false},
+    {"us busy tone", "plan:us:busy:1000", false},
+    {"fax calling tone", "modem:cng:1000", false},
+    {"answer tone", "modem:ans:1000", false},
+    {"697 Hz", "tone:500,0,697", false},
+    {"770 Hz", "tone:500,0,770", false},
+    {"852 Hz", "tone:500,0,852", false},
+    {"941 Hz", "tone:500,0,941", false},
+    {"1209 Hz", "tone:500,0,1209", false},
+    {"1336 Hz", "tone:500,0,1336", false},
+    {"1477 Hz", "tone:500,0,1477", false},
+    {"1633 Hz", "tone:500,0,1633", false},
+}};
+
+// Signals that are not keys, each tone at -10 dBm0: a stand-in for the talk-off tapes.
+SuiteFile NoKeys(std::size_t index, std::uint64_t seed) {
+    const NotKeys& signal = kNotKeys[index];
+    const int tones = std::string_view(signal.script).rfind("plan:", 0) == 0 ? 2 : 1;
+    SuiteFile file = Keys("no-keys", index, Amplitude(kKeyDbm0, tones) + signal.script, "", Verdict::Reject, "dtmf-no-keys");
+    if (signal.noise) file.impairments = {{"noise", "-20"}, {"seed", std::to_string(seed)}};
+    file.parameters = {{"signal", signal.signal}};
+    return file;
+}
+
+constexpr Family kFamilies[] = {
+    {"decode", "every key 10 times, 50 ms on and off, -4 dBm0 a tone", 16, Decode, std::nullopt},
+    {"bandwidth", "keys 1 5 9 D with one tone off by -6 % to +6 % in 0.1 % steps, -17 dBm0 a tone",
+     2 * kBandwidthSteps * kBandwidthKeys.size(), Bandwidth,
+     Figure{"detection bandwidth", "offset_percent", "%", 0.0, true, true, "series", false}},
+    {"twist", "one group at -3 dBm0, the other 0 to 20 dB below it, both ways", 41, Twist,
+     Figure{"twist accepted", "twist_db", "dB", 0.0, true, false, "direction", true}},
+    {"level", "both tones from -3 to -60 dBm0", 58, Level, Figure{"levels detected", "level_dbm0", "dBm0", -3.0, false, true, "", false}},
+    {"duration", "tones of 50 down to 10 ms, 100 ms apart, -10 dBm0 a tone", 41, Duration,
+     Figure{"shortest tone", "tone_ms", "ms", 50.0, false, true, "", false}},
+    {"pause", "key 5 four times, 50 ms tones with pauses of 50 down to 10 ms", 41, Pause,
+     Figure{"shortest pause", "pause_ms", "ms", 50.0, false, true, "", false}},
+    {"noise", "key 1 ten times at -4 dBm0 a tone under white noise from -4 to -40 dBm0", 37, Noise,
+     Figure{"S/N needed", "snr_db", "dB", 1000.0, false, true, "", false}},
+    {"dial-tone", "keys at -15 dBm0 a tone under dial tone (350+440 Hz) from -30 to -5 dBm0 a tone", 26, DialTone,
+     Figure{"dial tone above the keys", "dial_above_keys_db", "dB", -1000.0, true, false, "", false}},
+    {"interruption", "key 5 for 100 ms broken in its middle for 0 to 20 ms", 21, Interruption,
+     Figure{"longest break bridged", "break_ms", "ms", 0.0, true, false, "", false}},
+    {"no-keys", "silence, noise, call-progress and fax tones, single DTMF tones: no key", kNotKeys.size(), NoKeys, std::nullopt},
+};
+
+}  // namespace
+
+std::span<const Family> DtmfFamilies() { return kFamilies; }
+
+}  // namespace Quorvex::VarnelNet::Kit

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <optional>
+#include <regex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "testkit/Manifest.h"
+
+namespace Quorvex::VarnelNet::Kit {
+
+// A --pattern as an ECMAScript regular expression. Throws std::invalid_argument saying why it is
+// refused: one that does not compile, one longer than 256 characters (the library's compiler
+// recurses per group), or one with a number of more than six digits (the library's compiler
+// reads repeat counts and back-references without checking them for overflow).
+std::regex CompilePattern(std::string_view text);
+
+// What a receiver printed for a file, read: every match of the pattern in each line (the first
+// 1024 characters of it; its first group when it has one) joined; without a pattern, the keypad
+// characters 0-9 A-D * # of the output.
+std::string Detected(std::string_view output, const std::optional<std::regex>& pattern);
+
+// Whether what was detected meets the row's verdict: what was sent exactly (detect), nothing
+// (reject), anything (either).
+bool Passes(const ManifestRow& row, std::string_view detected);
+// A key or digit reported that was not sent, or (where the verdict is not "either") more of
+// them than were sent.
+bool FalseDetection(const ManifestRow& row, std::string_view detected);
+
+// A figure of a family, measured on the results.
+struct FigureResult {
+    std::string family;
+    std::string label;
+    std::string text;       // "-2.3 % to +2.1 % (nothing detected below -3.4 % and above +3.3 %)"
+    std::string group;      // the group it belongs to when the family reports every group
+    std::optional<double> low, high;      // the extent detected down and up
+    std::optional<double> rejectLow, rejectHigh;  // beyond these nothing was detected
+    std::string unit;
+};
+
+struct RequirementResult {
+    std::string id;
+    std::string requirement;
+    std::string source;
+    std::string status;
+    std::size_t files = 0;
+    std::vector<std::size_t> failures;  // rows that do not meet their verdict
+};
+
+struct Report {
+    std::vector<ManifestRow> rows;
+    std::vector<std::string> detected;   // by row
+    std::vector<bool> passed;            // by row
+    std::vector<FigureResult> figures;
+    std::vector<RequirementResult> requirements;
+    std::vector<std::size_t> falseDetections;
+    std::size_t failed = 0;              // rows whose verdict was not met
+};
+
+// Scores what was detected for each row (same order) against the manifest.
+Report Score(std::vector<ManifestRow> rows, std::vector<std::string> detected);
+
+// The report for people (the receiver named by its command) and for machines.
+std::string ReportText(const Report& report, std::string_view receiver);
+std::string ReportJson(const Report& report, std::string_view receiver);
+
+}  // namespace Quorvex::VarnelNet::Kit

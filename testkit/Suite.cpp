@@ -1,0 +1,96 @@
+#include "testkit/Suite.h"
+
+#include <cmath>
+
+#include "varnel/platform/DecimalText.h"
+#include "varnel/script/Level.h"
+#include "varnel/script/Parser.h"
+#include "varnel/signal/LineImpairments.h"
+#include "varnel/signal/PortableMath.h"
+
+namespace Quorvex::VarnelNet::Kit {
+
+namespace {
+
+// 20 log10 of a tone count: a tone of a sum of N equal tones is 1/N of the sum's amplitude.
+constexpr double kTonesDb[] = {0.0, 0.0, 6.020599913279624, 9.542425094393248};
+
+const Suite kSuites[] = {
+    {"dtmf", "DTMF receivers: the classic receiver test plan (ITU-T Q.24 figures)", DtmfFamilies()},
+    {"cid-bell", "Bell 202 Caller-ID receivers (on-hook MDMF, number 5551234)", BellCallerIdFamilies()},
+    {"cid-etsi", "ETSI V.23 Caller-ID receivers (on-hook MDMF after the dual-tone alert, number 5551234)",
+     EtsiCallerIdFamilies()},
+};
+
+}  // namespace
+
+std::string_view VerdictWord(Verdict verdict) {
+    switch (verdict) {
+        case Verdict::Detect: return "detect";
+        case Verdict::Reject: return "reject";
+        case Verdict::Either: break;
+    }
+    return "either";
+}
+
+std::span<const Suite> Suites() { return kSuites; }
+
+const Suite* FindSuite(std::string_view name) {
+    for (const Suite& suite : kSuites) {
+        if (suite.name == name) return &suite;
+    }
+    return nullptr;
+}
+
+const Family* FindFamily(const Suite& suite, std::string_view name) {
+    for (const Family& family : suite.families) {
+        if (family.name == name) return &family;
+    }
+    return nullptr;
+}
+
+std::size_t FileCount(const Suite& suite) {
+    std::size_t count = 0;
+    for (const Family& family : suite.families) count += family.count;
+    return count;
+}
+
+SuiteFile FileAt(const Suite& suite, std::size_t index, std::uint64_t seed) {
+    std::size_t first = 0;
+    for (const Family& family : suite.families) {
+        if (index < first + family.count) {
+            SuiteFile file = family.file(index - first, FileSeed(seed, index));
+            file.family = std::string(family.name);
+            return file;
+        }
+        first += family.count;
+    }
+    return {};
+}
+
+std::uint64_t FileSeed(std::uint64_t seed, std::size_t index) {
+    SplitMix64 mixer(seed ^ (0xD1B54A32D192ED03ull * (static_cast<std::uint64_t>(index) + 1)));
+    return mixer.Next();
+}
+
+FileJob JobOf(const SuiteFile& file, SuiteEncoding encoding) {
+    const char* format = encoding == SuiteEncoding::MuLaw ? "set:encoding=ulaw "
+                         : encoding == SuiteEncoding::ALaw ? "set:encoding=alaw "
+                                                           : "set:bits=16 ";
+    FileJob job;
+    job.requests = Script::ParseScript(std::string("set:rate=8000 ") + format + file.script);
+    for (const auto& [name, value] : file.impairments) Script::SetImpairment(job.options.impairments, name, value);
+    if (!file.mix.empty()) job.options.mix = Script::Mix{Script::ParseScript(file.mix), {}};
+    job.options.labels = true;
+    return job;
+}
+
+std::string Decimal(double value, int decimals) {
+    const double scale = PortableMath::Pow10(decimals);
+    const double rounded = std::round(value * scale) / scale;
+    return ShortestText(rounded == 0.0 ? 0.0 : rounded);
+}
+
+double AmplitudeFor(double dbm0, int tones) { return dbm0 - Script::kFullScaleDbm0 + kTonesDb[tones]; }
+
+}  // namespace Quorvex::VarnelNet::Kit

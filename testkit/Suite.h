@@ -1,0 +1,95 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "varnel/script/Rendering.h"
+
+namespace Quorvex::VarnelNet::Kit {
+
+// What a receiver should make of a file: report what was sent, report nothing, or either.
+enum class Verdict : std::uint8_t { Detect, Reject, Either };
+std::string_view VerdictWord(Verdict verdict);
+
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+// One file of a suite: how it is rendered and what a receiver should report. Everything is a
+// pure function of the suite, the seed and the file's index.
+struct SuiteFile {
+    std::string name;      // the file's name without extension, unique in its suite
+    std::string family;
+    Pairs parameters;      // the values the family varies, as the manifest writes them
+    std::string script;    // the requests (after the suite's format settings)
+    Pairs impairments;     // impairment options and values (SetImpairment)
+    std::string mix;       // a script sounding under the requests, or empty
+    std::string sent;      // the keys or the number the file carries; empty for none
+    Verdict verdict = Verdict::Either;
+    std::string requirement;  // the id of the requirement the verdict comes from, or empty
+};
+
+// How a family's results become a figure: the parameter it varies, followed from the file
+// nearest the reference value upward and/or downward as long as the receiver reports what was
+// sent; with a group parameter, per group (each group reported, or only the least of them).
+struct Figure {
+    std::string_view label;      // "detection bandwidth"
+    std::string_view parameter;  // "offset_percent"
+    std::string_view unit;       // "%"
+    double reference = 0.0;
+    bool up = false;
+    bool down = false;
+    std::string_view group;      // a parameter that splits the files, or empty
+    bool eachGroup = false;      // report every group, not only the least
+};
+
+struct Family {
+    std::string_view name;
+    std::string_view description;
+    std::size_t count;
+    SuiteFile (*file)(std::size_t index, std::uint64_t seed);  // index within the family
+    std::optional<Figure> figure;
+};
+
+struct Suite {
+    std::string_view name;
+    std::string_view description;
+    std::span<const Family> families;
+};
+
+std::span<const Suite> Suites();
+const Suite* FindSuite(std::string_view name);
+const Family* FindFamily(const Suite& suite, std::string_view name);
+std::size_t FileCount(const Suite& suite);
+// The suite's file at index (from 0, families in order).
+SuiteFile FileAt(const Suite& suite, std::size_t index, std::uint64_t seed);
+
+// The seed of a file's noise: SplitMix64 of the suite's seed and the file's index.
+std::uint64_t FileSeed(std::uint64_t seed, std::size_t index);
+
+// The sample formats a suite is written in: 8000 Hz, 16-bit PCM or G.711.
+enum class SuiteEncoding : std::uint8_t { Pcm, MuLaw, ALaw };
+
+// The file as the language renders it: the suite's format settings, its requests, its
+// impairments, its mix and labels. Throws RequestError when it does not parse.
+struct FileJob {
+    Script::Requests requests;
+    Script::RenderOptions options;
+};
+FileJob JobOf(const SuiteFile& file, SuiteEncoding encoding);
+
+// Helpers of the suites' definitions: a number with at most `decimals` decimals, written as the
+// language reads it; the amplitude (dB) that puts each of `tones` equal tones at dbm0.
+std::string Decimal(double value, int decimals);
+double AmplitudeFor(double dbm0, int tones);
+
+// The suites' families, by suite.
+std::span<const Family> DtmfFamilies();
+std::span<const Family> BellCallerIdFamilies();
+std::span<const Family> EtsiCallerIdFamilies();
+
+}  // namespace Quorvex::VarnelNet::Kit

@@ -1,0 +1,161 @@
+// The test kit's pieces without a receiver: manifests, what a receiver's output says, the
+// figures of a score, the suites and the corpus spec.
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "testkit/Corpus.h"
+#include "testkit/Manifest.h"
+#include "testkit/Requirements.h"
+#include "testkit/Score.h"
+
+namespace {
+
+using namespace Quorvex::VarnelNet::Kit;
+
+std::string ErrorOf(const std::string& text) {
+    try {
+        ReadManifest(text);
+    } catch (const ManifestError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+TEST(KitTest, ManifestsReadBackAndRefuseWhatIsNotOne) {
+    ManifestRow row{"a,b.wav", "dtmf", "twist", {{"signal", "us dial tone"}, {"twist_db", "3"}}, Verdict::Detect, "159D",
+                    "dtmf-twist-normal", "a \"quoted\", source"};
+    const std::vector<ManifestRow> back = ReadManifest(ManifestHeader() + ManifestLine(row) + "\n");
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0].file, row.file);
+    EXPECT_EQ(back[0].parameters, row.parameters);
+    EXPECT_EQ(back[0].verdict, Verdict::Detect);
+    EXPECT_EQ(back[0].source, row.source);
+    EXPECT_EQ(ManifestLine(row), "\"a,b.wav\",dtmf,twist,signal=us dial tone;twist_db=3,detect 159D,159D,dtmf-twist-normal,"
+                                 "\"a \"\"quoted\"\", source\"\n");
+
+    const std::string header = ManifestHeader();
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "line 1: the header must be 'file,suite,family,parameters,verdict,sent,requirement,source'"},
+        {header + "a.wav,s,f,,reject,,,\nb.wav,s\n", "line 3: 2 cells where 8 are expected"},
+        {header + "a.wav,s,f,,detect 12,13,,\n", "line 2: the verdict 'detect 12' is not 'detect SENT', 'reject' or 'either'"},
+        {header + "a.wav,s,f,x,either,,,\n", "line 2: the parameter 'x' is not NAME=VALUE"},
+        {header + "../a.wav,s,f,,either,,,\n", "line 2: the file '../a.wav' is not a name in the folder"},
+        {header + "\"a.wav,s,f,,either,,,\n", "line 2: a quoted cell does not end"},
+    };
+    for (const auto& [text, error] : cases) EXPECT_EQ(ErrorOf(text), "manifest.csv " + error);
+}
+
+TEST(KitTest, DetectedReadsTheReceiversOutput) {
+    const struct {
+        const char* output;
+        const char* pattern;
+        const char* detected;
+    } cases[] = {
+        {"DTMF: 1\nDTMF: #\n", "DTMF: (.)", "1#"},
+        {"multimon-ng 1.2.0\nDTMF: 5\n", "DTMF: (.)", "5"},
+        {"159D\n", nullptr, "159D"},
+        {"keys: 1*, none of a-d\n", nullptr, "1*"},
+        {"DATE 12251030\nNUMBER 5551234\nNAME JOHN\n", "NUMBER (\\d+)", "5551234"},
+        {"NUMBER 555\nNUMBER 556\n", "NUMBER \\d+", "NUMBER 555NUMBER 556"},
+    };
+    for (const auto& c : cases) {
+        const std::optional<std::regex> pattern = c.pattern ? std::optional<std::regex>(CompilePattern(c.pattern)) : std::nullopt;
+        EXPECT_EQ(Detected(c.output, pattern), c.detected) << c.output;
+    }
+    const std::pair<std::string, std::string> refused[] = {
+        {"(", "not a regular expression ("},
+        {std::string(257, 'a'), "longer than 256 characters"},
+        {"a{1234567}", "a number of more than 6 digits"},
+        {"(a)\\44444444", "a number of more than 6 digits"},
+    };
+    for (const auto& [text, reason] : refused) {
+        try {
+            CompilePattern(text);
+            ADD_FAILURE() << text << " was taken";
+        } catch (const std::invalid_argument& e) {
+            EXPECT_EQ(std::string(e.what()).substr(0, reason.size()), reason) << text;
+        }
+    }
+}
+
+// A receiver that takes normal twist up to 6 dB and reverse up to 5 dB, and reports an extra key
+// past that: its figures, requirements and false detections.
+TEST(KitTest, ScoreFollowsTheRunOfDetections) {
+    const Suite& suite = *FindSuite("dtmf");
+    std::vector<ManifestRow> rows;
+    std::vector<std::string> detected;
+    for (std::size_t i = 0; i < FileCount(suite); ++i) {
+        const SuiteFile file = FileAt(suite, i, 0);
+        if (file.family != "twist") continue;
+        rows.push_back(RowOf(suite, file));
+        const int db = std::stoi(std::string(rows.back().Parameter("twist_db")));
+        const int limit = rows.back().Parameter("direction") == "normal" ? 6 : 5;
+        detected.push_back(db <= limit ? file.sent : db >= 15 ? "" : "7");
+    }
+    const Report report = Score(rows, detected);
+    ASSERT_EQ(report.figures.size(), 2u);
+    EXPECT_EQ(report.figures[0].group + ": " + report.figures[0].text, "normal: 6 dB (nothing detected at 15 dB and above)");
+    EXPECT_EQ(report.figures[1].group + ": " + report.figures[1].text, "reverse: 5 dB (nothing detected at 15 dB and above)");
+    ASSERT_EQ(report.requirements.size(), 2u);
+    EXPECT_EQ(report.requirements[0].id, "dtmf-twist-normal");
+    EXPECT_EQ(report.requirements[0].failures.size(), 2u);  // 7 and 8 dB
+    EXPECT_TRUE(report.requirements[1].failures.empty());
+    EXPECT_EQ(report.falseDetections.size(), 17u);          // the '7' reported at 7-14 and 6-14 dB
+    EXPECT_NE(ReportJson(report, "r").find("\"id\": \"dtmf-twist-normal\",\n      \"met\": false"), std::string::npos);
+}
+
+// Every file of every suite has a name of its own, parses, names a known requirement, and is
+// the same for the same seed.
+TEST(KitTest, SuitesArePureFunctionsOfTheirIndex) {
+    for (const Suite& suite : Suites()) {
+        std::set<std::string> names;
+        for (std::size_t i = 0; i < FileCount(suite); ++i) {
+            const SuiteFile file = FileAt(suite, i, 7);
+            EXPECT_TRUE(names.insert(file.name).second) << file.name;
+            EXPECT_NO_THROW(JobOf(file, SuiteEncoding::ALaw)) << file.name;
+            EXPECT_TRUE(file.requirement.empty() || FindRequirement(file.requirement)) << file.name;
+            const SuiteFile again = FileAt(suite, i, 7);
+            EXPECT_EQ(ManifestLine(RowOf(suite, file)) + file.script + file.mix, ManifestLine(RowOf(suite, again)) + again.script + again.mix);
+            EXPECT_EQ(file.impairments, again.impairments);
+        }
+    }
+}
+
+TEST(KitTest, CorpusSpecsAreCheckedAndClipsDrawnWithinThem) {
+    const std::pair<const char*, const char*> refusals[] = {
+        {"[1]", "the spec must be a JSON object"},
+        {"{\"seed\": 1}", "\"clips\" is missing: how many clips to render"},
+        {"{\"clips\": 0}", "\"clips\" must be from 1 to 100000000"},
+        {"{\"clips\": 5, \"level\": -3}", "unknown member \"level\""},
+        {"{\"clips\": 5, \"keys\": \"12E\"}", "\"keys\" holds 'E', which is not a DTMF key (0-9 A-D * #)"},
+        {"{\"clips\": 5, \"tone_ms\": [80, 40]}", "\"tone_ms\": low is above high"},
+        {"{\"clips\": 5, \"level_dbm0\": [-10, -2], \"twist_db\": [0, 4]}",
+         "\"level_dbm0\" and \"twist_db\" reach past full scale: the two tones of a key must stay within it"},
+        {"{\"clips\": 5, \"noise_band\": \"telephone\"}", "\"noise_band\" needs \"snr_db\""},
+    };
+    for (const auto& [json, error] : refusals) {
+        try {
+            ReadCorpusSpec(json);
+            ADD_FAILURE() << json << " was taken";
+        } catch (const CorpusError& e) {
+            EXPECT_EQ(std::string(e.what()), error) << json;
+        }
+    }
+    const CorpusSpec spec = ReadCorpusSpec(R"({"clips": 50, "seed": 9, "keys": "159", "key_count": [2, 4],
+        "level_dbm0": [-30, -10], "snr_db": [5, 30], "noise_band": "telephone", "freq_offset_percent": [-1, 1]})");
+    for (std::size_t i = 0; i < spec.clips; ++i) {
+        const Clip clip = ClipAt(spec, i);
+        EXPECT_GE(clip.row.sent.size(), 2u);
+        EXPECT_LE(clip.row.sent.size(), 4u);
+        EXPECT_EQ(clip.row.sent.find_first_not_of("159"), std::string::npos);
+        const double level = std::stod(std::string(clip.row.Parameter("level_dbm0")));
+        EXPECT_TRUE(level >= -30.0 && level <= -10.0) << level;
+        EXPECT_EQ(ManifestLine(ClipAt(spec, i).row), ManifestLine(clip.row));
+    }
+}
+
+}  // namespace

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "varnel/generators/SignalDeviation.h"
+#include "varnel/signal/LineImpairments.h"
+#include "varnel/signal/SampleFormat.h"
+
+namespace Quorvex::VarnelNet::Script {
+
+// What a receiver test does to a rendering: the sender's deviations (every frequency, the FSK
+// bit rate and the level of the FSK space tone), which the generators render, and the line's
+// impairments (noise, clipping, G.711 tandems, dropouts), applied to the samples after the
+// signal and before the output stage. Nothing is changed by the defaults.
+struct Impairments {
+    std::optional<double> noiseDbm0;  // white Gaussian noise of this power
+    std::optional<double> snrDb;      // or of the signal's mean power over its sounding samples, less this
+    bool telephoneBand = false;       // the noise limited to 300-3400 Hz, at the same power
+    double frequencyOffsetPercent = 0.0;
+    double bitRateOffsetPercent = 0.0;  // FSK
+    double fskTwistDb = 0.0;            // the FSK space tone above the mark tone
+    std::optional<double> clipDbm0;     // samples held within the peak of a sine at this level
+    int tandemPasses = 0;
+    SampleFormat tandemLaw = SampleFormat::MuLaw;
+    double dropoutMs = 0.0;             // zeroed gaps of dropoutMs every dropoutEveryMs
+    double dropoutEveryMs = 0.0;
+    std::uint64_t seed = 0;
+
+    // Whether the line changes the samples (noise, clipping, tandems or dropouts).
+    bool OnTheLine() const;
+    SignalDeviation Deviation() const;
+    // The line at the sample rate, the noise at its power: signalPower (full scale 1.0) is the
+    // mean square of the sounding samples, which --snr needs.
+    LineSpec Line(double sampleRate, double signalPower) const;
+};
+
+// One option of the impairments as the tool and a corpus spec write it.
+struct ImpairmentOption {
+    std::string_view name;   // "noise"
+    std::string_view value;  // "DBM0"
+    std::string_view help;   // for --help
+};
+std::span<const ImpairmentOption> ImpairmentOptions();
+
+// Reads the option's value into the impairments; throws RequestError naming "--NAME" for a
+// value that is malformed or out of range (or an option that is not one of them).
+void SetImpairment(Impairments& impairments, std::string_view name, std::string_view value);
+
+// Why the impairments do not go together at the sample rate, or an empty text: --noise with
+// --snr, --noise-band without noise, the telephone band at a rate it cannot be filtered at, a
+// dropout period no longer than its gap or below one sample.
+std::string CheckImpairments(const Impairments& impairments, double sampleRate);
+
+}  // namespace Quorvex::VarnelNet::Script
