@@ -13,21 +13,13 @@ std::uint64_t SystemSeed() {
 
 }  // namespace
 
-StreamStarts::StreamStarts(std::optional<std::uint64_t> seed) : m_state(seed ? *seed : SystemSeed()) {}
-
-std::uint64_t StreamStarts::NextWord() {
-    m_state += 0x9E3779B97F4A7C15ULL;
-    std::uint64_t z = m_state;
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-}
+StreamStarts::StreamStarts(std::optional<std::uint64_t> seed) : m_words(seed ? *seed : SystemSeed()) {}
 
 StreamStart StreamStarts::Next() {
     StreamStart start;
-    start.ssrc = static_cast<std::uint32_t>(NextWord() >> 32);
-    start.sequence = static_cast<std::uint16_t>(NextWord() >> 48);
-    start.timestamp = static_cast<std::uint32_t>(NextWord() >> 32);
+    start.ssrc = static_cast<std::uint32_t>(m_words.Next() >> 32);
+    start.sequence = static_cast<std::uint16_t>(m_words.Next() >> 48);
+    start.timestamp = static_cast<std::uint32_t>(m_words.Next() >> 32);
     return start;
 }
 

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "varnel/signal/SplitMix64.h"
+
 namespace Quorvex::VarnelNet::Rtp {
 
 // Where an RTP stream starts: its synchronisation source, its first sequence number and its
@@ -24,9 +26,7 @@ public:
     StreamStart Next();
 
 private:
-    std::uint64_t NextWord();
-
-    std::uint64_t m_state;
+    SplitMix64 m_words;
 };
 
 }  // namespace Quorvex::VarnelNet::Rtp

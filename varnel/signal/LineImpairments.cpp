@@ -37,14 +37,6 @@ double Sine(double hz, double n, double sampleRate) { return PortableMath::Sin(k
 
 }  // namespace
 
-std::uint64_t SplitMix64::Next() {
-    m_state += 0x9E3779B97F4A7C15ull;
-    std::uint64_t z = m_state;
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-}
-
 double PortableLog(double x) {
     int exponent = 0;
     double m = std::frexp(x, &exponent);  // exact: m in [0.5, 1)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "varnel/signal/SampleFormat.h"
+#include "varnel/signal/SplitMix64.h"
 
 namespace Quorvex::VarnelNet {
 
@@ -14,19 +15,6 @@ namespace Quorvex::VarnelNet {
 // fixed order: noise (white, or limited to the telephone band), clipping, G.711 tandems, then
 // dropouts. Every step is plain arithmetic in a fixed order, and the noise comes from a seeded
 // generator: the same seed gives the same samples on every build.
-
-// SplitMix64 (Steele, Lea and Flood, 2014): a 64-bit state advanced by 0x9E3779B97F4A7C15 and
-// mixed by two xor-shift-multiply rounds.
-class SplitMix64 {
-public:
-    explicit SplitMix64(std::uint64_t seed) : m_state(seed) {}
-    std::uint64_t Next();
-    // Uniform in [0, 1): the top 53 bits of the next number.
-    double Uniform() { return static_cast<double>(Next() >> 11) * 0x1.0p-53; }
-
-private:
-    std::uint64_t m_state;
-};
 
 // The natural logarithm of x > 0 from + - * / alone: x = m 2^e with m in [sqrt(1/2), sqrt(2)),
 // ln x = e ln 2 + 2 atanh((m - 1) / (m + 1)) by twelve terms of its series (within a few units

@@ -1,0 +1,13 @@
+#include "varnel/signal/SplitMix64.h"
+
+namespace Quorvex::VarnelNet {
+
+std::uint64_t SplitMix64::Next() {
+    m_state += 0x9E3779B97F4A7C15ull;
+    std::uint64_t z = m_state;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+}  // namespace Quorvex::VarnelNet
