@@ -6,3 +6,10 @@ export function offer(link, bytes, type, name) {
   link.download = name;
   link.hidden = false;
 }
+
+// Hides the link and lets its object go.
+export function withdraw(link) {
+  if (link.href.startsWith('blob:')) URL.revokeObjectURL(link.href);
+  link.removeAttribute('href');
+  link.hidden = true;
+}

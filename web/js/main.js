@@ -1,13 +1,16 @@
 // The playground: the request box and its menus, the settings, and the audio (play, waveform,
-// spectrogram, what sounds when, download), around a renderer in a Web Worker. For scripts and
-// tests it exposes window.varnel.renderWav(script, options), a promise of the WAV file's bytes.
+// spectrogram, what sounds when, download), the pcap of the same script with the RTP options,
+// around a renderer in a Web Worker. For scripts and tests it exposes
+// window.varnel.renderWav(script, options) and renderPcap(script, options), promises of the
+// WAV and the pcap file's bytes.
 
 import { Editor } from './editor.js';
 import { LabelList } from './labels.js';
 import { buildMenus } from './menus.js';
-import { offer } from './downloads.js';
+import { offer, withdraw } from './downloads.js';
 import { Player } from './player.js';
 import { Renderer } from './renderer.js';
+import { RtpOptions } from './rtp.js';
 import { Settings } from './settings.js';
 import { drawSpectrogram, drawWaveform } from './views.js';
 
@@ -20,6 +23,7 @@ const player = new Player();
 const editor = new Editor({ textarea: $('script'), gutter: $('gutter'), marks: $('marks'), notes: $('notes') });
 const labels = new LabelList($('labels'), (start) => player.play(start));
 let settings;
+let rtp;
 let shown = null;  // {samples, rate, summary}
 
 function setStatus(text, kind = '') {
@@ -44,14 +48,29 @@ function draw() {
   drawSpectrogram($('spectrogram'), shown.samples, shown.rate);
 }
 
+// The pcap of the script the page rendered, with the RTP options: offered, or the library's
+// refusal in the RTP panel.
+async function makePcap(script, options) {
+  try {
+    const { pcap, summary: s } = await renderer.pcap(script, { ...options, ...rtp.options() }, { maxBytes: pageLimit });
+    offer($('download-pcap'), pcap, 'application/vnd.tcpdump.pcap', 'varnel.pcap');
+    rtp.show(`${s.packets} packets (${s.audio} audio, ${s.events} events, ${s.text} text), ${s.format}, ` +
+      `ptime ${s.ptime} ms, ${s.source} to ${s.destination}`, 'done');
+  } catch (error) {
+    withdraw($('download-pcap'));
+    rtp.show(error.message, 'refused');
+  }
+}
+
 async function render() {
+  const script = editor.text;
   const options = settings.options();
   editor.clearNotes();
   settings.clearError();
   setStatus('rendering…');
   $('render').disabled = true;
   try {
-    const result = await renderer.render(editor.text, options, { maxBytes: pageLimit, views: true });
+    const result = await renderer.render(script, options, { maxBytes: pageLimit, views: true });
     const { summary } = result;
     shown = { samples: new Float32Array(result.samples), rate: summary.format.rate, summary };
     player.load(shown.samples, shown.rate);
@@ -61,9 +80,12 @@ async function render() {
     offer($('download-labels'), summary.labelTrack, 'text/plain', 'varnel.txt');
     offer($('download-label-lines'), summary.labelLines, 'application/jsonl', 'varnel.jsonl');
     draw();
+    await makePcap(script, options);
     const note = player.refusal ? ` · ${player.refusal}` : '';
     setStatus(`${summary.format.text} · ${summary.seconds.toFixed(3)} s · ${summary.bytes} bytes · rendered in ${result.ms.toFixed(1)} ms${note}`, 'done');
   } catch (error) {
+    withdraw($('download-pcap'));
+    rtp.show('', '');
     if (error.setting) settings.showError(error);
     else editor.showError(error);
     setStatus('refused', 'refused');
@@ -127,11 +149,20 @@ window.varnel = {
     const result = await renderer.render(String(script), rest, { maxBytes });
     return new Uint8Array(result.wave);
   },
+  // The pcap file of a script, as `varnel --pcap` writes it: options as renderWav's, with the
+  // tool's RTP options beside them ({ptime: 30, 'dtmf-mode': 'rfc4733', 'tone-events': true,
+  // seed: 1, 'pcap-start': '2024-01-01T00:00:00Z', 'rtp-dst': '192.0.2.10:5004', ...}).
+  async renderPcap(script, options = {}) {
+    const { maxBytes = pageLimit, ...rest } = options;
+    const result = await renderer.pcap(String(script), rest, { maxBytes });
+    return new Uint8Array(result.pcap);
+  },
   render,
   player,
   ready: (async () => {
     const catalog = await renderer.catalog();
     settings = new Settings($('settings'), catalog);
+    rtp = new RtpOptions($('rtp'), $('pcap-status'), catalog);
     buildMenus({
       tabs: $('menu-tabs'), panels: $('menu-panels'), catalog,
       printRequest: (text) => renderer.printRequest(text),

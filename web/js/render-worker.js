@@ -4,7 +4,9 @@
 //   {id, type: 'print', request}                  -> {id, ok, text}
 //   {id, type: 'render', script, options, maxBytes, views}
 //                                                 -> {id, ok, wave, samples, summary, ms}
-// views asks for what the page shows besides the WAV: the samples and the labels.
+//   {id, type: 'pcap', script, options, maxBytes} -> {id, ok, pcap, summary, ms}
+// views asks for what the page shows besides the WAV: the samples and the labels. The options
+// are the tool's settings and, for the pcap, its RTP options, by name.
 // A refusal answers {id, ok: false, error: {message, reason, request, index, line, setting}},
 // setting naming the option the library refused.
 import createVarnelModule from '../varnel-web.js';
@@ -20,9 +22,10 @@ function bind(module) {
     jobSetting: call('varnel_job_setting', 'number', ['number', 'number', 'number', 'number', 'number']),
     jobDbm0: call('varnel_job_dbm0', 'number', ['number', 'number', 'number']),
     jobRender: call('varnel_job_render', 'number', ['number', 'number', 'number', 'number', 'number']),
+    jobPcap: call('varnel_job_pcap', 'number', ['number', 'number', 'number', 'number']),
     jobText: call('varnel_job_text', 'string', ['number']),
-    jobWave: call('varnel_job_wave', 'number', ['number']),
-    jobWaveSize: call('varnel_job_wave_size', 'number', ['number']),
+    jobFile: call('varnel_job_file', 'number', ['number']),
+    jobFileSize: call('varnel_job_file_size', 'number', ['number']),
     jobSamples: call('varnel_job_samples', 'number', ['number']),
     jobSampleCount: call('varnel_job_sample_count', 'number', ['number']),
     catalog: call('varnel_catalog', 'string', []),
@@ -55,7 +58,9 @@ function settingText(value) {
   return String(value);
 }
 
-function render(api, { script, options, maxBytes, views }) {
+// A job with the options, made by make(job, script) (the module's render or pcap); answers with
+// what took(job) takes from it, or the refusal, naming the option the library refused.
+function runJob(api, { script, options }, make, took) {
   const started = performance.now();
   const job = api.jobNew();
   try {
@@ -67,16 +72,27 @@ function render(api, { script, options, maxBytes, views }) {
         : withText(api, [name, settingText(value)], (...texts) => api.jobSetting(job, ...texts));
       if (!taken) return refused(name);
     }
-    if (!withText(api, [script], (...text) => api.jobRender(job, ...text, maxBytes, views ? 1 : 0))) return refused('');
-    const heap = api.module.HEAPU8;
-    const wave = heap.slice(api.jobWave(job), api.jobWave(job) + api.jobWaveSize(job)).buffer;
-    const floats = new Float32Array(heap.buffer, api.jobSamples(job), api.jobSampleCount(job)).slice().buffer;
+    if (!withText(api, [script], (...text) => make(job, ...text))) return refused('');
+    const file = api.module.HEAPU8.slice(api.jobFile(job), api.jobFile(job) + api.jobFileSize(job)).buffer;
     const summary = JSON.parse(api.jobText(job));
-    const ms = performance.now() - started;
-    return { reply: { ok: true, wave, samples: floats, summary, ms }, transfer: [wave, floats] };
+    const { reply, transfer } = took(job, file, summary);
+    return { reply: { ok: true, ...reply, summary, ms: performance.now() - started }, transfer };
   } finally {
     api.jobDelete(job);
   }
+}
+
+function render(api, message) {
+  const { maxBytes, views } = message;
+  return runJob(api, message, (job, ...script) => api.jobRender(job, ...script, maxBytes, views ? 1 : 0), (job, wave) => {
+    const samples = new Float32Array(api.module.HEAPU8.buffer, api.jobSamples(job), api.jobSampleCount(job)).slice().buffer;
+    return { reply: { wave, samples }, transfer: [wave, samples] };
+  });
+}
+
+function pcap(api, message) {
+  return runJob(api, message, (job, ...script) => api.jobPcap(job, ...script, message.maxBytes),
+    (job, file) => ({ reply: { pcap: file }, transfer: [file] }));
 }
 
 function answer(api, message) {
@@ -89,6 +105,8 @@ function answer(api, message) {
     }
     case 'render':
       return render(api, message);
+    case 'pcap':
+      return pcap(api, message);
     default:
       return { reply: { ok: false, error: { message: `unknown message '${message.type}'` } }, transfer: [] };
   }

@@ -54,4 +54,10 @@ export class Renderer {
   render(script, options, { maxBytes, views = false }) {
     return this.call({ type: 'render', script, options, maxBytes, views });
   }
+
+  // {pcap: ArrayBuffer, summary, ms}: the packets `varnel --pcap` writes; options take the
+  // tool's RTP options beside its settings.
+  pcap(script, options, { maxBytes }) {
+    return this.call({ type: 'pcap', script, options, maxBytes });
+  }
 }

@@ -28,6 +28,14 @@ function control(setting) {
   return input;
 }
 
+// A control with its name above it, described in its title.
+export function field(name, description, input) {
+  const label = document.createElement('label');
+  label.title = description;
+  label.append(Object.assign(document.createElement('span'), { textContent: name }), input);
+  return label;
+}
+
 function valueOf(input) {
   return input.type === 'checkbox' ? (input.checked ? '1' : '0') : input.value.trim();
 }
@@ -56,25 +64,16 @@ export class Settings {
         list.append(...rates.map((rate) => new Option(rate)));
         form.append(list);
       }
-      (usual.includes(setting.option) ? main : rest).append(this.field(setting.option, setting.description, input));
+      (usual.includes(setting.option) ? main : rest).append(field(setting.option, setting.description, input));
     }
     const level = Object.assign(document.createElement('input'), { type: 'text', name: 'dbm0', size: 8, inputMode: 'decimal' });
     level.placeholder = 'amplitude';
-    main.insertBefore(this.field('dbm0', 'Level of every tone in dBm0 (empty: the amplitude setting)', level), main.children[3]);
+    main.insertBefore(field('dbm0', 'Level of every tone in dBm0 (empty: the amplitude setting)', level), main.children[3]);
     const reset = Object.assign(document.createElement('button'), { type: 'reset', textContent: "The tool's defaults" });
     form.append(this.message, main, more, reset);
     form.addEventListener('submit', (event) => event.preventDefault());
     form.addEventListener('reset', () => this.clearError());
     form.addEventListener('input', () => this.clearError());
-  }
-
-  field(name, description, input) {
-    const label = document.createElement('label');
-    label.title = description;
-    const text = document.createElement('span');
-    text.textContent = name;
-    label.append(text, input);
-    return label;
   }
 
   options() {

@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "JsonText.h"
+#include "varnel/rtp/SessionOptions.h"
 #include "varnel/signal/ModemTones.h"
 #include "varnel/signal/ToneTables.h"
 #include "varnel/script/Request.h"
@@ -83,6 +84,21 @@ void WriteSitsAndModems(JsonText& json) {
     json.EndArray();
 }
 
+void WriteRtpOptions(JsonText& json) {
+    json.Key("rtp").BeginArray();
+    for (const Rtp::SessionOptionSpec& spec : Rtp::SessionOptionSpecs()) {
+        json.BeginObject().Key("option").String(spec.name).Key("value").String(spec.value);
+        json.Key("words").BeginArray();
+        for (std::string_view words = spec.words; !words.empty();) {
+            const std::size_t space = words.find(' ');
+            json.String(words.substr(0, space));
+            words = space == std::string_view::npos ? std::string_view() : words.substr(space + 1);
+        }
+        json.EndArray().Key("help").String(spec.help).EndObject();
+    }
+    json.EndArray();
+}
+
 }  // namespace
 
 std::string CatalogJson() {
@@ -92,6 +108,7 @@ std::string CatalogJson() {
     WriteSettings(json);
     WritePlans(json);
     WriteSitsAndModems(json);
+    WriteRtpOptions(json);
     json.EndObject();
     return json.Text();
 }

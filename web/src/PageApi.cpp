@@ -7,11 +7,15 @@
 // deleted:
 //   job = varnel_job_new(); varnel_job_setting(job, "rate", 4, "8000", 4); varnel_job_dbm0(job, "-10", 3);
 //   varnel_job_render(job, script, length, maxBytes, forViews) -> 1 rendered, 0 refused
+//   varnel_job_pcap(job, script, length, maxBytes) -> the same, the file a pcap (PagePcap.h)
+// A setting named as an RTP option of the tool (ptime, dtmf-mode, seed...) is one of the pcap's;
+// the WAV refuses it.
 // Texts are UTF-8 with their length in bytes, so that a NUL in them reaches the language (which
 // refuses it) instead of ending them.
-//   varnel_job_text(job): the summary (PageRendering.h), or the refusal
+//   varnel_job_text(job): the summary (PageRendering.h, PagePcap.h), or the refusal
 //     {error: {message, reason, request, index, line}}, after any call that returned 0
-//   varnel_job_wave/_wave_size, varnel_job_samples/_sample_count; varnel_job_delete(job)
+//   varnel_job_file/_file_size (the WAV or the pcap), varnel_job_samples/_sample_count;
+//   varnel_job_delete(job)
 
 #include <emscripten/emscripten.h>
 
@@ -19,10 +23,13 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Catalog.h"
 #include "JsonText.h"
+#include "PagePcap.h"
 #include "PageRendering.h"
+#include "varnel/rtp/SessionOptions.h"
 #include "varnel/script/Level.h"
 #include "varnel/script/Parser.h"
 #include "varnel/script/Printer.h"
@@ -34,9 +41,16 @@ namespace {
 
 struct Job {
     Script::RenderOptions options;
+    Rtp::SessionOptions session;
+    std::string rtpOption;  // the first RTP option given, as the tool names it
     Web::PageRendering rendering;
+    std::vector<std::uint8_t> file;
     std::string text;
 };
+
+std::uint64_t Limit(double maxBytes) {
+    return maxBytes >= 0x1p64 ? UINT64_MAX : static_cast<std::uint64_t>(maxBytes > 0 ? maxBytes : 0);
+}
 
 std::string ErrorJson(const std::string& message, const Script::RequestError* error) {
     Web::JsonText json;
@@ -73,9 +87,14 @@ EMSCRIPTEN_KEEPALIVE void varnel_job_delete(Job* job) { delete job; }
 
 EMSCRIPTEN_KEEPALIVE int varnel_job_setting(Job* job, const char* name, std::size_t nameLength, const char* value,
                                              std::size_t valueLength) {
+    const std::string_view option(name, nameLength);
     return Guarded(job->text, [&] {
-        job->options.settings.push_back(
-            Script::ParseNamedSetting(std::string_view(name, nameLength), std::string_view(value, valueLength)));
+        if (Rtp::FindSessionOption(option)) {
+            Rtp::SetSessionOption(job->session, option, std::string_view(value, valueLength));
+            if (job->rtpOption.empty()) job->rtpOption = "--" + std::string(option);
+        } else {
+            job->options.settings.push_back(Script::ParseNamedSetting(option, std::string_view(value, valueLength)));
+        }
     });
 }
 
@@ -86,15 +105,24 @@ EMSCRIPTEN_KEEPALIVE int varnel_job_dbm0(Job* job, const char* value, std::size_
 EMSCRIPTEN_KEEPALIVE int varnel_job_render(Job* job, const char* script, std::size_t length, double maxBytes,
                                             int forViews) {
     return Guarded(job->text, [&] {
-        const auto limit = maxBytes >= 0x1p64 ? UINT64_MAX : static_cast<std::uint64_t>(maxBytes > 0 ? maxBytes : 0);
-        job->rendering = Web::RenderForPage(job->options, std::string_view(script, length), limit, forViews != 0);
+        if (!job->rtpOption.empty()) throw Script::RequestError(job->rtpOption + " applies to the pcap only");
+        job->rendering = Web::RenderForPage(job->options, std::string_view(script, length), Limit(maxBytes), forViews != 0);
+        job->file = std::move(job->rendering.wave);
         job->text = job->rendering.summary;
     });
 }
 
+EMSCRIPTEN_KEEPALIVE int varnel_job_pcap(Job* job, const char* script, std::size_t length, double maxBytes) {
+    return Guarded(job->text, [&] {
+        Web::PagePcap pcap = Web::PcapForPage(job->options, job->session, std::string_view(script, length), Limit(maxBytes));
+        job->file = std::move(pcap.file);
+        job->text = std::move(pcap.summary);
+    });
+}
+
 EMSCRIPTEN_KEEPALIVE const char* varnel_job_text(const Job* job) { return job->text.c_str(); }
-EMSCRIPTEN_KEEPALIVE const std::uint8_t* varnel_job_wave(const Job* job) { return job->rendering.wave.data(); }
-EMSCRIPTEN_KEEPALIVE std::size_t varnel_job_wave_size(const Job* job) { return job->rendering.wave.size(); }
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* varnel_job_file(const Job* job) { return job->file.data(); }
+EMSCRIPTEN_KEEPALIVE std::size_t varnel_job_file_size(const Job* job) { return job->file.size(); }
 EMSCRIPTEN_KEEPALIVE const float* varnel_job_samples(const Job* job) { return job->rendering.samples.data(); }
 EMSCRIPTEN_KEEPALIVE std::size_t varnel_job_sample_count(const Job* job) { return job->rendering.samples.size(); }
 

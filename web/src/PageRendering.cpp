@@ -16,25 +16,6 @@ namespace Quorvex::VarnelNet::Web {
 
 namespace {
 
-void RefuseTextFiles(const Script::Requests& requests) {
-    for (const Script::Entry& entry : requests) {
-        if (std::holds_alternative<Script::TtyFile>(entry.request)) {
-            throw Script::RequestError("a page reads no files: write the text as tty:TEXT", entry.text, entry.index,
-                                       entry.line);
-        }
-    }
-}
-
-void CheckSize(const Script::Rendering& rendering, std::uint64_t maxBytes) {
-    if (const std::string refusal = Script::CheckWaveSize(rendering); !refusal.empty()) throw Script::RequestError(refusal);
-    if (rendering.TotalBytes() <= maxBytes) return;
-    char text[160];
-    std::snprintf(text, sizeof text, "the rendering would take %llu bytes (%.3f s of audio), more than the limit of %llu bytes",
-                  static_cast<unsigned long long>(rendering.TotalBytes()), rendering.TotalSeconds(),
-                  static_cast<unsigned long long>(maxBytes));
-    throw Script::RequestError(text);
-}
-
 std::string_view EncodingWord(std::int32_t encoding) {
     switch (encoding) {
         case ENC_MuLaw: return "ulaw";
@@ -115,15 +96,35 @@ std::string Summary(const Script::Rendering& rendering, bool withLabels) {
 
 }  // namespace
 
+Script::Requests PageRequests(std::string_view script) {
+    Script::Requests requests = Script::ParseScript(script);
+    for (const Script::Entry& entry : requests) {
+        if (std::holds_alternative<Script::TtyFile>(entry.request)) {
+            throw Script::RequestError("a page reads no files: write the text as tty:TEXT", entry.text, entry.index,
+                                       entry.line);
+        }
+    }
+    return requests;
+}
+
+void CheckPageLimit(const Script::Rendering& rendering, std::uint64_t maxBytes) {
+    if (rendering.TotalBytes() <= maxBytes) return;
+    char text[160];
+    std::snprintf(text, sizeof text, "the rendering would take %llu bytes (%.3f s of audio), more than the limit of %llu bytes",
+                  static_cast<unsigned long long>(rendering.TotalBytes()), rendering.TotalSeconds(),
+                  static_cast<unsigned long long>(maxBytes));
+    throw Script::RequestError(text);
+}
+
 PageRendering RenderForPage(const Script::RenderOptions& options, std::string_view script, std::uint64_t maxBytes,
                             bool forViews) {
-    const Script::Requests requests = Script::ParseScript(script);
-    RefuseTextFiles(requests);
+    const Script::Requests requests = PageRequests(script);
     Script::RenderOptions labelled = options;
     labelled.labels = forViews;
     Script::Rendering rendering(labelled, requests);
+    if (const std::string refusal = Script::CheckWaveSize(rendering); !refusal.empty()) throw Script::RequestError(refusal);
     // The file must fit the memory's sizes too (32 bits in WebAssembly).
-    CheckSize(rendering, std::min<std::uint64_t>(maxBytes, SIZE_MAX / 4));
+    CheckPageLimit(rendering, std::min<std::uint64_t>(maxBytes, SIZE_MAX / 4));
     const auto bytes = static_cast<std::size_t>(rendering.TotalBytes());
     PageRendering page;
     const WaveHeader header(rendering.Format());

@@ -25,6 +25,13 @@ struct PageRendering {
     std::string summary;
 };
 
+// The script's requests for the page: what the language refuses, and ttyfile: requests (a page
+// has no files), are refused with a RequestError naming the request.
+Script::Requests PageRequests(std::string_view script);
+
+// Refuses (RequestError) a rendering of more than maxBytes of audio, before it is rendered.
+void CheckPageLimit(const Script::Rendering& rendering, std::uint64_t maxBytes);
+
 // Renders the script. Refused with a RequestError (naming the request where one is to blame)
 // before anything is rendered: what the language refuses, ttyfile: requests (a page has no
 // files), and audio of more than maxBytes.

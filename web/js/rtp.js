@@ -1,0 +1,54 @@
+// The RTP options of the pcap, as the tool's: a control per option of the library's table
+// (catalog.rtp), at the tool's default (empty, unticked, the first word) until changed; the usual
+// ones first, the rest under "More". options() gives those changed, as renderPcap takes them, and
+// the panel shows what the pcap holds, or the library's refusal of it.
+import { field } from './settings.js';
+
+const usual = ['ptime', 'dtmf-mode', 'tone-events', 'seed', 'pcap-start'];
+
+function control(option) {
+  if (option.value === '') return Object.assign(document.createElement('input'), { type: 'checkbox' });
+  if (option.words.length > 0) {
+    const select = document.createElement('select');
+    for (const word of option.words) select.add(new Option(word, word));
+    return select;
+  }
+  return Object.assign(document.createElement('input'), { type: 'text', placeholder: option.value, size: 8 });
+}
+
+const valueOf = (input) => (input.type === 'checkbox' ? input.checked : input.value.trim());
+
+export class RtpOptions {
+  constructor(form, status, catalog) {
+    this.form = form;
+    this.status = status;
+    this.defaults = new Map();
+    const main = Object.assign(document.createElement('div'), { className: 'fields' });
+    const more = document.createElement('details');
+    const rest = Object.assign(document.createElement('div'), { className: 'fields' });
+    more.append(Object.assign(document.createElement('summary'), { textContent: 'More RTP options' }), rest);
+    for (const option of catalog.rtp) {
+      const input = control(option);
+      input.name = option.option;
+      this.defaults.set(option.option, valueOf(input));
+      (usual.includes(option.option) ? main : rest).append(field(option.option, option.help, input));
+    }
+    const reset = Object.assign(document.createElement('button'), { type: 'reset', textContent: "The tool's defaults" });
+    form.append(main, more, reset);
+    form.addEventListener('submit', (event) => event.preventDefault());
+  }
+
+  options() {
+    const options = {};
+    for (const [name, fallback] of this.defaults) {
+      const value = valueOf(this.form.elements[name]);
+      if (value !== fallback) options[name] = value;
+    }
+    return options;
+  }
+
+  show(text, state) {
+    this.status.textContent = text;
+    this.status.className = state === 'refused' ? 'note error refused' : `note ${state}`;
+  }
+}
