@@ -169,3 +169,43 @@ test('a menu writes its requests through the library, or shows its refusal', asy
   await page.waitForSelector('#menu-cid output:not([hidden])');
   assert.match(await page.textContent('#menu-cid output'), /the month 13 is not 01 to 12/);
 });
+
+test('the pcap is the tool\'s, from the RTP panel and from renderPcap, or its refusal in the tool\'s words', async () => {
+  const script = 'dtmf:1A silence:200 "tty:HI" modem:ans:500';
+  const file = join(scratch, 'pcap.txt');
+  writeFileSync(file, script);
+  const toolPcap = (options) => {
+    const run = native(['--pcap', '-', ...Object.entries(options).flatMap(([name, value]) =>
+      (value === true ? [`--${name}`] : [`--${name}`, value])), '-f', file]);
+    return { bytes: run.stdout, status: run.status, message: run.stderr.toString().split('\n')[0] };
+  };
+  const pinned = { seed: '7', 'pcap-start': '2024-01-01T00:00:00Z' };
+  const rows = [
+    { ...pinned, 'dtmf-mode': 'rfc4733', ptime: '30' },
+    { ...pinned, 'tone-events': true, 'tty-rtt': true, encoding: 'alaw', 'rtp-dst': '[2001:db8::1]:6000' },
+  ];
+  await page.click('#rtp button[type=reset]');
+  for (const [name, value] of Object.entries(rows[0])) {
+    const control = page.locator(`#rtp [name="${name}"]`);
+    if (await control.evaluate((e) => e.tagName === 'SELECT')) await control.selectOption(value);
+    else await control.fill(value);
+  }
+  await renderInPage(script, {});
+  assert.match(await page.textContent('#pcap-status'), /packets \(\d+ audio, \d+ events, 0 text\)/);
+  assert.equal(sha256(await download('#download-pcap')), sha256(toolPcap(rows[0]).bytes));
+  for (const options of rows) {
+    const bytes = await page.evaluate(async ([s, o]) => Array.from(await window.varnel.renderPcap(s, o)), [script, options]);
+    assert.equal(sha256(Buffer.from(bytes)), sha256(toolPcap(options).bytes), JSON.stringify(options));
+  }
+  for (const options of [{ rate: '16000' }, { ptime: '70' }]) {
+    const message = await page.evaluate(([s, o]) => window.varnel.renderPcap(s, o).catch((e) => e.message), [script, options]);
+    const refused = toolPcap(options);
+    assert.equal(refused.status, 2);
+    assert.equal(`varnel: ${message}`, refused.message);
+  }
+  await page.fill('#rtp [name=ptime]', '70');
+  await renderInPage(script, {});
+  assert.match(await page.getAttribute('#pcap-status', 'class'), /refused/);
+  assert.ok(await page.locator('#download-pcap').isHidden());
+  await page.click('#rtp button[type=reset]');
+});
