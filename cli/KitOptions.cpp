@@ -122,7 +122,7 @@ KitOptions ParseKitArguments(std::span<const std::string> args) {
             if (kit.receiver.empty()) throw UsageError("score: give the receiver's command after --, {} standing for the file");
             break;
         case KitCommand::Corpus:
-            if (kit.subject.empty() || kit.outputDir.empty()) throw UsageError("corpus: give the spec and the folder: SPEC.json -o DIR");
+            if (kit.subject.empty() || kit.outputDir.empty()) throw UsageError("corpus: give the recipe and the folder: RECIPE.json -o DIR");
             break;
     }
     return kit;
@@ -140,8 +140,8 @@ std::string KitHelp() {
                          its standard output (every match of REGEX in each line, its first group
                          if it has one; by default the characters 0-9 A-D * #), and report its
                          figures and the requirements it meets
-  varnel corpus SPEC.json -o DIR [--shard I/N]
-                         render the random labelled corpus SPEC.json describes
+  varnel corpus RECIPE.json -o DIR [--shard I/N]
+                         render the random labelled corpus RECIPE.json describes
 --shard I/N writes the files I, I+N, I+2N ... (from 1) and the whole manifest: shards written
 into one folder equal one run byte for byte.
 

@@ -14,10 +14,10 @@ namespace Quorvex::VarnelNet::Cli {
 // The receiver test kit's commands, named by the first argument.
 enum class KitCommand { Suite, Score, Corpus };
 
-// varnel suite NAME -o DIR, varnel score DIR -- COMMAND {}, varnel corpus SPEC.json -o DIR.
+// varnel suite NAME -o DIR, varnel score DIR -- COMMAND {}, varnel corpus RECIPE.json -o DIR.
 struct KitOptions {
     KitCommand command = KitCommand::Suite;
-    std::string subject;    // the suite's name (none: list the suites), the folder scored, the spec
+    std::string subject;    // the suite's name (none: list the suites), the folder scored, the recipe
     std::string outputDir;  // -o
     std::uint64_t seed = 0;
     std::size_t shard = 1;  // --shard I/N: files I, I + N, I + 2N ... (counted from 1)

@@ -155,19 +155,19 @@ int RunCorpus(const KitOptions& kit, std::FILE* err) {
     try {
         text = Script::ReadWholeFile(kit.subject, StopIfInterrupted);
     } catch (const std::system_error& e) {
-        throw UsageError("corpus: cannot read the spec '" + Printable(kit.subject) + "': " + e.code().message());
+        throw UsageError("corpus: cannot read the recipe '" + Printable(kit.subject) + "': " + e.code().message());
     }
-    Kit::CorpusSpec spec;
+    Kit::CorpusRecipe recipe;
     try {
-        spec = Kit::ReadCorpusSpec(text);
+        recipe = Kit::ReadCorpusRecipe(text);
     } catch (const Kit::CorpusError& e) {
         throw UsageError("corpus: " + Printable(kit.subject) + ": " + e.what());
     }
     MakeFolder(kit.outputDir);
     std::string manifest = Kit::ManifestHeader();
     std::size_t written = 0;
-    for (std::size_t i = 0; i < spec.clips; ++i) {
-        const Kit::Clip clip = Kit::ClipAt(spec, i);
+    for (std::size_t i = 0; i < recipe.clips; ++i) {
+        const Kit::Clip clip = Kit::ClipAt(recipe, i);
         manifest += Kit::ManifestLine(clip.row);
         if (!InShard(kit, i)) continue;
         StopIfInterrupted();

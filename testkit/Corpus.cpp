@@ -70,88 +70,88 @@ double Draw(SplitMix64& random, const Range& range, int decimals) {
 
 }  // namespace
 
-CorpusSpec ReadCorpusSpec(std::string_view text) {
+CorpusRecipe ReadCorpusRecipe(std::string_view text) {
     json root;
     try {
         root = json::parse(text.begin(), text.end());
     } catch (const json::exception& e) {
         Fail(std::string("not JSON: ") + e.what());
     }
-    if (!root.is_object()) Fail("the spec must be a JSON object");
-    CorpusSpec spec;
+    if (!root.is_object()) Fail("the recipe must be a JSON object");
+    CorpusRecipe recipe;
     bool sawClips = false;
     for (const auto& [name, value] : root.items()) {
         if (name == "clips") {
-            spec.clips = CountOf(value, name, 1, kMostClips);
+            recipe.clips = CountOf(value, name, 1, kMostClips);
             sawClips = true;
         } else if (name == "seed") {
             if (!value.is_number_unsigned() && !(value.is_number_integer() && value.get<std::int64_t>() >= 0)) {
                 Fail("\"seed\" must be a whole number from 0");
             }
-            spec.seed = value.get<std::uint64_t>();
+            recipe.seed = value.get<std::uint64_t>();
         } else if (name == "encoding") {
             const std::string encoding = value.is_string() ? value.get<std::string>() : "";
             if (encoding != "pcm" && encoding != "ulaw" && encoding != "alaw") Fail("\"encoding\" must be \"pcm\", \"ulaw\" or \"alaw\"");
-            spec.encoding = encoding == "ulaw" ? SuiteEncoding::MuLaw : encoding == "alaw" ? SuiteEncoding::ALaw : SuiteEncoding::Pcm;
+            recipe.encoding = encoding == "ulaw" ? SuiteEncoding::MuLaw : encoding == "alaw" ? SuiteEncoding::ALaw : SuiteEncoding::Pcm;
         } else if (name == "keys") {
             if (!value.is_string() || value.get<std::string>().empty()) Fail("\"keys\" must be a text of DTMF keys");
-            spec.alphabet = value.get<std::string>();
-            for (const char c : spec.alphabet) {
+            recipe.alphabet = value.get<std::string>();
+            for (const char c : recipe.alphabet) {
                 if (!DtmfKeypad::Find(c)) Fail("\"keys\" holds '" + std::string(1, c) + "', which is not a DTMF key (0-9 A-D * #)");
             }
         } else if (name == "key_count") {
             const Range count = RangeOf(value, name, 1, kMostKeys);
             if (count.low != std::floor(count.low) || count.high != std::floor(count.high)) Fail("\"key_count\" must be whole numbers");
-            spec.minKeys = static_cast<std::size_t>(count.low);
-            spec.maxKeys = static_cast<std::size_t>(count.high);
+            recipe.minKeys = static_cast<std::size_t>(count.low);
+            recipe.maxKeys = static_cast<std::size_t>(count.high);
         } else if (name == "tone_ms") {
-            spec.toneMs = RangeOf(value, name, 1, 10000);
+            recipe.toneMs = RangeOf(value, name, 1, 10000);
         } else if (name == "pause_ms") {
-            spec.pauseMs = RangeOf(value, name, 0, 10000);
+            recipe.pauseMs = RangeOf(value, name, 0, 10000);
         } else if (name == "level_dbm0") {
-            spec.levelDbm0 = RangeOf(value, name, -100, Script::kFullScaleDbm0);
+            recipe.levelDbm0 = RangeOf(value, name, -100, Script::kFullScaleDbm0);
         } else if (name == "twist_db") {
-            spec.twistDb = RangeOf(value, name, -20, 20);
+            recipe.twistDb = RangeOf(value, name, -20, 20);
         } else if (name == "freq_offset_percent") {
-            spec.frequencyOffsetPercent = RangeOf(value, name, -50, 50);
+            recipe.frequencyOffsetPercent = RangeOf(value, name, -50, 50);
         } else if (name == "lead_ms") {
-            spec.leadMs = RangeOf(value, name, 0, 60000);
+            recipe.leadMs = RangeOf(value, name, 0, 60000);
         } else if (name == "tail_ms") {
-            spec.tailMs = RangeOf(value, name, 0, 60000);
+            recipe.tailMs = RangeOf(value, name, 0, 60000);
         } else if (name == "snr_db") {
-            spec.snrDb = RangeOf(value, name, -20, 100);
+            recipe.snrDb = RangeOf(value, name, -20, 100);
         } else if (name == "noise_band") {
             const std::string band = value.is_string() ? value.get<std::string>() : "";
             if (band != "flat" && band != "telephone") Fail("\"noise_band\" must be \"flat\" or \"telephone\"");
-            spec.telephoneBand = band == "telephone";
+            recipe.telephoneBand = band == "telephone";
         } else {
             Fail("unknown member \"" + name + "\"");
         }
     }
     if (!sawClips) Fail("\"clips\" is missing: how many clips to render");
-    if (!FitsFullScale(spec.levelDbm0.high, spec.twistDb.high) || !FitsFullScale(spec.levelDbm0.high, spec.twistDb.low)) {
+    if (!FitsFullScale(recipe.levelDbm0.high, recipe.twistDb.high) || !FitsFullScale(recipe.levelDbm0.high, recipe.twistDb.low)) {
         Fail("\"level_dbm0\" and \"twist_db\" reach past full scale: the two tones of a key must stay within it");
     }
-    if (spec.telephoneBand && !spec.snrDb) Fail("\"noise_band\" needs \"snr_db\"");
-    return spec;
+    if (recipe.telephoneBand && !recipe.snrDb) Fail("\"noise_band\" needs \"snr_db\"");
+    return recipe;
 }
 
-Clip ClipAt(const CorpusSpec& spec, std::size_t index) {
-    SplitMix64 random(FileSeed(spec.seed, index));
-    const auto count = static_cast<std::size_t>(Draw(random, {static_cast<double>(spec.minKeys), static_cast<double>(spec.maxKeys)}, 0));
+Clip ClipAt(const CorpusRecipe& recipe, std::size_t index) {
+    SplitMix64 random(FileSeed(recipe.seed, index));
+    const auto count = static_cast<std::size_t>(Draw(random, {static_cast<double>(recipe.minKeys), static_cast<double>(recipe.maxKeys)}, 0));
     std::string keys;
     for (std::size_t k = 0; k < count; ++k) {
-        keys += spec.alphabet[static_cast<std::size_t>(random.Next() % spec.alphabet.size())];
+        keys += recipe.alphabet[static_cast<std::size_t>(random.Next() % recipe.alphabet.size())];
     }
-    const double toneMs = Draw(random, spec.toneMs, 0);
-    const double pauseMs = Draw(random, spec.pauseMs, 0);
-    const double level = Draw(random, spec.levelDbm0, 2);
-    const double twist = Draw(random, spec.twistDb, 2);
-    const double offset = Draw(random, spec.frequencyOffsetPercent, 3);
-    const double leadMs = Draw(random, spec.leadMs, 0);
-    const double tailMs = Draw(random, spec.tailMs, 0);
-    const bool noisy = spec.snrDb.has_value();
-    const double snr = noisy ? Draw(random, *spec.snrDb, 2) : 0.0;
+    const double toneMs = Draw(random, recipe.toneMs, 0);
+    const double pauseMs = Draw(random, recipe.pauseMs, 0);
+    const double level = Draw(random, recipe.levelDbm0, 2);
+    const double twist = Draw(random, recipe.twistDb, 2);
+    const double offset = Draw(random, recipe.frequencyOffsetPercent, 3);
+    const double leadMs = Draw(random, recipe.leadMs, 0);
+    const double tailMs = Draw(random, recipe.tailMs, 0);
+    const bool noisy = recipe.snrDb.has_value();
+    const double snr = noisy ? Draw(random, *recipe.snrDb, 2) : 0.0;
 
     char name[32];
     std::snprintf(name, sizeof name, "clip-%06zu", index);
@@ -167,7 +167,7 @@ Clip ClipAt(const CorpusSpec& spec, std::size_t index) {
     if (noisy) {
         file.impairments.emplace_back("snr", Decimal(snr, 2));
         file.impairments.emplace_back("seed", std::to_string(random.Next()));
-        if (spec.telephoneBand) file.impairments.emplace_back("noise-band", "telephone");
+        if (recipe.telephoneBand) file.impairments.emplace_back("noise-band", "telephone");
     }
     file.parameters = {{"keys", keys},           {"tone_ms", Decimal(toneMs, 0)}, {"pause_ms", Decimal(pauseMs, 0)},
                        {"level_dbm0", Decimal(level, 2)}, {"twist_db", Decimal(twist, 2)}, {"freq_offset_percent", Decimal(offset, 3)}};
@@ -181,7 +181,7 @@ Clip ClipAt(const CorpusSpec& spec, std::size_t index) {
     clip.row.parameters = file.parameters;
     clip.row.verdict = Verdict::Either;
     clip.row.sent = keys;
-    clip.job = JobOf(file, spec.encoding);
+    clip.job = JobOf(file, recipe.encoding);
     return clip;
 }
 

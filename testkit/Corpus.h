@@ -13,15 +13,15 @@
 namespace Quorvex::VarnelNet::Kit {
 
 // A random labelled corpus of DTMF clips for training and testing learned detectors, as a JSON
-// spec describes it (see README): every value of a clip is drawn from its range by a generator
-// seeded with the spec's seed and the clip's index, so a clip is a pure function of the spec
+// recipe describes it (see README): every value of a clip is drawn from its range by a generator
+// seeded with the recipe's seed and the clip's index, so a clip is a pure function of the recipe
 // and its index.
 struct Range {
     double low = 0.0;
     double high = 0.0;
 };
 
-struct CorpusSpec {
+struct CorpusRecipe {
     std::size_t clips = 0;
     std::uint64_t seed = 0;
     SuiteEncoding encoding = SuiteEncoding::Pcm;
@@ -44,9 +44,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Reads a spec; throws CorpusError saying what is wrong (malformed JSON, an unknown or
+// Reads a recipe; throws CorpusError saying what is wrong (malformed JSON, an unknown or
 // mistyped member, a range outside what can be rendered).
-CorpusSpec ReadCorpusSpec(std::string_view json);
+CorpusRecipe ReadCorpusRecipe(std::string_view json);
 
 // One clip: its name, its manifest row (the keys sent, the values drawn, verdict "either") and
 // how it is rendered.
@@ -55,6 +55,6 @@ struct Clip {
     ManifestRow row;
     FileJob job;
 };
-Clip ClipAt(const CorpusSpec& spec, std::size_t index);
+Clip ClipAt(const CorpusRecipe& recipe, std::size_t index);
 
 }  // namespace Quorvex::VarnelNet::Kit

@@ -1,5 +1,5 @@
-// What `varnel corpus` and `varnel suite` render: a corpus spec (JSON), or "suite NAME SEED INDEX"
-// for one file of a built-in suite. A spec that is taken gives clips that render within their
+// What `varnel corpus` and `varnel suite` render: a corpus recipe (JSON), or "suite NAME SEED INDEX"
+// for one file of a built-in suite. A recipe that is taken gives clips that render within their
 // ranges; the first clips (or the suite's file) are rendered with a budget.
 
 #include <cstddef>
@@ -38,16 +38,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Render(Kit::JobOf(Kit::FileAt(*suite, index, Fuzz::UInt32(Fuzz::Field(input.substr(6), 1))), Kit::SuiteEncoding::MuLaw));
         return 0;
     }
-    Kit::CorpusSpec spec;
+    Kit::CorpusRecipe recipe;
     try {
-        spec = Kit::ReadCorpusSpec(input);
+        recipe = Kit::ReadCorpusRecipe(input);
     } catch (const Kit::CorpusError& e) {
         Fuzz::Require(*e.what() != '\0', "a refusal without its reason");
         return 0;
     }
-    for (std::size_t i = 0; i < spec.clips && i < kClips; ++i) {
+    for (std::size_t i = 0; i < recipe.clips && i < kClips; ++i) {
         try {
-            Render(Kit::ClipAt(spec, i).job);
+            Render(Kit::ClipAt(recipe, i).job);
         } catch (const Script::RequestError& e) {
             Fuzz::Require(false, e.what());
         }

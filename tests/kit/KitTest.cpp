@@ -1,5 +1,5 @@
 // The test kit's pieces without a receiver: manifests, what a receiver's output says, the
-// figures of a score, the suites and the corpus spec.
+// figures of a score, the suites and the corpus recipe.
 
 #include <gtest/gtest.h>
 
@@ -125,9 +125,9 @@ TEST(KitTest, SuitesArePureFunctionsOfTheirIndex) {
     }
 }
 
-TEST(KitTest, CorpusSpecsAreCheckedAndClipsDrawnWithinThem) {
+TEST(KitTest, CorpusRecipesAreCheckedAndClipsDrawnWithinThem) {
     const std::pair<const char*, const char*> refusals[] = {
-        {"[1]", "the spec must be a JSON object"},
+        {"[1]", "the recipe must be a JSON object"},
         {"{\"seed\": 1}", "\"clips\" is missing: how many clips to render"},
         {"{\"clips\": 0}", "\"clips\" must be from 1 to 100000000"},
         {"{\"clips\": 5, \"level\": -3}", "unknown member \"level\""},
@@ -139,22 +139,22 @@ TEST(KitTest, CorpusSpecsAreCheckedAndClipsDrawnWithinThem) {
     };
     for (const auto& [json, error] : refusals) {
         try {
-            ReadCorpusSpec(json);
+            ReadCorpusRecipe(json);
             ADD_FAILURE() << json << " was taken";
         } catch (const CorpusError& e) {
             EXPECT_EQ(std::string(e.what()), error) << json;
         }
     }
-    const CorpusSpec spec = ReadCorpusSpec(R"({"clips": 50, "seed": 9, "keys": "159", "key_count": [2, 4],
+    const CorpusRecipe recipe = ReadCorpusRecipe(R"({"clips": 50, "seed": 9, "keys": "159", "key_count": [2, 4],
         "level_dbm0": [-30, -10], "snr_db": [5, 30], "noise_band": "telephone", "freq_offset_percent": [-1, 1]})");
-    for (std::size_t i = 0; i < spec.clips; ++i) {
-        const Clip clip = ClipAt(spec, i);
+    for (std::size_t i = 0; i < recipe.clips; ++i) {
+        const Clip clip = ClipAt(recipe, i);
         EXPECT_GE(clip.row.sent.size(), 2u);
         EXPECT_LE(clip.row.sent.size(), 4u);
         EXPECT_EQ(clip.row.sent.find_first_not_of("159"), std::string::npos);
         const double level = std::stod(std::string(clip.row.Parameter("level_dbm0")));
         EXPECT_TRUE(level >= -30.0 && level <= -10.0) << level;
-        EXPECT_EQ(ManifestLine(ClipAt(spec, i).row), ManifestLine(clip.row));
+        EXPECT_EQ(ManifestLine(ClipAt(recipe, i).row), ManifestLine(clip.row));
     }
 }
 

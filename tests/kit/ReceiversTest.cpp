@@ -116,10 +116,10 @@ TEST_F(ReceiversTest, ShardsMergedEqualOneRun) {
     Tool(suite + Folder("shards") + " --shard 2/2");
     EXPECT_TRUE(SameFolders(Folder("whole"), Folder("shards")));
 
-    const std::string spec = Folder("spec.json");
-    std::ofstream(spec) << R"({"clips": 12, "seed": 3, "key_count": [1, 5], "snr_db": [0, 30], "twist_db": [-4, 4]})";
-    Tool("corpus " + spec + " -o " + Folder("corpus"));
-    for (const char* shard : {"3/3", "1/3", "2/3"}) Tool("corpus " + spec + " -o " + Folder("corpus-shards") + " --shard " + shard);
+    const std::string recipe = Folder("recipe.json");
+    std::ofstream(recipe) << R"({"clips": 12, "seed": 3, "key_count": [1, 5], "snr_db": [0, 30], "twist_db": [-4, 4]})";
+    Tool("corpus " + recipe + " -o " + Folder("corpus"));
+    for (const char* shard : {"3/3", "1/3", "2/3"}) Tool("corpus " + recipe + " -o " + Folder("corpus-shards") + " --shard " + shard);
     EXPECT_TRUE(SameFolders(Folder("corpus"), Folder("corpus-shards")));
 }
 

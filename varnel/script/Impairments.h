@@ -38,7 +38,7 @@ struct Impairments {
     LineSpec Line(double sampleRate, double signalPower) const;
 };
 
-// One option of the impairments as the tool and a corpus spec write it.
+// One option of the impairments as the tool and a corpus recipe write it.
 struct ImpairmentOption {
     std::string_view name;   // "noise"
     std::string_view value;  // "DBM0"
