@@ -60,6 +60,14 @@ bool Impairments::OnTheLine() const {
     return noiseDbm0.has_value() || snrDb.has_value() || clipDbm0.has_value() || tandemPasses > 0 || dropoutMs > 0.0;
 }
 
+Impairments Impairments::SenderOnly() const {
+    Impairments sender;
+    sender.frequencyOffsetPercent = frequencyOffsetPercent;
+    sender.bitRateOffsetPercent = bitRateOffsetPercent;
+    sender.fskTwistDb = fskTwistDb;
+    return sender;
+}
+
 SignalDeviation Impairments::Deviation() const {
     SignalDeviation deviation;
     if (frequencyOffsetPercent != 0.0) deviation.frequencyScale = 1.0 + frequencyOffsetPercent / 100.0;

@@ -32,6 +32,8 @@ struct Impairments {
 
     // Whether the line changes the samples (noise, clipping, tandems or dropouts).
     bool OnTheLine() const;
+    // These impairments without the line's: the sender's deviations alone.
+    Impairments SenderOnly() const;
     SignalDeviation Deviation() const;
     // The line at the sample rate, the noise at its power: signalPower (full scale 1.0) is the
     // mean square of the sounding samples, which --snr needs.

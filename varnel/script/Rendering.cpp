@@ -225,13 +225,7 @@ void Rendering::StartLine(const RenderOptions& options, const Requests& requests
 // mix as the line receives them.
 double Rendering::SoundingPower(const RenderOptions& options, const Requests& requests) {
     RenderOptions clean = options;
-    Impairments& impairments = clean.impairments;
-    impairments.noiseDbm0.reset();
-    impairments.snrDb.reset();
-    impairments.telephoneBand = false;
-    impairments.clipDbm0.reset();
-    impairments.tandemPasses = 0;
-    impairments.dropoutMs = 0.0;
+    clean.impairments = options.impairments.SenderOnly();
     clean.labels = false;
     Rendering probe(clean, requests, DebugLine(), true);
     const SampleFormat pcm = PcmOf(probe.m_start);

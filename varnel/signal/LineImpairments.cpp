@@ -128,23 +128,23 @@ Line::Line(const LineSpec& spec, double sampleRate) : m_spec(spec), m_noise(spec
 }
 
 void Line::Apply(double* samples, std::size_t n) {
-    if (m_spec.noiseRms > 0.0) {
-        for (std::size_t i = 0; i < n; ++i) {
-            double w = m_whiteRms * m_noise.Next();
-            if (m_band) w = m_band->Filter(w);
-            samples[i] = samples[i] + w;
-        }
+    if (m_band) {
+        for (std::size_t i = 0; i < n; ++i) samples[i] = samples[i] + m_band->Filter(m_whiteRms * m_noise.Next());
+    } else if (m_spec.noiseRms > 0.0) {
+        for (std::size_t i = 0; i < n; ++i) samples[i] = samples[i] + m_whiteRms * m_noise.Next();
     }
     if (m_spec.clipPeak > 0.0) {
         for (std::size_t i = 0; i < n; ++i) samples[i] = std::clamp(samples[i], -m_spec.clipPeak, m_spec.clipPeak);
     }
-    const bool muLaw = m_spec.tandemLaw == SampleFormat::MuLaw;
-    for (int pass = 0; pass < m_spec.tandemPasses; ++pass) {
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::int16_t s = NearestPcm16(samples[i]);
-            const std::int16_t back = muLaw ? LinearFromMuLaw(MuLawFromLinear(s)) : LinearFromALaw(ALawFromLinear(s));
-            samples[i] = static_cast<double>(back) / 32767.0;
+    const auto tandem = [&](auto encode, auto decode) {
+        for (int pass = 0; pass < m_spec.tandemPasses; ++pass) {
+            for (std::size_t i = 0; i < n; ++i) samples[i] = static_cast<double>(decode(encode(NearestPcm16(samples[i])))) / 32767.0;
         }
+    };
+    if (m_spec.tandemLaw == SampleFormat::MuLaw) {
+        tandem(MuLawFromLinear, LinearFromMuLaw);
+    } else {
+        tandem(ALawFromLinear, LinearFromALaw);
     }
     if (m_spec.dropoutSamples > 0 && m_spec.dropoutPeriod > 0) {
         for (std::size_t i = 0; i < n; ++i) {

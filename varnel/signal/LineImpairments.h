@@ -66,7 +66,7 @@ struct LineSpec {
     std::int64_t dropoutPeriod = 0;
 };
 
-// The impairments of a spec applied block by block to consecutive samples; the output does
+// The impairments of a LineSpec applied block by block to consecutive samples; the output does
 // not depend on how the samples are split into blocks.
 class Line {
 public:

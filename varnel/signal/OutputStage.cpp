@@ -40,9 +40,12 @@ void StoreLineSamples(SampleFormat format, const double* source, std::uint8_t* o
 }
 
 void LoadPcmSamples(SampleFormat pcm, const std::uint8_t* in, double* out, std::size_t count) {
+    if (pcm == SampleFormat::U8) {
+        for (std::size_t i = 0; i < count; ++i) out[i] = static_cast<double>(in[i] - 128) / 127.0;
+        return;
+    }
     for (std::size_t i = 0; i < count; ++i) {
-        out[i] = pcm == SampleFormat::U8 ? static_cast<double>(in[i] - 128) / 127.0
-                                         : static_cast<double>(static_cast<std::int16_t>(in[2 * i] | (in[2 * i + 1] << 8))) / 32767.0;
+        out[i] = static_cast<double>(static_cast<std::int16_t>(in[2 * i] | (in[2 * i + 1] << 8))) / 32767.0;
     }
 }
 

@@ -178,7 +178,6 @@ void ToneSum::RenderPlain(double amplitude, std::uint8_t* out, std::size_t sampl
     }
 }
 
-
 template <SampleFormat F>
 void ToneSum::RenderAny(double amplitude, std::uint8_t* out, std::size_t samples) {
     constexpr std::size_t kBytes = static_cast<std::size_t>(BytesPerSample(F));
