@@ -39,7 +39,7 @@ void PacketStream::ReadAudio(std::size_t bytes) {
         m_audioUsed = 0;
         while (m_audioHave < bytes) {
             const auto room = static_cast<std::size_t>(std::min<std::uint64_t>(kAudioBlock, m_samples - m_audioPulled));
-            const std::size_t n = room == 0 ? 0 : m_source(std::span(m_audio.data() + m_audioHave, std::max<std::size_t>(room, 101)));
+            const std::size_t n = room == 0 ? 0 : m_source(std::span(m_audio.data() + m_audioHave, std::max(room, kLeastAudioRoom)));
             if (n == 0 || n > room) {
                 throw std::logic_error("the audio source gave " + std::to_string(m_audioPulled + n) + " bytes where " +
                                        std::to_string(m_samples) + " were measured");

@@ -37,9 +37,10 @@ struct StreamPlan {
     StreamStart text;
 };
 
-// Pulls the next bytes of G.711 into the span (at least 101 bytes of room) and returns how
-// many; 0 at the end.
+// Pulls the next bytes of G.711 into the span (at least kLeastAudioRoom bytes of room) and
+// returns how many; 0 at the end.
 using AudioSource = std::function<std::size_t(std::span<std::uint8_t>)>;
+inline constexpr std::size_t kLeastAudioRoom = 101;
 
 // The events and the text of a stream, as they become known while its audio is pulled.
 class StreamAnnotations {

@@ -13,6 +13,7 @@ namespace Quorvex::VarnelNet::Rtp {
 namespace {
 
 constexpr std::int32_t kRtpRate = 8000;
+static_assert(kLeastAudioRoom >= Script::Rendering::kLeastRoom, "the packets' audio comes from Rendering::Pull");
 constexpr std::uint64_t kMicrosecondsPerSample = 125;
 constexpr std::uint64_t kLastMicrosecond = 0xFFFFFFFFULL * 1000000 + 999999;
 

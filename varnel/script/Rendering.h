@@ -80,8 +80,10 @@ public:
     // "8000 Hz, 16-bit mono", "8000 Hz, G.711 mu-law mono".
     std::string FormatText() const;
 
-    // Renders the next bytes into out (at least 101 bytes of room); returns how many, 0 at the
-    // end.
+    // The least room Pull renders into: the engine leaves smaller buffers empty.
+    static constexpr std::size_t kLeastRoom = 101;
+    // Renders the next bytes into out (at least kLeastRoom bytes of room); returns how many, 0 at
+    // the end.
     std::size_t Pull(std::span<std::uint8_t> out);
 
     // With RenderOptions::labels, the symbols of every request whose first sample has been
