@@ -23,6 +23,8 @@ public:
     using Write = std::function<void(const std::uint8_t* data, std::size_t length)>;
 
     static constexpr std::size_t kHeaderBytes = 24;
+    // A record's bytes besides its datagram's payload, at most: its header, Ethernet, IPv6, UDP.
+    static constexpr std::size_t kMostRecordOverhead = 16 + 14 + 40 + 8;
 
     // The headers of the datagrams from one endpoint to another (of one address family), made
     // once: a record patches in only its lengths, identification and checksums.
@@ -49,7 +51,7 @@ public:
 private:
     Write m_write;
     std::uint16_t m_identification = 1;
-    std::array<std::uint8_t, 16 + 14 + 40 + 8> m_headers{};  // the record's, Ethernet, IP, UDP
+    std::array<std::uint8_t, kMostRecordOverhead> m_headers{};  // the record's, Ethernet, IP, UDP
 };
 
 }  // namespace Quorvex::VarnelNet::Rtp

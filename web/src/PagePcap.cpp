@@ -6,6 +6,7 @@
 
 #include "JsonText.h"
 #include "PageRendering.h"
+#include "varnel/rtp/RtpHeader.h"
 #include "varnel/rtp/Session.h"
 #include "varnel/script/RequestError.h"
 
@@ -13,8 +14,8 @@ namespace Quorvex::VarnelNet::Web {
 
 namespace {
 
-// A record's bytes besides its payload at most: the record's header, Ethernet, IPv6, UDP, RTP.
-constexpr std::size_t kRecordOverhead = 16 + 14 + 40 + 8 + 12;
+// A record's bytes besides its audio at most.
+constexpr std::size_t kRecordOverhead = Rtp::PcapWriter::kMostRecordOverhead + Rtp::RtpHeader::kSize;
 
 std::uint64_t NowMicroseconds() {
     return static_cast<std::uint64_t>(
