@@ -13,6 +13,7 @@
 #include "tones/Measure.h"
 #include "varnel/script/Parser.h"
 #include "varnel/script/Rendering.h"
+#include "varnel/script/SoundingSpans.h"
 #include "varnel/signal/G711.h"
 #include "varnel/signal/LineImpairments.h"
 
@@ -95,6 +96,38 @@ TEST(ImpairmentsTest, NoiseHasTheAskedPower) {
     }
 }
 
+// The sounding samples, block by block as the labels arrive, are the union of the labels that
+// are not silences, whatever the blocks: overlapping (a message and its bytes), adjacent,
+// across block edges, a label list that grows while it is followed.
+TEST(ImpairmentsTest, SoundingSpansAreTheLabelsOtherThanSilences) {
+    const struct {
+        std::uint64_t start, end;
+        SymbolKind symbol;
+    } labels[] = {{0, 2, SymbolKind::Key}, {3, 9, SymbolKind::Silence}, {10, 40, SymbolKind::Message}, {12, 13, SymbolKind::Byte},
+                  {41, 41, SymbolKind::Tone}, {50, 63, SymbolKind::Silence}, {60, 70, SymbolKind::Character}};
+    for (const std::size_t block : {std::size_t{1}, std::size_t{3}, std::size_t{7}, std::size_t{64}}) {
+        SCOPED_TRACE(block);
+        std::vector<Label> list;
+        SoundingSpans spans;
+        spans.Follow(list);
+        std::vector<std::uint8_t> in(block);
+        std::size_t next = 0;
+        for (std::uint64_t first = 0; first < 80; first += block) {
+            for (; next < std::size(labels) && labels[next].start < first + block; ++next) {
+                Label& label = list.emplace_back();
+                label.symbol = labels[next].symbol;
+                label.start = labels[next].start;
+                label.end = labels[next].end;
+            }
+            spans.Mark(first, in);
+            for (std::uint64_t at = first; at < first + block; ++at) {
+                const bool expected = at <= 2 || (at >= 10 && at <= 41) || (at >= 60 && at <= 70);
+                EXPECT_EQ(in[at - first] == 1, expected) << at;
+            }
+        }
+    }
+}
+
 // Every frequency of every kind moves by the offset: within 0.01 % of the scaled frequency.
 TEST(ImpairmentsTest, FrequencyOffsetScalesEveryFrequency) {
     const struct {
@@ -130,9 +163,8 @@ TEST(ImpairmentsTest, TelephoneBandResponseAtEveryRate) {
         double hz;
         double lowest, highest;
     } rows[] = {
-        {50.0, -1000.0, -40.0}, {100.0, -1000.0, -40.0}, {150.0, -1000.0, -40.0}, {300.0, -0.5, 0.5},
-        {2000.0, -0.5, 0.5},    {3400.0, -0.5, 0.5},     {4000.0, -1000.0, -40.0}, {5000.0, -1000.0, -40.0},
-        {20000.0, -1000.0, -40.0},
+        {50.0, -1000.0, -40.0}, {100.0, -1000.0, -40.0}, {150.0, -1000.0, -40.0}, {300.0, -0.5, 0.5}, {2000.0, -0.5, 0.5},
+        {3400.0, -0.5, 0.5}, {4000.0, -1000.0, -40.0}, {5000.0, -1000.0, -40.0}, {20000.0, -1000.0, -40.0},
     };
     for (const double rate : {7000.0, 8000.0, 16000.0, 44100.0, 48000.0, 96000.0, 192000.0}) {
         SCOPED_TRACE(rate);
