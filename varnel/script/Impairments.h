@@ -18,7 +18,7 @@ namespace Quorvex::VarnelNet::Script {
 // signal and before the output stage. Nothing is changed by the defaults.
 struct Impairments {
     std::optional<double> noiseDbm0;  // white Gaussian noise of this power
-    std::optional<double> snrDb;      // or of the signal's mean power over its sounding samples, less this
+    std::optional<double> snrDb;      // or of the signal's mean power where it sounds, less this
     bool telephoneBand = false;       // the noise limited to 300-3400 Hz, at the same power
     double frequencyOffsetPercent = 0.0;
     double bitRateOffsetPercent = 0.0;  // FSK
@@ -36,7 +36,7 @@ struct Impairments {
     Impairments SenderOnly() const;
     SignalDeviation Deviation() const;
     // The line at the sample rate, the noise at its power: signalPower (full scale 1.0) is the
-    // mean square of the sounding samples, which --snr needs.
+    // mean square of the samples where the signal sounds, which --snr needs.
     LineSpec Line(double sampleRate, double signalPower) const;
 };
 

@@ -12,6 +12,7 @@
 #include "varnel/script/Queue.h"
 #include "varnel/script/PcmPuller.h"
 #include "varnel/script/RequestError.h"
+#include "varnel/script/SoundingSpans.h"
 #include "varnel/signal/OutputStage.h"
 #include "varnel/wave/WaveHeader.h"
 
@@ -221,28 +222,35 @@ void Rendering::StartLine(const RenderOptions& options, const Requests& requests
     }
 }
 
-// The mean square (full scale 1.0) of the samples that are not silent, of the script and its
-// mix as the line receives them.
+// The mean square (full scale 1.0) of the script and its mix as the line receives them, over
+// the samples where either sounds by its labels.
 double Rendering::SoundingPower(const RenderOptions& options, const Requests& requests) {
     RenderOptions clean = options;
     clean.impairments = options.impairments.SenderOnly();
-    clean.labels = false;
+    clean.labels = true;
     Rendering probe(clean, requests, DebugLine(), true);
+    SoundingSpans spans;
+    spans.Follow(probe.m_labels->Labels());
+    if (probe.m_line->mix) spans.Follow(probe.m_line->mix->m_labels->Labels());
     const SampleFormat pcm = PcmOf(probe.m_start);
     std::vector<std::uint8_t> block(Line::kBlockSamples * 2);
     std::vector<double> samples(Line::kBlockSamples);
+    std::vector<std::uint8_t> sounds(Line::kBlockSamples);
     double sum = 0.0;
     std::uint64_t sounding = 0;
+    std::uint64_t at = 0;
     for (std::size_t n; (n = probe.Pull(block)) > 0;) {
         const std::size_t count = n / static_cast<std::size_t>(BytesPerSample(pcm));
         LoadPcmSamples(pcm, block.data(), samples.data(), count);
+        spans.Mark(at, std::span(sounds).first(count));
         for (std::size_t i = 0; i < count; ++i) {
-            if (samples[i] == 0.0) continue;
+            if (sounds[i] == 0) continue;
             sum = sum + samples[i] * samples[i];
             ++sounding;
         }
+        at += count;
     }
-    if (sounding == 0) throw RequestError("--snr: the signal has no sounding sample to measure its power by");
+    if (sum == 0.0) throw RequestError("--snr: the signal has no sounding sample to measure its power by");
     return sum / static_cast<double>(sounding);
 }
 

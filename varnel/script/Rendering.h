@@ -107,7 +107,7 @@ private:
     // The mixed script, the line and its output stage.
     void StartLine(const RenderOptions& options, const Requests& requests, bool pcm);
     std::size_t PullLine(std::span<std::uint8_t> out);
-    // The mean square of the sounding samples of the script and its mix, for --snr.
+    // The mean square of the script and its mix over the samples where a signal sounds, for --snr.
     static double SoundingPower(const RenderOptions& options, const Requests& requests);
 
     std::unique_ptr<CVarnel> m_engine;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "varnel/signal/G711.h"
 #include "varnel/signal/PortableMath.h"
@@ -15,25 +16,72 @@ constexpr double kLn2 = 0.6931471805599453;
 constexpr double kSqrtHalf = 0.7071067811865476;
 constexpr int kLogTerms = 12;
 
-constexpr double kStopDb = 50.0;
-constexpr double kTransitionHz = 100.0;
-constexpr double kLowCutHz = 250.0;
-constexpr double kHighCutHz = 3450.0;
+constexpr double kLowEdgeHz = 300.0;
+constexpr double kHighEdgeHz = 3400.0;
+constexpr double kRippleDb = 0.25;
+constexpr double kPi = kTwoPi / 2.0;
+// The impulse response is summed for the power gain stretch by stretch of this long, until a
+// stretch adds less than kTailShare of the sum (slowest near the lowest rate, where the upper
+// edge's poles lie close to half the rate: some 2 s at 7000 Hz, 0.4 s at 8000 Hz).
+constexpr double kStretchSeconds = 0.05;
+constexpr double kTailShare = 1e-30;
 
-// I0, the modified Bessel function of the first kind, by its series until the terms vanish.
-double BesselI0(double x) {
-    const double q = x * x / 4.0;
-    double term = 1.0;
-    double sum = 1.0;
-    for (int k = 1; k < 200 && term > sum * 1e-18; ++k) {
-        term = term * q / (static_cast<double>(k) * static_cast<double>(k));
-        sum = sum + term;
+// The poles of a Chebyshev low-pass of `order` (even) with its edge at 1 rad/s, one of each
+// conjugate pair, as the sections s^2 + b1 s + b0 they give: b1 = -2 Re p, b0 = |p|^2.
+struct AnalogSection {
+    double b1;
+    double b0;
+};
+
+std::vector<AnalogSection> ChebyshevSections(int order) {
+    const double epsilon = std::sqrt(PortableMath::Pow10(kRippleDb / 10.0) - 1.0);
+    const double x = 1.0 / epsilon;
+    // e^a with a = asinh(1 / epsilon) / order.
+    const double ea = PortableMath::Exp(PortableLog(x + std::sqrt(x * x + 1.0)) / static_cast<double>(order));
+    const double sinh = (ea - 1.0 / ea) / 2.0;
+    const double cosh = (ea + 1.0 / ea) / 2.0;
+    std::vector<AnalogSection> sections;
+    for (int k = 1; k <= order / 2; ++k) {
+        const double theta = kPi * static_cast<double>(2 * k - 1) / static_cast<double>(2 * order);
+        const double re = -sinh * PortableMath::Sin(theta);
+        const double im = cosh * PortableMath::Cos(theta);
+        sections.push_back({-2.0 * re, re * re + im * im});
     }
-    return sum;
+    return sections;
 }
 
-// sin(2 pi f n / rate) for the filter design.
-double Sine(double hz, double n, double sampleRate) { return PortableMath::Sin(kTwoPi * hz * n / sampleRate); }
+// tan(pi f / rate): the edge prewarped for the bilinear transform s = (z - 1) / (K (z + 1)).
+double Prewarped(double hz, double sampleRate) {
+    const double w = kPi * hz / sampleRate;
+    return PortableMath::Sin(w) / PortableMath::Cos(w);
+}
+
+// b0 / (s^2 + b1 s + b0) with s scaled to the edge: unit gain at 0 Hz.
+Biquad LowPass(const AnalogSection& a, double k) {
+    const double k2 = a.b0 * k * k;
+    const double a0 = 1.0 + a.b1 * k + k2;
+    Biquad q;
+    q.b0 = k2 / a0;
+    q.b1 = 2.0 * k2 / a0;
+    q.b2 = k2 / a0;
+    q.a1 = (2.0 * k2 - 2.0) / a0;
+    q.a2 = (1.0 - a.b1 * k + k2) / a0;
+    return q;
+}
+
+// The low-pass section with s replaced by 1/s: b0 s^2 / (b0 s^2 + b1 s + 1), unit gain at half
+// the rate.
+Biquad HighPass(const AnalogSection& a, double k) {
+    const double k2 = k * k;
+    const double a0 = a.b0 + a.b1 * k + k2;
+    Biquad q;
+    q.b0 = a.b0 / a0;
+    q.b1 = -2.0 * a.b0 / a0;
+    q.b2 = a.b0 / a0;
+    q.a1 = (2.0 * k2 - 2.0 * a.b0) / a0;
+    q.a2 = (a.b0 - a.b1 * k + k2) / a0;
+    return q;
+}
 
 }  // namespace
 
@@ -79,39 +127,23 @@ std::string TelephoneBand::Check(double sampleRate) {
 }
 
 TelephoneBand::TelephoneBand(double sampleRate) {
-    const double width = kTwoPi * kTransitionHz / sampleRate;
-    auto count = static_cast<std::size_t>(std::ceil((kStopDb - 7.95) / (2.285 * width))) + 1;
-    count += 1 - count % 2;
-    const double beta = 0.1102 * (kStopDb - 8.7);
-    const double half = static_cast<double>(count - 1) / 2.0;
-    const double norm = BesselI0(beta);
-    m_taps.resize(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const double n = static_cast<double>(i) - half;
-        const double ideal = n == 0.0 ? 2.0 * (kHighCutHz - kLowCutHz) / sampleRate
-                                      : (Sine(kHighCutHz, n, sampleRate) - Sine(kLowCutHz, n, sampleRate)) / (kTwoPi / 2.0 * n);
-        const double r = n / half;
-        m_taps[i] = ideal * BesselI0(beta * std::sqrt(1.0 - r * r)) / norm;
+    std::size_t next = 0;
+    const double low = Prewarped(kLowEdgeHz, sampleRate);
+    for (const AnalogSection& a : ChebyshevSections(kHighPassOrder)) m_sections[next++] = HighPass(a, low);
+    const double high = Prewarped(kHighEdgeHz, sampleRate);
+    for (const AnalogSection& a : ChebyshevSections(kLowPassOrder)) m_sections[next++] = LowPass(a, high);
+    TelephoneBand impulse = *this;
+    const auto stretch = static_cast<std::int64_t>(kStretchSeconds * sampleRate);
+    double x = 1.0;
+    for (double added = 1.0; added > kTailShare * m_powerGain;) {
+        added = 0.0;
+        for (std::int64_t n = 0; n < stretch; ++n) {
+            const double h = impulse.Filter(x);
+            x = 0.0;
+            added = added + h * h;
+        }
+        m_powerGain = m_powerGain + added;
     }
-    m_history.assign(2 * count, 0.0);
-}
-
-double TelephoneBand::Filter(double x) {
-    const std::size_t count = m_taps.size();
-    m_history[m_at] = x;
-    m_history[m_at + count] = x;
-    m_at = m_at + 1 == count ? 0 : m_at + 1;
-    // The window from the oldest input to the newest.
-    const double* window = &m_history[m_at];
-    double sum = 0.0;
-    for (std::size_t k = 0; k < count; ++k) sum = sum + m_taps[k] * window[k];
-    return sum;
-}
-
-double TelephoneBand::PowerGain() const {
-    double sum = 0.0;
-    for (const double h : m_taps) sum = sum + h * h;
-    return sum;
 }
 
 std::int16_t NearestPcm16(double v) {

@@ -1,10 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "varnel/signal/SampleFormat.h"
 #include "varnel/signal/SplitMix64.h"
@@ -34,25 +34,46 @@ private:
     bool m_hasSpare = false;
 };
 
-// A linear-phase FIR band-pass of the telephone band: flat from 300 to 3400 Hz, stopped below
-// 200 Hz and above 3500 Hz (Kaiser window designed for 50 dB, cut-offs at 250 and 3450 Hz).
+// One second-order section, y = (b0 x + b1 x' + b2 x'') - a1 y' - a2 y'' in the transposed
+// direct form II.
+struct Biquad {
+    double b0 = 1.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
+    double s1 = 0.0, s2 = 0.0;
+
+    double Filter(double x) {
+        const double y = b0 * x + s1;
+        s1 = b1 * x - a1 * y + s2;
+        s2 = b2 * x - a2 * y;
+        return y;
+    }
+};
+
+// A recursive band-pass of the telephone band, designed from the sample rate by the bilinear
+// transform with the band edges prewarped: a Chebyshev high-pass of order 6 at 300 Hz and a
+// Chebyshev low-pass of order 12 at 3400 Hz, each with 0.25 dB of ripple: flat within half a
+// dB from 300 to 3400 Hz, 40 dB down at 150 Hz and below and at 4000 Hz and above. Its cost per
+// sample is the same at every rate.
 class TelephoneBand {
 public:
-    static constexpr double kLowestRate = 7000.0;    // the upper stop band must fit below half of it
-    static constexpr double kHighestRate = 192000.0; // the taps grow with the rate
+    static constexpr double kLowestRate = 7000.0;    // the upper edge must lie below half of it
+    static constexpr double kHighestRate = 192000.0; // the highest rate the band is checked at
     // Why the rate cannot carry the filter, or an empty text.
     static std::string Check(double sampleRate);
 
     explicit TelephoneBand(double sampleRate);
     // The next output for the next input sample.
-    double Filter(double x);
-    // The sum of the squared taps: the power the filter passes of white noise.
-    double PowerGain() const;
+    double Filter(double x) {
+        for (Biquad& section : m_sections) x = section.Filter(x);
+        return x;
+    }
+    // The sum of the squared impulse response: the power the filter passes of white noise.
+    double PowerGain() const { return m_powerGain; }
 
 private:
-    std::vector<double> m_taps;
-    std::vector<double> m_history;  // the last inputs, twice over, so that a window is contiguous
-    std::size_t m_at = 0;
+    static constexpr int kHighPassOrder = 6;
+    static constexpr int kLowPassOrder = 12;
+    std::array<Biquad, (kHighPassOrder + kLowPassOrder) / 2> m_sections;
+    double m_powerGain = 0.0;
 };
 
 struct LineSpec {
