@@ -22,7 +22,7 @@ InterruptCatcher::InterruptCatcher() {
     struct sigaction action {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;  // no SA_RESTART: blocked calls return EINTR
+    action.sa_flags = 0;  // no SA_RESTART: blocked calls return EINTR
     for (int i = 0; i < 2; ++i) ::sigaction(kSignals[i], &action, &g_previous[i]);
 }
 

@@ -12,6 +12,7 @@
 #include "cli/Progress.h"
 #include "cli/Sink.h"
 #include "cli/Text.h"
+#include "varnel/rtp/RealTimePriority.h"
 #include "varnel/rtp/Session.h"
 #include "varnel/script/RequestError.h"
 
@@ -21,18 +22,20 @@ namespace {
 
 constexpr const char* kStandardOutput = "-";
 constexpr std::size_t kBlockBytes = 65536;
+constexpr const char* kPcapRefusal = "Unable to create or write this pcap file.";
+constexpr const char* kSdpRefusal = "Unable to create or write this session description file.";
 
 std::string OutputName(const std::string& path) { return path == kStandardOutput ? "standard output" : Printable(path); }
 
-std::unique_ptr<Sink> OpenSink(const std::string& path, std::FILE* out) {
+std::unique_ptr<Sink> OpenSink(const std::string& path, std::FILE* out, const char* refusal) {
     if (path == kStandardOutput) return std::make_unique<StreamSink>(out);
-    return std::make_unique<FileSink>(path);
+    return std::make_unique<FileSink>(path, refusal);
 }
 
 void WriteDescription(const Options& options, const Rtp::Session& session, const Rtp::Endpoint& destination, std::FILE* out) {
     if (options.sdpPath.empty()) return;
     const std::string sdp = session.Description(destination);
-    const std::unique_ptr<Sink> sink = OpenSink(options.sdpPath, out);
+    const std::unique_ptr<Sink> sink = OpenSink(options.sdpPath, out, kSdpRefusal);
     sink->Write(sdp.data(), sdp.size());
     sink->Finish();
 }
@@ -62,6 +65,12 @@ bool RefuseTerminal(const std::string& path, std::FILE* out) {
     return path == kStandardOutput && ::isatty(::fileno(out));
 }
 
+void WarnOfShortKeys(const Options& options, const Script::Rendering& rendering, std::FILE* err) {
+    if (const std::string warning = Rtp::ShortKeyWarning(rendering, options.rtp); !warning.empty()) {
+        std::fprintf(err, "varnel: warning: %s\n", warning.c_str());
+    }
+}
+
 }  // namespace
 
 void WritePcapOutput(const Options& options, Script::Rendering& rendering, std::FILE* out, std::FILE* err) {
@@ -69,6 +78,7 @@ void WritePcapOutput(const Options& options, Script::Rendering& rendering, std::
         throw Script::RequestError("--pcap - writes binary data: redirect standard output to a file or a pipe");
     }
     Rtp::Session session(rendering, options.rtp);
+    WarnOfShortKeys(options, rendering, err);
     const std::uint64_t start = options.rtp.pcapStartMicroseconds.value_or(NowMicroseconds());
     WriteDescription(options, session, options.rtp.Destination(), out);
     // On standard output the records go out in blocks, so that a pipe gets a few large writes
@@ -78,7 +88,7 @@ void WritePcapOutput(const Options& options, Script::Rendering& rendering, std::
     block.reserve(kBlockBytes);
     std::uint64_t packets = 0, written = 0;  // records made, records written out
     try {
-        const std::unique_ptr<Sink> sink = OpenSink(options.outputPath, out);
+        const std::unique_ptr<Sink> sink = OpenSink(options.outputPath, out, kPcapRefusal);
         const auto flush = [&] {
             sink->Write(block.data(), block.size());
             block.clear();
@@ -117,21 +127,26 @@ void SendRtpOutput(const Options& options, Script::Rendering& rendering, std::FI
     } catch (const Rtp::SendFailure& f) {
         throw Failure(context, f.what());
     }
-    WriteDescription(options, session, destination, out);
-    bool realTime = false;
-    try {
-        realTime = Rtp::SendLive(session, *sender, StopIfInterrupted);
-    } catch (const Rtp::SendFailure& f) {
-        throw Failure(context, f.what());
-    } catch (const Interrupted& e) {
-        throw Interrupted(e.Signal(), "sent " + std::to_string(session.Counts().Total()) + " packets to " + destination.Text());
+    if (options.verbose && !sender->UnmarkedReason().empty()) {
+        std::fprintf(err, "varnel: the packets leave without DSCP EF (46), which the pcap's carry: %s\n",
+                     sender->UnmarkedReason().c_str());
     }
-    std::fprintf(err, "varnel: sent %s to %s%s\n", SessionText(session, rendering).c_str(), destination.Text().c_str(),
-                 realTime ? ", at real-time priority" : "");
-    if (!realTime) {
+    WarnOfShortKeys(options, rendering, err);
+    WriteDescription(options, session, destination, out);
+    const Rtp::RealTimePriority priority;
+    if (!priority.Active()) {
         std::fprintf(err, "varnel: warning: sent at normal priority (SCHED_FIFO needs root, CAP_SYS_NICE or an RLIMIT_RTPRIO): "
                           "with every core busy, packets may leave late\n");
     }
+    try {
+        Rtp::SendLive(session, *sender, StopIfInterrupted);
+    } catch (const Rtp::SendFailure& f) {
+        throw Failure(context, f.what());
+    } catch (const Interrupted& e) {
+        throw Interrupted(e.Signal(), "sent " + std::to_string(sender->Sent()) + " packets to " + destination.Text());
+    }
+    std::fprintf(err, "varnel: sent %s to %s%s\n", SessionText(session, rendering).c_str(), destination.Text().c_str(),
+                 priority.Active() ? ", at real-time priority" : "");
 }
 
 void WriteSdpOutput(const Options& options, Script::Rendering& rendering, std::FILE* out) {

@@ -330,7 +330,8 @@ int Run(const Options& options, std::FILE* out, std::FILE* err) {
     try {
         if (options.kit) return RunKit(*options.kit, out, err);
         const Job job = BuildJob(options);
-        if (job.scenario) std::fprintf(err, "varnel: %s\n", ScenarioSummary());
+        // --sdp alone renders nothing: the scenario only makes the session it describes.
+        if (job.scenario && options.mode != OutputMode::Sdp) std::fprintf(err, "varnel: %s\n", ScenarioSummary());
         return RunJob(options, job, out, err);
     } catch (const Interrupted& e) {
         std::fprintf(err, "varnel: %s\n", e.Message().c_str());

@@ -8,7 +8,6 @@
 #include "cli/Interrupt.h"
 #include "cli/Failure.h"
 #include "cli/Text.h"
-#include "varnel/engine/ErrorTexts.h"
 
 namespace Quorvex::VarnelNet::Cli {
 
@@ -16,7 +15,7 @@ namespace {
 constexpr const char* kStandardOutput = "standard output";
 }
 
-FileSink::FileSink(const std::string& path) : m_path(path) {
+FileSink::FileSink(const std::string& path, const char* refusal) : m_path(path), m_refusal(refusal) {
     if (!m_file.Create(path)) Fail();
 }
 
@@ -24,7 +23,7 @@ FileSink::~FileSink() { m_file.Discard(); }
 
 void FileSink::Fail() {
     m_file.Discard();
-    throw Failure(Printable(m_path), std::string(ErrorText::kWaveFile) + " (" + m_file.Reason() + ")");
+    throw Failure(Printable(m_path), std::string(m_refusal) + " (" + m_file.Reason() + ")");
 }
 
 void FileSink::Write(const void* data, std::size_t length) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "varnel/engine/ErrorTexts.h"
 #include "varnel/platform/FileOutput.h"
 
 namespace Quorvex::VarnelNet::Cli {
@@ -22,8 +23,9 @@ public:
 // before. Destroyed unfinished, it leaves the old file as it was and no temporary file.
 class FileSink : public Sink {
 public:
-    // Throws Failure when the file cannot be created.
-    explicit FileSink(const std::string& path);
+    // Throws Failure when the file cannot be created; a failure says `refusal` (the kind of
+    // file, "Unable to create or write this wave file.") and the system's reason.
+    explicit FileSink(const std::string& path, const char* refusal = ErrorText::kWaveFile);
     ~FileSink() override;
     void Write(const void* data, std::size_t length) override;
     void Finish() override;
@@ -32,6 +34,7 @@ private:
     [[noreturn]] void Fail();
 
     std::string m_path;
+    const char* m_refusal;
     FileOutput m_file;
 };
 

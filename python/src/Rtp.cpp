@@ -5,6 +5,7 @@
 
 #include "varnel/facade/Exceptions.h"
 #include "varnel/platform/FileOutput.h"
+#include "varnel/rtp/RealTimePriority.h"
 #include "varnel/rtp/Session.h"
 #include "varnel/script/RequestError.h"
 
@@ -66,8 +67,9 @@ std::uint64_t SendRtp(const RenderJob& job, const Rtp::SessionOptions& options, 
     if (port == 0) throw Script::RequestError("port 0: give a port from 1 to 65535");
     const Rtp::Endpoint destination = Rtp::Resolve({host, port}, "rtp");
     Rtp::UdpSender sender(destination, options.source, options.ttyRtt);
+    const Rtp::RealTimePriority priority;
     Rtp::SendLive(session, sender, check);
-    return session.Counts().Total();
+    return sender.Sent();
 }
 
 }  // namespace varnel_python

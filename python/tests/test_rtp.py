@@ -27,6 +27,7 @@ def udp_payloads(pcap):
     ({"encoding": "alaw", "ptime": 30, "rtp_dst": "[::1]:6000"}, ["-e", "alaw", "--ptime", "30", "--rtp-dst", "[::1]:6000"]),
     ({"dtmf_mode": "rfc4733", "tone_events": True, "tty_rtt": True, "dbm0": -12},
      ["--dtmf-mode", "rfc4733", "--tone-events", "--tty-rtt", "--dbm0", "-12"]),
+    ({"dtmf_mode": "rfc2833"}, ["--dtmf-mode", "rfc4733"]),
 ])
 def test_write_pcap_equals_the_tools_file(tool, tmp_path, kwargs, options):
     ours, theirs = tmp_path / "ours.pcap", tmp_path / "theirs.pcap"

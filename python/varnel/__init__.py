@@ -273,9 +273,10 @@ def write_pcap(path, requests, rate=8000, encoding="ulaw", dbm0=None, **options)
     """Writes the requests as RTP packets in a libpcap file, as `varnel --pcap PATH` does (G.711
     at 8000 Hz; Ethernet, IPv4 or IPv6, UDP), and returns how many packets it holds. Besides the
     settings of render(), it takes the tool's RTP options with '_' for '-': ptime=20,
-    dtmf_mode="rfc4733", tone_events=True, tty_rtt=True, event_pt=101, t140_pt=98, red_pt=100,
-    seed=N (reproducible SSRCs, sequence numbers and timestamps), pcap_start (seconds since 1970,
-    or "YYYY-MM-DDTHH:MM:SSZ"; default now), rtp_src and rtp_dst ("ADDR:PORT", "[IPV6]:PORT").
+    dtmf_mode="rfc4733" (or its older name "rfc2833"), tone_events=True, tty_rtt=True,
+    event_pt=101, t140_pt=98, red_pt=100, seed=N (reproducible SSRCs, sequence numbers and
+    timestamps), pcap_start (seconds since 1970, "YYYY-MM-DDTHH:MM:SSZ", or "now", the default),
+    rtp_src and rtp_dst ("ADDR:PORT", "[IPV6]:PORT").
     An old file is replaced only once the new one is complete."""
     rtp, settings = _rtp(options)
     return _varnel._write_pcap(str(path), _requests(requests), _settings(rate, 16, encoding, settings), _level(dbm0), rtp)
@@ -286,7 +287,8 @@ def send_rtp(host, port, requests, rate=8000, encoding="ulaw", dbm0=None, **opti
     each at its time on the monotonic clock, and returns how many it sent. Takes the options of
     write_pcap (rtp_src binds the sending socket; rtp_dst and pcap_start do not apply). A host
     that does not resolve raises ArgumentError; a destination that answers ICMP port unreachable
-    stops the send with ComError. Ctrl-C stops it within a packet time (KeyboardInterrupt)."""
+    stops the send with ComError. Ctrl-C stops it within a packet time (KeyboardInterrupt), after
+    the end of a telephone event sounding then (its last packet with the E bit, three times)."""
     rtp, settings = _rtp(options)
     return _varnel._send_rtp(str(host), int(port), _requests(requests), _settings(rate, 16, encoding, settings),
                              _level(dbm0), rtp)

@@ -69,6 +69,7 @@ void Send(const Script::Requests& requests, const Rtp::SessionOptions& options, 
     Rtp::WritePcap(session, options.pcapStartMicroseconds.value_or(0),
                    [&](const std::uint8_t* data, std::size_t n) { pcap.insert(pcap.end(), data, data + n); });
     CheckPcap(pcap, session.Counts().Total());
+    Rtp::ShortKeyWarning(rendering, options);
     Fuzz::Require(!session.Description(options.Destination()).empty(), "an empty session description");
 }
 

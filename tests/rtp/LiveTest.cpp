@@ -48,9 +48,27 @@ public:
     }
     ~UdpSocket() { ::close(m_fd); }
     int Port() const { return m_port; }
-    bool Receive() const {
-        char datagram[2048];
-        return ::recv(m_fd, datagram, sizeof datagram, 0) > 0;
+    // The next datagram, with its TOS byte at the back; empty when none comes. The
+    // datagrams already queued, when `queued`.
+    std::vector<std::string> Receive(bool queued = false) const {
+        const int on = 1;
+        ::setsockopt(m_fd, IPPROTO_IP, IP_RECVTOS, &on, sizeof on);
+        std::vector<std::string> datagrams;
+        char datagram[2048], control[64];
+        for (;;) {
+            iovec data{datagram, sizeof datagram};
+            msghdr message{};
+            message.msg_iov = &data;
+            message.msg_iovlen = 1;
+            message.msg_control = control;
+            message.msg_controllen = sizeof control;
+            const ssize_t n = ::recvmsg(m_fd, &message, queued ? MSG_DONTWAIT : 0);
+            if (n <= 0) return datagrams;
+            const cmsghdr* tos = CMSG_FIRSTHDR(&message);
+            datagrams.emplace_back(datagram, static_cast<std::size_t>(n));
+            datagrams.back().push_back(tos && tos->cmsg_type == IP_TOS ? static_cast<char>(*CMSG_DATA(tos)) : '\0');
+            if (!queued) return datagrams;
+        }
     }
 
 private:
@@ -178,7 +196,9 @@ TEST_F(LiveTest, RefusalsAndFailuresSayWhyAndLeaveNothing) {
         {{"--rtp", "127.0.0.1:0", "dtmf:1"}, 2, "--rtp: '127.0.0.1:0' does not end in a port from 1 to 65535"},
         {{"-o", Path("a.wav"), "--sdp", "-", "dtmf:1"}, 2, "--sdp describes RTP: give it alone or with --pcap FILE or --rtp HOST:PORT"},
         {{"-o", Path("a.wav"), "--ptime", "30", "dtmf:1"}, 2, "--ptime applies to --pcap, --rtp and --sdp only"},
-        {{"--pcap", Path("no/such/dir.pcap"), "dtmf:1"}, 1, "(No such file or directory)"},
+        {{"--pcap", Path("no/such/dir.pcap"), "dtmf:1"}, 1, "Unable to create or write this pcap file. (No such file or directory)"},
+        {{"--sdp", Path("no/such/dir.sdp"), "dtmf:1"}, 1,
+         "Unable to create or write this session description file. (No such file or directory)"},
         {{"--rtp", closed, "silence:1000"}, 1,
          "--rtp " + closed + ": " + closed + " refused the packets (ICMP port unreachable): nothing receives on that port"},
     };
@@ -192,20 +212,76 @@ TEST_F(LiveTest, RefusalsAndFailuresSayWhyAndLeaveNothing) {
     }
 }
 
+// What users type: rfc2833 for rfc4733, --pcap-start now; the warning for keys shorter than a
+// packet; --sdp alone renders nothing and writes what the README shows.
+TEST_F(LiveTest, TheToolTakesRtpOptionsAsUsersTypeThem) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string said, unsaid;
+    };
+    const std::vector<Case> cases = {
+        {{"--pcap", Path("now.pcap"), "--pcap-start", "now", "dtmf:1"}, "varnel: wrote ", "warning"},
+        {{"--pcap", Path("short.pcap"), "--dtmf-mode", "rfc2833", "--dtmf-tone", "10", "dtmf:123A"},
+         "varnel: warning: 'dtmf:123A': keys of 10 ms are shorter than the packet time (20 ms)", ""},
+        {{"--sdp", "-", "--seed", "1"}, "v=0\r\n", "no request given"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1] + " " + c.args[2]);
+        std::string out;
+        EXPECT_EQ(Tool(c.args, out), 0);
+        EXPECT_NE(out.find(c.said), std::string::npos) << out;
+        EXPECT_TRUE(c.unsaid.empty() || out.find(c.unsaid) == std::string::npos) << out;
+        if (c.args[0] != "--sdp") continue;
+        const std::string readme = Slurp(VARNEL_README_PATH);
+        const std::size_t block = readme.find("```\nv=0\n") + 4;
+        std::erase(out, '\r');
+        EXPECT_EQ(readme.substr(block, readme.find("```", block) - block), out);
+    }
+}
+
+// A signal (or two, as `timeout` sends one to the process group) stops a send within a packet
+// time; the summary counts what arrived, DSCP EF marked, and a key held down when the signal came
+// is ended: its last packet again with the E bit, three times.
 TEST_F(LiveTest, ASignalStopsASendWithinAPacketTime) {
-    for (const auto& [signal, status, name] : {std::tuple{SIGINT, 130, "SIGINT"}, std::tuple{SIGTERM, 143, "SIGTERM"}}) {
-        SCOPED_TRACE(name);
+    const std::vector<std::string> silence = {"--ptime", "60", "silence:60000"};
+    const std::vector<std::string> key = {"--dtmf-mode", "rfc4733", "--dtmf-tone", "10000", "dtmf:5"};
+    for (const auto& [signal, times, status, name, args] :
+         {std::tuple{SIGINT, 1, 130, "SIGINT", silence}, std::tuple{SIGTERM, 1, 143, "SIGTERM", silence},
+          std::tuple{SIGINT, 2, 130, "SIGINT", silence}, std::tuple{SIGINT, 2, 130, "SIGINT", key}}) {
+        SCOPED_TRACE(std::string(name) + " x" + std::to_string(times) + " " + args.back());
         const UdpSocket receiver;
         const std::string to = "127.0.0.1:" + std::to_string(receiver.Port());
-        Process tool({VARNEL_CLI_PATH, "--rtp", to, "--ptime", "60", "silence:60000"}, Path("out"), Path("err"));
-        ASSERT_TRUE(receiver.Receive());
+        std::vector<std::string> argv = {VARNEL_CLI_PATH, "--rtp", to};
+        argv.insert(argv.end(), args.begin(), args.end());
+        Process tool(argv, Path("out"), Path("err"));
+        std::vector<std::string> got;
+        while (got.size() < (args == key ? 5u : 1u)) {  // a key held over a few updates
+            const std::vector<std::string> next = receiver.Receive();
+            ASSERT_EQ(next.size(), 1u);
+            got.push_back(next[0]);
+        }
         const auto sent = std::chrono::steady_clock::now();
-        tool.Signal(signal);
+        for (int i = 0; i < times; ++i) tool.Signal(signal);
         EXPECT_EQ(tool.Wait(5s), status);
         EXPECT_LT(std::chrono::steady_clock::now() - sent, 60ms);
         const std::string err = Slurp(Path("err"));
-        EXPECT_EQ(err.substr(err.find("varnel: interrupted")).rfind(std::string("varnel: interrupted by ") + name + ": sent ", 0), 0u) << err;
-        EXPECT_NE(err.find(" packets to " + to + "\n"), std::string::npos) << err;
+        for (std::string& d : receiver.Receive(true)) got.push_back(std::move(d));
+        EXPECT_NE(err.find(std::string("varnel: interrupted by ") + name + ": sent " + std::to_string(got.size()) +
+                           " packets to " + to + "\n"),
+                  std::string::npos)
+            << err;
+        for (const std::string& d : got) EXPECT_EQ(static_cast<std::uint8_t>(d.back()), 0xB8) << "DSCP EF";
+        if (args != key) continue;
+        ASSERT_GE(got.size(), 4u);
+        const std::string& held = got[got.size() - 4];
+        const auto sequence = [](const std::string& d) { return static_cast<std::uint8_t>(d[2]) << 8 | static_cast<std::uint8_t>(d[3]); };
+        for (std::size_t k = got.size() - 3; k < got.size(); ++k) {
+            EXPECT_EQ(sequence(got[k]), (sequence(held) + static_cast<int>(k + 4 - got.size())) & 0xFFFF) << "no gap";
+            EXPECT_EQ(got[k].substr(4, 8), held.substr(4, 8)) << "the key's timestamp and SSRC";
+            EXPECT_EQ(got[k][1], 101) << "event, no marker";
+            EXPECT_EQ(static_cast<std::uint8_t>(got[k][13]), 0x80 | static_cast<std::uint8_t>(held[13])) << "the E bit";
+            EXPECT_EQ(got[k].substr(14, 2), held.substr(14, 2)) << "the duration heard last";
+        }
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <map>
@@ -173,6 +174,7 @@ void CheckAudioStream(const std::vector<Rtp::EventSpan>& events, const std::vect
         SCOPED_TRACE("event " + std::to_string(i));
         const Rtp::EventSpan& e = events[i];
         std::map<std::uint32_t, std::vector<const Frame*>> segments;  // by first sample
+        EXPECT_FALSE(packets.front()->end) << "an event starts without the E bit, however short";
         for (const Frame* f : packets) {
             EXPECT_EQ(f->event, e.code);
             EXPECT_EQ(f->volume, e.volume);
@@ -191,8 +193,8 @@ void CheckAudioStream(const std::vector<Rtp::EventSpan>& events, const std::vect
                 EXPECT_EQ(f.end, closing && last);
                 if (closing) {
                     EXPECT_EQ(f.duration, last ? static_cast<int>(e.end - start) : 0xFFFF);
-                } else {  // an update reaches the end of its slot: a packet time more each time
-                    EXPECT_EQ(start + f.duration, f.micro / 125 + slot);
+                } else {  // an update reaches the end of its slot (or the event's): a packet time more each time
+                    EXPECT_EQ(start + f.duration, std::min<std::uint64_t>(f.micro / 125 + slot, e.end));
                     if (k > 0) {
                         EXPECT_EQ(f.duration, segment[k - 1]->duration + static_cast<int>(slot));
                     }
@@ -244,6 +246,8 @@ TEST(PcapTest, TsharkReadsEverySessionAsSent) {
         {"DTMF events 10 ms, type 96", {"silence:35", "dtmf:D09"},
          With({{"dtmf-mode", "rfc4733"}, {"ptime", "10"}, {"event-pt", "96"}}), -10.0f, 10, ""},
         {"DTMF events 60 ms", {"dtmf:7"}, With({{"dtmf-mode", "rfc4733"}, {"ptime", "60"}}), -20.0f, 20, ""},
+        {"DTMF keys shorter than a packet time", {"set:dtmf-tone=10", "set:dtmf-break=15", "dtmf:123A", "silence:100"},
+         With({{"dtmf-mode", "rfc2833"}}), {}, 9, ""},
         {"CNG bursts, and ANS in two segments", {"modem:cng:4000", "modem:ans:9000"}, With({{"tone-events", "1"}}), {}, 3, ""},
         {"text with redundancy", {"tty:HI 5", "silence:200", "tty:GA"}, With({{"tty-rtt", "1"}}), {}, 0, "HI 5GA"},
     };

@@ -7,6 +7,10 @@
 
 namespace Quorvex::VarnelNet::Rtp {
 
+// DSCP EF (expedited forwarding, voice media) in the IPv4 TOS / IPv6 traffic class byte: the
+// pcap's IP headers carry it, and a live send marks its sockets with it.
+inline constexpr std::uint8_t kExpeditedForwarding = 46 << 2;
+
 // A UDP endpoint: an IPv4 or IPv6 address and a port.
 struct Endpoint {
     bool ipv6 = false;

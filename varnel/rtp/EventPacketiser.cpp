@@ -65,11 +65,13 @@ bool EventPacketiser::Slot(std::uint64_t slot, std::vector<EventPacket>& out) {
     const std::uint64_t slotEnd = (slot + 1) * m_slotSamples;
     bool sounds = false;
     for (;;) {
+        bool startsHere = false;
         if (!m_active) {
             if (m_next == m_spans.size() || m_spans[m_next].first >= slotEnd) break;
             m_segmentStart = m_spans[m_next].first;
             m_marker = true;
             m_active = true;
+            startsHere = true;
             ++m_next;
         }
         sounds = true;
@@ -83,6 +85,9 @@ bool EventPacketiser::Slot(std::uint64_t slot, std::vector<EventPacket>& out) {
             out.push_back(Packet(reached - m_segmentStart, false));
             break;
         }
+        // An event within one slot starts without the E bit all the same: receivers that take
+        // a key from its start packet miss one that begins already ended.
+        if (startsHere) out.push_back(Packet(end - m_segmentStart, false));
         SendFinal(Packet(end - m_segmentStart, true), out);
         m_active = false;
     }

@@ -31,7 +31,8 @@ std::string CheckEventSpans(const std::vector<EventSpan>& spans, std::uint64_t s
 // timestamp is its first sample, and every slot it sounds in carries one packet whose duration
 // reaches the end of that slot, so that it grows by a packet time per update. The slot holding
 // its last sample carries the final packet, whose duration is the event's exact length and
-// which has the E bit; it is sent again in each of the next two slots. An event longer than
+// which has the E bit; it is sent again in each of the next two slots. An event that starts and
+// ends in one slot sends a start packet (the marker, its length, no E bit) before its final one. An event longer than
 // the duration field holds (0xFFFF) goes on in segments: the packet that closes a segment
 // reports 0xFFFF without the E bit (and is sent three times too), and the next segment starts
 // 0xFFFF samples later, without the marker. The audio of every slot an event sounds in is

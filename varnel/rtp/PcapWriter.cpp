@@ -14,7 +14,6 @@ constexpr std::size_t kIpv4 = 20;
 constexpr std::size_t kIpv6 = 40;
 constexpr std::size_t kUdp = 8;
 constexpr std::uint8_t kUdpProtocol = 17;
-constexpr std::uint8_t kExpeditedForwarding = 46 << 2;  // DSCP EF in the TOS / traffic class byte
 constexpr std::uint8_t kHops = 64;
 constexpr std::uint32_t kSnapshotLength = 65535;
 constexpr std::uint32_t kLinkEthernet = 1;

@@ -1,9 +1,10 @@
 #include "varnel/rtp/Session.h"
 
 #include "varnel/engine/SettingsCatalog.h"
+#include "varnel/platform/PrintableText.h"
+#include "varnel/rtp/HeldEvent.h"
 #include "varnel/rtp/LabelAnnotations.h"
 #include "varnel/rtp/Pacer.h"
-#include "varnel/rtp/RealTimePriority.h"
 #include "varnel/rtp/SessionDescription.h"
 #include "varnel/script/RequestError.h"
 #include "varnel/script/SettingText.h"
@@ -73,6 +74,22 @@ std::string CheckRtpFormat(const Script::Rendering& rendering) {
     return "";
 }
 
+std::string ShortKeyWarning(const Script::Rendering& rendering, const SessionOptions& options) {
+    if (options.dtmfMode != DtmfMode::Rfc4733) return "";
+    for (const Script::MeasuredRequest& m : rendering.Measured()) {
+        const std::int32_t keyMs = m.settings.Integer(SettingsCatalog::kDtmfToneTime);
+        if (!std::holds_alternative<Script::Dtmf>(m.entry->request) || keyMs <= 0 ||
+            static_cast<std::uint32_t>(keyMs) >= options.ptimeMs) {
+            continue;
+        }
+        std::string warning = Printable(m.entry->text);
+        warning.insert(0, 1, '\'');
+        return warning + "': keys of " + std::to_string(keyMs) + " ms are shorter than the packet time (" +
+               std::to_string(options.ptimeMs) + " ms): each key's start and end packets leave together";
+    }
+    return "";
+}
+
 Script::RenderOptions RenderOptionsFor(Script::RenderOptions render, const SessionOptions& options) {
     if (render.mix && options.NeedsLabels()) {
         throw Script::RequestError("--mix sounds a second script under the requests, which telephone events and real-time "
@@ -136,23 +153,35 @@ void WritePcap(Session& session, std::uint64_t startMicroseconds, const PcapWrit
     }
 }
 
-bool SendLive(Session& session, UdpSender& sender, const std::function<void()>& check) {
-    const RealTimePriority priority;
+void SendLive(Session& session, UdpSender& sender, const std::function<void()>& check) {
     const Pacer pacer;
+    HeldEvent held(session.Plan().eventPayloadType);
     Packet packet;
     for (;;) {
-        if (check) check();
-        if (!session.Next(packet)) break;
-        pacer.WaitUntil(packet.time, check);
+        try {
+            if (check) check();
+            if (!session.Next(packet)) return;
+            pacer.WaitUntil(packet.time, check);
+        } catch (...) {
+            // Stopped early: the receiver must not be left with a key held down. A refusal of
+            // these last packets changes nothing, the send stops as asked.
+            held.End([&sender](std::span<const std::uint8_t> bytes) {
+                try {
+                    sender.Send(StreamKind::Audio, bytes);
+                } catch (const SendFailure&) {
+                }
+            });
+            throw;
+        }
         try {
             sender.Send(packet.stream, packet.bytes);
         } catch (const SendFailure& failure) {
-            const std::uint64_t sent = session.Counts().Total() - 1;
+            const std::uint64_t sent = sender.Sent();
             throw SendFailure(std::string(failure.what()) + "; stopped after " + std::to_string(sent) +
                               (sent == 1 ? " packet" : " packets"));
         }
+        held.Sent(packet);
     }
-    return priority.Active();
 }
 
 }  // namespace Quorvex::VarnelNet::Rtp

@@ -63,6 +63,10 @@ private:
 // Why the rendering cannot be sent as RTP (not 8000 Hz, not G.711), or an empty text.
 std::string CheckRtpFormat(const Script::Rendering& rendering);
 
+// With --dtmf-mode rfc4733, a warning for the first DTMF request whose keys are shorter than the
+// packet time (their start and end packets leave at once), or an empty text.
+std::string ShortKeyWarning(const Script::Rendering& rendering, const SessionOptions& options);
+
 // The options of a rendering to send as RTP: G.711 mu-law at 8000 Hz unless the options' own
 // settings say otherwise (they come after), and the labels the session needs. Throws
 // RequestError for a mixed script with events or text, which come from the script's own labels.
@@ -77,12 +81,13 @@ void WritePcap(Session& session, std::uint64_t startMicroseconds, const PcapWrit
                const std::function<void()>& betweenPackets = {});
 
 // Sends the session live through sender, each packet at its time on an absolute monotonic
-// schedule that starts now, the calling thread at real-time priority meanwhile where the system
-// allows it (RealTimePriority). check runs before each packet and whenever a signal interrupts a
-// wait, so that a stop asked for by a signal comes within one packet time; it may throw to stop.
-// Throws SendFailure when the system refuses a datagram (a destination that answers with ICMP
-// port unreachable stops the send, saying how many packets went). Returns whether the thread
-// ran at real-time priority.
-bool SendLive(Session& session, UdpSender& sender, const std::function<void()>& check = {});
+// schedule that starts now (run it under a RealTimePriority, so that packets leave on time with
+// every core busy). check runs before each packet and whenever a signal interrupts a wait, so
+// that a stop asked for by a signal comes within one packet time; it may throw to stop. A send
+// stopped by check (or by any other exception but a refused datagram) first ends the telephone
+// event the receiver heard last (HeldEvent), then lets the exception go on. Throws SendFailure
+// when the system refuses a datagram (a destination that answers with ICMP port unreachable
+// stops the send, saying how many packets went). sender.Sent() counts the packets that went.
+void SendLive(Session& session, UdpSender& sender, const std::function<void()>& check = {});
 
 }  // namespace Quorvex::VarnelNet::Rtp

@@ -13,15 +13,16 @@ namespace {
 
 constexpr std::array<SessionOptionSpec, 11> kSpecs = {{
     {"ptime", "MS", "", "packet time, 10 to 60 ms (default 20)"},
-    {"dtmf-mode", "inband|rfc4733", "inband rfc4733",
-     "inband: DTMF keys in the audio (default); rfc4733: each key as telephone events, in place of its audio"},
+    {"dtmf-mode", "inband|rfc4733|rfc2833", "inband rfc4733 rfc2833",
+     "inband: DTMF keys in the audio (default); rfc4733 (or its older name rfc2833): each key as telephone events, in "
+     "place of its audio"},
     {"tone-events", "", "", "modem and fax tones as RFC 4734 events, in place of their audio"},
     {"event-pt", "PT", "", "payload type of the telephone events, 96 to 127 (default 101)"},
     {"tty-rtt", "", "", "TTY text also as real-time text (T.140 with two generations of redundancy) in a second stream"},
     {"t140-pt", "PT", "", "payload type of the T.140 text, 96 to 127 (default 98)"},
     {"red-pt", "PT", "", "payload type of the redundant text, 96 to 127 (default 100)"},
     {"seed", "N", "", "SSRCs, first sequence numbers and timestamps from N (0 to 2^64-1) instead of at random"},
-    {"pcap-start", "TIME", "", "time of the first packet in a pcap: YYYY-MM-DDTHH:MM:SS[.ffffff]Z or seconds since 1970 (default now)"},
+    {"pcap-start", "TIME", "", "time of the first packet in a pcap: YYYY-MM-DDTHH:MM:SS[.ffffff]Z, seconds since 1970, or now (the default)"},
     {"rtp-src", "ADDR:PORT", "", "source of the audio in a pcap, bound by a live send (default 127.0.0.1:40000)"},
     {"rtp-dst", "ADDR:PORT", "", "destination of the audio in a pcap and an SDP (default 127.0.0.1:5004)"},
 }};
@@ -166,7 +167,7 @@ void SetSessionOption(SessionOptions& options, std::string_view name, std::strin
     } else if (name == "dtmf-mode") {
         if (value == "inband") {
             options.dtmfMode = DtmfMode::Inband;
-        } else if (value == "rfc4733") {
+        } else if (value == "rfc4733" || value == "rfc2833") {
             options.dtmfMode = DtmfMode::Rfc4733;
         } else {
             Refuse(name, value, "is not inband or rfc4733");
@@ -186,7 +187,8 @@ void SetSessionOption(SessionOptions& options, std::string_view name, std::strin
         if (!seed) Refuse(name, value, "is not a whole number from 0 to 18446744073709551615");
         options.seed = seed;
     } else if (name == "pcap-start") {
-        options.pcapStartMicroseconds = ParsePcapStart(value);
+        options.pcapStartMicroseconds =
+            value == "now" ? std::nullopt : std::optional<std::uint64_t>(ParsePcapStart(value));
     } else if (name == "rtp-src") {
         options.source = ParseEndpoint(value, name);
     } else if (name == "rtp-dst") {

@@ -54,6 +54,7 @@ int UdpSender::Open(const Endpoint& destination, const std::optional<Endpoint>& 
     }
     const int fd = ::socket(destination.ipv6 ? AF_INET6 : AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) throw SendFailure(std::string("cannot open a UDP socket: ") + std::strerror(errno));
+    Mark(fd, destination.ipv6);
     sockaddr_storage address;
     if (source) {
         const socklen_t length = Address(*source, address);
@@ -72,11 +73,21 @@ int UdpSender::Open(const Endpoint& destination, const std::optional<Endpoint>& 
     return fd;
 }
 
+void UdpSender::Mark(int fd, bool ipv6) {
+    const int value = kExpeditedForwarding;
+    const bool marked = ipv6 ? ::setsockopt(fd, IPPROTO_IPV6, IPV6_TCLASS, &value, sizeof value) == 0
+                             : ::setsockopt(fd, IPPROTO_IP, IP_TOS, &value, sizeof value) == 0;
+    if (!marked && m_unmarked.empty()) m_unmarked = std::string(ipv6 ? "IPV6_TCLASS: " : "IP_TOS: ") + std::strerror(errno);
+}
+
 void UdpSender::Send(StreamKind stream, std::span<const std::uint8_t> bytes) {
     const int fd = stream == StreamKind::Text ? m_text : m_audio;
     const Endpoint to = stream == StreamKind::Text ? m_destination.WithPortOffset(2) : m_destination;
     for (;;) {
-        if (::send(fd, bytes.data(), bytes.size(), 0) >= 0) return;
+        if (::send(fd, bytes.data(), bytes.size(), 0) >= 0) {
+            ++m_sent;
+            return;
+        }
         if (errno == EINTR) continue;
         if (errno == ECONNREFUSED) {
             throw SendFailure(to.Text() + " refused the packets (ICMP port unreachable): nothing receives on that port");

@@ -21,7 +21,8 @@ public:
 // The UDP side of a live send: one socket per stream, connected to its destination (the text
 // stream's is the audio's port + 2), so that the system reports an ICMP port unreachable from
 // the destination as a refusal of the next datagram; each bound to `source` (the text's to its
-// port + 2) when one is given, else to a port the system picks.
+// port + 2) when one is given, else to a port the system picks. Its datagrams carry DSCP EF,
+// as the pcap's IP headers do, where the system lets a socket set it.
 class UdpSender {
 public:
     // Throws SendFailure.
@@ -34,12 +35,20 @@ public:
     // Throws SendFailure with the system's reason; a refused destination says so.
     void Send(StreamKind stream, std::span<const std::uint8_t> bytes);
 
+    // How many datagrams the system took.
+    std::uint64_t Sent() const { return m_sent; }
+    // Why the datagrams leave without DSCP EF (the system's reason), or an empty text.
+    const std::string& UnmarkedReason() const { return m_unmarked; }
+
 private:
     int Open(const Endpoint& destination, const std::optional<Endpoint>& source);
+    void Mark(int fd, bool ipv6);
 
     Endpoint m_destination;
     int m_audio = -1;
     int m_text = -1;
+    std::uint64_t m_sent = 0;
+    std::string m_unmarked;
 };
 
 }  // namespace Quorvex::VarnelNet::Rtp
