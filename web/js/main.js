@@ -47,8 +47,8 @@ function fileName(summary) {
   return words || 'varnel';
 }
 
-// Lets the page paint and take input between the steps of showing a large render, each of
-// which walks every sample once.
+// Lets the page paint and take input between the steps of showing a large render (the list,
+// the player's copy of the samples, the waveform, the spectrogram), so that none is long.
 const nextTask = () => new Promise((resolve) => setTimeout(resolve, 0));
 
 function setStatus(text, kind = '') {
