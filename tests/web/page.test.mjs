@@ -1,6 +1,8 @@
 // The playground in Debian's Chromium: scripts typed into the page and rendered give the native
 // tool's WAV bytes, the views draw, a click on a span of the list plays from there, and the
-// library's refusal shows beside its request, in the tool's words.
+// library's refusal shows beside its request, in the tool's words; a refusal leaves nothing
+// stale, the menus follow the settings, a link holds the script, the page fits a phone, and
+// the main thread's longest tasks under load are reported (printed, not asserted).
 //   VARNEL_WEB_SITE=build-wasm/web VARNEL_TOOL=build/cli/varnel node --test tests/web/
 // VARNEL_WEB_SCREENSHOT names the screenshot (default: beside the site).
 import assert from 'node:assert/strict';
@@ -11,6 +13,7 @@ import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { after, before, test } from 'node:test';
 import { openBrowser, serve } from './browser.mjs';
+import { longBox, manyKeys } from '../../bench/web_load.mjs';
 
 const site = resolve(process.env.VARNEL_WEB_SITE ?? 'build-wasm/web');
 const tool = resolve(process.env.VARNEL_TOOL ?? 'build/cli/varnel');
@@ -163,11 +166,118 @@ test('a menu writes its requests through the library, or shows its refusal', asy
   await page.fill('#menu-cid [name=date]', '12/25 10:30');
   await page.click('#menu-cid button.add');
   await page.waitForFunction(() => document.getElementById('script').value !== '');
-  assert.equal(await page.inputValue('#script'), 'set:cid-standard=etsi set:cid-alert=none "cid:5551234|JOHN DOE|12/25 10:30"');
+  assert.equal(await page.inputValue('#script'), 'set:cid-standard=etsi "cid:5551234|JOHN DOE|12/25 10:30"');
   await page.fill('#menu-cid [name=date]', '13/25 10:30');
   await page.click('#menu-cid button.add');
   await page.waitForSelector('#menu-cid output:not([hidden])');
   assert.match(await page.textContent('#menu-cid output'), /the month 13 is not 01 to 12/);
+  await page.fill('#menu-cid [name=date]', '12/25 10:30');
+});
+
+// The Caller-ID menu with the settings' standard, or its own: written, or refused as it is added.
+const cidRows = [
+  { settings: { 'cid-standard': 'etsi' }, standard: '', name: 'JOHN DOE', wrote: '"cid:5551234|JOHN DOE|12/25 10:30"' },
+  { settings: { 'cid-standard': 'etsi' }, standard: 'bt', name: 'JOHN DOE', wrote: 'set:cid-standard=bt "cid:5551234|JOHN DOE|12/25 10:30"' },
+  { settings: { 'cid-standard': 'dtmf' }, standard: '', name: 'JOHN DOE', refused: /DTMF Caller-ID carries no name/ },
+  { settings: { 'cid-standard': 'ntt' }, standard: '', name: 'JOHN é', refused: /'é' cannot be sent/ },
+];
+
+test('the Caller-ID menu follows the settings and refuses what its standard cannot send', async () => {
+  await page.click('#tab-cid');
+  for (const { settings, standard, name, wrote, refused } of cidRows) {
+    await renderInPage('', settings);
+    await page.selectOption('#menu-cid [name=standard]', standard);
+    await page.fill('#menu-cid [name=name]', name);
+    await page.click('#menu-cid button.add');
+    if (wrote) await page.waitForFunction(() => document.getElementById('script').value !== '');
+    else await page.waitForSelector('#menu-cid output:not([hidden])');
+    assert.equal(await page.inputValue('#script'), wrote ?? '', JSON.stringify(settings));
+    if (refused) assert.match(await page.textContent('#menu-cid output'), refused);
+  }
+  await page.fill('#menu-cid [name=name]', 'JOHN DOE');
+});
+
+test('the keypad, the presets and Clear write the box; the tabs take arrow keys, Home and End', async () => {
+  await page.click('#settings button[type=reset]');
+  await page.click('#tab-keypad');
+  for (const [before, key, after] of [['dtmf:1', '5', 'dtmf:15'], ['plan:uk:dial:100', '#', 'plan:uk:dial:100\ndtmf:#']]) {
+    await page.fill('#script', before);
+    await page.click(`#menu-keypad button:text-is("${key}")`);
+    assert.equal(await page.inputValue('#script'), after);
+  }
+  await page.click('#tab-presets');
+  for (const preset of ['tones', 'cid', 'fax']) {
+    await page.click('#clear');
+    assert.equal(await page.inputValue('#script'), '');
+    await page.click(`#menu-presets [value=${preset}]`);
+    await page.waitForFunction(() => document.getElementById('script').value !== '');
+    await page.click('#render');
+    await page.waitForSelector('#status.done, #status.refused');
+    assert.equal(await page.getAttribute('#status', 'class'), 'done', `${preset}: ${await page.textContent('#notes')}`);
+  }
+  await page.focus('#tab-presets');
+  for (const [key, tab] of [['Home', 'keypad'], ['ArrowLeft', 'presets'], ['ArrowRight', 'keypad'], ['ArrowRight', 'keys'], ['End', 'presets']]) {
+    await page.keyboard.press(key);
+    assert.equal(await page.evaluate(() => document.activeElement.id), `tab-${tab}`, key);
+    assert.equal(await page.getAttribute(`#tab-${tab}`, 'aria-selected'), 'true');
+    assert.ok(await page.locator(`#${await page.getAttribute(`#tab-${tab}`, 'aria-controls')}`).isVisible());
+  }
+});
+
+test('a refused render leaves no stale audio, labels or downloads', async () => {
+  for (const refused of ['dtmf:1 plan:uk:bsy:1000', 'silence:3000000']) {
+    await renderInPage('dtmf:42 silence:100', {});
+    assert.equal(await page.getAttribute('#download-wav', 'download'), 'dtmf-42.wav');
+    await renderInPage(refused, {});
+    assert.equal(await page.getAttribute('#status', 'class'), 'refused', refused);
+    assert.deepEqual(await page.evaluate(() => ({
+      links: [...document.querySelectorAll('.transport a')].filter((a) => !a.hidden).length,
+      labels: document.querySelectorAll('#labels button').length, playable: window.varnel.player.buffer !== null,
+    })), { links: 0, labels: 0, playable: false }, refused);
+  }
+});
+
+test('a share link opens the page with its script and settings, and a reload keeps them', async () => {
+  const script = 'dtmf:42 "tty:HI & BYE"';
+  await renderInPage(script, { rate: '16000', 'tty-rate': '50' });
+  await page.click('#share');
+  const other = await browser.context.newPage();
+  for (const url of [await page.inputValue('#share-link'), `${server.url}index.html`]) {
+    await other.goto(url);
+    await other.waitForSelector('body[data-ready="true"]');
+    assert.equal(await other.inputValue('#script'), script, url);
+    assert.equal(await other.inputValue('#settings [name=rate]'), '16000');
+    assert.equal(await other.inputValue('#settings [name=tty-rate]'), '50');
+    assert.match(await other.textContent('#pcap-status'), /set the rate to 8000 Hz in the settings/);
+  }
+  await other.close();
+});
+
+test('the page fits a phone and a desktop: no sideways scroll, notes whole', async () => {
+  for (const viewport of [{ width: 390, height: 844 }, { width: 1280, height: 900 }]) {
+    await page.setViewportSize(viewport);
+    for (const script of ['plan:us:dial:1500 dtmf:5550123 "cid:5551234|JOHN DOE|12/25 10:30"', 'dtmf:123\nplan:uk:bsy:1000']) {
+      await renderInPage(script, {});
+      const fit = await page.evaluate(() => {
+        const note = document.querySelector('#notes .note')?.getBoundingClientRect();
+        const box = document.querySelector('.editor').getBoundingClientRect();
+        const { scrollWidth, clientWidth } = document.documentElement;
+        return { sideways: scrollWidth > clientWidth, cut: note ? note.bottom > box.bottom || note.right > box.right : false };
+      });
+      assert.deepEqual(fit, { sideways: false, cut: false }, `${viewport.width} px: ${script}`);
+    }
+    if (viewport.width < 500) await page.screenshot({ path: screenshot.replace(/\.png$/, '-phone.png'), fullPage: true });
+  }
+});
+
+test('the main thread under load: a render of 6000 keys, typing into 10,000 lines (report)', async () => {
+  const keys = await manyKeys(page);
+  assert.equal(keys.state, 'done');
+  const box = await longBox(page);
+  console.log(`longest main-thread task: 6000 keys ${keys.longest.toFixed(0)} ms (${keys.tasks} tasks over 50 ms, ` +
+    `shown ${keys.ms} ms after the click); typing into 10,000 lines ${box.longest.toFixed(0)} ms ` +
+    `(${box.tasks} over 50 ms), longest keystroke ${box.keystroke > 0 ? `${box.keystroke.toFixed(0)} ms` : 'under 16 ms'}`);
+  await page.fill('#script', '');
 });
 
 test('the pcap is the tool\'s, from the RTP panel and from renderPcap, or its refusal in the tool\'s words', async () => {

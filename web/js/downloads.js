@@ -1,5 +1,6 @@
 // Links that download what the page made, each holding one object URL at a time.
 
+// bytes: an ArrayBuffer, a typed array, a string or a Blob.
 export function offer(link, bytes, type, name) {
   if (link.href.startsWith('blob:')) URL.revokeObjectURL(link.href);
   link.href = URL.createObjectURL(new Blob([bytes], { type }));

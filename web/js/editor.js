@@ -1,16 +1,41 @@
 // The request box: a text area with line numbers, and notes placed beside the line of the
-// request they are about (the library's refusal in red, its warnings in amber).
+// request they are about (the library's refusal in red, its warnings in amber). The gutter holds
+// the numbers of the lines in view only, so that a keystroke costs the same in a box of ten
+// lines or of a hundred thousand.
+
+// The number of lines of a text: one more than its line feeds.
+function lineCount(text) {
+  let count = 1;
+  for (let at = text.indexOf('\n'); at !== -1; at = text.indexOf('\n', at + 1)) count++;
+  return count;
+}
 
 export class Editor {
-  constructor({ textarea, gutter, marks, notes }) {
+  constructor({ textarea, gutter, marks, notes, onChange }) {
     this.textarea = textarea;
     this.gutter = gutter;
     this.marks = marks;
     this.notes = notes;
     this.placed = [];  // {line, note, mark}
+    this.onChange = onChange;
+    this.lines = 0;
+    this.numbered = '';
+    this.measure();
     textarea.addEventListener('input', () => this.numberLines());
     textarea.addEventListener('scroll', () => this.place());
+    new ResizeObserver(() => {
+      this.measure();
+      this.place();
+    }).observe(textarea);
     this.numberLines();
+  }
+
+  // The box's line height, padding and height, read once a resize rather than per keystroke.
+  measure() {
+    const style = getComputedStyle(this.textarea);
+    this.lineHeight = parseFloat(style.lineHeight);
+    this.paddingTop = parseFloat(style.paddingTop);
+    this.height = this.textarea.clientHeight;
   }
 
   get text() {
@@ -29,13 +54,41 @@ export class Editor {
     this.textarea.value = text + (text === '' || text.endsWith('\n') ? '' : '\n') + line;
     this.textarea.scrollTop = this.textarea.scrollHeight;
     this.numberLines();
-    this.place();
+  }
+
+  // Adds a key to the last line when that is a dtmf: request, else writes one.
+  appendKey(key) {
+    const text = this.textarea.value;
+    if (/(^|\n)dtmf:[0-9A-D*#]*$/.test(text)) {
+      this.textarea.value = text + key;
+      this.numberLines();
+    } else {
+      this.append(`dtmf:${key}`);
+    }
   }
 
   numberLines() {
-    const count = this.textarea.value.split('\n').length;
-    this.gutter.textContent = Array.from({ length: count }, (_, i) => i + 1).join('\n');
+    const count = lineCount(this.textarea.value);
+    if (count !== this.lines) {
+      this.lines = count;
+      this.gutter.style.width = `${String(count).length}ch`;
+    }
     this.place();
+    this.onChange();
+  }
+
+  // The numbers of the lines in view, the gutter scrolled within its first line as the box is.
+  numberView() {
+    const scrollTop = this.textarea.scrollTop;
+    const first = Math.floor(scrollTop / this.lineHeight);
+    const last = Math.min(this.lines, first + Math.ceil(this.height / this.lineHeight) + 1);
+    let numbers = '';
+    for (let line = first + 1; line <= last; line++) numbers += line === first + 1 ? String(line) : `\n${line}`;
+    if (numbers !== this.numbered) {
+      this.gutter.textContent = numbers;
+      this.numbered = numbers;
+    }
+    this.gutter.scrollTop = scrollTop - first * this.lineHeight;
   }
 
   clearNotes() {
@@ -48,10 +101,10 @@ export class Editor {
   // line 0), or above the first line when no request is to blame.
   showError(error) {
     const line = error.line || (error.index ? 1 : 0);
-    const lineHeight = parseFloat(getComputedStyle(this.textarea).lineHeight);
+    const { lineHeight } = this;
     const top = Math.max(0, line - 1) * lineHeight;
-    if (top < this.textarea.scrollTop || top + lineHeight > this.textarea.scrollTop + this.textarea.clientHeight) {
-      this.textarea.scrollTop = Math.max(0, top - this.textarea.clientHeight / 3);
+    if (top < this.textarea.scrollTop || top + lineHeight > this.textarea.scrollTop + this.height) {
+      this.textarea.scrollTop = Math.max(0, top - this.height / 3);
     }
     this.note(line, error.message, 'error');
   }
@@ -78,11 +131,10 @@ export class Editor {
 
   // Puts each note and line mark at its line's height, below the notes of the lines above it.
   place() {
-    const style = getComputedStyle(this.textarea);
-    const lineHeight = parseFloat(style.lineHeight);
-    const top = parseFloat(style.paddingTop) - this.textarea.scrollTop;
-    const gutter = this.gutter;
-    gutter.scrollTop = this.textarea.scrollTop;
+    this.numberView();
+    if (this.placed.length === 0) return;
+    const { lineHeight } = this;
+    const top = this.paddingTop - this.textarea.scrollTop;
     let below = 0;
     for (const { line, note, mark } of [...this.placed].sort((a, b) => a.line - b.line)) {
       const y = top + Math.max(0, line - 1) * lineHeight;

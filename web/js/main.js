@@ -1,6 +1,7 @@
 // The playground: the request box and its menus, the settings, and the audio (play, waveform,
 // spectrogram, what sounds when, download), the pcap of the same script with the RTP options,
-// around a renderer in a Web Worker. For scripts and tests it exposes
+// around a renderer in a Web Worker. The script and the options are kept as they change and
+// can be shared as a link (state.js). For scripts and tests it exposes
 // window.varnel.renderWav(script, options) and renderPcap(script, options), promises of the
 // WAV and the pcap file's bytes.
 
@@ -12,19 +13,43 @@ import { Player } from './player.js';
 import { Renderer } from './renderer.js';
 import { RtpOptions } from './rtp.js';
 import { Settings } from './settings.js';
-import { drawSpectrogram, drawWaveform } from './views.js';
+import { keep, openingState, shareLink } from './state.js';
+import { clearView, drawSpectrogram, drawWaveform } from './views.js';
 
 // Audio larger than this is refused before it is rendered (renderWav takes maxBytes).
 const pageLimit = 32 * 1024 * 1024;
 
 const $ = (id) => document.getElementById(id);
+let keeping = 0;  // the timer of keepSoon()
 const renderer = new Renderer();
 const player = new Player();
-const editor = new Editor({ textarea: $('script'), gutter: $('gutter'), marks: $('marks'), notes: $('notes') });
+const editor = new Editor({ textarea: $('script'), gutter: $('gutter'), marks: $('marks'), notes: $('notes'), onChange: () => keepSoon() });
 const labels = new LabelList($('labels'), (start) => player.play(start));
 let settings;
 let rtp;
-let shown = null;  // {samples, rate, summary}
+let shown = null;  // {samples, peaks, rate, summary}
+const downloads = ['download-wav', 'download-labels', 'download-label-lines', 'download-pcap'];
+
+function state() {
+  return { script: editor.text, settings: settings.options(), rtp: rtp.options() };
+}
+
+// Keeps the script and the options once typing pauses, not at every keystroke.
+function keepSoon() {
+  clearTimeout(keeping);
+  keeping = setTimeout(() => settings && keep(state()), 300);
+}
+
+// The name of the files a script makes: its first request's words, e.g. plan-us-dial-1500.
+function fileName(summary) {
+  const first = summary.requests[0]?.text ?? '';
+  const words = first.replace(/[^A-Za-z0-9]+/g, '-').replace(/^-+|-+$/g, '').slice(0, 48).replace(/-+$/, '');
+  return words || 'varnel';
+}
+
+// Lets the page paint and take input between the steps of showing a large render (the list,
+// the player's copy of the samples, the waveform, the spectrogram), so that none is long.
+const nextTask = () => new Promise((resolve) => setTimeout(resolve, 0));
 
 function setStatus(text, kind = '') {
   $('status').textContent = text;
@@ -43,22 +68,37 @@ function spans(summary) {
 }
 
 function draw() {
-  if (!shown) return;
-  drawWaveform($('waveform'), shown.samples);
+  if (!shown) {
+    clearView($('waveform'));
+    clearView($('spectrogram'));
+    return;
+  }
+  drawWaveform($('waveform'), shown.peaks, shown.samples.length, shown.rate);
   drawSpectrogram($('spectrogram'), shown.samples, shown.rate);
 }
 
-// The pcap of the script the page rendered, with the RTP options: offered, or the library's
-// refusal in the RTP panel.
-async function makePcap(script, options) {
+// Nothing rendered is current: the views, the list, the player and the downloads emptied.
+function clearOutput() {
+  shown = null;
+  player.load(new Float32Array(0), 8000);
+  labels.clear();
+  for (const id of downloads) withdraw($(id));
+  draw();
+}
+
+// The pcap of the script the page rendered, with the RTP options: offered, or the refusal in
+// the RTP panel; a rate RTP does not carry in the page's own words, the tool's naming its option.
+async function makePcap(script, options, summary, name) {
   try {
     const { pcap, summary: s } = await renderer.pcap(script, { ...options, ...rtp.options() }, { maxBytes: pageLimit });
-    offer($('download-pcap'), pcap, 'application/vnd.tcpdump.pcap', 'varnel.pcap');
+    offer($('download-pcap'), pcap, 'application/vnd.tcpdump.pcap', `${name}.pcap`);
     rtp.show(`${s.packets} packets (${s.audio} audio, ${s.events} events, ${s.text} text), ${s.format}, ` +
       `ptime ${s.ptime} ms, ${s.source} to ${s.destination}`, 'done');
   } catch (error) {
     withdraw($('download-pcap'));
-    rtp.show(error.message, 'refused');
+    rtp.show(/give -r 8000$/.test(error.message)
+      ? `RTP carries G.711 at 8000 Hz, and this audio is ${summary.format.rate} Hz: set the rate to 8000 Hz in the settings`
+      : error.message, 'refused');
   }
 }
 
@@ -72,19 +112,26 @@ async function render() {
   try {
     const result = await renderer.render(script, options, { maxBytes: pageLimit, views: true });
     const { summary } = result;
-    shown = { samples: new Float32Array(result.samples), rate: summary.format.rate, summary };
-    player.load(shown.samples, shown.rate);
+    const name = fileName(summary);
+    shown = {
+      samples: new Float32Array(result.samples), peaks: new Float32Array(result.peaks), rate: summary.format.rate, summary,
+    };
     labels.show(spans(summary));
     editor.showWarnings(summary.requests);
-    offer($('download-wav'), result.wave, 'audio/wav', 'varnel.wav');
-    offer($('download-labels'), summary.labelTrack, 'text/plain', 'varnel.txt');
-    offer($('download-label-lines'), summary.labelLines, 'application/jsonl', 'varnel.jsonl');
-    draw();
-    await makePcap(script, options);
+    await nextTask();
+    await player.load(shown.samples, shown.rate);
+    offer($('download-wav'), result.wave, 'audio/wav', `${name}.wav`);
+    offer($('download-labels'), summary.labelTrack, 'text/plain', `${name}.txt`);
+    offer($('download-label-lines'), summary.labelLines, 'application/jsonl', `${name}.jsonl`);
+    await nextTask();
+    drawWaveform($('waveform'), shown.peaks, shown.samples.length, shown.rate);
+    await nextTask();
+    drawSpectrogram($('spectrogram'), shown.samples, shown.rate);
+    await makePcap(script, options, summary, name);
     const note = player.refusal ? ` · ${player.refusal}` : '';
     setStatus(`${summary.format.text} · ${summary.seconds.toFixed(3)} s · ${summary.bytes} bytes · rendered in ${result.ms.toFixed(1)} ms${note}`, 'done');
   } catch (error) {
-    withdraw($('download-pcap'));
+    clearOutput();
     rtp.show('', '');
     if (error.setting) settings.showError(error);
     else editor.showError(error);
@@ -108,12 +155,42 @@ function followPlayback() {
   if (player.playing) requestAnimationFrame(followPlayback);
 }
 
+// Whether a line the menus write renders with the settings. A limit of no bytes stops the
+// library once it has measured the requests, before it renders any: a refusal naming one of
+// the line's requests is the line's own (the limit's and the settings' are not).
+async function check(line) {
+  try {
+    await renderer.render(line, settings.options(), { maxBytes: 0 });
+  } catch (error) {
+    if (error.index > 0) throw error;
+  }
+}
+
+function share() {
+  const link = shareLink(window.location, state());
+  history.replaceState(null, '', link);
+  $('share-link').value = link;
+  $('share-link').hidden = false;
+  $('share-link').select();
+  navigator.clipboard?.writeText(link).catch(() => {});
+}
+
 function wire() {
   $('render').addEventListener('click', render);
+  $('clear').addEventListener('click', () => {
+    editor.text = '';
+    $('script').focus();
+  });
+  $('share').addEventListener('click', share);
+  for (const form of [$('settings'), $('rtp')]) {
+    form.addEventListener('input', keepSoon);
+    form.addEventListener('change', keepSoon);
+    form.addEventListener('reset', () => setTimeout(keepSoon));
+  }
   $('script').addEventListener('keydown', (event) => {
     if (event.key === 'Enter' && (event.ctrlKey || event.metaKey)) {
       event.preventDefault();
-      render();
+      if (!$('render').disabled) render();
     }
   });
   $('play').addEventListener('click', () => (player.playing ? player.pause() : player.play()));
@@ -163,10 +240,16 @@ window.varnel = {
     const catalog = await renderer.catalog();
     settings = new Settings($('settings'), catalog);
     rtp = new RtpOptions($('rtp'), $('pcap-status'), catalog);
+    const opening = openingState(window.location);
+    if (opening.script !== undefined) editor.text = opening.script;
+    settings.apply(opening.settings ?? {});
+    rtp.apply(opening.rtp ?? {});
     buildMenus({
       tabs: $('menu-tabs'), panels: $('menu-panels'), catalog,
       printRequest: (text) => renderer.printRequest(text),
+      check,
       write: (line) => editor.append(line),
+      appendKey: (key) => editor.appendKey(key),
     });
     listKinds(catalog);
     wire();

@@ -4,6 +4,7 @@
 
 const lowestRate = 3000;
 const highestRate = 768000;
+const copyPart = 1 << 20;  // samples copied into the audio buffer a task
 
 export class Player extends EventTarget {
   constructor() {
@@ -15,14 +16,18 @@ export class Player extends EventTarget {
     this.offset = 0;     // where a pause left it, or where the playing started
     this.startedAt = 0;  // the context's time at that start
     this.refusal = '';
+    this.loads = 0;
   }
 
   get playing() {
     return this.source !== null;
   }
 
-  load(samples, rate) {
+  // Takes the samples to play, copied in parts of a task each (audio of an hour is a copy of
+  // 100 MB); resolves once they are all in, unless another load came first.
+  async load(samples, rate) {
     this.halt();
+    const loading = ++this.loads;
     this.offset = 0;
     this.duration = samples.length / rate;
     this.buffer = null;
@@ -30,8 +35,13 @@ export class Player extends EventTarget {
     if (rate < lowestRate || rate > highestRate) {
       this.refusal = `the browser plays ${lowestRate} to ${highestRate} samples per second, not ${rate}: download the WAV`;
     } else if (samples.length > 0) {
-      this.buffer = new AudioBuffer({ length: samples.length, sampleRate: rate, numberOfChannels: 1 });
-      this.buffer.copyToChannel(samples, 0);
+      const buffer = new AudioBuffer({ length: samples.length, sampleRate: rate, numberOfChannels: 1 });
+      for (let at = 0; at < samples.length; at += copyPart) {
+        if (at > 0) await new Promise((resolve) => setTimeout(resolve, 0));
+        if (loading !== this.loads) return;
+        buffer.copyToChannel(samples.subarray(at, at + copyPart), 0, at);
+      }
+      this.buffer = buffer;
     }
     this.changed();
   }

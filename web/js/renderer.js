@@ -50,7 +50,7 @@ export class Renderer {
   }
 
   // {wave: ArrayBuffer, samples: ArrayBuffer of Float32, summary, ms}; the samples and the
-  // summary's labels only with views.
+  // summary's labels only with views, and then the wave a Blob.
   render(script, options, { maxBytes, views = false }) {
     return this.call({ type: 'render', script, options, maxBytes, views });
   }

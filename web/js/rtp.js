@@ -47,6 +47,17 @@ export class RtpOptions {
     return options;
   }
 
+  // Back to the defaults, then the values given (as options() gives them) set.
+  apply(values) {
+    this.form.reset();
+    for (const [name, value] of Object.entries(values)) {
+      const input = this.form.elements[name];
+      if (!input) continue;
+      if (input.type === 'checkbox') input.checked = value === true;
+      else input.value = value;
+    }
+  }
+
   show(text, state) {
     this.status.textContent = text;
     this.status.className = state === 'refused' ? 'note error refused' : `note ${state}`;

@@ -87,6 +87,17 @@ export class Settings {
     return options;
   }
 
+  // Back to the defaults, then the values given (as options() gives them) set.
+  apply(values) {
+    this.form.reset();
+    for (const [name, value] of Object.entries(values)) {
+      const input = this.form.elements[name];
+      if (!input) continue;
+      if (input.type === 'checkbox') input.checked = value === '1';
+      else input.value = value;
+    }
+  }
+
   // The library's refusal of a setting, beside the settings.
   showError(error) {
     this.message.textContent = error.message;
