@@ -415,7 +415,7 @@ TEST_F(QueueTest, QueuedBytesStartAfreshWithEveryGeneration) {
     Silence(engine, 10);
     Silence(engine, 10);
     Bytes block(400);
-    ASSERT_EQ(engine.ExecRequest(block.data(), 400), 400);  // the first, and part of the second
+    ASSERT_EQ(engine.ExecRequest(block.data(), 400), 400);  // the first, and 180 bytes of the second
     EXPECT_EQ(engine.QueuedBytes(), static_cast<std::int64_t>(2 * kSilence10ms - 400));
     ASSERT_EQ(engine.GenerateBegin(nullptr), S_OK);
     EXPECT_EQ(engine.QueuedBytes(), 0);
