@@ -390,6 +390,7 @@ TEST_P(BlockReadTest, SplitReadsEqualOneRead) {
         engine.set_BitsPerSample(bits);
         ASSERT_EQ(engine.GenerateBegin(nullptr), S_OK);
         kKinds[kind](engine);
+        ASSERT_EQ(engine.QueuedBytes(), static_cast<std::int64_t>(expected.size()));
         Bytes out, buffer(static_cast<std::size_t>(block));
         for (;;) {
             std::fill(buffer.begin(), buffer.end(), static_cast<std::uint8_t>(junk));
@@ -398,6 +399,7 @@ TEST_P(BlockReadTest, SplitReadsEqualOneRead) {
             if (n <= 0) break;
             ASSERT_EQ(n % (bits / 8), 0);
             out.insert(out.end(), buffer.begin(), buffer.begin() + n);
+            ASSERT_EQ(engine.QueuedBytes() + static_cast<std::int64_t>(out.size()), static_cast<std::int64_t>(expected.size()));
         }
         EXPECT_EQ(out, expected) << "junk " << junk;
     }
@@ -406,6 +408,22 @@ TEST_P(BlockReadTest, SplitReadsEqualOneRead) {
 INSTANTIATE_TEST_SUITE_P(Cases, BlockReadTest,
                          ::testing::Combine(::testing::Range(0, 4), ::testing::Values(8, 16),
                                             ::testing::Values(101, 102, 333, 8192)));
+
+TEST_F(QueueTest, QueuedBytesStartAfreshWithEveryGeneration) {
+    CVarnel engine;
+    ASSERT_EQ(engine.GenerateBegin(nullptr), S_OK);
+    Silence(engine, 10);
+    Silence(engine, 10);
+    Bytes block(400);
+    ASSERT_EQ(engine.ExecRequest(block.data(), 400), 400);  // the first, and 180 bytes of the second
+    EXPECT_EQ(engine.QueuedBytes(), static_cast<std::int64_t>(2 * kSilence10ms - 400));
+    ASSERT_EQ(engine.GenerateBegin(nullptr), S_OK);
+    EXPECT_EQ(engine.QueuedBytes(), 0);
+    Silence(engine, 10);
+    EXPECT_EQ(engine.QueuedBytes(), static_cast<std::int64_t>(kSilence10ms));
+    ASSERT_EQ(engine.GenerateEnd(), S_OK);
+    EXPECT_EQ(engine.QueuedBytes(), 0);
+}
 
 // A stream pull during a file generation would take audio the file is owed.
 TEST_F(QueueTest, StreamPullsRenderOnlyABufferStream) {

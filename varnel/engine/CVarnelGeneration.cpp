@@ -115,9 +115,7 @@ std::int32_t CVarnel::AddRequest(Lock& lock, std::unique_ptr<CGenBase> generator
 
 std::int64_t CVarnel::QueuedBytes() const {
     const Lock lock(m_mutex);
-    std::int64_t bytes = 0;
-    for (const RequestRecord* r = m_queue.Head(); r != nullptr; r = r->next.get()) bytes += r->generator->Length();
-    return bytes;
+    return m_queue.Bytes();
 }
 
 std::vector<QueuedRequest> CVarnel::QueuedRequests() const {
@@ -165,10 +163,7 @@ std::int32_t CVarnel::Render(Lock& lock, std::uint8_t* buffer, std::int32_t size
     std::int32_t written = 0;
     while (!m_queue.Empty()) {
         RequestRecord& head = *m_queue.Head();
-        if (!head.started) {
-            head.started = true;
-            if (m_symbolSink) head.generator->ReportSymbols({m_symbolSink, head.requestID});
-        }
+        if (m_queue.StartHead() && m_symbolSink) head.generator->ReportSymbols({m_symbolSink, head.requestID});
         const std::int32_t n = head.generator->Read(buffer + written, remaining);
         if (n <= 0) {
             // Unlinked before anyone hears of it, so a handler that pulls, queues or ends the

@@ -17,6 +17,7 @@ const char* RequestTypeLabel(REQUEST_TYPE type) {
 
 void RequestQueue::Append(std::unique_ptr<RequestRecord> record) {
     RequestRecord* added = record.get();
+    m_waitingBytes += added->generator->Length();
     if (m_tail) {
         m_tail->next = std::move(record);
     } else {
@@ -25,13 +26,25 @@ void RequestQueue::Append(std::unique_ptr<RequestRecord> record) {
     m_tail = added;
 }
 
+bool RequestQueue::StartHead() {
+    if (!m_head || m_head->started) return false;
+    m_waitingBytes -= m_head->generator->Length();
+    m_head->started = true;
+    return true;
+}
+
 std::unique_ptr<RequestRecord> RequestQueue::PopHead() {
     std::unique_ptr<RequestRecord> head = std::move(m_head);
     if (head) {
+        if (!head->started) m_waitingBytes -= head->generator->Length();
         m_head = std::move(head->next);
         if (!m_head) m_tail = nullptr;
     }
     return head;
+}
+
+std::int64_t RequestQueue::Bytes() const {
+    return m_waitingBytes + (m_head && m_head->started ? m_head->generator->Length() : 0);
 }
 
 void RequestQueue::Clear() {

@@ -30,7 +30,8 @@ struct RequestRecord {
 };
 
 // First-in-first-out list of requests: appended at the tail in constant time, rendered and
-// removed at the head only.
+// removed at the head only. It keeps the sum of the lengths of the records that have not
+// started, so that the bytes still queued are known in constant time however long the list.
 class RequestQueue {
 public:
     RequestQueue() = default;
@@ -42,13 +43,19 @@ public:
     RequestRecord* Head() const { return m_head.get(); }
 
     void Append(std::unique_ptr<RequestRecord> record);
+    // Marks the head started, before its first Read; true when it had not started yet.
+    bool StartHead();
     std::unique_ptr<RequestRecord> PopHead();
+    // The bytes still to render: the started head's Length as it renders, and every other
+    // record's whole Length (-1 for each signal without end, as the lengths add up).
+    std::int64_t Bytes() const;
     // Discards every record and its generator, one at a time.
     void Clear();
 
 private:
     std::unique_ptr<RequestRecord> m_head;
     RequestRecord* m_tail = nullptr;
+    std::int64_t m_waitingBytes = 0;  // the Length of every record not started, added up
 };
 
 }  // namespace Quorvex::VarnelNet
