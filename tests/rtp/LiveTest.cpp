@@ -263,7 +263,9 @@ TEST_F(LiveTest, ASignalStopsASendWithinAPacketTime) {
         const auto sent = std::chrono::steady_clock::now();
         for (int i = 0; i < times; ++i) tool.Signal(signal);
         EXPECT_EQ(tool.Wait(5s), status);
-        EXPECT_LT(std::chrono::steady_clock::now() - sent, 60ms);
+        // A packet time (60 ms at the most here), and the process's exit, which a sanitizer's
+        // leak check at exit lengthens.
+        EXPECT_LT(std::chrono::steady_clock::now() - sent, 100ms);
         const std::string err = Slurp(Path("err"));
         for (std::string& d : receiver.Receive(true)) got.push_back(std::move(d));
         EXPECT_NE(err.find(std::string("varnel: interrupted by ") + name + ": sent " + std::to_string(got.size()) +
