@@ -10,6 +10,8 @@ inline void PutBig16(std::uint8_t* at, std::uint16_t value) {
     at[1] = static_cast<std::uint8_t>(value);
 }
 
+inline std::uint16_t GetBig16(const std::uint8_t* at) { return static_cast<std::uint16_t>(at[0] << 8 | at[1]); }
+
 inline void PutBig32(std::uint8_t* at, std::uint32_t value) {
     PutBig16(at, static_cast<std::uint16_t>(value >> 16));
     PutBig16(at + 2, static_cast<std::uint16_t>(value));

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "varnel/rtp/ByteOrder.h"
 #include "varnel/rtp/Events.h"
 
 namespace Quorvex::VarnelNet::Rtp {
@@ -19,7 +20,7 @@ struct EventPacket {
 
     std::uint8_t Code() const { return payload[0]; }
     bool End() const { return (payload[1] & 0x80) != 0; }
-    std::uint16_t Duration() const { return static_cast<std::uint16_t>(payload[2] << 8 | payload[3]); }
+    std::uint16_t Duration() const { return GetBig16(payload.data() + 2); }
 };
 
 // Why the spans cannot be sent as events of a stream of `samples` samples (not in order,

@@ -17,7 +17,7 @@ constexpr std::uint8_t kMarkerBit = 0x80;
 
 void HeldEvent::Sent(const Packet& packet) {
     if (packet.stream != StreamKind::Audio) return;
-    m_nextSequence = static_cast<std::uint16_t>((packet.bytes[2] << 8 | packet.bytes[3]) + 1);
+    m_nextSequence = static_cast<std::uint16_t>(GetBig16(packet.bytes.data() + 2) + 1);
     if ((packet.bytes[1] & 0x7F) != m_eventPayloadType || packet.bytes.size() != kBytes) return;
     const bool end = (packet.bytes[kEndByte] & kEndBit) != 0;
     // The same final packet again: the same timestamp (bytes 4-7) and payload.
