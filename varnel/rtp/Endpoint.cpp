@@ -7,15 +7,14 @@
 
 #include <cstring>
 
-#include "varnel/platform/PrintableText.h"
-#include "varnel/script/RequestError.h"
+#include "varnel/options/Refusal.h"
 
 namespace Quorvex::VarnelNet::Rtp {
 
 namespace {
 
 [[noreturn]] void Refuse(std::string_view what, std::string_view text, const std::string& reason) {
-    throw Script::RequestError("--" + std::string(what) + ": '" + Printable(text) + "' " + reason);
+    Option::Refuse(what, text, reason);
 }
 
 std::uint16_t ReadPort(std::string_view text, std::string_view what, std::string_view whole) {

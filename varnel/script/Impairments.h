@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "varnel/generators/SignalDeviation.h"
+#include "varnel/options/OptionRow.h"
 #include "varnel/signal/LineImpairments.h"
 #include "varnel/signal/SampleFormat.h"
 
@@ -40,16 +41,12 @@ struct Impairments {
     LineSpec Line(double sampleRate, double signalPower) const;
 };
 
-// One option of the impairments as the tool and a corpus recipe write it.
-struct ImpairmentOption {
-    std::string_view name;   // "noise"
-    std::string_view value;  // "DBM0"
-    std::string_view help;   // for --help
-};
-std::span<const ImpairmentOption> ImpairmentOptions();
+// The options of the impairments as the tool, Python and a corpus recipe write them: rows of the
+// option registry (varnel/options/OptionRegistry.h), each with what reads its value in.
+std::span<const Option::AppliedRow<Impairments>> ImpairmentRows();
 
-// Reads the option's value into the impairments; throws RequestError naming "--NAME" for a
-// value that is malformed or out of range (or an option that is not one of them).
+// Reads the option's value into the impairments; throws Option::OptionRefused for a value
+// that is malformed or out of range, RequestError for a name that is not one of them.
 void SetImpairment(Impairments& impairments, std::string_view name, std::string_view value);
 
 // Why the impairments do not go together at the sample rate, or an empty text: --noise with
