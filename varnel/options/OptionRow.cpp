@@ -15,13 +15,13 @@ std::string Bound(const OptionRow& row, double value) {
 
 }  // namespace
 
+std::string RangeText(const OptionRow& row) {
+    if (row.most > 0) return std::to_string(row.least) + " to " + std::to_string(row.most);
+    return Bound(row, row.lowest) + " to " + Bound(row, row.highest);
+}
+
 std::string RangeReason(const OptionRow& row) {
-    if (row.kind == Kind::Whole) {
-        return "is not " + std::string(row.noun) + " from " + std::to_string(row.least) + " to " + std::to_string(row.most) +
-               std::string(row.unit);
-    }
-    return "is not " + std::string(row.noun) + " from " + Bound(row, row.lowest) + " to " + Bound(row, row.highest) +
-           std::string(row.unit);
+    return "is not " + std::string(row.noun) + " from " + RangeText(row) + std::string(row.unit);
 }
 
 std::uint64_t WholeOf(const OptionRow& row, std::string_view text) {

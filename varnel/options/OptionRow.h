@@ -50,8 +50,11 @@ struct OptionRow {
     bool TakesValue() const { return kind != Kind::Flag; }
 };
 
-// "is not a percentage from -50 to 50", "is not a level from -100 to +3.14 dBm0": levels in
-// dBm0 are written with their sign.
+// "-50 to 50", "1 to 10", "-100 to +3.14": the row's range (least to most where most is set),
+// levels in dBm0 with their sign.
+std::string RangeText(const OptionRow& row);
+
+// "is not a percentage from -50 to 50", "is not a level from -100 to +3.14 dBm0".
 std::string RangeReason(const OptionRow& row);
 
 // The row's value read by the readers within its range; refused with OptionRefused in the
