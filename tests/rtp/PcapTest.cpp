@@ -250,6 +250,8 @@ TEST(PcapTest, TsharkReadsEverySessionAsSent) {
          With({{"dtmf-mode", "rfc2833"}}), {}, 9, ""},
         {"CNG bursts, and ANS in two segments", {"modem:cng:4000", "modem:ans:9000"}, With({{"tone-events", "1"}}), {}, 3, ""},
         {"text with redundancy", {"tty:HI 5", "silence:200", "tty:GA"}, With({{"tty-rtt", "1"}}), {}, 0, "HI 5GA"},
+        {"text beside A-law at 30 ms, IPv6", {"set:encoding=alaw", "tty:OK", "silence:400", "tty:GO"},
+         With({{"tty-rtt", "1"}, {"ptime", "30"}, {"rtp-dst", "[::1]:5004"}}), {}, 0, "OKGO"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
