@@ -85,8 +85,8 @@ public:
     PacketStream(const StreamPlan& plan, std::uint64_t samples, AudioSource source, StreamAnnotations& annotations);
 
     // The next packet in the order they leave; false after the last. Throws std::logic_error
-    // when the source delivers other than the bytes of `samples` samples, std::invalid_argument when the
-    // annotations give an event or a character out of order.
+    // when the source delivers other than the bytes of `samples` samples, std::invalid_argument
+    // when the annotations give an event or a character out of order.
     bool Next(Packet& packet);
 
 private:

@@ -139,10 +139,10 @@ bool Session::Next(Packet& packet) {
 
 void WritePcap(Session& session, std::uint64_t startMicroseconds, const PcapSavefile::Write& write,
                const std::function<void()>& betweenPackets) {
-    const PayloadFormat& clock = session.Plan().audioFormat;
-    const std::uint64_t lastTime =
-        session.Samples() + 3 * session.Plan().slotSamples + 3 * std::uint64_t{clock.TicksIn(TextPacketiser::kIntervalMs)};
-    if (startMicroseconds > kLastMicrosecond - clock.MicrosecondsAt(lastTime)) {
+    const PayloadFormat& audioFormat = session.Plan().audioFormat;
+    const std::uint64_t lastTime = session.Samples() + 3 * session.Plan().slotSamples +
+                                   3 * std::uint64_t{audioFormat.TicksIn(TextPacketiser::kIntervalMs)};
+    if (startMicroseconds > kLastMicrosecond - audioFormat.MicrosecondsAt(lastTime)) {
         throw Script::RequestError("--pcap-start: the packets would be time-stamped past what a pcap file holds (the year 2106)");
     }
     const Endpoint source = session.Options().Source();
@@ -156,7 +156,8 @@ void WritePcap(Session& session, std::uint64_t startMicroseconds, const PcapSave
         if (betweenPackets) betweenPackets();
         if (!session.Next(packet)) break;
         const DatagramFramer::Route& route = packet.stream == StreamKind::Text ? text : audio;
-        pcap.Record(startMicroseconds + clock.MicrosecondsAt(packet.time), framer.Headers(route, packet.bytes), packet.bytes);
+        pcap.Record(startMicroseconds + audioFormat.MicrosecondsAt(packet.time), framer.Headers(route, packet.bytes),
+                    packet.bytes);
     }
 }
 
