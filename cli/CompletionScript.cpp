@@ -75,7 +75,9 @@ bool Shared(const OptionRow& row) {
 // none to offer for a number).
 std::string ValueCase(const OptionRow& row) {
     std::string text = "        --" + std::string(row.name) + ")\n";
-    if (!row.words.empty() || row.target == Target::Setting) text.append("            COMPREPLY=($(compgen -W \"").append(row.words).append("\" -- \"$cur\"))\n");
+    if (!row.words.empty() || row.target == Target::Setting) {
+        text.append("            COMPREPLY=($(compgen -W \"").append(row.words).append("\" -- \"$cur\"))\n");
+    }
     return text + "            return ;;\n";
 }
 
@@ -170,7 +172,8 @@ int main() {
         "    __ltrim_colon_completions \"$cur\"\n"
         "} &&\n"
         "    complete -F _varnel varnel\n",
-        valueCases.c_str(), rtpValues.c_str(), impairmentValues.c_str(), freeValues.c_str(), options.c_str(), setValueCases.c_str(), settingNames.c_str(),
+        valueCases.c_str(), rtpValues.c_str(), impairmentValues.c_str(), freeValues.c_str(), options.c_str(),
+        setValueCases.c_str(), settingNames.c_str(),
         PlanToneCases().c_str(), PlanCountries().c_str(), ModemWords().c_str(), kinds.c_str());
     return 0;
 }

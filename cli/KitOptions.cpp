@@ -36,7 +36,8 @@ void ReadShard(KitOptions& kit, std::string_view text) {
 Kit::SuiteEncoding ReadEncoding(std::string_view word) {
     for (const SettingKeyword& k : SettingsCatalog::kEncoding.keywords) {
         if (k.word != word) continue;
-        return k.value == ENC_MuLaw ? Kit::SuiteEncoding::MuLaw : k.value == ENC_ALaw ? Kit::SuiteEncoding::ALaw : Kit::SuiteEncoding::Pcm;
+        if (k.value == ENC_MuLaw) return Kit::SuiteEncoding::MuLaw;
+        return k.value == ENC_ALaw ? Kit::SuiteEncoding::ALaw : Kit::SuiteEncoding::Pcm;
     }
     throw UsageError("suite: -e: '" + Printable(word) + "' is not pcm, ulaw or alaw");
 }

@@ -1,7 +1,6 @@
 #include "cli/Options.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <optional>
 #include <string_view>
@@ -71,7 +70,9 @@ void ApplyRows(Options& options, std::string_view name, const std::string& value
     for (const Registry::OptionRow* row : RowsOf(name)) {
         switch (row->target) {
             case Registry::Target::Setting: options.render.settings.push_back(ParseOption(name, value)); break;
-            case Registry::Target::Impairment: Worded([&] { Script::SetImpairment(options.render.impairments, name, value); }); break;
+            case Registry::Target::Impairment:
+                Worded([&] { Script::SetImpairment(options.render.impairments, name, value); });
+                break;
             case Registry::Target::Session: Worded([&] { Rtp::SetSessionOption(options.rtp, name, value); }); break;
             case Registry::Target::Tool:
             case Registry::Target::Kit: break;
