@@ -9,9 +9,11 @@
 #include "varnel/options/OptionRegistry.h"
 #include "varnel/options/Refusal.h"
 #include "varnel/options/ValueReaders.h"
+#include "varnel/script/Impairments.h"
 
 namespace {
 
+using namespace Quorvex::VarnelNet;
 using namespace Quorvex::VarnelNet::Option;
 
 constexpr std::uint64_t kMost = std::numeric_limits<std::uint64_t>::max();
@@ -74,6 +76,25 @@ TEST(ValueReadersTest, HelpTextsStateTheRowsRangeAndDefault) {
             << row->name << ": " << range;
         if (row->target == Target::Session && !row->fallback.empty() && row->fallback != "now") {
             EXPECT_NE(help.find("default " + std::string(row->fallback)), std::string::npos) << row->name;
+        }
+    }
+}
+
+// A row's default is what its target holds without the option.
+TEST(ValueReadersTest, DefaultsAreTheTargetsOwn) {
+    for (const OptionRow* row : All()) {
+        if (row->fallback.empty()) continue;
+        const std::string name(row->name), fallback(row->fallback);
+        if (row->target == Target::Impairment) {
+            Script::Impairments impairments;
+            Script::SetImpairment(impairments, name, fallback);
+            EXPECT_TRUE(impairments == Script::Impairments{}) << name;
+        } else if (row->target == Target::Session) {
+            Rtp::SessionOptions given, none;
+            Rtp::SetSessionOption(given, name, fallback);
+            EXPECT_TRUE(given.Source() == none.Source() && given.Destination() == none.Destination()) << name;
+            given.source = given.destination = std::nullopt;
+            EXPECT_TRUE(given == none) << name;
         }
     }
 }

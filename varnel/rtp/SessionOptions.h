@@ -35,6 +35,7 @@ struct SessionOptions {
     // an IPv6 address) port 40000 and port 5004. The text stream uses the ports 2 above.
     Endpoint Source() const;
     Endpoint Destination() const;
+    bool operator==(const SessionOptions&) const = default;
 };
 
 // The options of a session, as the tool names them (--NAME VALUE, or --NAME alone for a flag):

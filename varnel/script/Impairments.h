@@ -39,6 +39,7 @@ struct Impairments {
     // The line at the sample rate, the noise at its power: signalPower (full scale 1.0) is the
     // mean square of the samples where the signal sounds, which --snr needs.
     LineSpec Line(double sampleRate, double signalPower) const;
+    bool operator==(const Impairments&) const = default;
 };
 
 // The options of the impairments as the tool, Python and a corpus recipe write them: rows of the
