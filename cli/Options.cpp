@@ -213,7 +213,7 @@ void CheckRtpOutputs(Options& options, const std::string& rtpOptionGiven) {
     if (options.mode == OutputMode::Rtp && options.rtp.destination) {
         throw UsageError("--rtp HOST:PORT is the destination of a live send: --rtp-dst is for --pcap and --sdp");
     }
-    if (const std::string refusal = Rtp::CheckSessionOptions(options.rtp); !refusal.empty()) throw UsageError(refusal);
+    if (const auto refusal = Rtp::CheckSessionOptions(options.rtp)) throw UsageError(RefusalText(*refusal));
     Worded([&] { options.render = Rtp::RenderOptionsFor(options.render, options.rtp); });
 }
 

@@ -31,9 +31,10 @@ std::string Keyword(std::string option) {
     return option;
 }
 
-// A refused option in Python's words, naming the keyword: "ptime: '61' is not ...", or
-// "rate: G.711 in RTP runs at 8000 Hz: ...; give rate=8000".
+// A refused option in Python's words, naming the keyword: "ptime: '61' is not ...",
+// "rate: G.711 in RTP runs at 8000 Hz: ...; give rate=8000", "noise and snr both set ...".
 std::string KeywordText(const Option::Refusal& refusal) {
+    if (refusal.together) return Option::Spelled(refusal, [](std::string_view name) { return Keyword(std::string(name)); });
     const std::string keyword = Keyword(refusal.option);
     if (refusal.remedies.empty()) return keyword + ": '" + Printable(refusal.value) + "' " + refusal.reason;
     std::string text = keyword + ": " + refusal.reason + "; give ";

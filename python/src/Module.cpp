@@ -184,7 +184,7 @@ RenderJob Job(const py::object& requests, const Pairs& options, std::optional<fl
     }
     Option::ApplyOptions(job.options, session, options);
     if (session) {
-        if (const std::string refusal = Rtp::CheckSessionOptions(*session); !refusal.empty()) throw Script::RequestError(refusal);
+        if (std::optional<Option::Refusal> refusal = Rtp::CheckSessionOptions(*session)) throw Option::OptionRefused(std::move(*refusal));
     }
     job.options.dbm0 = dbm0;
     py::gil_scoped_release nogil;

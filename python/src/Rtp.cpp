@@ -28,7 +28,7 @@ Rtp::SessionOptions SessionOptionsOf(const std::vector<std::pair<std::string, st
         std::replace(name.begin(), name.end(), '_', '-');
         Rtp::SetSessionOption(session, name, value);
     }
-    if (const std::string refusal = Rtp::CheckSessionOptions(session); !refusal.empty()) throw Script::RequestError(refusal);
+    if (std::optional<Option::Refusal> refusal = Rtp::CheckSessionOptions(session)) throw Option::OptionRefused(std::move(*refusal));
     return session;
 }
 

@@ -60,6 +60,8 @@ def test_write_wav_equals_the_tools_file(tool, tmp_path):
     (lambda: varnel.render(["dtmf:1"], seed=2**64),
      "seed: '18446744073709551616' is not a whole number from 0 to 18446744073709551615"),
     (lambda: varnel.render(["dtmf:1"], ptime=20), "ptime: '20' applies to an RTP session only"),
+    (lambda: varnel.render(["dtmf:1"], noise=-20, snr=10), "noise and snr both set the noise: give one"),
+    (lambda: varnel.write_pcap("/tmp/never.pcap", ["tty:HI"], tty_rtt=True, t140_pt=100), "t140_pt and red_pt are both 100"),
     (lambda: varnel.render(["dtmf:1"], loud=1), "unknown setting 'loud' (rate, bits, encoding, amplitude, dtmf-tone, "
      "dtmf-break, dtmf-pause, tty-mode, tty-rate, cid-format, cid-timing, tty-figs-after-space, cid-standard, cid-alert, "
      "dtmf-twist, tone-modulation-depth, level-per-tone)"),

@@ -19,10 +19,19 @@ struct Refusal {
     // values of the option that would be taken instead ("8000"; "ulaw", "alaw"). The reason then
     // stands alone ("G.711 in RTP runs at 8000 Hz: the output is 16000 Hz, ...").
     std::vector<std::string> remedies;
+    // Set when the refusal is of options together: the reason names each as {name} ("{noise}
+    // and {snr} both set the noise: give one"), option is the first of them, value is empty.
+    bool together = false;
 };
 
-// The refusal in the library's own words: "ptime: '61' is not ...", or with remedies
-// "rate: G.711 in RTP runs at 8000 Hz: ...; 8000 is taken".
+// A refusal of options together, named in the reason as {name}.
+Refusal Together(std::string reason);
+
+// The reason of a refusal of options together with each {name} as the front end spells it.
+std::string Spelled(const Refusal& refusal, std::string (*spell)(std::string_view name));
+
+// The refusal in the library's own words: "ptime: '61' is not ...", with remedies "rate: G.711
+// in RTP runs at 8000 Hz: ...; 8000 is taken", of options together "noise and snr both ...".
 std::string NeutralText(const Refusal& refusal);
 
 // A refused option: a RequestError (E_INVALIDARG) whose text is NeutralText, carrying the data.

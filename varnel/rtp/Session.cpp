@@ -39,7 +39,7 @@ StreamPlan PlanOf(const SessionOptions& options, const PayloadFormat& audioForma
 // The checks of the rendering and the options a session makes before it exists.
 const Script::Rendering& Checked(const Script::Rendering& rendering, const SessionOptions& options) {
     if (std::optional<Option::Refusal> refusal = CheckRtpFormat(rendering)) throw Option::OptionRefused(std::move(*refusal));
-    if (const std::string refusal = CheckSessionOptions(options); !refusal.empty()) throw Script::RequestError(refusal);
+    if (std::optional<Option::Refusal> refusal = CheckSessionOptions(options)) throw Option::OptionRefused(std::move(*refusal));
     return rendering;
 }
 

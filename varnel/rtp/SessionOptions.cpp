@@ -125,23 +125,25 @@ void SetSessionOption(SessionOptions& options, std::string_view name, std::strin
     found->apply(options, found->row, value);
 }
 
-std::string CheckSessionOptions(const SessionOptions& options) {
-    const auto same = [](std::uint8_t a, std::uint8_t b) { return a == b; };
+std::optional<Option::Refusal> CheckSessionOptions(const SessionOptions& options) {
+    const auto both = [](std::string_view a, std::string_view b, std::uint8_t type) {
+        std::string reason(1, '{');
+        reason.append(a).append("} and {").append(b).append("} are both ").append(std::to_string(type));
+        return Option::Together(std::move(reason));
+    };
     if (options.SendsEvents() && options.ttyRtt) {
-        if (same(options.eventPayloadType, options.t140PayloadType)) return "--event-pt and --t140-pt are both " + std::to_string(options.eventPayloadType);
-        if (same(options.eventPayloadType, options.redPayloadType)) return "--event-pt and --red-pt are both " + std::to_string(options.eventPayloadType);
+        if (options.eventPayloadType == options.t140PayloadType) return both("event-pt", "t140-pt", options.eventPayloadType);
+        if (options.eventPayloadType == options.redPayloadType) return both("event-pt", "red-pt", options.eventPayloadType);
     }
-    if (options.ttyRtt && same(options.t140PayloadType, options.redPayloadType)) {
-        return "--t140-pt and --red-pt are both " + std::to_string(options.t140PayloadType);
-    }
+    if (options.ttyRtt && options.t140PayloadType == options.redPayloadType) return both("t140-pt", "red-pt", options.t140PayloadType);
     if (options.source && options.destination && options.source->ipv6 != options.destination->ipv6) {
-        return "--rtp-src " + options.source->Text() + " and --rtp-dst " + options.destination->Text() +
-               " are of different address families: give two IPv4 or two IPv6 addresses";
+        return Option::Together("{rtp-src} " + options.source->Text() + " and {rtp-dst} " + options.destination->Text() +
+                                " are of different address families: give two IPv4 or two IPv6 addresses");
     }
     if (options.ttyRtt && (options.Source().port > 65533 || options.Destination().port > 65533)) {
-        return "--tty-rtt sends the text on the ports 2 above the audio's: the audio's ports must be 65533 or below";
+        return Option::Together("{tty-rtt} sends the text on the ports 2 above the audio's: the audio's ports must be 65533 or below");
     }
-    return "";
+    return std::nullopt;
 }
 
 }  // namespace Quorvex::VarnelNet::Rtp

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "varnel/options/OptionRow.h"
+#include "varnel/options/Refusal.h"
 #include "varnel/rtp/Endpoint.h"
 
 namespace Quorvex::VarnelNet::Rtp {
@@ -50,7 +51,7 @@ const Option::AppliedRow<SessionOptions>* FindSessionOption(std::string_view nam
 void SetSessionOption(SessionOptions& options, std::string_view name, std::string_view value);
 
 // Why the options do not go together (two streams with one payload type, a source and a
-// destination of different address families), or an empty text.
-std::string CheckSessionOptions(const SessionOptions& options);
+// destination of different address families): a refusal of options together, or nothing.
+std::optional<Option::Refusal> CheckSessionOptions(const SessionOptions& options);
 
 }  // namespace Quorvex::VarnelNet::Rtp

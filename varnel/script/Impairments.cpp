@@ -156,22 +156,22 @@ void SetImpairment(Impairments& impairments, std::string_view name, std::string_
     throw RequestError("'" + Printable(name) + "' is not an impairment");
 }
 
-std::string CheckImpairments(const Impairments& impairments, double sampleRate) {
+std::optional<Option::Refusal> CheckImpairments(const Impairments& impairments, double sampleRate) {
     const bool noise = impairments.noiseDbm0 || impairments.snrDb;
-    if (impairments.noiseDbm0 && impairments.snrDb) return "--noise and --snr both set the noise: give one";
-    if (impairments.telephoneBand && !noise) return "--noise-band telephone limits a noise: give --noise or --snr";
+    if (impairments.noiseDbm0 && impairments.snrDb) return Option::Together("{noise} and {snr} both set the noise: give one");
+    if (impairments.telephoneBand && !noise) return Option::Together("{noise-band} telephone limits a noise: give {noise} or {snr}");
     if (impairments.telephoneBand) {
-        if (std::string refusal = TelephoneBand::Check(sampleRate); !refusal.empty()) return "--noise-band: " + refusal;
+        if (std::string refusal = TelephoneBand::Check(sampleRate); !refusal.empty()) return Option::Together("{noise-band}: " + refusal);
     }
     if (impairments.dropoutMs > 0.0) {
         const std::int64_t gap = Samples(impairments.dropoutMs, sampleRate);
         const std::int64_t period = Samples(impairments.dropoutEveryMs, sampleRate);
         if (gap < 1 || gap >= period) {
-            return "--dropout: at this sample rate the gap is " + std::to_string(gap) + " samples every " +
-                   std::to_string(period) + ": it must be at least one sample and shorter than the period";
+            return Option::Together("{dropout}: at this sample rate the gap is " + std::to_string(gap) + " samples every " +
+                                    std::to_string(period) + ": it must be at least one sample and shorter than the period");
         }
     }
-    return {};
+    return std::nullopt;
 }
 
 }  // namespace Quorvex::VarnelNet::Script

@@ -8,6 +8,7 @@
 
 #include "varnel/generators/SignalDeviation.h"
 #include "varnel/options/OptionRow.h"
+#include "varnel/options/Refusal.h"
 #include "varnel/signal/LineImpairments.h"
 #include "varnel/signal/SampleFormat.h"
 
@@ -50,9 +51,9 @@ std::span<const Option::AppliedRow<Impairments>> ImpairmentRows();
 // that is malformed or out of range, RequestError for a name that is not one of them.
 void SetImpairment(Impairments& impairments, std::string_view name, std::string_view value);
 
-// Why the impairments do not go together at the sample rate, or an empty text: --noise with
-// --snr, --noise-band without noise, the telephone band at a rate it cannot be filtered at, a
-// dropout period no longer than its gap or below one sample.
-std::string CheckImpairments(const Impairments& impairments, double sampleRate);
+// Why the impairments do not go together at the sample rate (a refusal of options together), or
+// nothing: noise with snr, noise-band without noise, the telephone band at a rate it cannot be
+// filtered at, a dropout period no longer than its gap or below one sample.
+std::optional<Option::Refusal> CheckImpairments(const Impairments& impairments, double sampleRate);
 
 }  // namespace Quorvex::VarnelNet::Script

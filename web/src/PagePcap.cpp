@@ -43,7 +43,7 @@ std::string Summary(const Rtp::Session& session, const Script::Rendering& render
 
 PagePcap PcapForPage(const Script::RenderOptions& options, const Rtp::SessionOptions& session, std::string_view script,
                      std::uint64_t maxBytes) {
-    if (const std::string refusal = Rtp::CheckSessionOptions(session); !refusal.empty()) throw Script::RequestError(refusal);
+    if (std::optional<Option::Refusal> refusal = Rtp::CheckSessionOptions(session)) throw Option::OptionRefused(std::move(*refusal));
     const Script::RenderOptions rtpOptions = Rtp::RenderOptionsFor(options, session);
     const Script::Requests requests = PageRequests(script);
     Script::Rendering rendering(rtpOptions, requests);
