@@ -69,17 +69,20 @@ struct SettingRow {
     OptionRow row;
 };
 
+std::string Joined(const SettingSpec& spec, char separator) {
+    std::string words;
+    for (const SettingKeyword& k : spec.keywords) words.append(words.empty() ? 0 : 1, separator).append(k.word);
+    return words;
+}
+
 std::vector<SettingRow> MakeSettingRows() {
     std::vector<SettingRow> rows;
     for (const SettingSpec* spec : SettingsCatalog::All()) {
-        SettingRow s{spec, std::string(spec->unit), "", {}};
-        if (spec->kind == SettingKind::Keyword || spec->kind == SettingKind::NumberKeyword) s.placeholder.clear();
-        for (const SettingKeyword& k : spec->keywords) {
-            if (spec->kind != SettingKind::Flag) s.placeholder.append(s.placeholder.empty() ? "" : "|").append(k.word);
-            s.words.append(s.words.empty() ? "" : " ").append(k.word);
-        }
-        if (spec->kind == SettingKind::Flag) s.placeholder.clear();
-        rows.push_back(std::move(s));
+        // The value's placeholder in the help: the words to choose from, or the unit.
+        const Kind kind = KindOf(*spec);
+        const std::string placeholder =
+            kind == Kind::Keyword ? Joined(*spec, '|') : kind == Kind::Flag ? std::string() : std::string(spec->unit);
+        rows.push_back(SettingRow{spec, placeholder, Joined(*spec, ' '), {}});
     }
     for (SettingRow& s : rows) {
         const auto letter = std::find_if(kSettingLetters.begin(), kSettingLetters.end(),
