@@ -26,9 +26,9 @@ const Registry::OptionRow& KitRow(std::string_view name) {
 
 void ReadShard(KitOptions& kit, std::string_view text) {
     Worded([&] {
-        const Registry::Part part = Registry::ReadPart("shard", text, KitRow("shard").most);
-        kit.shard = static_cast<std::size_t>(part.index);
-        kit.shards = static_cast<std::size_t>(part.count);
+        const Registry::Share share = Registry::ReadShare("shard", text, KitRow("shard").most);
+        kit.shard = static_cast<std::size_t>(share.index);
+        kit.shards = static_cast<std::size_t>(share.count);
     });
 }
 

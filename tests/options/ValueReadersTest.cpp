@@ -43,7 +43,7 @@ TEST(ValueReadersTest, EachReaderTakesItsFormAndNothingElse) {
     EXPECT_EQ(ReadFlag("yes"), std::nullopt);
 }
 
-TEST(ValueReadersTest, PartsAreOneToNAndRefusedByPart) {
+TEST(ValueReadersTest, SharesAreOneToNAndRefusedByPart) {
     const struct {
         const char* text;
         const char* refusal;  // or "" when read
@@ -55,9 +55,9 @@ TEST(ValueReadersTest, PartsAreOneToNAndRefusedByPart) {
     };
     for (const auto& c : cases) {
         try {
-            const Part part = ReadPart("shard", c.text, 1000000);
+            const Share share = ReadShare("shard", c.text, 1000000);
             EXPECT_STREQ(c.refusal, "") << c.text;
-            EXPECT_LE(part.index, part.count);
+            EXPECT_LE(share.index, share.count);
         } catch (const OptionRefused& e) {
             EXPECT_STREQ(e.what(), c.refusal);
         }

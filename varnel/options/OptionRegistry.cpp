@@ -34,7 +34,7 @@ constexpr std::array<OptionRow, 24> kToolRows = {{
     {.name = "output", .letter = 'o', .target = Target::Kit, .kind = Kind::Text, .placeholder = "DIR"},
     {.name = "seed", .target = Target::Kit, .kind = Kind::Whole, .placeholder = "N", .noun = "a whole number",
      .most = std::numeric_limits<std::uint64_t>::max(), .fallback = "0"},
-    {.name = "shard", .target = Target::Kit, .kind = Kind::Part, .placeholder = "I/N", .least = 1, .most = 1000000,
+    {.name = "shard", .target = Target::Kit, .kind = Kind::Share, .placeholder = "I/N", .least = 1, .most = 1000000,
      .fallback = "1/1"},
     {.name = "encoding", .letter = 'e', .target = Target::Kit, .kind = Kind::Keyword, .fallback = "pcm"},
     {.name = "family", .target = Target::Kit, .kind = Kind::Text, .placeholder = "F,..."},

@@ -23,7 +23,7 @@ enum class Kind : std::uint8_t {
     Keyword,   // one of the words
     Time,      // a time since 1970 (ReadTime), or "now"
     Address,   // ADDRESS:PORT or [IPV6]:PORT
-    Part,      // I/N
+    Share,     // I/N
     Compound,  // a form of its own ("N[:ulaw|alaw]", "MS@EVERY"), read by its target
     Text,      // a file name, a script, a level: read by its target
 };

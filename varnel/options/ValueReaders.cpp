@@ -106,16 +106,15 @@ std::optional<std::uint64_t> ReadTime(std::string_view text) {
     return micro;
 }
 
-Part ReadPart(std::string_view option, std::string_view text, std::uint64_t most) {
+Share ReadShare(std::string_view option, std::string_view text, std::uint64_t most) {
     const std::size_t slash = text.find('/');
     if (slash == std::string_view::npos) Refuse(option, text, "is not I/N");
-    Part part;
     const std::string_view count = text.substr(slash + 1), index = text.substr(0, slash);
     const std::optional<std::uint64_t> n = ReadWhole(count, 1, most);
     if (!n) Refuse(std::string(option) + " N", count, "is not " + WholeRange(1, most));
     const std::optional<std::uint64_t> i = ReadWhole(index, 1, *n);
     if (!i) Refuse(std::string(option) + " I", index, "is not " + WholeRange(1, *n));
-    return Part{*i, *n};
+    return Share{*i, *n};
 }
 
 std::string WholeRange(std::uint64_t lowest, std::uint64_t highest) {

@@ -29,13 +29,14 @@ std::optional<bool> ReadFlag(std::string_view text);
 // digits of a second after a point) or seconds since 1970 ("1714564800", "1714564800.25").
 std::optional<std::uint64_t> ReadTime(std::string_view text);
 
-// Part I of N ("I/N"), 1 <= I <= N <= most. Refused with OptionRefused: without a '/' naming the
-// option, a count out of range naming "OPTION N", an index out of 1 to N naming "OPTION I".
-struct Part {
+// Share I of N ("I/N", as --shard gives it), 1 <= I <= N <= most. Refused with OptionRefused:
+// without a '/' naming the option, a count out of range naming "OPTION N", an index out of 1 to
+// N naming "OPTION I".
+struct Share {
     std::uint64_t index = 1;
     std::uint64_t count = 1;
 };
-Part ReadPart(std::string_view option, std::string_view text, std::uint64_t most);
+Share ReadShare(std::string_view option, std::string_view text, std::uint64_t most);
 
 // "a whole number from 1 to 10": the reason a reader's range gives.
 std::string WholeRange(std::uint64_t lowest, std::uint64_t highest);
