@@ -1,6 +1,5 @@
 #include "Rtp.h"
 
-#include <algorithm>
 #include <chrono>
 
 #include "varnel/facade/Exceptions.h"
@@ -21,16 +20,6 @@ std::uint64_t NowMicroseconds() {
 }
 
 }  // namespace
-
-Rtp::SessionOptions SessionOptionsOf(const std::vector<std::pair<std::string, std::string>>& options) {
-    Rtp::SessionOptions session;
-    for (auto [name, value] : options) {
-        std::replace(name.begin(), name.end(), '_', '-');
-        Rtp::SetSessionOption(session, name, value);
-    }
-    if (std::optional<Option::Refusal> refusal = Rtp::CheckSessionOptions(session)) throw Option::OptionRefused(std::move(*refusal));
-    return session;
-}
 
 std::uint64_t WritePcapFile(const RenderJob& job, const Rtp::SessionOptions& options, const std::string& path,
                             const CheckSignals& check) {
