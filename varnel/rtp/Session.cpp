@@ -90,12 +90,14 @@ std::string ShortKeyWarning(const Script::Rendering& rendering, const SessionOpt
     return "";
 }
 
+std::string CheckSessionMix(const Script::RenderOptions& render, const SessionOptions& options) {
+    if (!render.mix || !options.NeedsLabels()) return "";
+    return "--mix sounds a second script under the requests, which telephone events and real-time text cannot carry: send "
+           "it in the audio (without --dtmf-mode rfc4733, --tone-events and --tty-rtt)";
+}
+
 Script::RenderOptions RenderOptionsFor(Script::RenderOptions render, const SessionOptions& options) {
-    if (render.mix && options.NeedsLabels()) {
-        throw Script::RequestError("--mix sounds a second script under the requests, which telephone events and real-time "
-                                   "text cannot carry: send it in the audio (without --dtmf-mode rfc4733, --tone-events "
-                                   "and --tty-rtt)");
-    }
+    if (const std::string refusal = CheckSessionMix(render, options); !refusal.empty()) throw Script::RequestError(refusal);
     render.settings.insert(render.settings.begin(), {Script::ParseSetting(SettingsCatalog::kSampleRate, "8000", "rate"),
                                                      Script::ParseSetting(SettingsCatalog::kEncoding, "ulaw", "encoding")});
     render.labels = render.labels || options.NeedsLabels();

@@ -67,6 +67,10 @@ std::string CheckRtpFormat(const Script::Rendering& rendering);
 // packet time (their start and end packets leave at once), or an empty text.
 std::string ShortKeyWarning(const Script::Rendering& rendering, const SessionOptions& options);
 
+// Why the rendering's mix cannot go with the session (its events and text come from the script's
+// own labels), or an empty text.
+std::string CheckSessionMix(const Script::RenderOptions& render, const SessionOptions& options);
+
 // The options of a rendering to send as RTP: G.711 mu-law at 8000 Hz unless the options' own
 // settings say otherwise (they come after), and the labels the session needs. Throws
 // RequestError for a mixed script with events or text, which come from the script's own labels.
