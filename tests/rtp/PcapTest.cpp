@@ -151,7 +151,7 @@ void CheckAudioStream(const std::vector<Rtp::EventSpan>& events, const std::vect
         EXPECT_EQ(f.seq, expectedSeq++ & 0xFFFF);
         EXPECT_EQ(f.micro % (slot * 125), 0u) << "leaves on a slot";
         const std::uint32_t at = f.timestamp - plan.audio.timestamp;
-        if (f.type == plan.audioPayloadType) {
+        if (f.type == plan.audioFormat.type) {
             EXPECT_EQ(at * 125ull, f.micro) << "audio timestamp on its send time";
             EXPECT_EQ(f.payloads[0], Hex(audio, at, slot));
             EXPECT_EQ(f.marker, first);
@@ -160,7 +160,7 @@ void CheckAudioStream(const std::vector<Rtp::EventSpan>& events, const std::vect
             }
             ++audioPackets;
         } else {
-            ASSERT_EQ(f.type, plan.eventPayloadType);
+            ASSERT_EQ(f.type, plan.eventFormat.type);
             std::size_t i = 0;
             while (i < events.size() && !(at >= events[i].first && at < events[i].end)) ++i;
             ASSERT_LT(i, events.size()) << "an event packet outside every event, timestamp +" << at;
@@ -213,7 +213,7 @@ void CheckTextStream(const std::string& expected, const std::vector<Frame>& fram
     std::size_t copies = 0;
     for (const Frame& f : frames) {
         if (f.dstPort != 5006) continue;
-        EXPECT_EQ(f.type, plan.redPayloadType);
+        EXPECT_EQ(f.type, plan.redFormat.type);
         ASSERT_EQ(f.payloads.size(), 4u) << "two redundant blocks and the primary";
         ASSERT_EQ(f.offsets.size(), 2u);
         const std::string primary = f.payloads[3] == "<MISSING>" ? "" : f.payloads[3];
@@ -250,6 +250,8 @@ TEST(PcapTest, TsharkReadsEverySessionAsSent) {
          With({{"dtmf-mode", "rfc2833"}}), {}, 9, ""},
         {"CNG bursts, and ANS in two segments", {"modem:cng:4000", "modem:ans:9000"}, With({{"tone-events", "1"}}), {}, 3, ""},
         {"text with redundancy", {"tty:HI 5", "silence:200", "tty:GA"}, With({{"tty-rtt", "1"}}), {}, 0, "HI 5GA"},
+        {"text beside A-law at 30 ms, IPv6", {"set:encoding=alaw", "tty:OK", "silence:400", "tty:GO"},
+         With({{"tty-rtt", "1"}, {"ptime", "30"}, {"rtp-dst", "[::1]:5004"}}), {}, 0, "OKGO"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

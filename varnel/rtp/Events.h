@@ -6,8 +6,8 @@
 
 namespace Quorvex::VarnelNet::Rtp {
 
-// What the packetisers send besides the audio, placed by sample at 8000 Hz from the stream's
-// first sample. How they are found (from the generators' labels) is not their business.
+// What the packetisers send besides the audio, placed by sample of the audio's clock from the
+// stream's first sample. How they are found (from the generators' labels) is not their business.
 
 // A telephone event of RFC 4733 or RFC 4734: samples [first, end), the event code, the volume
 // (the level in dBm0 without its sign, 0 to 63).

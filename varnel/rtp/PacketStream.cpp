@@ -12,18 +12,18 @@ namespace Quorvex::VarnelNet::Rtp {
 namespace {
 
 constexpr std::size_t kAudioBlock = 8192;
-constexpr std::uint64_t kSamplesPerMs = 8;
 
 }  // namespace
 
 PacketStream::PacketStream(const StreamPlan& plan, std::uint64_t samples, AudioSource source, StreamAnnotations& annotations)
     : m_plan(plan),
       m_samples(samples),
+      m_bytes(plan.audioFormat.BytesOf(samples)),
       m_source(std::move(source)),
       m_annotations(annotations),
       m_events(plan.slotSamples),
-      m_text(plan.t140PayloadType),
-      m_audio(kAudioBlock + plan.slotSamples),
+      m_text(plan.t140Format, plan.audioFormat.clockRate),
+      m_audio(kAudioBlock + static_cast<std::size_t>(plan.audioFormat.BytesOf(plan.slotSamples))),
       m_audioSequence(plan.audio.sequence),
       m_textSequence(plan.text.sequence),
       m_packet(RtpHeader::kSize + TextPacketiser::kMaxBlockBytes * 3 + 16) {
@@ -38,11 +38,11 @@ void PacketStream::ReadAudio(std::size_t bytes) {
         m_audioHave -= m_audioUsed;
         m_audioUsed = 0;
         while (m_audioHave < bytes) {
-            const auto room = static_cast<std::size_t>(std::min<std::uint64_t>(kAudioBlock, m_samples - m_audioPulled));
+            const auto room = static_cast<std::size_t>(std::min<std::uint64_t>(kAudioBlock, m_bytes - m_audioPulled));
             const std::size_t n = room == 0 ? 0 : m_source(std::span(m_audio.data() + m_audioHave, std::max(room, kLeastAudioRoom)));
             if (n == 0 || n > room) {
                 throw std::logic_error("the audio source gave " + std::to_string(m_audioPulled + n) + " bytes where " +
-                                       std::to_string(m_samples) + " were measured");
+                                       std::to_string(m_bytes) + " were measured");
             }
             m_audioHave += n;
             m_audioPulled += n;
@@ -63,7 +63,8 @@ bool PacketStream::NextSlot() {
     const std::uint64_t first = m_slot * m_plan.slotSamples;
     if (first >= m_samples && !m_events.Pending()) return false;
     // The slot's audio first: the events that start in it are known once it is pulled.
-    m_slotAudioBytes = first < m_samples ? static_cast<std::size_t>(std::min<std::uint64_t>(m_plan.slotSamples, m_samples - first)) : 0;
+    const std::uint64_t slotSamples = first < m_samples ? std::min<std::uint64_t>(m_plan.slotSamples, m_samples - first) : 0;
+    m_slotAudioBytes = static_cast<std::size_t>(m_plan.audioFormat.BytesOf(slotSamples));
     if (m_slotAudioBytes > 0) ReadAudio(m_slotAudioBytes);
     m_slotAudio = m_slotAudioBytes > 0;
     m_slotEvents.clear();
@@ -94,9 +95,10 @@ bool PacketStream::Next(Packet& packet) {
     if (textTime && *textTime < m_slotTime) {
         RtpHeader header;
         header.marker = m_text.Build(m_textPayload);
-        header.payloadType = m_plan.redPayloadType;
+        header.payloadType = m_plan.redFormat.type;
         header.sequence = m_textSequence++;
-        header.timestamp = m_plan.text.timestamp + static_cast<std::uint32_t>(*textTime / kSamplesPerMs);
+        header.timestamp =
+            m_plan.text.timestamp + static_cast<std::uint32_t>(m_plan.redFormat.TicksAt(*textTime, m_plan.audioFormat.clockRate));
         header.ssrc = m_plan.text.ssrc;
         std::memcpy(m_packet.data() + RtpHeader::kSize, m_textPayload.data(), m_textPayload.size());
         packet = Finish(StreamKind::Text, *textTime, header, m_textPayload.size());
@@ -111,13 +113,13 @@ bool PacketStream::Next(Packet& packet) {
     if (m_slotEventsSent < m_slotEvents.size()) {
         const EventPacket& event = m_slotEvents[m_slotEventsSent++];
         header.marker = event.marker || m_firstAudio;
-        header.payloadType = m_plan.eventPayloadType;
+        header.payloadType = m_plan.eventFormat.type;
         header.timestamp = m_plan.audio.timestamp + static_cast<std::uint32_t>(event.start);
         payloadBytes = event.payload.size();
         std::memcpy(m_packet.data() + RtpHeader::kSize, event.payload.data(), payloadBytes);
     } else {
         header.marker = m_firstAudio;
-        header.payloadType = m_plan.audioPayloadType;
+        header.payloadType = m_plan.audioFormat.type;
         header.timestamp = m_plan.audio.timestamp + static_cast<std::uint32_t>(m_slotTime);
         payloadBytes = m_slotAudioBytes;
         std::memcpy(m_packet.data() + RtpHeader::kSize, m_audio.data() + m_audioUsed, payloadBytes);

@@ -8,6 +8,7 @@
 
 #include "varnel/rtp/EventPacketiser.h"
 #include "varnel/rtp/Events.h"
+#include "varnel/rtp/PayloadFormat.h"
 #include "varnel/rtp/RtpHeader.h"
 #include "varnel/rtp/StreamStart.h"
 #include "varnel/rtp/TextPacketiser.h"
@@ -18,27 +19,28 @@ namespace Quorvex::VarnelNet::Rtp {
 // real-time text.
 enum class StreamKind : std::uint8_t { Audio, Text };
 
-// One RTP packet, header and payload, and when it leaves: samples at 8000 Hz after the
-// session's start. The bytes stay valid until the next call of PacketStream::Next.
+// One RTP packet, header and payload, and when it leaves: samples of the audio's clock after
+// the session's start. The bytes stay valid until the next call of PacketStream::Next.
 struct Packet {
     StreamKind stream = StreamKind::Audio;
     std::uint64_t time = 0;
     std::span<const std::uint8_t> bytes;
 };
 
-// How the streams are laid out.
+// How the streams are laid out: the formats of the audio stream (the audio, the telephone
+// events on its clock) and of the text stream (T.140 inside RED, which its packets carry).
 struct StreamPlan {
-    std::uint8_t audioPayloadType = 0;  // 0 PCMU, 8 PCMA
-    std::uint32_t slotSamples = 160;    // one packet time
-    std::uint8_t eventPayloadType = 101;
-    std::uint8_t t140PayloadType = 98;
-    std::uint8_t redPayloadType = 100;
+    PayloadFormat audioFormat = kPcmu;
+    std::uint32_t slotSamples = kPcmu.TicksIn(20);  // one packet time
+    PayloadFormat eventFormat = TelephoneEventFormat(101, kPcmu);
+    PayloadFormat t140Format = T140Format(98);
+    PayloadFormat redFormat = RedFormat(100, T140Format(98));
     StreamStart audio;
     StreamStart text;
 };
 
-// Pulls the next bytes of G.711 into the span (at least kLeastAudioRoom bytes of room) and
-// returns how many; 0 at the end.
+// Pulls the next bytes of the audio, in the plan's audio format, into the span (at least
+// kLeastAudioRoom bytes of room) and returns how many; 0 at the end.
 using AudioSource = std::function<std::size_t(std::span<std::uint8_t>)>;
 inline constexpr std::size_t kLeastAudioRoom = 101;
 
@@ -69,7 +71,7 @@ private:
     std::vector<TextCharacter> m_text;
 };
 
-// Packetises a G.711 stream of a known length with its events and text: packet k of the audio
+// Packetises an audio stream of a known length with its events and text: packet k of the audio
 // carries samples [k * slot, (k + 1) * slot) (the last one what is left) with timestamp
 // start + k * slot, and leaves at k * slot; the first packet has the marker. Slots in which a
 // telephone event sounds carry the event's packets instead (EventPacketiser); the audio clock
@@ -83,8 +85,8 @@ public:
     PacketStream(const StreamPlan& plan, std::uint64_t samples, AudioSource source, StreamAnnotations& annotations);
 
     // The next packet in the order they leave; false after the last. Throws std::logic_error
-    // when the source delivers other than `samples` bytes, std::invalid_argument when the
-    // annotations give an event or a character out of order.
+    // when the source delivers other than the bytes of `samples` samples, std::invalid_argument
+    // when the annotations give an event or a character out of order.
     bool Next(Packet& packet);
 
 private:
@@ -95,6 +97,7 @@ private:
 
     StreamPlan m_plan;
     std::uint64_t m_samples;
+    std::uint64_t m_bytes;  // of the audio's samples
     AudioSource m_source;
     StreamAnnotations& m_annotations;
     std::vector<EventSpan> m_newEvents;

@@ -2,6 +2,7 @@
 
 #include "varnel/engine/SettingsCatalog.h"
 #include "varnel/platform/PrintableText.h"
+#include "varnel/rtp/DatagramFramer.h"
 #include "varnel/rtp/HeldEvent.h"
 #include "varnel/rtp/LabelAnnotations.h"
 #include "varnel/rtp/Pacer.h"
@@ -13,22 +14,22 @@ namespace Quorvex::VarnelNet::Rtp {
 
 namespace {
 
-constexpr std::int32_t kRtpRate = 8000;
 static_assert(kLeastAudioRoom >= Script::Rendering::kLeastRoom, "the packets' audio comes from Rendering::Pull");
-constexpr std::uint64_t kMicrosecondsPerSample = 125;
 constexpr std::uint64_t kLastMicrosecond = 0xFFFFFFFFULL * 1000000 + 999999;
 
-std::uint8_t AudioPayloadType(const Script::Rendering& rendering) {
-    return rendering.StartSettings().Integer(SettingsCatalog::kEncoding) == ENC_MuLaw ? 0 : 8;
+// The G.711 format of the rendering's encoding (A-law for any but mu-law: CheckRtpFormat says
+// which ones a session takes).
+const PayloadFormat& AudioFormatOf(const Script::Rendering& rendering) {
+    return rendering.StartSettings().Integer(SettingsCatalog::kEncoding) == ENC_MuLaw ? kPcmu : kPcma;
 }
 
-StreamPlan PlanOf(const SessionOptions& options, std::uint8_t audioPayloadType) {
+StreamPlan PlanOf(const SessionOptions& options, const PayloadFormat& audioFormat) {
     StreamPlan plan;
-    plan.audioPayloadType = audioPayloadType;
-    plan.slotSamples = options.ptimeMs * (kRtpRate / 1000);
-    plan.eventPayloadType = options.eventPayloadType;
-    plan.t140PayloadType = options.t140PayloadType;
-    plan.redPayloadType = options.redPayloadType;
+    plan.audioFormat = audioFormat;
+    plan.slotSamples = audioFormat.TicksIn(options.ptimeMs);
+    plan.eventFormat = TelephoneEventFormat(options.eventPayloadType, audioFormat);
+    plan.t140Format = T140Format(options.t140PayloadType);
+    plan.redFormat = RedFormat(options.redPayloadType, plan.t140Format);
     StreamStarts starts(options.seed);
     plan.audio = starts.Next();
     plan.text = starts.Next();
@@ -52,8 +53,8 @@ std::unique_ptr<StreamAnnotations> FromLabels(const Script::Rendering& rendering
 
 std::unique_ptr<StreamAnnotations> Given(const Script::Rendering& rendering, std::vector<EventSpan> events,
                                          std::vector<TextCharacter> text) {
-    for (const std::string& refusal :
-         {CheckEventSpans(events, rendering.TotalBytes()), CheckTextCharacters(text, rendering.TotalBytes())}) {
+    const std::uint64_t samples = AudioFormatOf(rendering).SamplesOf(rendering.TotalBytes());
+    for (const std::string& refusal : {CheckEventSpans(events, samples), CheckTextCharacters(text, samples)}) {
         if (!refusal.empty()) throw Script::RequestError(refusal);
     }
     return std::make_unique<FixedAnnotations>(std::move(events), std::move(text));
@@ -68,8 +69,10 @@ std::string CheckRtpFormat(const Script::Rendering& rendering) {
     if (encoding != ENC_MuLaw && encoding != ENC_ALaw) {
         return "RTP carries G.711 here: the output is " + rendering.FormatText() + "; give -e ulaw or -e alaw";
     }
-    if (rate != kRtpRate) {
-        return "G.711 in RTP runs at 8000 Hz: the output is " + rendering.FormatText() + "; give -r 8000";
+    const std::uint32_t clockRate = AudioFormatOf(rendering).clockRate;
+    if (rate != static_cast<std::int32_t>(clockRate)) {
+        const std::string clock = std::to_string(clockRate);
+        return "G.711 in RTP runs at " + clock + " Hz: the output is " + rendering.FormatText() + "; give -r " + clock;
     }
     return "";
 }
@@ -97,9 +100,20 @@ std::string CheckSessionMix(const Script::RenderOptions& render, const SessionOp
 }
 
 Script::RenderOptions RenderOptionsFor(Script::RenderOptions render, const SessionOptions& options) {
+<<<<<<< HEAD
     if (const std::string refusal = CheckSessionMix(render, options); !refusal.empty()) throw Script::RequestError(refusal);
     render.settings.insert(render.settings.begin(), {Script::ParseSetting(SettingsCatalog::kSampleRate, "8000", "rate"),
                                                      Script::ParseSetting(SettingsCatalog::kEncoding, "ulaw", "encoding")});
+=======
+    if (render.mix && options.NeedsLabels()) {
+        throw Script::RequestError("--mix sounds a second script under the requests, which telephone events and real-time "
+                                   "text cannot carry: send it in the audio (without --dtmf-mode rfc4733, --tone-events "
+                                   "and --tty-rtt)");
+    }
+    render.settings.insert(render.settings.begin(),
+                           {Script::ParseSetting(SettingsCatalog::kSampleRate, std::to_string(kPcmu.clockRate), "rate"),
+                            Script::ParseSetting(SettingsCatalog::kEncoding, "ulaw", "encoding")});
+>>>>>>> main
     render.labels = render.labels || options.NeedsLabels();
     return render;
 }
@@ -113,21 +127,21 @@ Session::Session(Script::Rendering& rendering, const SessionOptions& options, st
 
 Session::Session(Script::Rendering& rendering, const SessionOptions& options, std::unique_ptr<StreamAnnotations> annotations)
     : m_options(options),
-      m_plan(PlanOf(options, AudioPayloadType(Checked(rendering, options)))),
-      m_samples(rendering.TotalBytes()),
+      m_plan(PlanOf(options, AudioFormatOf(Checked(rendering, options)))),
+      m_samples(m_plan.audioFormat.SamplesOf(rendering.TotalBytes())),
       m_annotations(std::move(annotations)),
       m_packets(m_plan, m_samples, [&rendering](std::span<std::uint8_t> out) { return rendering.Pull(out); },
                 *m_annotations) {}
 
 std::string Session::Description(const Endpoint& destination) const {
-    return SessionDescription(m_options, m_plan.audioPayloadType, m_options.Source(), destination, m_plan.audio.ssrc);
+    return SessionDescription(m_options, m_plan, m_options.Source(), destination, m_plan.audio.ssrc);
 }
 
 bool Session::Next(Packet& packet) {
     if (!m_packets.Next(packet)) return false;
     if (packet.stream == StreamKind::Text) {
         ++m_counts.text;
-    } else if ((packet.bytes[1] & 0x7F) == m_plan.audioPayloadType) {
+    } else if ((packet.bytes[1] & 0x7F) == m_plan.audioFormat.type) {
         ++m_counts.audio;
     } else {
         ++m_counts.events;
@@ -135,29 +149,33 @@ bool Session::Next(Packet& packet) {
     return true;
 }
 
-void WritePcap(Session& session, std::uint64_t startMicroseconds, const PcapWriter::Write& write,
+void WritePcap(Session& session, std::uint64_t startMicroseconds, const PcapSavefile::Write& write,
                const std::function<void()>& betweenPackets) {
-    const std::uint64_t lastTime = session.Samples() + 3 * session.Plan().slotSamples + 3 * TextPacketiser::kIntervalSamples;
-    if (startMicroseconds > kLastMicrosecond - lastTime * kMicrosecondsPerSample) {
+    const PayloadFormat& audioFormat = session.Plan().audioFormat;
+    const std::uint64_t lastTime = session.Samples() + 3 * session.Plan().slotSamples +
+                                   3 * std::uint64_t{audioFormat.TicksIn(TextPacketiser::kIntervalMs)};
+    if (startMicroseconds > kLastMicrosecond - audioFormat.MicrosecondsAt(lastTime)) {
         throw Script::RequestError("--pcap-start: the packets would be time-stamped past what a pcap file holds (the year 2106)");
     }
     const Endpoint source = session.Options().Source();
     const Endpoint destination = session.Options().Destination();
-    const PcapWriter::Route audio(source, destination);
-    const PcapWriter::Route text(source.WithPortOffset(2), destination.WithPortOffset(2));
-    PcapWriter pcap(write);
+    const DatagramFramer::Route audio(source, destination);
+    const DatagramFramer::Route text(source.WithPortOffset(2), destination.WithPortOffset(2));
+    DatagramFramer framer;
+    PcapSavefile pcap(write, PcapSavefile::kLinkTypeEthernet, DatagramFramer::kMostHeaderBytes);
     Packet packet;
     for (;;) {
         if (betweenPackets) betweenPackets();
         if (!session.Next(packet)) break;
-        pcap.Record(startMicroseconds + packet.time * kMicrosecondsPerSample, packet.stream == StreamKind::Text ? text : audio,
+        const DatagramFramer::Route& route = packet.stream == StreamKind::Text ? text : audio;
+        pcap.Record(startMicroseconds + audioFormat.MicrosecondsAt(packet.time), framer.Headers(route, packet.bytes),
                     packet.bytes);
     }
 }
 
 void SendLive(Session& session, UdpSender& sender, const std::function<void()>& check) {
-    const Pacer pacer;
-    HeldEvent held(session.Plan().eventPayloadType);
+    const Pacer pacer(session.Plan().audioFormat.clockRate);
+    HeldEvent held(session.Plan().eventFormat.type);
     Packet packet;
     for (;;) {
         try {

@@ -8,7 +8,7 @@
 
 #include "varnel/rtp/Events.h"
 #include "varnel/rtp/PacketStream.h"
-#include "varnel/rtp/PcapWriter.h"
+#include "varnel/rtp/PcapSavefile.h"
 #include "varnel/rtp/SessionOptions.h"
 #include "varnel/rtp/UdpSender.h"
 #include "varnel/script/Rendering.h"
@@ -24,14 +24,14 @@ struct SessionCounts {
 };
 
 // A script's rendering as RTP: the audio pulled block by block from the rendering (which must
-// be 8000 Hz G.711: PCMU is payload type 0, PCMA 8), the events and the text found in its labels
+// be G.711 at its clock rate: kPcmu or kPcma), the events and the text found in its labels
 // as the options ask (LabelAnnotations) or given, the streams' starts drawn from the options'
 // seed. Pcap files and live sends take their packets from here, so both carry the same packets.
 class Session {
 public:
     // The events and the text from the rendering's labels: it must label its requests when the
     // options send events or text (RenderOptionsFor). Throws RequestError when the rendering is
-    // not 8000 Hz G.711, does not label what the options need, or the options do not go
+    // not G.711 at its clock rate, does not label what the options need, or the options do not go
     // together. The rendering must outlive the session, which pulls it.
     Session(Script::Rendering& rendering, const SessionOptions& options);
     // The events and the text as given; throws RequestError as above, and when they do not fit
@@ -60,7 +60,8 @@ private:
     SessionCounts m_counts;
 };
 
-// Why the rendering cannot be sent as RTP (not 8000 Hz, not G.711), or an empty text.
+// Why the rendering cannot be sent as RTP (not G.711, not at G.711's clock rate), or an empty
+// text.
 std::string CheckRtpFormat(const Script::Rendering& rendering);
 
 // With --dtmf-mode rfc4733, a warning for the first DTMF request whose keys are shorter than the
@@ -71,17 +72,18 @@ std::string ShortKeyWarning(const Script::Rendering& rendering, const SessionOpt
 // own labels), or an empty text.
 std::string CheckSessionMix(const Script::RenderOptions& render, const SessionOptions& options);
 
-// The options of a rendering to send as RTP: G.711 mu-law at 8000 Hz unless the options' own
+// The options of a rendering to send as RTP: PCMU at its clock rate unless the options' own
 // settings say otherwise (they come after), and the labels the session needs. Throws
 // RequestError for a mixed script with events or text, which come from the script's own labels.
 Script::RenderOptions RenderOptionsFor(Script::RenderOptions render, const SessionOptions& options);
 
-// Writes the session as a libpcap file through write: each packet a record from the options'
-// Source() to their Destination() (the text between the ports 2 above), time-stamped at
-// startMicroseconds (since 1970) plus its time. betweenPackets, when given, runs before each
-// packet and may throw to stop. Throws RequestError before writing anything when the last time
-// stamp would pass what the file can hold (the year 2106).
-void WritePcap(Session& session, std::uint64_t startMicroseconds, const PcapWriter::Write& write,
+// Writes the session as a libpcap file through write (PcapSavefile): each packet a record of an
+// Ethernet frame (DatagramFramer) from the options' Source() to their Destination() (the text
+// between the ports 2 above), time-stamped at startMicroseconds (since 1970) plus its time.
+// betweenPackets, when given, runs before each packet and may throw to stop. Throws
+// RequestError before writing anything when the last time stamp would pass what the file can
+// hold (the year 2106).
+void WritePcap(Session& session, std::uint64_t startMicroseconds, const PcapSavefile::Write& write,
                const std::function<void()>& betweenPackets = {});
 
 // Sends the session live through sender, each packet at its time on an absolute monotonic

@@ -8,10 +8,9 @@ namespace Quorvex::VarnelNet::Rtp {
 
 namespace {
 
-constexpr std::uint64_t kSamplesPerMs = 8;
 constexpr std::size_t kMaxCharacterBytes = 4;  // one UTF-8 character
 
-std::uint64_t NextWholeMs(std::uint64_t sample) { return (sample + kSamplesPerMs - 1) / kSamplesPerMs * kSamplesPerMs; }
+std::uint64_t RoundUp(std::uint64_t value, std::uint64_t step) { return (value + step - 1) / step * step; }
 
 }  // namespace
 
@@ -26,7 +25,10 @@ std::string CheckTextCharacters(const std::vector<TextCharacter>& characters, st
     return "";
 }
 
-TextPacketiser::TextPacketiser(std::uint8_t t140PayloadType) : m_t140PayloadType(t140PayloadType) {}
+TextPacketiser::TextPacketiser(const PayloadFormat& t140, std::uint32_t sampleRate)
+    : m_t140PayloadType(t140.type),
+      m_samplesPerTick(sampleRate / t140.clockRate),
+      m_intervalSamples(std::uint64_t{kIntervalMs} * sampleRate / 1000) {}
 
 void TextPacketiser::Add(const TextCharacter& character) {
     if (character.text.empty() || character.text.size() > kMaxCharacterBytes ||
@@ -45,7 +47,7 @@ bool TextPacketiser::Continues() const {
 std::optional<std::uint64_t> TextPacketiser::NextTime() const {
     if (!m_inBurst && m_next == m_characters.size()) return std::nullopt;
     if (Continues()) return m_nextSend;
-    if (m_next < m_characters.size()) return NextWholeMs(m_characters[m_next].ready);
+    if (m_next < m_characters.size()) return RoundUp(m_characters[m_next].ready, m_samplesPerTick);
     return std::nullopt;
 }
 
@@ -68,18 +70,18 @@ bool TextPacketiser::Build(std::vector<std::uint8_t>& payload) {
     payload.clear();
     for (std::size_t g = 2; g >= 1; --g) {
         const Generation& older = m_generations[g];
-        const std::uint32_t offsetMs = older.sent ? static_cast<std::uint32_t>((now - older.time) / kSamplesPerMs) : 0;
+        const std::uint32_t offset = older.sent ? static_cast<std::uint32_t>((now - older.time) / m_samplesPerTick) : 0;
         const std::uint32_t length = static_cast<std::uint32_t>(older.text.size());
         std::uint8_t header[4];
         header[0] = static_cast<std::uint8_t>(0x80 | m_t140PayloadType);
-        header[1] = static_cast<std::uint8_t>(offsetMs >> 6);
-        PutBig16(header + 2, static_cast<std::uint16_t>((offsetMs & 0x3F) << 10 | length));
+        header[1] = static_cast<std::uint8_t>(offset >> 6);
+        PutBig16(header + 2, static_cast<std::uint16_t>((offset & 0x3F) << 10 | length));
         payload.insert(payload.end(), header, header + 4);
     }
     payload.push_back(m_t140PayloadType);
     for (std::size_t g = 3; g-- > 0;) payload.insert(payload.end(), m_generations[g].text.begin(), m_generations[g].text.end());
 
-    m_nextSend = now + kIntervalSamples;
+    m_nextSend = now + m_intervalSamples;
     return marker;
 }
 

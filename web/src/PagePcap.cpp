@@ -6,6 +6,7 @@
 
 #include "JsonText.h"
 #include "PageRendering.h"
+#include "varnel/rtp/DatagramFramer.h"
 #include "varnel/rtp/RtpHeader.h"
 #include "varnel/rtp/Session.h"
 #include "varnel/script/RequestError.h"
@@ -15,7 +16,8 @@ namespace Quorvex::VarnelNet::Web {
 namespace {
 
 // A record's bytes besides its audio at most.
-constexpr std::size_t kRecordOverhead = Rtp::PcapWriter::kMostRecordOverhead + Rtp::RtpHeader::kSize;
+constexpr std::size_t kRecordOverhead =
+    Rtp::PcapSavefile::kRecordHeaderBytes + Rtp::DatagramFramer::kMostHeaderBytes + Rtp::RtpHeader::kSize;
 
 std::uint64_t NowMicroseconds() {
     return static_cast<std::uint64_t>(
@@ -53,7 +55,7 @@ PagePcap PcapForPage(const Script::RenderOptions& options, const Rtp::SessionOpt
     PagePcap page;
     const std::size_t slot = rtp.Plan().slotSamples;
     const auto audioPackets = static_cast<std::size_t>(rtp.Samples() / slot) + 1;  // the audio fits the memory, checked
-    page.file.reserve(Rtp::PcapWriter::kHeaderBytes + audioPackets * (kRecordOverhead + slot));
+    page.file.reserve(Rtp::PcapSavefile::kHeaderBytes + audioPackets * (kRecordOverhead + slot));
     Rtp::WritePcap(rtp, start, [&](const std::uint8_t* data, std::size_t length) { page.file.insert(page.file.end(), data, data + length); });
     page.summary = Summary(rtp, rendering);
     return page;

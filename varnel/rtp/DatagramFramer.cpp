@@ -1,4 +1,4 @@
-#include "varnel/rtp/PcapWriter.h"
+#include "varnel/rtp/DatagramFramer.h"
 
 #include <cstring>
 
@@ -8,15 +8,14 @@ namespace Quorvex::VarnelNet::Rtp {
 
 namespace {
 
-constexpr std::size_t kRecordHeader = 16;
 constexpr std::size_t kEthernet = 14;
 constexpr std::size_t kIpv4 = 20;
 constexpr std::size_t kIpv6 = 40;
 constexpr std::size_t kUdp = 8;
+constexpr std::uint16_t kEtherTypeIpv4 = 0x0800;
+constexpr std::uint16_t kEtherTypeIpv6 = 0x86DD;
 constexpr std::uint8_t kUdpProtocol = 17;
 constexpr std::uint8_t kHops = 64;
-constexpr std::uint32_t kSnapshotLength = 65535;
-constexpr std::uint32_t kLinkEthernet = 1;
 
 // The one's complement sum of RFC 1071 over bytes that are 16-bit words in network order (an
 // odd last byte padded with zero), added to sum. The sum comes out the same in either byte
@@ -59,25 +58,14 @@ void Store(std::uint8_t* at, std::uint64_t sum, bool zeroIsAll) {
 
 }  // namespace
 
-PcapWriter::PcapWriter(Write write) : m_write(std::move(write)) {
-    std::uint8_t header[kHeaderBytes] = {};
-    PutLittle32(header, 0xA1B2C3D4);
-    PutLittle16(header + 4, 2);
-    PutLittle16(header + 6, 4);
-    // thiszone and sigfigs stay 0
-    PutLittle32(header + 16, kSnapshotLength);
-    PutLittle32(header + 20, kLinkEthernet);
-    m_write(header, sizeof header);
-}
-
-PcapWriter::Route::Route(const Endpoint& from, const Endpoint& to)
+DatagramFramer::Route::Route(const Endpoint& from, const Endpoint& to)
     : m_ipv6(to.ipv6), m_headerBytes(kEthernet + (to.ipv6 ? kIpv6 : kIpv4) + kUdp) {
     std::uint8_t* ethernet = m_header.data();
     const std::uint8_t destinationMac[6] = {0x02, 0, 0, 0, 0, 0x02};
     const std::uint8_t sourceMac[6] = {0x02, 0, 0, 0, 0, 0x01};
     std::memcpy(ethernet, destinationMac, 6);
     std::memcpy(ethernet + 6, sourceMac, 6);
-    PutBig16(ethernet + 12, m_ipv6 ? 0x86DD : 0x0800);
+    PutBig16(ethernet + 12, m_ipv6 ? kEtherTypeIpv6 : kEtherTypeIpv4);
     std::uint8_t* ip = ethernet + kEthernet;
     if (m_ipv6) {
         PutBig32(ip, 0x60000000U | static_cast<std::uint32_t>(kExpeditedForwarding) << 20);
@@ -105,15 +93,9 @@ PcapWriter::Route::Route(const Endpoint& from, const Endpoint& to)
     m_udpSum = Add(m_udpSum, udp, 4);
 }
 
-void PcapWriter::Record(std::uint64_t microseconds, const Route& route, std::span<const std::uint8_t> payload) {
+std::span<const std::uint8_t> DatagramFramer::Headers(const Route& route, std::span<const std::uint8_t> payload) {
     const std::size_t udpLength = kUdp + payload.size();
-    const std::size_t frameBytes = route.m_headerBytes + payload.size();
-    std::uint8_t* record = m_headers.data();
-    PutLittle32(record, static_cast<std::uint32_t>(microseconds / 1000000));
-    PutLittle32(record + 4, static_cast<std::uint32_t>(microseconds % 1000000));
-    PutLittle32(record + 8, static_cast<std::uint32_t>(frameBytes));
-    PutLittle32(record + 12, static_cast<std::uint32_t>(frameBytes));
-    std::uint8_t* frame = record + kRecordHeader;
+    std::uint8_t* frame = m_headers.data();
     std::memcpy(frame, route.m_header.data(), route.m_headerBytes);
 
     std::uint8_t* ip = frame + kEthernet;
@@ -129,8 +111,7 @@ void PcapWriter::Record(std::uint64_t microseconds, const Route& route, std::spa
     // The length counts twice: in the pseudo-header and in the UDP header.
     const std::uint64_t lengths = Add(Add(route.m_udpSum, udp + 4, 2), udp + 4, 2);
     Store(udp + 6, Add(lengths, payload.data(), payload.size()), true);  // 0 would mean "no checksum"
-    m_write(m_headers.data(), kRecordHeader + route.m_headerBytes);
-    m_write(payload.data(), payload.size());
+    return std::span<const std::uint8_t>(frame, route.m_headerBytes);
 }
 
 }  // namespace Quorvex::VarnelNet::Rtp
