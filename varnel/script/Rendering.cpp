@@ -167,7 +167,7 @@ const std::vector<Label>& Rendering::Labels() const {
         label.mixed = true;
         m_allLabels.push_back(std::move(label));
     }
-    std::stable_sort(m_allLabels.begin(), m_allLabels.end(), [](const Label& a, const Label& b) { return a.start < b.start; });
+    std::stable_sort(m_allLabels.begin(), m_allLabels.end(), [](const Label& a, const Label& b) { return a.first < b.first; });
     return m_allLabels;
 }
 

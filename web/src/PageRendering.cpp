@@ -53,7 +53,7 @@ void WriteLabels(JsonText& json, const Script::Rendering& rendering) {
     for (const Script::Label& label : rendering.Labels()) {
         json.BeginObject().Key("request").Integer(static_cast<std::int64_t>(label.request));
         json.Key("kind").String(label.kind).Key("symbol").String(Script::SymbolWord(label.symbol));
-        json.Key("start").Integer(static_cast<std::int64_t>(label.start)).Key("end").Integer(static_cast<std::int64_t>(label.end));
+        json.Key("start").Integer(static_cast<std::int64_t>(label.first)).Key("end").Integer(static_cast<std::int64_t>(label.end - 1));
         json.Key("text").String(Script::LabelText(label)).EndObject();
     }
     json.EndArray();
