@@ -254,11 +254,8 @@ void CheckRtpOutputs(Options& options, const std::string& rtpOptionGiven) {
     if (options.mode == OutputMode::Rtp && options.rtp.destination) {
         throw UsageError("--rtp HOST:PORT is the destination of a live send: --rtp-dst is for --pcap and --sdp");
     }
-    if (const std::string refusal = Rtp::CheckSessionOptions(options.rtp); !refusal.empty()) throw UsageError(refusal);
-    try {
-        options.render = Rtp::RenderOptionsFor(options.render, options.rtp);
-    } catch (const Script::RequestError& e) {
-        throw UsageError(e.what());
+    for (const std::string& refusal : {Rtp::CheckSessionOptions(options.rtp), Rtp::CheckSessionMix(options.render, options.rtp)}) {
+        if (!refusal.empty()) throw UsageError(refusal);
     }
 }
 

@@ -190,8 +190,8 @@ py::dict LabelDict(const Script::Label& label) {
     d["request"] = label.request;
     d["kind"] = std::string(label.kind);
     d["symbol"] = std::string(Script::SymbolWord(label.symbol));
-    d["start"] = label.start;
-    d["end"] = label.end;
+    d["start"] = label.first;
+    d["end"] = label.end - 1;  // the last sample, as the label files write it
     if (!label.text.empty()) d["text"] = Script::Utf8Text(label.text);
     if (!label.hz.empty()) d["hz"] = label.hz;
     if (label.index >= 0) d["index"] = label.index;

@@ -52,8 +52,8 @@ void LabelAnnotations::AddCharacter(std::vector<TextCharacter>& text, const Scri
     } else if (code == '\a' || code == '\b' || (code >= 0x20 && code != 0x7F)) {
         character = Script::Utf8Text(label.text);
     }
-    if (character.empty() || label.end + 1 < m_lastReady) return;
-    m_lastReady = label.end + 1;
+    if (character.empty() || label.end < m_lastReady) return;
+    m_lastReady = label.end;
     text.push_back({m_lastReady, character});
 }
 
@@ -70,17 +70,17 @@ void LabelAnnotations::TakeNew(std::vector<EventSpan>& events, std::vector<TextC
         if (label.symbol == SymbolKind::Key && std::holds_alternative<Script::Dtmf>(request) &&
             m_options.dtmfMode == DtmfMode::Rfc4733 && !label.text.empty()) {
             const std::optional<std::uint8_t> code = DtmfEventCode(label.text[0]);
-            if (code && free(label.start)) events.push_back({label.start, label.end + 1, *code, VolumeOf(measured->settings, 2)});
+            if (code && free(label.first)) events.push_back({label.first, label.end, *code, VolumeOf(measured->settings, 2)});
         } else if (label.symbol == SymbolKind::Tone && m_options.toneEvents) {
             const auto* modem = std::get_if<Script::Modem>(&request);
             const std::optional<std::uint8_t> code = modem ? ToneEventOf(modem->tone) : std::nullopt;
             if (!code) continue;
-            if (!events.empty() && lastRequest == label.request && events.back().end == label.start) {
-                events.back().end = label.end + 1;
+            if (!events.empty() && lastRequest == label.request && events.back().end == label.first) {
+                events.back().end = label.end;
                 continue;
             }
-            if (!free(label.start)) continue;
-            events.push_back({label.start, label.end + 1, *code, VolumeOf(measured->settings, 1)});
+            if (!free(label.first)) continue;
+            events.push_back({label.first, label.end, *code, VolumeOf(measured->settings, 1)});
             lastRequest = label.request;
         } else if (label.symbol == SymbolKind::Character && m_options.ttyRtt) {
             AddCharacter(text, label);
