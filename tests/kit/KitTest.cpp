@@ -119,8 +119,9 @@ TEST(KitTest, SuitesArePureFunctionsOfTheirIndex) {
             EXPECT_NO_THROW(JobOf(file, SuiteEncoding::ALaw)) << file.name;
             EXPECT_TRUE(file.requirement.empty() || FindRequirement(file.requirement)) << file.name;
             const SuiteFile again = FileAt(suite, i, 7);
-            EXPECT_EQ(ManifestLine(RowOf(suite, file)) + file.script + file.mix, ManifestLine(RowOf(suite, again)) + again.script + again.mix);
-            EXPECT_EQ(file.impairments, again.impairments);
+            EXPECT_EQ(ManifestLine(RowOf(suite, file)), ManifestLine(RowOf(suite, again)));
+            EXPECT_TRUE(file.requests == again.requests && file.mix == again.mix) << file.name;
+            EXPECT_EQ(file.impairments.seed, again.impairments.seed);
         }
     }
 }
