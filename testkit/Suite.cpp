@@ -80,6 +80,15 @@ SuiteFile FileAt(const Suite& suite, std::size_t index, std::uint64_t seed) {
     return {};
 }
 
+const Family& FamilyAt(const Suite& suite, std::size_t index) {
+    std::size_t first = 0;
+    for (const Family& family : suite.families) {
+        if (index < first + family.count) return family;
+        first += family.count;
+    }
+    return suite.families.back();
+}
+
 std::uint64_t FileSeed(std::uint64_t seed, std::size_t index) {
     SplitMix64 mixer(seed ^ (0xD1B54A32D192ED03ull * (static_cast<std::uint64_t>(index) + 1)));
     return mixer.Next();

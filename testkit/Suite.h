@@ -66,8 +66,9 @@ std::span<const Suite> Suites();
 const Suite* FindSuite(std::string_view name);
 const Family* FindFamily(const Suite& suite, std::string_view name);
 std::size_t FileCount(const Suite& suite);
-// The suite's file at index (from 0, families in order).
+// The suite's file at index (from 0, families in order), and the family it is of.
 SuiteFile FileAt(const Suite& suite, std::size_t index, std::uint64_t seed);
+const Family& FamilyAt(const Suite& suite, std::size_t index);
 
 // The seed of a file's noise: SplitMix64 of the suite's seed and the file's index.
 std::uint64_t FileSeed(std::uint64_t seed, std::size_t index);
