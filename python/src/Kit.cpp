@@ -2,8 +2,8 @@
 
 #include <pybind11/pybind11.h>
 
-#include <optional>
 #include <stdexcept>
+#include <string_view>
 
 #include "testkit/Corpus.h"
 #include "testkit/FolderFiles.h"
