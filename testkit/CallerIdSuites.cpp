@@ -33,7 +33,7 @@ struct Standard {
 constexpr Standard kBell{"bell", CS_Bell202, CA_None, -4.23, -36.2, -48.24, 10.0, 25.0, 1.0};
 constexpr Standard kEtsi{"etsi", CS_ETSI, CA_DTAS, -5.78, -33.78, -47.78, 6.0, 20.0, 1.5};
 
-// The standard's settings, the message at fskDbm0 and the silence around it.
+// The standard's settings, the message at fskDbm0 and the silence after it.
 RequestList MessageRequests(std::int32_t standard, std::int32_t alert, double fskDbm0) {
     return {SetInteger(SettingsCatalog::kCidStandard, standard), SetInteger(SettingsCatalog::kCidAlert, alert),
             SetLevel(fskDbm0, 1), CallerIdMessage(kNumber, kName, kDateTime), Silence(300)};

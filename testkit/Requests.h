@@ -11,9 +11,9 @@
 
 namespace Quorvex::VarnelNet::Kit {
 
-// The requests the suites and corpora are made of, built as the language's typed values. A
-// number with decimals is rounded as the manifest writes it (Rounded), so that a file sounds
-// the value its manifest names.
+// The requests the suites and corpora are made of, built as the language's typed values. The
+// callers round a value to the decimals the manifest writes it with (Rounded), so that a file
+// sounds the value its manifest names; SetLevel and Tone round their own.
 
 using RequestList = std::vector<Script::Request>;
 
