@@ -17,8 +17,8 @@ namespace Quorvex::VarnelNet::Kit {
 // FileError (FolderFiles.h), ReceiverError (ReceiverProcess.h), ManifestError for a folder's
 // manifest, and whatever stopIfAsked throws.
 
-// Between files and blocks of work: stopIfAsked throws to stop (a receiver running is ended
-// first); progress, when given, hears how many files of the run are done, of how many.
+// Between files and blocks of work: stopIfAsked (always given) throws to stop (a receiver running
+// is ended first); progress, when given, hears how many files of the run are done, of how many.
 struct RunControl {
     std::function<void()> stopIfAsked;
     std::function<void(std::size_t done, std::size_t total)> progress;
