@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "varnel/render/ByteSink.h"
+
 namespace Quorvex::VarnelNet::Kit {
 
 // A folder that cannot be made, a file of it that cannot be written, or one that cannot be
@@ -33,14 +35,14 @@ void WriteText(const std::filesystem::path& path, const std::string& text);
 // One of the many files of a suite or corpus: written under a hidden name and renamed when
 // complete, without the flush to disk (a folder of thousands of files would wait on it); an
 // unfinished one is removed. Throws FileError.
-class ClipFile {
+class ClipFile final : public Render::ByteSink {
 public:
     explicit ClipFile(std::filesystem::path path);
-    ~ClipFile();
+    ~ClipFile() override;
     ClipFile(const ClipFile&) = delete;
     ClipFile& operator=(const ClipFile&) = delete;
-    void Write(const void* data, std::size_t length);
-    void Finish();
+    void Write(const void* data, std::size_t length) override;
+    void Finish() override;
 
 private:
     [[noreturn]] void Fail(int error) const;

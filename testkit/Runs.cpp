@@ -9,6 +9,7 @@
 #include "testkit/FolderFiles.h"
 #include "testkit/Manifest.h"
 #include "testkit/ReceiverProcess.h"
+#include "varnel/render/Outputs.h"
 #include "varnel/script/Rendering.h"
 #include "varnel/script/TextFiles.h"
 
@@ -22,8 +23,8 @@ namespace fs = std::filesystem;
 void WriteClip(const fs::path& folder, const std::string& name, const FileJob& job, const RunControl& control) {
     Script::Rendering rendering(job.options, job.requests);
     ClipFile wave(folder / (name + ".wav"));
-    Script::WriteWave(
-        rendering, [&](const std::uint8_t* data, std::size_t length) { wave.Write(data, length); }, control.stopIfAsked);
+    Render::Tally tally;
+    Render::WriteWave(rendering, wave, {control.stopIfAsked, {}}, tally);
     wave.Finish();
     ClipFile labels(folder / (name + ".jsonl"));
     const std::string text = Script::JsonLabels(rendering.Labels());
