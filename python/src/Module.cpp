@@ -17,6 +17,7 @@
 
 #include "Errors.h"
 #include "Handlers.h"
+#include "Kit.h"
 #include "Render.h"
 #include "Rtp.h"
 #include "varnel/Varnel.h"
@@ -426,6 +427,10 @@ PYBIND11_MODULE(_varnel, m) {
         return names;
     });
     m.def("_settings", &Settings);
+    m.def("_suite", &WriteSuiteFolder, py::arg("name"), py::arg("folder"), py::arg("seed"), py::arg("shard"), py::arg("shards"),
+          py::arg("encoding"), py::arg("families"));
+    m.def("_score", &ScoreFolderJson, py::arg("folder"), py::arg("receiver"), py::arg("pattern"), py::arg("families"));
+    m.def("_corpus", &WriteCorpusFolder, py::arg("recipe"), py::arg("folder"), py::arg("shard"), py::arg("shards"));
     m.def("_keyword_of", [](const std::string& option, std::int32_t value) {
         const SettingSpec* spec = Script::FindSetting(option);
         return spec ? std::string(SettingsCatalog::KeywordOf(*spec, value)) : std::string();

@@ -39,7 +39,7 @@ Rendering RenderSamples(const RenderJob& job, std::uint64_t maxBytes, const Chec
 
 void WriteWaveFile(const RenderJob& job, const std::string& path, const CheckSignals& check) {
     const std::unique_ptr<Script::Rendering> rendering = Render::OpenRendering(job);
-    if (const std::string refusal = Script::CheckWaveSize(*rendering); !refusal.empty()) {
+    if (const std::string refusal = Render::CheckWaveSize(*rendering); !refusal.empty()) {
         throw Script::RequestError("refused before writing " + path + ": " + refusal);
     }
     try {

@@ -46,8 +46,15 @@ void CheckMemoryLimit(const Script::Rendering& rendering, std::uint64_t maxBytes
     if (rendering.TotalBytes() > maxBytes) throw TooLarge(rendering.TotalBytes(), rendering.TotalSeconds(), maxBytes);
 }
 
+std::string CheckWaveSize(const Script::Rendering& rendering) {
+    const WaveHeader header(rendering.Format());
+    if (rendering.TotalBytes() <= header.MaxDataBytes()) return "";
+    return "the audio takes " + std::to_string(rendering.TotalBytes()) + " bytes, more than the " +
+           std::to_string(header.MaxDataBytes()) + " that the size fields of a WAV file can describe";
+}
+
 void WriteWave(Script::Rendering& rendering, ByteSink& sink, const Control& control, Tally& tally) {
-    if (const std::string refusal = Script::CheckWaveSize(rendering); !refusal.empty()) throw Script::RequestError(refusal);
+    if (const std::string refusal = CheckWaveSize(rendering); !refusal.empty()) throw Script::RequestError(refusal);
     const std::vector<std::uint8_t> head = WaveHeader(rendering.Format()).Settled(rendering.TotalBytes());
     sink.Write(head.data(), head.size());
     PullBlocks(rendering, control, tally, [&](const std::uint8_t* data, std::size_t n) { sink.Write(data, n); });

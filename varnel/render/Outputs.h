@@ -44,6 +44,9 @@ private:
 // Refuses (TooLarge) a rendering of more than maxBytes of audio, before it is rendered.
 void CheckMemoryLimit(const Script::Rendering& rendering, std::uint64_t maxBytes);
 
+// Why the rendering does not fit a WAV file (4 GiB of samples), or an empty text.
+std::string CheckWaveSize(const Script::Rendering& rendering);
+
 // The rendering as a RIFF/WAVE file: the header with its final sizes, the samples block by
 // block, the pad byte. Audio longer than a WAV file can describe is refused (RequestError)
 // before anything is written. The sink is not finished.

@@ -9,7 +9,6 @@
 #include "varnel/script/RequestError.h"
 #include "varnel/script/SoundingSpans.h"
 #include "varnel/signal/OutputStage.h"
-#include "varnel/wave/WaveHeader.h"
 
 namespace Quorvex::VarnelNet::Script {
 
@@ -196,38 +195,6 @@ std::int64_t DurationSamples(const Request& request, const SettingValues& settin
     const WAVEFORMATEX format = OutputWaveFormat(settings.Integer(SettingsCatalog::kEncoding),
                                                  settings.Integer(SettingsCatalog::kBitsPerSample), 1);
     return engine.QueuedBytes() / format.nBlockAlign;
-}
-
-std::string CheckWaveSize(const Rendering& rendering) {
-    const WaveHeader header(rendering.Format());
-    if (rendering.TotalBytes() <= header.MaxDataBytes()) return "";
-    return "the audio takes " + std::to_string(rendering.TotalBytes()) + " bytes, more than the " +
-           std::to_string(header.MaxDataBytes()) + " that the size fields of a WAV file can describe";
-}
-
-void WriteWave(Rendering& rendering, const std::function<void(const std::uint8_t*, std::size_t)>& write,
-               const std::function<void()>& betweenBlocks) {
-    if (const std::string refusal = CheckWaveSize(rendering); !refusal.empty()) throw RequestError(refusal);
-    const WaveHeader header(rendering.Format());
-    const std::vector<std::uint8_t> head = header.Settled(rendering.TotalBytes());
-    write(head.data(), head.size());
-    std::vector<std::uint8_t> block(8192);
-    std::uint64_t done = 0;
-    for (;;) {
-        if (betweenBlocks) betweenBlocks();
-        const std::size_t n = rendering.Pull(block);
-        if (n == 0) break;
-        write(block.data(), n);
-        done += n;
-    }
-    if (done != rendering.TotalBytes()) {
-        throw std::logic_error("rendered " + std::to_string(done) + " bytes where " +
-                               std::to_string(rendering.TotalBytes()) + " were measured");
-    }
-    if (WaveHeader::PadBytes(rendering.TotalBytes()) != 0) {
-        const std::uint8_t pad = 0;
-        write(&pad, 1);
-    }
 }
 
 }  // namespace Quorvex::VarnelNet::Script

@@ -71,14 +71,4 @@ private:
 // when the request is refused with these settings.
 std::int64_t DurationSamples(const Request& request, const SettingValues& settings);
 
-// Writes the rendering as a RIFF/WAVE file through write: the header with its final sizes, the
-// samples block by block (betweenBlocks, when given, runs before each block and may throw to
-// stop), and the pad byte. Audio longer than a WAV file can describe is refused (RequestError)
-// before anything is written.
-void WriteWave(Rendering& rendering, const std::function<void(const std::uint8_t*, std::size_t)>& write,
-               const std::function<void()>& betweenBlocks = {});
-
-// Why the rendering does not fit a WAV file, or an empty text.
-std::string CheckWaveSize(const Rendering& rendering);
-
 }  // namespace Quorvex::VarnelNet::Script

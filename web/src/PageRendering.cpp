@@ -125,7 +125,7 @@ PageRendering RenderForPage(const Script::RenderOptions& options, std::string_vi
     Render::Job job{PageRequests(script), options, std::nullopt};
     job.options.labels = forViews;
     const std::unique_ptr<Script::Rendering> rendering = Render::OpenRendering(job);
-    if (const std::string refusal = Script::CheckWaveSize(*rendering); !refusal.empty()) throw Script::RequestError(refusal);
+    if (const std::string refusal = Render::CheckWaveSize(*rendering); !refusal.empty()) throw Script::RequestError(refusal);
     // The file must fit the memory's sizes too (32 bits in WebAssembly).
     CheckPageLimit(*rendering, std::min<std::uint64_t>(maxBytes, SIZE_MAX / 4));
     const auto bytes = static_cast<std::size_t>(rendering->TotalBytes());
