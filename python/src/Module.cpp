@@ -188,7 +188,7 @@ py::array ToArray(Rendering rendering) {
 // A label as a dict with the keys of a line of `varnel --labels FILE.jsonl`.
 py::dict LabelDict(const Script::Label& label) {
     py::dict d;
-    d["request"] = label.request;
+    d["request"] = label.position;
     d["kind"] = std::string(label.kind);
     d["symbol"] = std::string(Script::SymbolWord(label.symbol));
     d["start"] = label.first;

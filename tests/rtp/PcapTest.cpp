@@ -118,10 +118,10 @@ std::vector<Rtp::EventSpan> ExpectedEvents(const Script::Rendering& rendering, c
         if (l.kind == "dtmf" && l.symbol == SymbolKind::Key && c.options.dtmfMode == Rtp::DtmfMode::Rfc4733) {
             spans.push_back({l.first, l.end, *Rtp::DtmfEventCode(l.text[0]), c.volume});
         } else if (l.kind == "modem" && l.symbol == SymbolKind::Tone && c.options.toneEvents) {
-            if (!spans.empty() && spans.back().end == l.first && l.request == request) {
+            if (!spans.empty() && spans.back().end == l.first && l.position == request) {
                 spans.back().end = l.end + 1;
             } else {
-                request = l.request;
+                request = l.position;
                 spans.push_back({l.first, l.end, static_cast<std::uint8_t>(l.hz[0] == 1100.0 ? 36 : 32), c.volume});
             }
         }

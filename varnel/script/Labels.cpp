@@ -125,7 +125,7 @@ std::string AudacityLabels(std::span<const Label> labels, double sampleRate) {
 std::string JsonLabels(std::span<const Label> labels) {
     std::string out;
     for (const Label& label : labels) {
-        out += "{\"request\":" + std::to_string(label.request) + ",\"kind\":" + JsonString(label.kind) +
+        out += "{\"request\":" + std::to_string(label.position) + ",\"kind\":" + JsonString(label.kind) +
                ",\"symbol\":" + JsonString(SymbolWord(label.symbol)) + ",\"start\":" + std::to_string(label.first) +
                ",\"end\":" + std::to_string(label.end - 1);
         if (!label.text.empty()) out += ",\"text\":" + JsonString(label.text);
@@ -171,7 +171,7 @@ void LabelRecorder::Add(std::int32_t requestId, const Symbol& symbol) {
     const auto origin = m_origins.find(requestId);
     if (origin == m_origins.end() || symbol.last < symbol.first || symbol.first < 0) return;
     Label label;
-    label.request = origin->second.entry->index;
+    label.position = origin->second.entry->index;
     label.kind = KindOf(origin->second.entry->request).word;
     label.symbol = symbol.kind;
     label.first = origin->second.firstSample + static_cast<std::uint64_t>(symbol.first);

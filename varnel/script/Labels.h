@@ -16,7 +16,7 @@ namespace Quorvex::VarnelNet::Script {
 // One symbol of a rendering, where it lies in the output: its first and last sample (both
 // included), and what it is.
 struct Label {
-    std::size_t request = 0;  // the request's position in its script (Entry::index, from 1)
+    std::size_t position = 0;  // its request's position in the script (Entry::index, from 1)
     std::string_view kind;    // the request's kind word: "dtmf", "plan", "cid"
     SymbolKind symbol = SymbolKind::Silence;
     std::uint64_t first = 0;  // its first sample in the output

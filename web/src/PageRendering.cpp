@@ -51,7 +51,7 @@ std::vector<float> Samples(const std::uint8_t* data, std::size_t bytes, std::int
 void WriteLabels(JsonText& json, const Script::Rendering& rendering) {
     json.Key("labels").BeginArray();
     for (const Script::Label& label : rendering.Labels()) {
-        json.BeginObject().Key("request").Integer(static_cast<std::int64_t>(label.request));
+        json.BeginObject().Key("request").Integer(static_cast<std::int64_t>(label.position));
         json.Key("kind").String(label.kind).Key("symbol").String(Script::SymbolWord(label.symbol));
         json.Key("start").Integer(static_cast<std::int64_t>(label.first)).Key("end").Integer(static_cast<std::int64_t>(label.end - 1));
         json.Key("text").String(Script::LabelText(label)).EndObject();
