@@ -214,7 +214,7 @@ void CheckRtpOutputs(Options& options, const std::string& rtpOptionGiven) {
         throw UsageError("--rtp HOST:PORT is the destination of a live send: --rtp-dst is for --pcap and --sdp");
     }
     if (const auto refusal = Rtp::CheckSessionOptions(options.rtp)) throw UsageError(RefusalText(*refusal));
-    Worded([&] { options.render = Rtp::RenderOptionsFor(options.render, options.rtp); });
+    if (const std::string refusal = Rtp::CheckSessionMix(options.render, options.rtp); !refusal.empty()) throw UsageError(refusal);
 }
 
 }  // namespace

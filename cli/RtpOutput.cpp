@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +11,8 @@
 #include "cli/Progress.h"
 #include "cli/Sink.h"
 #include "cli/Text.h"
+#include "varnel/render/ByteSink.h"
+#include "varnel/render/Outputs.h"
 #include "varnel/rtp/RealTimePriority.h"
 #include "varnel/rtp/Session.h"
 #include "varnel/script/RequestError.h"
@@ -21,28 +22,17 @@ namespace Quorvex::VarnelNet::Cli {
 namespace {
 
 constexpr const char* kStandardOutput = "-";
-constexpr std::size_t kBlockBytes = 65536;
 constexpr const char* kPcapRefusal = "Unable to create or write this pcap file.";
 constexpr const char* kSdpRefusal = "Unable to create or write this session description file.";
 
 std::string OutputName(const std::string& path) { return path == kStandardOutput ? "standard output" : Printable(path); }
 
-std::unique_ptr<Sink> OpenSink(const std::string& path, std::FILE* out, const char* refusal) {
-    if (path == kStandardOutput) return std::make_unique<StreamSink>(out);
-    return std::make_unique<FileSink>(path, refusal);
-}
-
 void WriteDescription(const Options& options, const Rtp::Session& session, const Rtp::Endpoint& destination, std::FILE* out) {
     if (options.sdpPath.empty()) return;
     const std::string sdp = session.Description(destination);
-    const std::unique_ptr<Sink> sink = OpenSink(options.sdpPath, out, kSdpRefusal);
+    const std::unique_ptr<Render::ByteSink> sink = OpenSink(options.sdpPath, out, kSdpRefusal);
     sink->Write(sdp.data(), sdp.size());
     sink->Finish();
-}
-
-std::uint64_t NowMicroseconds() {
-    return static_cast<std::uint64_t>(
-        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch()).count());
 }
 
 std::string Hex(std::uint32_t value) {
@@ -79,37 +69,18 @@ void WritePcapOutput(const Options& options, Script::Rendering& rendering, std::
     }
     Rtp::Session session(rendering, options.rtp);
     WarnOfShortKeys(options, rendering, err);
-    const std::uint64_t start = options.rtp.pcapStartMicroseconds.value_or(NowMicroseconds());
+    const std::uint64_t start = Render::PcapStart(options.rtp);
     WriteDescription(options, session, options.rtp.Destination(), out);
-    // On standard output the records go out in blocks, so that a pipe gets a few large writes
-    // rather than one a packet (a file has its own buffer).
     const bool toStream = options.outputPath == kStandardOutput;
-    std::vector<std::uint8_t> block;
-    block.reserve(kBlockBytes);
-    std::uint64_t packets = 0, written = 0;  // records made, records written out
+    Render::Tally tally;
     try {
-        const std::unique_ptr<Sink> sink = OpenSink(options.outputPath, out, kPcapRefusal);
-        const auto flush = [&] {
-            sink->Write(block.data(), block.size());
-            block.clear();
-            written = packets;
-        };
+        const std::unique_ptr<Render::ByteSink> sink = OpenSink(options.outputPath, out, kPcapRefusal);
         Progress progress(err, ::isatty(::fileno(err)) != 0, session.Samples(), rendering.BytesPerSecond());
-        Rtp::WritePcap(
-            session, start,
-            [&](const std::uint8_t* data, std::size_t length) {
-                if (!toStream) return sink->Write(data, length);
-                if (block.size() + length > kBlockBytes) flush();
-                block.insert(block.end(), data, data + length);
-            },
-            [&] {
-                StopIfInterrupted();
-                if (++packets % 256 == 0) progress.Update(session.Counts().audio * session.Plan().slotSamples);
-            });
-        flush();
+        Render::WritePcap(session, *sink, start, toStream, {StopIfInterrupted, [&](std::uint64_t done) { progress.Update(done); }},
+                          tally);
         sink->Finish();
     } catch (const Interrupted& e) {
-        throw Interrupted(e.Signal(), toStream ? "standard output ends after " + std::to_string(written) + " packets"
+        throw Interrupted(e.Signal(), toStream ? "standard output ends after " + std::to_string(tally.packetsWritten) + " packets"
                                           : "nothing written to " + Printable(options.outputPath));
     }
     std::fprintf(err, "varnel: wrote %s: %s, %s to %s\n", OutputName(options.outputPath).c_str(),

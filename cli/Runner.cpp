@@ -18,6 +18,9 @@
 #include "cli/Sink.h"
 #include "cli/Text.h"
 #include "cli/UsageError.h"
+#include "varnel/render/ByteSink.h"
+#include "varnel/render/Job.h"
+#include "varnel/render/Outputs.h"
 #include "varnel/script/Facts.h"
 #include "varnel/script/Printer.h"
 #include "varnel/script/RequestError.h"
@@ -28,32 +31,37 @@ namespace Quorvex::VarnelNet::Cli {
 
 namespace {
 
-constexpr std::size_t kBlockSize = 8192;
 constexpr const char* kStandardOutput = "-";
 
-// The requests to render, with a note for each (the scenario's descriptions).
-struct Job {
-    Script::Requests requests;
-    std::vector<std::string> notes;  // by position in requests
+// What the command line asks to render: the job, with a note for each request (the
+// scenario's descriptions).
+struct Asked {
+    Render::Job job;
+    std::vector<std::string> notes;  // by position in the job's requests
     bool scenario = false;
 };
 
-Job BuildJob(const Options& options) {
-    Job job;
-    if (!options.requests.empty()) {
-        job.requests = options.requests;
-        job.notes.resize(job.requests.size());
-        Script::LoadTextFiles(job.requests, [](const std::string& path) { return Script::ReadWholeFile(path, StopIfInterrupted); });
-        return job;
+Asked AskedOf(const Options& options) {
+    Asked asked;
+    asked.job.options = options.render;
+    if (options.mode == OutputMode::Pcap || options.mode == OutputMode::Rtp || options.mode == OutputMode::Sdp) {
+        asked.job.rtp = options.rtp;
     }
-    job.scenario = true;
+    if (!options.requests.empty()) {
+        asked.job.requests = options.requests;
+        asked.notes.resize(asked.job.requests.size());
+        Script::LoadTextFiles(asked.job.requests,
+                              [](const std::string& path) { return Script::ReadWholeFile(path, StopIfInterrupted); });
+        return asked;
+    }
+    asked.scenario = true;
     std::vector<std::string> texts;
     for (const ScenarioStep& step : BuiltInScenario()) {
         texts.push_back(step.request);
-        job.notes.push_back(step.description);
+        asked.notes.push_back(step.description);
     }
-    job.requests = Script::ParseEach(texts);
-    return job;
+    asked.job.requests = Script::ParseEach(texts);
+    return asked;
 }
 
 std::string IdText(const std::vector<std::int32_t>& ids) {
@@ -62,9 +70,9 @@ std::string IdText(const std::vector<std::int32_t>& ids) {
     return "requests " + std::to_string(ids.front()) + "-" + std::to_string(ids.back());
 }
 
-std::string NoteOf(const Job& job, const Script::Entry& entry) {
+std::string NoteOf(const Asked& asked, const Script::Entry& entry) {
     const std::size_t at = entry.index - 1;
-    return at < job.notes.size() && !job.notes[at].empty() ? " (" + job.notes[at] + ")" : std::string();
+    return at < asked.notes.size() && !asked.notes[at].empty() ? " (" + asked.notes[at] + ")" : std::string();
 }
 
 std::string Seconds(double seconds) {
@@ -73,20 +81,20 @@ std::string Seconds(double seconds) {
     return text;
 }
 
-std::string SummaryLine(const Job& job, const Script::MeasuredRequest& m) {
+std::string SummaryLine(const Asked& asked, const Script::MeasuredRequest& m) {
     return IdText(m.ids) + ": " + std::string(Script::KindOf(m.entry->request).word) + ", " + Seconds(m.Seconds()) + ": " +
-           m.entry->text + NoteOf(job, *m.entry);
+           m.entry->text + NoteOf(asked, *m.entry);
 }
 
 // One line per request: its request IDs, kind, duration and text as written.
-void PrintSummaries(const Job& job, const Script::Rendering& rendering, std::FILE* err) {
-    for (const Script::MeasuredRequest& m : rendering.Measured()) std::fprintf(err, "varnel: %s\n", SummaryLine(job, m).c_str());
+void PrintSummaries(const Asked& asked, const Script::Rendering& rendering, std::FILE* err) {
+    for (const Script::MeasuredRequest& m : rendering.Measured()) std::fprintf(err, "varnel: %s\n", SummaryLine(asked, m).c_str());
 }
 
-void PrintScenario(const Job& job, std::FILE* err) {
-    for (const Script::Entry& entry : job.requests) {
+void PrintScenario(const Asked& asked, std::FILE* err) {
+    for (const Script::Entry& entry : asked.job.requests) {
         if (Script::IsSetting(entry.request)) continue;
-        std::fprintf(err, "varnel: %s%s\n", entry.text.c_str(), NoteOf(job, entry).c_str());
+        std::fprintf(err, "varnel: %s%s\n", entry.text.c_str(), NoteOf(asked, entry).c_str());
     }
 }
 
@@ -129,66 +137,47 @@ bool RefuseTerminal(std::FILE* out, std::FILE* err, const char* what) {
 
 // -o FILE and -o -: the header carries the final sizes from its first byte; the samples go to the
 // file (replacing an old one only once complete) or to standard output.
-int RunWave(const Options& options, const Job& job, Script::Rendering& rendering, std::FILE* out, std::FILE* err) {
+int RunWave(const Options& options, const Asked& asked, Script::Rendering& rendering, std::FILE* out, std::FILE* err) {
     const bool toStream = options.outputPath == kStandardOutput;
     if (toStream && RefuseTerminal(out, err, "-o -")) return kExitUsage;
     CheckWaveSize(options, rendering);
-    const std::uint64_t headerBytes = WaveHeader(rendering.Format()).Size();
-    std::uint64_t written = 0;
-    const auto done = [&] { return written > headerBytes ? written - headerBytes : 0; };
+    Render::Tally tally;
     try {
-        const std::unique_ptr<Sink> sink = toStream ? std::unique_ptr<Sink>(std::make_unique<StreamSink>(out))
-                                                    : std::make_unique<FileSink>(options.outputPath);
+        const std::unique_ptr<Render::ByteSink> sink = OpenSink(options.outputPath, out);
         Progress progress(err, ::isatty(::fileno(err)) != 0, rendering.TotalBytes(), rendering.BytesPerSecond());
-        Script::WriteWave(
-            rendering,
-            [&](const std::uint8_t* data, std::size_t length) {
-                sink->Write(data, length);
-                written += length;
-            },
-            [&] {
-                StopIfInterrupted();
-                progress.Update(done());
-            });
+        Render::WriteWave(rendering, *sink, {StopIfInterrupted, [&](std::uint64_t done) { progress.Update(done); }}, tally);
         sink->Finish();
     } catch (const Interrupted& e) {
-        throw Interrupted(e.Signal(), toStream ? StreamOutcome(done(), rendering.TotalBytes())
+        throw Interrupted(e.Signal(), toStream ? StreamOutcome(tally.audioBytes, rendering.TotalBytes())
                                                : "nothing written to " + Printable(options.outputPath));
     }
-    PrintSummaries(job, rendering, err);
+    PrintSummaries(asked, rendering, err);
     std::fprintf(err, "varnel: wrote %s: %s, %.3f s\n", OutputName(options).c_str(), rendering.FormatText().c_str(),
                  rendering.TotalSeconds());
     return kExitSuccess;
 }
 
 // --raw: the samples alone, pulled to standard output.
-int RunRaw(const Job& job, Script::Rendering& rendering, std::FILE* out, std::FILE* err) {
+int RunRaw(const Asked& asked, Script::Rendering& rendering, std::FILE* out, std::FILE* err) {
     if (RefuseTerminal(out, err, "--raw")) return kExitUsage;
-    if (job.scenario) PrintScenario(job, err);
-    std::uint64_t done = 0;
+    if (asked.scenario) PrintScenario(asked, err);
+    Render::Tally tally;
     try {
-        StreamSink sink(out);
-        std::array<std::uint8_t, kBlockSize> block{};
-        for (;;) {
-            StopIfInterrupted();
-            const std::size_t n = rendering.Pull(block);
-            if (n == 0) break;
-            sink.Write(block.data(), n);
-            done += n;
-        }
+        const std::unique_ptr<Render::ByteSink> sink = OpenSink(kStandardOutput, out);
+        Render::WriteRaw(rendering, *sink, {StopIfInterrupted, {}}, tally);
     } catch (const Interrupted& e) {
-        throw Interrupted(e.Signal(), StreamOutcome(done, rendering.TotalBytes()));
+        throw Interrupted(e.Signal(), StreamOutcome(tally.audioBytes, rendering.TotalBytes()));
     }
     return kExitSuccess;
 }
 
-int RunPlay(const Options& options, const Job& job, const Script::Rendering& rendering, std::FILE* err) {
+int RunPlay(const Options& options, const Asked& asked, const Script::Rendering& rendering, std::FILE* err) {
     if (!PlaybackAvailable()) {
         std::fprintf(err, "varnel: playback is not available in this build\n");
         return kExitFailure;
     }
-    PrintSummaries(job, rendering, err);
-    PlayRequests(options, job.requests, rendering, err);
+    PrintSummaries(asked, rendering, err);
+    PlayRequests(options, asked.job.requests, rendering, err);
     return kExitSuccess;
 }
 
@@ -221,11 +210,11 @@ std::string SettingsText(const Script::SettingValues& settings) {
 // The requests from the first signal request on, each with its measurement (set: requests
 // have none).
 template <class Line>
-void ForEachRequest(const Job& job, const Script::Rendering& rendering, Line&& line) {
+void ForEachRequest(const Asked& asked, const Script::Rendering& rendering, Line&& line) {
     const std::vector<Script::MeasuredRequest>& measured = rendering.Measured();
     std::size_t next = 0;
     bool signalSeen = false;
-    for (const Script::Entry& entry : job.requests) {
+    for (const Script::Entry& entry : asked.job.requests) {
         const bool setting = Script::IsSetting(entry.request);
         signalSeen = signalSeen || !setting;
         if (!signalSeen) continue;
@@ -234,11 +223,11 @@ void ForEachRequest(const Job& job, const Script::Rendering& rendering, Line&& l
 }
 
 // --dry-run: the effective settings, then every request in order with its duration, on out.
-int RunDryRun(const Options& options, const Job& job, const Script::Rendering& rendering, std::FILE* out) {
+int RunDryRun(const Options& options, const Asked& asked, const Script::Rendering& rendering, std::FILE* out) {
     std::fprintf(out, "output: %s (%s)\n", OutputText(options).c_str(), rendering.FormatText().c_str());
     std::fprintf(out, "settings: %s\n", SettingsText(rendering.StartSettings()).c_str());
-    ForEachRequest(job, rendering, [&](const Script::Entry& entry, const Script::MeasuredRequest* m) {
-        std::fprintf(out, "%s\n", m ? SummaryLine(job, *m).c_str() : entry.text.c_str());
+    ForEachRequest(asked, rendering, [&](const Script::Entry& entry, const Script::MeasuredRequest* m) {
+        std::fprintf(out, "%s\n", m ? SummaryLine(asked, *m).c_str() : entry.text.c_str());
     });
     CheckWaveSize(options, rendering);
     std::fprintf(out, "total: %.3f s, %llu bytes of audio", rendering.TotalSeconds(),
@@ -255,10 +244,10 @@ int RunDryRun(const Options& options, const Job& job, const Script::Rendering& r
 
 // --print-requests: every request in canonical form, as a script that -f reads back, with its
 // duration and what it is in a comment.
-int RunPrintRequests(const Job& job, const Script::Rendering& rendering, std::FILE* out) {
+int RunPrintRequests(const Asked& asked, const Script::Rendering& rendering, std::FILE* out) {
     const std::vector<Script::MeasuredRequest>& measured = rendering.Measured();
     std::size_t next = 0;
-    for (const Script::Entry& entry : job.requests) {
+    for (const Script::Entry& entry : asked.job.requests) {
         const std::string text = Script::Quote(Script::Print(entry.request));
         if (Script::IsSetting(entry.request)) {
             std::fprintf(out, "%s\n", text.c_str());
@@ -276,29 +265,27 @@ int RunPrintRequests(const Job& job, const Script::Rendering& rendering, std::FI
 void WriteLabels(const Options& options, Script::Rendering& rendering) {
     if (options.labelsPath.empty()) return;
     if (options.mode == OutputMode::Play) {
-        std::array<std::uint8_t, kBlockSize> block{};
-        while (rendering.Pull(block) > 0) StopIfInterrupted();
+        Render::Tally tally;
+        Render::DiscardSink none;
+        Render::WriteRaw(rendering, none, {StopIfInterrupted, {}}, tally);
     }
-    const auto rate = static_cast<double>(rendering.StartSettings().Integer(SettingsCatalog::kSampleRate));
-    const std::string text = Script::LabelFormatOf(options.labelsPath) == Script::LabelFormat::Audacity
-                                 ? Script::AudacityLabels(rendering.Labels(), rate)
-                                 : Script::JsonLabels(rendering.Labels());
-    FileSink sink(options.labelsPath);
+    const std::string text = Render::LabelFile(rendering, Script::LabelFormatOf(options.labelsPath));
+    Render::FileSink sink(options.labelsPath);
     sink.Write(text.data(), text.size());
     sink.Finish();
 }
 
-int RunOutput(const Options& options, const Job& job, Script::Rendering& rendering, std::FILE* out, std::FILE* err) {
+int RunOutput(const Options& options, const Asked& asked, Script::Rendering& rendering, std::FILE* out, std::FILE* err) {
     switch (options.mode) {
-        case OutputMode::File: return RunWave(options, job, rendering, out, err);
-        case OutputMode::Raw: return RunRaw(job, rendering, out, err);
-        case OutputMode::Play: return RunPlay(options, job, rendering, err);
+        case OutputMode::File: return RunWave(options, asked, rendering, out, err);
+        case OutputMode::Raw: return RunRaw(asked, rendering, out, err);
+        case OutputMode::Play: return RunPlay(options, asked, rendering, err);
         case OutputMode::Pcap:
-            if (job.scenario) PrintScenario(job, err);
+            if (asked.scenario) PrintScenario(asked, err);
             WritePcapOutput(options, rendering, out, err);
             return kExitSuccess;
         case OutputMode::Rtp:
-            PrintSummaries(job, rendering, err);
+            PrintSummaries(asked, rendering, err);
             SendRtpOutput(options, rendering, out, err);
             return kExitSuccess;
         case OutputMode::Sdp:
@@ -310,17 +297,17 @@ int RunOutput(const Options& options, const Job& job, Script::Rendering& renderi
     return kExitUsage;
 }
 
-int RunJob(const Options& options, const Job& job, std::FILE* out, std::FILE* err) {
-    Script::Rendering rendering(options.render, job.requests,
-                                options.verbose ? Script::Rendering::DebugLine([err](const std::string& line) {
-                                    std::fprintf(err, "%s\n", line.c_str());
-                                })
-                                                : Script::Rendering::DebugLine());
-    PrintWarnings(rendering, err);
-    if (options.printRequests) return RunPrintRequests(job, rendering, out);
-    if (options.dryRun) return RunDryRun(options, job, rendering, out);
-    const int status = RunOutput(options, job, rendering, out, err);
-    if (status == kExitSuccess) WriteLabels(options, rendering);
+int RunJob(const Options& options, const Asked& asked, std::FILE* out, std::FILE* err) {
+    const std::unique_ptr<Script::Rendering> rendering =
+        Render::OpenRendering(asked.job, options.verbose ? Script::Rendering::DebugLine([err](const std::string& line) {
+            std::fprintf(err, "%s\n", line.c_str());
+        })
+                                                        : Script::Rendering::DebugLine());
+    PrintWarnings(*rendering, err);
+    if (options.printRequests) return RunPrintRequests(asked, *rendering, out);
+    if (options.dryRun) return RunDryRun(options, asked, *rendering, out);
+    const int status = RunOutput(options, asked, *rendering, out, err);
+    if (status == kExitSuccess) WriteLabels(options, *rendering);
     return status;
 }
 
@@ -330,10 +317,10 @@ int Run(const Options& options, std::FILE* out, std::FILE* err) {
     const InterruptCatcher catcher;
     try {
         if (options.kit) return RunKit(*options.kit, out, err);
-        const Job job = BuildJob(options);
+        const Asked asked = AskedOf(options);
         // --sdp alone renders nothing: the scenario only makes the session it describes.
-        if (job.scenario && options.mode != OutputMode::Sdp) std::fprintf(err, "varnel: %s\n", ScenarioSummary());
-        return RunJob(options, job, out, err);
+        if (asked.scenario && options.mode != OutputMode::Sdp) std::fprintf(err, "varnel: %s\n", ScenarioSummary());
+        return RunJob(options, asked, out, err);
     } catch (const Interrupted& e) {
         std::fprintf(err, "varnel: %s\n", e.Message().c_str());
         return e.ExitStatus();
@@ -343,6 +330,9 @@ int Run(const Options& options, std::FILE* out, std::FILE* err) {
     } catch (const Script::RequestError& e) {
         std::fprintf(err, "varnel: %s\n", e.what());
         return kExitUsage;
+    } catch (const Render::OutputFailure& f) {
+        std::fprintf(err, "varnel: %s: %s\n", Printable(f.Target()).c_str(), f.what());
+        return kExitFailure;
     } catch (const Failure& f) {
         if (f.Context().empty()) {
             std::fprintf(err, "varnel: %s\n", f.what());

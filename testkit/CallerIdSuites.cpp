@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "testkit/Requests.h"
 #include "testkit/Suite.h"
 
 namespace Quorvex::VarnelNet::Kit {
@@ -11,14 +12,16 @@ namespace Quorvex::VarnelNet::Kit {
 namespace {
 
 constexpr const char* kNumber = "5551234";
-constexpr const char* kMessage = "'cid:5551234|JOHN DOE|12/25 10:30'";
+constexpr const char* kName = "JOHN DOE";
+constexpr const char* kDateTime = "12/25 10:30";
 constexpr double kNominalDbm0 = -20.0;
 constexpr double kEpsilon = 1e-9;
 
 // What differs between the two suites: the standard and the published limits.
 struct Standard {
     const char* prefix;      // suite and requirement ids: "bell", "etsi"
-    const char* settings;    // the standard and what goes before the data
+    std::int32_t standard;   // cid-standard
+    std::int32_t alert;      // cid-alert: what goes before the data
     double highestDbm0;      // decoded from here
     double lowestDbm0;       // down to here
     double rejectBelowDbm0;  // and rejected below this
@@ -27,10 +30,14 @@ struct Standard {
     double frequencyPercent; // mark and space tolerance
 };
 
-constexpr Standard kBell{"bell", "set:cid-standard=bell set:cid-alert=none ", -4.23, -36.2, -48.24, 10.0, 25.0, 1.0};
-constexpr Standard kEtsi{"etsi", "set:cid-standard=etsi set:cid-alert=dtas ", -5.78, -33.78, -47.78, 6.0, 20.0, 1.5};
+constexpr Standard kBell{"bell", CS_Bell202, CA_None, -4.23, -36.2, -48.24, 10.0, 25.0, 1.0};
+constexpr Standard kEtsi{"etsi", CS_ETSI, CA_DTAS, -5.78, -33.78, -47.78, 6.0, 20.0, 1.5};
 
-std::string Amplitude(double dbm0, int tones) { return "set:amplitude=" + Decimal(AmplitudeFor(dbm0, tones), 4) + " "; }
+// The standard's settings, the message at fskDbm0 and the silence after it.
+RequestList MessageRequests(std::int32_t standard, std::int32_t alert, double fskDbm0) {
+    return {SetInteger(SettingsCatalog::kCidStandard, standard), SetInteger(SettingsCatalog::kCidAlert, alert),
+            SetLevel(fskDbm0, 1), CallerIdMessage(kNumber, kName, kDateTime), Silence(300)};
+}
 
 SuiteFile Message(const Standard& standard, std::string_view family, std::size_t index, double fskDbm0, Verdict verdict,
                   std::string_view requirement) {
@@ -38,7 +45,9 @@ SuiteFile Message(const Standard& standard, std::string_view family, std::size_t
     std::snprintf(name, sizeof name, "%s-%04zu", std::string(family).c_str(), index);
     SuiteFile file;
     file.name = name;
-    file.script = std::string("silence:200 ") + standard.settings + Amplitude(fskDbm0, 1) + kMessage + " silence:300";
+    file.requests = {Silence(200)};
+    const RequestList message = MessageRequests(standard.standard, standard.alert, fskDbm0);
+    file.requests.insert(file.requests.end(), message.begin(), message.end());
     file.sent = kNumber;
     file.verdict = verdict;
     if (verdict != Verdict::Either) file.requirement = std::string(standard.prefix) + "-" + std::string(requirement);
@@ -61,7 +70,7 @@ SuiteFile Twist(const Standard& standard, std::size_t index) {
     const double db = -12.0 + 2.0 * static_cast<double>(index);
     const bool within = db >= -6.0 - kEpsilon && db <= standard.twistDb + kEpsilon;
     SuiteFile file = Message(standard, "twist", index, kNominalDbm0, within ? Verdict::Detect : Verdict::Either, "twist");
-    file.impairments = {{"fsk-twist", Decimal(db, 0)}};
+    file.impairments.fskTwistDb = Rounded(db, 0);
     file.parameters = {{"twist_db", Decimal(db, 0)}};
     return file;
 }
@@ -71,7 +80,9 @@ SuiteFile Snr(const Standard& standard, std::size_t index, std::uint64_t seed) {
     const double snr = 40.0 - 2.0 * static_cast<double>(index);
     SuiteFile file = Message(standard, "snr", index, kNominalDbm0, snr >= standard.snrDb - kEpsilon ? Verdict::Detect : Verdict::Either,
                              "snr");
-    file.impairments = {{"snr", Decimal(snr, 0)}, {"noise-band", "telephone"}, {"seed", std::to_string(seed)}};
+    file.impairments.snrDb = Rounded(snr, 0);
+    file.impairments.telephoneBand = true;
+    file.impairments.seed = seed;
     file.parameters = {{"snr_db", Decimal(snr, 0)}};
     return file;
 }
@@ -83,7 +94,7 @@ SuiteFile Offset(const Standard& standard, std::size_t index, bool bitRate) {
     const bool within = percent >= -tolerance - kEpsilon && percent <= tolerance + kEpsilon;
     SuiteFile file = Message(standard, bitRate ? "bit-rate" : "frequency", index, kNominalDbm0,
                              within ? Verdict::Detect : Verdict::Either, bitRate ? "bit-rate" : "frequency");
-    file.impairments = {{bitRate ? "fsk-rate-offset" : "freq-offset", Decimal(percent, 2)}};
+    (bitRate ? file.impairments.bitRateOffsetPercent : file.impairments.frequencyOffsetPercent) = Rounded(percent, 2);
     file.parameters = {{"offset_percent", Decimal(percent, 2)}};
     return file;
 }
@@ -92,9 +103,9 @@ SuiteFile Offset(const Standard& standard, std::size_t index, bool bitRate) {
 // -20 dBm0) or its duration varied; the pause after it stays 100 ms.
 SuiteFile Alert(std::string_view family, std::size_t index, double alertDbm0, int alertMs) {
     SuiteFile file = Message(kEtsi, family, index, kNominalDbm0, Verdict::Either, "alert");
-    file.script = "silence:200 " + Amplitude(alertDbm0, 2) + "tone:" + std::to_string(alertMs) +
-                  ",100,2130,2750 set:cid-standard=etsi set:cid-alert=none " + Amplitude(kNominalDbm0, 1) + kMessage +
-                  " silence:300";
+    file.requests = {Silence(200), SetLevel(alertDbm0, 2), Tone(alertMs, 100, 2130.0, 2750.0)};
+    const RequestList message = MessageRequests(CS_ETSI, CA_None, kNominalDbm0);
+    file.requests.insert(file.requests.end(), message.begin(), message.end());
     return file;
 }
 

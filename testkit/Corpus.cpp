@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "testkit/Requests.h"
 #include "varnel/script/Level.h"
 #include "varnel/signal/DtmfKeypad.h"
 #include "varnel/signal/LineImpairments.h"
@@ -159,15 +160,18 @@ Clip ClipAt(const CorpusRecipe& recipe, std::size_t index) {
     file.name = name;
     file.family = "dtmf";
     file.sent = keys;
-    file.script = (leadMs > 0 ? "silence:" + Decimal(leadMs, 0) + " " : std::string()) + "set:amplitude=" +
-                  Decimal(AmplitudeFor(level, 2), 4) + " set:dtmf-twist=" + Decimal(twist, 2) + " set:dtmf-tone=" +
-                  Decimal(toneMs, 0) + " set:dtmf-break=" + Decimal(pauseMs, 0) + " dtmf:" + keys +
-                  (tailMs > 0 ? " silence:" + Decimal(tailMs, 0) : std::string());
-    if (offset != 0.0) file.impairments.emplace_back("freq-offset", Decimal(offset, 3));
+    if (leadMs > 0) file.requests.push_back(Silence(Rounded(leadMs, 0)));
+    file.requests.insert(file.requests.end(),
+                         {SetLevel(level, 2), SetNumber(SettingsCatalog::kDtmfTwist, Rounded(twist, 2)),
+                          SetInteger(SettingsCatalog::kDtmfToneTime, static_cast<std::int32_t>(Rounded(toneMs, 0))),
+                          SetInteger(SettingsCatalog::kDtmfBreakTime, static_cast<std::int32_t>(Rounded(pauseMs, 0))),
+                          DtmfKeys(keys)});
+    if (tailMs > 0) file.requests.push_back(Silence(Rounded(tailMs, 0)));
+    file.impairments.frequencyOffsetPercent = Rounded(offset, 3);
     if (noisy) {
-        file.impairments.emplace_back("snr", Decimal(snr, 2));
-        file.impairments.emplace_back("seed", std::to_string(random.Next()));
-        if (recipe.telephoneBand) file.impairments.emplace_back("noise-band", "telephone");
+        file.impairments.snrDb = Rounded(snr, 2);
+        file.impairments.seed = random.Next();
+        file.impairments.telephoneBand = recipe.telephoneBand;
     }
     file.parameters = {{"keys", keys},           {"tone_ms", Decimal(toneMs, 0)}, {"pause_ms", Decimal(pauseMs, 0)},
                        {"level_dbm0", Decimal(level, 2)}, {"twist_db", Decimal(twist, 2)}, {"freq_offset_percent", Decimal(offset, 3)}};

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "testkit/Requests.h"
 #include "testkit/Suite.h"
 #include "varnel/signal/DtmfKeypad.h"
 
@@ -22,11 +23,8 @@ constexpr double kKeyDbm0 = -10.0;    // a tone of the keys where the family var
 // Two tones of -4 dBm0 have together a power of -4 + 10 log10(2) dBm0.
 constexpr double kNoiseKeysPowerDbm0 = -4.0 + 3.0102999566398120;
 
-std::string Amplitude(double dbm0, int tones) { return "set:amplitude=" + Decimal(AmplitudeFor(dbm0, tones), 4) + " "; }
-
-std::string Timing(int toneMs, int breakMs) {
-    return "set:dtmf-tone=" + std::to_string(toneMs) + " set:dtmf-break=" + std::to_string(breakMs) + " ";
-}
+Script::Request ToneMs(int ms) { return SetInteger(SettingsCatalog::kDtmfToneTime, ms); }
+Script::Request BreakMs(int ms) { return SetInteger(SettingsCatalog::kDtmfBreakTime, ms); }
 
 std::string Numbered(std::string_view family, std::size_t index) {
     char number[8];
@@ -34,11 +32,11 @@ std::string Numbered(std::string_view family, std::size_t index) {
     return std::string(family) + "-" + number;
 }
 
-SuiteFile Keys(std::string_view family, std::size_t index, std::string script, std::string sent, Verdict verdict,
-               std::string requirement) {
+SuiteFile KeysFile(std::string_view family, std::size_t index, RequestList requests, std::string sent, Verdict verdict,
+                   std::string requirement) {
     SuiteFile file;
     file.name = Numbered(family, index);
-    file.script = std::move(script);
+    file.requests = std::move(requests);
     file.sent = std::move(sent);
     file.verdict = verdict;
     file.requirement = verdict == Verdict::Either ? "" : std::move(requirement);
@@ -47,8 +45,8 @@ SuiteFile Keys(std::string_view family, std::size_t index, std::string script, s
 
 SuiteFile Decode(std::size_t index, std::uint64_t) {
     const std::string keys(10, kKeys[index]);
-    SuiteFile file = Keys("decode", index, Amplitude(-4.0, 2) + Timing(50, 50) + "silence:50 dtmf:" + keys, keys,
-                          Verdict::Detect, "dtmf-decode");
+    SuiteFile file = KeysFile("decode", index, {SetLevel(-4.0, 2), ToneMs(50), BreakMs(50), Silence(50), DtmfKeys(keys)}, keys,
+                              Verdict::Detect, "dtmf-decode");
     file.parameters = {{"key", std::string(1, kKeys[index])}};
     return file;
 }
@@ -64,9 +62,8 @@ SuiteFile Bandwidth(std::size_t index, std::uint64_t) {
     const double magnitude = percent < 0.0 ? -percent : percent;
     const Verdict verdict = magnitude <= 1.5 + 1e-9 ? Verdict::Detect : magnitude > 3.5 + 1e-9 ? Verdict::Reject : Verdict::Either;
     const std::string key(1, kKeys[keyIndex]);
-    SuiteFile file = Keys("bandwidth", index,
-                          Amplitude(-17.0, 2) + "silence:50 tone:50,50," + Decimal(rowHz, 3) + "," + Decimal(columnHz, 3),
-                          key, verdict, verdict == Verdict::Detect ? "dtmf-bandwidth-detect" : "dtmf-bandwidth-reject");
+    SuiteFile file = KeysFile("bandwidth", index, {SetLevel(-17.0, 2), Silence(50), Tone(50, 50, rowHz, columnHz)}, key, verdict,
+                              verdict == Verdict::Detect ? "dtmf-bandwidth-detect" : "dtmf-bandwidth-reject");
     file.parameters = {{"key", key}, {"tone", row ? "row" : "column"}, {"series", key + (row ? " row" : " column")},
                        {"offset_percent", Decimal(percent, 1)}};
     return file;
@@ -79,10 +76,10 @@ SuiteFile Twist(std::size_t index, std::uint64_t) {
     const int db = normal ? static_cast<int>(index) : static_cast<int>(index) - 20;
     const double rowDbm0 = normal ? -3.0 : -3.0 - db;
     const int limit = normal ? 8 : 4;
-    const std::string script = Amplitude(rowDbm0, 2) + "set:dtmf-twist=" + std::to_string(normal ? -db : db) + " " +
-                               Timing(50, 50) + "silence:50 dtmf:" + std::string(kFourKeys);
-    SuiteFile file = Keys("twist", index, script, std::string(kFourKeys), db <= limit ? Verdict::Detect : Verdict::Either,
-                          normal ? "dtmf-twist-normal" : "dtmf-twist-reverse");
+    RequestList requests = {SetLevel(rowDbm0, 2), SetNumber(SettingsCatalog::kDtmfTwist, normal ? -db : db), ToneMs(50),
+                            BreakMs(50), Silence(50), DtmfKeys(std::string(kFourKeys))};
+    SuiteFile file = KeysFile("twist", index, std::move(requests), std::string(kFourKeys),
+                              db <= limit ? Verdict::Detect : Verdict::Either, normal ? "dtmf-twist-normal" : "dtmf-twist-reverse");
     file.parameters = {{"direction", normal ? "normal" : "reverse"}, {"twist_db", std::to_string(db)}};
     return file;
 }
@@ -91,8 +88,8 @@ SuiteFile Twist(std::size_t index, std::uint64_t) {
 SuiteFile Level(std::size_t index, std::uint64_t) {
     const int dbm0 = -3 - static_cast<int>(index);
     const Verdict verdict = dbm0 >= -36 ? Verdict::Detect : dbm0 < -55 ? Verdict::Reject : Verdict::Either;
-    SuiteFile file = Keys("level", index, Amplitude(dbm0, 2) + Timing(50, 50) + "silence:50 dtmf:" + std::string(kFourKeys),
-                          std::string(kFourKeys), verdict, verdict == Verdict::Detect ? "dtmf-level-detect" : "dtmf-level-reject");
+    SuiteFile file = KeysFile("level", index, {SetLevel(dbm0, 2), ToneMs(50), BreakMs(50), Silence(50), DtmfKeys(std::string(kFourKeys))},
+                              std::string(kFourKeys), verdict, verdict == Verdict::Detect ? "dtmf-level-detect" : "dtmf-level-reject");
     file.parameters = {{"level_dbm0", std::to_string(dbm0)}};
     return file;
 }
@@ -100,18 +97,19 @@ SuiteFile Level(std::size_t index, std::uint64_t) {
 SuiteFile Duration(std::size_t index, std::uint64_t) {
     const int ms = 50 - static_cast<int>(index);
     const Verdict verdict = ms >= 40 ? Verdict::Detect : ms <= 23 ? Verdict::Reject : Verdict::Either;
-    SuiteFile file = Keys("duration", index,
-                          Amplitude(kKeyDbm0, 2) + Timing(ms, 100) + "silence:50 dtmf:" + std::string(kFourKeys),
-                          std::string(kFourKeys), verdict,
-                          verdict == Verdict::Detect ? "dtmf-duration-detect" : "dtmf-duration-reject");
+    SuiteFile file = KeysFile("duration", index,
+                              {SetLevel(kKeyDbm0, 2), ToneMs(ms), BreakMs(100), Silence(50), DtmfKeys(std::string(kFourKeys))},
+                              std::string(kFourKeys), verdict,
+                              verdict == Verdict::Detect ? "dtmf-duration-detect" : "dtmf-duration-reject");
     file.parameters = {{"tone_ms", std::to_string(ms)}};
     return file;
 }
 
 SuiteFile Pause(std::size_t index, std::uint64_t) {
     const int ms = 50 - static_cast<int>(index);
-    SuiteFile file = Keys("pause", index, Amplitude(kKeyDbm0, 2) + Timing(50, ms) + "silence:50 dtmf:5555 silence:100", "5555",
-                          ms >= 40 ? Verdict::Detect : Verdict::Either, "dtmf-pause-detect");
+    SuiteFile file = KeysFile("pause", index,
+                              {SetLevel(kKeyDbm0, 2), ToneMs(50), BreakMs(ms), Silence(50), DtmfKeys("5555"), Silence(100)}, "5555",
+                              ms >= 40 ? Verdict::Detect : Verdict::Either, "dtmf-pause-detect");
     file.parameters = {{"pause_ms", std::to_string(ms)}};
     return file;
 }
@@ -120,9 +118,10 @@ SuiteFile Pause(std::size_t index, std::uint64_t) {
 SuiteFile Noise(std::size_t index, std::uint64_t seed) {
     const int noise = -4 - static_cast<int>(index);
     const double snr = kNoiseKeysPowerDbm0 - noise;
-    SuiteFile file = Keys("noise", index, Amplitude(-4.0, 2) + Timing(50, 50) + "silence:50 dtmf:1111111111", "1111111111",
-                          snr >= 26.0 ? Verdict::Detect : Verdict::Either, "dtmf-noise");
-    file.impairments = {{"noise", std::to_string(noise)}, {"seed", std::to_string(seed)}};
+    SuiteFile file = KeysFile("noise", index, {SetLevel(-4.0, 2), ToneMs(50), BreakMs(50), Silence(50), DtmfKeys("1111111111")},
+                              "1111111111", snr >= 26.0 ? Verdict::Detect : Verdict::Either, "dtmf-noise");
+    file.impairments.noiseDbm0 = noise;
+    file.impairments.seed = seed;
     file.parameters = {{"noise_dbm0", std::to_string(noise)}, {"snr_db", Decimal(snr, 2)}};
     return file;
 }
@@ -130,10 +129,11 @@ SuiteFile Noise(std::size_t index, std::uint64_t seed) {
 // Keys at -15 dBm0 a tone under 350+440 Hz dial tone from -30 to -5 dBm0 a tone.
 SuiteFile DialTone(std::size_t index, std::uint64_t) {
     const int dial = -30 + static_cast<int>(index);
-    SuiteFile file = Keys("dial-tone", index,
-                          Amplitude(-15.0, 2) + Timing(50, 50) + "silence:100 dtmf:" + std::string(kFourKeys) + " silence:100",
-                          std::string(kFourKeys), Verdict::Detect, "dtmf-dial-tone");
-    file.mix = Amplitude(dial, 2) + "plan:us:dial:600";
+    SuiteFile file = KeysFile(
+        "dial-tone", index,
+        {SetLevel(-15.0, 2), ToneMs(50), BreakMs(50), Silence(100), DtmfKeys(std::string(kFourKeys)), Silence(100)},
+        std::string(kFourKeys), Verdict::Detect, "dtmf-dial-tone");
+    file.mix = {SetLevel(dial, 2), PlanTone("us", "dial", 600)};
     file.parameters = {{"dial_dbm0", std::to_string(dial)}, {"dial_above_keys_db", std::to_string(dial + 15)}};
     return file;
 }
@@ -141,42 +141,64 @@ SuiteFile DialTone(std::size_t index, std::uint64_t) {
 // Key 5 sounding 100 ms, broken in its middle for 0 to 20 ms.
 SuiteFile Interruption(std::size_t index, std::uint64_t) {
     const int ms = static_cast<int>(index);
-    SuiteFile file = Keys("interruption", index, Amplitude(kKeyDbm0, 2) + Timing(100, 100) + "silence:100 dtmf:5", "5",
-                          ms <= 10 ? Verdict::Detect : Verdict::Either, "dtmf-interruption");
-    if (ms > 0) file.impairments = {{"dropout", std::to_string(ms) + "@" + Decimal(150.0 - ms / 2.0, 1)}};
+    SuiteFile file = KeysFile("interruption", index, {SetLevel(kKeyDbm0, 2), ToneMs(100), BreakMs(100), Silence(100), DtmfKeys("5")},
+                              "5", ms <= 10 ? Verdict::Detect : Verdict::Either, "dtmf-interruption");
+    if (ms > 0) {
+        file.impairments.dropoutMs = ms;
+        file.impairments.dropoutEveryMs = Rounded(150.0 - ms / 2.0, 1);
+    }
     file.parameters = {{"break_ms", std::to_string(ms)}};
     return file;
 }
 
+// What a no-keys file sounds: silence (under noise), a tone of the us plan, a modem tone or a
+// single tone of the keypad.
 struct NotKeys {
     const char* signal;
-    const char* script;
-    bool noise;
+    enum { Quiet, Noise, Plan, Modem, Single } kind;
+    const char* plan;
+    MODEM_TONE modem;
+    double hz;
+    std::int32_t ms;
 };
 constexpr std::array<NotKeys, 15> kNotKeys = {{
-    {"silence", "silence:1000", false},
-    {"white noise -20 dBm0", "silence:1000", true},
-    {"us dial tone", "plan:us:dial:1000", false},
-    {"us ring-back tone", "plan:us:ringback:2500", false},
-    {"us busy tone", "plan:us:busy:1000", false},
-    {"fax calling tone", "modem:cng:1000", false},
-    {"answer tone", "modem:ans:1000", false},
-    {"697 Hz", "tone:500,0,697", false},
-    {"770 Hz", "tone:500,0,770", false},
-    {"852 Hz", "tone:500,0,852", false},
-    {"941 Hz", "tone:500,0,941", false},
-    {"1209 Hz", "tone:500,0,1209", false},
-    {"1336 Hz", "tone:500,0,1336", false},
-    {"1477 Hz", "tone:500,0,1477", false},
-    {"1633 Hz", "tone:500,0,1633", false},
+    {"silence", NotKeys::Quiet, "", MT_CNG, 0.0, 1000},
+    {"white noise -20 dBm0", NotKeys::Noise, "", MT_CNG, 0.0, 1000},
+    {"us dial tone", NotKeys::Plan, "dial", MT_CNG, 0.0, 1000},
+    {"us ring-back tone", NotKeys::Plan, "ringback", MT_CNG, 0.0, 2500},
+    {"us busy tone", NotKeys::Plan, "busy", MT_CNG, 0.0, 1000},
+    {"fax calling tone", NotKeys::Modem, "", MT_CNG, 0.0, 1000},
+    {"answer tone", NotKeys::Modem, "", MT_ANS, 0.0, 1000},
+    {"697 Hz", NotKeys::Single, "", MT_CNG, 697.0, 500},
+    {"770 Hz", NotKeys::Single, "", MT_CNG, 770.0, 500},
+    {"852 Hz", NotKeys::Single, "", MT_CNG, 852.0, 500},
+    {"941 Hz", NotKeys::Single, "", MT_CNG, 941.0, 500},
+    {"1209 Hz", NotKeys::Single, "", MT_CNG, 1209.0, 500},
+    {"1336 Hz", NotKeys::Single, "", MT_CNG, 1336.0, 500},
+    {"1477 Hz", NotKeys::Single, "", MT_CNG, 1477.0, 500},
+    {"1633 Hz", NotKeys::Single, "", MT_CNG, 1633.0, 500},
 }};
+
+Script::Request SignalOf(const NotKeys& signal) {
+    switch (signal.kind) {
+        case NotKeys::Plan: return PlanTone("us", signal.plan, signal.ms);
+        case NotKeys::Modem: return ModemTone(signal.modem, signal.ms);
+        case NotKeys::Single: return Tone(signal.ms, 0, signal.hz);
+        case NotKeys::Quiet:
+        case NotKeys::Noise: break;
+    }
+    return Silence(signal.ms);
+}
 
 // Signals that are not keys, each tone at -10 dBm0: a stand-in for the talk-off tapes.
 SuiteFile NoKeys(std::size_t index, std::uint64_t seed) {
     const NotKeys& signal = kNotKeys[index];
-    const int tones = std::string_view(signal.script).rfind("plan:", 0) == 0 ? 2 : 1;
-    SuiteFile file = Keys("no-keys", index, Amplitude(kKeyDbm0, tones) + signal.script, "", Verdict::Reject, "dtmf-no-keys");
-    if (signal.noise) file.impairments = {{"noise", "-20"}, {"seed", std::to_string(seed)}};
+    const int tones = signal.kind == NotKeys::Plan ? 2 : 1;
+    SuiteFile file = KeysFile("no-keys", index, {SetLevel(kKeyDbm0, tones), SignalOf(signal)}, "", Verdict::Reject, "dtmf-no-keys");
+    if (signal.kind == NotKeys::Noise) {
+        file.impairments.noiseDbm0 = -20.0;
+        file.impairments.seed = seed;
+    }
     file.parameters = {{"signal", signal.signal}};
     return file;
 }

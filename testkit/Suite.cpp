@@ -1,12 +1,10 @@
 #include "testkit/Suite.h"
 
-#include <cmath>
-
 #include "varnel/platform/DecimalText.h"
 #include "varnel/script/Level.h"
-#include "varnel/script/Parser.h"
+#include "varnel/script/Printer.h"
+#include "varnel/script/RequestError.h"
 #include "varnel/signal/LineImpairments.h"
-#include "varnel/signal/PortableMath.h"
 
 namespace Quorvex::VarnelNet::Kit {
 
@@ -21,6 +19,20 @@ const Suite kSuites[] = {
     {"cid-etsi", "ETSI V.23 Caller-ID receivers (on-hook MDMF after the dual-tone alert, number 5551234)",
      EtsiCallerIdFamilies()},
 };
+
+// The requests as a script's entries, numbered from 1.
+Script::Requests EntriesOf(std::span<const Script::Request> requests) {
+    Script::Requests entries;
+    entries.reserve(requests.size());
+    for (const Script::Request& request : requests) {
+        Script::Entry entry;
+        entry.request = request;
+        entry.text = Script::Print(request);
+        entry.index = entries.size() + 1;
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
 
 }  // namespace
 
@@ -68,28 +80,38 @@ SuiteFile FileAt(const Suite& suite, std::size_t index, std::uint64_t seed) {
     return {};
 }
 
+const Family& FamilyAt(const Suite& suite, std::size_t index) {
+    std::size_t first = 0;
+    for (const Family& family : suite.families) {
+        if (index < first + family.count) return family;
+        first += family.count;
+    }
+    return suite.families.back();
+}
+
 std::uint64_t FileSeed(std::uint64_t seed, std::size_t index) {
     SplitMix64 mixer(seed ^ (0xD1B54A32D192ED03ull * (static_cast<std::uint64_t>(index) + 1)));
     return mixer.Next();
 }
 
 FileJob JobOf(const SuiteFile& file, SuiteEncoding encoding) {
-    const char* format = encoding == SuiteEncoding::MuLaw ? "set:encoding=ulaw "
-                         : encoding == SuiteEncoding::ALaw ? "set:encoding=alaw "
-                                                           : "set:bits=16 ";
+    RequestList requests = {SetInteger(SettingsCatalog::kSampleRate, kSuiteRate),
+                            encoding == SuiteEncoding::MuLaw  ? SetInteger(SettingsCatalog::kEncoding, ENC_MuLaw)
+                            : encoding == SuiteEncoding::ALaw ? SetInteger(SettingsCatalog::kEncoding, ENC_ALaw)
+                                                              : SetInteger(SettingsCatalog::kBitsPerSample, 16)};
+    requests.insert(requests.end(), file.requests.begin(), file.requests.end());
+    if (std::optional<Option::Refusal> refusal = Script::CheckImpairments(file.impairments, kSuiteRate)) {
+        throw Option::OptionRefused(std::move(*refusal));
+    }
     FileJob job;
-    job.requests = Script::ParseScript(std::string("set:rate=8000 ") + format + file.script);
-    for (const auto& [name, value] : file.impairments) Script::SetImpairment(job.options.impairments, name, value);
-    if (!file.mix.empty()) job.options.mix = Script::Mix{Script::ParseScript(file.mix), {}};
+    job.requests = EntriesOf(requests);
+    job.options.impairments = file.impairments;
+    if (!file.mix.empty()) job.options.mix = Script::Mix{EntriesOf(file.mix), {}};
     job.options.labels = true;
     return job;
 }
 
-std::string Decimal(double value, int decimals) {
-    const double scale = PortableMath::Pow10(decimals);
-    const double rounded = std::round(value * scale) / scale;
-    return ShortestText(rounded == 0.0 ? 0.0 : rounded);
-}
+std::string Decimal(double value, int decimals) { return ShortestText(Rounded(value, decimals)); }
 
 double AmplitudeFor(double dbm0, int tones) { return dbm0 - Script::kFullScaleDbm0 + kTonesDb[tones]; }
 

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "testkit/Requests.h"
 #include "varnel/script/Rendering.h"
 
 namespace Quorvex::VarnelNet::Kit {
@@ -25,9 +26,9 @@ struct SuiteFile {
     std::string name;      // the file's name without extension, unique in its suite
     std::string family;
     Pairs parameters;      // the values the family varies, as the manifest writes them
-    std::string script;    // the requests (after the suite's format settings)
-    Pairs impairments;     // impairment options and values (SetImpairment)
-    std::string mix;       // a script sounding under the requests, or empty
+    RequestList requests;  // after the suite's format settings
+    Script::Impairments impairments;
+    RequestList mix;       // requests sounding under them, or none
     std::string sent;      // the keys or the number the file carries; empty for none
     Verdict verdict = Verdict::Either;
     std::string requirement;  // the id of the requirement the verdict comes from, or empty
@@ -65,25 +66,28 @@ std::span<const Suite> Suites();
 const Suite* FindSuite(std::string_view name);
 const Family* FindFamily(const Suite& suite, std::string_view name);
 std::size_t FileCount(const Suite& suite);
-// The suite's file at index (from 0, families in order).
+// The suite's file at index (from 0, families in order), and the family it is of.
 SuiteFile FileAt(const Suite& suite, std::size_t index, std::uint64_t seed);
+const Family& FamilyAt(const Suite& suite, std::size_t index);
 
 // The seed of a file's noise: SplitMix64 of the suite's seed and the file's index.
 std::uint64_t FileSeed(std::uint64_t seed, std::size_t index);
 
-// The sample formats a suite is written in: 8000 Hz, 16-bit PCM or G.711.
+// The sample formats a suite is written in: kSuiteRate Hz, 16-bit PCM or G.711.
+inline constexpr std::int32_t kSuiteRate = 8000;
 enum class SuiteEncoding : std::uint8_t { Pcm, MuLaw, ALaw };
 
-// The file as the language renders it: the suite's format settings, its requests, its
-// impairments, its mix and labels. Throws RequestError when it does not parse.
+// The file as the language renders it: the suite's format settings, its requests (numbered from
+// 1, each with its canonical text for messages), its impairments, its mix and labels. Throws
+// RequestError when the impairments do not go together at kSuiteRate.
 struct FileJob {
     Script::Requests requests;
     Script::RenderOptions options;
 };
 FileJob JobOf(const SuiteFile& file, SuiteEncoding encoding);
 
-// Helpers of the suites' definitions: a number with at most `decimals` decimals, written as the
-// language reads it; the amplitude (dB) that puts each of `tones` equal tones at dbm0.
+// Helpers of the suites' definitions: a number with at most `decimals` decimals as the manifest
+// writes it; the amplitude (dB) that puts each of `tones` equal tones at dbm0.
 std::string Decimal(double value, int decimals);
 double AmplitudeFor(double dbm0, int tones);
 

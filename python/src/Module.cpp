@@ -17,6 +17,7 @@
 
 #include "Errors.h"
 #include "Handlers.h"
+#include "Kit.h"
 #include "Render.h"
 #include "Rtp.h"
 #include "varnel/Varnel.h"
@@ -169,7 +170,7 @@ using Pairs = std::vector<std::pair<std::string, std::string>>;
 // The requests (a script as one text, or a list of requests) with their options and level,
 // parsed by the library: the keyword arguments as (name, text) pairs through the option
 // registry, into the job's settings and impairments and, where there is one, the session's
-// options. ttyfile: requests are read.
+// options (which the session checks together). ttyfile: requests are read.
 RenderJob Job(const py::object& requests, const Pairs& options, std::optional<float> dbm0,
               Rtp::SessionOptions* session = nullptr) {
     RenderJob job;
@@ -183,9 +184,6 @@ RenderJob Job(const py::object& requests, const Pairs& options, std::optional<fl
         job.requests = Script::ParseEach(texts);
     }
     Option::ApplyOptions(job.options, session, options);
-    if (session) {
-        if (std::optional<Option::Refusal> refusal = Rtp::CheckSessionOptions(*session)) throw Option::OptionRefused(std::move(*refusal));
-    }
     job.options.dbm0 = dbm0;
     py::gil_scoped_release nogil;
     Script::LoadTextFiles(job.requests);
@@ -212,11 +210,11 @@ py::array ToArray(Rendering rendering) {
 // A label as a dict with the keys of a line of `varnel --labels FILE.jsonl`.
 py::dict LabelDict(const Script::Label& label) {
     py::dict d;
-    d["request"] = label.request;
+    d["request"] = label.position;
     d["kind"] = std::string(label.kind);
     d["symbol"] = std::string(Script::SymbolWord(label.symbol));
-    d["start"] = label.start;
-    d["end"] = label.end;
+    d["start"] = label.first;
+    d["end"] = label.end - 1;  // the last sample, as the label files write it
     if (!label.text.empty()) d["text"] = Script::Utf8Text(label.text);
     if (!label.hz.empty()) d["hz"] = label.hz;
     if (label.index >= 0) d["index"] = label.index;
@@ -442,6 +440,10 @@ PYBIND11_MODULE(_varnel, m) {
     m.def("_send_rtp", &SendRtpTo, py::arg("host"), py::arg("port"), py::arg("requests"), py::arg("options"), py::arg("dbm0"));
     m.def("_options", &OptionRows);
     m.def("_settings", &Settings);
+    m.def("_suite", &WriteSuiteFolder, py::arg("name"), py::arg("folder"), py::arg("seed"), py::arg("shard"), py::arg("shards"),
+          py::arg("encoding"), py::arg("families"));
+    m.def("_score", &ScoreFolderJson, py::arg("folder"), py::arg("receiver"), py::arg("pattern"), py::arg("families"));
+    m.def("_corpus", &WriteCorpusFolder, py::arg("recipe"), py::arg("folder"), py::arg("shard"), py::arg("shards"));
     m.def("_keyword_of", [](const std::string& option, std::int32_t value) {
         const SettingSpec* spec = Script::FindSetting(option);
         return spec ? std::string(SettingsCatalog::KeywordOf(*spec, value)) : std::string();

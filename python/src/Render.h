@@ -5,18 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "varnel/render/Job.h"
 #include "varnel/script/Parser.h"
 #include "varnel/script/Rendering.h"
 
 namespace varnel_python {
 
-// What render() and write_wav() were asked for, parsed by the library's request language: the
-// requests, the settings (rate, bits, encoding and the keyword arguments) over the render
-// defaults, and the level.
-struct RenderJob {
-    Quorvex::VarnelNet::Script::Requests requests;
-    Quorvex::VarnelNet::Script::RenderOptions options;
-};
+// What render(), write_wav(), write_pcap() and send_rtp() were asked for, parsed by the
+// library's request language: the requests, the settings (rate, bits, encoding and the keyword
+// arguments) over the render defaults, the level, and the RTP session of a pcap or a send.
+using RenderJob = Quorvex::VarnelNet::Render::Job;
 
 // The samples of a rendering, and whether they are 16-bit PCM (else one byte a sample:
 // 8-bit PCM or G.711); its labels when the job asked for them.

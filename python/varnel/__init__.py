@@ -289,3 +289,53 @@ def send_rtp(host, port, requests, rate=8000, encoding="ulaw", dbm0=None, **opti
     the end of a telephone event sounding then (its last packet with the E bit, three times)."""
     return _varnel._send_rtp(str(host), int(port), _requests(requests), _settings(rate, 16, encoding, options),
                              _level(dbm0))
+
+
+# The receiver test kit.
+import json as _json  # noqa: E402
+import os as _os  # noqa: E402
+
+
+def _shard(shard):
+    index, count = shard
+    return int(index), int(count)
+
+
+def _families(families):
+    if families is None:
+        return []
+    if isinstance(families, str):
+        raise ValueError("families is a list of family names, not one text")
+    return [str(family) for family in families]
+
+
+def suite(name, folder, seed=0, shard=(1, 1), encoding="pcm", families=None):
+    """Writes a receiver test suite into folder, as `varnel suite NAME -o DIR` does: every file as
+    NAME.wav with its labels as NAME.jsonl, and manifest.csv. seed makes the noise; shard=(I, N)
+    writes files I, I + N, ... (the manifest still lists them all); encoding is "pcm", "ulaw" or
+    "alaw"; families, a list of names, keeps only those. Returns how many files it wrote."""
+    index, count = _shard(shard)
+    return _varnel._suite(str(name), _os.fspath(folder), int(seed), index, count, str(encoding), _families(families))
+
+
+def score(folder, receiver, pattern=None, families=None):
+    """Runs the receiver on every file of a folder written by suite() or corpus(), as `varnel score
+    DIR -- COMMAND` does, and returns the report `varnel score --json` prints, as a dict.
+    receiver is the command as a list, "{}" in an argument standing for the file (without one,
+    the file is added last); pattern is a regular expression read from each line of its output
+    (its first group when it has one); without it the keypad characters of the output count."""
+    if isinstance(receiver, str):
+        raise ValueError("receiver is the command as a list of arguments, not one text")
+    return _json.loads(_varnel._score(_os.fspath(folder), [str(arg) for arg in receiver],
+                                      "" if pattern is None else str(pattern), _families(families)))
+
+
+def corpus(recipe, folder, shard=(1, 1)):
+    """Writes a labelled corpus of DTMF clips into folder, as `varnel corpus RECIPE.json -o DIR`
+    does; recipe is the recipe as a dict or as JSON text. Returns how many clips it wrote."""
+    text = recipe if isinstance(recipe, str) else _json.dumps(recipe)
+    index, count = _shard(shard)
+    return _varnel._corpus(text, _os.fspath(folder), index, count)
+
+
+__all__ += ["corpus", "score", "suite"]

@@ -49,7 +49,7 @@ void Drain(const Script::RenderOptions& options, const Script::Requests& request
     });
     const std::uint64_t samples = rendering.TotalBytes() / rendering.Format().nBlockAlign;
     for (const Script::Label& label : rendering.Labels()) {
-        Require(label.start <= label.end && label.end < samples, "a label outside the samples rendered");
+        Require(label.first < label.end && label.end <= samples, "a label outside the samples rendered");
     }
 }
 

@@ -34,7 +34,7 @@ std::vector<std::uint8_t> Render(const Script::RenderOptions& options, const Scr
     Fuzz::Require(bytes.size() == rendering.TotalBytes(), "the bytes rendered differ from the bytes measured");
     const std::uint64_t samples = rendering.TotalBytes() / rendering.Format().nBlockAlign;
     for (const Script::Label& label : rendering.Labels()) {
-        Fuzz::Require(label.start <= label.end && label.end < samples, "a label outside the samples rendered");
+        Fuzz::Require(label.first < label.end && label.end <= samples, "a label outside the samples rendered");
     }
     return bytes;
 }

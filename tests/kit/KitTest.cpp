@@ -1,15 +1,21 @@
-// The test kit's pieces without a receiver: manifests, what a receiver's output says, the
-// figures of a score, the suites and the corpus recipe.
+// The test kit's pieces: manifests, what a receiver's output says, the figures of a score, the
+// suites and the corpus recipe, and the runs on a folder with their progress, stop and failures.
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "support/Shell.h"
 #include "testkit/Corpus.h"
+#include "testkit/FolderFiles.h"
 #include "testkit/Manifest.h"
+#include "testkit/ReceiverProcess.h"
 #include "testkit/Requirements.h"
+#include "testkit/Runs.h"
 #include "testkit/Score.h"
 
 namespace {
@@ -119,8 +125,9 @@ TEST(KitTest, SuitesArePureFunctionsOfTheirIndex) {
             EXPECT_NO_THROW(JobOf(file, SuiteEncoding::ALaw)) << file.name;
             EXPECT_TRUE(file.requirement.empty() || FindRequirement(file.requirement)) << file.name;
             const SuiteFile again = FileAt(suite, i, 7);
-            EXPECT_EQ(ManifestLine(RowOf(suite, file)) + file.script + file.mix, ManifestLine(RowOf(suite, again)) + again.script + again.mix);
-            EXPECT_EQ(file.impairments, again.impairments);
+            EXPECT_EQ(ManifestLine(RowOf(suite, file)), ManifestLine(RowOf(suite, again)));
+            EXPECT_TRUE(file.requests == again.requests && file.mix == again.mix) << file.name;
+            EXPECT_EQ(file.impairments.seed, again.impairments.seed);
         }
     }
 }
@@ -155,6 +162,85 @@ TEST(KitTest, CorpusRecipesAreCheckedAndClipsDrawnWithinThem) {
         const double level = std::stod(std::string(clip.row.Parameter("level_dbm0")));
         EXPECT_TRUE(level >= -30.0 && level <= -10.0) << level;
         EXPECT_EQ(ManifestLine(ClipAt(recipe, i).row), ManifestLine(clip.row));
+    }
+}
+
+// A shard of a suite: progress from 0 to the files written, a stop between files that leaves no
+// unfinished file and no manifest, and a score of what was written.
+TEST(KitTest, RunsReportProgressStopAndScore) {
+    const varnel_test::ScratchDir dir;
+    const std::string folder = (dir.path() / "bell").string();
+    const SuiteRun run{FindSuite("cid-bell"), folder, 2, {2, 3}, SuiteEncoding::MuLaw, {"twist", "snr"}};
+    std::vector<std::size_t> heard;
+    std::size_t checks = 0;
+    std::size_t stopAt = 0;  // 0: never
+    const RunControl control{[&] {
+                                 if (++checks == stopAt) throw std::runtime_error("stop");
+                             },
+                             [&](std::size_t done, std::size_t total) { heard.push_back(done * 100 + total); }};
+    EXPECT_EQ(WriteSuite(run, control), 12u);  // files 2, 5, ... of 14 + 21
+    EXPECT_EQ(heard.front(), 12u);
+    EXPECT_EQ(heard.back(), 1212u);
+    EXPECT_EQ(heard.size(), 13u);
+
+    const ScoredFolder scored = ScoreFolder({folder, {"sh", "-c", "echo 5551234; exit 2", "sh"}, "", {"snr"}}, control);
+    EXPECT_EQ(scored.report.rows.size(), 7u);
+    EXPECT_EQ(scored.missing, 14u);
+    EXPECT_EQ(scored.failedRuns, 7u);
+    EXPECT_EQ(scored.report.failed, 0u);
+
+    const std::string stopped = (dir.path() / "stopped").string();
+    checks = 0;
+    stopAt = 20;
+    EXPECT_THROW(WriteSuite({run.suite, stopped, 2, {1, 1}, SuiteEncoding::Pcm, {}}, control), std::runtime_error);
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(stopped)) {
+        EXPECT_TRUE(entry.path().extension() == ".wav" || entry.path().extension() == ".jsonl") << entry.path();
+        ++files;
+    }
+    EXPECT_GT(files, 0u);
+}
+
+// Failures carry what failed and the system's reason, for each front end to word.
+TEST(KitTest, RunsThrowTheirFailuresWithTheirData) {
+    const varnel_test::ScratchDir dir;
+    const std::string folder = (dir.path() / "a").string();
+    const RunControl control{[] {}, {}};
+    const SuiteRun run{FindSuite("dtmf"), folder, 0, {}, SuiteEncoding::Pcm, {"decode"}};
+    WriteSuite(run, control);
+    std::filesystem::create_directories(dir.path() / "b" / ".decode-0003.wav.part");
+    std::filesystem::create_directories(dir.path() / "c" / "manifest.csv");
+    const struct {
+        std::function<void()> run;
+        FileError::Act act;
+        std::string path;
+    } cases[] = {
+        {[&] { WriteSuite({run.suite, "/proc/no/such", 0, {}, SuiteEncoding::Pcm, {}}, control); }, FileError::Act::MakeFolder,
+         "/proc/no/such"},
+        {[&] { WriteSuite({run.suite, (dir.path() / "b").string(), 0, {}, SuiteEncoding::Pcm, {"decode"}}, control); },
+         FileError::Act::Write, (dir.path() / "b" / "decode-0003.wav").string()},
+        {[&] { WriteSuite({run.suite, (dir.path() / "c").string(), 0, {}, SuiteEncoding::Pcm, {"decode"}}, control); },
+         FileError::Act::Write, (dir.path() / "c" / "manifest.csv").string()},
+        {[&] { ScoreFolder({dir.path().string(), {"true"}, "", {}}, control); }, FileError::Act::Read,
+         (dir.path() / "manifest.csv").string()},
+    };
+    for (const auto& c : cases) {
+        try {
+            c.run();
+            ADD_FAILURE() << c.path << " was taken";
+        } catch (const FileError& e) {
+            EXPECT_EQ(e.Action(), c.act) << c.path;
+            EXPECT_EQ(e.Path(), c.path);
+            EXPECT_STRNE(e.what(), "");
+        }
+    }
+    try {
+        ScoreFolder({folder, {"/no/such/receiver", "{}"}, "", {}}, control);
+        ADD_FAILURE() << "a missing receiver was run";
+    } catch (const ReceiverError& e) {
+        EXPECT_EQ(e.Where(), ReceiverError::Step::Start);
+        EXPECT_EQ(e.Program(), "/no/such/receiver");
+        EXPECT_STREQ(e.what(), "No such file or directory");
     }
 }
 

@@ -116,13 +116,13 @@ std::vector<Rtp::EventSpan> ExpectedEvents(const Script::Rendering& rendering, c
     std::size_t request = 0;
     for (const Script::Label& l : rendering.Labels()) {
         if (l.kind == "dtmf" && l.symbol == SymbolKind::Key && c.options.dtmfMode == Rtp::DtmfMode::Rfc4733) {
-            spans.push_back({l.start, l.end + 1, *Rtp::DtmfEventCode(l.text[0]), c.volume});
+            spans.push_back({l.first, l.end, *Rtp::DtmfEventCode(l.text[0]), c.volume});
         } else if (l.kind == "modem" && l.symbol == SymbolKind::Tone && c.options.toneEvents) {
-            if (!spans.empty() && spans.back().end == l.start && l.request == request) {
+            if (!spans.empty() && spans.back().end == l.first && l.position == request) {
                 spans.back().end = l.end + 1;
             } else {
-                request = l.request;
-                spans.push_back({l.start, l.end + 1, static_cast<std::uint8_t>(l.hz[0] == 1100.0 ? 36 : 32), c.volume});
+                request = l.position;
+                spans.push_back({l.first, l.end, static_cast<std::uint8_t>(l.hz[0] == 1100.0 ? 36 : 32), c.volume});
             }
         }
     }

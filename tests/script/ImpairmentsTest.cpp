@@ -101,10 +101,10 @@ TEST(ImpairmentsTest, NoiseHasTheAskedPower) {
 // across block edges, a label list that grows while it is followed.
 TEST(ImpairmentsTest, SoundingSpansAreTheLabelsOtherThanSilences) {
     const struct {
-        std::uint64_t start, end;
+        std::uint64_t first, end;
         SymbolKind symbol;
-    } labels[] = {{0, 2, SymbolKind::Key}, {3, 9, SymbolKind::Silence}, {10, 40, SymbolKind::Message}, {12, 13, SymbolKind::Byte},
-                  {41, 41, SymbolKind::Tone}, {50, 63, SymbolKind::Silence}, {60, 70, SymbolKind::Character}};
+    } labels[] = {{0, 3, SymbolKind::Key}, {3, 10, SymbolKind::Silence}, {10, 41, SymbolKind::Message}, {12, 14, SymbolKind::Byte},
+                  {41, 42, SymbolKind::Tone}, {50, 64, SymbolKind::Silence}, {60, 71, SymbolKind::Character}};
     for (const std::size_t block : {std::size_t{1}, std::size_t{3}, std::size_t{7}, std::size_t{64}}) {
         SCOPED_TRACE(block);
         std::vector<Label> list;
@@ -113,10 +113,10 @@ TEST(ImpairmentsTest, SoundingSpansAreTheLabelsOtherThanSilences) {
         std::vector<std::uint8_t> in(block);
         std::size_t next = 0;
         for (std::uint64_t first = 0; first < 80; first += block) {
-            for (; next < std::size(labels) && labels[next].start < first + block; ++next) {
+            for (; next < std::size(labels) && labels[next].first < first + block; ++next) {
                 Label& label = list.emplace_back();
                 label.symbol = labels[next].symbol;
-                label.start = labels[next].start;
+                label.first = labels[next].first;
                 label.end = labels[next].end;
             }
             spans.Mark(first, in);

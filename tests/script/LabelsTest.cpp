@@ -66,12 +66,12 @@ TEST(LabelsTest, KeyLabelsLieOnTheMeasuredEdgesOfTheirTones) {
             if (label.symbol != SymbolKind::Key) continue;
             keys += label.text;
             const auto silent = [&](std::int64_t i) { return i < 0 || i >= std::ssize(r.samples) || r.samples[static_cast<std::size_t>(i)] == r.silence; };
-            auto first = static_cast<std::int64_t>(label.start) - 2;
-            while (silent(first) && first <= static_cast<std::int64_t>(label.end)) ++first;
-            auto last = static_cast<std::int64_t>(label.end) + 2;
-            while (silent(last) && last >= static_cast<std::int64_t>(label.start)) --last;
-            EXPECT_LE(std::abs(first - static_cast<std::int64_t>(label.start)), 1) << "key " << label.text << " starts at " << first;
-            EXPECT_LE(std::abs(last - static_cast<std::int64_t>(label.end)), 1) << "key " << label.text << " ends at " << last;
+            auto first = static_cast<std::int64_t>(label.first) - 2;
+            while (silent(first) && first < static_cast<std::int64_t>(label.end)) ++first;
+            auto last = static_cast<std::int64_t>(label.end) + 1;
+            while (silent(last) && last >= static_cast<std::int64_t>(label.first)) --last;
+            EXPECT_LE(std::abs(first - static_cast<std::int64_t>(label.first)), 1) << "key " << label.text << " starts at " << first;
+            EXPECT_LE(std::abs(last - static_cast<std::int64_t>(label.end - 1)), 1) << "key " << label.text << " ends at " << last;
         }
         EXPECT_EQ(keys, c.keys);
     }
@@ -105,7 +105,7 @@ TEST(LabelsTest, EachSymbolIsLabelledWithWhatItIs) {
         for (std::size_t i = 0; i < c.texts.size(); ++i) {
             EXPECT_EQ(LabelText(r.labels[i]).substr(0, c.texts[i].size()), c.texts[i]) << "label " << i;
             if (i > 0) {
-                EXPECT_GE(r.labels[i].start, r.labels[i - 1].start) << "label " << i;
+                EXPECT_GE(r.labels[i].first, r.labels[i - 1].first) << "label " << i;
             }
         }
     }

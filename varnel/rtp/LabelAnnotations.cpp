@@ -35,10 +35,10 @@ std::uint8_t VolumeOf(const Script::SettingValues& settings, int tones) {
 LabelAnnotations::LabelAnnotations(const Script::Rendering& rendering, const SessionOptions& options)
     : m_rendering(rendering), m_options(options) {}
 
-const Script::MeasuredRequest* LabelAnnotations::MeasuredOf(std::size_t request) {
+const Script::MeasuredRequest* LabelAnnotations::MeasuredOf(std::size_t position) {
     const std::vector<Script::MeasuredRequest>& measured = m_rendering.Measured();
-    while (m_measured < measured.size() && measured[m_measured].entry->index < request) ++m_measured;
-    return m_measured < measured.size() && measured[m_measured].entry->index == request ? &measured[m_measured] : nullptr;
+    while (m_measured < measured.size() && measured[m_measured].entry->index < position) ++m_measured;
+    return m_measured < measured.size() && measured[m_measured].entry->index == position ? &measured[m_measured] : nullptr;
 }
 
 void LabelAnnotations::AddCharacter(std::vector<TextCharacter>& text, const Script::Label& label) {
@@ -52,36 +52,36 @@ void LabelAnnotations::AddCharacter(std::vector<TextCharacter>& text, const Scri
     } else if (code == '\a' || code == '\b' || (code >= 0x20 && code != 0x7F)) {
         character = Script::Utf8Text(label.text);
     }
-    if (character.empty() || label.end + 1 < m_lastReady) return;
-    m_lastReady = label.end + 1;
+    if (character.empty() || label.end < m_lastReady) return;
+    m_lastReady = label.end;
     text.push_back({m_lastReady, character});
 }
 
 void LabelAnnotations::TakeNew(std::vector<EventSpan>& events, std::vector<TextCharacter>& text) {
     const std::vector<Script::Label>& labels = m_rendering.Labels();
-    std::size_t lastRequest = 0;  // the request of events.back(), which a contiguous element extends
+    std::size_t lastPosition = 0;  // the request of events.back(), which a contiguous element extends
     const auto free = [&](std::uint64_t first) { return first >= (events.empty() ? m_lastEventEnd : events.back().end); };
     for (; m_taken < labels.size(); ++m_taken) {
         const Script::Label& label = labels[m_taken];
         if (label.mixed) continue;
-        const Script::MeasuredRequest* measured = MeasuredOf(label.request);
+        const Script::MeasuredRequest* measured = MeasuredOf(label.position);
         if (!measured) continue;
         const Script::Request& request = measured->entry->request;
         if (label.symbol == SymbolKind::Key && std::holds_alternative<Script::Dtmf>(request) &&
             m_options.dtmfMode == DtmfMode::Rfc4733 && !label.text.empty()) {
             const std::optional<std::uint8_t> code = DtmfEventCode(label.text[0]);
-            if (code && free(label.start)) events.push_back({label.start, label.end + 1, *code, VolumeOf(measured->settings, 2)});
+            if (code && free(label.first)) events.push_back({label.first, label.end, *code, VolumeOf(measured->settings, 2)});
         } else if (label.symbol == SymbolKind::Tone && m_options.toneEvents) {
             const auto* modem = std::get_if<Script::Modem>(&request);
             const std::optional<std::uint8_t> code = modem ? ToneEventOf(modem->tone) : std::nullopt;
             if (!code) continue;
-            if (!events.empty() && lastRequest == label.request && events.back().end == label.start) {
-                events.back().end = label.end + 1;
+            if (!events.empty() && lastPosition == label.position && events.back().end == label.first) {
+                events.back().end = label.end;
                 continue;
             }
-            if (!free(label.start)) continue;
-            events.push_back({label.start, label.end + 1, *code, VolumeOf(measured->settings, 1)});
-            lastRequest = label.request;
+            if (!free(label.first)) continue;
+            events.push_back({label.first, label.end, *code, VolumeOf(measured->settings, 1)});
+            lastPosition = label.position;
         } else if (label.symbol == SymbolKind::Character && m_options.ttyRtt) {
             AddCharacter(text, label);
         }

@@ -29,8 +29,8 @@ public:
 
 private:
     void AddCharacter(std::vector<TextCharacter>& text, const Script::Label& label);
-    // The measured request of a label's request; labels come in the order of their requests.
-    const Script::MeasuredRequest* MeasuredOf(std::size_t request);
+    // The measured request at a label's position; labels come in the order of their requests.
+    const Script::MeasuredRequest* MeasuredOf(std::size_t position);
 
     const Script::Rendering& m_rendering;
     SessionOptions m_options;

@@ -97,15 +97,17 @@ std::string ShortKeyWarning(const Script::Rendering& rendering, const SessionOpt
     return "";
 }
 
+std::string CheckSessionMix(const Script::RenderOptions& render, const SessionOptions& options) {
+    if (!render.mix || !options.NeedsLabels()) return "";
+    return "--mix sounds a second script under the requests, which telephone events and real-time text cannot carry: send "
+           "it in the audio (without --dtmf-mode rfc4733, --tone-events and --tty-rtt)";
+}
+
 Script::RenderOptions RenderOptionsFor(Script::RenderOptions render, const SessionOptions& options) {
-    if (render.mix && options.NeedsLabels()) {
-        throw Script::RequestError("--mix sounds a second script under the requests, which telephone events and real-time "
-                                   "text cannot carry: send it in the audio (without --dtmf-mode rfc4733, --tone-events "
-                                   "and --tty-rtt)");
-    }
+    if (const std::string refusal = CheckSessionMix(render, options); !refusal.empty()) throw Script::RequestError(refusal);
     render.settings.insert(render.settings.begin(),
-                           {Script::ParseSetting(SettingsCatalog::kSampleRate, std::to_string(kPcmu.clockRate), "rate"),
-                            Script::ParseSetting(SettingsCatalog::kEncoding, "ulaw", "encoding")});
+                           {Script::Set{&SettingsCatalog::kSampleRate, {static_cast<std::int32_t>(kPcmu.clockRate), 0.0f}},
+                            Script::Set{&SettingsCatalog::kEncoding, {ENC_MuLaw, 0.0f}}});
     render.labels = render.labels || options.NeedsLabels();
     return render;
 }

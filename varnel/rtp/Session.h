@@ -70,6 +70,10 @@ std::optional<Option::Refusal> CheckRtpFormat(const Script::Rendering& rendering
 // packet time (their start and end packets leave at once), or an empty text.
 std::string ShortKeyWarning(const Script::Rendering& rendering, const SessionOptions& options);
 
+// Why the rendering's mix cannot go with the session (its events and text come from the script's
+// own labels), or an empty text.
+std::string CheckSessionMix(const Script::RenderOptions& render, const SessionOptions& options);
+
 // The options of a rendering to send as RTP: PCMU at its clock rate unless the options' own
 // settings say otherwise (they come after), and the labels the session needs. Throws
 // RequestError for a mixed script with events or text, which come from the script's own labels.
@@ -77,9 +81,10 @@ Script::RenderOptions RenderOptionsFor(Script::RenderOptions render, const Sessi
 
 // Writes the session as a libpcap file through write (PcapSavefile): each packet a record of an
 // Ethernet frame (DatagramFramer) from the options' Source() to their Destination() (the text
-// between the ports 2 above), time-stamped at startMicroseconds (since 1970) plus its time. betweenPackets, when given, runs before each
-// packet and may throw to stop. Throws RequestError before writing anything when the last time
-// stamp would pass what the file can hold (the year 2106).
+// between the ports 2 above), time-stamped at startMicroseconds (since 1970) plus its time.
+// betweenPackets, when given, runs before each packet and may throw to stop. Throws
+// RequestError before writing anything when the last time stamp would pass what the file can
+// hold (the year 2106).
 void WritePcap(Session& session, std::uint64_t startMicroseconds, const PcapSavefile::Write& write,
                const std::function<void()>& betweenPackets = {});
 

@@ -117,7 +117,7 @@ std::string LabelText(const Label& label) {
 std::string AudacityLabels(std::span<const Label> labels, double sampleRate) {
     std::string text;
     for (const Label& label : labels) {
-        text += Seconds(label.start, sampleRate) + "\t" + Seconds(label.end + 1, sampleRate) + "\t" + LabelText(label) + "\n";
+        text += Seconds(label.first, sampleRate) + "\t" + Seconds(label.end, sampleRate) + "\t" + LabelText(label) + "\n";
     }
     return text;
 }
@@ -125,9 +125,9 @@ std::string AudacityLabels(std::span<const Label> labels, double sampleRate) {
 std::string JsonLabels(std::span<const Label> labels) {
     std::string out;
     for (const Label& label : labels) {
-        out += "{\"request\":" + std::to_string(label.request) + ",\"kind\":" + JsonString(label.kind) +
-               ",\"symbol\":" + JsonString(SymbolWord(label.symbol)) + ",\"start\":" + std::to_string(label.start) +
-               ",\"end\":" + std::to_string(label.end);
+        out += "{\"request\":" + std::to_string(label.position) + ",\"kind\":" + JsonString(label.kind) +
+               ",\"symbol\":" + JsonString(SymbolWord(label.symbol)) + ",\"start\":" + std::to_string(label.first) +
+               ",\"end\":" + std::to_string(label.end - 1);
         if (!label.text.empty()) out += ",\"text\":" + JsonString(label.text);
         if (!label.hz.empty()) {
             out += ",\"hz\":[";
@@ -171,11 +171,11 @@ void LabelRecorder::Add(std::int32_t requestId, const Symbol& symbol) {
     const auto origin = m_origins.find(requestId);
     if (origin == m_origins.end() || symbol.last < symbol.first || symbol.first < 0) return;
     Label label;
-    label.request = origin->second.entry->index;
+    label.position = origin->second.entry->index;
     label.kind = KindOf(origin->second.entry->request).word;
     label.symbol = symbol.kind;
-    label.start = origin->second.firstSample + static_cast<std::uint64_t>(symbol.first);
-    label.end = origin->second.firstSample + static_cast<std::uint64_t>(symbol.last);
+    label.first = origin->second.firstSample + static_cast<std::uint64_t>(symbol.first);
+    label.end = origin->second.firstSample + static_cast<std::uint64_t>(symbol.last) + 1;
     label.text = symbol.text;
     label.hz.assign(symbol.hz.begin(), symbol.hz.begin() + std::min(symbol.toneCount, 3));
     label.index = symbol.index;

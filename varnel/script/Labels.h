@@ -16,11 +16,11 @@ namespace Quorvex::VarnelNet::Script {
 // One symbol of a rendering, where it lies in the output: its first and last sample (both
 // included), and what it is.
 struct Label {
-    std::size_t request = 0;  // the request's position in its script (Entry::index, from 1)
+    std::size_t position = 0;  // its request's position in the script (Entry::index, from 1)
     std::string_view kind;    // the request's kind word: "dtmf", "plan", "cid"
     SymbolKind symbol = SymbolKind::Silence;
-    std::uint64_t start = 0;
-    std::uint64_t end = 0;
+    std::uint64_t first = 0;  // its first sample in the output
+    std::uint64_t end = 0;    // the sample after its last, as spans end
     std::string text;         // the key, signal or character; a message's layout; a tone's name
     std::vector<double> hz;
     std::int32_t index = -1;  // the element's step, the byte's or character's position

@@ -27,8 +27,8 @@ private:
         std::size_t taken;
     };
     struct Span {
-        std::uint64_t start;
-        std::uint64_t end;  // included
+        std::uint64_t first;
+        std::uint64_t end;  // the sample after its last
     };
     std::vector<Source> m_sources;
     std::vector<Span> m_open;  // sounding spans not yet passed

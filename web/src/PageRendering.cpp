@@ -5,6 +5,8 @@
 #include <cstdio>
 
 #include "JsonText.h"
+#include "varnel/render/Job.h"
+#include "varnel/render/Outputs.h"
 #include "varnel/engine/Enumerations.h"
 #include "varnel/script/Facts.h"
 #include "varnel/script/Labels.h"
@@ -49,9 +51,9 @@ std::vector<float> Samples(const std::uint8_t* data, std::size_t bytes, std::int
 void WriteLabels(JsonText& json, const Script::Rendering& rendering) {
     json.Key("labels").BeginArray();
     for (const Script::Label& label : rendering.Labels()) {
-        json.BeginObject().Key("request").Integer(static_cast<std::int64_t>(label.request));
+        json.BeginObject().Key("request").Integer(static_cast<std::int64_t>(label.position));
         json.Key("kind").String(label.kind).Key("symbol").String(Script::SymbolWord(label.symbol));
-        json.Key("start").Integer(static_cast<std::int64_t>(label.start)).Key("end").Integer(static_cast<std::int64_t>(label.end));
+        json.Key("start").Integer(static_cast<std::int64_t>(label.first)).Key("end").Integer(static_cast<std::int64_t>(label.end - 1));
         json.Key("text").String(Script::LabelText(label)).EndObject();
     }
     json.EndArray();
@@ -108,34 +110,37 @@ Script::Requests PageRequests(std::string_view script) {
 }
 
 void CheckPageLimit(const Script::Rendering& rendering, std::uint64_t maxBytes) {
-    if (rendering.TotalBytes() <= maxBytes) return;
-    char text[160];
-    std::snprintf(text, sizeof text, "the rendering would take %llu bytes (%.3f s of audio), more than the limit of %llu bytes",
-                  static_cast<unsigned long long>(rendering.TotalBytes()), rendering.TotalSeconds(),
-                  static_cast<unsigned long long>(maxBytes));
-    throw Script::RequestError(text);
+    try {
+        Render::CheckMemoryLimit(rendering, maxBytes);
+    } catch (const Render::TooLarge& e) {
+        char text[160];
+        std::snprintf(text, sizeof text, "the rendering would take %llu bytes (%.3f s of audio), more than the limit of %llu bytes",
+                      static_cast<unsigned long long>(e.Bytes()), e.Seconds(), static_cast<unsigned long long>(e.Limit()));
+        throw Script::RequestError(text);
+    }
 }
 
 PageRendering RenderForPage(const Script::RenderOptions& options, std::string_view script, std::uint64_t maxBytes,
                             bool forViews) {
-    const Script::Requests requests = PageRequests(script);
-    Script::RenderOptions labelled = options;
-    labelled.labels = forViews;
-    Script::Rendering rendering(labelled, requests);
-    if (const std::string refusal = Script::CheckWaveSize(rendering); !refusal.empty()) throw Script::RequestError(refusal);
+    Render::Job job{PageRequests(script), options, std::nullopt};
+    job.options.labels = forViews;
+    const std::unique_ptr<Script::Rendering> rendering = Render::OpenRendering(job);
+    if (const std::string refusal = Render::CheckWaveSize(*rendering); !refusal.empty()) throw Script::RequestError(refusal);
     // The file must fit the memory's sizes too (32 bits in WebAssembly).
-    CheckPageLimit(rendering, std::min<std::uint64_t>(maxBytes, SIZE_MAX / 4));
-    const auto bytes = static_cast<std::size_t>(rendering.TotalBytes());
+    CheckPageLimit(*rendering, std::min<std::uint64_t>(maxBytes, SIZE_MAX / 4));
+    const auto bytes = static_cast<std::size_t>(rendering->TotalBytes());
     PageRendering page;
-    const WaveHeader header(rendering.Format());
+    const WaveHeader header(rendering->Format());
     page.wave.reserve(header.Size() + bytes + 1);
-    Script::WriteWave(rendering, [&](const std::uint8_t* data, std::size_t length) { page.wave.insert(page.wave.end(), data, data + length); });
+    Render::MemorySink sink(page.wave);
+    Render::Tally tally;
+    Render::WriteWave(*rendering, sink, {}, tally);
     if (forViews) {
-        const Script::SettingValues& start = rendering.StartSettings();
+        const Script::SettingValues& start = rendering->StartSettings();
         page.samples = Samples(page.wave.data() + header.Size(), bytes,
                                start.Integer(SettingsCatalog::kEncoding), start.Integer(SettingsCatalog::kBitsPerSample));
     }
-    page.summary = Summary(rendering, forViews);
+    page.summary = Summary(*rendering, forViews);
     return page;
 }
 

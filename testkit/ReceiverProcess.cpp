@@ -1,4 +1,4 @@
-#include "cli/ReceiverProcess.h"
+#include "testkit/ReceiverProcess.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -9,13 +9,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "cli/Failure.h"
-#include "cli/Interrupt.h"
-#include "cli/Text.h"
-
 extern char** environ;
 
-namespace Quorvex::VarnelNet::Cli {
+namespace Quorvex::VarnelNet::Kit {
 
 namespace {
 
@@ -45,9 +41,9 @@ int Wait(pid_t pid) {
 
 }  // namespace
 
-ReceiverRun RunReceiver(const std::vector<std::string>& argv) {
+ReceiverRun RunReceiver(const std::vector<std::string>& argv, const std::function<void()>& stopIfAsked) {
     int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) throw Failure("score", std::string("cannot make a pipe: ") + std::strerror(errno));
+    if (::pipe2(fds, O_CLOEXEC) != 0) throw ReceiverError(ReceiverError::Step::Pipe, argv[0], std::strerror(errno));
     Descriptor readEnd(fds[0]);
     Descriptor writeEnd(fds[1]);
 
@@ -63,7 +59,7 @@ ReceiverRun RunReceiver(const std::vector<std::string>& argv) {
     const int failed = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     writeEnd.Close();
-    if (failed != 0) throw Failure("score", "cannot run '" + Printable(argv[0]) + "': " + std::strerror(failed));
+    if (failed != 0) throw ReceiverError(ReceiverError::Step::Start, argv[0], std::strerror(failed));
 
     ReceiverRun run;
     char buffer[4096];
@@ -74,10 +70,12 @@ ReceiverRun RunReceiver(const std::vector<std::string>& argv) {
             continue;
         }
         if (n < 0 && errno == EINTR) {
-            if (CaughtSignal() != 0) {
+            try {
+                stopIfAsked();
+            } catch (...) {
                 ::kill(pid, SIGTERM);
                 Wait(pid);
-                StopIfInterrupted();
+                throw;
             }
             continue;
         }
@@ -87,4 +85,4 @@ ReceiverRun RunReceiver(const std::vector<std::string>& argv) {
     return run;
 }
 
-}  // namespace Quorvex::VarnelNet::Cli
+}  // namespace Quorvex::VarnelNet::Kit

@@ -1,0 +1,136 @@
+#include "Kit.h"
+
+#include <pybind11/pybind11.h>
+
+#include <stdexcept>
+#include <string_view>
+
+#include "testkit/Corpus.h"
+#include "testkit/FolderFiles.h"
+#include "testkit/ReceiverProcess.h"
+#include "testkit/Runs.h"
+#include "varnel/script/RequestError.h"
+
+namespace py = pybind11;
+using namespace Quorvex::VarnelNet;
+
+namespace varnel_python {
+
+namespace {
+
+// Between files and blocks of a run without the GIL: a pending signal raises its exception.
+void StopIfPythonAsks() {
+    py::gil_scoped_acquire gil;
+    if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+}
+
+const Kit::RunControl kControl{StopIfPythonAsks, {}};
+
+std::string FileErrorText(const Kit::FileError& e) {
+    switch (e.Action()) {
+        case Kit::FileError::Act::MakeFolder: return "cannot make the folder " + e.Path() + " (" + e.what() + ")";
+        case Kit::FileError::Act::Read: return "cannot read " + e.Path() + " (" + e.what() + ")";
+        case Kit::FileError::Act::Write: break;
+    }
+    return "cannot write " + e.Path() + " (" + e.what() + ")";
+}
+
+std::string ReceiverErrorText(const Kit::ReceiverError& e) {
+    if (e.Where() == Kit::ReceiverError::Step::Pipe) return std::string("cannot make a pipe for the receiver (") + e.what() + ")";
+    return "cannot run '" + e.Program() + "' (" + e.what() + ")";
+}
+
+// Runs work without the GIL; the kit's failures to make, read, write or start something raise
+// OSError, a malformed manifest ArgumentError.
+template <typename Work>
+auto Unlocked(Work work) {
+    std::string failure;
+    {
+        py::gil_scoped_release nogil;
+        try {
+            return work();
+        } catch (const Kit::FileError& e) {
+            failure = FileErrorText(e);
+        } catch (const Kit::ReceiverError& e) {
+            failure = ReceiverErrorText(e);
+        } catch (const Kit::ManifestError& e) {
+            throw Script::RequestError(e.what());
+        }
+    }
+    PyErr_SetString(PyExc_OSError, failure.c_str());
+    throw py::error_already_set();
+}
+
+Kit::Shard ShardOf(std::size_t shard, std::size_t shards) {
+    if (shards < 1 || shard < 1 || shard > shards) {
+        throw Script::RequestError("shard=(" + std::to_string(shard) + ", " + std::to_string(shards) +
+                                   ") is not (I, N) with 1 <= I <= N");
+    }
+    return {shard, shards};
+}
+
+std::string Known(const std::vector<std::string_view>& names) {
+    std::string text;
+    for (const std::string_view name : names) text.append(text.empty() ? "" : ", ").append(name);
+    return text;
+}
+
+const Kit::Suite& SuiteNamed(const std::string& name) {
+    if (const Kit::Suite* suite = Kit::FindSuite(name)) return *suite;
+    std::vector<std::string_view> names;
+    for (const Kit::Suite& suite : Kit::Suites()) names.push_back(suite.name);
+    throw Script::RequestError("there is no suite '" + name + "' (" + Known(names) + ")");
+}
+
+Kit::SuiteEncoding EncodingNamed(const std::string& encoding) {
+    if (encoding == "pcm") return Kit::SuiteEncoding::Pcm;
+    if (encoding == "ulaw") return Kit::SuiteEncoding::MuLaw;
+    if (encoding == "alaw") return Kit::SuiteEncoding::ALaw;
+    throw Script::RequestError("encoding '" + encoding + "' is not pcm, ulaw or alaw");
+}
+
+void CheckFamilies(const Kit::Suite& suite, const std::vector<std::string>& families) {
+    for (const std::string& family : families) {
+        if (Kit::FindFamily(suite, family)) continue;
+        std::vector<std::string_view> names;
+        for (const Kit::Family& f : suite.families) names.push_back(f.name);
+        throw Script::RequestError("the suite " + std::string(suite.name) + " has no family '" + family + "' (" + Known(names) + ")");
+    }
+}
+
+}  // namespace
+
+std::size_t WriteSuiteFolder(const std::string& name, const std::string& folder, std::uint64_t seed, std::size_t shard,
+                             std::size_t shards, const std::string& encoding, const std::vector<std::string>& families) {
+    const Kit::Suite& suite = SuiteNamed(name);
+    CheckFamilies(suite, families);
+    const Kit::SuiteRun run{&suite, folder, seed, ShardOf(shard, shards), EncodingNamed(encoding), families};
+    return Unlocked([&] { return Kit::WriteSuite(run, kControl); });
+}
+
+std::string ScoreFolderJson(const std::string& folder, const std::vector<std::string>& receiver, const std::string& pattern,
+                            const std::vector<std::string>& families) {
+    if (receiver.empty()) throw Script::RequestError("the receiver's command is empty: give its program and arguments, {} for the file");
+    try {
+        if (!pattern.empty()) Kit::CompilePattern(pattern);
+    } catch (const std::invalid_argument& e) {
+        throw Script::RequestError("the pattern '" + pattern + "' is refused: " + e.what());
+    }
+    const Kit::ScoreRun run{folder, receiver, pattern, families};
+    const Kit::ScoredFolder scored = Unlocked([&] { return Kit::ScoreFolder(run, kControl); });
+    return Kit::ReportJson(scored.report, Kit::CommandText(receiver));
+}
+
+std::size_t WriteCorpusFolder(const std::string& recipe, const std::string& folder, std::size_t shard, std::size_t shards) {
+    Kit::CorpusRun run;
+    try {
+        run.recipe = Kit::ReadCorpusRecipe(recipe);
+    } catch (const Kit::CorpusError& e) {
+        throw Script::RequestError(std::string("recipe: ") + e.what());
+    }
+    run.folder = folder;
+    run.shard = ShardOf(shard, shards);
+    return Unlocked([&] { return Kit::WriteCorpus(run, kControl); });
+}
+
+}  // namespace varnel_python

@@ -1,0 +1,155 @@
+#include "testkit/Runs.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <regex>
+#include <system_error>
+
+#include "testkit/FolderFiles.h"
+#include "testkit/Manifest.h"
+#include "testkit/ReceiverProcess.h"
+#include "varnel/render/Outputs.h"
+#include "varnel/script/Rendering.h"
+#include "varnel/script/TextFiles.h"
+
+namespace Quorvex::VarnelNet::Kit {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A rendering written as NAME.wav with its labels as NAME.jsonl.
+void WriteClip(const fs::path& folder, const std::string& name, const FileJob& job, const RunControl& control) {
+    Script::Rendering rendering(job.options, job.requests);
+    ClipFile wave(folder / (name + ".wav"));
+    Render::Tally tally;
+    Render::WriteWave(rendering, wave, {control.stopIfAsked, {}}, tally);
+    wave.Finish();
+    ClipFile labels(folder / (name + ".jsonl"));
+    const std::string text = Script::JsonLabels(rendering.Labels());
+    labels.Write(text.data(), text.size());
+    labels.Finish();
+}
+
+bool Wanted(const std::vector<std::string>& families, const std::string& family) {
+    return families.empty() || std::find(families.begin(), families.end(), family) != families.end();
+}
+
+void Progress(const RunControl& control, std::size_t done, std::size_t total) {
+    if (control.progress) control.progress(done, total);
+}
+
+// A file of a suite or corpus: its manifest row, its name, and its job when it is written.
+struct FolderFile {
+    ManifestRow row;
+    std::string name;
+    std::optional<FileJob> job;
+};
+
+// Writes the files of the shard, then the manifest. wanted(i) says whether file i is listed at
+// all; fileOf(i, render) is file i, with its job when render is true.
+template <typename Wanted, typename FileOf>
+std::size_t WriteFolder(const std::string& folder, std::size_t count, const Shard& shard, const RunControl& control,
+                        Wanted wanted, FileOf fileOf) {
+    MakeFolder(folder);
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < count; ++i) total += shard.Holds(i) && wanted(i) ? 1 : 0;
+    std::string manifest = ManifestHeader();
+    std::size_t written = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!wanted(i)) continue;
+        const bool render = shard.Holds(i);
+        const FolderFile file = fileOf(i, render);
+        manifest += ManifestLine(file.row);
+        if (!render) continue;
+        control.stopIfAsked();
+        Progress(control, written, total);
+        WriteClip(folder, file.name, *file.job, control);
+        ++written;
+    }
+    Progress(control, written, total);
+    WriteText(fs::path(folder) / "manifest.csv", manifest);
+    return written;
+}
+
+}  // namespace
+
+std::size_t WriteSuite(const SuiteRun& run, const RunControl& control) {
+    const Suite& suite = *run.suite;
+    return WriteFolder(
+        run.folder, FileCount(suite), run.shard, control,
+        [&](std::size_t i) { return Wanted(run.families, std::string(FamilyAt(suite, i).name)); },
+        [&](std::size_t i, bool render) {
+            const SuiteFile file = FileAt(suite, i, run.seed);
+            return FolderFile{RowOf(suite, file), file.name, render ? std::optional(JobOf(file, run.encoding)) : std::nullopt};
+        });
+}
+
+std::size_t WriteCorpus(const CorpusRun& run, const RunControl& control) {
+    return WriteFolder(
+        run.folder, run.recipe.clips, run.shard, control, [](std::size_t) { return true; },
+        [&](std::size_t i, bool) {
+            Clip clip = ClipAt(run.recipe, i);
+            return FolderFile{std::move(clip.row), std::move(clip.name), std::move(clip.job)};
+        });
+}
+
+std::vector<std::string> CommandFor(const std::vector<std::string>& receiver, const std::string& path) {
+    std::vector<std::string> argv;
+    bool placed = false;
+    for (std::string arg : receiver) {
+        for (std::size_t at; (at = arg.find("{}")) != std::string::npos;) {
+            arg.replace(at, 2, path);
+            placed = true;
+        }
+        argv.push_back(std::move(arg));
+    }
+    if (!placed) argv.push_back(path);
+    return argv;
+}
+
+std::string CommandText(const std::vector<std::string>& receiver) {
+    std::string text;
+    for (const std::string& arg : receiver) text.append(text.empty() ? "" : " ").append(arg);
+    return text;
+}
+
+ScoredFolder ScoreFolder(const ScoreRun& run, const RunControl& control) {
+    const fs::path folder(run.folder);
+    const fs::path manifestPath = folder / "manifest.csv";
+    std::string text;
+    try {
+        text = Script::ReadWholeFile(manifestPath.string(), control.stopIfAsked);
+    } catch (const std::system_error& e) {
+        throw FileError(FileError::Act::Read, manifestPath.string(), e.code().message());
+    }
+    std::vector<ManifestRow> rows = ReadManifest(text);
+    std::optional<std::regex> pattern;
+    if (!run.pattern.empty()) pattern = CompilePattern(run.pattern);
+
+    ScoredFolder scored;
+    std::vector<ManifestRow> present;
+    for (ManifestRow& row : rows) {
+        if (!Wanted(run.families, row.family)) continue;
+        std::error_code error;
+        if (!fs::is_regular_file(folder / row.file, error)) {
+            ++scored.missing;
+            continue;
+        }
+        present.push_back(std::move(row));
+    }
+    std::vector<std::string> detected;
+    for (const ManifestRow& row : present) {
+        control.stopIfAsked();
+        Progress(control, detected.size(), present.size());
+        const ReceiverRun receiver = RunReceiver(CommandFor(run.receiver, (folder / row.file).string()), control.stopIfAsked);
+        if (receiver.status != 0) ++scored.failedRuns;
+        detected.push_back(Detected(receiver.output, pattern));
+    }
+    Progress(control, detected.size(), present.size());
+    scored.report = Score(std::move(present), std::move(detected));
+    return scored;
+}
+
+}  // namespace Quorvex::VarnelNet::Kit

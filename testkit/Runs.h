@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "testkit/Corpus.h"
+#include "testkit/Score.h"
+#include "testkit/Suite.h"
+
+namespace Quorvex::VarnelNet::Kit {
+
+// What the kit does with a folder: writes a suite's or a corpus's files (a shard of them) with
+// the whole manifest, or scores a receiver on the files of a folder. Failures are thrown:
+// FileError (FolderFiles.h), ReceiverError (ReceiverProcess.h), ManifestError for a folder's
+// manifest, and whatever stopIfAsked throws.
+
+// Between files and blocks of work: stopIfAsked (always given) throws to stop (a receiver running
+// is ended first); progress, when given, hears how many files of the run are done, of how many.
+struct RunControl {
+    std::function<void()> stopIfAsked;
+    std::function<void(std::size_t done, std::size_t total)> progress;
+};
+
+// Files I, I + N, I + 2N ... of a suite or corpus, counted from 1.
+struct Shard {
+    std::size_t index = 1;
+    std::size_t count = 1;
+    bool Holds(std::size_t file) const { return file % count == index - 1; }
+};
+
+struct SuiteRun {
+    const Suite* suite = nullptr;
+    std::string folder;
+    std::uint64_t seed = 0;
+    Shard shard;
+    SuiteEncoding encoding = SuiteEncoding::Pcm;
+    std::vector<std::string> families;  // only these; none: every family
+};
+
+struct CorpusRun {
+    CorpusRecipe recipe;
+    std::string folder;
+    Shard shard;
+};
+
+// Writes NAME.wav and NAME.jsonl (its labels) for each file of the shard, then manifest.csv
+// listing every file. Returns how many files it wrote.
+std::size_t WriteSuite(const SuiteRun& run, const RunControl& control);
+std::size_t WriteCorpus(const CorpusRun& run, const RunControl& control);
+
+struct ScoreRun {
+    std::string folder;
+    std::vector<std::string> receiver;  // the command, {} in an argument standing for the file
+    std::string pattern;                // what the receiver's output is read with, or empty
+    std::vector<std::string> families;  // only these; none: every family
+};
+
+struct ScoredFolder {
+    Report report;
+    std::size_t missing = 0;     // files the manifest lists that are not there (another shard)
+    std::size_t failedRuns = 0;  // files the receiver exited with a failure on
+};
+
+// Runs the receiver on every file of the folder's manifest.csv that is there, and scores what it
+// reported. Throws FileError when the manifest cannot be read, and std::invalid_argument for a
+// pattern CompilePattern refuses.
+ScoredFolder ScoreFolder(const ScoreRun& run, const RunControl& control);
+
+// The receiver's command for one file: {} in an argument stands for the path; without one, the
+// path is added last.
+std::vector<std::string> CommandFor(const std::vector<std::string>& receiver, const std::string& path);
+// The command as a report names it: its arguments joined by spaces.
+std::string CommandText(const std::vector<std::string>& receiver);
+
+}  // namespace Quorvex::VarnelNet::Kit
