@@ -141,7 +141,7 @@ void SetByName(PyVarnel& self, const std::string& name, const std::string& value
 // the RTP session's) as Python data: (keyword, target, kind, placeholder, default, help).
 py::list OptionRows() {
     constexpr std::string_view kTargets[] = {"tool", "setting", "impairment", "session", "kit"};
-    constexpr std::string_view kKinds[] = {"flag", "whole", "number", "keyword", "time", "address", "part", "compound", "text"};
+    constexpr std::string_view kKinds[] = {"flag", "whole", "number", "keyword", "time", "address", "share", "compound", "text"};
     py::list rows;
     for (const Option::OptionRow* row : Option::All()) {
         if (row->target == Option::Target::Tool || row->target == Option::Target::Kit) continue;
