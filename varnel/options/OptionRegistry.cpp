@@ -66,6 +66,7 @@ struct SettingRow {
     const SettingSpec* spec = nullptr;
     std::string placeholder;  // the unit, or the words joined by '|'
     std::string words;        // the words joined by ' '
+    std::string fallback;     // the value a rendering starts from (Script::RenderDefaults)
     OptionRow row;
 };
 
@@ -77,19 +78,21 @@ std::string Joined(const SettingSpec& spec, char separator) {
 
 std::vector<SettingRow> MakeSettingRows() {
     std::vector<SettingRow> rows;
+    Script::SettingValues start;
+    for (const Script::Set& setting : Script::RenderDefaults()) start.Apply(setting);
     for (const SettingSpec* spec : SettingsCatalog::All()) {
         // The value's placeholder in the help: the words to choose from, or the unit.
         const Kind kind = KindOf(*spec);
         const std::string placeholder =
             kind == Kind::Keyword ? Joined(*spec, '|') : kind == Kind::Flag ? std::string() : std::string(spec->unit);
-        rows.push_back(SettingRow{spec, placeholder, Joined(*spec, ' '), {}});
+        rows.push_back(SettingRow{spec, placeholder, Joined(*spec, ' '), Script::ValueText(*spec, start.Get(*spec)), {}});
     }
     for (SettingRow& s : rows) {
         const auto letter = std::find_if(kSettingLetters.begin(), kSettingLetters.end(),
                                          [&](const auto& l) { return l.first == s.spec->option; });
         s.row = {.name = s.spec->option, .letter = letter == kSettingLetters.end() ? '\0' : letter->second,
-                 .target = Target::Setting, .kind = KindOf(*s.spec), .placeholder = s.placeholder, .words = s.words,
-                 .help = s.spec->description};
+                 .target = Target::Setting, .kind = KindOf(*s.spec), .placeholder = s.placeholder, .fallback = s.fallback,
+                 .words = s.words, .help = s.spec->description};
     }
     return rows;
 }
