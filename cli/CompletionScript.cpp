@@ -1,6 +1,6 @@
 // Writes the bash completion of the varnel tool to standard output: its options, request kinds,
 // setting names and keyword values, and the tone plans' countries and tones, taken from the
-// settings catalog, the request parser and the tone tables, so that the script cannot drift
+// option registry, the request parser and the tone tables, so that the script cannot drift
 // from the tool. Run at build time.
 
 #include <algorithm>
@@ -8,21 +8,13 @@
 #include <string>
 #include <string_view>
 
-#include "varnel/script/Impairments.h"
-#include "varnel/engine/SettingsCatalog.h"
-#include "varnel/rtp/SessionOptions.h"
+#include "varnel/options/OptionRegistry.h"
 #include "varnel/script/Request.h"
 #include "varnel/signal/ToneTables.h"
 
 using namespace Quorvex::VarnelNet;
 
 namespace {
-
-std::string Words(const SettingSpec& spec) {
-    std::string words;
-    for (const SettingKeyword& k : spec.keywords) words.append(words.empty() ? "" : " ").append(k.word);
-    return words;
-}
 
 std::string ModemWords() {
     std::string prefixed;
@@ -59,43 +51,75 @@ std::string PlanToneCases() {
     return cases.empty() ? cases : cases.append("\" ;;\n");
 }
 
+using Option::Kind;
+using Option::OptionRow;
+using Option::Target;
+
+// "-o --output": the letter first where there is one.
+std::string Spelled(const OptionRow& row) {
+    std::string text;
+    if (row.letter) text.append("-").append(1, row.letter).append(" ");
+    return text.append("--").append(row.name);
+}
+
+// Whether a row of another target has the row's name: the kit's -o, --seed and -e are the
+// tool's, the session's --seed is listed with the impairments.
+bool Shared(const OptionRow& row) {
+    const auto all = Option::All();
+    return std::any_of(all.begin(), all.end(), [&](const OptionRow* r) {
+        return r->name == row.name && r->target != row.target && r->target != Target::Kit;
+    });
+}
+
+// The case of an option whose value completes to the row's words (a setting's always, with
+// none to offer for a number).
+std::string ValueCase(const OptionRow& row) {
+    std::string text = "        --" + std::string(row.name) + ")\n";
+    if (!row.words.empty() || row.target == Target::Setting) {
+        text.append("            COMPREPLY=($(compgen -W \"").append(row.words).append("\" -- \"$cur\"))\n");
+    }
+    return text + "            return ;;\n";
+}
+
 }  // namespace
 
 int main() {
-    std::string options =
-        "-o --output --raw --play --pcap --rtp --sdp --dry-run --print-requests -f --script --dbm0 --labels --mix --mix-dbm0 "
-        "--shard --family --pattern --json -v --verbose --list-plans -h --help --version -r -b -e -a";
+    std::string tool, letters, impairments, settings, session;
     // Options whose values are not words to offer.
     std::string freeValues = "--dbm0|--mix|--mix-dbm0|--rtp";
-    for (const Script::ImpairmentOption& option : Script::ImpairmentOptions()) {
-        options.append(" --").append(option.name);
-        if (option.name != "noise-band") freeValues.append("|--").append(option.name);
-    }
-    std::string settingNames, valueCases, setValueCases;
-    for (const SettingSpec* spec : SettingsCatalog::All()) {
-        const std::string option(spec->option);
-        options.append(" --").append(option);
-        if (spec->kind == SettingKind::Flag) options.append(" --no-").append(option);
-        settingNames.append(settingNames.empty() ? "" : " ").append("set:").append(option).append("=");
-        const std::string words = spec->kind == SettingKind::Flag ? std::string("0 1") : Words(*spec);
-        if (spec->kind != SettingKind::Flag) {
-            valueCases.append("        --").append(option).append(")\n            COMPREPLY=($(compgen -W \"").append(words);
-            valueCases.append("\" -- \"$cur\"))\n            return ;;\n");
+    std::string settingNames, valueCases, setValueCases, rtpValues, impairmentValues;
+    for (const OptionRow* row : Option::All()) {
+        const std::string name(row->name);
+        switch (row->target) {
+            case Target::Tool:
+            case Target::Kit:
+                if (row->target == Target::Tool || !Shared(*row)) tool.append(tool.empty() ? "" : " ").append(Spelled(*row));
+                break;
+            case Target::Setting:
+                if (row->letter) letters.append(" -").append(1, row->letter);
+                settings.append(" --").append(name);
+                if (row->kind == Kind::Flag) settings.append(" --no-").append(name);
+                settingNames.append(settingNames.empty() ? "" : " ").append("set:").append(name).append("=");
+                setValueCases.append("                set:").append(name).append("=*) values=\"");
+                setValueCases.append(row->kind == Kind::Flag ? std::string("0 1") : std::string(row->words)).append("\" ;;\n");
+                if (row->kind != Kind::Flag) valueCases += ValueCase(*row);
+                break;
+            case Target::Impairment:
+                impairments.append(" --").append(name);
+                if (row->kind == Kind::Keyword) {
+                    impairmentValues += ValueCase(*row);
+                } else {
+                    freeValues.append("|--").append(name);
+                }
+                break;
+            case Target::Session:
+                if (Shared(*row)) break;
+                session.append(" --").append(name);
+                if (row->TakesValue()) rtpValues += ValueCase(*row);
+                break;
         }
-        setValueCases.append("                set:").append(option).append("=*) values=\"").append(words).append("\" ;;\n");
     }
-    std::string rtpValues;  // the RTP options that take a value: their words, or nothing to offer
-    for (const Rtp::SessionOptionSpec& spec : Rtp::SessionOptionSpecs()) {
-        const auto impairments = Script::ImpairmentOptions();
-        if (std::any_of(impairments.begin(), impairments.end(), [&](const auto& o) { return o.name == spec.name; })) {
-            continue;  // --seed: listed with the impairments
-        }
-        options.append(" --").append(spec.name);
-        if (spec.value.empty()) continue;
-        rtpValues.append("        --").append(spec.name).append(")\n");
-        if (!spec.words.empty()) rtpValues.append("            COMPREPLY=($(compgen -W \"").append(spec.words).append("\" -- \"$cur\"))\n");
-        rtpValues.append("            return ;;\n");
-    }
+    const std::string options = tool + letters + impairments + settings + session;
     std::string kinds;
     for (const Script::KindSyntax& kind : Script::Kinds()) kinds.append(kinds.empty() ? "" : " ").append(kind.word).append(":");
 
@@ -115,10 +139,7 @@ int main() {
         "        -a) prev=--amplitude ;;\n"
         "    esac\n"
         "    case $prev in\n"
-        "%s%s"
-        "        --noise-band)\n"
-        "            COMPREPLY=($(compgen -W \"flat telephone\" -- \"$cur\"))\n"
-        "            return ;;\n"
+        "%s%s%s"
         "        %s)\n"
         "            return ;;\n"
         "    esac\n"
@@ -151,7 +172,8 @@ int main() {
         "    __ltrim_colon_completions \"$cur\"\n"
         "} &&\n"
         "    complete -F _varnel varnel\n",
-        valueCases.c_str(), rtpValues.c_str(), freeValues.c_str(), options.c_str(), setValueCases.c_str(), settingNames.c_str(),
+        valueCases.c_str(), rtpValues.c_str(), impairmentValues.c_str(), freeValues.c_str(), options.c_str(),
+        setValueCases.c_str(), settingNames.c_str(),
         PlanToneCases().c_str(), PlanCountries().c_str(), ModemWords().c_str(), kinds.c_str());
     return 0;
 }

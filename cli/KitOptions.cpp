@@ -2,39 +2,44 @@
 
 #include <stdexcept>
 
-#include "cli/UsageError.h"
+#include "cli/RefusalText.h"
 #include "testkit/Score.h"
+#include "varnel/engine/Enumerations.h"
+#include "varnel/engine/SettingsCatalog.h"
+#include "varnel/options/OptionRegistry.h"
+#include "varnel/options/ValueReaders.h"
 #include "varnel/platform/PrintableText.h"
 
 namespace Quorvex::VarnelNet::Cli {
 
 namespace {
 
-constexpr std::uint64_t kMostShards = 1000000;
+namespace Registry = VarnelNet::Option;
 
-std::uint64_t Whole(std::string_view option, std::string_view text, std::uint64_t lowest, std::uint64_t highest) {
-    std::uint64_t value = 0;
-    bool valid = !text.empty() && text.size() <= 20;
-    for (const char c : text) {
-        const auto digit = static_cast<std::uint64_t>(c - '0');
-        if (c < '0' || c > '9' || value > (highest - digit) / 10) {
-            valid = false;
-            break;
-        }
-        value = value * 10 + digit;
+// The kit's row of that option.
+const Registry::OptionRow& KitRow(std::string_view name) {
+    for (const Registry::OptionRow* row : Registry::Find(name)) {
+        if (row->target == Registry::Target::Kit) return *row;
     }
-    if (!valid || value < lowest) {
-        throw UsageError(std::string(option) + ": '" + Printable(text) + "' is not a whole number from " + std::to_string(lowest) +
-                         " to " + std::to_string(highest));
-    }
-    return value;
+    throw std::logic_error("the kit has no option " + std::string(name));
 }
 
 void ReadShard(KitOptions& kit, std::string_view text) {
-    const std::size_t slash = text.find('/');
-    if (slash == std::string_view::npos) throw UsageError("--shard: '" + Printable(text) + "' is not I/N");
-    kit.shards = static_cast<std::size_t>(Whole("--shard N", text.substr(slash + 1), 1, kMostShards));
-    kit.shard = static_cast<std::size_t>(Whole("--shard I", text.substr(0, slash), 1, kit.shards));
+    Worded([&] {
+        const Registry::Share share = Registry::ReadShare("shard", text, KitRow("shard").most);
+        kit.shard = static_cast<std::size_t>(share.index);
+        kit.shards = static_cast<std::size_t>(share.count);
+    });
+}
+
+// -e WORD: the encoding's words of the settings catalog.
+Kit::SuiteEncoding ReadEncoding(std::string_view word) {
+    for (const SettingKeyword& k : SettingsCatalog::kEncoding.keywords) {
+        if (k.word != word) continue;
+        if (k.value == ENC_MuLaw) return Kit::SuiteEncoding::MuLaw;
+        return k.value == ENC_ALaw ? Kit::SuiteEncoding::ALaw : Kit::SuiteEncoding::Pcm;
+    }
+    throw UsageError("suite: -e: '" + Printable(word) + "' is not pcm, ulaw or alaw");
 }
 
 std::vector<std::string> Words(std::string_view list) {
@@ -80,15 +85,12 @@ KitOptions ParseKitArguments(std::span<const std::string> args) {
         if ((arg == "-o" || arg == "--output") && kit.command != KitCommand::Score) {
             kit.outputDir = value(i, arg);
         } else if (arg == "--seed" && kit.command == KitCommand::Suite) {
-            kit.seed = Whole("--seed", value(i, arg), 0, UINT64_MAX);
+            const std::string seed = value(i, arg);
+            Worded([&] { kit.seed = Registry::WholeOf(KitRow("seed"), seed); });
         } else if (arg == "--shard" && kit.command != KitCommand::Score) {
             ReadShard(kit, value(i, arg));
         } else if ((arg == "-e" || arg == "--encoding") && kit.command == KitCommand::Suite) {
-            const std::string encoding = value(i, arg);
-            if (encoding != "pcm" && encoding != "ulaw" && encoding != "alaw") {
-                throw UsageError("suite: -e: '" + Printable(encoding) + "' is not pcm, ulaw or alaw");
-            }
-            kit.encoding = encoding == "ulaw" ? Kit::SuiteEncoding::MuLaw : encoding == "alaw" ? Kit::SuiteEncoding::ALaw : Kit::SuiteEncoding::Pcm;
+            kit.encoding = ReadEncoding(value(i, arg));
         } else if (arg == "--family" && kit.command != KitCommand::Corpus) {
             kit.families = Words(value(i, arg));
         } else if (arg == "--pattern" && kit.command == KitCommand::Score) {

@@ -1,15 +1,16 @@
 #include "cli/Options.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <optional>
 #include <string_view>
 #include <system_error>
 
+#include "cli/RefusalText.h"
 #include "cli/Settings.h"
 #include "cli/Text.h"
 #include "cli/UsageError.h"
+#include "varnel/options/OptionRegistry.h"
 #include "varnel/rtp/Session.h"
 #include "varnel/script/Level.h"
 #include "varnel/script/RequestError.h"
@@ -20,48 +21,24 @@ namespace Quorvex::VarnelNet::Cli {
 
 namespace {
 
-// The short options that take a value, and the long names they stand for.
-struct ShortOption {
-    char letter;
-    std::string_view name;
-};
-constexpr std::array<ShortOption, 6> kShortOptions = {
-    {{'o', "output"}, {'r', "rate"}, {'b', "bits"}, {'e', "encoding"}, {'a', "amplitude"}, {'f', "script"}}};
+namespace Registry = VarnelNet::Option;
 
-// The options that are not settings.
-constexpr std::array<std::string_view, 17> kToolOptions = {
-    "help", "version", "verbose", "dry-run", "print-requests", "raw", "play", "output", "dbm0", "list-plans",
-    "script", "labels", "mix", "mix-dbm0", "pcap", "rtp", "sdp"};
-
-bool IsImpairment(std::string_view name) {
-    const auto options = Script::ImpairmentOptions();
-    return std::any_of(options.begin(), options.end(), [&](const Script::ImpairmentOption& o) { return o.name == name; });
+// The rows of the option (the kit's are its own command's), none when there is no such option.
+std::vector<const Registry::OptionRow*> RowsOf(std::string_view name) {
+    std::vector<const Registry::OptionRow*> rows = Registry::Find(name);
+    std::erase_if(rows, [](const Registry::OptionRow* row) { return row->target == Registry::Target::Kit; });
+    return rows;
 }
 
-std::optional<std::string_view> LongNameOf(char letter) {
-    for (const ShortOption& o : kShortOptions) {
-        if (o.letter == letter) return o.name;
-    }
-    return std::nullopt;
+bool Has(const std::vector<const Registry::OptionRow*>& rows, Registry::Target target) {
+    return std::any_of(rows.begin(), rows.end(), [&](const Registry::OptionRow* row) { return row->target == target; });
 }
 
-char ShortOf(std::string_view name) {
-    for (const ShortOption& o : kShortOptions) {
-        if (o.name == name) return o.letter;
-    }
-    return 0;
-}
-
-bool IsOption(std::string_view name) {
-    return std::find(kToolOptions.begin(), kToolOptions.end(), name) != kToolOptions.end() || IsSettingName(name) ||
-           NegatedFlag(name) != nullptr || IsImpairment(name) || Rtp::FindSessionOption(name) != nullptr;
-}
+bool IsOption(std::string_view name) { return !RowsOf(name).empty() || NegatedFlag(name) != nullptr; }
 
 bool TakesValue(std::string_view name) {
-    if (const Rtp::SessionOptionSpec* rtp = Rtp::FindSessionOption(name)) return !rtp->value.empty();
-    return name == "output" || name == "dbm0" || name == "script" || name == "labels" || name == "mix" ||
-           name == "mix-dbm0" || name == "pcap" || name == "rtp" || name == "sdp" || IsImpairment(name) ||
-           (IsSettingName(name) && !IsFlagSetting(name));
+    const auto rows = RowsOf(name);
+    return std::any_of(rows.begin(), rows.end(), [](const Registry::OptionRow* row) { return row->TakesValue(); });
 }
 
 void SetMode(Options& options, OutputMode mode) {
@@ -71,28 +48,10 @@ void SetMode(Options& options, OutputMode mode) {
     options.mode = mode;
 }
 
-void ApplyImpairment(Options& options, std::string_view name, std::string_view value) {
-    try {
-        Script::SetImpairment(options.render.impairments, name, value);
-    } catch (const Script::RequestError& e) {
-        throw UsageError(e.what());
-    }
-}
-
-void SetRtpOption(Options& options, std::string_view name, std::string_view value) {
-    try {
-        Rtp::SetSessionOption(options.rtp, name, value);
-    } catch (const Script::RequestError& e) {
-        throw UsageError(e.what());
-    }
-}
-
 float ReadDbm0(std::string_view text, std::string_view option = "dbm0") {
-    try {
-        return Script::ReadDbm0(text, "--" + std::string(option));
-    } catch (const Script::RequestError& e) {
-        throw UsageError(e.what());
-    }
+    float level = 0.0f;
+    Worded([&] { level = Script::ReadDbm0(text, "--" + std::string(option)); });
+    return level;
 }
 
 // --mix SCRIPT: the requests of a second script, sounding under the first.
@@ -104,6 +63,21 @@ void SetMix(Options& options, const std::string& script) {
         throw UsageError("--mix: " + std::string(e.what()));
     }
     if (options.render.mix->requests.empty()) throw UsageError("--mix needs a script of one request or more");
+}
+
+// A setting, an impairment or an RTP session's option (--seed is both of the last two).
+void ApplyRows(Options& options, std::string_view name, const std::string& value) {
+    for (const Registry::OptionRow* row : RowsOf(name)) {
+        switch (row->target) {
+            case Registry::Target::Setting: options.render.settings.push_back(ParseOption(name, value)); break;
+            case Registry::Target::Impairment:
+                Worded([&] { Script::SetImpairment(options.render.impairments, name, value); });
+                break;
+            case Registry::Target::Session: Worded([&] { Rtp::SetSessionOption(options.rtp, name, value); }); break;
+            case Registry::Target::Tool:
+            case Registry::Target::Kit: break;
+        }
+    }
 }
 
 // Applies one option given by its long name; value is set when the option takes one.
@@ -148,26 +122,15 @@ bool ApplyOption(Options& options, std::string_view name, const std::optional<st
     } else if (name == "rtp") {
         if (options.mode == OutputMode::Rtp) throw UsageError("--rtp given twice");
         SetMode(options, OutputMode::Rtp);
-        try {
-            Rtp::ParseHostPort(*value, "rtp");
-        } catch (const Script::RequestError& e) {
-            throw UsageError(e.what());
-        }
+        Worded([&] { Rtp::ParseHostPort(*value, "rtp"); });
         options.rtpTarget = *value;
     } else if (name == "sdp") {
         if (!options.sdpPath.empty()) throw UsageError("--sdp given twice");
         if (value->empty()) throw UsageError("--sdp needs a file name (- for standard output)");
         options.sdpPath = *value;
-    } else if (const Rtp::SessionOptionSpec* rtp = Rtp::FindSessionOption(name)) {
-        SetRtpOption(options, name, rtp->value.empty() ? "1" : *value);
-        if (IsImpairment(name)) ApplyImpairment(options, name, *value);  // --seed: the noise's too
     } else if (name == "labels") {
         if (!options.labelsPath.empty()) throw UsageError("--labels given twice");
-        try {
-            Script::LabelFormatOf(*value);
-        } catch (const Script::RequestError& e) {
-            throw UsageError(e.what());
-        }
+        Worded([&] { Script::LabelFormatOf(*value); });
         options.labelsPath = *value;
         options.render.labels = true;
     } else if (name == "dbm0") {
@@ -176,14 +139,10 @@ bool ApplyOption(Options& options, std::string_view name, const std::optional<st
         SetMix(options, *value);
     } else if (name == "mix-dbm0") {
         options.mixDbm0 = ReadDbm0(*value, name);
-    } else if (IsImpairment(name)) {
-        ApplyImpairment(options, name, *value);
-    } else if (IsFlagSetting(name)) {
-        options.render.settings.push_back(ParseOption(name, "1"));
     } else if (const SettingSpec* negated = NegatedFlag(name)) {
         options.render.settings.push_back(ParseOption(negated->option, "0"));
     } else {
-        options.render.settings.push_back(ParseOption(name, *value));
+        ApplyRows(options, name, value.value_or("1"));
     }
     return true;
 }
@@ -254,9 +213,8 @@ void CheckRtpOutputs(Options& options, const std::string& rtpOptionGiven) {
     if (options.mode == OutputMode::Rtp && options.rtp.destination) {
         throw UsageError("--rtp HOST:PORT is the destination of a live send: --rtp-dst is for --pcap and --sdp");
     }
-    for (const std::string& refusal : {Rtp::CheckSessionOptions(options.rtp), Rtp::CheckSessionMix(options.render, options.rtp)}) {
-        if (!refusal.empty()) throw UsageError(refusal);
-    }
+    if (const auto refusal = Rtp::CheckSessionOptions(options.rtp)) throw UsageError(RefusalText(*refusal));
+    if (const std::string refusal = Rtp::CheckSessionMix(options.render, options.rtp); !refusal.empty()) throw UsageError(refusal);
 }
 
 }  // namespace
@@ -288,20 +246,11 @@ Options ParseArguments(std::span<const std::string> args) {
             if (equals != std::string::npos) value = arg.substr(equals + 1);
             if (!IsOption(name)) throw UsageError("unknown option '" + Printable(arg.substr(0, equals)) + "'");
         } else {
-            const char letter = arg[1];
-            if (letter == 'h') {
-                name = "help";
-            } else if (letter == 'v') {
-                name = "verbose";
-            } else if (const auto longName = LongNameOf(letter)) {
-                name = *longName;
-                if (arg.size() > 2) value = arg.substr(2);  // -oFILE, -r8000
-            } else {
-                throw UsageError("unknown option '" + Printable(arg.substr(0, 2)) + "'");
-            }
-            if ((letter == 'h' || letter == 'v') && arg.size() > 2) {
-                throw UsageError("unknown option '" + Printable(arg) + "'");
-            }
+            const Registry::OptionRow* row = Registry::ByLetter(arg[1]);
+            if (!row) throw UsageError("unknown option '" + Printable(arg.substr(0, 2)) + "'");
+            if (!row->TakesValue() && arg.size() > 2) throw UsageError("unknown option '" + Printable(arg) + "'");
+            name = row->name;
+            if (arg.size() > 2) value = arg.substr(2);  // -oFILE, -r8000
         }
         if (TakesValue(name) && !value) {
             if (i + 1 >= args.size()) throw UsageError("option '" + Printable(arg) + "' needs a value");
@@ -309,20 +258,21 @@ Options ParseArguments(std::span<const std::string> args) {
         } else if (!TakesValue(name) && value) {
             throw UsageError("option '--" + name + "' takes no value");
         }
-        if (Rtp::FindSessionOption(name) && !IsImpairment(name) && rtpOptionsGiven.empty()) rtpOptionsGiven = "--" + name;
+        if (const auto rows = RowsOf(name); Has(rows, Registry::Target::Session) && !Has(rows, Registry::Target::Impairment) &&
+                                            rtpOptionsGiven.empty()) {
+            rtpOptionsGiven = "--" + name;
+        }
         if (!ApplyOption(options, name, value)) return options;
     }
     CheckRtpOutputs(options, rtpOptionsGiven);
     if (options.mode == OutputMode::None && !options.dryRun && !options.printRequests) {
         throw UsageError("no output: give -o FILE, --raw, --play, --pcap FILE or --rtp HOST:PORT");
     }
-    try {
+    Worded([&] {
         if (!options.scriptPath.empty()) options.requests = ReadScript(options.scriptPath);
         Script::Requests given = Script::ParseEach(requestTexts, options.requests.size() + 1);
         options.requests.insert(options.requests.end(), given.begin(), given.end());
-    } catch (const Script::RequestError& e) {
-        throw UsageError(e.what());
-    }
+    });
     if (options.scriptPath == "-" && ReadsStandardInput(options.requests)) {
         throw UsageError("-f - and ttyfile:- both read standard input: give one of them a file");
     }
@@ -364,32 +314,24 @@ const char* UsageLine() {
            "[REQUEST...]";
 }
 
-// The options of an RTP session, one entry each, from the library's table.
-std::string RtpHelp() {
+// The rows of a target as --help lists them: "--NAME VALUE" and the help, wrapped in its column.
+std::string RowsHelp(Registry::Target target) {
     std::string help;
-    for (const Rtp::SessionOptionSpec& spec : Rtp::SessionOptionSpecs()) {
-        std::string line = "      --" + std::string(spec.name);
-        if (!spec.value.empty()) line.append(" ").append(spec.value);
-        const std::string description = Wrapped(std::string(spec.help), kHelpColumn);
+    for (const Registry::OptionRow* row : Registry::All()) {
+        if (row->target != target) continue;
+        std::string line = "      --" + std::string(row->name);
+        if (row->TakesValue()) line.append(" ").append(row->placeholder);
+        const std::string description = Wrapped(std::string(row->help), kHelpColumn);
         help += line.size() < kHelpColumn ? line + description.substr(line.size()) : line + "\n" + description;
     }
     return help;
 }
 
-// The impairment options as --help lists them.
-std::string ImpairmentHelp() {
-    std::string text;
-    for (const Script::ImpairmentOption& option : Script::ImpairmentOptions()) {
-        const std::string line = "      --" + std::string(option.name) + " " + std::string(option.value);
-        const std::string description = Wrapped(std::string(option.help), kHelpColumn);
-        text += line.size() < kHelpColumn ? line + description.substr(line.size()) : line + "\n" + description;
-    }
-    return text;
-}
-
 std::string HelpText() {
     std::string settings;
-    for (const SettingSpec* setting : SettingsCatalog::All()) settings += SettingHelp(*setting, ShortOf(setting->option));
+    for (const Registry::OptionRow* row : Registry::All()) {
+        if (row->target == Registry::Target::Setting) settings += SettingHelp(*row);
+    }
     std::string requests;
     for (const Script::KindSyntax& kind : Script::Kinds()) {
         std::string line = "  " + std::string(kind.form);
@@ -422,7 +364,7 @@ RTP (G.711 at 8000 Hz, mu-law unless -e alaw; the same packets in a file or live
                          stops the send (exit status 1)
       --sdp FILE         write the session description that receivers (ffmpeg, GStreamer, VLC)
                          read, beside --pcap or --rtp, or alone; - for standard output
-)" + RtpHelp() + R"(
+)" + RowsHelp(Registry::Target::Session) + R"(
 Requests:
   -f, --script FILE      read requests from FILE (- for standard input) before those on the
                          command line: separated by spaces or newlines, quoted as in a shell,
@@ -435,7 +377,7 @@ what it renders):
 
 Receiver tests (deviations of the sender, which the generators render; then the line's
 impairments, applied to the samples in this order: noise, clipping, G.711 tandems, dropouts):
-)" + ImpairmentHelp() + R"(      --mix SCRIPT       sound the requests of SCRIPT (one text, as -f reads it) under the others,
+)" + RowsHelp(Registry::Target::Impairment) + R"(      --mix SCRIPT       sound the requests of SCRIPT (one text, as -f reads it) under the others,
                          with their settings and format; the audio lasts as long as the longer
       --mix-dbm0 LEVEL   each tone of the --mix script at LEVEL dBm0 (by default its level is
                          the others')

@@ -12,6 +12,7 @@
 #include "cli/KitRunner.h"
 #include "cli/Playback.h"
 #include "cli/Progress.h"
+#include "cli/RefusalText.h"
 #include "cli/RtpOutput.h"
 #include "cli/Scenario.h"
 #include "cli/Sink.h"
@@ -323,6 +324,9 @@ int Run(const Options& options, std::FILE* out, std::FILE* err) {
     } catch (const Interrupted& e) {
         std::fprintf(err, "varnel: %s\n", e.Message().c_str());
         return e.ExitStatus();
+    } catch (const VarnelNet::Option::OptionRefused& e) {
+        std::fprintf(err, "varnel: %s\n", RefusalText(e.Refused()).c_str());
+        return kExitUsage;
     } catch (const Script::RequestError& e) {
         std::fprintf(err, "varnel: %s\n", e.what());
         return kExitUsage;

@@ -1,8 +1,8 @@
 #include "cli/Settings.h"
 
 #include "cli/Text.h"
-#include "cli/UsageError.h"
-#include "varnel/script/RequestError.h"
+#include "varnel/options/OptionRegistry.h"
+#include "cli/RefusalText.h"
 #include "varnel/script/SettingText.h"
 
 namespace Quorvex::VarnelNet::Cli {
@@ -10,22 +10,6 @@ namespace Quorvex::VarnelNet::Cli {
 namespace {
 
 constexpr std::size_t kHelpColumn = 25;
-
-// The value's placeholder in the help: the unit, or the words to choose from.
-std::string Placeholder(const SettingSpec& spec) {
-    switch (spec.kind) {
-        case SettingKind::Keyword:
-        case SettingKind::NumberKeyword: {
-            std::string words;
-            for (const SettingKeyword& k : spec.keywords) words.append(words.empty() ? "" : "|").append(k.word);
-            return words;
-        }
-        case SettingKind::Flag: return "";
-        case SettingKind::Integer:
-        case SettingKind::Number: break;
-    }
-    return std::string(spec.unit);
-}
 
 // "(-6)", or where the tool differs from the component "(exact; the component's default is
 // whole)"; a flag says how to turn it off.
@@ -54,14 +38,10 @@ SettingValue ToolDefault(const SettingSpec& spec) {
 }
 
 Script::Set ParseOption(std::string_view name, std::string_view value) {
-    try {
-        return Script::ParseSetting(*SettingsCatalog::ByOption(name), value, "--" + std::string(name));
-    } catch (const Script::RequestError& e) {
-        throw UsageError(e.what());
-    }
+    Script::Set setting;
+    Worded([&] { setting = Script::ParseSetting(*SettingsCatalog::ByOption(name), value, "--" + std::string(name)); });
+    return setting;
 }
-
-bool IsSettingName(std::string_view name) { return SettingsCatalog::ByOption(name) != nullptr; }
 
 const SettingSpec* NegatedFlag(std::string_view name) {
     if (name.substr(0, kNegation.size()) != kNegation) return nullptr;
@@ -69,20 +49,16 @@ const SettingSpec* NegatedFlag(std::string_view name) {
     return spec && spec->kind == SettingKind::Flag ? spec : nullptr;
 }
 
-bool IsFlagSetting(std::string_view name) {
-    const SettingSpec* spec = SettingsCatalog::ByOption(name);
-    return spec && spec->kind == SettingKind::Flag;
-}
-
-std::string SettingHelp(const SettingSpec& spec, char shortOption) {
+std::string SettingHelp(const VarnelNet::Option::OptionRow& row) {
+    const SettingSpec& spec = VarnelNet::Option::SettingOf(row);
     std::string line(6, ' ');
-    if (shortOption) {
+    if (row.letter) {
         line[2] = '-';
-        line[3] = shortOption;
+        line[3] = row.letter;
         line[4] = ',';
     }
     line.append("--").append(spec.option);
-    if (const std::string placeholder = Placeholder(spec); !placeholder.empty()) line.append(" ").append(placeholder);
+    if (!row.placeholder.empty()) line.append(" ").append(row.placeholder);
     // The description, wrapped in its column, starts on the option's line when there is room.
     const std::string description = Wrapped(std::string(spec.description) + DefaultText(spec), kHelpColumn);
     if (line.size() < kHelpColumn) return line + description.substr(line.size());

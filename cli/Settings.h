@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "varnel/engine/SettingsCatalog.h"
+#include "varnel/options/OptionRow.h"
 #include "varnel/script/Request.h"
 
 namespace Quorvex::VarnelNet::Cli {
@@ -18,18 +19,11 @@ Script::Set ParseOption(std::string_view name, std::string_view value);
 // The value the tool starts from: its own default (the render defaults), or the component's.
 SettingValue ToolDefault(const SettingSpec& spec);
 
-// True when the name is one of the settings (so "--NAME VALUE" is a setting option).
-bool IsSettingName(std::string_view name);
-
 // The flag setting that "--no-NAME" turns off, or nullptr when name is not "no-" and a flag.
 const SettingSpec* NegatedFlag(std::string_view name);
 
-// True when "--NAME" is a setting option that takes no value (a flag: it means 1).
-bool IsFlagSetting(std::string_view name);
-
-// The help text of a setting's option: "--NAME VALUE", what it does and the tool's default
-// (with the component's where they differ), in one line or more; shortOption is its letter, or
-// 0 when it has none.
-std::string SettingHelp(const SettingSpec& setting, char shortOption);
+// The help text of a setting's option, a row of the option registry: "-L, --NAME VALUE", what
+// it does and the tool's default (with the component's where they differ), in one line or more.
+std::string SettingHelp(const VarnelNet::Option::OptionRow& row);
 
 }  // namespace Quorvex::VarnelNet::Cli

@@ -100,8 +100,8 @@ FileJob JobOf(const SuiteFile& file, SuiteEncoding encoding) {
                             : encoding == SuiteEncoding::ALaw ? SetInteger(SettingsCatalog::kEncoding, ENC_ALaw)
                                                               : SetInteger(SettingsCatalog::kBitsPerSample, 16)};
     requests.insert(requests.end(), file.requests.begin(), file.requests.end());
-    if (const std::string refusal = Script::CheckImpairments(file.impairments, kSuiteRate); !refusal.empty()) {
-        throw Script::RequestError(refusal);
+    if (std::optional<Option::Refusal> refusal = Script::CheckImpairments(file.impairments, kSuiteRate)) {
+        throw Option::OptionRefused(std::move(*refusal));
     }
     FileJob job;
     job.requests = EntriesOf(requests);

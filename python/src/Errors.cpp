@@ -1,6 +1,10 @@
 #include "Errors.h"
 
+#include <algorithm>
+
 #include "varnel/facade/Exceptions.h"
+#include "varnel/options/Refusal.h"
+#include "varnel/platform/PrintableText.h"
 #include "varnel/rtp/UdpSender.h"
 #include "varnel/script/RequestError.h"
 
@@ -19,6 +23,27 @@ void Raise(PyObject* type, const char* message, HRESULT hr) {
     py::object error = py::reinterpret_borrow<py::object>(type)(py::str(message));
     error.attr("hresult") = py::int_(static_cast<std::int32_t>(hr));
     PyErr_SetObject(type, error.ptr());
+}
+
+// A keyword argument's name: the option with '_' for '-'.
+std::string Keyword(std::string option) {
+    std::replace(option.begin(), option.end(), '-', '_');
+    return option;
+}
+
+// A refused option in Python's words, naming the keyword: "ptime: '61' is not ...",
+// "rate: G.711 in RTP runs at 8000 Hz: ...; give rate=8000", "noise and snr both set ...".
+std::string KeywordText(const Option::Refusal& refusal) {
+    if (refusal.together) return Option::Spelled(refusal, [](std::string_view name) { return Keyword(std::string(name)); });
+    const std::string keyword = Keyword(refusal.option);
+    if (refusal.remedies.empty()) return keyword + ": '" + Printable(refusal.value) + "' " + refusal.reason;
+    std::string text = keyword + ": " + refusal.reason + "; give ";
+    for (std::size_t i = 0; i < refusal.remedies.size(); ++i) {
+        const std::string& remedy = refusal.remedies[i];
+        const bool number = remedy.find_first_not_of("0123456789") == std::string::npos;
+        text.append(i == 0 ? "" : " or ").append(keyword).append("=").append(number ? remedy : "'" + remedy + "'");
+    }
+    return text;
 }
 
 }  // namespace
@@ -50,6 +75,8 @@ void RegisterErrors(py::module_& module) {
             Raise(g_argumentError, e.what(), e.HResult());
         } catch (const Exception& e) {
             Raise(g_comError, e.what(), e.HResult());
+        } catch (const Option::OptionRefused& e) {
+            Raise(g_argumentError, KeywordText(e.Refused()).c_str(), e.Code());
         } catch (const Script::RequestError& e) {
             Raise(e.Code() == E_INVALIDARG ? g_argumentError : g_comError, e.what(), e.Code());
         } catch (const Rtp::SendFailure& e) {

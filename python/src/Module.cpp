@@ -22,6 +22,7 @@
 #include "Rtp.h"
 #include "varnel/Varnel.h"
 #include "varnel/engine/SettingsCatalog.h"
+#include "varnel/options/OptionRegistry.h"
 #include "varnel/script/RequestError.h"
 #include "varnel/script/SettingText.h"
 #include "varnel/script/TextFiles.h"
@@ -136,6 +137,23 @@ void SetByName(PyVarnel& self, const std::string& name, const std::string& value
     self.Get().Set(*setting.spec, setting.value);
 }
 
+// The option registry's rows that keyword arguments take (the settings', the impairments' and
+// the RTP session's) as Python data: (keyword, target, kind, placeholder, default, help).
+py::list OptionRows() {
+    constexpr std::string_view kTargets[] = {"tool", "setting", "impairment", "session", "kit"};
+    constexpr std::string_view kKinds[] = {"flag", "whole", "number", "keyword", "time", "address", "share", "compound", "text"};
+    py::list rows;
+    for (const Option::OptionRow* row : Option::All()) {
+        if (row->target == Option::Target::Tool || row->target == Option::Target::Kit) continue;
+        std::string keyword(row->name);
+        std::replace(keyword.begin(), keyword.end(), '-', '_');
+        rows.append(py::make_tuple(keyword, std::string(kTargets[static_cast<int>(row->target)]),
+                                   std::string(kKinds[static_cast<int>(row->kind)]), std::string(row->placeholder),
+                                   std::string(row->fallback), std::string(row->help)));
+    }
+    return rows;
+}
+
 // The catalog as Python data: (property, option, kind, keywords) per setting.
 py::list Settings() {
     py::list rows;
@@ -147,10 +165,14 @@ py::list Settings() {
     return rows;
 }
 
-// The requests (a script as one text, or a list of requests) with their settings and level,
-// parsed by the library; ttyfile: requests are read.
-RenderJob Job(const py::object& requests, const std::vector<std::pair<std::string, std::string>>& settings,
-              std::optional<float> dbm0) {
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+// The requests (a script as one text, or a list of requests) with their options and level,
+// parsed by the library: the keyword arguments as (name, text) pairs through the option
+// registry, into the job's settings and impairments and, where there is one, the session's
+// options (which the session checks together). ttyfile: requests are read.
+RenderJob Job(const py::object& requests, const Pairs& options, std::optional<float> dbm0,
+              Rtp::SessionOptions* session = nullptr) {
     RenderJob job;
     if (py::isinstance<py::str>(requests)) {
         const std::string script = requests.cast<std::string>();
@@ -161,7 +183,7 @@ RenderJob Job(const py::object& requests, const std::vector<std::pair<std::strin
         py::gil_scoped_release nogil;
         job.requests = Script::ParseEach(texts);
     }
-    for (const auto& [name, value] : settings) job.options.settings.push_back(SettingOf(name, value));
+    Option::ApplyOptions(job.options, session, options);
     job.options.dbm0 = dbm0;
     py::gil_scoped_release nogil;
     Script::LoadTextFiles(job.requests);
@@ -206,9 +228,9 @@ py::dict LabelDict(const Script::Label& label) {
     return d;
 }
 
-py::object RenderArray(const py::object& requests, const std::vector<std::pair<std::string, std::string>>& settings,
-                       std::optional<float> dbm0, std::uint64_t maxBytes, bool labels) {
-    RenderJob job = Job(requests, settings, dbm0);
+py::object RenderArray(const py::object& requests, const Pairs& options, std::optional<float> dbm0, std::uint64_t maxBytes,
+                       bool labels) {
+    RenderJob job = Job(requests, options, dbm0);
     job.options.labels = labels;
     Rendering rendering;
     {
@@ -222,27 +244,23 @@ py::object RenderArray(const py::object& requests, const std::vector<std::pair<s
     return py::make_tuple(audio, labelList);
 }
 
-void WriteWav(const std::string& path, const py::object& requests,
-              const std::vector<std::pair<std::string, std::string>>& settings, std::optional<float> dbm0) {
-    const RenderJob job = Job(requests, settings, dbm0);
+void WriteWav(const std::string& path, const py::object& requests, const Pairs& options, std::optional<float> dbm0) {
+    const RenderJob job = Job(requests, options, dbm0);
     py::gil_scoped_release nogil;
     WriteWaveFile(job, path, CheckPythonSignals);
 }
 
-using Pairs = std::vector<std::pair<std::string, std::string>>;
-
-std::uint64_t WritePcap(const std::string& path, const py::object& requests, const Pairs& settings, std::optional<float> dbm0,
-                        const Pairs& rtp) {
-    const RenderJob job = Job(requests, settings, dbm0);
-    const Rtp::SessionOptions options = SessionOptionsOf(rtp);
+std::uint64_t WritePcap(const std::string& path, const py::object& requests, const Pairs& pairs, std::optional<float> dbm0) {
+    Rtp::SessionOptions options;
+    const RenderJob job = Job(requests, pairs, dbm0, &options);
     py::gil_scoped_release nogil;
     return WritePcapFile(job, options, path, CheckPythonSignals);
 }
 
-std::uint64_t SendRtpTo(const std::string& host, std::uint16_t port, const py::object& requests, const Pairs& settings,
-                        std::optional<float> dbm0, const Pairs& rtp) {
-    const RenderJob job = Job(requests, settings, dbm0);
-    const Rtp::SessionOptions options = SessionOptionsOf(rtp);
+std::uint64_t SendRtpTo(const std::string& host, std::uint16_t port, const py::object& requests, const Pairs& pairs,
+                        std::optional<float> dbm0) {
+    Rtp::SessionOptions options;
+    const RenderJob job = Job(requests, pairs, dbm0, &options);
     py::gil_scoped_release nogil;
     return SendRtp(job, options, host, port, CheckPythonSignals);
 }
@@ -415,17 +433,12 @@ PYBIND11_MODULE(_varnel, m) {
 #endif
     m.attr("E_INVALIDARG") = py::int_(static_cast<std::int32_t>(E_INVALIDARG));
     m.attr("E_FAIL") = py::int_(static_cast<std::int32_t>(E_FAIL));
-    m.def("_render", &RenderArray, py::arg("requests"), py::arg("settings"), py::arg("dbm0"), py::arg("max_bytes"),
+    m.def("_render", &RenderArray, py::arg("requests"), py::arg("options"), py::arg("dbm0"), py::arg("max_bytes"),
           py::arg("labels"));
-    m.def("_write_wav", &WriteWav, py::arg("path"), py::arg("requests"), py::arg("settings"), py::arg("dbm0"));
-    m.def("_write_pcap", &WritePcap, py::arg("path"), py::arg("requests"), py::arg("settings"), py::arg("dbm0"), py::arg("rtp"));
-    m.def("_send_rtp", &SendRtpTo, py::arg("host"), py::arg("port"), py::arg("requests"), py::arg("settings"), py::arg("dbm0"),
-          py::arg("rtp"));
-    m.def("_rtp_options", [] {
-        py::list names;
-        for (const Rtp::SessionOptionSpec& spec : Rtp::SessionOptionSpecs()) names.append(std::string(spec.name));
-        return names;
-    });
+    m.def("_write_wav", &WriteWav, py::arg("path"), py::arg("requests"), py::arg("options"), py::arg("dbm0"));
+    m.def("_write_pcap", &WritePcap, py::arg("path"), py::arg("requests"), py::arg("options"), py::arg("dbm0"));
+    m.def("_send_rtp", &SendRtpTo, py::arg("host"), py::arg("port"), py::arg("requests"), py::arg("options"), py::arg("dbm0"));
+    m.def("_options", &OptionRows);
     m.def("_settings", &Settings);
     m.def("_suite", &WriteSuiteFolder, py::arg("name"), py::arg("folder"), py::arg("seed"), py::arg("shard"), py::arg("shards"),
           py::arg("encoding"), py::arg("families"));

@@ -1,7 +1,5 @@
 #include "Rtp.h"
 
-#include <algorithm>
-
 #include "varnel/facade/Exceptions.h"
 #include "varnel/render/ByteSink.h"
 #include "varnel/render/Outputs.h"
@@ -18,15 +16,6 @@ namespace {
 constexpr const char* kPcapRefusal = "Unable to create or write this pcap file.";
 
 }  // namespace
-
-Rtp::SessionOptions SessionOptionsOf(const std::vector<std::pair<std::string, std::string>>& options) {
-    Rtp::SessionOptions session;
-    for (auto [name, value] : options) {
-        std::replace(name.begin(), name.end(), '_', '-');
-        Rtp::SetSessionOption(session, name, value);
-    }
-    return session;
-}
 
 std::uint64_t WritePcapFile(RenderJob job, const Rtp::SessionOptions& options, const std::string& path,
                             const CheckSignals& check) {

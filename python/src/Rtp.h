@@ -2,17 +2,11 @@
 
 #include <cstdint>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "Render.h"
 #include "varnel/rtp/SessionOptions.h"
 
 namespace varnel_python {
-
-// The options of an RTP session from keyword arguments: (name, value as text) pairs named as the
-// tool's options, with '_' for '-' ("ptime", "dtmf_mode", "rtp_dst"). Throws RequestError.
-Quorvex::VarnelNet::Rtp::SessionOptions SessionOptionsOf(const std::vector<std::pair<std::string, std::string>>& options);
 
 // Writes the job's packets as a libpcap file, as `varnel --pcap PATH` does: an old file is
 // replaced only once the new one is complete, and a stop leaves no temporary file. Returns the

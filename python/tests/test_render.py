@@ -21,6 +21,10 @@ CASES = [
     (["plan:uk:busy:1000", "sit:nc", "modem:ansam-pr:500"], {"dbm0": -10}, ["-r", "8000", "--dbm0", "-10"]),
     (["set:cid-standard=etsi", "cid:-P|-O", "tones:350|440@300,0@100"], {"cid_alert": varnel.CidAlert.CA_OffHook},
      ["-r", "8000", "--cid-alert", "offhook"]),
+    (["dtmf:123", "tty:HI"], {"snr": 15, "seed": 9, "noise_band": "telephone", "freq_offset": 2, "fsk_rate_offset": -1},
+     ["-r", "8000", "--snr", "15", "--seed", "9", "--noise-band", "telephone", "--freq-offset", "2", "--fsk-rate-offset", "-1"]),
+    (["cid:5551234"], {"codec_tandem": "2:alaw", "dropout": "20@200", "clip": -10, "fsk_twist": 3, "noise": -40},
+     ["-r", "8000", "--codec-tandem", "2:alaw", "--dropout", "20@200", "--clip", "-10", "--fsk-twist", "3", "--noise", "-40"]),
 ]
 
 
@@ -51,6 +55,16 @@ def test_write_wav_equals_the_tools_file(tool, tmp_path):
 
 @pytest.mark.parametrize("call,text", [
     (lambda: varnel.render(["dtmf:1"], rate=0), "rate: '0' is not an integer from 1 to 16777216"),
+    (lambda: varnel.render(["dtmf:1"], snr=101), "snr: '101' is not a ratio from -20 to 100 dB"),
+    (lambda: varnel.render(["dtmf:1"], codec_tandem="11"), "codec_tandem: '11' is not N[:ulaw|alaw] with N from 1 to 10"),
+    (lambda: varnel.render(["dtmf:1"], seed=2**64),
+     "seed: '18446744073709551616' is not a whole number from 0 to 18446744073709551615"),
+    (lambda: varnel.render(["dtmf:1"], ptime=20), "ptime: '20' applies to an RTP session only"),
+    (lambda: varnel.render(["dtmf:1"], noise=-20, snr=10), "noise and snr both set the noise: give one"),
+    (lambda: varnel.write_pcap("/tmp/never.pcap", ["tty:HI"], tty_rtt=True, t140_pt=100), "t140_pt and red_pt are both 100"),
+    (lambda: varnel.render(["dtmf:1"], loud=1), "unknown setting 'loud' (rate, bits, encoding, amplitude, dtmf-tone, "
+     "dtmf-break, dtmf-pause, tty-mode, tty-rate, cid-format, cid-timing, tty-figs-after-space, cid-standard, cid-alert, "
+     "dtmf-twist, tone-modulation-depth, level-per-tone)"),
     (lambda: varnel.render(["pattern:0/x:100"]),
      "request 1 'pattern:0/x:100': Tone pattern element 1 \"0/x\": the duration \"x\" is not a whole number of "
      "milliseconds from 1 to 2147483647."),

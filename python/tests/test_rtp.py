@@ -50,9 +50,13 @@ def test_send_rtp_sends_the_packets_of_the_pcap(tmp_path):
 
 @pytest.mark.parametrize("call,error,text", [
     (lambda: varnel.write_pcap("/tmp/never.pcap", ["dtmf:1"], rate=16000), varnel.ArgumentError,
-     "G.711 in RTP runs at 8000 Hz: the output is 16000 Hz, G.711 mu-law mono; give -r 8000"),
+     "rate: G.711 in RTP runs at 8000 Hz: the output is 16000 Hz, G.711 mu-law mono; give rate=8000"),
+    (lambda: varnel.write_pcap("/tmp/never.pcap", ["dtmf:1"], encoding="pcm"), varnel.ArgumentError,
+     "encoding: RTP carries G.711 here: the output is 8000 Hz, 16-bit mono; give encoding='ulaw' or encoding='alaw'"),
     (lambda: varnel.write_pcap("/tmp/never.pcap", ["dtmf:1"], event_pt=0), varnel.ArgumentError,
-     "--event-pt: '0' is the audio's payload type (PCMU): give a dynamic type from 96 to 127"),
+     "event_pt: '0' is the audio's payload type (PCMU): give a dynamic type from 96 to 127"),
+    (lambda: varnel.write_pcap("/tmp/never.pcap", ["dtmf:1"], ptime=61), varnel.ArgumentError,
+     "ptime: '61' is not a whole number of milliseconds from 10 to 60"),
     (lambda: varnel.write_pcap("/no/such/dir.pcap", ["dtmf:1"]), varnel.ComError,
      "Unable to create or write this pcap file. (No such file or directory)"),
     (lambda: varnel.send_rtp("no-such-host.invalid", 5004, ["dtmf:1"]), varnel.ArgumentError, "does not resolve"),

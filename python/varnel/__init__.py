@@ -25,7 +25,7 @@ from ._varnel import ArgumentError, ComError, Error, Event, E_FAIL, E_INVALIDARG
 __all__ = [
     "ArgumentError", "BaudotRate", "CallerIdAbsence", "CidAlert", "CidBitTiming", "CidFormat",
     "CidStandard", "ComError", "E_FAIL", "E_INVALIDARG", "Encoding", "Error", "Event", "HAVE_SONDIX",
-    "ModemTone", "TtyMode", "Varnel", "render", "send_rtp", "write_pcap", "write_wav",
+    "ModemTone", "OPTIONS", "TtyMode", "Varnel", "render", "send_rtp", "write_pcap", "write_wav",
 ]
 
 
@@ -224,11 +224,18 @@ def _requests(requests):
     return requests
 
 
-def _settings(rate, bits, encoding, settings):
+def _settings(rate, bits, encoding, options):
+    """The keyword arguments as (name, text) pairs, which the library applies by its option
+    registry (OPTIONS): settings, impairments and, for RTP, the session's options."""
     pairs = [("rate", _setting_text("rate", rate)), ("bits", _setting_text("bits", bits)),
              ("encoding", _setting_text("encoding", encoding))]
-    pairs += [(name, _setting_text(name, value)) for name, value in settings.items()]
+    pairs += [(name, _setting_text(name, value)) for name, value in options.items()]
     return pairs
+
+
+# The keyword arguments besides the settings' names: (keyword, target, kind, placeholder,
+# default, help) of every impairment and RTP session option, from the library's registry.
+OPTIONS = tuple(_varnel._options())
 
 
 def _level(dbm0):
@@ -242,8 +249,10 @@ def render(requests, rate=8000, bits=16, encoding="pcm", dbm0=None, max_bytes=1 
     for 8-bit PCM and G.711. The samples are those that `varnel --raw` writes, with the tool's
     defaults (cid_timing="exact", tty_figs_after_space=1), which differ from the class's so that
     real receivers decode them. Settings are the tool's options with '_' for '-' (tty_rate=50,
-    cid_standard="etsi", dtmf_twist=2) or the component's property names; dbm0 is --dbm0 (each
-    tone at that level). A result larger than max_bytes is refused before anything is
+    cid_standard="etsi", dtmf_twist=2) or the component's property names; so are the
+    impairments (snr=20, noise=-30, noise_band="telephone", freq_offset=1.5, fsk_twist=3,
+    clip=-10, codec_tandem="2:alaw", dropout="20@500", seed=7; varnel.OPTIONS lists them);
+    dbm0 is --dbm0 (each tone at that level). A result larger than max_bytes is refused before anything is
     rendered. Ctrl-C stops a long render with KeyboardInterrupt. With labels=True it returns
     (samples, labels): a dict for every symbol (key, tone, silence, Caller-ID message and byte,
     TTY character) with the keys of `varnel --labels FILE.jsonl`: request, kind, symbol, start
@@ -259,16 +268,6 @@ def write_wav(path, requests, rate=8000, bits=16, encoding="pcm", dbm0=None, **s
     _varnel._write_wav(str(path), _requests(requests), _settings(rate, bits, encoding, settings), _level(dbm0))
 
 
-_RTP_OPTIONS = {name.replace("-", "_") for name in _varnel._rtp_options()}
-
-
-def _rtp(options):
-    """Splits keyword arguments into the RTP session's options and the settings."""
-    rtp = [(name, _setting_text(name, value)) for name, value in options.items() if name in _RTP_OPTIONS]
-    settings = {name: value for name, value in options.items() if name not in _RTP_OPTIONS}
-    return rtp, settings
-
-
 def write_pcap(path, requests, rate=8000, encoding="ulaw", dbm0=None, **options):
     """Writes the requests as RTP packets in a libpcap file, as `varnel --pcap PATH` does (G.711
     at 8000 Hz; Ethernet, IPv4 or IPv6, UDP), and returns how many packets it holds. Besides the
@@ -278,8 +277,7 @@ def write_pcap(path, requests, rate=8000, encoding="ulaw", dbm0=None, **options)
     timestamps), pcap_start (seconds since 1970, "YYYY-MM-DDTHH:MM:SSZ", or "now", the default),
     rtp_src and rtp_dst ("ADDR:PORT", "[IPV6]:PORT").
     An old file is replaced only once the new one is complete."""
-    rtp, settings = _rtp(options)
-    return _varnel._write_pcap(str(path), _requests(requests), _settings(rate, 16, encoding, settings), _level(dbm0), rtp)
+    return _varnel._write_pcap(str(path), _requests(requests), _settings(rate, 16, encoding, options), _level(dbm0))
 
 
 def send_rtp(host, port, requests, rate=8000, encoding="ulaw", dbm0=None, **options):
@@ -289,9 +287,8 @@ def send_rtp(host, port, requests, rate=8000, encoding="ulaw", dbm0=None, **opti
     that does not resolve raises ArgumentError; a destination that answers ICMP port unreachable
     stops the send with ComError. Ctrl-C stops it within a packet time (KeyboardInterrupt), after
     the end of a telephone event sounding then (its last packet with the E bit, three times)."""
-    rtp, settings = _rtp(options)
-    return _varnel._send_rtp(str(host), int(port), _requests(requests), _settings(rate, 16, encoding, settings),
-                             _level(dbm0), rtp)
+    return _varnel._send_rtp(str(host), int(port), _requests(requests), _settings(rate, 16, encoding, options),
+                             _level(dbm0))
 
 
 # The receiver test kit.

@@ -80,6 +80,28 @@ TEST(OptionsTest, UsageErrorsSayWhatIsWrong) {
         {{"--play", "-e", "ulaw", "dtmf:1"}, "--play plays PCM only: write G.711 with -o FILE or --raw"},
         {{"--play", "set:encoding=alaw", "dtmf:1"}, "--play plays PCM only: write G.711 with -o FILE or --raw"},
         {{"--play", "-e", "ulaw", "set:encoding=pcm", "dtmf:1"}, ""},
+        {{"--raw", "--seed", "18446744073709551616"}, "--seed: '18446744073709551616' is not a whole number from 0 to 18446744073709551615"},
+        {{"--pcap", "p", "--seed", "99999999999999999999"}, "--seed: '99999999999999999999' is not a whole number from 0 to 18446744073709551615"},
+        {{"--pcap", "p", "--ptime", "61"}, "--ptime: '61' is not a whole number of milliseconds from 10 to 60"},
+        {{"--pcap", "p", "--event-pt", "0"}, "--event-pt: '0' is the audio's payload type (PCMU): give a dynamic type from 96 to 127"},
+        {{"--pcap", "p", "--t140-pt", "1000"}, "--t140-pt: '1000' is not a dynamic payload type from 96 to 127"},
+        {{"--pcap", "p", "--pcap-start", "2024-02-30T00:00:00Z"}, "--pcap-start: '2024-02-30T00:00:00Z' is not a time from 1970 to 2106 as "
+                                                                  "YYYY-MM-DDTHH:MM:SS[.ffffff]Z (UTC) or seconds since 1970"},
+        {{"--pcap", "p", "--rtp-src", "1.2.3.4"}, "--rtp-src: '1.2.3.4' has no port: give HOST:PORT, or [IPV6]:PORT"},
+        {{"--pcap", "p", "--dtmf-mode", "foo"}, "--dtmf-mode: 'foo' is not inband or rfc4733"},
+        {{"--raw", "--noise", "5"}, "--noise: '5' is not a level from -100 to +3.14 dBm0"},
+        {{"--raw", "--noise-band", "foo"}, "--noise-band: 'foo' is not flat or telephone"},
+        {{"--raw", "--codec-tandem", "0"}, "--codec-tandem: '0' is not N[:ulaw|alaw] with N from 1 to 10"},
+        {{"--raw", "--codec-tandem", "99999999999999999999999"}, "--codec-tandem: '99999999999999999999999' is not N[:ulaw|alaw] with N from 1 to 10"},
+        {{"--raw", "--dropout", "5@4"}, "--dropout: '5@4' is not MS@EVERY with 0 < MS < EVERY <= 3600000 milliseconds"},
+        {{"suite", "dtmf", "-o", "d", "--shard", "3/2"}, "--shard I: '3' is not a whole number from 1 to 2"},
+        {{"suite", "dtmf", "-o", "d", "--shard", "2/1"}, "--shard I: '2' is not a whole number from 1 to 1"},
+        {{"suite", "dtmf", "-o", "d", "--shard", "9/5"}, "--shard I: '9' is not a whole number from 1 to 5"},
+        {{"suite", "dtmf", "-o", "d", "--shard", "0/3"}, "--shard I: '0' is not a whole number from 1 to 3"},
+        {{"suite", "dtmf", "-o", "d", "--shard", "1/0"}, "--shard N: '0' is not a whole number from 1 to 1000000"},
+        {{"corpus", "r.json", "-o", "d", "--shard", "4/3"}, "--shard I: '4' is not a whole number from 1 to 3"},
+        {{"suite", "dtmf", "-o", "d", "--seed", "18446744073709551616"}, "--seed: '18446744073709551616' is not a whole number from 0 to 18446744073709551615"},
+        {{"suite", "dtmf", "-o", "d", "-e", "mulaw"}, "suite: -e: 'mulaw' is not pcm, ulaw or alaw"},
     };
     for (const auto& [args, message] : cases) EXPECT_EQ(UsageErrorOf(args), message) << args.back();
 }

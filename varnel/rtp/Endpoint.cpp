@@ -7,24 +7,19 @@
 
 #include <cstring>
 
-#include "varnel/platform/PrintableText.h"
-#include "varnel/script/RequestError.h"
+#include "varnel/options/Refusal.h"
+#include "varnel/options/ValueReaders.h"
 
 namespace Quorvex::VarnelNet::Rtp {
 
 namespace {
 
-[[noreturn]] void Refuse(std::string_view what, std::string_view text, const std::string& reason) {
-    throw Script::RequestError("--" + std::string(what) + ": '" + Printable(text) + "' " + reason);
-}
+using Option::Refuse;
 
 std::uint16_t ReadPort(std::string_view text, std::string_view what, std::string_view whole) {
-    std::int64_t port = 0;
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos || text.size() > 5 ||
-        (port = std::stoll(std::string(text))) < 1 || port > 65535) {
-        Refuse(what, whole, "does not end in a port from 1 to 65535");
-    }
-    return static_cast<std::uint16_t>(port);
+    const std::optional<std::uint64_t> port = Option::ReadWhole(text, 1, 65535);
+    if (!port) Refuse(what, whole, "does not end in a port from 1 to 65535");
+    return static_cast<std::uint16_t>(*port);
 }
 
 }  // namespace

@@ -38,9 +38,8 @@ StreamPlan PlanOf(const SessionOptions& options, const PayloadFormat& audioForma
 
 // The checks of the rendering and the options a session makes before it exists.
 const Script::Rendering& Checked(const Script::Rendering& rendering, const SessionOptions& options) {
-    for (const std::string& refusal : {CheckRtpFormat(rendering), CheckSessionOptions(options)}) {
-        if (!refusal.empty()) throw Script::RequestError(refusal);
-    }
+    if (std::optional<Option::Refusal> refusal = CheckRtpFormat(rendering)) throw Option::OptionRefused(std::move(*refusal));
+    if (std::optional<Option::Refusal> refusal = CheckSessionOptions(options)) throw Option::OptionRefused(std::move(*refusal));
     return rendering;
 }
 
@@ -62,19 +61,24 @@ std::unique_ptr<StreamAnnotations> Given(const Script::Rendering& rendering, std
 
 }  // namespace
 
-std::string CheckRtpFormat(const Script::Rendering& rendering) {
+std::optional<Option::Refusal> CheckRtpFormat(const Script::Rendering& rendering) {
     const Script::SettingValues& settings = rendering.StartSettings();
     const std::int32_t rate = settings.Integer(SettingsCatalog::kSampleRate);
     const std::int32_t encoding = settings.Integer(SettingsCatalog::kEncoding);
     if (encoding != ENC_MuLaw && encoding != ENC_ALaw) {
-        return "RTP carries G.711 here: the output is " + rendering.FormatText() + "; give -e ulaw or -e alaw";
+        return Option::Refusal{std::string(SettingsCatalog::kEncoding.option),
+                               Script::ValueText(SettingsCatalog::kEncoding, {encoding, 0.0f}),
+                               "RTP carries G.711 here: the output is " + rendering.FormatText(),
+                               {std::string(SettingsCatalog::KeywordOf(SettingsCatalog::kEncoding, ENC_MuLaw)),
+                                std::string(SettingsCatalog::KeywordOf(SettingsCatalog::kEncoding, ENC_ALaw))}};
     }
     const std::uint32_t clockRate = AudioFormatOf(rendering).clockRate;
     if (rate != static_cast<std::int32_t>(clockRate)) {
         const std::string clock = std::to_string(clockRate);
-        return "G.711 in RTP runs at " + clock + " Hz: the output is " + rendering.FormatText() + "; give -r " + clock;
+        return Option::Refusal{std::string(SettingsCatalog::kSampleRate.option), std::to_string(rate),
+                               "G.711 in RTP runs at " + clock + " Hz: the output is " + rendering.FormatText(), {clock}};
     }
-    return "";
+    return std::nullopt;
 }
 
 std::string ShortKeyWarning(const Script::Rendering& rendering, const SessionOptions& options) {

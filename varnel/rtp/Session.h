@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "varnel/options/Refusal.h"
 #include "varnel/rtp/Events.h"
 #include "varnel/rtp/PacketStream.h"
 #include "varnel/rtp/PcapSavefile.h"
@@ -60,9 +62,9 @@ private:
     SessionCounts m_counts;
 };
 
-// Why the rendering cannot be sent as RTP (not G.711, not at G.711's clock rate), or an empty
-// text.
-std::string CheckRtpFormat(const Script::Rendering& rendering);
+// Why the rendering cannot be sent as RTP (not G.711, not at G.711's clock rate): a refusal of
+// the encoding or the rate with the values that would be taken, or nothing.
+std::optional<Option::Refusal> CheckRtpFormat(const Script::Rendering& rendering);
 
 // With --dtmf-mode rfc4733, a warning for the first DTMF request whose keys are shorter than the
 // packet time (their start and end packets leave at once), or an empty text.

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "varnel/options/OptionRow.h"
+#include "varnel/options/Refusal.h"
 #include "varnel/rtp/Endpoint.h"
 
 namespace Quorvex::VarnelNet::Rtp {
@@ -34,31 +36,22 @@ struct SessionOptions {
     // an IPv6 address) port 40000 and port 5004. The text stream uses the ports 2 above.
     Endpoint Source() const;
     Endpoint Destination() const;
+    bool operator==(const SessionOptions&) const = default;
 };
 
-// One option of a session, as the tool names it (--NAME VALUE, or --NAME alone for a flag):
-// the tool's help and completion are written from this table, and Python takes the same names.
-struct SessionOptionSpec {
-    std::string_view name;
-    std::string_view value;  // "MS", "PT", ...; empty for a flag
-    std::string_view words;  // the values to complete, separated by spaces; may be empty
-    std::string_view help;
-};
+// The options of a session, as the tool names them (--NAME VALUE, or --NAME alone for a flag):
+// rows of the option registry (varnel/options/OptionRegistry.h), each with what reads its value
+// in; Python takes the same names with '_' for '-'.
+std::span<const Option::AppliedRow<SessionOptions>> SessionOptionRows();
+const Option::AppliedRow<SessionOptions>* FindSessionOption(std::string_view name);
 
-std::span<const SessionOptionSpec> SessionOptionSpecs();
-const SessionOptionSpec* FindSessionOption(std::string_view name);
-
-// Sets the option `name` from its text (for a flag: "1" or "0"). Throws RequestError in the words
-// of the option ("--ptime: '70' is not a whole number of milliseconds from 10 to 60").
+// Sets the option `name` from its text (for a flag: "1" or "0"). Throws Option::OptionRefused
+// for a value it does not take ("ptime: '70' is not a whole number of milliseconds from 10 to
+// 60"), RequestError for a name that is not one of them.
 void SetSessionOption(SessionOptions& options, std::string_view name, std::string_view value);
 
 // Why the options do not go together (two streams with one payload type, a source and a
-// destination of different address families), or an empty text.
-std::string CheckSessionOptions(const SessionOptions& options);
-
-// Reads a time for --pcap-start: "2024-05-01T12:00:00Z" (UTC, an optional fraction of a second
-// after the seconds) or seconds since 1970 ("1714564800", "1714564800.25"), up to the year 2106.
-// Microseconds since 1970; throws RequestError.
-std::uint64_t ParsePcapStart(std::string_view text);
+// destination of different address families): a refusal of options together, or nothing.
+std::optional<Option::Refusal> CheckSessionOptions(const SessionOptions& options);
 
 }  // namespace Quorvex::VarnelNet::Rtp

@@ -4,51 +4,105 @@
 #include <cmath>
 #include <limits>
 
-#include "varnel/platform/DecimalText.h"
+#include "varnel/engine/Enumerations.h"
+#include "varnel/engine/SettingsCatalog.h"
+#include "varnel/options/Refusal.h"
+#include "varnel/options/ValueReaders.h"
 #include "varnel/platform/PrintableText.h"
 #include "varnel/script/Level.h"
 #include "varnel/script/RequestError.h"
 #include "varnel/signal/PortableMath.h"
 
+// The rows name the members they set and leave the others at their defaults.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 namespace Quorvex::VarnelNet::Script {
 
 namespace {
 
-constexpr std::array<ImpairmentOption, 10> kOptions = {{
-    {"freq-offset", "PERCENT", "scale every frequency (DTMF, MF, tones, alerts, FSK mark and space) by 1 + PERCENT/100 (-50 to 50)"},
-    {"fsk-rate-offset", "PERCENT", "scale the FSK bit rate (Caller-ID, TTY) by 1 + PERCENT/100 (-50 to 50)"},
-    {"fsk-twist", "DB", "the FSK space tone DB above the mark tone, which keeps the level (-20 to 20)"},
-    {"noise", "LEVEL", "add white Gaussian noise of LEVEL dBm0 (-100 to +3.14)"},
-    {"snr", "DB", "add white Gaussian noise DB below the signal's mean power over its sounding samples (-20 to 100)"},
-    {"noise-band", "flat|telephone", "the noise over the whole band (flat) or within 300-3400 Hz at the same power"},
-    {"seed", "N", "the seed of the noise, 0 to 18446744073709551615 (0)"},
-    {"clip", "LEVEL", "hold every sample within the peak of a sine of LEVEL dBm0 (-60 to +3.14)"},
-    {"codec-tandem", "N[:ulaw|alaw]", "N G.711 encode-decode passes (1 to 10, mu-law by default)"},
-    {"dropout", "MS@EVERY", "zero MS milliseconds at every multiple of EVERY milliseconds"},
+using Row = Option::OptionRow;
+using Option::Kind;
+using Option::Target;
+
+constexpr std::string_view kTandemForm = "N[:ulaw|alaw] with N from 1 to 10";
+constexpr std::string_view kDropoutForm = "MS@EVERY with 0 < MS < EVERY <= 3600000 milliseconds";
+
+// N[:ulaw|alaw]: a malformed N is quoted alone, no passes (0) with the law.
+void SetTandem(Impairments& impairments, const Row& row, std::string_view value) {
+    const std::size_t colon = value.find(':');
+    const std::string_view mu = SettingsCatalog::KeywordOf(SettingsCatalog::kEncoding, ENC_MuLaw);
+    const std::string_view a = SettingsCatalog::KeywordOf(SettingsCatalog::kEncoding, ENC_ALaw);
+    const std::string_view law = colon == std::string_view::npos ? mu : value.substr(colon + 1);
+    if (law != mu && law != a) Option::Refuse(row.name, value, "is not N[:ulaw|alaw]");
+    const std::string_view passes = value.substr(0, colon);
+    const std::optional<std::uint64_t> n = Option::ReadWhole(passes, 0, row.most);
+    if (!n) Option::Refuse(row.name, passes, "is not " + std::string(kTandemForm));
+    if (*n < row.least) Option::Refuse(row.name, value, "is not " + std::string(kTandemForm));
+    impairments.tandemPasses = static_cast<int>(*n);
+    impairments.tandemLaw = law == a ? SampleFormat::ALaw : SampleFormat::MuLaw;
+}
+
+// MS@EVERY: a malformed number is quoted alone, a gap not shorter than its period with both.
+void SetDropout(Impairments& impairments, const Row& row, std::string_view value) {
+    const std::size_t at = value.find('@');
+    if (at == std::string_view::npos) Option::Refuse(row.name, value, "is not MS@EVERY");
+    const auto part = [&](std::string_view text) {
+        const std::optional<double> ms = Option::ReadNumber(text, row.lowest, row.highest);
+        if (!ms) Option::Refuse(row.name, text, "is not " + std::string(kDropoutForm));
+        return *ms;
+    };
+    const double ms = part(value.substr(0, at));
+    const double every = part(value.substr(at + 1));
+    if (!(ms > 0.0 && ms < every)) Option::Refuse(row.name, value, "is not " + std::string(kDropoutForm));
+    impairments.dropoutMs = ms;
+    impairments.dropoutEveryMs = every;
+}
+
+constexpr std::array<Option::AppliedRow<Impairments>, 10> kRows = {{
+    {{.name = "freq-offset", .target = Target::Impairment, .kind = Kind::Number, .placeholder = "PERCENT",
+      .noun = "a percentage", .lowest = -50.0, .highest = 50.0,
+      .help = "scale every frequency (DTMF, MF, tones, alerts, FSK mark and space) by 1 + PERCENT/100 (-50 to 50)"},
+     [](Impairments& i, const Row& row, std::string_view v) { i.frequencyOffsetPercent = Option::NumberOf(row, v); }},
+    {{.name = "fsk-rate-offset", .target = Target::Impairment, .kind = Kind::Number, .placeholder = "PERCENT",
+      .noun = "a percentage", .lowest = -50.0, .highest = 50.0,
+      .help = "scale the FSK bit rate (Caller-ID, TTY) by 1 + PERCENT/100 (-50 to 50)"},
+     [](Impairments& i, const Row& row, std::string_view v) { i.bitRateOffsetPercent = Option::NumberOf(row, v); }},
+    {{.name = "fsk-twist", .target = Target::Impairment, .kind = Kind::Number, .placeholder = "DB", .noun = "a level",
+      .unit = " dB", .lowest = -20.0, .highest = 20.0,
+      .help = "the FSK space tone DB above the mark tone, which keeps the level (-20 to 20)"},
+     [](Impairments& i, const Row& row, std::string_view v) { i.fskTwistDb = Option::NumberOf(row, v); }},
+    {{.name = "noise", .target = Target::Impairment, .kind = Kind::Number, .placeholder = "LEVEL", .noun = "a level",
+      .unit = " dBm0", .lowest = -100.0, .highest = kFullScaleDbm0,
+      .help = "add white Gaussian noise of LEVEL dBm0 (-100 to +3.14)"},
+     [](Impairments& i, const Row& row, std::string_view v) { i.noiseDbm0 = Option::NumberOf(row, v); }},
+    {{.name = "snr", .target = Target::Impairment, .kind = Kind::Number, .placeholder = "DB", .noun = "a ratio",
+      .unit = " dB", .lowest = -20.0, .highest = 100.0,
+      .help = "add white Gaussian noise DB below the signal's mean power over its sounding samples (-20 to 100)"},
+     [](Impairments& i, const Row& row, std::string_view v) { i.snrDb = Option::NumberOf(row, v); }},
+    {{.name = "noise-band", .target = Target::Impairment, .kind = Kind::Keyword, .placeholder = "flat|telephone",
+      .fallback = "flat", .words = "flat telephone",
+      .help = "the noise over the whole band (flat) or within 300-3400 Hz at the same power"},
+     [](Impairments& i, const Row& row, std::string_view v) {
+         constexpr std::array<std::string_view, 2> kBands = {"flat", "telephone"};
+         const std::optional<std::size_t> band = Option::ReadKeyword(v, kBands);
+         if (!band) Option::Refuse(row.name, v, "is not flat or telephone");
+         i.telephoneBand = *band == 1;
+     }},
+    {{.name = "seed", .target = Target::Impairment, .kind = Kind::Whole, .placeholder = "N", .noun = "a whole number",
+      .most = std::numeric_limits<std::uint64_t>::max(), .fallback = "0",
+      .help = "the seed of the noise, 0 to 18446744073709551615 (0)"},
+     [](Impairments& i, const Row& row, std::string_view v) { i.seed = Option::WholeOf(row, v); }},
+    {{.name = "clip", .target = Target::Impairment, .kind = Kind::Number, .placeholder = "LEVEL", .noun = "a level",
+      .unit = " dBm0", .lowest = -60.0, .highest = kFullScaleDbm0,
+      .help = "hold every sample within the peak of a sine of LEVEL dBm0 (-60 to +3.14)"},
+     [](Impairments& i, const Row& row, std::string_view v) { i.clipDbm0 = Option::NumberOf(row, v); }},
+    {{.name = "codec-tandem", .target = Target::Impairment, .kind = Kind::Compound, .placeholder = "N[:ulaw|alaw]",
+      .least = 1, .most = 10, .help = "N G.711 encode-decode passes (1 to 10, mu-law by default)"},
+     SetTandem},
+    {{.name = "dropout", .target = Target::Impairment, .kind = Kind::Compound, .placeholder = "MS@EVERY", .lowest = 0.0,
+      .highest = 3600000.0, .help = "zero MS milliseconds at every multiple of EVERY milliseconds"},
+     SetDropout},
 }};
-
-[[noreturn]] void Refuse(std::string_view name, std::string_view value, std::string_view what) {
-    throw RequestError("--" + std::string(name) + ": '" + Printable(value) + "' is not " + std::string(what));
-}
-
-double Number(std::string_view name, std::string_view value, double lowest, double highest, std::string_view what) {
-    double number = 0.0;
-    if (ReadDecimal(value, number) != DecimalRead::Number || !(number >= lowest && number <= highest)) {
-        Refuse(name, value, what);
-    }
-    return number;
-}
-
-std::uint64_t Unsigned(std::string_view name, std::string_view value, std::uint64_t highest, std::string_view what) {
-    if (value.empty() || value.size() > 20) Refuse(name, value, what);
-    std::uint64_t number = 0;
-    for (const char c : value) {
-        const auto digit = static_cast<std::uint64_t>(c - '0');
-        if (c < '0' || c > '9' || number > (highest - digit) / 10) Refuse(name, value, what);
-        number = number * 10 + digit;
-    }
-    return number;
-}
 
 double PeakOf(double dbm0) { return PortableMath::Pow10((dbm0 - kFullScaleDbm0) / 20.0); }
 
@@ -93,63 +147,31 @@ LineSpec Impairments::Line(double sampleRate, double signalPower) const {
     return line;
 }
 
-std::span<const ImpairmentOption> ImpairmentOptions() { return kOptions; }
+std::span<const Option::AppliedRow<Impairments>> ImpairmentRows() { return kRows; }
 
 void SetImpairment(Impairments& impairments, std::string_view name, std::string_view value) {
-    if (name == "noise") {
-        impairments.noiseDbm0 = Number(name, value, -100.0, kFullScaleDbm0, "a level from -100 to +3.14 dBm0");
-    } else if (name == "snr") {
-        impairments.snrDb = Number(name, value, -20.0, 100.0, "a ratio from -20 to 100 dB");
-    } else if (name == "noise-band") {
-        if (value != "flat" && value != "telephone") Refuse(name, value, "flat or telephone");
-        impairments.telephoneBand = value == "telephone";
-    } else if (name == "freq-offset") {
-        impairments.frequencyOffsetPercent = Number(name, value, -50.0, 50.0, "a percentage from -50 to 50");
-    } else if (name == "fsk-rate-offset") {
-        impairments.bitRateOffsetPercent = Number(name, value, -50.0, 50.0, "a percentage from -50 to 50");
-    } else if (name == "fsk-twist") {
-        impairments.fskTwistDb = Number(name, value, -20.0, 20.0, "a level from -20 to 20 dB");
-    } else if (name == "clip") {
-        impairments.clipDbm0 = Number(name, value, -60.0, kFullScaleDbm0, "a level from -60 to +3.14 dBm0");
-    } else if (name == "codec-tandem") {
-        const std::size_t colon = value.find(':');
-        const std::string_view law = colon == std::string_view::npos ? std::string_view("ulaw") : value.substr(colon + 1);
-        if (law != "ulaw" && law != "alaw") Refuse(name, value, "N[:ulaw|alaw]");
-        impairments.tandemPasses = static_cast<int>(Unsigned(name, value.substr(0, colon), 10, "N[:ulaw|alaw] with N from 1 to 10"));
-        if (impairments.tandemPasses == 0) Refuse(name, value, "N[:ulaw|alaw] with N from 1 to 10");
-        impairments.tandemLaw = law == "alaw" ? SampleFormat::ALaw : SampleFormat::MuLaw;
-    } else if (name == "dropout") {
-        const std::size_t at = value.find('@');
-        if (at == std::string_view::npos) Refuse(name, value, "MS@EVERY");
-        constexpr std::string_view what = "MS@EVERY with 0 < MS < EVERY <= 3600000 milliseconds";
-        const double ms = Number(name, value.substr(0, at), 0.0, 3600000.0, what);
-        const double every = Number(name, value.substr(at + 1), 0.0, 3600000.0, what);
-        if (!(ms > 0.0 && ms < every)) Refuse(name, value, what);
-        impairments.dropoutMs = ms;
-        impairments.dropoutEveryMs = every;
-    } else if (name == "seed") {
-        impairments.seed = Unsigned(name, value, std::numeric_limits<std::uint64_t>::max(), "a whole number from 0 to 18446744073709551615");
-    } else {
-        throw RequestError("--" + Printable(name) + " is not an impairment");
+    for (const Option::AppliedRow<Impairments>& r : kRows) {
+        if (r.row.name == name) return r.apply(impairments, r.row, value);
     }
+    throw RequestError("'" + Printable(name) + "' is not an impairment");
 }
 
-std::string CheckImpairments(const Impairments& impairments, double sampleRate) {
+std::optional<Option::Refusal> CheckImpairments(const Impairments& impairments, double sampleRate) {
     const bool noise = impairments.noiseDbm0 || impairments.snrDb;
-    if (impairments.noiseDbm0 && impairments.snrDb) return "--noise and --snr both set the noise: give one";
-    if (impairments.telephoneBand && !noise) return "--noise-band telephone limits a noise: give --noise or --snr";
+    if (impairments.noiseDbm0 && impairments.snrDb) return Option::Together("{noise} and {snr} both set the noise: give one");
+    if (impairments.telephoneBand && !noise) return Option::Together("{noise-band} telephone limits a noise: give {noise} or {snr}");
     if (impairments.telephoneBand) {
-        if (std::string refusal = TelephoneBand::Check(sampleRate); !refusal.empty()) return "--noise-band: " + refusal;
+        if (std::string refusal = TelephoneBand::Check(sampleRate); !refusal.empty()) return Option::Together("{noise-band}: " + refusal);
     }
     if (impairments.dropoutMs > 0.0) {
         const std::int64_t gap = Samples(impairments.dropoutMs, sampleRate);
         const std::int64_t period = Samples(impairments.dropoutEveryMs, sampleRate);
         if (gap < 1 || gap >= period) {
-            return "--dropout: at this sample rate the gap is " + std::to_string(gap) + " samples every " +
-                   std::to_string(period) + ": it must be at least one sample and shorter than the period";
+            return Option::Together("{dropout}: at this sample rate the gap is " + std::to_string(gap) + " samples every " +
+                                    std::to_string(period) + ": it must be at least one sample and shorter than the period");
         }
     }
-    return {};
+    return std::nullopt;
 }
 
 }  // namespace Quorvex::VarnelNet::Script

@@ -7,6 +7,8 @@
 #include <string_view>
 
 #include "varnel/generators/SignalDeviation.h"
+#include "varnel/options/OptionRow.h"
+#include "varnel/options/Refusal.h"
 #include "varnel/signal/LineImpairments.h"
 #include "varnel/signal/SampleFormat.h"
 
@@ -38,23 +40,20 @@ struct Impairments {
     // The line at the sample rate, the noise at its power: signalPower (full scale 1.0) is the
     // mean square of the samples where the signal sounds, which --snr needs.
     LineSpec Line(double sampleRate, double signalPower) const;
+    bool operator==(const Impairments&) const = default;
 };
 
-// One option of the impairments as the tool and a corpus recipe write it.
-struct ImpairmentOption {
-    std::string_view name;   // "noise"
-    std::string_view value;  // "DBM0"
-    std::string_view help;   // for --help
-};
-std::span<const ImpairmentOption> ImpairmentOptions();
+// The options of the impairments as the tool, Python and a corpus recipe write them: rows of the
+// option registry (varnel/options/OptionRegistry.h), each with what reads its value in.
+std::span<const Option::AppliedRow<Impairments>> ImpairmentRows();
 
-// Reads the option's value into the impairments; throws RequestError naming "--NAME" for a
-// value that is malformed or out of range (or an option that is not one of them).
+// Reads the option's value into the impairments; throws Option::OptionRefused for a value
+// that is malformed or out of range, RequestError for a name that is not one of them.
 void SetImpairment(Impairments& impairments, std::string_view name, std::string_view value);
 
-// Why the impairments do not go together at the sample rate, or an empty text: --noise with
-// --snr, --noise-band without noise, the telephone band at a rate it cannot be filtered at, a
-// dropout period no longer than its gap or below one sample.
-std::string CheckImpairments(const Impairments& impairments, double sampleRate);
+// Why the impairments do not go together at the sample rate (a refusal of options together), or
+// nothing: noise with snr, noise-band without noise, the telephone band at a rate it cannot be
+// filtered at, a dropout period no longer than its gap or below one sample.
+std::optional<Option::Refusal> CheckImpairments(const Impairments& impairments, double sampleRate);
 
 }  // namespace Quorvex::VarnelNet::Script

@@ -100,9 +100,8 @@ void ScriptRun::Queue(const RenderOptions& options, const Requests& requests, bo
         QueueEntry(engine, requests[next], options.dbm0);
     }
     m_start = SettingValues::Of(engine);
-    if (const std::string refusal = CheckImpairments(options.impairments, m_start.Integer(SettingsCatalog::kSampleRate));
-        !refusal.empty()) {
-        throw RequestError(refusal);
+    if (std::optional<Option::Refusal> refusal = CheckImpairments(options.impairments, m_start.Integer(SettingsCatalog::kSampleRate))) {
+        throw Option::OptionRefused(std::move(*refusal));
     }
     if (enginePcm && m_start.Integer(SettingsCatalog::kEncoding) != ENC_PCM) {
         // G.711 carries the 16-bit samples: the line takes those, and its output stage encodes.

@@ -87,7 +87,8 @@ function clearOutput() {
 }
 
 // The pcap of the script the page rendered, with the RTP options: offered, or the refusal in
-// the RTP panel; a rate RTP does not carry in the page's own words, the tool's naming its option.
+// the RTP panel; a format RTP does not carry (the library's refusal of the rate or encoding, with
+// the values it takes) in the page's own words, naming the setting to change.
 async function makePcap(script, options, summary, name) {
   try {
     const { pcap, summary: s } = await renderer.pcap(script, { ...options, ...rtp.options() }, { maxBytes: pageLimit });
@@ -96,8 +97,10 @@ async function makePcap(script, options, summary, name) {
       `ptime ${s.ptime} ms, ${s.source} to ${s.destination}`, 'done');
   } catch (error) {
     withdraw($('download-pcap'));
-    rtp.show(/give -r 8000$/.test(error.message)
+    const remedy = error.remedies?.length ? error.option : '';
+    rtp.show(remedy === 'rate'
       ? `RTP carries G.711 at 8000 Hz, and this audio is ${summary.format.rate} Hz: set the rate to 8000 Hz in the settings`
+      : remedy ? `${error.reason}: set the ${remedy} to ${error.remedies.join(' or ')} in the settings`
       : error.message, 'refused');
   }
 }

@@ -10,8 +10,9 @@
 // and the labels; the WAV and the label files then come as Blobs (made here, so that the page's
 // thread walks none of them), else the WAV as its bytes.
 // The options are the tool's settings and, for the pcap, its RTP options, by name.
-// A refusal answers {id, ok: false, error: {message, reason, request, index, line, setting}},
-// setting naming the option the library refused.
+// A refusal answers {id, ok: false, error: {message, reason, request, index, line, option,
+// remedies, setting}}, setting naming the option the page gave that was refused, option the one
+// the library's refusal names.
 import createVarnelModule from '../varnel-web.js';
 
 const ready = createVarnelModule().then(bind);

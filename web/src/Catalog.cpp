@@ -3,7 +3,7 @@
 #include <iterator>
 
 #include "JsonText.h"
-#include "varnel/rtp/SessionOptions.h"
+#include "varnel/options/OptionRegistry.h"
 #include "varnel/signal/ModemTones.h"
 #include "varnel/signal/ToneTables.h"
 #include "varnel/script/Request.h"
@@ -86,15 +86,16 @@ void WriteSitsAndModems(JsonText& json) {
 
 void WriteRtpOptions(JsonText& json) {
     json.Key("rtp").BeginArray();
-    for (const Rtp::SessionOptionSpec& spec : Rtp::SessionOptionSpecs()) {
-        json.BeginObject().Key("option").String(spec.name).Key("value").String(spec.value);
+    for (const Option::OptionRow* row : Option::All()) {
+        if (row->target != Option::Target::Session) continue;
+        json.BeginObject().Key("option").String(row->name).Key("value").String(row->TakesValue() ? row->placeholder : "");
         json.Key("words").BeginArray();
-        for (std::string_view words = spec.words; !words.empty();) {
+        for (std::string_view words = row->words; !words.empty();) {
             const std::size_t space = words.find(' ');
             json.String(words.substr(0, space));
             words = space == std::string_view::npos ? std::string_view() : words.substr(space + 1);
         }
-        json.EndArray().Key("help").String(spec.help).EndObject();
+        json.EndArray().Key("help").String(row->help).EndObject();
     }
     json.EndArray();
 }

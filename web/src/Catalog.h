@@ -11,7 +11,8 @@ namespace Quorvex::VarnelNet::Web {
 //   plans     [{country, name, tones: [{tone, pattern}]}]   the tone plans by country
 //   sits      [{code, meaning}]
 //   modems    [{word, name, ms}]                      modem:KIND and its usual duration
-//   rtp       [{option, value, words, help}]          the tool's RTP options (value: "" for a flag)
+//   rtp       [{option, value, words, help}]          the option registry's RTP session rows
+//                                                     (value: the placeholder, "" for a flag)
 std::string CatalogJson();
 
 }  // namespace Quorvex::VarnelNet::Web

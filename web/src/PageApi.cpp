@@ -13,7 +13,9 @@
 // Texts are UTF-8 with their length in bytes, so that a NUL in them reaches the language (which
 // refuses it) instead of ending them.
 //   varnel_job_text(job): the summary (PageRendering.h, PagePcap.h), or the refusal
-//     {error: {message, reason, request, index, line}}, after any call that returned 0
+//     {error: {message, reason, request, index, line, option, remedies}}, after any call that
+//     returned 0; option names the option refused (Option::Refusal), reason then leaves its
+//     name out ("'61' is not ..."), remedies are the option's values that would be taken
 //   varnel_job_file/_file_size (the WAV or the pcap), varnel_job_samples/_sample_count;
 //   varnel_job_delete(job)
 
@@ -29,6 +31,8 @@
 #include "JsonText.h"
 #include "PagePcap.h"
 #include "PageRendering.h"
+#include "varnel/options/Refusal.h"
+#include "varnel/platform/PrintableText.h"
 #include "varnel/rtp/SessionOptions.h"
 #include "varnel/script/Level.h"
 #include "varnel/script/Parser.h"
@@ -52,13 +56,27 @@ std::uint64_t Limit(double maxBytes) {
     return maxBytes >= 0x1p64 ? UINT64_MAX : static_cast<std::uint64_t>(maxBytes > 0 ? maxBytes : 0);
 }
 
+// An option's refusal as the page words it beside the option's field: without the option's name.
+std::string FieldReason(const Option::Refusal& refusal) {
+    if (refusal.together) return Option::NeutralText(refusal);
+    if (!refusal.remedies.empty()) return refusal.reason;
+    return "'" + Printable(refusal.value) + "' " + refusal.reason;
+}
+
 std::string ErrorJson(const std::string& message, const Script::RequestError* error) {
     Web::JsonText json;
+    const auto* refused = dynamic_cast<const Option::OptionRefused*>(error);
     json.BeginObject().Key("error").BeginObject().Key("message").String(message);
-    json.Key("reason").String(error ? error->Reason() : message);
+    json.Key("reason").String(refused ? FieldReason(refused->Refused()) : error ? error->Reason() : message);
     json.Key("request").String(error ? error->Request() : std::string());
     json.Key("index").Integer(error ? static_cast<std::int64_t>(error->Index()) : 0);
     json.Key("line").Integer(error ? static_cast<std::int64_t>(error->Line()) : 0);
+    json.Key("option").String(refused ? refused->Refused().option : std::string());
+    json.Key("remedies").BeginArray();
+    if (refused) {
+        for (const std::string& remedy : refused->Refused().remedies) json.String(remedy);
+    }
+    json.EndArray();
     json.EndObject().EndObject();
     return json.Text();
 }
