@@ -50,7 +50,7 @@ void SetMode(Options& options, OutputMode mode) {
 
 float ReadDbm0(std::string_view text, std::string_view option = "dbm0") {
     float level = 0.0f;
-    Worded([&] { level = Script::ReadDbm0(text, "--" + std::string(option)); });
+    Worded([&] { level = Script::ReadDbm0(text, option); });
     return level;
 }
 
@@ -60,7 +60,7 @@ void SetMix(Options& options, const std::string& script) {
     try {
         options.render.mix = Script::Mix{Script::ParseScript(script), {}};
     } catch (const Script::RequestError& e) {
-        throw UsageError("--mix: " + std::string(e.what()));
+        throw UsageError("--mix: " + e.Spelled(ToolName));
     }
     if (options.render.mix->requests.empty()) throw UsageError("--mix needs a script of one request or more");
 }
@@ -214,7 +214,7 @@ void CheckRtpOutputs(Options& options, const std::string& rtpOptionGiven) {
         throw UsageError("--rtp HOST:PORT is the destination of a live send: --rtp-dst is for --pcap and --sdp");
     }
     if (const auto refusal = Rtp::CheckSessionOptions(options.rtp)) throw UsageError(RefusalText(*refusal));
-    if (const std::string refusal = Rtp::CheckSessionMix(options.render, options.rtp); !refusal.empty()) throw UsageError(refusal);
+    if (const auto refusal = Rtp::CheckSessionMix(options.render, options.rtp)) throw UsageError(RefusalText(*refusal));
 }
 
 }  // namespace

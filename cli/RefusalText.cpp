@@ -17,8 +17,10 @@ std::string AsOption(const std::string& option, const std::string& value) {
 
 }  // namespace
 
+std::string ToolName(std::string_view name) { return "--" + std::string(name); }
+
 std::string RefusalText(const VarnelNet::Option::Refusal& refusal) {
-    if (refusal.together) return Spelled(refusal, [](std::string_view name) { return "--" + std::string(name); });
+    if (refusal.together) return Spelled(refusal, ToolName);
     if (refusal.remedies.empty()) return "--" + refusal.option + ": '" + Printable(refusal.value) + "' " + refusal.reason;
     std::string text = refusal.reason + "; give ";
     for (std::size_t i = 0; i < refusal.remedies.size(); ++i) {

@@ -13,6 +13,9 @@ namespace Quorvex::VarnelNet::Cli {
 // options together are named as options: "--noise and --snr both set the noise: give one".
 std::string RefusalText(const VarnelNet::Option::Refusal& refusal);
 
+// An option's name as the tool writes it: "--dbm0".
+std::string ToolName(std::string_view name);
+
 // Runs the action; a refusal of the library becomes a UsageError in the tool's words.
 template <class Action>
 void Worded(Action action) {
@@ -21,7 +24,7 @@ void Worded(Action action) {
     } catch (const VarnelNet::Option::OptionRefused& e) {
         throw UsageError(RefusalText(e.Refused()));
     } catch (const Script::RequestError& e) {
-        throw UsageError(e.what());
+        throw UsageError(e.Spelled(ToolName));
     }
 }
 

@@ -328,7 +328,7 @@ int Run(const Options& options, std::FILE* out, std::FILE* err) {
         std::fprintf(err, "varnel: %s\n", RefusalText(e.Refused()).c_str());
         return kExitUsage;
     } catch (const Script::RequestError& e) {
-        std::fprintf(err, "varnel: %s\n", e.what());
+        std::fprintf(err, "varnel: %s\n", e.Spelled(ToolName).c_str());
         return kExitUsage;
     } catch (const Render::OutputFailure& f) {
         std::fprintf(err, "varnel: %s: %s\n", Printable(f.Target()).c_str(), f.what());

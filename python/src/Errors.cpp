@@ -31,10 +31,12 @@ std::string Keyword(std::string option) {
     return option;
 }
 
+std::string KeywordName(std::string_view option) { return Keyword(std::string(option)); }
+
 // A refused option in Python's words, naming the keyword: "ptime: '61' is not ...",
 // "rate: G.711 in RTP runs at 8000 Hz: ...; give rate=8000", "noise and snr both set ...".
 std::string KeywordText(const Option::Refusal& refusal) {
-    if (refusal.together) return Option::Spelled(refusal, [](std::string_view name) { return Keyword(std::string(name)); });
+    if (refusal.together) return Option::Spelled(refusal, KeywordName);
     const std::string keyword = Keyword(refusal.option);
     if (refusal.remedies.empty()) return keyword + ": '" + Printable(refusal.value) + "' " + refusal.reason;
     std::string text = keyword + ": " + refusal.reason + "; give ";
@@ -78,7 +80,7 @@ void RegisterErrors(py::module_& module) {
         } catch (const Option::OptionRefused& e) {
             Raise(g_argumentError, KeywordText(e.Refused()).c_str(), e.Code());
         } catch (const Script::RequestError& e) {
-            Raise(e.Code() == E_INVALIDARG ? g_argumentError : g_comError, e.what(), e.Code());
+            Raise(e.Code() == E_INVALIDARG ? g_argumentError : g_comError, e.Spelled(KeywordName).c_str(), e.Code());
         } catch (const Rtp::SendFailure& e) {
             Raise(g_comError, e.what(), E_FAIL);
         }

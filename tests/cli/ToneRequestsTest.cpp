@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/Options.h"
+#include "cli/RefusalText.h"
 #include "varnel/script/Rendering.h"
 #include "varnel/script/RequestError.h"
 #include "cli/UsageError.h"
@@ -31,7 +32,7 @@ std::string RefusalOf(std::vector<std::string> args) {
         const Options options = ParseArguments(args);
         Script::Rendering rendering(options.render, options.requests);
     } catch (const Script::RequestError& e) {
-        return e.what();
+        return e.Spelled(ToolName);
     } catch (const UsageError& e) {
         return e.what();
     }

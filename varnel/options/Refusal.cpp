@@ -11,16 +11,7 @@ Refusal Together(std::string reason) {
 }
 
 std::string Spelled(const Refusal& refusal, std::string (*spell)(std::string_view name)) {
-    std::string text;
-    for (std::size_t at = 0; at < refusal.reason.size();) {
-        const std::size_t open = refusal.reason.find('{', at);
-        const std::size_t close = refusal.reason.find('}', open);
-        if (open == std::string::npos || close == std::string::npos) return text.append(refusal.reason, at);
-        const std::string_view name = std::string_view(refusal.reason).substr(open + 1, close - open - 1);
-        text.append(refusal.reason, at, open - at).append(spell(name));
-        at = close + 1;
-    }
-    return text;
+    return Script::SpellNames(refusal.reason, spell);
 }
 
 std::string NeutralText(const Refusal& refusal) {

@@ -97,14 +97,14 @@ std::string ShortKeyWarning(const Script::Rendering& rendering, const SessionOpt
     return "";
 }
 
-std::string CheckSessionMix(const Script::RenderOptions& render, const SessionOptions& options) {
-    if (!render.mix || !options.NeedsLabels()) return "";
-    return "--mix sounds a second script under the requests, which telephone events and real-time text cannot carry: send "
-           "it in the audio (without --dtmf-mode rfc4733, --tone-events and --tty-rtt)";
+std::optional<Option::Refusal> CheckSessionMix(const Script::RenderOptions& render, const SessionOptions& options) {
+    if (!render.mix || !options.NeedsLabels()) return std::nullopt;
+    return Option::Together("{mix} sounds a second script under the requests, which telephone events and real-time text "
+                            "cannot carry: send it in the audio (without {dtmf-mode} rfc4733, {tone-events} and {tty-rtt})");
 }
 
 Script::RenderOptions RenderOptionsFor(Script::RenderOptions render, const SessionOptions& options) {
-    if (const std::string refusal = CheckSessionMix(render, options); !refusal.empty()) throw Script::RequestError(refusal);
+    if (const auto refusal = CheckSessionMix(render, options)) throw Option::OptionRefused(*refusal);
     render.settings.insert(render.settings.begin(),
                            {Script::Set{&SettingsCatalog::kSampleRate, {static_cast<std::int32_t>(kPcmu.clockRate), 0.0f}},
                             Script::Set{&SettingsCatalog::kEncoding, {ENC_MuLaw, 0.0f}}});
@@ -149,7 +149,7 @@ void WritePcap(Session& session, std::uint64_t startMicroseconds, const PcapSave
     const std::uint64_t lastTime = session.Samples() + 3 * session.Plan().slotSamples +
                                    3 * std::uint64_t{audioFormat.TicksIn(TextPacketiser::kIntervalMs)};
     if (startMicroseconds > kLastMicrosecond - audioFormat.MicrosecondsAt(lastTime)) {
-        throw Script::RequestError("--pcap-start: the packets would be time-stamped past what a pcap file holds (the year 2106)");
+        throw Script::RequestError(Script::kNamesOptions, "{pcap-start}: the packets would be time-stamped past what a pcap file holds (the year 2106)");
     }
     const Endpoint source = session.Options().Source();
     const Endpoint destination = session.Options().Destination();

@@ -71,8 +71,8 @@ std::optional<Option::Refusal> CheckRtpFormat(const Script::Rendering& rendering
 std::string ShortKeyWarning(const Script::Rendering& rendering, const SessionOptions& options);
 
 // Why the rendering's mix cannot go with the session (its events and text come from the script's
-// own labels), or an empty text.
-std::string CheckSessionMix(const Script::RenderOptions& render, const SessionOptions& options);
+// own labels), or nothing.
+std::optional<Option::Refusal> CheckSessionMix(const Script::RenderOptions& render, const SessionOptions& options);
 
 // The options of a rendering to send as RTP: PCMU at its clock rate unless the options' own
 // settings say otherwise (they come after), and the labels the session needs. Throws

@@ -2,6 +2,7 @@
 
 #include "varnel/platform/PrintableText.h"
 #include "varnel/platform/TextConversion.h"
+#include "varnel/script/RequestError.h"
 #include "varnel/signal/CallerIdStandard.h"
 
 namespace Quorvex::VarnelNet::Script {
@@ -9,7 +10,8 @@ namespace Quorvex::VarnelNet::Script {
 namespace {
 
 std::string Setting(const SettingSpec& spec, const SettingValues& settings) {
-    return "--" + std::string(spec.option) + " " + ValueText(spec, settings.Get(spec));
+    std::string text = "{";
+    return text.append(spec.option).append("} ").append(ValueText(spec, settings.Get(spec)));
 }
 
 // The alerts a standard defines, as "none, dtas or offhook".
@@ -20,7 +22,7 @@ std::string AlertsOf(CallerIdStandard standard) {
     }
     std::string text;
     for (std::size_t i = 0; i < words.size(); ++i) {
-        text.append(i == 0 ? "" : i + 1 == words.size() ? " or " : ", ").append("--cid-alert ").append(words[i]);
+        text.append(i == 0 ? "" : i + 1 == words.size() ? " or " : ", ").append("{cid-alert} ").append(words[i]);
     }
     return text;
 }
@@ -50,7 +52,7 @@ std::string CheckCharacters(const std::string& text, std::string_view field, Cal
         if (carried) continue;
         const char* set = standard == CallerIdStandard::Ntt ? "printable 7-bit characters" : "Windows-1252 characters";
         return "the " + std::string(field) + "'s character " + std::to_string(position) + " '" +
-               Printable(Utf16ToUtf8(character)) + "' cannot be sent: " + std::string(CallerIdPlan::Name(standard)) +
+               Literal(Printable(Utf16ToUtf8(character))) + "' cannot be sent: " + std::string(CallerIdPlan::Name(standard)) +
                " Caller-ID carries " + set + " only";
     }
     return "";
@@ -62,13 +64,13 @@ std::string CheckCallerId(const CallerId& r, const SettingValues& settings) {
     const std::int32_t format = settings.Integer(SettingsCatalog::kCidFormat);
     const bool named = !r.name.empty() || r.nameAbsence != CallerIdAbsence::None;
     if (format == CID_RAW) {
-        if (named) return "--cid-format raw sends the number's bytes as the whole message: it has no name";
+        if (named) return "{cid-format} raw sends the number's bytes as the whole message: it has no name";
         if (r.numberAbsence != CallerIdAbsence::None) {
-            return "--cid-format raw sends the number's bytes as the whole message: it has no absence reason";
+            return "{cid-format} raw sends the number's bytes as the whole message: it has no absence reason";
         }
     }
     if (format == CID_SDMF && standard == CallerIdStandard::Bell202 && named) {
-        return "--cid-format sdmf sends no name: use --cid-format mdmf, or leave the name out";
+        return "{cid-format} sdmf sends no name: use {cid-format} mdmf, or leave the name out";
     }
     if (standard == CallerIdStandard::Dtmf) return "";  // digits only: the engine says so
     if (std::string number = CheckCharacters(r.number, "number", standard); !number.empty()) return number;

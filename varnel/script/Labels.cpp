@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "varnel/options/Refusal.h"
 #include "varnel/platform/DecimalText.h"
 #include "varnel/platform/PrintableText.h"
 #include "varnel/script/Request.h"
@@ -159,8 +160,7 @@ LabelFormat LabelFormatOf(std::string_view path) {
     };
     if (endsWith(".txt")) return LabelFormat::Audacity;
     if (endsWith(".jsonl")) return LabelFormat::JsonLines;
-    throw RequestError("--labels: '" + Printable(path) +
-                       "' names neither a .txt file (Audacity's label track) nor a .jsonl file (JSON lines)");
+    Option::Refuse("labels", path, "names neither a .txt file (Audacity's label track) nor a .jsonl file (JSON lines)");
 }
 
 void LabelRecorder::Expect(std::int32_t requestId, const Entry& entry, std::uint64_t firstSample) {

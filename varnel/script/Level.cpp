@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "varnel/options/Refusal.h"
 #include "varnel/platform/DecimalText.h"
 #include "varnel/platform/PrintableText.h"
 #include "varnel/script/Facts.h"
@@ -21,10 +22,10 @@ double Hundredths(double db) { return std::floor(db * 100.0 + 1e-9) / 100.0; }
 
 }  // namespace
 
-float ReadDbm0(std::string_view text, std::string_view what) {
+float ReadDbm0(std::string_view text, std::string_view option) {
     float level = 0.0f;
     if (ReadDecimal(text, level) != DecimalRead::Number || level < -200.0f || level > 200.0f) {
-        throw RequestError(std::string(what) + ": '" + Printable(text) + "' is not a number from -200 to 200");
+        Option::Refuse(option, text, "is not a number from -200 to 200");
     }
     return level;
 }
@@ -50,13 +51,13 @@ std::string CheckDbm0(const Request& request, const SettingValues& settings, flo
         const double highest = Hundredths(kFullScaleDbm0 - PairGain(twist));
         if (level <= highest + 1e-6) return "";
         std::snprintf(text, sizeof text,
-                      "--dbm0 %g with --dtmf-twist %g puts the DTMF pair past full scale: with this twist the level "
+                      "{dbm0} %g with {dtmf-twist} %g puts the DTMF pair past full scale: with this twist the level "
                       "may be at most %+.2f dBm0",
                       level, twist, highest);
         return text;
     }
     if (tones == 0 || level <= HighestDbm0(tones) + 1e-6) return "";
-    std::snprintf(text, sizeof text, "--dbm0 %g is past full scale for %d tone%s at once (at most %+.2f dBm0)", level,
+    std::snprintf(text, sizeof text, "{dbm0} %g is past full scale for %d tone%s at once (at most %+.2f dBm0)", level,
                   tones, tones == 1 ? "" : "s", HighestDbm0(tones));
     return text;
 }

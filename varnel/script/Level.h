@@ -13,9 +13,9 @@ namespace Quorvex::VarnelNet::Script {
 // also spandsp's): a tone of L dBm0 has a peak of 10^((L - 3.14) / 20) of full scale.
 inline constexpr double kFullScaleDbm0 = 3.14;
 
-// Reads a level in dBm0 as --dbm0 takes it: a number from -200 to 200. Refused with a
-// RequestError naming the option as `what` ("--dbm0").
-float ReadDbm0(std::string_view text, std::string_view what);
+// Reads a level in dBm0 as --dbm0 takes it: a number from -200 to 200. Refused with an
+// Option::OptionRefused of the option ("dbm0", "mix-dbm0").
+float ReadDbm0(std::string_view text, std::string_view option);
 
 // The highest level at which `tones` tones together stay within full scale, rounded down to
 // hundredths so that the level printed is one that is accepted: +3.14 for one tone, -2.89 for

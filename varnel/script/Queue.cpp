@@ -118,7 +118,7 @@ struct Queuer {
 
 HRESULT Queue(CVarnel& engine, const Request& request, std::vector<std::int32_t>& ids) {
     if (const std::string refusal = CheckRequest(request, SettingValues::Of(engine)); !refusal.empty()) {
-        throw RequestError(refusal);
+        throw RequestError(kNamesOptions, refusal);
     }
     return std::visit(Queuer{engine, ids}, request);
 }
@@ -136,7 +136,7 @@ std::vector<std::int32_t> QueueEntry(CVarnel& engine, const Entry& entry, const 
     };
     if (dbm0) {
         if (const std::string reason = CheckDbm0(entry.request, SettingValues::Of(engine), *dbm0); !reason.empty()) {
-            refuse(reason, E_INVALIDARG);
+            throw RequestError(kNamesOptions, reason, entry.text, entry.index, entry.line);
         }
     }
     std::vector<std::int32_t> ids;
@@ -145,6 +145,7 @@ std::vector<std::int32_t> QueueEntry(CVarnel& engine, const Entry& entry, const 
     try {
         hr = Queue(engine, entry.request, ids);
     } catch (const RequestError& e) {
+        if (e.NamingOptions()) throw RequestError(kNamesOptions, e.Reason(), entry.text, entry.index, entry.line, e.Code());
         refuse(e.Reason(), e.Code());
     }
     if (FAILED(hr)) refuse(EngineReason(hr, record.Text()), hr);

@@ -22,8 +22,8 @@ RenderOptions MixOptions(const RenderOptions& options, const SettingValues& star
     for (const Entry& entry : options.mix->requests) {
         const Set* set = std::get_if<Set>(&entry.request);
         if (set && set->spec->format) {
-            throw RequestError("--mix: request " + std::to_string(entry.index) + " '" + entry.text +
-                               "': the mixed script takes the first script's format (rate, bits, encoding)");
+            throw RequestError(kNamesOptions, "{mix}: request " + std::to_string(entry.index) + " '" + Literal(entry.text) +
+                                                  "': the mixed script takes the first script's format (rate, bits, encoding)");
         }
     }
     RenderOptions mix;
@@ -108,7 +108,7 @@ double SoundingPower(const RenderOptions& options, const Requests& requests) {
         }
         at += count;
     }
-    if (power == 0.0) throw RequestError("--snr: the signal has no sounding sample to measure its power by");
+    if (power == 0.0) throw RequestError(kNamesOptions, "{snr}: the signal has no sounding sample to measure its power by");
     return power / static_cast<double>(sounding);
 }
 

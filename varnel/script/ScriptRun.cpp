@@ -16,14 +16,14 @@ namespace Quorvex::VarnelNet::Script {
 namespace {
 
 [[noreturn]] void Refuse(const Entry& entry, const std::string& reason) {
-    throw RequestError(reason, entry.text, entry.index, entry.line);
+    throw RequestError(kNamesOptions, reason, entry.text, entry.index, entry.line);
 }
 
 // Applies an option's setting; the language has checked its value, so the engine takes it.
 void ApplyOption(CVarnel& engine, const Set& setting) {
     const FailureRecord record;
     if (const HRESULT hr = SettingsCatalog::Apply(engine, *setting.spec, setting.value); FAILED(hr)) {
-        throw RequestError("--" + std::string(setting.spec->option) + ": " + EngineReason(hr, record.Text()));
+        throw RequestError(kNamesOptions, "{" + std::string(setting.spec->option) + "}: " + Literal(EngineReason(hr, record.Text())));
     }
 }
 
@@ -45,7 +45,7 @@ std::string CheckSpaceLevel(const Request& request, const SettingValues& setting
     if (amplitude + impairments.fskTwistDb <= 0.0) return {};
     char reason[160];
     std::snprintf(reason, sizeof reason,
-                  "--fsk-twist %g puts the FSK space tone past full scale at an amplitude of %g dB: the mark may be at "
+                  "{fsk-twist} %g puts the FSK space tone past full scale at an amplitude of %g dB: the mark may be at "
                   "most %g dB",
                   impairments.fskTwistDb, amplitude, -impairments.fskTwistDb);
     return reason;
@@ -60,7 +60,7 @@ SampleFormat LinePcmOf(const SettingValues& settings) {
 
 std::vector<Set> StartingSettings(const RenderOptions& options) {
     if (options.dbm0 && AmplitudeSetting(options.settings)) {
-        throw RequestError("--dbm0 and --amplitude both set the level: give one");
+        throw RequestError(kNamesOptions, "{dbm0} and {amplitude} both set the level: give one");
     }
     std::vector<Set> settings = RenderDefaults();
     settings.insert(settings.end(), options.settings.begin(), options.settings.end());
@@ -95,7 +95,7 @@ void ScriptRun::Queue(const RenderOptions& options, const Requests& requests, bo
     std::size_t next = 0;
     for (; next < requests.size() && IsSetting(requests[next].request); ++next) {
         if (options.dbm0 && std::get<Set>(requests[next].request).spec == &SettingsCatalog::kAmplitude) {
-            Refuse(requests[next], "--dbm0 sets the level of every request");
+            Refuse(requests[next], "{dbm0} sets the level of every request");
         }
         QueueEntry(engine, requests[next], options.dbm0);
     }
@@ -123,7 +123,7 @@ void ScriptRun::Queue(const RenderOptions& options, const Requests& requests, bo
                               "only be set before it");
             }
             if (options.dbm0 && set->spec == &SettingsCatalog::kAmplitude) {
-                Refuse(entry, "--dbm0 sets the level of every request");
+                Refuse(entry, "{dbm0} sets the level of every request");
             }
             QueueEntry(engine, entry, options.dbm0);
             continue;

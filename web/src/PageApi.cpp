@@ -67,7 +67,7 @@ std::string ErrorJson(const std::string& message, const Script::RequestError* er
     Web::JsonText json;
     const auto* refused = dynamic_cast<const Option::OptionRefused*>(error);
     json.BeginObject().Key("error").BeginObject().Key("message").String(message);
-    json.Key("reason").String(refused ? FieldReason(refused->Refused()) : error ? error->Reason() : message);
+    json.Key("reason").String(refused ? FieldReason(refused->Refused()) : error ? error->SpelledReason(Script::BareName) : message);
     json.Key("request").String(error ? error->Request() : std::string());
     json.Key("index").Integer(error ? static_cast<std::int64_t>(error->Index()) : 0);
     json.Key("line").Integer(error ? static_cast<std::int64_t>(error->Line()) : 0);
@@ -88,7 +88,7 @@ int Guarded(std::string& text, Action action) {
         action();
         return 1;
     } catch (const Script::RequestError& e) {
-        text = ErrorJson(e.what(), &e);
+        text = ErrorJson(e.Spelled(Script::BareName), &e);
     } catch (const std::exception& e) {
         text = ErrorJson(e.what(), nullptr);
     }
