@@ -37,10 +37,16 @@ def test_render_equals_the_tools_raw_bytes(tool, requests, kwargs, options):
     assert samples.tobytes() == tool("--raw", *options, "--", *requests)
 
 
-def test_labels_are_the_tools_json_lines(tool, tmp_path):
+@pytest.mark.parametrize("kwargs,options", [
+    ({}, []),
+    ({"snr": 20, "seed": 3, "freq_offset": 1.5, "mix": "plan:uk:dial:1000 dtmf:9", "mix_dbm0": -20},
+     ["--snr", "20", "--seed", "3", "--freq-offset", "1.5", "--mix", "plan:uk:dial:1000 dtmf:9", "--mix-dbm0", "-20"]),
+])
+def test_labels_are_the_tools_json_lines(tool, tmp_path, kwargs, options):
     requests = ["dtmf:1,2", "cid:5551234|JOHN DOE|12/25 10:30", "tty:HI 5", "set:tty-mode=ascii8", "ttyhex:a3"]
-    samples, labels = varnel.render(requests, labels=True)
-    tool("--raw", "-r", "8000", "--labels", str(tmp_path / "l.jsonl"), "--", *requests)
+    samples, labels = varnel.render(requests, labels=True, **kwargs)
+    raw = tool("--raw", "-r", "8000", "--labels", str(tmp_path / "l.jsonl"), *options, "--", *requests)
+    assert samples.tobytes() == raw
     assert labels == [json.loads(line) for line in (tmp_path / "l.jsonl").read_text().splitlines()]
     assert labels[-1]["end"] < samples.size
 

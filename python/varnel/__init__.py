@@ -251,9 +251,10 @@ def render(requests, rate=8000, bits=16, encoding="pcm", dbm0=None, max_bytes=1 
     real receivers decode them. Settings are the tool's options with '_' for '-' (tty_rate=50,
     cid_standard="etsi", dtmf_twist=2) or the component's property names; so are the
     impairments (snr=20, noise=-30, noise_band="telephone", freq_offset=1.5, fsk_twist=3,
-    clip=-10, codec_tandem="2:alaw", dropout="20@500", seed=7; varnel.OPTIONS lists them);
-    dbm0 is --dbm0 (each tone at that level). A result larger than max_bytes is refused before anything is
-    rendered. Ctrl-C stops a long render with KeyboardInterrupt. With labels=True it returns
+    clip=-10, codec_tandem="2:alaw", dropout="20@500", seed=7; varnel.OPTIONS lists them), and
+    mix="plan:us:dial:3000" sounds a second script under the requests (mix_dbm0=-20 its level);
+    dbm0 is --dbm0 (each tone at that level). A result larger than max_bytes is refused before
+    anything is rendered. Ctrl-C stops a long render with KeyboardInterrupt. With labels=True it returns
     (samples, labels): a dict for every symbol (key, tone, silence, Caller-ID message and byte,
     TTY character) with the keys of `varnel --labels FILE.jsonl`: request, kind, symbol, start
     and end (its first and last sample), and text, hz, index, value, fields where it has them."""

@@ -105,6 +105,21 @@ test('renderWav gives the same bytes, and rejects with the library\'s message', 
   const { script, settings } = cases[2];
   const bytes = await page.evaluate(async ([s, o]) => Array.from(await window.varnel.renderWav(s, o)), [script, settings]);
   assert.equal(sha256(Buffer.from(bytes)), sha256(nativeFiles(script, settings).wav));
+  // A receiver test's options, given to renderWav and through the page's panel.
+  const line = { snr: '20', seed: '3', 'freq-offset': '1.5', mix: 'plan:uk:dial:1000', 'mix-dbm0': '-20' };
+  const lined = await page.evaluate(async ([s, o]) => Array.from(await window.varnel.renderWav(s, o)), [script, { ...settings, ...line }]);
+  assert.equal(sha256(Buffer.from(lined)), sha256(nativeFiles(script, { ...settings, ...line }).wav));
+  for (const [name, value] of Object.entries(line)) {
+    const control = page.locator(`#line [name="${name}"]`);
+    if (!await control.isVisible()) await page.click('#line summary');
+    await control.fill(value);
+  }
+  await renderInPage(script, settings);
+  assert.equal(sha256(await download('#download-wav')), sha256(nativeFiles(script, { ...settings, ...line }).wav));
+  await page.fill('#line [name=snr]', '500');
+  await renderInPage(script, settings);
+  assert.match(await page.textContent('#line-status'), /^snr: '500' is not /);
+  await page.click('#line button[type=reset]');
   const message = await page.evaluate(() => window.varnel.renderWav('dtmf:1 modem:fax').catch((e) => e.message));
   assert.match(message, /^request 2 'modem:fax': /);
   const limit = await page.evaluate(() => window.varnel.renderWav('silence:1000', { maxBytes: 100 }).catch((e) => e.message));

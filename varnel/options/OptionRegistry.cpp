@@ -6,6 +6,8 @@
 
 #include "varnel/options/Refusal.h"
 #include "varnel/script/Impairments.h"
+#include "varnel/script/Level.h"
+#include "varnel/script/Parser.h"
 #include "varnel/script/SettingText.h"
 
 // The rows name the members they set and leave the others at their defaults.
@@ -146,6 +148,16 @@ const SettingSpec& SettingOf(const OptionRow& row) {
 void ApplyOptions(Script::RenderOptions& render, Rtp::SessionOptions* session, const Pairs& pairs) {
     for (const auto& [given, value] : pairs) {
         const std::string name = Dashed(given);
+        if (name == "mix" || name == "mix-dbm0") {
+            if (!render.mix) render.mix.emplace();
+            if (name == "mix") {
+                render.mix->requests = Script::ParseScript(value);
+                if (render.mix->requests.empty()) Refuse(name, value, "is not a script of one request or more");
+            } else {
+                render.mix->dbm0 = Script::ReadDbm0(value, name);
+            }
+            continue;
+        }
         const std::vector<const OptionRow*> rows = Find(name);
         const auto has = [&](Target target) {
             return std::any_of(rows.begin(), rows.end(), [&](const OptionRow* row) { return row->target == target; });

@@ -30,8 +30,8 @@ const OptionRow* ByLetter(char letter);
 const SettingSpec& SettingOf(const OptionRow& row);
 
 // (name, value) pairs as Python and the page give them: a name is an option of the
-// impairments or of a session with '_' for '-' (snr, freq_offset, ptime), or any name of a
-// setting (Script::FindSetting). Settings are added to render.settings in order, impairments read
+// impairments or of a session with '_' for '-' (snr, freq_offset, ptime), mix (a script sounding
+// under the requests) or mix_dbm0 (its level), or any name of a setting (Script::FindSetting). Settings are added to render.settings in order, impairments read
 // into render.impairments, session options into *session; with no session they are refused.
 // Throws OptionRefused for a value an option does not take, RequestError for an unknown name.
 using Pairs = std::vector<std::pair<std::string, std::string>>;

@@ -19,6 +19,7 @@ constexpr std::size_t kBlockSamples = 4096;
 // The mixed script renders with the first script's settings and format, at its own level or
 // else at the first script's.
 RenderOptions MixOptions(const RenderOptions& options, const SettingValues& start) {
+    if (options.mix->requests.empty()) throw RequestError(kNamesOptions, "{mix-dbm0} sets the level of a {mix} script: give one");
     for (const Entry& entry : options.mix->requests) {
         const Set* set = std::get_if<Set>(&entry.request);
         if (set && set->spec->format) {

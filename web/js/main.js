@@ -11,7 +11,7 @@ import { buildMenus } from './menus.js';
 import { offer, withdraw } from './downloads.js';
 import { Player } from './player.js';
 import { Renderer } from './renderer.js';
-import { RtpOptions } from './rtp.js';
+import { OptionPanel } from './rtp.js';
 import { Settings } from './settings.js';
 import { keep, openingState, shareLink } from './state.js';
 import { clearView, drawSpectrogram, drawWaveform } from './views.js';
@@ -27,11 +27,12 @@ const editor = new Editor({ textarea: $('script'), gutter: $('gutter'), marks: $
 const labels = new LabelList($('labels'), (start) => player.play(start));
 let settings;
 let rtp;
+let line;
 let shown = null;  // {samples, peaks, rate, summary}
 const downloads = ['download-wav', 'download-labels', 'download-label-lines', 'download-pcap'];
 
 function state() {
-  return { script: editor.text, settings: settings.options(), rtp: rtp.options() };
+  return { script: editor.text, settings: settings.options(), line: line.options(), rtp: rtp.options() };
 }
 
 // Keeps the script and the options once typing pauses, not at every keystroke.
@@ -107,9 +108,10 @@ async function makePcap(script, options, summary, name) {
 
 async function render() {
   const script = editor.text;
-  const options = settings.options();
+  const options = { ...settings.options(), ...line.options() };
   editor.clearNotes();
   settings.clearError();
+  line.show('', '');
   setStatus('rendering…');
   $('render').disabled = true;
   try {
@@ -136,7 +138,8 @@ async function render() {
   } catch (error) {
     clearOutput();
     rtp.show('', '');
-    if (error.setting) settings.showError(error);
+    if (error.setting && line.has(error.setting)) line.show(error.message, 'refused');
+    else if (error.setting) settings.showError(error);
     else editor.showError(error);
     setStatus('refused', 'refused');
   } finally {
@@ -185,7 +188,7 @@ function wire() {
     $('script').focus();
   });
   $('share').addEventListener('click', share);
-  for (const form of [$('settings'), $('rtp')]) {
+  for (const form of [$('settings'), $('line'), $('rtp')]) {
     form.addEventListener('input', keepSoon);
     form.addEventListener('change', keepSoon);
     form.addEventListener('reset', () => setTimeout(keepSoon));
@@ -242,10 +245,12 @@ window.varnel = {
   ready: (async () => {
     const catalog = await renderer.catalog();
     settings = new Settings($('settings'), catalog);
-    rtp = new RtpOptions($('rtp'), $('pcap-status'), catalog);
+    line = new OptionPanel($('line'), $('line-status'), catalog.line, { usual: ['snr', 'noise', 'freq-offset', 'seed', 'mix'], more: 'More receiver-test options' });
+    rtp = new OptionPanel($('rtp'), $('pcap-status'), catalog.rtp, { usual: ['ptime', 'dtmf-mode', 'tone-events', 'seed', 'pcap-start'], more: 'More RTP options' });
     const opening = openingState(window.location);
     if (opening.script !== undefined) editor.text = opening.script;
     settings.apply(opening.settings ?? {});
+    line.apply(opening.line ?? {});
     rtp.apply(opening.rtp ?? {});
     buildMenus({
       tabs: $('menu-tabs'), panels: $('menu-panels'), catalog,

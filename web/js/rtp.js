@@ -1,10 +1,9 @@
-// The RTP options of the pcap, as the tool's: a control per option of the library's table
-// (catalog.rtp), at the tool's default (empty, unticked, the first word) until changed; the usual
-// ones first, the rest under "More". options() gives those changed, as renderPcap takes them, and
-// the panel shows what the pcap holds, or the library's refusal of it.
+// A panel of options as the tool's, a control per row of the library's option registry (the
+// catalog's rtp rows: the pcap's RTP options; its line rows: a receiver test's impairments and
+// mix), at the tool's default (empty, unticked, the first word) until changed; the usual ones
+// first, the rest under "More". options() gives those changed, as renderWav and renderPcap take
+// them, and the panel shows a status: what the pcap holds, or the library's refusal of it.
 import { field } from './settings.js';
-
-const usual = ['ptime', 'dtmf-mode', 'tone-events', 'seed', 'pcap-start'];
 
 function control(option) {
   if (option.value === '') return Object.assign(document.createElement('input'), { type: 'checkbox' });
@@ -18,16 +17,16 @@ function control(option) {
 
 const valueOf = (input) => (input.type === 'checkbox' ? input.checked : input.value.trim());
 
-export class RtpOptions {
-  constructor(form, status, catalog) {
+export class OptionPanel {
+  constructor(form, status, rows, { usual, more: moreTitle }) {
     this.form = form;
     this.status = status;
     this.defaults = new Map();
     const main = Object.assign(document.createElement('div'), { className: 'fields' });
     const more = document.createElement('details');
     const rest = Object.assign(document.createElement('div'), { className: 'fields' });
-    more.append(Object.assign(document.createElement('summary'), { textContent: 'More RTP options' }), rest);
-    for (const option of catalog.rtp) {
+    more.append(Object.assign(document.createElement('summary'), { textContent: moreTitle }), rest);
+    for (const option of rows) {
       const input = control(option);
       input.name = option.option;
       this.defaults.set(option.option, valueOf(input));
@@ -56,6 +55,11 @@ export class RtpOptions {
       if (input.type === 'checkbox') input.checked = value === true;
       else input.value = value;
     }
+  }
+
+  // Whether the panel has a control for the option.
+  has(name) {
+    return this.defaults.has(name);
   }
 
   show(text, state) {

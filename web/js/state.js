@@ -1,5 +1,5 @@
-// What the page keeps of a session: the script, the settings and the RTP options (as options()
-// gives them), in localStorage as they change and in a link's fragment to share:
+// What the page keeps of a session: the script, the settings, the receiver test's options and
+// the RTP options (as options() gives them), in localStorage as they change and in a link's fragment to share:
 //   index.html#script=dtmf%3A123&settings=%7B%22rate%22%3A%228000%22%7D&rtp=%7B%7D
 // A fragment opens the page with what it holds; otherwise the page opens as it was left.
 
@@ -19,11 +19,12 @@ function parsed(text) {
   }
 }
 
-// {script, settings, rtp}, each present only where the source had it.
+// {script, settings, line, rtp}, each present only where the source had it.
 function stateOf(source) {
   const state = {};
   if (typeof source.script === 'string') state.script = source.script;
   if (source.settings !== undefined) state.settings = optionsOf(source.settings);
+  if (source.line !== undefined) state.line = optionsOf(source.line);
   if (source.rtp !== undefined) state.rtp = optionsOf(source.rtp);
   return state;
 }
@@ -34,6 +35,7 @@ function fromFragment(hash) {
   return stateOf({
     script: fields.get('script'),
     settings: fields.has('settings') ? parsed(fields.get('settings')) : undefined,
+    line: fields.has('line') ? parsed(fields.get('line')) : undefined,
     rtp: fields.has('rtp') ? parsed(fields.get('rtp')) : undefined,
   });
 }
@@ -59,7 +61,7 @@ export function keep(state) {
   }
 }
 
-export function shareLink(location, { script, settings, rtp }) {
-  const fields = new URLSearchParams({ script, settings: JSON.stringify(settings), rtp: JSON.stringify(rtp) });
+export function shareLink(location, { script, settings, line, rtp }) {
+  const fields = new URLSearchParams({ script, settings: JSON.stringify(settings), line: JSON.stringify(line), rtp: JSON.stringify(rtp) });
   return `${location.origin}${location.pathname}#${fields}`;
 }

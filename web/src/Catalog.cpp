@@ -84,10 +84,12 @@ void WriteSitsAndModems(JsonText& json) {
     json.EndArray();
 }
 
-void WriteRtpOptions(JsonText& json) {
-    json.Key("rtp").BeginArray();
+// The rows an option panel of the page offers, under key.
+template <class Wanted>
+void WriteRows(JsonText& json, std::string_view key, Wanted wanted) {
+    json.Key(key).BeginArray();
     for (const Option::OptionRow* row : Option::All()) {
-        if (row->target != Option::Target::Session) continue;
+        if (!wanted(*row)) continue;
         json.BeginObject().Key("option").String(row->name).Key("value").String(row->TakesValue() ? row->placeholder : "");
         json.Key("words").BeginArray();
         for (std::string_view words = row->words; !words.empty();) {
@@ -109,7 +111,11 @@ std::string CatalogJson() {
     WriteSettings(json);
     WritePlans(json);
     WriteSitsAndModems(json);
-    WriteRtpOptions(json);
+    WriteRows(json, "rtp", [](const Option::OptionRow& row) { return row.target == Option::Target::Session; });
+    // A receiver test: the impairments and a script mixed under the requests.
+    WriteRows(json, "line", [](const Option::OptionRow& row) {
+        return row.target == Option::Target::Impairment || (row.target == Option::Target::Tool && (row.name == "mix" || row.name == "mix-dbm0"));
+    });
     json.EndObject();
     return json.Text();
 }

@@ -13,6 +13,8 @@ namespace Quorvex::VarnelNet::Web {
 //   modems    [{word, name, ms}]                      modem:KIND and its usual duration
 //   rtp       [{option, value, words, help}]          the option registry's RTP session rows
 //                                                     (value: the placeholder, "" for a flag)
+//   line      [{option, value, words, help}]          a receiver test's: the impairments' rows,
+//                                                     mix and mix-dbm0
 std::string CatalogJson();
 
 }  // namespace Quorvex::VarnelNet::Web

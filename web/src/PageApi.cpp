@@ -8,8 +8,9 @@
 //   job = varnel_job_new(); varnel_job_setting(job, "rate", 4, "8000", 4); varnel_job_dbm0(job, "-10", 3);
 //   varnel_job_render(job, script, length, maxBytes, forViews) -> 1 rendered, 0 refused
 //   varnel_job_pcap(job, script, length, maxBytes) -> the same, the file a pcap (PagePcap.h)
-// A setting named as an RTP option of the tool (ptime, dtmf-mode, seed...) is one of the pcap's;
-// the WAV refuses it.
+// An option is any of the option registry's that a rendering takes (Option::ApplyOptions): a
+// setting, an impairment (snr, freq-offset...), mix and mix-dbm0, or an RTP session's (ptime,
+// dtmf-mode...), which only the pcap takes: the WAV refuses it.
 // Texts are UTF-8 with their length in bytes, so that a NUL in them reaches the language (which
 // refuses it) instead of ending them.
 //   varnel_job_text(job): the summary (PageRendering.h, PagePcap.h), or the refusal
@@ -21,6 +22,7 @@
 
 #include <emscripten/emscripten.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -31,6 +33,7 @@
 #include "JsonText.h"
 #include "PagePcap.h"
 #include "PageRendering.h"
+#include "varnel/options/OptionRegistry.h"
 #include "varnel/options/Refusal.h"
 #include "varnel/platform/PrintableText.h"
 #include "varnel/rtp/SessionOptions.h"
@@ -46,7 +49,7 @@ namespace {
 struct Job {
     Script::RenderOptions options;
     Rtp::SessionOptions session;
-    std::string rtpOption;  // the first RTP option given, as the tool names it
+    std::string rtpOption;  // the first option given that only a session takes
     Web::PageRendering rendering;
     std::vector<std::uint8_t> file;
     std::string text;
@@ -81,6 +84,15 @@ std::string ErrorJson(const std::string& message, const Script::RequestError* er
     return json.Text();
 }
 
+// Whether only an RTP session takes the option (--seed is the noise's too).
+bool SessionOnly(std::string_view option) {
+    const std::vector<const Option::OptionRow*> rows = Option::Find(option);
+    const auto of = [&](Option::Target target) {
+        return std::any_of(rows.begin(), rows.end(), [&](const Option::OptionRow* row) { return row->target == target; });
+    };
+    return of(Option::Target::Session) && !of(Option::Target::Impairment);
+}
+
 // Runs the action; a refusal is stored as the text. Returns whether it succeeded.
 template <class Action>
 int Guarded(std::string& text, Action action) {
@@ -107,12 +119,8 @@ EMSCRIPTEN_KEEPALIVE int varnel_job_setting(Job* job, const char* name, std::siz
                                              std::size_t valueLength) {
     const std::string_view option(name, nameLength);
     return Guarded(job->text, [&] {
-        if (Rtp::FindSessionOption(option)) {
-            Rtp::SetSessionOption(job->session, option, std::string_view(value, valueLength));
-            if (job->rtpOption.empty()) job->rtpOption = "--" + std::string(option);
-        } else {
-            job->options.settings.push_back(Script::ParseNamedSetting(option, std::string_view(value, valueLength)));
-        }
+        Option::ApplyOptions(job->options, &job->session, {{std::string(option), std::string(value, valueLength)}});
+        if (SessionOnly(option) && job->rtpOption.empty()) job->rtpOption = option;
     });
 }
 
