@@ -171,9 +171,9 @@ using Pairs = std::vector<std::pair<std::string, std::string>>;
 // parsed by the library: the keyword arguments as (name, text) pairs through the option
 // registry, into the job's settings and impairments and, where there is one, the session's
 // options (which the session checks together). ttyfile: requests are read.
-RenderJob Job(const py::object& requests, const Pairs& options, std::optional<float> dbm0,
-              Rtp::SessionOptions* session = nullptr) {
-    RenderJob job;
+Render::Job JobOf(const py::object& requests, const Pairs& options, std::optional<float> dbm0,
+                  Rtp::SessionOptions* session = nullptr) {
+    Render::Job job;
     if (py::isinstance<py::str>(requests)) {
         const std::string script = requests.cast<std::string>();
         py::gil_scoped_release nogil;
@@ -197,7 +197,7 @@ void CheckPythonSignals() {
     if (PyErr_CheckSignals() != 0) throw py::error_already_set();
 }
 
-py::array ToArray(Rendering rendering) {
+py::array ToArray(RenderedAudio rendering) {
     auto* owner = new std::vector<std::uint8_t>(std::move(rendering.bytes));
     py::capsule free(owner, [](void* p) { delete static_cast<std::vector<std::uint8_t>*>(p); });
     if (rendering.wide) {
@@ -230,9 +230,9 @@ py::dict LabelDict(const Script::Label& label) {
 
 py::object RenderArray(const py::object& requests, const Pairs& options, std::optional<float> dbm0, std::uint64_t maxBytes,
                        bool labels) {
-    RenderJob job = Job(requests, options, dbm0);
+    Render::Job job = JobOf(requests, options, dbm0);
     job.options.labels = labels;
-    Rendering rendering;
+    RenderedAudio rendering;
     {
         py::gil_scoped_release nogil;
         rendering = RenderSamples(job, maxBytes, CheckPythonSignals);
@@ -245,14 +245,14 @@ py::object RenderArray(const py::object& requests, const Pairs& options, std::op
 }
 
 void WriteWav(const std::string& path, const py::object& requests, const Pairs& options, std::optional<float> dbm0) {
-    const RenderJob job = Job(requests, options, dbm0);
+    const Render::Job job = JobOf(requests, options, dbm0);
     py::gil_scoped_release nogil;
     WriteWaveFile(job, path, CheckPythonSignals);
 }
 
 std::uint64_t WritePcap(const std::string& path, const py::object& requests, const Pairs& pairs, std::optional<float> dbm0) {
     Rtp::SessionOptions options;
-    const RenderJob job = Job(requests, pairs, dbm0, &options);
+    const Render::Job job = JobOf(requests, pairs, dbm0, &options);
     py::gil_scoped_release nogil;
     return WritePcapFile(job, options, path, CheckPythonSignals);
 }
@@ -260,7 +260,7 @@ std::uint64_t WritePcap(const std::string& path, const py::object& requests, con
 std::uint64_t SendRtpTo(const std::string& host, std::uint16_t port, const py::object& requests, const Pairs& pairs,
                         std::optional<float> dbm0) {
     Rtp::SessionOptions options;
-    const RenderJob job = Job(requests, pairs, dbm0, &options);
+    const Render::Job job = JobOf(requests, pairs, dbm0, &options);
     py::gil_scoped_release nogil;
     return SendRtp(job, options, host, port, CheckPythonSignals);
 }

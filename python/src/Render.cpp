@@ -21,7 +21,7 @@ std::string Size(std::uint64_t bytes, double seconds) {
 
 }  // namespace
 
-Rendering RenderSamples(const RenderJob& job, std::uint64_t maxBytes, const CheckSignals& check) {
+RenderedAudio RenderSamples(const Render::Job& job, std::uint64_t maxBytes, const CheckSignals& check) {
     const std::unique_ptr<Script::Rendering> rendering = Render::OpenRendering(job);
     try {
         Render::CheckMemoryLimit(*rendering, maxBytes);
@@ -29,7 +29,7 @@ Rendering RenderSamples(const RenderJob& job, std::uint64_t maxBytes, const Chec
         throw Script::RequestError("the rendering would take " + Size(e.Bytes(), e.Seconds()) + ", more than max_bytes=" +
                                    std::to_string(e.Limit()) + ": raise max_bytes, or write it to a file with write_wav()");
     }
-    Rendering result;
+    RenderedAudio result;
     result.wide = rendering->StartSettings().Integer(SettingsCatalog::kEncoding) == ENC_PCM &&
                   rendering->StartSettings().Integer(SettingsCatalog::kBitsPerSample) == 16;
     Render::PullAll(*rendering, result.bytes, {check, {}});
@@ -37,7 +37,7 @@ Rendering RenderSamples(const RenderJob& job, std::uint64_t maxBytes, const Chec
     return result;
 }
 
-void WriteWaveFile(const RenderJob& job, const std::string& path, const CheckSignals& check) {
+void WriteWaveFile(const Render::Job& job, const std::string& path, const CheckSignals& check) {
     const std::unique_ptr<Script::Rendering> rendering = Render::OpenRendering(job);
     if (const std::string refusal = Render::CheckWaveSize(*rendering); !refusal.empty()) {
         throw Script::RequestError("refused before writing " + path + ": " + refusal);

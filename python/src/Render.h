@@ -11,14 +11,9 @@
 
 namespace varnel_python {
 
-// What render(), write_wav(), write_pcap() and send_rtp() were asked for, parsed by the
-// library's request language: the requests, the settings (rate, bits, encoding and the keyword
-// arguments) over the render defaults, the level, and the RTP session of a pcap or a send.
-using RenderJob = Quorvex::VarnelNet::Render::Job;
-
 // The samples of a rendering, and whether they are 16-bit PCM (else one byte a sample:
 // 8-bit PCM or G.711); its labels when the job asked for them.
-struct Rendering {
+struct RenderedAudio {
     std::vector<std::uint8_t> bytes;
     bool wide = false;
     std::vector<Quorvex::VarnelNet::Script::Label> labels;
@@ -29,12 +24,12 @@ using CheckSignals = std::function<void()>;
 
 // Renders the job's samples as `varnel --raw` writes them. A rendering of more than maxBytes
 // is refused (RequestError) before anything is rendered, saying how large it would be.
-Rendering RenderSamples(const RenderJob& job, std::uint64_t maxBytes, const CheckSignals& check);
+RenderedAudio RenderSamples(const Quorvex::VarnelNet::Render::Job& job, std::uint64_t maxBytes, const CheckSignals& check);
 
 // Writes the job as a RIFF/WAVE file, as `varnel -o PATH` does: an old file is replaced only
 // once the new one is complete; audio beyond the 4 GiB a WAV file can describe is refused
 // (RequestError) before anything is written; a stop leaves no temporary file. Throws
 // COMException when the file cannot be written.
-void WriteWaveFile(const RenderJob& job, const std::string& path, const CheckSignals& check);
+void WriteWaveFile(const Quorvex::VarnelNet::Render::Job& job, const std::string& path, const CheckSignals& check);
 
 }  // namespace varnel_python

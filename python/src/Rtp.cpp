@@ -17,7 +17,7 @@ constexpr const char* kPcapRefusal = "Unable to create or write this pcap file."
 
 }  // namespace
 
-std::uint64_t WritePcapFile(RenderJob job, const Rtp::SessionOptions& options, const std::string& path,
+std::uint64_t WritePcapFile(Render::Job job, const Rtp::SessionOptions& options, const std::string& path,
                             const CheckSignals& check) {
     job.rtp = options;
     const std::unique_ptr<Script::Rendering> rendering = Render::OpenRendering(job);
@@ -33,7 +33,7 @@ std::uint64_t WritePcapFile(RenderJob job, const Rtp::SessionOptions& options, c
     return session.Counts().Total();
 }
 
-std::uint64_t SendRtp(RenderJob job, const Rtp::SessionOptions& options, const std::string& host, std::uint16_t port,
+std::uint64_t SendRtp(Render::Job job, const Rtp::SessionOptions& options, const std::string& host, std::uint16_t port,
                       const CheckSignals& check) {
     job.rtp = options;
     const std::unique_ptr<Script::Rendering> rendering = Render::OpenRendering(job);

@@ -1,7 +1,9 @@
 #include "varnel/render/Outputs.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 
 #include "varnel/engine/SettingsCatalog.h"
@@ -73,7 +75,8 @@ void WriteRaw(Script::Rendering& rendering, ByteSink& sink, const Control& contr
 }
 
 void PullAll(Script::Rendering& rendering, std::vector<std::uint8_t>& bytes, const Control& control) {
-    bytes.reserve(bytes.size() + rendering.TotalBytes());
+    // Room for all of it where the memory's sizes can hold it (front ends refuse larger ones).
+    bytes.reserve(bytes.size() + static_cast<std::size_t>(std::min<std::uint64_t>(rendering.TotalBytes(), SIZE_MAX - bytes.size())));
     Tally tally;
     PullBlocks(rendering, control, tally, [&](const std::uint8_t* data, std::size_t n) { bytes.insert(bytes.end(), data, data + n); });
 }

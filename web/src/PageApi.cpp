@@ -46,7 +46,8 @@ using namespace Quorvex::VarnelNet;
 
 namespace {
 
-struct Job {
+// A job of the C interface: the options given so far, then what it made.
+struct PageJob {
     Script::RenderOptions options;
     Rtp::SessionOptions session;
     std::string rtpOption;  // the first option given that only a session takes
@@ -111,11 +112,11 @@ int Guarded(std::string& text, Action action) {
 
 extern "C" {
 
-EMSCRIPTEN_KEEPALIVE Job* varnel_job_new() { return new Job; }
+EMSCRIPTEN_KEEPALIVE PageJob* varnel_job_new() { return new PageJob; }
 
-EMSCRIPTEN_KEEPALIVE void varnel_job_delete(Job* job) { delete job; }
+EMSCRIPTEN_KEEPALIVE void varnel_job_delete(PageJob* job) { delete job; }
 
-EMSCRIPTEN_KEEPALIVE int varnel_job_setting(Job* job, const char* name, std::size_t nameLength, const char* value,
+EMSCRIPTEN_KEEPALIVE int varnel_job_setting(PageJob* job, const char* name, std::size_t nameLength, const char* value,
                                              std::size_t valueLength) {
     const std::string_view option(name, nameLength);
     return Guarded(job->text, [&] {
@@ -124,11 +125,11 @@ EMSCRIPTEN_KEEPALIVE int varnel_job_setting(Job* job, const char* name, std::siz
     });
 }
 
-EMSCRIPTEN_KEEPALIVE int varnel_job_dbm0(Job* job, const char* value, std::size_t length) {
+EMSCRIPTEN_KEEPALIVE int varnel_job_dbm0(PageJob* job, const char* value, std::size_t length) {
     return Guarded(job->text, [&] { job->options.dbm0 = Script::ReadDbm0(std::string_view(value, length), "dbm0"); });
 }
 
-EMSCRIPTEN_KEEPALIVE int varnel_job_render(Job* job, const char* script, std::size_t length, double maxBytes,
+EMSCRIPTEN_KEEPALIVE int varnel_job_render(PageJob* job, const char* script, std::size_t length, double maxBytes,
                                             int forViews) {
     return Guarded(job->text, [&] {
         if (!job->rtpOption.empty()) throw Script::RequestError(job->rtpOption + " applies to the pcap only");
@@ -138,7 +139,7 @@ EMSCRIPTEN_KEEPALIVE int varnel_job_render(Job* job, const char* script, std::si
     });
 }
 
-EMSCRIPTEN_KEEPALIVE int varnel_job_pcap(Job* job, const char* script, std::size_t length, double maxBytes) {
+EMSCRIPTEN_KEEPALIVE int varnel_job_pcap(PageJob* job, const char* script, std::size_t length, double maxBytes) {
     return Guarded(job->text, [&] {
         Web::PagePcap pcap = Web::PcapForPage(job->options, job->session, std::string_view(script, length), Limit(maxBytes));
         job->file = std::move(pcap.file);
@@ -146,11 +147,11 @@ EMSCRIPTEN_KEEPALIVE int varnel_job_pcap(Job* job, const char* script, std::size
     });
 }
 
-EMSCRIPTEN_KEEPALIVE const char* varnel_job_text(const Job* job) { return job->text.c_str(); }
-EMSCRIPTEN_KEEPALIVE const std::uint8_t* varnel_job_file(const Job* job) { return job->file.data(); }
-EMSCRIPTEN_KEEPALIVE std::size_t varnel_job_file_size(const Job* job) { return job->file.size(); }
-EMSCRIPTEN_KEEPALIVE const float* varnel_job_samples(const Job* job) { return job->rendering.samples.data(); }
-EMSCRIPTEN_KEEPALIVE std::size_t varnel_job_sample_count(const Job* job) { return job->rendering.samples.size(); }
+EMSCRIPTEN_KEEPALIVE const char* varnel_job_text(const PageJob* job) { return job->text.c_str(); }
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* varnel_job_file(const PageJob* job) { return job->file.data(); }
+EMSCRIPTEN_KEEPALIVE std::size_t varnel_job_file_size(const PageJob* job) { return job->file.size(); }
+EMSCRIPTEN_KEEPALIVE const float* varnel_job_samples(const PageJob* job) { return job->rendering.samples.data(); }
+EMSCRIPTEN_KEEPALIVE std::size_t varnel_job_sample_count(const PageJob* job) { return job->rendering.samples.size(); }
 
 // The page's catalog (Catalog.h), made once.
 EMSCRIPTEN_KEEPALIVE const char* varnel_catalog() {
