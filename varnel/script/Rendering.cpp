@@ -120,6 +120,7 @@ bool NeedsLine(const RenderOptions& options) { return options.impairments.OnTheL
 // The line between the engines and the output: the script's PCM and the mixed script's,
 // summed, impaired, and written in the output format.
 struct Rendering::Line {
+    Requests mixRequests;  // the mix's own copy: its labels point into it
     std::unique_ptr<ScriptRun> mix;
     std::optional<PcmSum> sum;
     std::optional<VarnelNet::Line> impairments;
@@ -138,7 +139,10 @@ Rendering::Rendering(const RenderOptions& options, const Requests& requests, Deb
     m_line = std::make_unique<Line>();
     Line& line = *m_line;
     line.output = OutputSampleFormat(start.Integer(SettingsCatalog::kEncoding), start.Integer(SettingsCatalog::kBitsPerSample));
-    if (options.mix) line.mix = std::make_unique<ScriptRun>(MixOptions(options, start), options.mix->requests, true);
+    if (options.mix) {
+        line.mixRequests = options.mix->requests;
+        line.mix = std::make_unique<ScriptRun>(MixOptions(options, start), line.mixRequests, true);
+    }
     line.sum.emplace(m_script, line.mix.get());
     m_total = line.sum->Samples() * outputBytes;
     if (options.impairments.OnTheLine()) {

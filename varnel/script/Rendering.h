@@ -14,7 +14,8 @@ namespace Quorvex::VarnelNet::Script {
 
 // The rendering of a script: its run (ScriptRun: every request queued and measured before a
 // byte is rendered, so the whole length, and any request the engine refuses, are known before
-// the first byte), then its audio pulled block by block. The requests must outlive it.
+// the first byte), then its audio pulled block by block. The requests must outlive it (a mixed
+// script's are copied).
 //
 // With impairments on the line or a mixed script, the engines render PCM (16-bit, or 8-bit for
 // 8-bit output), the mixed script's samples are added, the line impairs the sum (--snr's noise
