@@ -53,7 +53,7 @@ CorpusRecipe ReadCorpusRecipe(std::string_view json);
 struct Clip {
     std::string name;
     ManifestRow row;
-    FileJob job;
+    Render::Job job;
 };
 Clip ClipAt(const CorpusRecipe& recipe, std::size_t index);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <regex>
 #include <system_error>
@@ -9,6 +10,7 @@
 #include "testkit/FolderFiles.h"
 #include "testkit/Manifest.h"
 #include "testkit/ReceiverProcess.h"
+#include "varnel/render/Job.h"
 #include "varnel/render/Outputs.h"
 #include "varnel/script/Rendering.h"
 #include "varnel/script/TextFiles.h"
@@ -20,14 +22,14 @@ namespace {
 namespace fs = std::filesystem;
 
 // A rendering written as NAME.wav with its labels as NAME.jsonl.
-void WriteClip(const fs::path& folder, const std::string& name, const FileJob& job, const RunControl& control) {
-    Script::Rendering rendering(job.options, job.requests);
+void WriteClip(const fs::path& folder, const std::string& name, const Render::Job& job, const RunControl& control) {
+    const std::unique_ptr<Script::Rendering> rendering = Render::OpenRendering(job);
     ClipFile wave(folder / (name + ".wav"));
     Render::Tally tally;
-    Render::WriteWave(rendering, wave, {control.stopIfAsked, {}}, tally);
+    Render::WriteWave(*rendering, wave, {control.stopIfAsked, {}}, tally);
     wave.Finish();
     ClipFile labels(folder / (name + ".jsonl"));
-    const std::string text = Script::JsonLabels(rendering.Labels());
+    const std::string text = Render::LabelFile(*rendering, Script::LabelFormat::JsonLines);
     labels.Write(text.data(), text.size());
     labels.Finish();
 }
@@ -44,7 +46,7 @@ void Progress(const RunControl& control, std::size_t done, std::size_t total) {
 struct FolderFile {
     ManifestRow row;
     std::string name;
-    std::optional<FileJob> job;
+    std::optional<Render::Job> job;
 };
 
 // Writes the files of the shard, then the manifest. wanted(i) says whether file i is listed at

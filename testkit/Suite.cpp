@@ -94,7 +94,7 @@ std::uint64_t FileSeed(std::uint64_t seed, std::size_t index) {
     return mixer.Next();
 }
 
-FileJob JobOf(const SuiteFile& file, SuiteEncoding encoding) {
+Render::Job JobOf(const SuiteFile& file, SuiteEncoding encoding) {
     RequestList requests = {SetInteger(SettingsCatalog::kSampleRate, kSuiteRate),
                             encoding == SuiteEncoding::MuLaw  ? SetInteger(SettingsCatalog::kEncoding, ENC_MuLaw)
                             : encoding == SuiteEncoding::ALaw ? SetInteger(SettingsCatalog::kEncoding, ENC_ALaw)
@@ -103,7 +103,7 @@ FileJob JobOf(const SuiteFile& file, SuiteEncoding encoding) {
     if (std::optional<Option::Refusal> refusal = Script::CheckImpairments(file.impairments, kSuiteRate)) {
         throw Option::OptionRefused(std::move(*refusal));
     }
-    FileJob job;
+    Render::Job job;
     job.requests = EntriesOf(requests);
     job.options.impairments = file.impairments;
     if (!file.mix.empty()) job.options.mix = Script::Mix{EntriesOf(file.mix), {}};

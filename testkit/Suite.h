@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "testkit/Requests.h"
+#include "varnel/render/Job.h"
 #include "varnel/script/Rendering.h"
 
 namespace Quorvex::VarnelNet::Kit {
@@ -77,14 +78,10 @@ std::uint64_t FileSeed(std::uint64_t seed, std::size_t index);
 inline constexpr std::int32_t kSuiteRate = 8000;
 enum class SuiteEncoding : std::uint8_t { Pcm, MuLaw, ALaw };
 
-// The file as the language renders it: the suite's format settings, its requests (numbered from
+// The file as a job of the render layer: the suite's format settings, its requests (numbered from
 // 1, each with its canonical text for messages), its impairments, its mix and labels. Throws
 // RequestError when the impairments do not go together at kSuiteRate.
-struct FileJob {
-    Script::Requests requests;
-    Script::RenderOptions options;
-};
-FileJob JobOf(const SuiteFile& file, SuiteEncoding encoding);
+Render::Job JobOf(const SuiteFile& file, SuiteEncoding encoding);
 
 // Helpers of the suites' definitions: a number with at most `decimals` decimals as the manifest
 // writes it; the amplitude (dB) that puts each of `tones` equal tones at dbm0.

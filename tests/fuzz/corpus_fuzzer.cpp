@@ -18,7 +18,7 @@ namespace {
 constexpr std::uint64_t kMaxBytes = 1 << 20;
 constexpr std::size_t kClips = 3;
 
-void Render(const Kit::FileJob& job) {
+void RenderClip(const Render::Job& job) {
     Script::Rendering rendering(job.options, job.requests);
     if (rendering.TotalBytes() > kMaxBytes) return;
     std::uint8_t block[4096];
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Kit::Suite* suite = Kit::FindSuite(Fuzz::Field(input.substr(6), 0));
         if (!suite) return 0;
         const std::size_t index = Fuzz::UInt32(Fuzz::Field(input.substr(6), 2)) % Kit::FileCount(*suite);
-        Render(Kit::JobOf(Kit::FileAt(*suite, index, Fuzz::UInt32(Fuzz::Field(input.substr(6), 1))), Kit::SuiteEncoding::MuLaw));
+        RenderClip(Kit::JobOf(Kit::FileAt(*suite, index, Fuzz::UInt32(Fuzz::Field(input.substr(6), 1))), Kit::SuiteEncoding::MuLaw));
         return 0;
     }
     Kit::CorpusRecipe recipe;
@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (std::size_t i = 0; i < recipe.clips && i < kClips; ++i) {
         try {
-            Render(Kit::ClipAt(recipe, i).job);
+            RenderClip(Kit::ClipAt(recipe, i).job);
         } catch (const Script::RequestError& e) {
             Fuzz::Require(false, e.what());
         }
