@@ -1,18 +1,23 @@
-// Impairments and mixes: each line is "NAME VALUE" for an impairment option (--noise, --dropout,
-// ...), "mix SCRIPT", "mix-dbm0 LEVEL" or "script SCRIPT" (the requests; several lines add up).
-// What parses is rendered with labels within a budget, twice in blocks of different sizes:
-// both must give the bytes measured, the same bytes, and labels within them.
+// A rendering's options as Python and the page give them: each line is "NAME VALUE" for any
+// option Option::ApplyOptions takes (an impairment, a setting, mix and mix-dbm0, an RTP
+// session's), or "script SCRIPT" (the requests; several lines add up). What parses is rendered
+// through the render layer with labels within a budget, twice in blocks of different sizes: both
+// must give the bytes measured, the same bytes, and labels within them; with a session's option,
+// its pcap too.
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "FuzzScript.h"
-#include "varnel/platform/DecimalText.h"
+#include "varnel/options/OptionRegistry.h"
+#include "varnel/render/ByteSink.h"
+#include "varnel/render/Job.h"
+#include "varnel/render/Outputs.h"
 #include "varnel/script/Parser.h"
-#include "varnel/script/Rendering.h"
 #include "varnel/script/RequestError.h"
 
 namespace {
@@ -23,8 +28,9 @@ constexpr std::size_t kMaxCommands = 32;
 constexpr std::uint64_t kMaxBytes = 1 << 20;
 
 // The bytes of a rendering pulled in blocks of `block` bytes, or nothing past the budget.
-std::vector<std::uint8_t> Render(const Script::RenderOptions& options, const Script::Requests& requests, std::size_t block) {
-    Script::Rendering rendering(options, requests);
+std::vector<std::uint8_t> Pulled(const Render::Job& job, std::size_t block) {
+    const std::unique_ptr<Script::Rendering> opened = Render::OpenRendering(job);
+    Script::Rendering& rendering = *opened;
     if (rendering.TotalBytes() > kMaxBytes) return {};
     std::vector<std::uint8_t> bytes, piece(block);
     for (std::size_t n; (n = rendering.Pull(piece)) > 0;) {
@@ -39,29 +45,51 @@ std::vector<std::uint8_t> Render(const Script::RenderOptions& options, const Scr
     return bytes;
 }
 
+// The job's pcap, within the budget.
+void WritePcap(const Render::Job& job) {
+    const std::unique_ptr<Script::Rendering> rendering = Render::OpenRendering(job);
+    if (rendering->TotalBytes() > kMaxBytes) return;
+    Rtp::Session session(*rendering, *job.rtp);
+    std::vector<std::uint8_t> file;
+    Render::MemorySink sink(file);
+    Render::Tally tally;
+    Render::WritePcap(session, sink, Render::PcapStart(*job.rtp), false, {}, tally);
+    Fuzz::Require(!file.empty(), "a pcap without its header");
+}
+
+bool OfSession(std::string_view name) {
+    for (const Option::OptionRow* row : Option::Find(name)) {
+        if (row->target == Option::Target::Session) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    Script::RenderOptions options;
-    options.labels = true;
+    Render::Job job;
+    job.options.labels = true;
+    Rtp::SessionOptions session;
+    session.pcapStartMicroseconds = 0;
+    bool sessionAsked = false;
     std::string script;
     try {
         for (const Fuzz::Command& command :
              Fuzz::ParseScript(std::string_view(reinterpret_cast<const char*>(data), size), kMaxCommands)) {
             if (command.word == "script") {
                 script.append(command.args).append("\n");
-            } else if (command.word == "mix") {
-                options.mix = Script::Mix{Script::ParseScript(command.args), {}};
-            } else if (command.word == "mix-dbm0" && options.mix) {
-                float level = 0.0f;
-                if (ReadDecimal(command.args, level) == DecimalRead::Number) options.mix->dbm0 = level;
-            } else {
-                Script::SetImpairment(options.impairments, command.word, command.args);
+                continue;
             }
+            Option::ApplyOptions(job.options, &session, {{std::string(command.word), std::string(command.args)}});
+            sessionAsked = sessionAsked || OfSession(command.word);
         }
-        const Script::Requests requests = Script::ParseScript(script);
-        const std::vector<std::uint8_t> once = Render(options, requests, 8192);
-        Fuzz::Require(once == Render(options, requests, 333), "blocks of another size gave other bytes");
+        job.requests = Script::ParseScript(script);
+        const std::vector<std::uint8_t> once = Pulled(job, 8192);
+        Fuzz::Require(once == Pulled(job, 333), "blocks of another size gave other bytes");
+        if (sessionAsked) {
+            job.rtp = session;
+            WritePcap(job);
+        }
     } catch (const Script::RequestError& e) {
         Fuzz::Require(!e.Reason().empty(), "a refusal without its reason");
     }
