@@ -10,6 +10,7 @@ namespace {
 constexpr std::int32_t kBlock = 8192;
 // A pull of this many bytes or fewer renders nothing, whatever is queued.
 constexpr std::int32_t kMinimumRoom = 100;
+constexpr double kMostLabelledSeconds = 600.0;
 
 template <class Pull>
 void DrainWith(std::int64_t queued, PullBudget& budget, bool checkLength, Pull pull) {
@@ -43,7 +44,15 @@ void Drain(Varnel& varnel, PullBudget& budget, bool checkLength) {
 }
 
 void Drain(const Script::RenderOptions& options, const Script::Requests& requests, PullBudget& budget) {
-    Script::Rendering rendering(options, requests);
+    // A request's labels all arrive at its first sample, in proportion to its symbols: a pattern
+    // of days holds millions. They are asked for only where the audio is short enough.
+    Script::RenderOptions asked = options;
+    if (asked.labels) {
+        Script::RenderOptions plain = options;
+        plain.labels = false;
+        asked.labels = Script::Rendering(plain, requests).TotalSeconds() <= kMostLabelledSeconds;
+    }
+    Script::Rendering rendering(asked, requests);
     DrainWith(static_cast<std::int64_t>(rendering.TotalBytes()), budget, true, [&](std::span<std::uint8_t> block) {
         return static_cast<std::int32_t>(rendering.Pull(block));
     });
