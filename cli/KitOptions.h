@@ -26,6 +26,7 @@ struct KitOptions {
     std::vector<std::string> families;  // --family A,B: only these
     std::string pattern;                // --pattern REGEX (ECMAScript), or empty
     bool json = false;
+    bool help = false;                  // --help or -h: the command's part of the help
     std::vector<std::string> receiver;  // the command after --, {} standing for the file
 };
 
@@ -37,5 +38,7 @@ KitOptions ParseKitArguments(std::span<const std::string> args);
 
 // The kit's part of --help.
 std::string KitHelp();
+// One command's part of it, as `varnel suite --help` prints it.
+std::string KitCommandHelp(KitCommand command);
 
 }  // namespace Quorvex::VarnelNet::Cli

@@ -104,6 +104,10 @@ int RunScore(const KitOptions& kit, std::FILE* out, std::FILE* err) {
 }  // namespace
 
 int RunKit(const KitOptions& kit, std::FILE* out, std::FILE* err) {
+    if (kit.help) {
+        std::fputs(KitCommandHelp(kit.command).c_str(), out);
+        return 0;
+    }
     try {
         switch (kit.command) {
             case KitCommand::Suite: return kit.subject.empty() ? ListSuites(out) : RunSuite(kit, err);

@@ -1,5 +1,6 @@
 // The test kit's pieces: manifests, what a receiver's output says, the figures of a score, the
-// suites and the corpus recipe, and the runs on a folder with their progress, stop and failures.
+// suites and the corpus recipe, the runs on a folder with their progress, stop and failures, and
+// the tool's kit commands with receivers that fail.
 
 #include <gtest/gtest.h>
 
@@ -241,6 +242,31 @@ TEST(KitTest, RunsThrowTheirFailuresWithTheirData) {
         EXPECT_EQ(e.Where(), ReceiverError::Step::Start);
         EXPECT_EQ(e.Program(), "/no/such/receiver");
         EXPECT_STREQ(e.what(), "No such file or directory");
+    }
+}
+
+// The tool's kit commands on two files of a suite: their help, and receivers that fail, with the
+// exit status and the words the tool prints for each.
+TEST(KitTest, TheToolAnswersForItsReceivers) {
+    const varnel_test::ScratchDir dir;
+    const std::string tool = varnel_test::Quote(VARNEL_CLI_PATH);
+    const std::string folder = varnel_test::Quote((dir.path() / "s").string());
+    std::string output;
+    ASSERT_EQ(varnel_test::RunShell(tool + " suite cid-bell --family twist --shard 1/7 -o " + folder, output), 0) << output;
+    const struct {
+        std::string args;
+        int status;
+        std::vector<std::string> words;
+    } cases[] = {
+        {"suite --help", 0, {"varnel suite [NAME -o DIR]", "--shard I/N writes"}},
+        {"score {dir} --json --help", 0, {"varnel score DIR", "COMMAND [ARG...]"}},
+        {"corpus -h", 0, {"varnel corpus RECIPE.json"}},
+    };
+    for (const auto& c : cases) {
+        std::string args = c.args;
+        if (const std::size_t at = args.find("{dir}"); at != std::string::npos) args.replace(at, 5, folder);
+        EXPECT_EQ(varnel_test::RunShell(tool + " " + args, output), c.status) << args << "\n" << output;
+        for (const std::string& word : c.words) EXPECT_NE(output.find(word), std::string::npos) << args << ": " << word << "\n" << output;
     }
 }
 
