@@ -49,12 +49,15 @@ struct FolderFile {
     std::optional<Render::Job> job;
 };
 
-// Writes the files of the shard, then the manifest. wanted(i) says whether file i is listed at
+// Writes the files of the shard, then the manifest; an earlier manifest is removed first, so that
+// a run stopped half way never leaves one that lists other files. wanted(i) says whether file i is listed at
 // all; fileOf(i, render) is file i, with its job when render is true.
 template <typename Wanted, typename FileOf>
 std::size_t WriteFolder(const std::string& folder, std::size_t count, const Shard& shard, const RunControl& control,
                         Wanted wanted, FileOf fileOf) {
     MakeFolder(folder);
+    const fs::path manifestPath = fs::path(folder) / "manifest.csv";
+    RemoveFile(manifestPath);
     std::size_t total = 0;
     for (std::size_t i = 0; i < count; ++i) total += shard.Holds(i) && wanted(i) ? 1 : 0;
     std::string manifest = ManifestHeader();
@@ -71,7 +74,7 @@ std::size_t WriteFolder(const std::string& folder, std::size_t count, const Shar
         ++written;
     }
     Progress(control, written, total);
-    WriteText(fs::path(folder) / "manifest.csv", manifest);
+    WriteText(manifestPath, manifest);
     return written;
 }
 

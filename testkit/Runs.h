@@ -46,8 +46,9 @@ struct CorpusRun {
     Shard shard;
 };
 
-// Writes NAME.wav and NAME.jsonl (its labels) for each file of the shard, then manifest.csv
-// listing every file. Returns how many files it wrote.
+// Removes an earlier manifest.csv, writes NAME.wav and NAME.jsonl (its labels) for each file of
+// the shard, then manifest.csv listing every file (complete or not at all). Returns how many
+// files it wrote.
 std::size_t WriteSuite(const SuiteRun& run, const RunControl& control);
 std::size_t WriteCorpus(const CorpusRun& run, const RunControl& control);
 

@@ -167,7 +167,7 @@ TEST(KitTest, CorpusRecipesAreCheckedAndClipsDrawnWithinThem) {
 }
 
 // A shard of a suite: progress from 0 to the files written, a stop between files that leaves no
-// unfinished file and no manifest, and a score of what was written.
+// unfinished file and no manifest (an earlier one removed), and a score of what was written.
 TEST(KitTest, RunsReportProgressStopAndScore) {
     const varnel_test::ScratchDir dir;
     const std::string folder = (dir.path() / "bell").string();
@@ -193,6 +193,8 @@ TEST(KitTest, RunsReportProgressStopAndScore) {
     const std::string stopped = (dir.path() / "stopped").string();
     checks = 0;
     stopAt = 20;
+    std::filesystem::create_directories(stopped);
+    std::filesystem::copy_file(std::filesystem::path(folder) / "manifest.csv", std::filesystem::path(stopped) / "manifest.csv");
     EXPECT_THROW(WriteSuite({run.suite, stopped, 2, {1, 1}, SuiteEncoding::Pcm, {}}, control), std::runtime_error);
     std::size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(stopped)) {
