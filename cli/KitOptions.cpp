@@ -106,6 +106,11 @@ KitOptions ParseKitArguments(std::span<const std::string> args) {
             }
         } else if (arg == "--json" && kit.command == KitCommand::Score) {
             kit.json = true;
+        } else if (arg == "--timeout" && kit.command == KitCommand::Score) {
+            const std::string seconds = value(i, arg);
+            Worded([&] { kit.timeout = Registry::NumberOf(KitRow("timeout"), seconds); });
+        } else if (arg == "--strict" && kit.command == KitCommand::Score) {
+            kit.strict = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             throw UsageError(std::string(word) + ": unknown option '" + Printable(arg) + "'");
         } else if (kit.subject.empty()) {
@@ -143,12 +148,18 @@ constexpr std::string_view kSuiteHelp =
                          source); without a name, list the suites and their families
 )";
 constexpr std::string_view kScoreHelp =
-    R"(  varnel score DIR [--pattern REGEX] [--json] [--family F,...] -- COMMAND [ARG...]
+    R"(  varnel score DIR [--pattern REGEX] [--json] [--family F,...] [--timeout SECONDS] [--strict]
+               -- COMMAND [ARG...]
                          run COMMAND on every file of DIR's manifest ({} in an argument stands
                          for the file's path, else it is added last), read what it detected from
                          its standard output (every match of REGEX in each line, its first group
                          if it has one; by default the characters 0-9 A-D * #), and report its
-                         figures and the requirements it meets
+                         figures and the requirements it meets. The first 1 MiB of a file's
+                         output is read, the rest discarded. Exit status 1 when COMMAND fails on
+                         a file (exits with a failure, is killed, cannot be run, prints past
+                         1 MiB, or runs past --timeout SECONDS, when its process group is
+                         killed), the files named; with --strict, also when a requirement is
+                         NOT MET
 )";
 constexpr std::string_view kCorpusHelp =
     R"(  varnel corpus RECIPE.json -o DIR [--shard I/N]

@@ -18,6 +18,8 @@ namespace {
 
 const Kit::RunControl kControl{StopIfInterrupted, {}};
 
+constexpr std::size_t kFailuresNamed = 4;
+
 Kit::Shard ShardOf(const KitOptions& kit) { return {kit.shard, kit.shards}; }
 
 std::string ShardText(const KitOptions& kit) {
@@ -39,6 +41,17 @@ std::string ShardText(const KitOptions& kit) {
 [[noreturn]] void Reword(const Kit::ReceiverError& e) {
     if (e.Where() == Kit::ReceiverError::Step::Pipe) throw Failure("score", std::string("cannot make a pipe: ") + e.what());
     throw Failure("score", "cannot run '" + Printable(e.Program()) + "': " + e.what());
+}
+
+// "3 files: a.wav (exit status 3), b.wav (timed out after 2 s) ... and 1 more".
+std::string FailuresText(const Kit::Report& report) {
+    const std::vector<Kit::RunFailure>& failures = report.runFailures;
+    std::string text = std::to_string(failures.size()) + (failures.size() == 1 ? " file: " : " files: ");
+    for (std::size_t k = 0; k < failures.size() && k < kFailuresNamed; ++k) {
+        text += (k == 0 ? "" : ", ") + Printable(report.rows[failures[k].row].file) + " (" + Printable(failures[k].how) + ")";
+    }
+    if (failures.size() > kFailuresNamed) text += " and " + std::to_string(failures.size() - kFailuresNamed) + " more";
+    return text;
 }
 
 int ListSuites(std::FILE* out) {
@@ -85,7 +98,7 @@ int RunCorpus(const KitOptions& kit, std::FILE* err) {
 int RunScore(const KitOptions& kit, std::FILE* out, std::FILE* err) {
     Kit::ScoredFolder scored;
     try {
-        scored = Kit::ScoreFolder({kit.subject, kit.receiver, kit.pattern, kit.families}, kControl);
+        scored = Kit::ScoreFolder({kit.subject, kit.receiver, kit.pattern, kit.families, kit.timeout}, kControl);
     } catch (const Kit::ManifestError& e) {
         throw UsageError("score: " + Printable(kit.subject) + ": " + e.what());
     } catch (const Kit::ReceiverError& e) {
@@ -96,9 +109,16 @@ int RunScore(const KitOptions& kit, std::FILE* out, std::FILE* err) {
     std::fputs(printed.c_str(), out);
     std::fprintf(err, "varnel: scored %zu files of %s", scored.report.rows.size(), Printable(kit.subject).c_str());
     if (scored.missing > 0) std::fprintf(err, ", %zu listed but not there (another shard?)", scored.missing);
-    if (scored.failedRuns > 0) std::fprintf(err, "; the receiver exited with a failure on %zu", scored.failedRuns);
+    const std::vector<Kit::RunFailure>& failures = scored.report.runFailures;
+    if (!failures.empty()) std::fprintf(err, "; the receiver exited with a failure on %zu", failures.size());
     std::fprintf(err, "\n");
-    return 0;
+    if (!failures.empty()) std::fprintf(err, "varnel: score: the receiver failed on %s\n", FailuresText(scored.report).c_str());
+    std::size_t notMet = 0;
+    for (const Kit::RequirementResult& r : scored.report.requirements) notMet += r.failures.empty() ? 0 : 1;
+    if (kit.strict && notMet > 0) {
+        std::fprintf(err, "varnel: score: %zu requirement%s NOT MET (--strict)\n", notMet, notMet == 1 ? "" : "s");
+    }
+    return failures.empty() && !(kit.strict && notMet > 0) ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace

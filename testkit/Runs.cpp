@@ -1,6 +1,7 @@
 #include "testkit/Runs.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -10,6 +11,7 @@
 #include "testkit/FolderFiles.h"
 #include "testkit/Manifest.h"
 #include "testkit/ReceiverProcess.h"
+#include "varnel/platform/DecimalText.h"
 #include "varnel/render/Job.h"
 #include "varnel/render/Outputs.h"
 #include "varnel/script/Rendering.h"
@@ -40,6 +42,22 @@ bool Wanted(const std::vector<std::string>& families, const std::string& family)
 
 void Progress(const RunControl& control, std::size_t done, std::size_t total) {
     if (control.progress) control.progress(done, total);
+}
+
+// How the receiver failed on a file, in words, or an empty text when it did not.
+std::string FailureText(const ReceiverRun& run, std::optional<double> timeout) {
+    std::vector<std::string> hows;
+    if (run.timedOut) hows.push_back("timed out after " + ShortestText(*timeout) + " s");
+    if (!run.timedOut && run.signalled) {
+        const int signal = run.status - 128;
+        const char* name = sigabbrev_np(signal);
+        hows.push_back(name ? "killed by SIG" + std::string(name) : "killed by signal " + std::to_string(signal));
+    }
+    if (!run.signalled && run.status != 0) hows.push_back("exit status " + std::to_string(run.status));
+    if (run.overBound) hows.push_back("output past " + std::to_string(kOutputBound >> 20) + " MiB, the rest discarded");
+    std::string text;
+    for (const std::string& how : hows) text.append(text.empty() ? "" : ", ").append(how);
+    return text;
 }
 
 // A file of a suite or corpus: its manifest row, its name, and its job when it is written.
@@ -145,15 +163,25 @@ ScoredFolder ScoreFolder(const ScoreRun& run, const RunControl& control) {
         present.push_back(std::move(row));
     }
     std::vector<std::string> detected;
+    std::vector<RunFailure> failures;
     for (const ManifestRow& row : present) {
         control.stopIfAsked();
         Progress(control, detected.size(), present.size());
-        const ReceiverRun receiver = RunReceiver(CommandFor(run.receiver, (folder / row.file).string()), control.stopIfAsked);
-        if (receiver.status != 0) ++scored.failedRuns;
+        ReceiverRun receiver;
+        try {
+            receiver = RunReceiver(CommandFor(run.receiver, (folder / row.file).string()), run.timeout, control.stopIfAsked);
+        } catch (const ReceiverError& e) {
+            if (e.Where() != ReceiverError::Step::Start) throw;
+            failures.push_back({detected.size(), "cannot run '" + e.Program() + "': " + e.what()});
+            detected.emplace_back();
+            continue;
+        }
+        if (const std::string how = FailureText(receiver, run.timeout); !how.empty()) failures.push_back({detected.size(), how});
         detected.push_back(Detected(receiver.output, pattern));
     }
     Progress(control, detected.size(), present.size());
     scored.report = Score(std::move(present), std::move(detected));
+    scored.report.runFailures = std::move(failures);
     return scored;
 }
 

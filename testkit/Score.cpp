@@ -324,6 +324,11 @@ std::string ReportJson(const Report& report, std::string_view receiver) {
                            {"sent", utf8(row.sent)}, {"detected", utf8(report.detected[i])}, {"pass", static_cast<bool>(report.passed[i])}});
     }
     out["results"] = results;
+    if (!report.runFailures.empty()) {
+        json failures = json::array();
+        for (const RunFailure& f : report.runFailures) failures.push_back({{"file", utf8(report.rows[f.row].file)}, {"failure", f.how}});
+        out["receiver_failures"] = failures;
+    }
     // Texts from the manifest are the folder's own: bytes that are not UTF-8 become U+FFFD.
     return out.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }

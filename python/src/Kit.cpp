@@ -2,6 +2,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 
@@ -9,6 +10,7 @@
 #include "testkit/FolderFiles.h"
 #include "testkit/ReceiverProcess.h"
 #include "testkit/Runs.h"
+#include "varnel/options/OptionRegistry.h"
 #include "varnel/script/RequestError.h"
 
 namespace py = pybind11;
@@ -109,14 +111,20 @@ std::size_t WriteSuiteFolder(const std::string& name, const std::string& folder,
 }
 
 std::string ScoreFolderJson(const std::string& folder, const std::vector<std::string>& receiver, const std::string& pattern,
-                            const std::vector<std::string>& families) {
+                            const std::vector<std::string>& families, const std::string& timeout) {
     if (receiver.empty()) throw Script::RequestError("the receiver's command is empty: give its program and arguments, {} for the file");
     try {
         if (!pattern.empty()) Kit::CompilePattern(pattern);
     } catch (const std::invalid_argument& e) {
         throw Script::RequestError("the pattern '" + pattern + "' is refused: " + e.what());
     }
-    const Kit::ScoreRun run{folder, receiver, pattern, families};
+    std::optional<double> seconds;
+    if (!timeout.empty()) {
+        for (const Option::OptionRow* row : Option::Find("timeout")) {
+            if (row->target == Option::Target::Kit) seconds = Option::NumberOf(*row, timeout);
+        }
+    }
+    const Kit::ScoreRun run{folder, receiver, pattern, families, seconds};
     const Kit::ScoredFolder scored = Unlocked([&] { return Kit::ScoreFolder(run, kControl); });
     return Kit::ReportJson(scored.report, Kit::CommandText(receiver));
 }

@@ -17,9 +17,10 @@ namespace varnel_python {
 std::size_t WriteSuiteFolder(const std::string& name, const std::string& folder, std::uint64_t seed, std::size_t shard,
                              std::size_t shards, const std::string& encoding, const std::vector<std::string>& families);
 
-// Scores the receiver on the folder; returns the report as `varnel score --json` prints it.
+// Scores the receiver on the folder, timeout (seconds as text, or empty) a file; returns the
+// report as `varnel score --json` prints it, the files the receiver failed on in it.
 std::string ScoreFolderJson(const std::string& folder, const std::vector<std::string>& receiver, const std::string& pattern,
-                            const std::vector<std::string>& families);
+                            const std::vector<std::string>& families, const std::string& timeout);
 
 // Writes a shard of the clips of the recipe (JSON) and the manifest; returns how many it wrote.
 std::size_t WriteCorpusFolder(const std::string& recipe, const std::string& folder, std::size_t shard, std::size_t shards);

@@ -59,9 +59,10 @@ SCORES = [
 def test_score_is_the_tools_json_report(tool, tmp_path, name, families, kwargs, options):
     folder = str(tmp_path / name)
     tool("suite", name, "--family", families, "-o", folder)
-    report = varnel.score(folder, LABEL_RECEIVER, **kwargs)
-    assert report == json.loads(tool("score", folder, "--json", *options, "--", *LABEL_RECEIVER))
+    report = varnel.score(folder, LABEL_RECEIVER, timeout=30, **kwargs)
+    assert report == json.loads(tool("score", folder, "--json", *options, "--", *LABEL_RECEIVER, status=1))
     assert report["failed"] > 0 and report["figures"]
+    assert {f["failure"] for f in report["receiver_failures"]} == {"exit status 1"}
 
 
 def test_refusals(tmp_path):
@@ -71,3 +72,5 @@ def test_refusals(tmp_path):
         varnel.corpus(RECIPE, tmp_path, shard=(3, 2))
     with pytest.raises(OSError, match="manifest.csv"):
         varnel.score(tmp_path, ["true"])
+    with pytest.raises(varnel.ArgumentError, match="timeout"):
+        varnel.score(tmp_path, ["true"], timeout=0)
