@@ -321,7 +321,7 @@ std::string ReportJson(const Report& report, std::string_view receiver) {
     for (std::size_t i = 0; i < report.rows.size(); ++i) {
         const ManifestRow& row = report.rows[i];
         results.push_back({{"file", utf8(row.file)}, {"family", utf8(row.family)}, {"verdict", VerdictWord(row.verdict)},
-                           {"sent", utf8(row.sent)}, {"detected", utf8(report.detected[i])}, {"pass", static_cast<bool>(report.passed[i])}});
+                           {"sent", utf8(row.sent)}, {"detected", report.detected[i]}, {"pass", static_cast<bool>(report.passed[i])}});
     }
     out["results"] = results;
     if (!report.runFailures.empty()) {
@@ -329,7 +329,7 @@ std::string ReportJson(const Report& report, std::string_view receiver) {
         for (const RunFailure& f : report.runFailures) failures.push_back({{"file", utf8(report.rows[f.row].file)}, {"failure", f.how}});
         out["receiver_failures"] = failures;
     }
-    // Texts from the manifest are the folder's own: bytes that are not UTF-8 become U+FFFD.
+    // What the receiver printed is taken as it came: its bytes that are not UTF-8 become U+FFFD.
     return out.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 

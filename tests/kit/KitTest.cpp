@@ -264,6 +264,7 @@ TEST(KitTest, TheToolAnswersForItsReceivers) {
         {"score {dir} -- sh -c 'yes 1 | head -c 3000000'", 1, {"twist-0004.wav (output past 1 MiB, the rest discarded)"}},
         {"score {dir} --timeout 0 -- true", 2, {"--timeout: '0' is not a number of seconds from 0.001 to 86400"}},
         {"score {dir} -- echo 5551234", 0, {"NOT MET"}},
+        {"score {dir} --json --pattern '(.+)' -- sh -c \"printf '1\\\\377'\"", 0, {"\"detected\": \"1\xEF\xBF\xBD\""}},
         {"score {dir} --strict -- echo 5551234", 1, {"1 requirement NOT MET (--strict)"}},
     };
     for (const auto& c : cases) {
