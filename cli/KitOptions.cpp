@@ -111,6 +111,8 @@ KitOptions ParseKitArguments(std::span<const std::string> args) {
             Worded([&] { kit.timeout = Registry::NumberOf(KitRow("timeout"), seconds); });
         } else if (arg == "--strict" && kit.command == KitCommand::Score) {
             kit.strict = true;
+        } else if (arg == "--junit" && kit.command == KitCommand::Score) {
+            kit.junit = value(i, arg);
         } else if (arg.size() > 1 && arg[0] == '-') {
             throw UsageError(std::string(word) + ": unknown option '" + Printable(arg) + "'");
         } else if (kit.subject.empty()) {
@@ -149,7 +151,7 @@ constexpr std::string_view kSuiteHelp =
 )";
 constexpr std::string_view kScoreHelp =
     R"(  varnel score DIR [--pattern REGEX] [--json] [--family F,...] [--timeout SECONDS] [--strict]
-               -- COMMAND [ARG...]
+               [--junit FILE] -- COMMAND [ARG...]
                          run COMMAND on every file of DIR's manifest ({} in an argument stands
                          for the file's path, else it is added last), read what it detected from
                          its standard output (every match of REGEX in each line, its first group
@@ -159,7 +161,8 @@ constexpr std::string_view kScoreHelp =
                          a file (exits with a failure, is killed, cannot be run, prints past
                          1 MiB, or runs past --timeout SECONDS, when its process group is
                          killed), the files named; with --strict, also when a requirement is
-                         NOT MET
+                         NOT MET. --junit FILE writes the report as JUnit XML too: a test case
+                         for each requirement, a failure for one NOT MET
 )";
 constexpr std::string_view kCorpusHelp =
     R"(  varnel corpus RECIPE.json -o DIR [--shard I/N]

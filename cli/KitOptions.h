@@ -29,6 +29,7 @@ struct KitOptions {
     bool json = false;
     std::optional<double> timeout;      // --timeout SECONDS: a receiver's time a file
     bool strict = false;                // --strict: exit status 1 when a requirement is not met
+    std::string junit;                  // --junit FILE: the report as JUnit XML too, or empty
     bool help = false;                  // --help or -h: the command's part of the help
     std::vector<std::string> receiver;  // the command after --, {} standing for the file
 };

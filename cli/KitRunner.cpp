@@ -8,6 +8,7 @@
 #include "cli/Text.h"
 #include "cli/UsageError.h"
 #include "testkit/FolderFiles.h"
+#include "testkit/Junit.h"
 #include "testkit/ReceiverProcess.h"
 #include "testkit/Runs.h"
 #include "varnel/script/TextFiles.h"
@@ -107,6 +108,7 @@ int RunScore(const KitOptions& kit, std::FILE* out, std::FILE* err) {
     const std::string receiver = Kit::CommandText(kit.receiver);
     const std::string printed = kit.json ? Kit::ReportJson(scored.report, receiver) : Kit::ReportText(scored.report, receiver);
     std::fputs(printed.c_str(), out);
+    if (!kit.junit.empty()) Kit::WriteText(kit.junit, Kit::ReportJunit(scored.report, receiver));
     std::fprintf(err, "varnel: scored %zu files of %s", scored.report.rows.size(), Printable(kit.subject).c_str());
     if (scored.missing > 0) std::fprintf(err, ", %zu listed but not there (another shard?)", scored.missing);
     const std::vector<Kit::RunFailure>& failures = scored.report.runFailures;

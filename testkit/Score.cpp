@@ -172,6 +172,7 @@ void AddRequirements(Report& report) {
         if (added) {
             RequirementResult r;
             r.id = row.requirement;
+            r.suite = row.suite;
             r.source = row.source;
             if (const Requirement* known = FindRequirement(row.requirement)) {
                 r.requirement = std::string(known->requirement);

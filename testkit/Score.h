@@ -41,6 +41,7 @@ struct FigureResult {
 
 struct RequirementResult {
     std::string id;
+    std::string suite;  // of its first file
     std::string requirement;
     std::string source;
     std::string status;
