@@ -39,10 +39,9 @@ std::string ShardText(const KitOptions& kit) {
     throw Failure(Printable(e.Path()), std::string("cannot write it (") + e.what() + ")");
 }
 
-[[noreturn]] void Reword(const Kit::ReceiverError& e) {
-    if (e.Where() == Kit::ReceiverError::Step::Pipe) throw Failure("score", std::string("cannot make a pipe: ") + e.what());
-    throw Failure("score", "cannot run '" + Printable(e.Program()) + "': " + e.what());
-}
+// A receiver that cannot be started fails its file (Kit::RunFailure): what reaches here is a
+// pipe that cannot be made.
+[[noreturn]] void Reword(const Kit::ReceiverError& e) { throw Failure("score", std::string("cannot make a pipe: ") + e.what()); }
 
 // "3 files: a.wav (exit status 3), b.wav (timed out after 2 s) ... and 1 more".
 std::string FailuresText(const Kit::Report& report) {

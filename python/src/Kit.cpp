@@ -37,13 +37,14 @@ std::string FileErrorText(const Kit::FileError& e) {
     return "cannot write " + e.Path() + " (" + e.what() + ")";
 }
 
+// A receiver that cannot be started fails its file, in the report: what raises is a pipe that
+// cannot be made.
 std::string ReceiverErrorText(const Kit::ReceiverError& e) {
-    if (e.Where() == Kit::ReceiverError::Step::Pipe) return std::string("cannot make a pipe for the receiver (") + e.what() + ")";
-    return "cannot run '" + e.Program() + "' (" + e.what() + ")";
+    return std::string("cannot make a pipe for the receiver (") + e.what() + ")";
 }
 
-// Runs work without the GIL; the kit's failures to make, read, write or start something raise
-// OSError, a malformed manifest ArgumentError.
+// Runs work without the GIL; the kit's failures to make, read or write something raise OSError,
+// a malformed manifest ArgumentError.
 template <typename Work>
 auto Unlocked(Work work) {
     std::string failure;

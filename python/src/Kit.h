@@ -10,8 +10,8 @@ namespace varnel_python {
 // varnel.suite(), varnel.score() and varnel.corpus(): the receiver test kit's runs on a folder,
 // as the tool's suite, score and corpus commands do them, without the GIL (Ctrl-C stops them
 // between files and blocks with KeyboardInterrupt). Arguments the kit does not take raise
-// ArgumentError; a folder or file that cannot be made, read or written, and a receiver that
-// cannot be started, raise OSError.
+// ArgumentError; a folder or file that cannot be made, read or written raises OSError (a
+// receiver that cannot be started fails its files in the report).
 
 // Writes a shard of the suite's files and its manifest; returns how many files it wrote.
 std::size_t WriteSuiteFolder(const std::string& name, const std::string& folder, std::uint64_t seed, std::size_t shard,

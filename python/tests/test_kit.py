@@ -74,3 +74,13 @@ def test_refusals(tmp_path):
         varnel.score(tmp_path, ["true"])
     with pytest.raises(varnel.ArgumentError, match="timeout"):
         varnel.score(tmp_path, ["true"], timeout=0)
+
+
+@pytest.mark.parametrize("receiver,timeout,failure", [
+    (["/no/such"], None, "cannot run '/no/such': No such file or directory"),
+    ([sys.executable, "-c", "import time; time.sleep(5)"], 0.2, "timed out after 0.2 s"),
+])
+def test_receiver_failures_are_in_the_report(tmp_path, receiver, timeout, failure):
+    varnel.suite("cid-bell", tmp_path, families=["twist"], shard=(1, 7))
+    report = varnel.score(tmp_path, receiver, timeout=timeout)
+    assert [f["failure"] for f in report["receiver_failures"]] == [failure, failure]
