@@ -68,8 +68,8 @@ struct FolderFile {
 };
 
 // Writes the files of the shard, then the manifest; an earlier manifest is removed first, so that
-// a run stopped half way never leaves one that lists other files. wanted(i) says whether file i is listed at
-// all; fileOf(i, render) is file i, with its job when render is true.
+// a run stopped half way never leaves one that lists other files. wanted(i) says whether file i
+// is listed at all; fileOf(i, render) is file i, with its job when render is true.
 template <typename Wanted, typename FileOf>
 std::size_t WriteFolder(const std::string& folder, std::size_t count, const Shard& shard, const RunControl& control,
                         Wanted wanted, FileOf fileOf) {

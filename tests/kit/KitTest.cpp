@@ -262,6 +262,11 @@ TEST(KitTest, TheToolAnswersForItsReceivers) {
         {"score {dir} --timeout 0.5 -- sh -c 'sleep 5 & sleep 5' sh", 1, {"twist-0011.wav (timed out after 0.5 s)\n"}},
         {"score {dir} --timeout 0.5 -- yes 1", 1, {"(timed out after 0.5 s, output past 1 MiB, the rest discarded)"}},
         {"score {dir} -- sh -c 'yes 1 | head -c 3000000'", 1, {"twist-0004.wav (output past 1 MiB, the rest discarded)"}},
+        // A stop kills the receiver's process group: nothing of it is left.
+        {R"(score {dir} -- sh -c 'sleep $((30+1)).7 & sleep $((30+1)).7' sh 2>/dev/null & p=$!; sleep 0.5
+            running() { echo "$1" $(grep -las '^sleep.31[.]7' /proc/[0-9]*/cmdline | wc -l); }
+            running running; kill -TERM $p; wait $p; echo status $?; sleep 0.1; running left)",
+         0, {"running 2\n", "status 143\nleft 0\n"}},
         {"score {dir} --timeout 0 -- true", 2, {"--timeout: '0' is not a number of seconds from 0.001 to 86400"}},
         {"score {dir} -- echo 5551234", 0, {"NOT MET"}},
         {"score {dir} --json --pattern '(.+)' -- sh -c \"printf '1\\\\377'\"", 0, {"\"detected\": \"1\xEF\xBF\xBD\""}},
