@@ -78,6 +78,10 @@ KitOptions ParseKitArguments(std::span<const std::string> args) {
     };
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            kit.help = true;
+            return kit;
+        }
         if (arg == "--" && kit.command == KitCommand::Score) {
             kit.receiver.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
             break;
@@ -102,6 +106,13 @@ KitOptions ParseKitArguments(std::span<const std::string> args) {
             }
         } else if (arg == "--json" && kit.command == KitCommand::Score) {
             kit.json = true;
+        } else if (arg == "--timeout" && kit.command == KitCommand::Score) {
+            const std::string seconds = value(i, arg);
+            Worded([&] { kit.timeout = Registry::NumberOf(KitRow("timeout"), seconds); });
+        } else if (arg == "--strict" && kit.command == KitCommand::Score) {
+            kit.strict = true;
+        } else if (arg == "--junit" && kit.command == KitCommand::Score) {
+            kit.junit = value(i, arg);
         } else if (arg.size() > 1 && arg[0] == '-') {
             throw UsageError(std::string(word) + ": unknown option '" + Printable(arg) + "'");
         } else if (kit.subject.empty()) {
@@ -130,24 +141,52 @@ KitOptions ParseKitArguments(std::span<const std::string> args) {
     return kit;
 }
 
-std::string KitHelp() {
-    return R"(Receiver test kit (the first argument names the command):
-  varnel suite [NAME -o DIR] [--seed N] [--shard I/N] [-e pcm|ulaw|alaw] [--family F,...]
+namespace {
+
+constexpr std::string_view kSuiteHelp =
+    R"(  varnel suite [NAME -o DIR] [--seed N] [--shard I/N] [-e pcm|ulaw|alaw] [--family F,...]
                          write the suite's WAV files (8000 Hz), a .jsonl label file beside each,
                          and manifest.csv (file, family, parameters, verdict, requirement and its
                          source); without a name, list the suites and their families
-  varnel score DIR [--pattern REGEX] [--json] [--family F,...] -- COMMAND [ARG...]
+)";
+constexpr std::string_view kScoreHelp =
+    R"(  varnel score DIR [--pattern REGEX] [--json] [--family F,...] [--timeout SECONDS] [--strict]
+               [--junit FILE] -- COMMAND [ARG...]
                          run COMMAND on every file of DIR's manifest ({} in an argument stands
                          for the file's path, else it is added last), read what it detected from
                          its standard output (every match of REGEX in each line, its first group
                          if it has one; by default the characters 0-9 A-D * #), and report its
-                         figures and the requirements it meets
-  varnel corpus RECIPE.json -o DIR [--shard I/N]
-                         render the random labelled corpus RECIPE.json describes
---shard I/N writes the files I, I+N, I+2N ... (from 1) and the whole manifest: shards written
-into one folder equal one run byte for byte.
-
+                         figures and the requirements it meets. The first 1 MiB of a file's
+                         output is read, the rest discarded. Exit status 1 when COMMAND fails on
+                         a file (exits with a failure, is killed, cannot be run, prints past
+                         1 MiB, or runs past --timeout SECONDS, when its process group is
+                         killed), the files named; with --strict, also when a requirement is
+                         NOT MET. --junit FILE writes the report as JUnit XML too: a test case
+                         for each requirement, a failure for one NOT MET
 )";
+constexpr std::string_view kCorpusHelp =
+    R"(  varnel corpus RECIPE.json -o DIR [--shard I/N]
+                         render the random labelled corpus RECIPE.json describes
+)";
+constexpr std::string_view kShardHelp =
+    R"(--shard I/N writes the files I, I+N, I+2N ... (from 1) and the whole manifest: shards written
+into one folder equal one run byte for byte.
+)";
+
+}  // namespace
+
+std::string KitHelp() {
+    return "Receiver test kit (the first argument names the command):\n" + std::string(kSuiteHelp) + std::string(kScoreHelp) +
+           std::string(kCorpusHelp) + std::string(kShardHelp) + "\n";
+}
+
+std::string KitCommandHelp(KitCommand command) {
+    switch (command) {
+        case KitCommand::Suite: return std::string(kSuiteHelp) + std::string(kShardHelp);
+        case KitCommand::Score: return std::string(kScoreHelp);
+        case KitCommand::Corpus: break;
+    }
+    return std::string(kCorpusHelp) + std::string(kShardHelp);
 }
 
 }  // namespace Quorvex::VarnelNet::Cli

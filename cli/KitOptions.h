@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -26,6 +27,10 @@ struct KitOptions {
     std::vector<std::string> families;  // --family A,B: only these
     std::string pattern;                // --pattern REGEX (ECMAScript), or empty
     bool json = false;
+    std::optional<double> timeout;      // --timeout SECONDS: a receiver's time a file
+    bool strict = false;                // --strict: exit status 1 when a requirement is not met
+    std::string junit;                  // --junit FILE: the report as JUnit XML too, or empty
+    bool help = false;                  // --help or -h: the command's part of the help
     std::vector<std::string> receiver;  // the command after --, {} standing for the file
 };
 
@@ -37,5 +42,7 @@ KitOptions ParseKitArguments(std::span<const std::string> args);
 
 // The kit's part of --help.
 std::string KitHelp();
+// One command's part of it, as `varnel suite --help` prints it.
+std::string KitCommandHelp(KitCommand command);
 
 }  // namespace Quorvex::VarnelNet::Cli

@@ -8,6 +8,7 @@
 #include "cli/Text.h"
 #include "cli/UsageError.h"
 #include "testkit/FolderFiles.h"
+#include "testkit/Junit.h"
 #include "testkit/ReceiverProcess.h"
 #include "testkit/Runs.h"
 #include "varnel/script/TextFiles.h"
@@ -17,6 +18,8 @@ namespace Quorvex::VarnelNet::Cli {
 namespace {
 
 const Kit::RunControl kControl{StopIfInterrupted, {}};
+
+constexpr std::size_t kFailuresNamed = 4;
 
 Kit::Shard ShardOf(const KitOptions& kit) { return {kit.shard, kit.shards}; }
 
@@ -36,9 +39,19 @@ std::string ShardText(const KitOptions& kit) {
     throw Failure(Printable(e.Path()), std::string("cannot write it (") + e.what() + ")");
 }
 
-[[noreturn]] void Reword(const Kit::ReceiverError& e) {
-    if (e.Where() == Kit::ReceiverError::Step::Pipe) throw Failure("score", std::string("cannot make a pipe: ") + e.what());
-    throw Failure("score", "cannot run '" + Printable(e.Program()) + "': " + e.what());
+// A receiver that cannot be started fails its file (Kit::RunFailure): what reaches here is a
+// pipe that cannot be made.
+[[noreturn]] void Reword(const Kit::ReceiverError& e) { throw Failure("score", std::string("cannot make a pipe: ") + e.what()); }
+
+// "3 files: a.wav (exit status 3), b.wav (timed out after 2 s) ... and 1 more".
+std::string FailuresText(const Kit::Report& report) {
+    const std::vector<Kit::RunFailure>& failures = report.runFailures;
+    std::string text = std::to_string(failures.size()) + (failures.size() == 1 ? " file: " : " files: ");
+    for (std::size_t k = 0; k < failures.size() && k < kFailuresNamed; ++k) {
+        text += (k == 0 ? "" : ", ") + Printable(report.rows[failures[k].row].file) + " (" + Printable(failures[k].how) + ")";
+    }
+    if (failures.size() > kFailuresNamed) text += " and " + std::to_string(failures.size() - kFailuresNamed) + " more";
+    return text;
 }
 
 int ListSuites(std::FILE* out) {
@@ -85,7 +98,7 @@ int RunCorpus(const KitOptions& kit, std::FILE* err) {
 int RunScore(const KitOptions& kit, std::FILE* out, std::FILE* err) {
     Kit::ScoredFolder scored;
     try {
-        scored = Kit::ScoreFolder({kit.subject, kit.receiver, kit.pattern, kit.families}, kControl);
+        scored = Kit::ScoreFolder({kit.subject, kit.receiver, kit.pattern, kit.families, kit.timeout}, kControl);
     } catch (const Kit::ManifestError& e) {
         throw UsageError("score: " + Printable(kit.subject) + ": " + e.what());
     } catch (const Kit::ReceiverError& e) {
@@ -94,16 +107,28 @@ int RunScore(const KitOptions& kit, std::FILE* out, std::FILE* err) {
     const std::string receiver = Kit::CommandText(kit.receiver);
     const std::string printed = kit.json ? Kit::ReportJson(scored.report, receiver) : Kit::ReportText(scored.report, receiver);
     std::fputs(printed.c_str(), out);
+    if (!kit.junit.empty()) Kit::WriteText(kit.junit, Kit::ReportJunit(scored.report, receiver));
     std::fprintf(err, "varnel: scored %zu files of %s", scored.report.rows.size(), Printable(kit.subject).c_str());
     if (scored.missing > 0) std::fprintf(err, ", %zu listed but not there (another shard?)", scored.missing);
-    if (scored.failedRuns > 0) std::fprintf(err, "; the receiver exited with a failure on %zu", scored.failedRuns);
+    const std::vector<Kit::RunFailure>& failures = scored.report.runFailures;
+    if (!failures.empty()) std::fprintf(err, "; the receiver exited with a failure on %zu", failures.size());
     std::fprintf(err, "\n");
-    return 0;
+    if (!failures.empty()) std::fprintf(err, "varnel: score: the receiver failed on %s\n", FailuresText(scored.report).c_str());
+    std::size_t notMet = 0;
+    for (const Kit::RequirementResult& r : scored.report.requirements) notMet += r.failures.empty() ? 0 : 1;
+    if (kit.strict && notMet > 0) {
+        std::fprintf(err, "varnel: score: %zu requirement%s NOT MET (--strict)\n", notMet, notMet == 1 ? "" : "s");
+    }
+    return failures.empty() && !(kit.strict && notMet > 0) ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace
 
 int RunKit(const KitOptions& kit, std::FILE* out, std::FILE* err) {
+    if (kit.help) {
+        std::fputs(KitCommandHelp(kit.command).c_str(), out);
+        return 0;
+    }
     try {
         switch (kit.command) {
             case KitCommand::Suite: return kit.subject.empty() ? ListSuites(out) : RunSuite(kit, err);

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <system_error>
 
+#include <unistd.h>
+
 #include "varnel/platform/FileOutput.h"
 
 namespace Quorvex::VarnelNet::Kit {
@@ -14,6 +16,13 @@ void MakeFolder(const std::string& folder) {
     std::error_code error;
     fs::create_directories(folder, error);
     if (error) throw FileError(FileError::Act::MakeFolder, folder, error.message());
+}
+
+void RemoveFile(const fs::path& path) {
+    // unlink, not fs::remove: a folder in the file's place is refused, not removed.
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+        throw FileError(FileError::Act::Write, path.string(), std::strerror(errno));
+    }
 }
 
 void WriteText(const fs::path& path, const std::string& text) {

@@ -28,6 +28,9 @@ private:
 // Makes the folder and those above it. Throws FileError.
 void MakeFolder(const std::string& folder);
 
+// Removes a file left by an earlier run (a manifest), if there is one. Throws FileError.
+void RemoveFile(const std::filesystem::path& path);
+
 // Writes a whole file (a manifest), replacing an old one only once it is complete, with the
 // flush to disk a single output gets. Throws FileError.
 void WriteText(const std::filesystem::path& path, const std::string& text);

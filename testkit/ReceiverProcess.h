@@ -1,17 +1,25 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace Quorvex::VarnelNet::Kit {
 
-// What a receiver printed on its standard output, and how it ended: its exit status, or 128 plus
-// the signal that ended it.
+// The most of a receiver's standard output kept for a file; the rest is read and discarded.
+inline constexpr std::size_t kOutputBound = std::size_t{1} << 20;
+
+// What a receiver printed on its standard output (at most kOutputBound bytes), and how it
+// ended: its exit status, or 128 plus the signal that ended it.
 struct ReceiverRun {
     std::string output;
     int status = 0;
+    bool signalled = false;
+    bool timedOut = false;   // killed, with its process group, when its time was up
+    bool overBound = false;  // it printed more than kOutputBound bytes
 };
 
 // A receiver that could not be run: no pipe for its output, or its program not started. what()
@@ -29,10 +37,12 @@ private:
     std::string m_program;
 };
 
-// Runs the command (found on PATH) with standard input from /dev/null and standard error
-// discarded, and collects its standard output. Throws ReceiverError when it cannot be started.
-// A signal that interrupts the wait calls stopIfAsked, which throws to stop: the receiver is
-// ended first.
-ReceiverRun RunReceiver(const std::vector<std::string>& argv, const std::function<void()>& stopIfAsked);
+// Runs the command (found on PATH) in a process group of its own, with standard input from
+// /dev/null and standard error discarded, and collects its standard output. With a timeout (in
+// seconds), the group is killed when the time is up. Throws ReceiverError when it cannot be
+// started. A signal that interrupts the wait calls stopIfAsked, which throws to stop: the
+// receiver's group is killed first.
+ReceiverRun RunReceiver(const std::vector<std::string>& argv, std::optional<double> timeout,
+                        const std::function<void()>& stopIfAsked);
 
 }  // namespace Quorvex::VarnelNet::Kit

@@ -1,6 +1,7 @@
 #include "testkit/Runs.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -10,6 +11,7 @@
 #include "testkit/FolderFiles.h"
 #include "testkit/Manifest.h"
 #include "testkit/ReceiverProcess.h"
+#include "varnel/platform/DecimalText.h"
 #include "varnel/render/Job.h"
 #include "varnel/render/Outputs.h"
 #include "varnel/script/Rendering.h"
@@ -42,6 +44,22 @@ void Progress(const RunControl& control, std::size_t done, std::size_t total) {
     if (control.progress) control.progress(done, total);
 }
 
+// How the receiver failed on a file, in words, or an empty text when it did not.
+std::string FailureText(const ReceiverRun& run, std::optional<double> timeout) {
+    std::vector<std::string> hows;
+    if (run.timedOut) hows.push_back("timed out after " + ShortestText(*timeout) + " s");
+    if (!run.timedOut && run.signalled) {
+        const int signal = run.status - 128;
+        const char* name = sigabbrev_np(signal);
+        hows.push_back(name ? "killed by SIG" + std::string(name) : "killed by signal " + std::to_string(signal));
+    }
+    if (!run.signalled && run.status != 0) hows.push_back("exit status " + std::to_string(run.status));
+    if (run.overBound) hows.push_back("output past " + std::to_string(kOutputBound >> 20) + " MiB, the rest discarded");
+    std::string text;
+    for (const std::string& how : hows) text.append(text.empty() ? "" : ", ").append(how);
+    return text;
+}
+
 // A file of a suite or corpus: its manifest row, its name, and its job when it is written.
 struct FolderFile {
     ManifestRow row;
@@ -49,12 +67,15 @@ struct FolderFile {
     std::optional<Render::Job> job;
 };
 
-// Writes the files of the shard, then the manifest. wanted(i) says whether file i is listed at
-// all; fileOf(i, render) is file i, with its job when render is true.
+// Writes the files of the shard, then the manifest; an earlier manifest is removed first, so that
+// a run stopped half way never leaves one that lists other files. wanted(i) says whether file i
+// is listed at all; fileOf(i, render) is file i, with its job when render is true.
 template <typename Wanted, typename FileOf>
 std::size_t WriteFolder(const std::string& folder, std::size_t count, const Shard& shard, const RunControl& control,
                         Wanted wanted, FileOf fileOf) {
     MakeFolder(folder);
+    const fs::path manifestPath = fs::path(folder) / "manifest.csv";
+    RemoveFile(manifestPath);
     std::size_t total = 0;
     for (std::size_t i = 0; i < count; ++i) total += shard.Holds(i) && wanted(i) ? 1 : 0;
     std::string manifest = ManifestHeader();
@@ -71,7 +92,7 @@ std::size_t WriteFolder(const std::string& folder, std::size_t count, const Shar
         ++written;
     }
     Progress(control, written, total);
-    WriteText(fs::path(folder) / "manifest.csv", manifest);
+    WriteText(manifestPath, manifest);
     return written;
 }
 
@@ -142,15 +163,25 @@ ScoredFolder ScoreFolder(const ScoreRun& run, const RunControl& control) {
         present.push_back(std::move(row));
     }
     std::vector<std::string> detected;
+    std::vector<RunFailure> failures;
     for (const ManifestRow& row : present) {
         control.stopIfAsked();
         Progress(control, detected.size(), present.size());
-        const ReceiverRun receiver = RunReceiver(CommandFor(run.receiver, (folder / row.file).string()), control.stopIfAsked);
-        if (receiver.status != 0) ++scored.failedRuns;
+        ReceiverRun receiver;
+        try {
+            receiver = RunReceiver(CommandFor(run.receiver, (folder / row.file).string()), run.timeout, control.stopIfAsked);
+        } catch (const ReceiverError& e) {
+            if (e.Where() != ReceiverError::Step::Start) throw;
+            failures.push_back({detected.size(), "cannot run '" + e.Program() + "': " + e.what()});
+            detected.emplace_back();
+            continue;
+        }
+        if (const std::string how = FailureText(receiver, run.timeout); !how.empty()) failures.push_back({detected.size(), how});
         detected.push_back(Detected(receiver.output, pattern));
     }
     Progress(control, detected.size(), present.size());
     scored.report = Score(std::move(present), std::move(detected));
+    scored.report.runFailures = std::move(failures);
     return scored;
 }
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,8 +47,9 @@ struct CorpusRun {
     Shard shard;
 };
 
-// Writes NAME.wav and NAME.jsonl (its labels) for each file of the shard, then manifest.csv
-// listing every file. Returns how many files it wrote.
+// Removes an earlier manifest.csv, writes NAME.wav and NAME.jsonl (its labels) for each file of
+// the shard, then manifest.csv listing every file (complete or not at all). Returns how many
+// files it wrote.
 std::size_t WriteSuite(const SuiteRun& run, const RunControl& control);
 std::size_t WriteCorpus(const CorpusRun& run, const RunControl& control);
 
@@ -56,17 +58,18 @@ struct ScoreRun {
     std::vector<std::string> receiver;  // the command, {} in an argument standing for the file
     std::string pattern;                // what the receiver's output is read with, or empty
     std::vector<std::string> families;  // only these; none: every family
+    std::optional<double> timeout;      // seconds a file, or none
 };
 
 struct ScoredFolder {
     Report report;
-    std::size_t missing = 0;     // files the manifest lists that are not there (another shard)
-    std::size_t failedRuns = 0;  // files the receiver exited with a failure on
+    std::size_t missing = 0;  // files the manifest lists that are not there (another shard)
 };
 
 // Runs the receiver on every file of the folder's manifest.csv that is there, and scores what it
-// reported. Throws FileError when the manifest cannot be read, and std::invalid_argument for a
-// pattern CompilePattern refuses.
+// reported; the files it failed on are the report's runFailures (one it could not be started
+// on is scored as if it reported nothing). Throws FileError when the manifest cannot be read,
+// and std::invalid_argument for a pattern CompilePattern refuses.
 ScoredFolder ScoreFolder(const ScoreRun& run, const RunControl& control);
 
 // The receiver's command for one file: {} in an argument stands for the path; without one, the

@@ -172,6 +172,7 @@ void AddRequirements(Report& report) {
         if (added) {
             RequirementResult r;
             r.id = row.requirement;
+            r.suite = row.suite;
             r.source = row.source;
             if (const Requirement* known = FindRequirement(row.requirement)) {
                 r.requirement = std::string(known->requirement);
@@ -321,10 +322,15 @@ std::string ReportJson(const Report& report, std::string_view receiver) {
     for (std::size_t i = 0; i < report.rows.size(); ++i) {
         const ManifestRow& row = report.rows[i];
         results.push_back({{"file", utf8(row.file)}, {"family", utf8(row.family)}, {"verdict", VerdictWord(row.verdict)},
-                           {"sent", utf8(row.sent)}, {"detected", utf8(report.detected[i])}, {"pass", static_cast<bool>(report.passed[i])}});
+                           {"sent", utf8(row.sent)}, {"detected", report.detected[i]}, {"pass", static_cast<bool>(report.passed[i])}});
     }
     out["results"] = results;
-    // Texts from the manifest are the folder's own: bytes that are not UTF-8 become U+FFFD.
+    if (!report.runFailures.empty()) {
+        json failures = json::array();
+        for (const RunFailure& f : report.runFailures) failures.push_back({{"file", utf8(report.rows[f.row].file)}, {"failure", f.how}});
+        out["receiver_failures"] = failures;
+    }
+    // What the receiver printed is taken as it came: its bytes that are not UTF-8 become U+FFFD.
     return out.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 

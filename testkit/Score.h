@@ -41,11 +41,19 @@ struct FigureResult {
 
 struct RequirementResult {
     std::string id;
+    std::string suite;  // of its first file
     std::string requirement;
     std::string source;
     std::string status;
     std::size_t files = 0;
     std::vector<std::size_t> failures;  // rows that do not meet their verdict
+};
+
+// A file the receiver failed on (it exited with a failure, was killed by a signal, ran past its
+// time, printed past the bound or could not be run), and how, in words.
+struct RunFailure {
+    std::size_t row = 0;
+    std::string how;  // "exit status 3", "timed out after 0.5 s"
 };
 
 struct Report {
@@ -56,12 +64,14 @@ struct Report {
     std::vector<RequirementResult> requirements;
     std::vector<std::size_t> falseDetections;
     std::size_t failed = 0;              // rows whose verdict was not met
+    std::vector<RunFailure> runFailures;  // by row
 };
 
 // Scores what was detected for each row (same order) against the manifest.
 Report Score(std::vector<ManifestRow> rows, std::vector<std::string> detected);
 
-// The report for people (the receiver named by its command) and for machines.
+// The report for people (the receiver named by its command) and for machines (with
+// "receiver_failures" when there are some).
 std::string ReportText(const Report& report, std::string_view receiver);
 std::string ReportJson(const Report& report, std::string_view receiver);
 

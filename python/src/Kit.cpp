@@ -2,6 +2,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 
@@ -9,6 +10,7 @@
 #include "testkit/FolderFiles.h"
 #include "testkit/ReceiverProcess.h"
 #include "testkit/Runs.h"
+#include "varnel/options/OptionRegistry.h"
 #include "varnel/script/RequestError.h"
 
 namespace py = pybind11;
@@ -35,13 +37,14 @@ std::string FileErrorText(const Kit::FileError& e) {
     return "cannot write " + e.Path() + " (" + e.what() + ")";
 }
 
+// A receiver that cannot be started fails its file, in the report: what raises is a pipe that
+// cannot be made.
 std::string ReceiverErrorText(const Kit::ReceiverError& e) {
-    if (e.Where() == Kit::ReceiverError::Step::Pipe) return std::string("cannot make a pipe for the receiver (") + e.what() + ")";
-    return "cannot run '" + e.Program() + "' (" + e.what() + ")";
+    return std::string("cannot make a pipe for the receiver (") + e.what() + ")";
 }
 
-// Runs work without the GIL; the kit's failures to make, read, write or start something raise
-// OSError, a malformed manifest ArgumentError.
+// Runs work without the GIL; the kit's failures to make, read or write something raise OSError,
+// a malformed manifest ArgumentError.
 template <typename Work>
 auto Unlocked(Work work) {
     std::string failure;
@@ -109,14 +112,20 @@ std::size_t WriteSuiteFolder(const std::string& name, const std::string& folder,
 }
 
 std::string ScoreFolderJson(const std::string& folder, const std::vector<std::string>& receiver, const std::string& pattern,
-                            const std::vector<std::string>& families) {
+                            const std::vector<std::string>& families, const std::string& timeout) {
     if (receiver.empty()) throw Script::RequestError("the receiver's command is empty: give its program and arguments, {} for the file");
     try {
         if (!pattern.empty()) Kit::CompilePattern(pattern);
     } catch (const std::invalid_argument& e) {
         throw Script::RequestError("the pattern '" + pattern + "' is refused: " + e.what());
     }
-    const Kit::ScoreRun run{folder, receiver, pattern, families};
+    std::optional<double> seconds;
+    if (!timeout.empty()) {
+        for (const Option::OptionRow* row : Option::Find("timeout")) {
+            if (row->target == Option::Target::Kit) seconds = Option::NumberOf(*row, timeout);
+        }
+    }
+    const Kit::ScoreRun run{folder, receiver, pattern, families, seconds};
     const Kit::ScoredFolder scored = Unlocked([&] { return Kit::ScoreFolder(run, kControl); });
     return Kit::ReportJson(scored.report, Kit::CommandText(receiver));
 }

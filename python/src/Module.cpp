@@ -442,7 +442,8 @@ PYBIND11_MODULE(_varnel, m) {
     m.def("_settings", &Settings);
     m.def("_suite", &WriteSuiteFolder, py::arg("name"), py::arg("folder"), py::arg("seed"), py::arg("shard"), py::arg("shards"),
           py::arg("encoding"), py::arg("families"));
-    m.def("_score", &ScoreFolderJson, py::arg("folder"), py::arg("receiver"), py::arg("pattern"), py::arg("families"));
+    m.def("_score", &ScoreFolderJson, py::arg("folder"), py::arg("receiver"), py::arg("pattern"), py::arg("families"),
+          py::arg("timeout"));
     m.def("_corpus", &WriteCorpusFolder, py::arg("recipe"), py::arg("folder"), py::arg("shard"), py::arg("shards"));
     m.def("_keyword_of", [](const std::string& option, std::int32_t value) {
         const SettingSpec* spec = Script::FindSetting(option);

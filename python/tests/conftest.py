@@ -11,9 +11,10 @@ def tool():
     if not path or not os.access(path, os.X_OK):
         pytest.fail("VARNEL_TOOL does not name the varnel tool")
 
-    def run(*args, input=None):
-        done = subprocess.run([path, *args], capture_output=True, check=True,
+    def run(*args, input=None, status=0):
+        done = subprocess.run([path, *args], capture_output=True,
                               input=None if input is None else input.encode())
+        assert done.returncode == status, done.stderr
         return done.stdout
 
     return run

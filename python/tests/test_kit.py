@@ -59,9 +59,10 @@ SCORES = [
 def test_score_is_the_tools_json_report(tool, tmp_path, name, families, kwargs, options):
     folder = str(tmp_path / name)
     tool("suite", name, "--family", families, "-o", folder)
-    report = varnel.score(folder, LABEL_RECEIVER, **kwargs)
-    assert report == json.loads(tool("score", folder, "--json", *options, "--", *LABEL_RECEIVER))
+    report = varnel.score(folder, LABEL_RECEIVER, timeout=30, **kwargs)
+    assert report == json.loads(tool("score", folder, "--json", *options, "--", *LABEL_RECEIVER, status=1))
     assert report["failed"] > 0 and report["figures"]
+    assert {f["failure"] for f in report["receiver_failures"]} == {"exit status 1"}
 
 
 def test_refusals(tmp_path):
@@ -71,3 +72,15 @@ def test_refusals(tmp_path):
         varnel.corpus(RECIPE, tmp_path, shard=(3, 2))
     with pytest.raises(OSError, match="manifest.csv"):
         varnel.score(tmp_path, ["true"])
+    with pytest.raises(varnel.ArgumentError, match="timeout"):
+        varnel.score(tmp_path, ["true"], timeout=0)
+
+
+@pytest.mark.parametrize("receiver,timeout,failure", [
+    (["/no/such"], None, "cannot run '/no/such': No such file or directory"),
+    ([sys.executable, "-c", "import time; time.sleep(5)"], 0.2, "timed out after 0.2 s"),
+])
+def test_receiver_failures_are_in_the_report(tmp_path, receiver, timeout, failure):
+    varnel.suite("cid-bell", tmp_path, families=["twist"], shard=(1, 7))
+    report = varnel.score(tmp_path, receiver, timeout=timeout)
+    assert [f["failure"] for f in report["receiver_failures"]] == [failure, failure]

@@ -1,5 +1,6 @@
 // The test kit's pieces: manifests, what a receiver's output says, the figures of a score, the
-// suites and the corpus recipe, and the runs on a folder with their progress, stop and failures.
+// suites and the corpus recipe, the runs on a folder with their progress, stop and failures, and
+// the tool's kit commands with receivers that fail.
 
 #include <gtest/gtest.h>
 
@@ -166,7 +167,7 @@ TEST(KitTest, CorpusRecipesAreCheckedAndClipsDrawnWithinThem) {
 }
 
 // A shard of a suite: progress from 0 to the files written, a stop between files that leaves no
-// unfinished file and no manifest, and a score of what was written.
+// unfinished file and no manifest (an earlier one removed), and a score of what was written.
 TEST(KitTest, RunsReportProgressStopAndScore) {
     const varnel_test::ScratchDir dir;
     const std::string folder = (dir.path() / "bell").string();
@@ -183,15 +184,18 @@ TEST(KitTest, RunsReportProgressStopAndScore) {
     EXPECT_EQ(heard.back(), 1212u);
     EXPECT_EQ(heard.size(), 13u);
 
-    const ScoredFolder scored = ScoreFolder({folder, {"sh", "-c", "echo 5551234; exit 2", "sh"}, "", {"snr"}}, control);
+    const ScoredFolder scored = ScoreFolder({folder, {"sh", "-c", "echo 5551234; exit 2", "sh"}, "", {"snr"}, {}}, control);
     EXPECT_EQ(scored.report.rows.size(), 7u);
     EXPECT_EQ(scored.missing, 14u);
-    EXPECT_EQ(scored.failedRuns, 7u);
+    ASSERT_EQ(scored.report.runFailures.size(), 7u);
+    EXPECT_EQ(scored.report.runFailures[0].how, "exit status 2");
     EXPECT_EQ(scored.report.failed, 0u);
 
     const std::string stopped = (dir.path() / "stopped").string();
     checks = 0;
     stopAt = 20;
+    std::filesystem::create_directories(stopped);
+    std::filesystem::copy_file(std::filesystem::path(folder) / "manifest.csv", std::filesystem::path(stopped) / "manifest.csv");
     EXPECT_THROW(WriteSuite({run.suite, stopped, 2, {1, 1}, SuiteEncoding::Pcm, {}}, control), std::runtime_error);
     std::size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(stopped)) {
@@ -221,7 +225,7 @@ TEST(KitTest, RunsThrowTheirFailuresWithTheirData) {
          FileError::Act::Write, (dir.path() / "b" / "decode-0003.wav").string()},
         {[&] { WriteSuite({run.suite, (dir.path() / "c").string(), 0, {}, SuiteEncoding::Pcm, {"decode"}}, control); },
          FileError::Act::Write, (dir.path() / "c" / "manifest.csv").string()},
-        {[&] { ScoreFolder({dir.path().string(), {"true"}, "", {}}, control); }, FileError::Act::Read,
+        {[&] { ScoreFolder({dir.path().string(), {"true"}, "", {}, {}}, control); }, FileError::Act::Read,
          (dir.path() / "manifest.csv").string()},
     };
     for (const auto& c : cases) {
@@ -234,13 +238,48 @@ TEST(KitTest, RunsThrowTheirFailuresWithTheirData) {
             EXPECT_STRNE(e.what(), "");
         }
     }
-    try {
-        ScoreFolder({folder, {"/no/such/receiver", "{}"}, "", {}}, control);
-        ADD_FAILURE() << "a missing receiver was run";
-    } catch (const ReceiverError& e) {
-        EXPECT_EQ(e.Where(), ReceiverError::Step::Start);
-        EXPECT_EQ(e.Program(), "/no/such/receiver");
-        EXPECT_STREQ(e.what(), "No such file or directory");
+}
+
+// The tool's kit commands on two files of a suite: their help, and receivers that fail, with the
+// exit status and the words the tool prints for each.
+TEST(KitTest, TheToolAnswersForItsReceivers) {
+    const varnel_test::ScratchDir dir;
+    const std::string tool = varnel_test::Quote(VARNEL_CLI_PATH);
+    const std::string folder = varnel_test::Quote((dir.path() / "s").string());
+    std::string output;
+    ASSERT_EQ(varnel_test::RunShell(tool + " suite cid-bell --family twist --shard 1/7 -o " + folder, output), 0) << output;
+    const struct {
+        std::string args;
+        int status;
+        std::vector<std::string> words;
+    } cases[] = {
+        {"suite --help", 0, {"varnel suite [NAME -o DIR]", "--shard I/N writes"}},
+        {"score {dir} --json --help", 0, {"varnel score DIR", "COMMAND [ARG...]"}},
+        {"corpus -h", 0, {"varnel corpus RECIPE.json"}},
+        {"score {dir} -- sh -c 'exit 3'", 1, {"failed on 2 files: twist-0004.wav (exit status 3), twist-0011.wav (exit status 3)\n"}},
+        {"score {dir} -- sh -c 'kill -SEGV $$'", 1, {"twist-0004.wav (killed by SIGSEGV)", "files meeting their verdict"}},
+        {"score {dir} -- /no/such", 1, {"(cannot run '/no/such': No such file or directory)"}},
+        {"score {dir} --timeout 0.5 -- sh -c 'sleep 5 & sleep 5' sh", 1, {"twist-0011.wav (timed out after 0.5 s)\n"}},
+        {"score {dir} --timeout 0.5 -- yes 1", 1, {"(timed out after 0.5 s, output past 1 MiB, the rest discarded)"}},
+        {"score {dir} -- sh -c 'yes 1 | head -c 3000000'", 1, {"twist-0004.wav (output past 1 MiB, the rest discarded)"}},
+        // A stop kills the receiver's process group: nothing of it is left.
+        {R"(score {dir} -- sh -c 'sleep $((30+1)).7 & sleep $((30+1)).7' sh 2>/dev/null & p=$!; sleep 0.5
+            running() { echo "$1" $(grep -las '^sleep.31[.]7' /proc/[0-9]*/cmdline | wc -l); }
+            running running; kill -TERM $p; wait $p; echo status $?; sleep 0.1; running left)",
+         0, {"running 2\n", "status 143\nleft 0\n"}},
+        {"score {dir} --timeout 0 -- true", 2, {"--timeout: '0' is not a number of seconds from 0.001 to 86400"}},
+        {"score {dir} -- echo 5551234", 0, {"NOT MET"}},
+        {"score {dir} --json --pattern '(.+)' -- sh -c \"printf '1\\\\377'\"", 0, {"\"detected\": \"1\xEF\xBF\xBD\""}},
+        {"score {dir} --strict -- echo 5551234", 1, {"1 requirement NOT MET (--strict)"}},
+        {R"(score {dir} --junit {dir}/j.xml --pattern '^(\d+)' -- echo 555 >/dev/null && python3 -c 'import sys, xml.etree.ElementTree as E
+c = E.parse(sys.argv[1]).find("testsuite/testcase"); print(c.get("classname"), c.get("name"), c.find("failure").get("message"))' {dir}/j.xml)",
+         0, {"cid-bell bell-twist 0 of 2 files meet their verdict: twist-0004.wav detected '555', sent '5551234'; twist-0011"}},
+    };
+    for (const auto& c : cases) {
+        std::string args = c.args;
+        for (std::size_t at; (at = args.find("{dir}")) != std::string::npos;) args.replace(at, 5, folder);
+        EXPECT_EQ(varnel_test::RunShell(tool + " " + args, output), c.status) << args << "\n" << output;
+        for (const std::string& word : c.words) EXPECT_NE(output.find(word), std::string::npos) << args << ": " << word << "\n" << output;
     }
 }
 

@@ -19,7 +19,7 @@ namespace {
 
 // The tool's options and the test kit's, in the order the completion offers them (the kit's
 // -o, --seed and -e mean there what the tool's do elsewhere).
-constexpr std::array<OptionRow, 24> kToolRows = {{
+constexpr std::array<OptionRow, 27> kToolRows = {{
     {.name = "output", .letter = 'o', .kind = Kind::Text, .placeholder = "FILE"},
     {.name = "raw"},
     {.name = "play"},
@@ -42,6 +42,10 @@ constexpr std::array<OptionRow, 24> kToolRows = {{
     {.name = "family", .target = Target::Kit, .kind = Kind::Text, .placeholder = "F,..."},
     {.name = "pattern", .target = Target::Kit, .kind = Kind::Text, .placeholder = "REGEX"},
     {.name = "json", .target = Target::Kit},
+    {.name = "timeout", .target = Target::Kit, .kind = Kind::Number, .placeholder = "SECONDS", .noun = "a number of seconds",
+     .lowest = 0.001, .highest = 86400.0},
+    {.name = "strict", .target = Target::Kit},
+    {.name = "junit", .target = Target::Kit, .kind = Kind::Text, .placeholder = "FILE"},
     {.name = "verbose", .letter = 'v'},
     {.name = "list-plans"},
     {.name = "help", .letter = 'h'},

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "testkit/Score.h"
+
+namespace Quorvex::VarnelNet::Kit {
+
+// The report as JUnit XML, as CI servers read it: a testsuite for each suite scored, a testcase
+// for each requirement (classname the suite, name the requirement), a failure for one NOT MET,
+// its message the files met and the first of those that were not.
+std::string ReportJunit(const Report& report, std::string_view receiver);
+
+}  // namespace Quorvex::VarnelNet::Kit
