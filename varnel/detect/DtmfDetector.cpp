@@ -34,10 +34,12 @@ constexpr double kLowestDbm0 = -45.0;
 // it, as a voice's formants do.
 constexpr double kPairShare = 0.7;
 constexpr double kHarmonicShare = 0.1;
-// Two hits make a key. A hit needs three half-frames of the key (1.5 frames, 19.1 ms): a tone
-// of 23 ms holds at most one such stretch and a tone of 40 ms at least three, one of which may
-// be lost to noise. A key of two hits lasts at least 25.5 ms; every tone of 32 ms is heard.
+// Two hits make a key, one that lasts at least 32 ms from its first sample to its last as its
+// edges are measured. Tones of 40 ms must be heard and of 23 ms refused: 32 ms lies near the
+// middle, leaving each edge some 4 ms of error either way (the edges of a key under noise
+// of 15 dB fall within 2 ms).
 constexpr int kHitsNeeded = 2;
+constexpr int kShortestKeyMs = 32;
 // Up to five frames without a hit are bridged: a break of 10 ms spoils at most five (its
 // 80 samples at 8000 Hz and the 153 of a hit's stretch span no more than five hops of 51),
 // while a pause of 40 ms spoils nine.
@@ -69,6 +71,7 @@ DtmfDetector::DtmfDetector(int sampleRate, EventSink sink) : rate_(sampleRate), 
     }
     // 51 samples at 8000 Hz, the same length at every rate.
     half_ = (sampleRate * 51 + 4000) / 8000;
+    shortest_ = static_cast<std::uint64_t>((sampleRate * kShortestKeyMs + 500) / 1000);
     for (int b = 0; b < kBins; ++b) {
         const double w = 2.0 * kPi * NominalHz(b) / sampleRate;
         Bin& bin = bins_[static_cast<std::size_t>(b)];
@@ -267,6 +270,7 @@ void DtmfDetector::Emit() {
     event.first = static_cast<std::uint64_t>(std::max(0.0, std::floor(start + 0.5)));
     const double last = std::floor(end + 0.5) - 1.0;
     event.last = std::max(event.first, static_cast<std::uint64_t>(std::max(0.0, last)));
+    if (event.last - event.first + 1 < shortest_) return;
     event.rowDbm0 = key.rowDbm0 / key.hits;
     event.columnDbm0 = key.columnDbm0 / key.hits;
     event.rowHz = key.rowHz / key.hits;

@@ -24,7 +24,8 @@ struct DtmfEvent {
 // strongest row and column tone, each tone's frequency from the turn of its phase between two
 // frames, its level corrected for that offset, the twist, the share of the frame's energy the
 // pair holds (a dial tone's energy left out) and the tones' second harmonics. A frame that
-// passes all of them is a hit; a key is two hits or more, its short breaks bridged.
+// passes all of them is a hit; a key is two hits or more, its short breaks bridged, and lasts
+// long enough from the edges measured in its first and last frames.
 //
 // The state is carried across calls, so feeding a signal in blocks of any size reports what
 // feeding it at once does, to the sample. Nothing is allocated once constructed.
@@ -101,6 +102,7 @@ private:
 
     int rate_;
     int half_;  // H, samples in a half-frame
+    std::uint64_t shortest_ = 0;  // samples of the shortest key reported
     EventSink sink_;
     std::array<Bin, kBins> bins_{};
     std::array<double, kBins> s1_{};
