@@ -59,7 +59,7 @@ double Dbm0(double amplitude) { return 20.0 * Log10(amplitude) + kFullScaleDbm0;
 double Share(double part, double whole) {
     if (!(whole > 0.0)) return 1.0;
     const double share = part / whole;
-    return share < 0.0 ? 0.0 : share > 1.0 ? 1.0 : share;
+    return share >= 1.0 ? 1.0 : share >= 0.0 ? share : 0.0;
 }
 
 }  // namespace
@@ -159,19 +159,19 @@ bool DtmfDetector::Measure(Hit& hit) const {
         const double offset = Atan2(hop.re * turn.im + hop.im * turn.re, hop.re * turn.re - hop.im * turn.im) / half_;
         const double nominal = NominalHz(tones[i]);
         hz[i] = nominal + offset * rate_ / (2.0 * kPi);
-        if (std::fabs(hz[i] - nominal) > kFrequencyLimit * nominal) return false;
+        if (!(std::fabs(hz[i] - nominal) <= kFrequencyLimit * nominal)) return false;
         // A tone off its bin by `offset` radians a sample sums to |sin(N offset / 2) / sin(offset / 2)|.
         const double gain = offset == 0.0 ? length : std::fabs(PortableMath::Sin(length * offset / 2.0) / PortableMath::Sin(offset / 2.0));
         const double amplitude = 2.0 * Magnitude(frame, tones[i]) / gain;
         dbm0[i] = Dbm0(amplitude);
-        if (dbm0[i] < kLowestDbm0) return false;
+        if (!(dbm0[i] >= kLowestDbm0)) return false;
         pairEnergy += amplitude * amplitude * length / 2.0;
     }
     const double twist = dbm0[0] - dbm0[1];
-    if (twist > kNormalTwistDb || -twist > kReverseTwistDb) return false;
+    if (!(twist <= kNormalTwistDb && -twist <= kReverseTwistDb)) return false;
     const double dial = 2.0 * (Magnitude(frame, kDialBin) * Magnitude(frame, kDialBin) +
                                Magnitude(frame, kDialBin + 1) * Magnitude(frame, kDialBin + 1)) / length;
-    if (pairEnergy < kPairShare * (frame.energy - dial)) return false;
+    if (!(pairEnergy >= kPairShare * (frame.energy - dial))) return false;
     // A row tone's harmonic near the key's column tone hears that tone: it is not checked then.
     const double resolution = 2.0 * rate_ / length;
     for (int i = 0; i < 2; ++i) {
@@ -179,7 +179,7 @@ bool DtmfDetector::Measure(Hit& hit) const {
         if (std::fabs(harmonicHz - NominalHz(tones[1 - i])) <= resolution) continue;
         const double harmonic = Magnitude(frame, kHarmonicBin + tones[i]);
         const double tone = Magnitude(frame, tones[i]);
-        if (harmonic * harmonic > kHarmonicShare * tone * tone) return false;
+        if (!(harmonic * harmonic <= kHarmonicShare * tone * tone)) return false;
     }
     hit.key = DtmfKeypad::kKeys[static_cast<std::size_t>(4 * frame.row + frame.column)];
     hit.rowDbm0 = dbm0[0];

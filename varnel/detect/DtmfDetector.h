@@ -39,7 +39,8 @@ public:
     // Throws std::invalid_argument for a rate outside kLowestRate to kHighestRate.
     DtmfDetector(int sampleRate, EventSink sink);
 
-    // Samples where full scale is 1.0, or 16-bit ones (full scale 32768).
+    // Samples where full scale is 1.0, or 16-bit ones (full scale 32768). A frame holding a
+    // sample that is not a finite number is no key.
     void Feed(std::span<const double> samples);
     void Feed(std::span<const std::int16_t> samples);
     // The input has ended: reports a key still sounding.

@@ -134,7 +134,8 @@ double PcmReader::Sample(const unsigned char* bytes) const {
         case Encoding::Float: {
             float sample = 0.0f;
             std::memcpy(&sample, &value, sizeof sample);
-            return static_cast<double>(sample);
+            // Held within full scale, as a converter clips; what is not a number is silence.
+            return sample != sample ? 0.0 : std::clamp(static_cast<double>(sample), -1.0, 1.0);
         }
         case Encoding::Unsigned: return (static_cast<double>(value) - std::ldexp(1.0, format_.bits - 1)) / std::ldexp(1.0, format_.bits - 1);
         case Encoding::Signed: break;

@@ -33,7 +33,7 @@ bool HasBits(Encoding encoding, int bits);
 // channel of a WAV file (PCM, float, G.711 mu-law or A-law, at any rate, any chunks before
 // or after its data), or raw samples of a format given. A data chunk of unknown size (a WAV
 // file written to a pipe) is read to the end of the stream, and so is a raw stream; a last
-// sample cut short is dropped. Nothing is allocated after opening.
+// sample cut short is dropped, float samples beyond full scale are held at it. Nothing is allocated after opening.
 class PcmReader {
 public:
     // Reads the WAV header up to the data. Throws ReadError for a stream that is not a WAV file,
