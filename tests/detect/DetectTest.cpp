@@ -19,28 +19,13 @@ using namespace Quorvex::VarnelNet::Detect;
 using varnel_test::Quote;
 using varnel_test::RunShell;
 
-struct Key {
-    char key;
-    std::uint64_t first;
-    std::uint64_t last;
-};
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 std::vector<double> Samples(const std::string& path, int& rate) {
     std::ifstream in(path, std::ios::binary);
     PcmReader reader = PcmReader::Wav(in);
     rate = reader.Format().rate;
-    std::vector<double> samples(1 << 12);
-    std::size_t total = 0;
-    while (const std::size_t n = reader.Read(std::span(samples).subspan(total))) {
-        total += n;
-        if (total == samples.size()) samples.resize(2 * total);
-    }
-    samples.resize(total);
+    std::vector<double> samples;
+    double block[512];
+    while (const std::size_t n = reader.Read(block)) samples.insert(samples.end(), block, block + n);
     return samples;
 }
 
@@ -55,10 +40,10 @@ std::vector<DtmfEvent> Detected(const std::vector<double>& samples, int rate, st
 }
 
 // The keys of a labels file (JSON lines).
-std::vector<Key> Labelled(const std::string& path) {
+std::vector<DtmfEvent> Labelled(const std::string& path) {
     static const std::regex key(R"re("symbol":"key","start":(\d+),"end":(\d+),"text":"(.)")re");
-    std::vector<Key> keys;
-    std::istringstream lines(Slurp(path));
+    std::vector<DtmfEvent> keys;
+    std::ifstream lines(path);
     for (std::string line; std::getline(lines, line);) {
         if (std::smatch m; std::regex_search(line, m, key)) keys.push_back({m[3].str()[0], std::stoull(m[1]), std::stoull(m[2])});
     }
@@ -111,7 +96,7 @@ TEST_F(DetectTest, HearsTheKeysTheToolRendersAtTheirLabels) {
             EXPECT_TRUE(events.empty()) << events.size() << " keys, the first " << events.front().key;
             continue;
         }
-        const std::vector<Key> labels = Labelled(Path("a.jsonl"));
+        const std::vector<DtmfEvent> labels = Labelled(Path("a.jsonl"));
         ASSERT_EQ(events.size(), labels.size());
         const double tolerance = 0.004 * rate;  // 4 ms
         for (std::size_t i = 0; i < labels.size(); ++i) {

@@ -61,9 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<Detect::DtmfEvent> split = Heard(samples, rate, block);
     Fuzz::Require(whole.size() == split.size(), "split input heard another number of keys");
     for (std::size_t i = 0; i < whole.size() && i < split.size(); ++i) {
-        Fuzz::Require(whole[i].key == split[i].key && whole[i].first == split[i].first && whole[i].last == split[i].last,
-                      "split input heard another key");
-        Fuzz::Require(whole[i].first <= whole[i].last, "a key ending before it starts");
+        Fuzz::Require(whole[i].key == split[i].key && whole[i].first == split[i].first && whole[i].last == split[i].last &&
+                          whole[i].first <= whole[i].last,
+                      "split input heard another key, or one ending before it starts");
     }
     return 0;
 }
