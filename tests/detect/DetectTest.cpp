@@ -1,7 +1,8 @@
 // The DTMF detector and the sample reader: keys the tool renders heard at their labels' times
 // (rates, levels, twist, offsets, noise), the tones the detector must refuse, split input equal
-// to whole input, keys sox synthesises, malformed WAV files refused, and the command's exits.
+// to whole input, keys sox and GStreamer make, malformed WAV files refused, and the command's exits.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <regex>
@@ -125,21 +126,34 @@ TEST_F(DetectTest, SplitInputIsWholeInput) {
     }
 }
 
-TEST_F(DetectTest, HearsTheKeysSoxSynthesises) {
+// Keys sox synthesises, and the tones GStreamer makes of the telephone events of a live send.
+TEST_F(DetectTest, HearsTheKeysOtherSendersMake) {
     VARNEL_REQUIRE_TOOL("sox");
-    std::string out;
-    ASSERT_EQ(RunShell("sox -n -r 8000 -b 16 -c 1 " + Path("sox.wav") +
-                           " synth 0.045 sine 697 sine 1209 channels 1 gain -12 pad 0.05 0 : synth 0.06 sine 852 sine 1633 channels 1"
-                           " gain -20 pad 0.05 0 : synth 0.05 sine 941 sine 1477 channels 1 gain -30 pad 0.05 0.05",
-                       out),
-              0)
-        << out;
-    int rate = 0;
-    const std::vector<double> samples = Samples(Path("sox.wav"), rate);
-    const std::vector<DtmfEvent> events = Detected(samples, rate, 256);
-    std::string keys;
-    for (const DtmfEvent& e : events) keys += e.key;
-    EXPECT_EQ(keys, "1C#");
+    VARNEL_REQUIRE_TOOL("gst-launch-1.0");
+    const int port = 20000 + getpid() % 40000;
+    const std::string send = Quote(VARNEL_CLI_PATH) + " --rtp 127.0.0.1:PORT --dtmf-mode rfc4733 --seed 3 dtmf:159D silence:200";
+    const std::pair<std::string, std::string> senders[] = {
+        {"sox -n -r 8000 -b 16 -c 1 OUT synth 0.045 sine 697 sine 1209 channels 1 gain -12 pad 0.05 0 : synth 0.06 sine 852 sine 1633"
+         " channels 1 gain -20 pad 0.05 0 : synth 0.05 sine 941 sine 1477 channels 1 gain -30 pad 0.05 0.05",
+         "1C#"},
+        {"gst-launch-1.0 -e -q udpsrc port=PORT caps=application/x-rtp,media=audio,clock-rate=8000,encoding-name=TELEPHONE-EVENT,"
+         "payload=101 ! rtpdtmfdepay ! audio/x-raw,format=S16LE,rate=8000,channels=1,layout=interleaved ! wavenc ! filesink location=OUT"
+         " & g=$!; for i in $(seq 250); do grep -q \":$(printf %04X PORT) \" /proc/net/udp && break; sleep 0.02; done; " + send + " && sleep 0.3; kill -INT $g; wait $g",
+         "159D"},
+    };
+    for (auto [command, keys] : senders) {
+        SCOPED_TRACE(command);
+        for (const auto& [key, value] : {std::pair<std::string, std::string>{"OUT", Path("sent.wav")}, {"PORT", std::to_string(port)}}) {
+            for (std::size_t at; (at = command.find(key)) != std::string::npos;) command.replace(at, key.size(), value);
+        }
+        std::string out;
+        ASSERT_EQ(RunShell("{ " + command + "; }", out), 0) << out;
+        int rate = 0;
+        const std::vector<double> samples = Samples(Path("sent.wav"), rate);
+        std::string heard;
+        for (const DtmfEvent& e : Detected(samples, rate, 256)) heard += e.key;
+        EXPECT_EQ(heard, keys);
+    }
 }
 
 std::string Le(std::uint32_t value, int bytes) {
