@@ -225,7 +225,6 @@ TEST_F(DetectTest, TheCommandPrintsKeysAndExits) {
         {Path("none.wav"), 1, R"(varnel: .*none\.wav: No such file or directory\n)"},
         {"", 2, R"(varnel: detect needs a file(.|\n)*)"},
         {"-e mu-law x", 2, R"(varnel: -e and -b describe raw samples(.|\n)*)"},
-        {"-r 8000 -b 12 x", 2, R"(varnel: -b 12 is not a size(.|\n)*)"},
         {"-r 4000 -", 1, R"(varnel: -: its rate of 4000 Hz is outside the 8000 to 48000 Hz the detector takes\n)"},
     };
     for (const auto& c : cases) {

@@ -1,7 +1,6 @@
-// What `varnel detect` reads: the first byte chooses a WAV file (even) or raw samples (odd, the
-// next byte their encoding and size, the one after their rate), the second-to-last the size of
-// the blocks the detector is fed. Whatever the bytes, a refusal has a reason, every sample read
-// is within full scale, and the keys heard in blocks are those heard at once.
+// What `varnel detect` reads: a WAV file (first byte even) or raw samples (odd; the next bytes
+// their encoding and size, and rate); the second-to-last byte sizes the blocks fed. A refusal
+// has a reason, every sample is within full scale, keys heard in blocks are those heard at once.
 
 #include <algorithm>
 #include <cstddef>
