@@ -31,13 +31,13 @@ constexpr double kReverseTwistDb = 5.0;
 constexpr double kLowestDbm0 = -45.0;
 // Talk-off guards: the pair holds at least this share of the frame's energy (a dial tone's
 // left out, keys being sent over one), and neither tone has a second harmonic within 10 dB of
-// it, as a voice's formants do.
+// it, as a voice's do.
 constexpr double kPairShare = 0.7;
 constexpr double kHarmonicShare = 0.1;
 // Two hits make a key, one that lasts at least 32 ms from its first sample to its last as its
 // edges are measured. Tones of 40 ms must be heard and of 23 ms refused: 32 ms lies near the
 // middle, leaving each edge some 4 ms of error either way (the edges of a key under noise
-// of 15 dB fall within 2 ms).
+// of 15 dB fall within 4 ms, the ramps of the tool's keys within 3).
 constexpr int kHitsNeeded = 2;
 constexpr int kShortestKeyMs = 32;
 // Up to five frames without a hit are bridged: a break of 10 ms spoils at most five (its
