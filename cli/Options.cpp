@@ -225,6 +225,10 @@ Options ParseArguments(std::span<const std::string> args) {
         options.kit = ParseKitArguments(args);
         return options;
     }
+    if (!args.empty() && IsDetectCommand(args[0])) {
+        options.detect = ParseDetectArguments(args);
+        return options;
+    }
     std::vector<std::string> requestTexts;
     std::string rtpOptionsGiven;  // the first RTP option, if any
     bool optionsEnded = false;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/DetectCommand.h"
 #include "cli/KitOptions.h"
 #include "varnel/rtp/SessionOptions.h"
 #include "varnel/script/Parser.h"
@@ -41,6 +42,7 @@ struct Options {
     bool version = false;
     bool listPlans = false;  // --list-plans
     std::optional<KitOptions> kit;  // varnel suite, score or corpus: the test kit's command
+    std::optional<DetectOptions> detect;  // varnel detect FILE...
 };
 
 // Parses the arguments after the program name, and the script of -f/--script (read here, "-"

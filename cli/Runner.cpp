@@ -317,6 +317,7 @@ int Run(const Options& options, std::FILE* out, std::FILE* err) {
     const InterruptCatcher catcher;
     try {
         if (options.kit) return RunKit(*options.kit, out, err);
+        if (options.detect) return RunDetect(*options.detect, out, err);
         const Asked asked = AskedOf(options);
         // --sdp alone renders nothing: the scenario only makes the session it describes.
         if (asked.scenario && options.mode != OutputMode::Sdp) std::fprintf(err, "varnel: %s\n", ScenarioSummary());

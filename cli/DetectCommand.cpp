@@ -1,0 +1,152 @@
+#include "cli/DetectCommand.h"
+
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+
+#include "cli/UsageError.h"
+#include "varnel/detect/DtmfDetector.h"
+#include "varnel/script/Labels.h"
+#include "varnel/signal/DtmfKeypad.h"
+
+namespace Quorvex::VarnelNet::Cli {
+
+namespace {
+
+using Detect::DtmfDetector;
+using Detect::DtmfEvent;
+using Detect::Encoding;
+
+int Number(std::string_view option, const std::string& text) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < 1) {
+        throw UsageError(std::string(option) + " needs a positive whole number, not '" + text + "'");
+    }
+    return value;
+}
+
+Encoding EncodingOf(const std::string& text) {
+    if (text == "signed") return Encoding::Signed;
+    if (text == "unsigned") return Encoding::Unsigned;
+    if (text == "float") return Encoding::Float;
+    if (text == "mu-law") return Encoding::MuLaw;
+    if (text == "a-law") return Encoding::ALaw;
+    throw UsageError("-e/--encoding is signed, unsigned, float, mu-law or a-law, not '" + text + "'");
+}
+
+void PrintEvents(const std::vector<DtmfEvent>& events, int rate, bool json, std::FILE* out) {
+    for (const DtmfEvent& event : events) {
+        if (json) {
+            const auto pair = DtmfKeypad::Find(event.key);
+            Script::Label label;
+            label.kind = "dtmf";
+            label.symbol = SymbolKind::Key;
+            label.first = event.first;
+            label.end = event.last + 1;
+            label.text = std::string(1, event.key);
+            label.hz = {static_cast<double>(pair->row), static_cast<double>(pair->column)};
+            std::fputs(Script::JsonLabels(std::span(&label, 1)).c_str(), out);
+        } else {
+            std::fprintf(out, "%c %.3f %.3f %.1f %.1f dBm0 %.1f %.1f Hz\n", event.key, static_cast<double>(event.first) / rate,
+                         static_cast<double>(event.last + 1) / rate, event.rowDbm0, event.columnDbm0, event.rowHz, event.columnHz);
+        }
+    }
+}
+
+// The keys of one stream; throws Detect::ReadError.
+std::vector<DtmfEvent> Keys(std::istream& in, const DetectOptions& detect, int& rate) {
+    Detect::PcmReader reader = detect.raw ? Detect::PcmReader::Raw(in, *detect.raw) : Detect::PcmReader::Wav(in);
+    rate = reader.Format().rate;
+    if (rate < DtmfDetector::kLowestRate || rate > DtmfDetector::kHighestRate) {
+        throw Detect::ReadError("its rate of " + std::to_string(rate) + " Hz is outside the " + std::to_string(DtmfDetector::kLowestRate) +
+                                " to " + std::to_string(DtmfDetector::kHighestRate) + " Hz the detector takes");
+    }
+    std::vector<DtmfEvent> events;
+    DtmfDetector detector(rate, [&events](const DtmfEvent& event) { events.push_back(event); });
+    std::array<double, 1024> block{};
+    while (const std::size_t count = reader.Read(block)) detector.Feed(std::span<const double>(block.data(), count));
+    detector.Finish();
+    if (in.bad()) throw Detect::ReadError(std::strerror(errno));
+    return events;
+}
+
+}  // namespace
+
+bool IsDetectCommand(std::string_view word) { return word == "detect"; }
+
+DetectOptions ParseDetectArguments(std::span<const std::string> args) {
+    DetectOptions detect;
+    std::optional<Encoding> encoding;
+    std::optional<int> bits;
+    std::optional<int> rate;
+    bool optionsEnded = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
+            detect.files.push_back(arg);
+            continue;
+        }
+        const auto value = [&](std::string_view option) -> const std::string& {
+            if (i + 1 >= args.size()) throw UsageError(std::string(option) + " needs a value");
+            return args[++i];
+        };
+        if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--json") {
+            detect.json = true;
+        } else if (arg == "-r" || arg == "--rate") {
+            rate = Number("-r/--rate", value("-r/--rate"));
+        } else if (arg == "-e" || arg == "--encoding") {
+            encoding = EncodingOf(value("-e/--encoding"));
+        } else if (arg == "-b" || arg == "--bits") {
+            bits = Number("-b/--bits", value("-b/--bits"));
+        } else {
+            throw UsageError("detect: unknown option '" + arg + "'");
+        }
+    }
+    if (detect.files.empty()) throw UsageError("detect needs a file to read (- for standard input)");
+    if (!rate && (encoding || bits)) throw UsageError("-e and -b describe raw samples: give their rate with -r RATE");
+    if (rate) {
+        Detect::PcmFormat format;
+        format.rate = *rate;
+        format.encoding = encoding.value_or(Encoding::Signed);
+        const bool companded = format.encoding == Encoding::MuLaw || format.encoding == Encoding::ALaw;
+        format.bits = bits.value_or(companded ? 8 : format.encoding == Encoding::Float ? 32 : 16);
+        if (!Detect::HasBits(format.encoding, format.bits)) {
+            throw UsageError("-b " + std::to_string(format.bits) + " is not a size of samples in that encoding");
+        }
+        detect.raw = format;
+    }
+    return detect;
+}
+
+int RunDetect(const DetectOptions& detect, std::FILE* out, std::FILE* err) {
+    int status = kExitSuccess;
+    for (const std::string& file : detect.files) {
+        std::ifstream stream;
+        if (file != "-") {
+            stream.open(file, std::ios::binary);
+            if (!stream) {
+                std::fprintf(err, "varnel: %s: %s\n", file.c_str(), std::strerror(errno));
+                status = kExitFailure;
+                continue;
+            }
+        }
+        try {
+            int rate = 0;
+            const std::vector<DtmfEvent> events = Keys(file == "-" ? std::cin : stream, detect, rate);
+            if (detect.files.size() > 1 && !detect.json) std::fprintf(out, "%s:\n", file.c_str());
+            PrintEvents(events, rate, detect.json, out);
+        } catch (const Detect::ReadError& e) {
+            std::fprintf(err, "varnel: %s: %s\n", file.c_str(), e.what());
+            status = kExitFailure;
+        }
+    }
+    return status;
+}
+
+}  // namespace Quorvex::VarnelNet::Cli

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "varnel/detect/PcmReader.h"
+
+namespace Quorvex::VarnelNet::Cli {
+
+// varnel detect [--json] [-r RATE [-e ENCODING] [-b BITS]] FILE...: the keys heard in WAV
+// files, or raw samples of the format given, "-" standing for standard input.
+struct DetectOptions {
+    std::vector<std::string> files;
+    bool json = false;                      // JSON lines in the labels' schema, not a timeline
+    std::optional<Detect::PcmFormat> raw;  // -r given: the files hold raw samples of this format
+};
+
+bool IsDetectCommand(std::string_view word);
+
+// Parses the arguments of the command, args[0] being its word. Throws UsageError.
+DetectOptions ParseDetectArguments(std::span<const std::string> args);
+
+// Reads each file and prints what it holds on out, a failure to read one on err. Returns 0, or
+// 1 when a file could not be read.
+int RunDetect(const DetectOptions& detect, std::FILE* out, std::FILE* err);
+
+}  // namespace Quorvex::VarnelNet::Cli

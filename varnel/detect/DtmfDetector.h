@@ -1,0 +1,121 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <span>
+
+namespace Quorvex::VarnelNet::Detect {
+
+// A key heard: its first and last sample (both included, counted from the first sample fed),
+// the level of each tone in dBm0 and the frequencies measured, averaged over the key.
+struct DtmfEvent {
+    char key = 0;
+    std::uint64_t first = 0;
+    std::uint64_t last = 0;
+    double rowDbm0 = 0.0;
+    double columnDbm0 = 0.0;
+    double rowHz = 0.0;
+    double columnHz = 0.0;
+};
+
+// A streaming DTMF receiver. It cuts the input into half-frames of about 6.4 ms and looks, with
+// Goertzel filters, at every frame of two consecutive halves (12.75 ms, hop 6.4 ms): the
+// strongest row and column tone, each tone's frequency from the turn of its phase between two
+// frames, its level corrected for that offset, the twist, the share of the frame's energy the
+// pair holds (a dial tone's energy left out) and the tones' second harmonics. A frame that
+// passes all of them is a hit; a key is two hits or more, its short breaks bridged, and lasts
+// long enough from the edges measured in its first and last frames.
+//
+// The state is carried across calls, so feeding a signal in blocks of any size reports what
+// feeding it at once does, to the sample. Nothing is allocated once constructed.
+class DtmfDetector {
+public:
+    using EventSink = std::function<void(const DtmfEvent&)>;
+
+    static constexpr int kLowestRate = 8000;
+    static constexpr int kHighestRate = 48000;
+
+    // Throws std::invalid_argument for a rate outside kLowestRate to kHighestRate.
+    DtmfDetector(int sampleRate, EventSink sink);
+
+    // Samples where full scale is 1.0, or 16-bit ones (full scale 32768). A frame holding a
+    // sample that is not a finite number is no key.
+    void Feed(std::span<const double> samples);
+    void Feed(std::span<const std::int16_t> samples);
+    // The input has ended: reports a key still sounding.
+    void Finish();
+
+    static constexpr int kBins = 18;  // 8 tones, their 8 second harmonics, 350 and 440 Hz
+
+private:
+    struct Complex {
+        double re = 0.0;
+        double im = 0.0;
+    };
+    struct Bin {
+        double coefficient = 0.0;  // 2 cos w
+        Complex turn;              // e^{-jw}
+        Complex toStart;           // e^{-jw(H-1)}: a half's sum referred to its first sample
+        Complex hop;               // e^{-jwH}: the second half of a frame referred to its start
+    };
+    struct Frame {
+        std::array<Complex, kBins> sums{};
+        double energy = 0.0;
+        int row = 0;     // the strongest row and column, 0 to 3
+        int column = 0;
+    };
+    struct Hit {
+        char key = 0;
+        double rowDbm0 = 0.0;
+        double columnDbm0 = 0.0;
+        double rowHz = 0.0;
+        double columnHz = 0.0;
+        double rowMagnitude = 0.0;
+        double columnMagnitude = 0.0;
+    };
+    struct Key {
+        char key = 0;
+        int hits = 0;
+        int misses = 0;
+        std::uint64_t firstHitFrame = 0;
+        std::uint64_t lastHitFrame = 0;
+        double peakRow = 0.0;  // the largest magnitudes of its hits, the reference for its edges
+        double peakColumn = 0.0;
+        std::array<double, 4> before{};  // row and column magnitudes of the two frames before the first hit
+        std::array<double, 4> after{};   // of the last hit's frame and the one after it
+        bool afterSeen = false;
+        double rowDbm0 = 0.0;  // sums over the hits
+        double columnDbm0 = 0.0;
+        double rowHz = 0.0;
+        double columnHz = 0.0;
+    };
+
+    void Push(double sample);
+    void EndHalf();
+    void Examine();
+    bool Measure(Hit& hit) const;
+    void Record(const Hit& hit);
+    void Miss();
+    void Emit();
+    double Magnitude(const Frame& frame, int bin) const;
+    const Frame& FrameAt(int back) const { return frames_[(frameCount_ + 3 - 1 - static_cast<std::uint64_t>(back)) % 3]; }
+
+    int rate_;
+    int half_;  // H, samples in a half-frame
+    std::uint64_t shortest_ = 0;  // samples of the shortest key reported
+    EventSink sink_;
+    std::array<Bin, kBins> bins_{};
+    std::array<double, kBins> s1_{};
+    std::array<double, kBins> s2_{};
+    double energy_ = 0.0;
+    int filled_ = 0;
+    bool haveHalf_ = false;
+    Frame lastHalf_;
+    std::array<Frame, 3> frames_{};  // the last three frames, by frameCount_ modulo 3
+    std::uint64_t frameCount_ = 0;
+    Key current_;
+    bool keyOn_ = false;
+};
+
+}  // namespace Quorvex::VarnelNet::Detect
