@@ -2,12 +2,14 @@
 
 #include <array>
 #include <cerrno>
-#include <charconv>
+#include <climits>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 
+#include "cli/Text.h"
 #include "cli/UsageError.h"
+#include "varnel/options/ValueReaders.h"
 #include "varnel/detect/DtmfDetector.h"
 #include "varnel/script/Labels.h"
 #include "varnel/signal/DtmfKeypad.h"
@@ -21,12 +23,9 @@ using Detect::DtmfEvent;
 using Detect::Encoding;
 
 int Number(std::string_view option, const std::string& text) {
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < 1) {
-        throw UsageError(std::string(option) + " needs a positive whole number, not '" + text + "'");
-    }
-    return value;
+    const std::optional<std::uint64_t> value = Option::ReadWhole(text, 1, INT32_MAX);
+    if (!value) throw UsageError(std::string(option) + " needs a positive whole number, not '" + Printable(text) + "'");
+    return static_cast<int>(*value);
 }
 
 Encoding EncodingOf(const std::string& text) {
@@ -96,6 +95,9 @@ DetectOptions ParseDetectArguments(std::span<const std::string> args) {
         };
         if (arg == "--") {
             optionsEnded = true;
+        } else if (arg == "-h" || arg == "--help") {
+            detect.help = true;
+            return detect;
         } else if (arg == "--json") {
             detect.json = true;
         } else if (arg == "-r" || arg == "--rate") {
@@ -124,7 +126,22 @@ DetectOptions ParseDetectArguments(std::span<const std::string> args) {
     return detect;
 }
 
+std::string DetectHelp() {
+    return R"(Detectors (the first argument names the command):
+  varnel detect [--json] [-r RATE [-e signed|unsigned|float|mu-law|a-law] [-b BITS]] FILE...
+                         print the DTMF keys FILE holds (a WAV file, its first channel, 8000 to
+                         48000 Hz; - for standard input), a line a key: the key, its start and end
+                         in seconds, its tones' levels in dBm0 and frequencies; --json as JSON
+                         lines in the schema of --labels FILE.jsonl; -r: raw samples of that rate
+
+)";
+}
+
 int RunDetect(const DetectOptions& detect, std::FILE* out, std::FILE* err) {
+    if (detect.help) {
+        std::fputs(DetectHelp().c_str(), out);
+        return kExitSuccess;
+    }
     int status = kExitSuccess;
     for (const std::string& file : detect.files) {
         std::ifstream stream;

@@ -17,12 +17,17 @@ struct DetectOptions {
     std::vector<std::string> files;
     bool json = false;                      // JSON lines in the labels' schema, not a timeline
     std::optional<Detect::PcmFormat> raw;  // -r given: the files hold raw samples of this format
+    bool help = false;                      // -h/--help: the command's help, and nothing read
 };
 
 bool IsDetectCommand(std::string_view word);
 
-// Parses the arguments of the command, args[0] being its word. Throws UsageError.
+// Parses the arguments of the command, args[0] being its word; -h/--help ends the parsing.
+// Throws UsageError.
 DetectOptions ParseDetectArguments(std::span<const std::string> args);
+
+// The command's part of --help.
+std::string DetectHelp();
 
 // Reads each file and prints what it holds on out, a failure to read one on err. Returns 0, or
 // 1 when a file could not be read.

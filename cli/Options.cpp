@@ -402,7 +402,7 @@ number, a keyword or a separator are ignored. Numbers are decimal and may have a
 With no request, a built-in scenario is rendered: dial tone, a DTMF number, ring-back,
 Caller-ID (MDMF, exact bit timing), ETSI V.23 Caller-ID, message waiting and a TTY greeting.
 
-)" + KitHelp() + R"(SIGINT (Ctrl-C) and SIGTERM stop the tool between blocks: an existing FILE stays as it was.
+)" + KitHelp() + DetectHelp() + R"(SIGINT (Ctrl-C) and SIGTERM stop the tool between blocks: an existing FILE stays as it was.
 A render that takes more than 10 s shows its progress when standard error is a terminal.
 
 Exit status: 0 success, 1 a failure while running (the output cannot be written, no audio
