@@ -167,7 +167,7 @@ void AddRequirements(Report& report) {
     std::map<std::string, std::size_t> index;
     for (std::size_t i = 0; i < report.rows.size(); ++i) {
         const ManifestRow& row = report.rows[i];
-        if (row.requirement.empty()) continue;
+        if (row.requirement.empty() || row.verdict == Verdict::Either) continue;
         auto [at, added] = index.emplace(row.requirement, report.requirements.size());
         if (added) {
             RequirementResult r;
@@ -235,7 +235,7 @@ bool Passes(const ManifestRow& row, std::string_view detected) {
         case Verdict::Reject: return detected.empty();
         case Verdict::Either: break;
     }
-    return true;
+    return false;
 }
 
 bool FalseDetection(const ManifestRow& row, std::string_view detected) {
@@ -249,9 +249,14 @@ Report Score(std::vector<ManifestRow> rows, std::vector<std::string> detected) {
     report.detected = std::move(detected);
     report.detected.resize(report.rows.size());
     for (std::size_t i = 0; i < report.rows.size(); ++i) {
-        const bool passed = Passes(report.rows[i], report.detected[i]);
+        const ManifestRow& row = report.rows[i];
+        const bool passed = Passes(row, report.detected[i]);
         report.passed.push_back(passed);
-        if (!passed) ++report.failed;
+        VerdictCount& count = row.verdict == Verdict::Detect ? report.detect : row.verdict == Verdict::Reject ? report.reject : report.either;
+        ++count.files;
+        const bool either = row.verdict == Verdict::Either;
+        count.met += either ? (!row.sent.empty() && report.detected[i] == row.sent ? 1 : 0) : (passed ? 1 : 0);
+        if (!either && !passed) ++report.failed;
         if (FalseDetection(report.rows[i], report.detected[i])) report.falseDetections.push_back(i);
     }
     AddFigures(report);
@@ -264,8 +269,12 @@ std::string ReportText(const Report& report, std::string_view receiver) {
     std::map<std::string, std::size_t> perSuite;
     for (const ManifestRow& row : report.rows) ++perSuite[row.suite];
     for (const auto& [suite, count] : perSuite) text += "suite " + suite + ": " + std::to_string(count) + " files\n";
-    text += "files meeting their verdict: " + std::to_string(report.rows.size() - report.failed) + " of " +
-            std::to_string(report.rows.size()) + "\n\nfigures:\n";
+    for (const auto& [word, count] : {std::pair{"detect", report.detect}, std::pair{"reject", report.reject}}) {
+        text += std::string(word) + " files meeting their verdict: " + std::to_string(count.met) + " of " +
+                std::to_string(count.files) + "\n";
+    }
+    text += "either files (counted apart, never as met): " + std::to_string(report.either.files) + ", what was sent reported in " +
+            std::to_string(report.either.met) + "\n\nfigures:\n";
     for (const FigureResult& f : report.figures) {
         text += "  " + f.family + ": " + f.label + (f.group.empty() ? "" : " (" + f.group + ")") + ": " + f.text + "\n";
     }
@@ -300,6 +309,10 @@ std::string ReportJson(const Report& report, std::string_view receiver) {
     out["receiver"] = utf8(receiver);
     out["files"] = report.rows.size();
     out["failed"] = report.failed;
+    for (const auto& [word, count] : {std::pair{"detect", report.detect}, std::pair{"reject", report.reject}}) {
+        out[word] = {{"files", count.files}, {"met", count.met}};
+    }
+    out["either"] = {{"files", report.either.files}, {"sent_detected", report.either.met}};
     json figures = json::array();
     for (const FigureResult& f : report.figures) {
         figures.push_back({{"family", f.family}, {"label", f.label}, {"group", f.group}, {"text", f.text}, {"unit", f.unit},
@@ -322,7 +335,8 @@ std::string ReportJson(const Report& report, std::string_view receiver) {
     for (std::size_t i = 0; i < report.rows.size(); ++i) {
         const ManifestRow& row = report.rows[i];
         results.push_back({{"file", utf8(row.file)}, {"family", utf8(row.family)}, {"verdict", VerdictWord(row.verdict)},
-                           {"sent", utf8(row.sent)}, {"detected", report.detected[i]}, {"pass", static_cast<bool>(report.passed[i])}});
+                           {"sent", utf8(row.sent)}, {"detected", report.detected[i]},
+                           {"pass", row.verdict == Verdict::Either ? json(nullptr) : json(static_cast<bool>(report.passed[i]))}});
     }
     out["results"] = results;
     if (!report.runFailures.empty()) {

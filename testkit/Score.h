@@ -22,7 +22,7 @@ std::regex CompilePattern(std::string_view text);
 std::string Detected(std::string_view output, const std::optional<std::regex>& pattern);
 
 // Whether what was detected meets the row's verdict: what was sent exactly (detect), nothing
-// (reject), anything (either).
+// (reject). An "either" file is never met: what a receiver makes of it is counted apart.
 bool Passes(const ManifestRow& row, std::string_view detected);
 // A key or digit reported that was not sent, or (where the verdict is not "either") more of
 // them than were sent.
@@ -56,6 +56,12 @@ struct RunFailure {
     std::string how;  // "exit status 3", "timed out after 0.5 s"
 };
 
+// Files of one verdict, and how many of them the receiver met it on.
+struct VerdictCount {
+    std::size_t files = 0;
+    std::size_t met = 0;
+};
+
 struct Report {
     std::vector<ManifestRow> rows;
     std::vector<std::string> detected;   // by row
@@ -63,7 +69,9 @@ struct Report {
     std::vector<FigureResult> figures;
     std::vector<RequirementResult> requirements;
     std::vector<std::size_t> falseDetections;
-    std::size_t failed = 0;              // rows whose verdict was not met
+    std::size_t failed = 0;              // detect and reject rows whose verdict was not met
+    VerdictCount detect, reject;
+    VerdictCount either;                 // met: the rows where what was sent was reported
     std::vector<RunFailure> runFailures;  // by row
 };
 

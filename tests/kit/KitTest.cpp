@@ -114,6 +114,12 @@ TEST(KitTest, ScoreFollowsTheRunOfDetections) {
     EXPECT_TRUE(report.requirements[1].failures.empty());
     EXPECT_EQ(report.falseDetections.size(), 17u);          // the 'E' reported at 7-14 and 6-14 dB
     EXPECT_NE(ReportJson(report, "r").find("\"id\": \"dtmf-twist-normal\",\n      \"met\": false"), std::string::npos);
+    // Detect files apart, either files apart and never met (reverse 5 dB is one, its keys reported).
+    EXPECT_NE(ReportText(report, "r").find("detect files meeting their verdict: 11 of 13\nreject files meeting their verdict: 0 of 0\n"
+                                           "either files (counted apart, never as met): 28, what was sent reported in 1\n"),
+              std::string::npos);
+    EXPECT_EQ(std::count(report.passed.begin(), report.passed.end(), true), 11);
+    EXPECT_NE(ReportJson(report, "r").find("\"either\": {\n    \"files\": 28,\n    \"sent_detected\": 1\n  }"), std::string::npos);
 }
 
 // Every file of every suite has a name of its own, parses, names a known requirement, and is
