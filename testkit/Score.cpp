@@ -186,6 +186,16 @@ void AddRequirements(Report& report) {
     }
 }
 
+// The key a symbol stands for, or the symbol.
+std::string_view Mapped(std::string_view symbol, const KeyMap& keyMap) {
+    for (const auto& [from, to] : keyMap) {
+        if (from == symbol) return to;
+    }
+    return symbol;
+}
+
+bool IsKeypad(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'D') || c == '*' || c == '#'; }
+
 std::string Shown(std::string_view detected) { return detected.empty() ? "nothing" : "'" + Printable(detected) + "'"; }
 
 }  // namespace
@@ -206,11 +216,32 @@ std::regex CompilePattern(std::string_view text) {
     }
 }
 
-std::string Detected(std::string_view output, const std::optional<std::regex>& pattern) {
+KeyMap ReadKeyMap(std::string_view text) {
+    KeyMap keyMap;
+    while (!text.empty()) {
+        const std::string_view pair = text.substr(0, text.find(','));
+        const std::size_t equals = pair.find('=');
+        if (equals == 0 || equals == std::string_view::npos || equals + 1 == pair.size()) {
+            throw std::invalid_argument("'" + Printable(pair) + "' is not FROM=TO");
+        }
+        const std::string from(pair.substr(0, equals));
+        if (std::any_of(keyMap.begin(), keyMap.end(), [&](const auto& p) { return p.first == from; })) {
+            throw std::invalid_argument("'" + Printable(from) + "' is mapped twice");
+        }
+        keyMap.emplace_back(from, pair.substr(equals + 1));
+        text.remove_prefix(std::min(text.size(), pair.size() + 1));
+    }
+    return keyMap;
+}
+
+std::string Detected(std::string_view output, const std::optional<std::regex>& pattern, const KeyMap& keyMap) {
     std::string detected;
     if (!pattern) {
-        for (const char c : output) {
-            if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'D') || c == '*' || c == '#') detected += c;
+        for (std::size_t i = 0; i < output.size(); ++i) {
+            const std::string_view symbol = Mapped(output.substr(i, 1), keyMap);
+            for (const char c : symbol) {
+                if (IsKeypad(c)) detected += c;
+            }
         }
         return detected;
     }
@@ -221,7 +252,7 @@ std::string Detected(std::string_view output, const std::optional<std::regex>& p
         const std::string line(output.substr(0, std::min({end, output.size(), kLongestLine})));
         for (auto it = std::sregex_iterator(line.begin(), line.end(), *pattern); it != std::sregex_iterator(); ++it) {
             const std::smatch& match = *it;
-            detected += match.size() > 1 ? match[1].str() : match[0].str();
+            detected += Mapped(match.size() > 1 ? match[1].str() : match[0].str(), keyMap);
         }
         if (end == std::string_view::npos) break;
         output.remove_prefix(end + 1);

@@ -16,10 +16,18 @@ namespace Quorvex::VarnelNet::Kit {
 // reads repeat counts and back-references without checking them for overflow).
 std::regex CompilePattern(std::string_view text);
 
+// Symbols a receiver prints for keys, each with the key it stands for ("10" for "*").
+using KeyMap = std::vector<std::pair<std::string, std::string>>;
+
+// A --key-map: FROM=TO pairs separated by commas, each FROM once. Throws std::invalid_argument
+// saying why it is refused.
+KeyMap ReadKeyMap(std::string_view text);
+
 // What a receiver printed for a file, read: every match of the pattern in each line (the first
 // 1024 characters of it; its first group when it has one) joined; without a pattern, the keypad
-// characters 0-9 A-D * # of the output.
-std::string Detected(std::string_view output, const std::optional<std::regex>& pattern);
+// characters 0-9 A-D * # of the output. A match (without a pattern, a character) that is a FROM
+// of the key map counts as its TO.
+std::string Detected(std::string_view output, const std::optional<std::regex>& pattern, const KeyMap& keyMap = {});
 
 // Whether what was detected meets the row's verdict: what was sent exactly (detect), nothing
 // (reject). An "either" file is never met: what a receiver makes of it is counted apart.

@@ -125,7 +125,7 @@ std::string ScoreFolderJson(const std::string& folder, const std::vector<std::st
             if (row->target == Option::Target::Kit) seconds = Option::NumberOf(*row, timeout);
         }
     }
-    const Kit::ScoreRun run{folder, receiver, pattern, families, seconds};
+    const Kit::ScoreRun run{folder, receiver, pattern, families, seconds, {}, 1};
     const Kit::ScoredFolder scored = Unlocked([&] { return Kit::ScoreFolder(run, kControl); });
     return Kit::ReportJson(scored.report, Kit::CommandText(receiver));
 }

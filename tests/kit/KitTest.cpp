@@ -61,18 +61,30 @@ TEST(KitTest, DetectedReadsTheReceiversOutput) {
     const struct {
         const char* output;
         const char* pattern;
+        const char* keyMap;
         const char* detected;
     } cases[] = {
-        {"DTMF: 1\nDTMF: #\n", "DTMF: (.)", "1#"},
-        {"multimon-ng 1.2.0\nDTMF: 5\n", "DTMF: (.)", "5"},
-        {"159D\n", nullptr, "159D"},
-        {"keys: 1*, none of a-d\n", nullptr, "1*"},
-        {"DATE 12251030\nNUMBER 5551234\nNAME JOHN\n", "NUMBER (\\d+)", "5551234"},
-        {"NUMBER 555\nNUMBER 556\n", "NUMBER \\d+", "NUMBER 555NUMBER 556"},
+        {"DTMF: 1\nDTMF: #\n", "DTMF: (.)", "", "1#"},
+        {"multimon-ng 1.2.0\nDTMF: 5\n", "DTMF: (.)", "", "5"},
+        {"159D\n", nullptr, "", "159D"},
+        {"keys: 1*, none of a-d\n", nullptr, "", "1*"},
+        {"DATE 12251030\nNUMBER 5551234\nNAME JOHN\n", "NUMBER (\\d+)", "", "5551234"},
+        {"NUMBER 555\nNUMBER 556\n", "NUMBER \\d+", "", "NUMBER 555NUMBER 556"},
+        {"key 10\nkey 11\nkey 1\nkey 0\n", "key (\\d+)", "10=*,11=#", "*#10"},
+        {"E F 1 e\n", nullptr, "E=*,F=#,1=9", "*#9"},
     };
     for (const auto& c : cases) {
         const std::optional<std::regex> pattern = c.pattern ? std::optional<std::regex>(CompilePattern(c.pattern)) : std::nullopt;
-        EXPECT_EQ(Detected(c.output, pattern), c.detected) << c.output;
+        EXPECT_EQ(Detected(c.output, pattern, ReadKeyMap(c.keyMap)), c.detected) << c.output;
+    }
+    for (const auto& [text, reason] : {std::pair{"10=*,11", "'11' is not FROM=TO"}, std::pair{"=*", "'=*' is not FROM=TO"},
+                                       std::pair{"1=*,1=#", "'1' is mapped twice"}}) {
+        try {
+            ReadKeyMap(text);
+            ADD_FAILURE() << text << " was taken";
+        } catch (const std::invalid_argument& e) {
+            EXPECT_STREQ(e.what(), reason);
+        }
     }
     const std::pair<std::string, std::string> refused[] = {
         {"(", "not a regular expression ("},
@@ -220,12 +232,23 @@ TEST(KitTest, RunsReportProgressStopAndScore) {
     EXPECT_EQ(heard.back(), 1212u);
     EXPECT_EQ(heard.size(), 13u);
 
-    const ScoredFolder scored = ScoreFolder({folder, {"sh", "-c", "echo 5551234; exit 2", "sh"}, "", {"snr"}, {}}, control);
+    const ScoredFolder scored = ScoreFolder({folder, {"sh", "-c", "echo 5551234; exit 2", "sh"}, "", {"snr"}, {}, {}, 1}, control);
     EXPECT_EQ(scored.report.rows.size(), 7u);
     EXPECT_EQ(scored.missing, 14u);
     ASSERT_EQ(scored.report.runFailures.size(), 7u);
     EXPECT_EQ(scored.report.runFailures[0].how, "exit status 2");
     EXPECT_EQ(scored.report.failed, 3u);  // the detect files: each sends a number of its own
+
+    // Four workers, the files finishing out of order: the report of one.
+    const std::vector<std::string> uneven = {"sh", "-c", "case $1 in *[02468].wav) sleep 0.1;; esac; echo $1; case $1 in *3.wav) exit 3;; esac",
+                                             "sh"};
+    heard.clear();
+    const ScoredFolder one = ScoreFolder({folder, uneven, "", {}, {}, {}, 1}, control);
+    const ScoredFolder four = ScoreFolder({folder, uneven, "", {}, {}, {}, 4}, control);
+    EXPECT_EQ(ReportJson(four.report, "r"), ReportJson(one.report, "r"));
+    EXPECT_EQ(ReportText(four.report, "r"), ReportText(one.report, "r"));
+    EXPECT_FALSE(four.report.runFailures.empty());
+    EXPECT_EQ(heard.back(), 1212u);
 
     const std::string stopped = (dir.path() / "stopped").string();
     checks = 0;
@@ -261,7 +284,7 @@ TEST(KitTest, RunsThrowTheirFailuresWithTheirData) {
          FileError::Act::Write, (dir.path() / "b" / "decode-0003.wav").string()},
         {[&] { WriteSuite({run.suite, (dir.path() / "c").string(), 0, {}, SuiteEncoding::Pcm, {"decode"}}, control); },
          FileError::Act::Write, (dir.path() / "c" / "manifest.csv").string()},
-        {[&] { ScoreFolder({dir.path().string(), {"true"}, "", {}, {}}, control); }, FileError::Act::Read,
+        {[&] { ScoreFolder({dir.path().string(), {"true"}, "", {}, {}, {}, 1}, control); }, FileError::Act::Read,
          (dir.path() / "manifest.csv").string()},
     };
     for (const auto& c : cases) {
@@ -303,7 +326,15 @@ TEST(KitTest, TheToolAnswersForItsReceivers) {
             running() { echo "$1" $(grep -las '^sleep.31[.]7' /proc/[0-9]*/cmdline | wc -l); }
             running running; kill -TERM $p; wait $p; echo status $?; sleep 0.1; running left)",
          0, {"running 2\n", "status 143\nleft 0\n"}},
+        // With two workers, both receivers' groups.
+        {R"(score {dir} -j 2 -- sh -c 'sleep $((30+2)).7 & sleep $((30+2)).7' sh 2>/dev/null & p=$!; sleep 0.5
+            running() { echo "$1" $(grep -las '^sleep.32[.]7' /proc/[0-9]*/cmdline | wc -l); }
+            running running; kill -TERM $p; wait $p; echo status $?; sleep 0.3; running left)",
+         0, {"running 4\n", "status 143\nleft 0\n"}},
         {"score {dir} --timeout 0 -- true", 2, {"--timeout: '0' is not a number of seconds from 0.001 to 86400"}},
+        {"score {dir} -j 65 -- true", 2, {"--jobs: '65' is not a number of workers from 1 to 64"}},
+        {"score {dir} --key-map 10 -- true", 2, {"score: --key-map '10' is refused: '10' is not FROM=TO"}},
+        {"score {dir} --key-map 5=1 --pattern '(5)' -- echo 5", 0, {"detected '1'"}},
         {"score {dir} -- echo 5551234", 0, {"NOT MET"}},
         {"score {dir} --json --pattern '(.+)' -- sh -c \"printf '1\\\\377'\"", 0, {"\"detected\": \"1\xEF\xBF\xBD\""}},
         {"score {dir} --strict -- echo 5551234", 1, {"1 requirement NOT MET (--strict)"}},
