@@ -334,7 +334,7 @@ TEST(KitTest, TheToolAnswersForItsReceivers) {
         {"score {dir} --timeout 0 -- true", 2, {"--timeout: '0' is not a number of seconds from 0.001 to 86400"}},
         {"score {dir} -j 65 -- true", 2, {"--jobs: '65' is not a number of workers from 1 to 64"}},
         {"score {dir} --key-map 10 -- true", 2, {"score: --key-map '10' is refused: '10' is not FROM=TO"}},
-        {"score {dir} --key-map 5=1 --pattern '(5)' -- echo 5", 0, {"detected '1'"}},
+        {"score {dir} --key-map 5=1 --pattern '(5)' -- sh -c 'echo 5' sh", 0, {"detected '1'"}},
         {"score {dir} -- echo 5551234", 0, {"NOT MET"}},
         {"score {dir} --json --pattern '(.+)' -- sh -c \"printf '1\\\\377'\"", 0, {"\"detected\": \"1\xEF\xBF\xBD\""}},
         {"score {dir} --strict -- echo 5551234", 1, {"1 requirement NOT MET (--strict)"}},

@@ -37,13 +37,13 @@ protected:
     }
     std::string Folder(const std::string& name) const { return (m_dir.path() / name).string(); }
 
-    // The score's figures by family (and group) and its requirements by id.
+    // The score's figures by family (and group) and its requirements by id, two files at a time.
     struct Scored {
         std::map<std::string, json> figures;
         std::map<std::string, bool> met;
     };
     Scored Score(const std::string& folder, const std::string& receiver) {
-        const json report = json::parse(Tool("score " + folder + " --json " + receiver));
+        const json report = json::parse(Tool("score " + folder + " --json -j 2 " + receiver));
         Scored scored;
         for (const json& f : report["figures"]) scored.figures[f["family"].get<std::string>() + " " + f["group"].get<std::string>()] = f;
         for (const json& r : report["requirements"]) scored.met[r["id"]] = r["met"];
