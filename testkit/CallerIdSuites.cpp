@@ -97,8 +97,8 @@ SuiteFile Twist(const Standard& standard, std::size_t index, std::uint64_t seed)
 // Noise in the telephone band from 40 dB below the message down to its level.
 SuiteFile Snr(const Standard& standard, std::size_t index, std::uint64_t seed) {
     const double snr = 40.0 - 2.0 * static_cast<double>(index);
-    SuiteFile file = Message(standard, "snr", index, seed, kNominalDbm0, snr >= standard.snrDb - kEpsilon ? Verdict::Detect : Verdict::Either,
-                             "snr");
+    const Verdict verdict = snr >= standard.snrDb - kEpsilon ? Verdict::Detect : Verdict::Either;
+    SuiteFile file = Message(standard, "snr", index, seed, kNominalDbm0, verdict, "snr");
     file.impairments.snrDb = Rounded(snr, 0);
     file.impairments.telephoneBand = true;
     file.impairments.seed = seed;

@@ -98,7 +98,8 @@ SuiteFile Level(std::size_t index, std::uint64_t seed) {
     const int dbm0 = -3 - static_cast<int>(index);
     const Verdict verdict = dbm0 >= -36 ? Verdict::Detect : dbm0 < -55 ? Verdict::Reject : Verdict::Either;
     const std::string keys = DrawnKeys(seed, 4);
-    SuiteFile file = KeysFile("level", index, {SetLevel(dbm0, 2), ToneMs(50), BreakMs(50), Silence(50), DtmfKeys(keys)}, keys, verdict, verdict == Verdict::Detect ? "dtmf-level-detect" : "dtmf-level-reject");
+    SuiteFile file = KeysFile("level", index, {SetLevel(dbm0, 2), ToneMs(50), BreakMs(50), Silence(50), DtmfKeys(keys)}, keys,
+                              verdict, verdict == Verdict::Detect ? "dtmf-level-detect" : "dtmf-level-reject");
     file.parameters = {{"level_dbm0", std::to_string(dbm0)}};
     return file;
 }
@@ -129,7 +130,8 @@ SuiteFile Noise(std::size_t index, std::uint64_t seed) {
     const int noise = -4 - static_cast<int>(index);
     const double snr = kNoiseKeysPowerDbm0 - noise;
     const std::string keys = DrawnKeys(seed, 10);
-    SuiteFile file = KeysFile("noise", index, {SetLevel(-4.0, 2), ToneMs(50), BreakMs(50), Silence(50), DtmfKeys(keys)}, keys, snr >= 26.0 ? Verdict::Detect : Verdict::Either, "dtmf-noise");
+    SuiteFile file = KeysFile("noise", index, {SetLevel(-4.0, 2), ToneMs(50), BreakMs(50), Silence(50), DtmfKeys(keys)}, keys,
+                              snr >= 26.0 ? Verdict::Detect : Verdict::Either, "dtmf-noise");
     file.impairments.noiseDbm0 = noise;
     file.impairments.seed = seed;
     file.parameters = {{"noise_dbm0", std::to_string(noise)}, {"snr_db", Decimal(snr, 2)}};
@@ -221,7 +223,8 @@ constexpr Family kFamilies[] = {
      Figure{"detection bandwidth", "offset_percent", "%", 0.0, true, true, "series", false}},
     {"twist", "four keys, one group at -3 dBm0, the other 0 to 20 dB below it, both ways", 41, Twist,
      Figure{"twist accepted", "twist_db", "dB", 0.0, true, false, "direction", true}},
-    {"level", "four keys, both tones from -3 to -60 dBm0", 58, Level, Figure{"levels detected", "level_dbm0", "dBm0", -3.0, false, true, "", false}},
+    {"level", "four keys, both tones from -3 to -60 dBm0", 58, Level,
+     Figure{"levels detected", "level_dbm0", "dBm0", -3.0, false, true, "", false}},
     {"duration", "four keys, tones of 50 down to 10 ms, 100 ms apart, -10 dBm0 a tone", 41, Duration,
      Figure{"shortest tone", "tone_ms", "ms", 50.0, false, true, "", false}},
     {"pause", "a key four times, 50 ms tones with pauses of 50 down to 10 ms", 41, Pause,

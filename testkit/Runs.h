@@ -70,9 +70,10 @@ struct ScoredFolder {
 
 // Runs the receiver on every file of the folder's manifest.csv that is there, `jobs` files at a
 // time on worker threads (the calling thread hears progress and stops), and scores what it
-// reported, gathered by file, so that the report is the same for any number of jobs; the files it failed on are the report's runFailures (one it could not be started
-// on is scored as if it reported nothing). Throws FileError when the manifest cannot be read,
-// and std::invalid_argument for a pattern CompilePattern refuses.
+// reported, gathered by file, so that the report is the same for any number of jobs; the files
+// it failed on are the report's runFailures (one it could not be started on is scored as if it
+// reported nothing). Throws FileError when the manifest cannot be read, and
+// std::invalid_argument for a pattern CompilePattern refuses.
 ScoredFolder ScoreFolder(const ScoreRun& run, const RunControl& control);
 
 // The receiver's command for one file: {} in an argument stands for the path; without one, the

@@ -283,7 +283,9 @@ Report Score(std::vector<ManifestRow> rows, std::vector<std::string> detected) {
         const ManifestRow& row = report.rows[i];
         const bool passed = Passes(row, report.detected[i]);
         report.passed.push_back(passed);
-        VerdictCount& count = row.verdict == Verdict::Detect ? report.detect : row.verdict == Verdict::Reject ? report.reject : report.either;
+        VerdictCount& count = row.verdict == Verdict::Detect   ? report.detect
+                              : row.verdict == Verdict::Reject ? report.reject
+                                                               : report.either;
         ++count.files;
         const bool either = row.verdict == Verdict::Either;
         count.met += either ? (!row.sent.empty() && report.detected[i] == row.sent ? 1 : 0) : (passed ? 1 : 0);

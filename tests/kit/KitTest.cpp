@@ -173,8 +173,9 @@ TEST(KitTest, AConstantReceiverMeetsNoDetectRequirement) {
             }
             const Report report = Score(rows, detected);
             for (const RequirementResult& r : report.requirements) {
-                const bool detects = std::any_of(rows.begin(), rows.end(),
-                                                 [&](const ManifestRow& row) { return row.requirement == r.id && row.verdict == Verdict::Detect; });
+                const bool detects = std::any_of(rows.begin(), rows.end(), [&](const ManifestRow& row) {
+                    return row.requirement == r.id && row.verdict == Verdict::Detect;
+                });
                 EXPECT_TRUE(!detects || !r.failures.empty()) << suite.name << " " << r.id << " " << receiver.output;
             }
         }
@@ -240,8 +241,8 @@ TEST(KitTest, RunsReportProgressStopAndScore) {
     EXPECT_EQ(scored.report.failed, 3u);  // the detect files: each sends a number of its own
 
     // Four workers, the files finishing out of order: the report of one.
-    const std::vector<std::string> uneven = {"sh", "-c", "case $1 in *[02468].wav) sleep 0.1;; esac; echo $1; case $1 in *3.wav) exit 3;; esac",
-                                             "sh"};
+    const std::vector<std::string> uneven = {
+        "sh", "-c", "case $1 in *[02468].wav) sleep 0.1;; esac; echo $1; case $1 in *3.wav) exit 3;; esac", "sh"};
     heard.clear();
     const ScoredFolder one = ScoreFolder({folder, uneven, "", {}, {}, {}, 1}, control);
     const ScoredFolder four = ScoreFolder({folder, uneven, "", {}, {}, {}, 4}, control);
