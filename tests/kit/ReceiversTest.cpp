@@ -55,7 +55,7 @@ protected:
 
 // spandsp's dtmf_rx documents 8 dB normal and 4 dB reverse twist, detection within +-1.5 % and
 // rejection beyond +-3.5 %. It judges twist by Goertzel energies whose gains differ by key, so
-// its limits straddle the documented ones by up to 1 dB (keys 1 and 9 fall short); and at the
+// its limits straddle the documented ones by up to 1 dB (some keys fall short); and at the
 // 697 Hz row its wide bins still take a tone 4.5 % low.
 TEST_F(ReceiversTest, SpandspDtmfShowsItsDocumentedLimits) {
     VARNEL_REQUIRE_TOOL(SPANDSP_DTMF_PATH);
