@@ -113,6 +113,16 @@ KitOptions ParseKitArguments(std::span<const std::string> args) {
             kit.strict = true;
         } else if (arg == "--junit" && kit.command == KitCommand::Score) {
             kit.junit = value(i, arg);
+        } else if (arg == "--key-map" && kit.command == KitCommand::Score) {
+            const std::string map = value(i, arg);
+            try {
+                kit.keyMap = Kit::ReadKeyMap(map);
+            } catch (const std::invalid_argument& e) {
+                throw UsageError("score: --key-map '" + Printable(map) + "' is refused: " + e.what());
+            }
+        } else if ((arg == "-j" || arg == "--jobs") && kit.command == KitCommand::Score) {
+            const std::string jobs = value(i, arg);
+            Worded([&] { kit.jobs = static_cast<std::size_t>(Registry::WholeOf(KitRow("jobs"), jobs)); });
         } else if (arg.size() > 1 && arg[0] == '-') {
             throw UsageError(std::string(word) + ": unknown option '" + Printable(arg) + "'");
         } else if (kit.subject.empty()) {
@@ -151,7 +161,7 @@ constexpr std::string_view kSuiteHelp =
 )";
 constexpr std::string_view kScoreHelp =
     R"(  varnel score DIR [--pattern REGEX] [--json] [--family F,...] [--timeout SECONDS] [--strict]
-               [--junit FILE] -- COMMAND [ARG...]
+               [--junit FILE] [--key-map FROM=TO,...] [-j N] -- COMMAND [ARG...]
                          run COMMAND on every file of DIR's manifest ({} in an argument stands
                          for the file's path, else it is added last), read what it detected from
                          its standard output (every match of REGEX in each line, its first group
@@ -162,7 +172,10 @@ constexpr std::string_view kScoreHelp =
                          1 MiB, or runs past --timeout SECONDS, when its process group is
                          killed), the files named; with --strict, also when a requirement is
                          NOT MET. --junit FILE writes the report as JUnit XML too: a test case
-                         for each requirement, a failure for one NOT MET
+                         for each requirement, a failure for one NOT MET. --key-map 10=*,11=#
+                         reads a match of REGEX (without one, a character) that is a FROM as
+                         its TO. -j N runs COMMAND on N files at once (1 to 64): the report is
+                         the same as with one
 )";
 constexpr std::string_view kCorpusHelp =
     R"(  varnel corpus RECIPE.json -o DIR [--shard I/N]

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "testkit/Score.h"
 #include "testkit/Suite.h"
 
 namespace Quorvex::VarnelNet::Cli {
@@ -30,6 +31,8 @@ struct KitOptions {
     std::optional<double> timeout;      // --timeout SECONDS: a receiver's time a file
     bool strict = false;                // --strict: exit status 1 when a requirement is not met
     std::string junit;                  // --junit FILE: the report as JUnit XML too, or empty
+    Kit::KeyMap keyMap;                 // --key-map FROM=TO,...: symbols the receiver prints for keys
+    std::size_t jobs = 1;               // -j N: receivers run at once
     bool help = false;                  // --help or -h: the command's part of the help
     std::vector<std::string> receiver;  // the command after --, {} standing for the file
 };

@@ -98,7 +98,7 @@ int RunCorpus(const KitOptions& kit, std::FILE* err) {
 int RunScore(const KitOptions& kit, std::FILE* out, std::FILE* err) {
     Kit::ScoredFolder scored;
     try {
-        scored = Kit::ScoreFolder({kit.subject, kit.receiver, kit.pattern, kit.families, kit.timeout}, kControl);
+        scored = Kit::ScoreFolder({kit.subject, kit.receiver, kit.pattern, kit.families, kit.timeout, kit.keyMap, kit.jobs}, kControl);
     } catch (const Kit::ManifestError& e) {
         throw UsageError("score: " + Printable(kit.subject) + ": " + e.what());
     } catch (const Kit::ReceiverError& e) {

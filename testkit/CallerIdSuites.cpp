@@ -1,7 +1,8 @@
-// The cid-bell and cid-etsi suites: one Caller-ID message (number 5551234) under the variations
-// receivers are specified for.
+// The cid-bell and cid-etsi suites: one Caller-ID message under the variations receivers are
+// specified for, its number, name and date drawn for each file (PayloadDraws).
 
 #include <cstdio>
+#include <iterator>
 #include <string>
 
 #include "testkit/Requests.h"
@@ -11,9 +12,8 @@ namespace Quorvex::VarnelNet::Kit {
 
 namespace {
 
-constexpr const char* kNumber = "5551234";
-constexpr const char* kName = "JOHN DOE";
-constexpr const char* kDateTime = "12/25 10:30";
+constexpr const char* kFirstNames[] = {"ANNA", "BRUNO", "CLARA", "DAVID", "ELENA", "FELIX", "GRACE", "HENRY"};
+constexpr const char* kLastNames[] = {"ADAMS", "BAKER", "COOPER", "DIAZ", "EVANS", "FISCHER", "GARCIA", "HUGHES"};
 constexpr double kNominalDbm0 = -20.0;
 constexpr double kEpsilon = 1e-9;
 
@@ -33,43 +33,62 @@ struct Standard {
 constexpr Standard kBell{"bell", CS_Bell202, CA_None, -4.23, -36.2, -48.24, 10.0, 25.0, 1.0};
 constexpr Standard kEtsi{"etsi", CS_ETSI, CA_DTAS, -5.78, -33.78, -47.78, 6.0, 20.0, 1.5};
 
-// The standard's settings, the message at fskDbm0 and the silence after it.
-RequestList MessageRequests(std::int32_t standard, std::int32_t alert, double fskDbm0) {
-    return {SetInteger(SettingsCatalog::kCidStandard, standard), SetInteger(SettingsCatalog::kCidAlert, alert),
-            SetLevel(fskDbm0, 1), CallerIdMessage(kNumber, kName, kDateTime), Silence(300)};
+// What a file's message carries: a ten-digit number (its first digit 2-9), a name, a date and time.
+struct Payload {
+    std::string number, name, dateTime;
+};
+
+Payload DrawPayload(const Standard& standard, std::uint64_t seed) {
+    SplitMix64 draws = PayloadDraws(std::string("cid-") + standard.prefix, seed);
+    Payload payload;
+    payload.number = std::to_string(2 + Draw(draws, 8));
+    while (payload.number.size() < 10) payload.number += std::to_string(Draw(draws, 10));
+    payload.name = std::string(kFirstNames[Draw(draws, std::size(kFirstNames))]) + " " + kLastNames[Draw(draws, std::size(kLastNames))];
+    char dateTime[16];
+    std::snprintf(dateTime, sizeof dateTime, "%02zu/%02zu %02zu:%02zu", 1 + Draw(draws, 12), 1 + Draw(draws, 28), Draw(draws, 24),
+                  Draw(draws, 60));
+    payload.dateTime = dateTime;
+    return payload;
 }
 
-SuiteFile Message(const Standard& standard, std::string_view family, std::size_t index, double fskDbm0, Verdict verdict,
-                  std::string_view requirement) {
+// The standard's settings, the message at fskDbm0 and the silence after it.
+RequestList MessageRequests(std::int32_t standard, std::int32_t alert, double fskDbm0, const Payload& payload) {
+    return {SetInteger(SettingsCatalog::kCidStandard, standard), SetInteger(SettingsCatalog::kCidAlert, alert),
+            SetLevel(fskDbm0, 1), CallerIdMessage(payload.number, payload.name, payload.dateTime), Silence(300)};
+}
+
+SuiteFile Message(const Standard& standard, std::string_view family, std::size_t index, std::uint64_t seed, double fskDbm0,
+                  Verdict verdict, std::string_view requirement) {
     char name[48];
     std::snprintf(name, sizeof name, "%s-%04zu", std::string(family).c_str(), index);
     SuiteFile file;
     file.name = name;
     file.requests = {Silence(200)};
-    const RequestList message = MessageRequests(standard.standard, standard.alert, fskDbm0);
+    const Payload payload = DrawPayload(standard, seed);
+    const RequestList message = MessageRequests(standard.standard, standard.alert, fskDbm0, payload);
     file.requests.insert(file.requests.end(), message.begin(), message.end());
-    file.sent = kNumber;
+    file.sent = payload.number;
     file.verdict = verdict;
     if (verdict != Verdict::Either) file.requirement = std::string(standard.prefix) + "-" + std::string(requirement);
     return file;
 }
 
 // The FSK from 0 to -60 dBm0 in 2 dB steps.
-SuiteFile Level(const Standard& standard, std::size_t index) {
+SuiteFile Level(const Standard& standard, std::size_t index, std::uint64_t seed) {
     const double dbm0 = -2.0 * static_cast<double>(index);
     const Verdict verdict = dbm0 <= standard.highestDbm0 && dbm0 >= standard.lowestDbm0 ? Verdict::Detect
                             : dbm0 < standard.rejectBelowDbm0                          ? Verdict::Reject
                                                                                        : Verdict::Either;
-    SuiteFile file = Message(standard, "level", index, dbm0, verdict, verdict == Verdict::Detect ? "level-detect" : "level-reject");
+    SuiteFile file = Message(standard, "level", index, seed, dbm0, verdict, verdict == Verdict::Detect ? "level-detect" : "level-reject");
     file.parameters = {{"level_dbm0", Decimal(dbm0, 0)}};
     return file;
 }
 
 // The space tone from 12 dB below the mark tone to 14 dB above it.
-SuiteFile Twist(const Standard& standard, std::size_t index) {
+SuiteFile Twist(const Standard& standard, std::size_t index, std::uint64_t seed) {
     const double db = -12.0 + 2.0 * static_cast<double>(index);
     const bool within = db >= -6.0 - kEpsilon && db <= standard.twistDb + kEpsilon;
-    SuiteFile file = Message(standard, "twist", index, kNominalDbm0, within ? Verdict::Detect : Verdict::Either, "twist");
+    SuiteFile file = Message(standard, "twist", index, seed, kNominalDbm0, within ? Verdict::Detect : Verdict::Either, "twist");
     file.impairments.fskTwistDb = Rounded(db, 0);
     file.parameters = {{"twist_db", Decimal(db, 0)}};
     return file;
@@ -78,8 +97,8 @@ SuiteFile Twist(const Standard& standard, std::size_t index) {
 // Noise in the telephone band from 40 dB below the message down to its level.
 SuiteFile Snr(const Standard& standard, std::size_t index, std::uint64_t seed) {
     const double snr = 40.0 - 2.0 * static_cast<double>(index);
-    SuiteFile file = Message(standard, "snr", index, kNominalDbm0, snr >= standard.snrDb - kEpsilon ? Verdict::Detect : Verdict::Either,
-                             "snr");
+    const Verdict verdict = snr >= standard.snrDb - kEpsilon ? Verdict::Detect : Verdict::Either;
+    SuiteFile file = Message(standard, "snr", index, seed, kNominalDbm0, verdict, "snr");
     file.impairments.snrDb = Rounded(snr, 0);
     file.impairments.telephoneBand = true;
     file.impairments.seed = seed;
@@ -88,11 +107,11 @@ SuiteFile Snr(const Standard& standard, std::size_t index, std::uint64_t seed) {
 }
 
 // Mark and space, or the bit rate, off by -6 % to +6 % in 0.25 % steps.
-SuiteFile Offset(const Standard& standard, std::size_t index, bool bitRate) {
+SuiteFile Offset(const Standard& standard, std::size_t index, std::uint64_t seed, bool bitRate) {
     const double percent = -6.0 + 0.25 * static_cast<double>(index);
     const double tolerance = bitRate ? 1.0 : standard.frequencyPercent;
     const bool within = percent >= -tolerance - kEpsilon && percent <= tolerance + kEpsilon;
-    SuiteFile file = Message(standard, bitRate ? "bit-rate" : "frequency", index, kNominalDbm0,
+    SuiteFile file = Message(standard, bitRate ? "bit-rate" : "frequency", index, seed, kNominalDbm0,
                              within ? Verdict::Detect : Verdict::Either, bitRate ? "bit-rate" : "frequency");
     (bitRate ? file.impairments.bitRateOffsetPercent : file.impairments.frequencyOffsetPercent) = Rounded(percent, 2);
     file.parameters = {{"offset_percent", Decimal(percent, 2)}};
@@ -101,38 +120,38 @@ SuiteFile Offset(const Standard& standard, std::size_t index, bool bitRate) {
 
 // The ETSI message after a dual-tone alert of its own: its level (each tone, the message at
 // -20 dBm0) or its duration varied; the pause after it stays 100 ms.
-SuiteFile Alert(std::string_view family, std::size_t index, double alertDbm0, int alertMs) {
-    SuiteFile file = Message(kEtsi, family, index, kNominalDbm0, Verdict::Either, "alert");
+SuiteFile Alert(std::string_view family, std::size_t index, std::uint64_t seed, double alertDbm0, int alertMs) {
+    SuiteFile file = Message(kEtsi, family, index, seed, kNominalDbm0, Verdict::Either, "alert");
     file.requests = {Silence(200), SetLevel(alertDbm0, 2), Tone(alertMs, 100, 2130.0, 2750.0)};
-    const RequestList message = MessageRequests(CS_ETSI, CA_None, kNominalDbm0);
+    const RequestList message = MessageRequests(CS_ETSI, CA_None, kNominalDbm0, DrawPayload(kEtsi, seed));
     file.requests.insert(file.requests.end(), message.begin(), message.end());
     return file;
 }
 
-SuiteFile AlertLevel(std::size_t index, std::uint64_t) {
+SuiteFile AlertLevel(std::size_t index, std::uint64_t seed) {
     const double dbm0 = -6.0 - 4.0 * static_cast<double>(index);
-    SuiteFile file = Alert("alert-level", index, dbm0, 100);
+    SuiteFile file = Alert("alert-level", index, seed, dbm0, 100);
     file.parameters = {{"alert_dbm0", Decimal(dbm0, 0)}};
     return file;
 }
 
-SuiteFile AlertDuration(std::size_t index, std::uint64_t) {
+SuiteFile AlertDuration(std::size_t index, std::uint64_t seed) {
     const int ms = 40 + 10 * static_cast<int>(index);
-    SuiteFile file = Alert("alert-duration", index, kNominalDbm0, ms);
+    SuiteFile file = Alert("alert-duration", index, seed, kNominalDbm0, ms);
     file.parameters = {{"alert_ms", std::to_string(ms)}};
     return file;
 }
 
-SuiteFile BellLevel(std::size_t index, std::uint64_t) { return Level(kBell, index); }
-SuiteFile BellTwist(std::size_t index, std::uint64_t) { return Twist(kBell, index); }
+SuiteFile BellLevel(std::size_t index, std::uint64_t seed) { return Level(kBell, index, seed); }
+SuiteFile BellTwist(std::size_t index, std::uint64_t seed) { return Twist(kBell, index, seed); }
 SuiteFile BellSnr(std::size_t index, std::uint64_t seed) { return Snr(kBell, index, seed); }
-SuiteFile BellFrequency(std::size_t index, std::uint64_t) { return Offset(kBell, index, false); }
-SuiteFile BellBitRate(std::size_t index, std::uint64_t) { return Offset(kBell, index, true); }
-SuiteFile EtsiLevel(std::size_t index, std::uint64_t) { return Level(kEtsi, index); }
-SuiteFile EtsiTwist(std::size_t index, std::uint64_t) { return Twist(kEtsi, index); }
+SuiteFile BellFrequency(std::size_t index, std::uint64_t seed) { return Offset(kBell, index, seed, false); }
+SuiteFile BellBitRate(std::size_t index, std::uint64_t seed) { return Offset(kBell, index, seed, true); }
+SuiteFile EtsiLevel(std::size_t index, std::uint64_t seed) { return Level(kEtsi, index, seed); }
+SuiteFile EtsiTwist(std::size_t index, std::uint64_t seed) { return Twist(kEtsi, index, seed); }
 SuiteFile EtsiSnr(std::size_t index, std::uint64_t seed) { return Snr(kEtsi, index, seed); }
-SuiteFile EtsiFrequency(std::size_t index, std::uint64_t) { return Offset(kEtsi, index, false); }
-SuiteFile EtsiBitRate(std::size_t index, std::uint64_t) { return Offset(kEtsi, index, true); }
+SuiteFile EtsiFrequency(std::size_t index, std::uint64_t seed) { return Offset(kEtsi, index, seed, false); }
+SuiteFile EtsiBitRate(std::size_t index, std::uint64_t seed) { return Offset(kEtsi, index, seed, true); }
 
 constexpr Figure kLevels{"levels decoded", "level_dbm0", "dBm0", kNominalDbm0, true, true, "", false};
 constexpr Figure kTwist{"twist accepted (space against mark)", "twist_db", "dB", 0.0, true, true, "", false};

@@ -1,4 +1,5 @@
-// The dtmf suite: the classic DTMF receiver test plan, file by file.
+// The dtmf suite: the classic DTMF receiver test plan, file by file. Where a family varies
+// something else than the key, each file's keys are drawn for it (PayloadDraws).
 
 #include <array>
 #include <cstdio>
@@ -16,7 +17,6 @@ using DtmfKeypad::kColumnHz;
 using DtmfKeypad::kKeys;
 using DtmfKeypad::kRowHz;
 
-constexpr std::string_view kFourKeys = "159D";
 constexpr std::string_view kBandwidthKeys = "159D";
 constexpr int kBandwidthSteps = 121;  // -6.0 % to +6.0 % in 0.1 % steps
 constexpr double kKeyDbm0 = -10.0;    // a tone of the keys where the family varies something else
@@ -25,6 +25,14 @@ constexpr double kNoiseKeysPowerDbm0 = -4.0 + 3.0102999566398120;
 
 Script::Request ToneMs(int ms) { return SetInteger(SettingsCatalog::kDtmfToneTime, ms); }
 Script::Request BreakMs(int ms) { return SetInteger(SettingsCatalog::kDtmfBreakTime, ms); }
+
+// count keys of the keypad drawn for the file; with `repeated`, one key drawn count times.
+std::string DrawnKeys(std::uint64_t seed, std::size_t count, bool repeated = false) {
+    SplitMix64 draws = PayloadDraws("dtmf", seed);
+    std::string keys;
+    for (std::size_t k = 0; k < count; ++k) keys += repeated && k > 0 ? keys[0] : kKeys[Draw(draws, kKeys.size())];
+    return keys;
+}
 
 std::string Numbered(std::string_view family, std::size_t index) {
     char number[8];
@@ -71,55 +79,59 @@ SuiteFile Bandwidth(std::size_t index, std::uint64_t) {
 
 // One group at -3 dBm0, the other 0 to 20 dB below it: normal twist (the high group lower),
 // then reverse.
-SuiteFile Twist(std::size_t index, std::uint64_t) {
+SuiteFile Twist(std::size_t index, std::uint64_t seed) {
     const bool normal = index <= 20;
     const int db = normal ? static_cast<int>(index) : static_cast<int>(index) - 20;
     const double rowDbm0 = normal ? -3.0 : -3.0 - db;
     const int limit = normal ? 8 : 4;
+    const std::string keys = DrawnKeys(seed, 4);
     RequestList requests = {SetLevel(rowDbm0, 2), SetNumber(SettingsCatalog::kDtmfTwist, normal ? -db : db), ToneMs(50),
-                            BreakMs(50), Silence(50), DtmfKeys(std::string(kFourKeys))};
-    SuiteFile file = KeysFile("twist", index, std::move(requests), std::string(kFourKeys),
+                            BreakMs(50), Silence(50), DtmfKeys(keys)};
+    SuiteFile file = KeysFile("twist", index, std::move(requests), keys,
                               db <= limit ? Verdict::Detect : Verdict::Either, normal ? "dtmf-twist-normal" : "dtmf-twist-reverse");
     file.parameters = {{"direction", normal ? "normal" : "reverse"}, {"twist_db", std::to_string(db)}};
     return file;
 }
 
 // Both tones from -3 to -60 dBm0 (two tones of more than -2.89 dBm0 pass full scale).
-SuiteFile Level(std::size_t index, std::uint64_t) {
+SuiteFile Level(std::size_t index, std::uint64_t seed) {
     const int dbm0 = -3 - static_cast<int>(index);
     const Verdict verdict = dbm0 >= -36 ? Verdict::Detect : dbm0 < -55 ? Verdict::Reject : Verdict::Either;
-    SuiteFile file = KeysFile("level", index, {SetLevel(dbm0, 2), ToneMs(50), BreakMs(50), Silence(50), DtmfKeys(std::string(kFourKeys))},
-                              std::string(kFourKeys), verdict, verdict == Verdict::Detect ? "dtmf-level-detect" : "dtmf-level-reject");
+    const std::string keys = DrawnKeys(seed, 4);
+    SuiteFile file = KeysFile("level", index, {SetLevel(dbm0, 2), ToneMs(50), BreakMs(50), Silence(50), DtmfKeys(keys)}, keys,
+                              verdict, verdict == Verdict::Detect ? "dtmf-level-detect" : "dtmf-level-reject");
     file.parameters = {{"level_dbm0", std::to_string(dbm0)}};
     return file;
 }
 
-SuiteFile Duration(std::size_t index, std::uint64_t) {
+SuiteFile Duration(std::size_t index, std::uint64_t seed) {
     const int ms = 50 - static_cast<int>(index);
+    const std::string keys = DrawnKeys(seed, 4);
     const Verdict verdict = ms >= 40 ? Verdict::Detect : ms <= 23 ? Verdict::Reject : Verdict::Either;
     SuiteFile file = KeysFile("duration", index,
-                              {SetLevel(kKeyDbm0, 2), ToneMs(ms), BreakMs(100), Silence(50), DtmfKeys(std::string(kFourKeys))},
-                              std::string(kFourKeys), verdict,
+                              {SetLevel(kKeyDbm0, 2), ToneMs(ms), BreakMs(100), Silence(50), DtmfKeys(keys)}, keys, verdict,
                               verdict == Verdict::Detect ? "dtmf-duration-detect" : "dtmf-duration-reject");
     file.parameters = {{"tone_ms", std::to_string(ms)}};
     return file;
 }
 
-SuiteFile Pause(std::size_t index, std::uint64_t) {
+SuiteFile Pause(std::size_t index, std::uint64_t seed) {
     const int ms = 50 - static_cast<int>(index);
+    const std::string keys = DrawnKeys(seed, 4, true);
     SuiteFile file = KeysFile("pause", index,
-                              {SetLevel(kKeyDbm0, 2), ToneMs(50), BreakMs(ms), Silence(50), DtmfKeys("5555"), Silence(100)}, "5555",
+                              {SetLevel(kKeyDbm0, 2), ToneMs(50), BreakMs(ms), Silence(50), DtmfKeys(keys), Silence(100)}, keys,
                               ms >= 40 ? Verdict::Detect : Verdict::Either, "dtmf-pause-detect");
     file.parameters = {{"pause_ms", std::to_string(ms)}};
     return file;
 }
 
-// Key 1 ten times at -4 dBm0 a tone under white noise from -4 dBm0 down to -40 dBm0.
+// Ten keys at -4 dBm0 a tone under white noise from -4 dBm0 down to -40 dBm0.
 SuiteFile Noise(std::size_t index, std::uint64_t seed) {
     const int noise = -4 - static_cast<int>(index);
     const double snr = kNoiseKeysPowerDbm0 - noise;
-    SuiteFile file = KeysFile("noise", index, {SetLevel(-4.0, 2), ToneMs(50), BreakMs(50), Silence(50), DtmfKeys("1111111111")},
-                              "1111111111", snr >= 26.0 ? Verdict::Detect : Verdict::Either, "dtmf-noise");
+    const std::string keys = DrawnKeys(seed, 10);
+    SuiteFile file = KeysFile("noise", index, {SetLevel(-4.0, 2), ToneMs(50), BreakMs(50), Silence(50), DtmfKeys(keys)}, keys,
+                              snr >= 26.0 ? Verdict::Detect : Verdict::Either, "dtmf-noise");
     file.impairments.noiseDbm0 = noise;
     file.impairments.seed = seed;
     file.parameters = {{"noise_dbm0", std::to_string(noise)}, {"snr_db", Decimal(snr, 2)}};
@@ -127,22 +139,23 @@ SuiteFile Noise(std::size_t index, std::uint64_t seed) {
 }
 
 // Keys at -15 dBm0 a tone under 350+440 Hz dial tone from -30 to -5 dBm0 a tone.
-SuiteFile DialTone(std::size_t index, std::uint64_t) {
+SuiteFile DialTone(std::size_t index, std::uint64_t seed) {
     const int dial = -30 + static_cast<int>(index);
+    const std::string keys = DrawnKeys(seed, 4);
     SuiteFile file = KeysFile(
         "dial-tone", index,
-        {SetLevel(-15.0, 2), ToneMs(50), BreakMs(50), Silence(100), DtmfKeys(std::string(kFourKeys)), Silence(100)},
-        std::string(kFourKeys), Verdict::Detect, "dtmf-dial-tone");
+        {SetLevel(-15.0, 2), ToneMs(50), BreakMs(50), Silence(100), DtmfKeys(keys), Silence(100)}, keys, Verdict::Detect, "dtmf-dial-tone");
     file.mix = {SetLevel(dial, 2), PlanTone("us", "dial", 600)};
     file.parameters = {{"dial_dbm0", std::to_string(dial)}, {"dial_above_keys_db", std::to_string(dial + 15)}};
     return file;
 }
 
-// Key 5 sounding 100 ms, broken in its middle for 0 to 20 ms.
-SuiteFile Interruption(std::size_t index, std::uint64_t) {
+// A key sounding 100 ms, broken in its middle for 0 to 20 ms.
+SuiteFile Interruption(std::size_t index, std::uint64_t seed) {
     const int ms = static_cast<int>(index);
-    SuiteFile file = KeysFile("interruption", index, {SetLevel(kKeyDbm0, 2), ToneMs(100), BreakMs(100), Silence(100), DtmfKeys("5")},
-                              "5", ms <= 10 ? Verdict::Detect : Verdict::Either, "dtmf-interruption");
+    const std::string key = DrawnKeys(seed, 1);
+    SuiteFile file = KeysFile("interruption", index, {SetLevel(kKeyDbm0, 2), ToneMs(100), BreakMs(100), Silence(100), DtmfKeys(key)},
+                              key, ms <= 10 ? Verdict::Detect : Verdict::Either, "dtmf-interruption");
     if (ms > 0) {
         file.impairments.dropoutMs = ms;
         file.impairments.dropoutEveryMs = Rounded(150.0 - ms / 2.0, 1);
@@ -208,18 +221,19 @@ constexpr Family kFamilies[] = {
     {"bandwidth", "keys 1 5 9 D with one tone off by -6 % to +6 % in 0.1 % steps, -17 dBm0 a tone",
      2 * kBandwidthSteps * kBandwidthKeys.size(), Bandwidth,
      Figure{"detection bandwidth", "offset_percent", "%", 0.0, true, true, "series", false}},
-    {"twist", "one group at -3 dBm0, the other 0 to 20 dB below it, both ways", 41, Twist,
+    {"twist", "four keys, one group at -3 dBm0, the other 0 to 20 dB below it, both ways", 41, Twist,
      Figure{"twist accepted", "twist_db", "dB", 0.0, true, false, "direction", true}},
-    {"level", "both tones from -3 to -60 dBm0", 58, Level, Figure{"levels detected", "level_dbm0", "dBm0", -3.0, false, true, "", false}},
-    {"duration", "tones of 50 down to 10 ms, 100 ms apart, -10 dBm0 a tone", 41, Duration,
+    {"level", "four keys, both tones from -3 to -60 dBm0", 58, Level,
+     Figure{"levels detected", "level_dbm0", "dBm0", -3.0, false, true, "", false}},
+    {"duration", "four keys, tones of 50 down to 10 ms, 100 ms apart, -10 dBm0 a tone", 41, Duration,
      Figure{"shortest tone", "tone_ms", "ms", 50.0, false, true, "", false}},
-    {"pause", "key 5 four times, 50 ms tones with pauses of 50 down to 10 ms", 41, Pause,
+    {"pause", "a key four times, 50 ms tones with pauses of 50 down to 10 ms", 41, Pause,
      Figure{"shortest pause", "pause_ms", "ms", 50.0, false, true, "", false}},
-    {"noise", "key 1 ten times at -4 dBm0 a tone under white noise from -4 to -40 dBm0", 37, Noise,
+    {"noise", "ten keys at -4 dBm0 a tone under white noise from -4 to -40 dBm0", 37, Noise,
      Figure{"S/N needed", "snr_db", "dB", 1000.0, false, true, "", false}},
-    {"dial-tone", "keys at -15 dBm0 a tone under dial tone (350+440 Hz) from -30 to -5 dBm0 a tone", 26, DialTone,
+    {"dial-tone", "four keys at -15 dBm0 a tone under dial tone (350+440 Hz) from -30 to -5 dBm0 a tone", 26, DialTone,
      Figure{"dial tone above the keys", "dial_above_keys_db", "dB", -1000.0, true, false, "", false}},
-    {"interruption", "key 5 for 100 ms broken in its middle for 0 to 20 ms", 21, Interruption,
+    {"interruption", "a key for 100 ms broken in its middle for 0 to 20 ms", 21, Interruption,
      Figure{"longest break bridged", "break_ms", "ms", 0.0, true, false, "", false}},
     {"no-keys", "silence, noise, call-progress and fax tones, single DTMF tones: no key", kNotKeys.size(), NoKeys, std::nullopt},
 };

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <climits>
 #include <cstring>
 
 extern char** environ;
@@ -22,6 +21,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kWaitStep = std::chrono::milliseconds(10);
+// How often a wait for output asks whether to stop: a signal reaches one thread only, and the
+// receivers of the other workers must end too.
+constexpr int kStopCheckMs = 100;
 
 // Closes a descriptor once, when it goes out of scope.
 class Descriptor {
@@ -55,11 +57,11 @@ void EndGroup(pid_t pid, ReceiverRun& run) {
     Ended(run, status);
 }
 
-// The milliseconds left until the deadline for poll: -1 without one.
+// The milliseconds poll waits: until the deadline, at most kStopCheckMs.
 int Remaining(const std::optional<Clock::time_point>& deadline) {
-    if (!deadline) return -1;
+    if (!deadline) return kStopCheckMs;
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
-    return static_cast<int>(std::clamp<decltype(left)>(left, 0, INT_MAX));
+    return static_cast<int>(std::clamp<decltype(left)>(left, 0, kStopCheckMs));
 }
 
 bool Late(const std::optional<Clock::time_point>& deadline) { return deadline && Clock::now() >= *deadline; }
@@ -124,7 +126,10 @@ ReceiverRun RunReceiver(const std::vector<std::string>& argv, std::optional<doub
         if (Late(deadline)) return late();
         pollfd ready{readEnd.Get(), POLLIN, 0};
         const int polled = ::poll(&ready, 1, Remaining(deadline));
-        if (polled == 0) continue;
+        if (polled == 0) {
+            stop();
+            continue;
+        }
         const ssize_t n = polled < 0 ? -1 : ::read(readEnd.Get(), buffer, sizeof buffer);
         if (n > 0) {
             Keep(run, buffer, static_cast<std::size_t>(n));
@@ -137,14 +142,15 @@ ReceiverRun RunReceiver(const std::vector<std::string>& argv, std::optional<doub
     // Its output is closed: the receiver is waited for, within the time left.
     for (;;) {
         int status = 0;
-        const pid_t done = ::waitpid(pid, &status, deadline ? WNOHANG : 0);
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
         if (done == pid) {
             Ended(run, status);
             return run;
         }
         if (done < 0 && errno != EINTR) return run;
-        // Interrupted, or (with a deadline) still running: a while later.
-        if (done < 0 || ::usleep(static_cast<useconds_t>(std::chrono::microseconds(kWaitStep).count())) != 0) stop();
+        // Interrupted, or still running: asked whether to stop, and a while later.
+        stop();
+        ::usleep(static_cast<useconds_t>(std::chrono::microseconds(kWaitStep).count()));
         if (Late(deadline)) return late();
     }
 }

@@ -40,8 +40,8 @@ private:
 // Runs the command (found on PATH) in a process group of its own, with standard input from
 // /dev/null and standard error discarded, and collects its standard output. With a timeout (in
 // seconds), the group is killed when the time is up. Throws ReceiverError when it cannot be
-// started. A signal that interrupts the wait calls stopIfAsked, which throws to stop: the
-// receiver's group is killed first.
+// started. While it waits, stopIfAsked is called every 100 ms and when a signal interrupts the
+// wait; it throws to stop, and the receiver's group is killed first.
 ReceiverRun RunReceiver(const std::vector<std::string>& argv, std::optional<double> timeout,
                         const std::function<void()>& stopIfAsked);
 

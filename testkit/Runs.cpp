@@ -1,12 +1,18 @@
 #include "testkit/Runs.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <regex>
 #include <system_error>
+#include <thread>
 
 #include "testkit/FolderFiles.h"
 #include "testkit/Manifest.h"
@@ -96,6 +102,104 @@ std::size_t WriteFolder(const std::string& folder, std::size_t count, const Shar
     return written;
 }
 
+// What the receiver made of one file: what it detected, and how it failed, or nothing.
+struct FileResult {
+    std::string detected;
+    std::string failure;
+};
+
+FileResult RunOn(const ScoreRun& run, const std::string& path, const std::optional<std::regex>& pattern,
+                 const std::function<void()>& stopIfAsked) {
+    ReceiverRun receiver;
+    try {
+        receiver = RunReceiver(CommandFor(run.receiver, path), run.timeout, stopIfAsked);
+    } catch (const ReceiverError& e) {
+        if (e.Where() != ReceiverError::Step::Start) throw;
+        return {"", "cannot run '" + e.Program() + "': " + e.what()};
+    }
+    return {Detected(receiver.output, pattern, run.keyMap), FailureText(receiver, run.timeout)};
+}
+
+// Thrown in a worker whose run is stopped; what stopped it is thrown to the caller.
+struct Stopped {};
+
+constexpr auto kProgressStep = std::chrono::milliseconds(100);
+
+// Each file's result, by its index: one job runs the files on the calling thread; more run on
+// that many workers, each taking the next file, while the calling thread hears progress and asks
+// whether to stop. A stop, or a failure thrown in a worker, ends every worker (and its receiver)
+// and is thrown here.
+std::vector<FileResult> RunAll(const ScoreRun& run, const std::vector<std::string>& paths, const std::optional<std::regex>& pattern,
+                               const RunControl& control) {
+    std::vector<FileResult> results(paths.size());
+    if (run.jobs <= 1) {
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            control.stopIfAsked();
+            Progress(control, i, paths.size());
+            results[i] = RunOn(run, paths[i], pattern, control.stopIfAsked);
+        }
+        Progress(control, paths.size(), paths.size());
+        return results;
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t next = 0, done = 0;
+    std::exception_ptr failure;
+    const auto fail = [&](std::exception_ptr e) {
+        const std::lock_guard lock(mutex);
+        if (!failure) failure = std::move(e);
+    };
+    const std::function<void()> stopIfFailed = [&] {
+        const std::lock_guard lock(mutex);
+        if (failure) throw Stopped();
+    };
+    const auto work = [&] {
+        for (;;) {
+            std::size_t i = 0;
+            {
+                const std::lock_guard lock(mutex);
+                if (failure || next == paths.size()) return;
+                i = next++;
+            }
+            try {
+                FileResult result = RunOn(run, paths[i], pattern, stopIfFailed);
+                const std::lock_guard lock(mutex);
+                results[i] = std::move(result);
+                ++done;
+            } catch (const Stopped&) {
+                return;
+            } catch (...) {
+                fail(std::current_exception());
+            }
+            changed.notify_one();
+        }
+    };
+    {
+        std::vector<std::jthread> workers;
+        for (std::size_t k = 0; k < std::min(run.jobs, paths.size()); ++k) workers.emplace_back(work);
+        std::size_t shown = SIZE_MAX;
+        for (;;) {
+            std::size_t now = 0;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait_for(lock, kProgressStep, [&] { return failure || done == paths.size() || done != shown; });
+                if (failure || done == paths.size()) break;
+                now = done;
+            }
+            try {
+                control.stopIfAsked();
+                if (now != shown) Progress(control, now, paths.size());
+                shown = now;
+            } catch (...) {
+                fail(std::current_exception());
+            }
+        }
+    }
+    if (failure) std::rethrow_exception(failure);
+    Progress(control, paths.size(), paths.size());
+    return results;
+}
+
 }  // namespace
 
 std::size_t WriteSuite(const SuiteRun& run, const RunControl& control) {
@@ -162,24 +266,15 @@ ScoredFolder ScoreFolder(const ScoreRun& run, const RunControl& control) {
         }
         present.push_back(std::move(row));
     }
+    std::vector<std::string> paths;
+    for (const ManifestRow& row : present) paths.push_back((folder / row.file).string());
+    std::vector<FileResult> results = RunAll(run, paths, pattern, control);
     std::vector<std::string> detected;
     std::vector<RunFailure> failures;
-    for (const ManifestRow& row : present) {
-        control.stopIfAsked();
-        Progress(control, detected.size(), present.size());
-        ReceiverRun receiver;
-        try {
-            receiver = RunReceiver(CommandFor(run.receiver, (folder / row.file).string()), run.timeout, control.stopIfAsked);
-        } catch (const ReceiverError& e) {
-            if (e.Where() != ReceiverError::Step::Start) throw;
-            failures.push_back({detected.size(), "cannot run '" + e.Program() + "': " + e.what()});
-            detected.emplace_back();
-            continue;
-        }
-        if (const std::string how = FailureText(receiver, run.timeout); !how.empty()) failures.push_back({detected.size(), how});
-        detected.push_back(Detected(receiver.output, pattern));
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        if (!results[i].failure.empty()) failures.push_back({i, std::move(results[i].failure)});
+        detected.push_back(std::move(results[i].detected));
     }
-    Progress(control, detected.size(), present.size());
     scored.report = Score(std::move(present), std::move(detected));
     scored.report.runFailures = std::move(failures);
     return scored;

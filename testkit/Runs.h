@@ -59,6 +59,8 @@ struct ScoreRun {
     std::string pattern;                // what the receiver's output is read with, or empty
     std::vector<std::string> families;  // only these; none: every family
     std::optional<double> timeout;      // seconds a file, or none
+    KeyMap keyMap;                      // symbols the receiver prints for keys
+    std::size_t jobs = 1;               // receivers run at once
 };
 
 struct ScoredFolder {
@@ -66,10 +68,12 @@ struct ScoredFolder {
     std::size_t missing = 0;  // files the manifest lists that are not there (another shard)
 };
 
-// Runs the receiver on every file of the folder's manifest.csv that is there, and scores what it
-// reported; the files it failed on are the report's runFailures (one it could not be started
-// on is scored as if it reported nothing). Throws FileError when the manifest cannot be read,
-// and std::invalid_argument for a pattern CompilePattern refuses.
+// Runs the receiver on every file of the folder's manifest.csv that is there, `jobs` files at a
+// time on worker threads (the calling thread hears progress and stops), and scores what it
+// reported, gathered by file, so that the report is the same for any number of jobs; the files
+// it failed on are the report's runFailures (one it could not be started on is scored as if it
+// reported nothing). Throws FileError when the manifest cannot be read, and
+// std::invalid_argument for a pattern CompilePattern refuses.
 ScoredFolder ScoreFolder(const ScoreRun& run, const RunControl& control);
 
 // The receiver's command for one file: {} in an argument stands for the path; without one, the

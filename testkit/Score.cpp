@@ -167,7 +167,7 @@ void AddRequirements(Report& report) {
     std::map<std::string, std::size_t> index;
     for (std::size_t i = 0; i < report.rows.size(); ++i) {
         const ManifestRow& row = report.rows[i];
-        if (row.requirement.empty()) continue;
+        if (row.requirement.empty() || row.verdict == Verdict::Either) continue;
         auto [at, added] = index.emplace(row.requirement, report.requirements.size());
         if (added) {
             RequirementResult r;
@@ -185,6 +185,16 @@ void AddRequirements(Report& report) {
         if (!report.passed[i]) r.failures.push_back(i);
     }
 }
+
+// The key a symbol stands for, or the symbol.
+std::string_view Mapped(std::string_view symbol, const KeyMap& keyMap) {
+    for (const auto& [from, to] : keyMap) {
+        if (from == symbol) return to;
+    }
+    return symbol;
+}
+
+bool IsKeypad(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'D') || c == '*' || c == '#'; }
 
 std::string Shown(std::string_view detected) { return detected.empty() ? "nothing" : "'" + Printable(detected) + "'"; }
 
@@ -206,11 +216,32 @@ std::regex CompilePattern(std::string_view text) {
     }
 }
 
-std::string Detected(std::string_view output, const std::optional<std::regex>& pattern) {
+KeyMap ReadKeyMap(std::string_view text) {
+    KeyMap keyMap;
+    while (!text.empty()) {
+        const std::string_view pair = text.substr(0, text.find(','));
+        const std::size_t equals = pair.find('=');
+        if (equals == 0 || equals == std::string_view::npos || equals + 1 == pair.size()) {
+            throw std::invalid_argument("'" + Printable(pair) + "' is not FROM=TO");
+        }
+        const std::string from(pair.substr(0, equals));
+        if (std::any_of(keyMap.begin(), keyMap.end(), [&](const auto& p) { return p.first == from; })) {
+            throw std::invalid_argument("'" + Printable(from) + "' is mapped twice");
+        }
+        keyMap.emplace_back(from, pair.substr(equals + 1));
+        text.remove_prefix(std::min(text.size(), pair.size() + 1));
+    }
+    return keyMap;
+}
+
+std::string Detected(std::string_view output, const std::optional<std::regex>& pattern, const KeyMap& keyMap) {
     std::string detected;
     if (!pattern) {
-        for (const char c : output) {
-            if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'D') || c == '*' || c == '#') detected += c;
+        for (std::size_t i = 0; i < output.size(); ++i) {
+            const std::string_view symbol = Mapped(output.substr(i, 1), keyMap);
+            for (const char c : symbol) {
+                if (IsKeypad(c)) detected += c;
+            }
         }
         return detected;
     }
@@ -221,7 +252,7 @@ std::string Detected(std::string_view output, const std::optional<std::regex>& p
         const std::string line(output.substr(0, std::min({end, output.size(), kLongestLine})));
         for (auto it = std::sregex_iterator(line.begin(), line.end(), *pattern); it != std::sregex_iterator(); ++it) {
             const std::smatch& match = *it;
-            detected += match.size() > 1 ? match[1].str() : match[0].str();
+            detected += Mapped(match.size() > 1 ? match[1].str() : match[0].str(), keyMap);
         }
         if (end == std::string_view::npos) break;
         output.remove_prefix(end + 1);
@@ -235,7 +266,7 @@ bool Passes(const ManifestRow& row, std::string_view detected) {
         case Verdict::Reject: return detected.empty();
         case Verdict::Either: break;
     }
-    return true;
+    return false;
 }
 
 bool FalseDetection(const ManifestRow& row, std::string_view detected) {
@@ -249,9 +280,16 @@ Report Score(std::vector<ManifestRow> rows, std::vector<std::string> detected) {
     report.detected = std::move(detected);
     report.detected.resize(report.rows.size());
     for (std::size_t i = 0; i < report.rows.size(); ++i) {
-        const bool passed = Passes(report.rows[i], report.detected[i]);
+        const ManifestRow& row = report.rows[i];
+        const bool passed = Passes(row, report.detected[i]);
         report.passed.push_back(passed);
-        if (!passed) ++report.failed;
+        VerdictCount& count = row.verdict == Verdict::Detect   ? report.detect
+                              : row.verdict == Verdict::Reject ? report.reject
+                                                               : report.either;
+        ++count.files;
+        const bool either = row.verdict == Verdict::Either;
+        count.met += either ? (!row.sent.empty() && report.detected[i] == row.sent ? 1 : 0) : (passed ? 1 : 0);
+        if (!either && !passed) ++report.failed;
         if (FalseDetection(report.rows[i], report.detected[i])) report.falseDetections.push_back(i);
     }
     AddFigures(report);
@@ -264,8 +302,12 @@ std::string ReportText(const Report& report, std::string_view receiver) {
     std::map<std::string, std::size_t> perSuite;
     for (const ManifestRow& row : report.rows) ++perSuite[row.suite];
     for (const auto& [suite, count] : perSuite) text += "suite " + suite + ": " + std::to_string(count) + " files\n";
-    text += "files meeting their verdict: " + std::to_string(report.rows.size() - report.failed) + " of " +
-            std::to_string(report.rows.size()) + "\n\nfigures:\n";
+    for (const auto& [word, count] : {std::pair{"detect", report.detect}, std::pair{"reject", report.reject}}) {
+        text += std::string(word) + " files meeting their verdict: " + std::to_string(count.met) + " of " +
+                std::to_string(count.files) + "\n";
+    }
+    text += "either files (counted apart, never as met): " + std::to_string(report.either.files) + ", what was sent reported in " +
+            std::to_string(report.either.met) + "\n\nfigures:\n";
     for (const FigureResult& f : report.figures) {
         text += "  " + f.family + ": " + f.label + (f.group.empty() ? "" : " (" + f.group + ")") + ": " + f.text + "\n";
     }
@@ -300,6 +342,10 @@ std::string ReportJson(const Report& report, std::string_view receiver) {
     out["receiver"] = utf8(receiver);
     out["files"] = report.rows.size();
     out["failed"] = report.failed;
+    for (const auto& [word, count] : {std::pair{"detect", report.detect}, std::pair{"reject", report.reject}}) {
+        out[word] = {{"files", count.files}, {"met", count.met}};
+    }
+    out["either"] = {{"files", report.either.files}, {"sent_detected", report.either.met}};
     json figures = json::array();
     for (const FigureResult& f : report.figures) {
         figures.push_back({{"family", f.family}, {"label", f.label}, {"group", f.group}, {"text", f.text}, {"unit", f.unit},
@@ -322,7 +368,8 @@ std::string ReportJson(const Report& report, std::string_view receiver) {
     for (std::size_t i = 0; i < report.rows.size(); ++i) {
         const ManifestRow& row = report.rows[i];
         results.push_back({{"file", utf8(row.file)}, {"family", utf8(row.family)}, {"verdict", VerdictWord(row.verdict)},
-                           {"sent", utf8(row.sent)}, {"detected", report.detected[i]}, {"pass", static_cast<bool>(report.passed[i])}});
+                           {"sent", utf8(row.sent)}, {"detected", report.detected[i]},
+                           {"pass", row.verdict == Verdict::Either ? json(nullptr) : json(static_cast<bool>(report.passed[i]))}});
     }
     out["results"] = results;
     if (!report.runFailures.empty()) {

@@ -16,13 +16,21 @@ namespace Quorvex::VarnelNet::Kit {
 // reads repeat counts and back-references without checking them for overflow).
 std::regex CompilePattern(std::string_view text);
 
+// Symbols a receiver prints for keys, each with the key it stands for ("10" for "*").
+using KeyMap = std::vector<std::pair<std::string, std::string>>;
+
+// A --key-map: FROM=TO pairs separated by commas, each FROM once. Throws std::invalid_argument
+// saying why it is refused.
+KeyMap ReadKeyMap(std::string_view text);
+
 // What a receiver printed for a file, read: every match of the pattern in each line (the first
 // 1024 characters of it; its first group when it has one) joined; without a pattern, the keypad
-// characters 0-9 A-D * # of the output.
-std::string Detected(std::string_view output, const std::optional<std::regex>& pattern);
+// characters 0-9 A-D * # of the output. A match (without a pattern, a character) that is a FROM
+// of the key map counts as its TO.
+std::string Detected(std::string_view output, const std::optional<std::regex>& pattern, const KeyMap& keyMap = {});
 
 // Whether what was detected meets the row's verdict: what was sent exactly (detect), nothing
-// (reject), anything (either).
+// (reject). An "either" file is never met: what a receiver makes of it is counted apart.
 bool Passes(const ManifestRow& row, std::string_view detected);
 // A key or digit reported that was not sent, or (where the verdict is not "either") more of
 // them than were sent.
@@ -56,6 +64,12 @@ struct RunFailure {
     std::string how;  // "exit status 3", "timed out after 0.5 s"
 };
 
+// Files of one verdict, and how many of them the receiver met it on.
+struct VerdictCount {
+    std::size_t files = 0;
+    std::size_t met = 0;
+};
+
 struct Report {
     std::vector<ManifestRow> rows;
     std::vector<std::string> detected;   // by row
@@ -63,7 +77,9 @@ struct Report {
     std::vector<FigureResult> figures;
     std::vector<RequirementResult> requirements;
     std::vector<std::size_t> falseDetections;
-    std::size_t failed = 0;              // rows whose verdict was not met
+    std::size_t failed = 0;              // detect and reject rows whose verdict was not met
+    VerdictCount detect, reject;
+    VerdictCount either;                 // met: the rows where what was sent was reported
     std::vector<RunFailure> runFailures;  // by row
 };
 

@@ -15,8 +15,8 @@ constexpr double kTonesDb[] = {0.0, 0.0, 6.020599913279624, 9.542425094393248};
 
 const Suite kSuites[] = {
     {"dtmf", "DTMF receivers: the classic receiver test plan (ITU-T Q.24 figures)", DtmfFamilies()},
-    {"cid-bell", "Bell 202 Caller-ID receivers (on-hook MDMF, number 5551234)", BellCallerIdFamilies()},
-    {"cid-etsi", "ETSI V.23 Caller-ID receivers (on-hook MDMF after the dual-tone alert, number 5551234)",
+    {"cid-bell", "Bell 202 Caller-ID receivers (on-hook MDMF, its number, name and date drawn for each file)", BellCallerIdFamilies()},
+    {"cid-etsi", "ETSI V.23 Caller-ID receivers (on-hook MDMF after the dual-tone alert, its fields drawn for each file)",
      EtsiCallerIdFamilies()},
 };
 
@@ -92,6 +92,17 @@ const Family& FamilyAt(const Suite& suite, std::size_t index) {
 std::uint64_t FileSeed(std::uint64_t seed, std::size_t index) {
     SplitMix64 mixer(seed ^ (0xD1B54A32D192ED03ull * (static_cast<std::uint64_t>(index) + 1)));
     return mixer.Next();
+}
+
+SplitMix64 PayloadDraws(std::string_view suite, std::uint64_t fileSeed) {
+    std::uint64_t hash = 0xCBF29CE484222325ull;  // FNV-1a of the suite's name
+    for (const char c : suite) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
+    SplitMix64 mixer(fileSeed ^ hash);
+    return SplitMix64(mixer.Next());
+}
+
+std::size_t Draw(SplitMix64& draws, std::size_t count) {
+    return static_cast<std::size_t>(draws.Uniform() * static_cast<double>(count));
 }
 
 Render::Job JobOf(const SuiteFile& file, SuiteEncoding encoding) {

@@ -12,6 +12,7 @@
 #include "testkit/Requests.h"
 #include "varnel/render/Job.h"
 #include "varnel/script/Rendering.h"
+#include "varnel/signal/SplitMix64.h"
 
 namespace Quorvex::VarnelNet::Kit {
 
@@ -73,6 +74,12 @@ const Family& FamilyAt(const Suite& suite, std::size_t index);
 
 // The seed of a file's noise: SplitMix64 of the suite's seed and the file's index.
 std::uint64_t FileSeed(std::uint64_t seed, std::size_t index);
+// The draws of what a file carries (its keys, or its number, name and date): SplitMix64 of the
+// file's seed (FileSeed) and its suite's name, apart from the draws of its noise. A receiver
+// that prints the same thing for every file cannot meet a requirement that way.
+SplitMix64 PayloadDraws(std::string_view suite, std::uint64_t fileSeed);
+// A whole number from 0 to count - 1.
+std::size_t Draw(SplitMix64& draws, std::size_t count);
 
 // The sample formats a suite is written in: kSuiteRate Hz, 16-bit PCM or G.711.
 inline constexpr std::int32_t kSuiteRate = 8000;

@@ -112,20 +112,29 @@ std::size_t WriteSuiteFolder(const std::string& name, const std::string& folder,
 }
 
 std::string ScoreFolderJson(const std::string& folder, const std::vector<std::string>& receiver, const std::string& pattern,
-                            const std::vector<std::string>& families, const std::string& timeout) {
+                            const std::vector<std::string>& families, const std::string& timeout, const std::string& keyMap,
+                            const std::string& jobs) {
     if (receiver.empty()) throw Script::RequestError("the receiver's command is empty: give its program and arguments, {} for the file");
     try {
         if (!pattern.empty()) Kit::CompilePattern(pattern);
     } catch (const std::invalid_argument& e) {
         throw Script::RequestError("the pattern '" + pattern + "' is refused: " + e.what());
     }
-    std::optional<double> seconds;
-    if (!timeout.empty()) {
-        for (const Option::OptionRow* row : Option::Find("timeout")) {
-            if (row->target == Option::Target::Kit) seconds = Option::NumberOf(*row, timeout);
-        }
+    Kit::KeyMap map;
+    try {
+        map = Kit::ReadKeyMap(keyMap);
+    } catch (const std::invalid_argument& e) {
+        throw Script::RequestError("the key map '" + keyMap + "' is refused: " + e.what());
     }
-    const Kit::ScoreRun run{folder, receiver, pattern, families, seconds};
+    std::optional<double> seconds;
+    std::size_t workers = 1;
+    for (const Option::OptionRow* row : Option::Find("timeout")) {
+        if (row->target == Option::Target::Kit && !timeout.empty()) seconds = Option::NumberOf(*row, timeout);
+    }
+    for (const Option::OptionRow* row : Option::Find("jobs")) {
+        if (row->target == Option::Target::Kit) workers = static_cast<std::size_t>(Option::WholeOf(*row, jobs));
+    }
+    const Kit::ScoreRun run{folder, receiver, pattern, families, seconds, std::move(map), workers};
     const Kit::ScoredFolder scored = Unlocked([&] { return Kit::ScoreFolder(run, kControl); });
     return Kit::ReportJson(scored.report, Kit::CommandText(receiver));
 }

@@ -17,10 +17,12 @@ namespace varnel_python {
 std::size_t WriteSuiteFolder(const std::string& name, const std::string& folder, std::uint64_t seed, std::size_t shard,
                              std::size_t shards, const std::string& encoding, const std::vector<std::string>& families);
 
-// Scores the receiver on the folder, timeout (seconds as text, or empty) a file; returns the
-// report as `varnel score --json` prints it, the files the receiver failed on in it.
+// Scores the receiver on the folder, timeout (seconds as text, or empty) a file, with the key
+// map (FROM=TO,... or empty) on jobs (as text) files at once; returns the report as
+// `varnel score --json` prints it, the files the receiver failed on in it.
 std::string ScoreFolderJson(const std::string& folder, const std::vector<std::string>& receiver, const std::string& pattern,
-                            const std::vector<std::string>& families, const std::string& timeout);
+                            const std::vector<std::string>& families, const std::string& timeout, const std::string& keyMap,
+                            const std::string& jobs);
 
 // Writes a shard of the clips of the recipe (JSON) and the manifest; returns how many it wrote.
 std::size_t WriteCorpusFolder(const std::string& recipe, const std::string& folder, std::size_t shard, std::size_t shards);

@@ -443,7 +443,7 @@ PYBIND11_MODULE(_varnel, m) {
     m.def("_suite", &WriteSuiteFolder, py::arg("name"), py::arg("folder"), py::arg("seed"), py::arg("shard"), py::arg("shards"),
           py::arg("encoding"), py::arg("families"));
     m.def("_score", &ScoreFolderJson, py::arg("folder"), py::arg("receiver"), py::arg("pattern"), py::arg("families"),
-          py::arg("timeout"));
+          py::arg("timeout"), py::arg("key_map"), py::arg("jobs"));
     m.def("_corpus", &WriteCorpusFolder, py::arg("recipe"), py::arg("folder"), py::arg("shard"), py::arg("shards"));
     m.def("_keyword_of", [](const std::string& option, std::int32_t value) {
         const SettingSpec* spec = Script::FindSetting(option);

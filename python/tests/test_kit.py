@@ -51,7 +51,8 @@ def test_folders_are_the_tools_bytes(tool, tmp_path, write, args):
 SCORES = [
     # suite, its families, score()'s keyword arguments and the tool's options
     ("cid-bell", "level,twist", {"pattern": r"NUMBER (\d+)"}, ["--pattern", r"NUMBER (\d+)"]),
-    ("dtmf", "decode,level,no-keys", {"families": ["level", "no-keys"]}, ["--family", "level,no-keys"]),
+    ("dtmf", "decode,level,no-keys", {"families": ["level", "no-keys"], "jobs": 3, "key_map": "A=1"},
+     ["--family", "level,no-keys", "-j", "3", "--key-map", "A=1"]),
 ]
 
 
@@ -74,6 +75,10 @@ def test_refusals(tmp_path):
         varnel.score(tmp_path, ["true"])
     with pytest.raises(varnel.ArgumentError, match="timeout"):
         varnel.score(tmp_path, ["true"], timeout=0)
+    with pytest.raises(varnel.ArgumentError, match="jobs"):
+        varnel.score(tmp_path, ["true"], jobs=0)
+    with pytest.raises(varnel.ArgumentError, match="'A' is not FROM=TO"):
+        varnel.score(tmp_path, ["true"], key_map="A")
 
 
 @pytest.mark.parametrize("receiver,timeout,failure", [

@@ -319,13 +319,15 @@ def suite(name, folder, seed=0, shard=(1, 1), encoding="pcm", families=None):
     return _varnel._suite(str(name), _os.fspath(folder), int(seed), index, count, str(encoding), _families(families))
 
 
-def score(folder, receiver, pattern=None, families=None, timeout=None):
+def score(folder, receiver, pattern=None, families=None, timeout=None, key_map=None, jobs=1):
     """Runs the receiver on every file of a folder written by suite() or corpus(), as `varnel score
     DIR -- COMMAND` does, and returns the report `varnel score --json` prints, as a dict.
     receiver is the command as a list, "{}" in an argument standing for the file (without one,
     the file is added last); pattern is a regular expression read from each line of its output
     (its first group when it has one); without it the keypad characters of the output count.
-    timeout, in seconds, kills the receiver's process group on a file that takes longer. The
+    timeout, in seconds, kills the receiver's process group on a file that takes longer;
+    key_map ("10=*,11=#") reads a symbol the receiver prints as a key; jobs runs the receiver on
+    that many files at once, the report the same as with one. The
     files the receiver failed on (a failure exit, a signal, the timeout, output past 1 MiB, a
     program that cannot be run) are the report's "receiver_failures", which is there only when
     there are some; they raise nothing."""
@@ -333,7 +335,8 @@ def score(folder, receiver, pattern=None, families=None, timeout=None):
         raise ValueError("receiver is the command as a list of arguments, not one text")
     return _json.loads(_varnel._score(_os.fspath(folder), [str(arg) for arg in receiver],
                                       "" if pattern is None else str(pattern), _families(families),
-                                      "" if timeout is None else repr(float(timeout))))
+                                      "" if timeout is None else repr(float(timeout)),
+                                      "" if key_map is None else str(key_map), str(jobs)))
 
 
 def corpus(recipe, folder, shard=(1, 1)):

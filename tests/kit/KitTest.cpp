@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -60,18 +61,30 @@ TEST(KitTest, DetectedReadsTheReceiversOutput) {
     const struct {
         const char* output;
         const char* pattern;
+        const char* keyMap;
         const char* detected;
     } cases[] = {
-        {"DTMF: 1\nDTMF: #\n", "DTMF: (.)", "1#"},
-        {"multimon-ng 1.2.0\nDTMF: 5\n", "DTMF: (.)", "5"},
-        {"159D\n", nullptr, "159D"},
-        {"keys: 1*, none of a-d\n", nullptr, "1*"},
-        {"DATE 12251030\nNUMBER 5551234\nNAME JOHN\n", "NUMBER (\\d+)", "5551234"},
-        {"NUMBER 555\nNUMBER 556\n", "NUMBER \\d+", "NUMBER 555NUMBER 556"},
+        {"DTMF: 1\nDTMF: #\n", "DTMF: (.)", "", "1#"},
+        {"multimon-ng 1.2.0\nDTMF: 5\n", "DTMF: (.)", "", "5"},
+        {"159D\n", nullptr, "", "159D"},
+        {"keys: 1*, none of a-d\n", nullptr, "", "1*"},
+        {"DATE 12251030\nNUMBER 5551234\nNAME JOHN\n", "NUMBER (\\d+)", "", "5551234"},
+        {"NUMBER 555\nNUMBER 556\n", "NUMBER \\d+", "", "NUMBER 555NUMBER 556"},
+        {"key 10\nkey 11\nkey 1\nkey 0\n", "key (\\d+)", "10=*,11=#", "*#10"},
+        {"E F 1 e\n", nullptr, "E=*,F=#,1=9", "*#9"},
     };
     for (const auto& c : cases) {
         const std::optional<std::regex> pattern = c.pattern ? std::optional<std::regex>(CompilePattern(c.pattern)) : std::nullopt;
-        EXPECT_EQ(Detected(c.output, pattern), c.detected) << c.output;
+        EXPECT_EQ(Detected(c.output, pattern, ReadKeyMap(c.keyMap)), c.detected) << c.output;
+    }
+    for (const auto& [text, reason] : {std::pair{"10=*,11", "'11' is not FROM=TO"}, std::pair{"=*", "'=*' is not FROM=TO"},
+                                       std::pair{"1=*,1=#", "'1' is mapped twice"}}) {
+        try {
+            ReadKeyMap(text);
+            ADD_FAILURE() << text << " was taken";
+        } catch (const std::invalid_argument& e) {
+            EXPECT_STREQ(e.what(), reason);
+        }
     }
     const std::pair<std::string, std::string> refused[] = {
         {"(", "not a regular expression ("},
@@ -89,8 +102,8 @@ TEST(KitTest, DetectedReadsTheReceiversOutput) {
     }
 }
 
-// A receiver that takes normal twist up to 6 dB and reverse up to 5 dB, and reports an extra key
-// past that: its figures, requirements and false detections.
+// A receiver that takes normal twist up to 6 dB and reverse up to 5 dB, and reports a key never
+// sent past that: its figures, requirements and false detections.
 TEST(KitTest, ScoreFollowsTheRunOfDetections) {
     const Suite& suite = *FindSuite("dtmf");
     std::vector<ManifestRow> rows;
@@ -101,7 +114,7 @@ TEST(KitTest, ScoreFollowsTheRunOfDetections) {
         rows.push_back(RowOf(suite, file));
         const int db = std::stoi(std::string(rows.back().Parameter("twist_db")));
         const int limit = rows.back().Parameter("direction") == "normal" ? 6 : 5;
-        detected.push_back(db <= limit ? file.sent : db >= 15 ? "" : "7");
+        detected.push_back(db <= limit ? file.sent : db >= 15 ? "" : "E");
     }
     const Report report = Score(rows, detected);
     ASSERT_EQ(report.figures.size(), 2u);
@@ -111,8 +124,14 @@ TEST(KitTest, ScoreFollowsTheRunOfDetections) {
     EXPECT_EQ(report.requirements[0].id, "dtmf-twist-normal");
     EXPECT_EQ(report.requirements[0].failures.size(), 2u);  // 7 and 8 dB
     EXPECT_TRUE(report.requirements[1].failures.empty());
-    EXPECT_EQ(report.falseDetections.size(), 17u);          // the '7' reported at 7-14 and 6-14 dB
+    EXPECT_EQ(report.falseDetections.size(), 17u);          // the 'E' reported at 7-14 and 6-14 dB
     EXPECT_NE(ReportJson(report, "r").find("\"id\": \"dtmf-twist-normal\",\n      \"met\": false"), std::string::npos);
+    // Detect files apart, either files apart and never met (reverse 5 dB is one, its keys reported).
+    EXPECT_NE(ReportText(report, "r").find("detect files meeting their verdict: 11 of 13\nreject files meeting their verdict: 0 of 0\n"
+                                           "either files (counted apart, never as met): 28, what was sent reported in 1\n"),
+              std::string::npos);
+    EXPECT_EQ(std::count(report.passed.begin(), report.passed.end(), true), 11);
+    EXPECT_NE(ReportJson(report, "r").find("\"either\": {\n    \"files\": 28,\n    \"sent_detected\": 1\n  }"), std::string::npos);
 }
 
 // Every file of every suite has a name of its own, parses, names a known requirement, and is
@@ -129,6 +148,36 @@ TEST(KitTest, SuitesArePureFunctionsOfTheirIndex) {
             EXPECT_EQ(ManifestLine(RowOf(suite, file)), ManifestLine(RowOf(suite, again)));
             EXPECT_TRUE(file.requests == again.requests && file.mix == again.mix) << file.name;
             EXPECT_EQ(file.impairments.seed, again.impairments.seed);
+        }
+    }
+}
+
+// Receivers that print the same for every file (a constant, the file's path, nothing) meet no
+// requirement of a suite that has files to detect.
+TEST(KitTest, AConstantReceiverMeetsNoDetectRequirement) {
+    const struct {
+        const char* output;  // {} stands for the file's name
+        const char* pattern;
+    } receivers[] = {{"159D\n", nullptr}, {"NUMBER 5551234\n", "NUMBER (\\d+)"}, {"{}\n", nullptr}, {"", nullptr}};
+    for (const Suite& suite : Suites()) {
+        std::vector<ManifestRow> rows;
+        for (std::size_t i = 0; i < FileCount(suite); ++i) rows.push_back(RowOf(suite, FileAt(suite, i, 11)));
+        for (const auto& receiver : receivers) {
+            const std::optional<std::regex> pattern =
+                receiver.pattern ? std::optional<std::regex>(CompilePattern(receiver.pattern)) : std::nullopt;
+            std::vector<std::string> detected;
+            for (const ManifestRow& row : rows) {
+                std::string output = receiver.output;
+                if (output.starts_with("{}")) output.replace(0, 2, row.file);
+                detected.push_back(Detected(output, pattern));
+            }
+            const Report report = Score(rows, detected);
+            for (const RequirementResult& r : report.requirements) {
+                const bool detects = std::any_of(rows.begin(), rows.end(), [&](const ManifestRow& row) {
+                    return row.requirement == r.id && row.verdict == Verdict::Detect;
+                });
+                EXPECT_TRUE(!detects || !r.failures.empty()) << suite.name << " " << r.id << " " << receiver.output;
+            }
         }
     }
 }
@@ -184,12 +233,23 @@ TEST(KitTest, RunsReportProgressStopAndScore) {
     EXPECT_EQ(heard.back(), 1212u);
     EXPECT_EQ(heard.size(), 13u);
 
-    const ScoredFolder scored = ScoreFolder({folder, {"sh", "-c", "echo 5551234; exit 2", "sh"}, "", {"snr"}, {}}, control);
+    const ScoredFolder scored = ScoreFolder({folder, {"sh", "-c", "echo 5551234; exit 2", "sh"}, "", {"snr"}, {}, {}, 1}, control);
     EXPECT_EQ(scored.report.rows.size(), 7u);
     EXPECT_EQ(scored.missing, 14u);
     ASSERT_EQ(scored.report.runFailures.size(), 7u);
     EXPECT_EQ(scored.report.runFailures[0].how, "exit status 2");
-    EXPECT_EQ(scored.report.failed, 0u);
+    EXPECT_EQ(scored.report.failed, 3u);  // the detect files: each sends a number of its own
+
+    // Four workers, the files finishing out of order: the report of one.
+    const std::vector<std::string> uneven = {
+        "sh", "-c", "case $1 in *[02468].wav) sleep 0.1;; esac; echo $1; case $1 in *3.wav) exit 3;; esac", "sh"};
+    heard.clear();
+    const ScoredFolder one = ScoreFolder({folder, uneven, "", {}, {}, {}, 1}, control);
+    const ScoredFolder four = ScoreFolder({folder, uneven, "", {}, {}, {}, 4}, control);
+    EXPECT_EQ(ReportJson(four.report, "r"), ReportJson(one.report, "r"));
+    EXPECT_EQ(ReportText(four.report, "r"), ReportText(one.report, "r"));
+    EXPECT_FALSE(four.report.runFailures.empty());
+    EXPECT_EQ(heard.back(), 1212u);
 
     const std::string stopped = (dir.path() / "stopped").string();
     checks = 0;
@@ -225,7 +285,7 @@ TEST(KitTest, RunsThrowTheirFailuresWithTheirData) {
          FileError::Act::Write, (dir.path() / "b" / "decode-0003.wav").string()},
         {[&] { WriteSuite({run.suite, (dir.path() / "c").string(), 0, {}, SuiteEncoding::Pcm, {"decode"}}, control); },
          FileError::Act::Write, (dir.path() / "c" / "manifest.csv").string()},
-        {[&] { ScoreFolder({dir.path().string(), {"true"}, "", {}, {}}, control); }, FileError::Act::Read,
+        {[&] { ScoreFolder({dir.path().string(), {"true"}, "", {}, {}, {}, 1}, control); }, FileError::Act::Read,
          (dir.path() / "manifest.csv").string()},
     };
     for (const auto& c : cases) {
@@ -267,13 +327,21 @@ TEST(KitTest, TheToolAnswersForItsReceivers) {
             running() { echo "$1" $(grep -las '^sleep.31[.]7' /proc/[0-9]*/cmdline | wc -l); }
             running running; kill -TERM $p; wait $p; echo status $?; sleep 0.1; running left)",
          0, {"running 2\n", "status 143\nleft 0\n"}},
+        // With two workers, both receivers' groups.
+        {R"(score {dir} -j 2 -- sh -c 'sleep $((30+2)).7 & sleep $((30+2)).7' sh 2>/dev/null & p=$!; sleep 0.5
+            running() { echo "$1" $(grep -las '^sleep.32[.]7' /proc/[0-9]*/cmdline | wc -l); }
+            running running; kill -TERM $p; wait $p; echo status $?; sleep 0.3; running left)",
+         0, {"running 4\n", "status 143\nleft 0\n"}},
         {"score {dir} --timeout 0 -- true", 2, {"--timeout: '0' is not a number of seconds from 0.001 to 86400"}},
+        {"score {dir} -j 65 -- true", 2, {"--jobs: '65' is not a number of workers from 1 to 64"}},
+        {"score {dir} --key-map 10 -- true", 2, {"score: --key-map '10' is refused: '10' is not FROM=TO"}},
+        {"score {dir} --key-map 5=1 --pattern '(5)' -- sh -c 'echo 5' sh", 0, {"detected '1'"}},
         {"score {dir} -- echo 5551234", 0, {"NOT MET"}},
         {"score {dir} --json --pattern '(.+)' -- sh -c \"printf '1\\\\377'\"", 0, {"\"detected\": \"1\xEF\xBF\xBD\""}},
         {"score {dir} --strict -- echo 5551234", 1, {"1 requirement NOT MET (--strict)"}},
         {R"(score {dir} --junit {dir}/j.xml --pattern '^(\d+)' -- echo 555 >/dev/null && python3 -c 'import sys, xml.etree.ElementTree as E
 c = E.parse(sys.argv[1]).find("testsuite/testcase"); print(c.get("classname"), c.get("name"), c.find("failure").get("message"))' {dir}/j.xml)",
-         0, {"cid-bell bell-twist 0 of 2 files meet their verdict: twist-0004.wav detected '555', sent '5551234'; twist-0011"}},
+         0, {"cid-bell bell-twist 0 of 2 files meet their verdict: twist-0004.wav detected '555', sent '"}},
     };
     for (const auto& c : cases) {
         std::string args = c.args;

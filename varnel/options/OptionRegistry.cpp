@@ -19,7 +19,7 @@ namespace {
 
 // The tool's options and the test kit's, in the order the completion offers them (the kit's
 // -o, --seed and -e mean there what the tool's do elsewhere).
-constexpr std::array<OptionRow, 27> kToolRows = {{
+constexpr std::array<OptionRow, 29> kToolRows = {{
     {.name = "output", .letter = 'o', .kind = Kind::Text, .placeholder = "FILE"},
     {.name = "raw"},
     {.name = "play"},
@@ -46,6 +46,9 @@ constexpr std::array<OptionRow, 27> kToolRows = {{
      .lowest = 0.001, .highest = 86400.0},
     {.name = "strict", .target = Target::Kit},
     {.name = "junit", .target = Target::Kit, .kind = Kind::Text, .placeholder = "FILE"},
+    {.name = "key-map", .target = Target::Kit, .kind = Kind::Text, .placeholder = "FROM=TO,..."},
+    {.name = "jobs", .letter = 'j', .target = Target::Kit, .kind = Kind::Whole, .placeholder = "N", .noun = "a number of workers",
+     .least = 1, .most = 64, .fallback = "1"},
     {.name = "verbose", .letter = 'v'},
     {.name = "list-plans"},
     {.name = "help", .letter = 'h'},
