@@ -135,9 +135,28 @@ bool RefuseTerminal(std::FILE* out, std::FILE* err, const char* what) {
     return true;
 }
 
+constexpr const char* kLabelRefusal = "Unable to create or write this label file.";
+
+// --labels: opened before anything renders, so that a path that cannot be written stops the tool
+// before the audio is written; none without the option.
+std::unique_ptr<Render::FileSink> OpenLabels(const Options& options) {
+    if (options.labelsPath.empty()) return nullptr;
+    return std::make_unique<Render::FileSink>(options.labelsPath, kLabelRefusal);
+}
+
+// Writes the labels of a rendering pulled to its end, replacing an old file only once complete.
+void FinishLabels(Render::FileSink* labels, const Options& options, const Script::Rendering& rendering) {
+    if (!labels) return;
+    const std::string text = Render::LabelFile(rendering, Script::LabelFormatOf(options.labelsPath));
+    labels->Write(text.data(), text.size());
+    labels->Finish();
+}
+
 // -o FILE and -o -: the header carries the final sizes from its first byte; the samples go to the
-// file (replacing an old one only once complete) or to standard output.
-int RunWave(const Options& options, const Asked& asked, Script::Rendering& rendering, std::FILE* out, std::FILE* err) {
+// file (replacing an old one only once complete) or to standard output. The labels are complete
+// before the file is, so that a failure to write them leaves the old file as it was.
+int RunWave(const Options& options, const Asked& asked, Script::Rendering& rendering, Render::FileSink* labels, std::FILE* out,
+            std::FILE* err) {
     const bool toStream = options.outputPath == kStandardOutput;
     if (toStream && RefuseTerminal(out, err, "-o -")) return kExitUsage;
     CheckWaveSize(options, rendering);
@@ -146,6 +165,7 @@ int RunWave(const Options& options, const Asked& asked, Script::Rendering& rende
         const std::unique_ptr<Render::ByteSink> sink = OpenSink(options.outputPath, out);
         Progress progress(err, ::isatty(::fileno(err)) != 0, rendering.TotalBytes(), rendering.BytesPerSecond());
         Render::WriteWave(rendering, *sink, {StopIfInterrupted, [&](std::uint64_t done) { progress.Update(done); }}, tally);
+        FinishLabels(labels, options, rendering);
         sink->Finish();
     } catch (const Interrupted& e) {
         throw Interrupted(e.Signal(), toStream ? StreamOutcome(tally.audioBytes, rendering.TotalBytes())
@@ -260,24 +280,22 @@ int RunPrintRequests(const Asked& asked, const Script::Rendering& rendering, std
     return kExitSuccess;
 }
 
-// --labels: written once the audio is, replacing an old file only once complete. --play sounds
-// the requests through the component, so their labels come from rendering them here.
-void WriteLabels(const Options& options, Script::Rendering& rendering) {
-    if (options.labelsPath.empty()) return;
+// --labels beside an output other than a WAV file: written once the audio is. --play sounds the
+// requests through the component, so their labels come from rendering them here.
+void WriteLabels(Render::FileSink* labels, const Options& options, Script::Rendering& rendering) {
+    if (!labels || options.mode == OutputMode::File) return;
     if (options.mode == OutputMode::Play) {
         Render::Tally tally;
         Render::DiscardSink none;
         Render::WriteRaw(rendering, none, {StopIfInterrupted, {}}, tally);
     }
-    const std::string text = Render::LabelFile(rendering, Script::LabelFormatOf(options.labelsPath));
-    Render::FileSink sink(options.labelsPath);
-    sink.Write(text.data(), text.size());
-    sink.Finish();
+    FinishLabels(labels, options, rendering);
 }
 
-int RunOutput(const Options& options, const Asked& asked, Script::Rendering& rendering, std::FILE* out, std::FILE* err) {
+int RunOutput(const Options& options, const Asked& asked, Script::Rendering& rendering, Render::FileSink* labels, std::FILE* out,
+              std::FILE* err) {
     switch (options.mode) {
-        case OutputMode::File: return RunWave(options, asked, rendering, out, err);
+        case OutputMode::File: return RunWave(options, asked, rendering, labels, out, err);
         case OutputMode::Raw: return RunRaw(asked, rendering, out, err);
         case OutputMode::Play: return RunPlay(options, asked, rendering, err);
         case OutputMode::Pcap:
@@ -306,8 +324,9 @@ int RunJob(const Options& options, const Asked& asked, std::FILE* out, std::FILE
     PrintWarnings(*rendering, err);
     if (options.printRequests) return RunPrintRequests(asked, *rendering, out);
     if (options.dryRun) return RunDryRun(options, asked, *rendering, out);
-    const int status = RunOutput(options, asked, *rendering, out, err);
-    if (status == kExitSuccess) WriteLabels(options, *rendering);
+    const std::unique_ptr<Render::FileSink> labels = OpenLabels(options);
+    const int status = RunOutput(options, asked, *rendering, labels.get(), out, err);
+    if (status == kExitSuccess) WriteLabels(labels.get(), options, *rendering);
     return status;
 }
 

@@ -297,6 +297,11 @@ TEST_F(ToolTest, UnwritableOutputExitsOneAndLeavesDevicesAlone) {
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "varnel: " + Path("no/such/dir.wav") +
                                ": Unable to create or write this wave file. (No such file or directory)\n");
+    const Result labels = Run({"-o", Path("kept.wav"), "--labels", Path("no/such/labels.txt"), "dtmf:1"});
+    EXPECT_EQ(labels.status, 1);
+    EXPECT_EQ(labels.err, "varnel: " + Path("no/such/labels.txt") +
+                              ": Unable to create or write this label file. (No such file or directory)\n");
+    EXPECT_FALSE(std::filesystem::exists(Path("kept.wav")));
     if (std::filesystem::exists("/dev/full")) {
         const Result full = Run({"-o", "/dev/full", "dtmf:1"});
         EXPECT_EQ(full.status, 1);
