@@ -323,14 +323,16 @@ TEST(KitTest, TheToolAnswersForItsReceivers) {
         {"score {dir} --timeout 0.5 -- yes 1", 1, {"(timed out after 0.5 s, output past 1 MiB, the rest discarded)"}},
         {"score {dir} -- sh -c 'yes 1 | head -c 3000000'", 1, {"twist-0004.wav (output past 1 MiB, the rest discarded)"}},
         // A stop kills the receiver's process group: nothing of it is left.
-        {R"(score {dir} -- sh -c 'sleep $((30+1)).7 & sleep $((30+1)).7' sh 2>/dev/null & p=$!; sleep 0.5
-            running() { echo "$1" $(grep -las '^sleep.31[.]7' /proc/[0-9]*/cmdline | wc -l); }
-            running running; kill -TERM $p; wait $p; echo status $?; sleep 0.1; running left)",
+        {R"(score {dir} -- sh -c 'sleep $((30+1)).7 & sleep $((30+1)).7' sh 2>/dev/null & p=$!
+            count() { grep -las '^sleep.31[.]7' /proc/[0-9]*/cmdline | wc -l; }
+            for i in $(seq 100); do [ $(count) -ge 2 ] && break; sleep 0.1; done; echo running $(count)
+            kill -TERM $p; wait $p; echo status $?; for i in $(seq 50); do [ $(count) -eq 0 ] && break; sleep 0.1; done; echo left $(count))",
          0, {"running 2\n", "status 143\nleft 0\n"}},
         // With two workers, both receivers' groups.
-        {R"(score {dir} -j 2 -- sh -c 'sleep $((30+2)).7 & sleep $((30+2)).7' sh 2>/dev/null & p=$!; sleep 0.5
-            running() { echo "$1" $(grep -las '^sleep.32[.]7' /proc/[0-9]*/cmdline | wc -l); }
-            running running; kill -TERM $p; wait $p; echo status $?; sleep 0.3; running left)",
+        {R"(score {dir} -j 2 -- sh -c 'sleep $((30+2)).7 & sleep $((30+2)).7' sh 2>/dev/null & p=$!
+            count() { grep -las '^sleep.32[.]7' /proc/[0-9]*/cmdline | wc -l; }
+            for i in $(seq 100); do [ $(count) -ge 4 ] && break; sleep 0.1; done; echo running $(count)
+            kill -TERM $p; wait $p; echo status $?; for i in $(seq 50); do [ $(count) -eq 0 ] && break; sleep 0.1; done; echo left $(count))",
          0, {"running 4\n", "status 143\nleft 0\n"}},
         {"score {dir} --timeout 0 -- true", 2, {"--timeout: '0' is not a number of seconds from 0.001 to 86400"}},
         {"score {dir} -j 65 -- true", 2, {"--jobs: '65' is not a number of workers from 1 to 64"}},
