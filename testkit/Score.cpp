@@ -234,14 +234,39 @@ KeyMap ReadKeyMap(std::string_view text) {
     return keyMap;
 }
 
+// A decimal number at the start of text ("0.125", "12"): its length, or 0.
+std::size_t DecimalLength(std::string_view text) {
+    const std::size_t digits = std::min(text.find_first_not_of("0123456789."), text.size());
+    return text.substr(0, digits).find_first_of("0123456789") == std::string_view::npos ? 0 : digits;
+}
+
+// Whether the line is a timeline line, "KEY START END" with the times in seconds (more may
+// follow a space), as `varnel detect` prints them.
+bool IsTimelineLine(std::string_view line) {
+    if (line.size() < 2 || !IsKeypad(line[0]) || line[1] != ' ') return false;
+    std::string_view rest = line.substr(2);
+    for (int time = 0; time < 2; ++time) {
+        const std::size_t length = DecimalLength(rest);
+        if (length == 0) return false;
+        rest.remove_prefix(length);
+        if (time == 0 && (rest.empty() || rest[0] != ' ')) return false;
+        if (time == 0) rest.remove_prefix(1);
+    }
+    return rest.empty() || rest[0] == ' ';
+}
+
 std::string Detected(std::string_view output, const std::optional<std::regex>& pattern, const KeyMap& keyMap) {
     std::string detected;
     if (!pattern) {
-        for (std::size_t i = 0; i < output.size(); ++i) {
-            const std::string_view symbol = Mapped(output.substr(i, 1), keyMap);
-            for (const char c : symbol) {
-                if (IsKeypad(c)) detected += c;
+        for (std::string_view rest = output; !rest.empty();) {
+            const std::size_t end = std::min(rest.find('\n'), rest.size());
+            const std::string_view line = rest.substr(0, end);
+            for (std::size_t i = 0; i < (IsTimelineLine(line) ? 1 : line.size()); ++i) {
+                for (const char c : Mapped(line.substr(i, 1), keyMap)) {
+                    if (IsKeypad(c)) detected += c;
+                }
             }
+            rest.remove_prefix(std::min(end + 1, rest.size()));
         }
         return detected;
     }

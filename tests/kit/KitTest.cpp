@@ -72,6 +72,8 @@ TEST(KitTest, DetectedReadsTheReceiversOutput) {
         {"NUMBER 555\nNUMBER 556\n", "NUMBER \\d+", "", "NUMBER 555NUMBER 556"},
         {"key 10\nkey 11\nkey 1\nkey 0\n", "key (\\d+)", "10=*,11=#", "*#10"},
         {"E F 1 e\n", nullptr, "E=*,F=#,1=9", "*#9"},
+        // varnel detect's timeline: the key of each line, not its times, levels or frequencies.
+        {"1 0.003 0.078 -8.9 -8.9 dBm0 696.8 1209.2 Hz\nD 0.692 0.768 -9.4\n#  1 2\n", nullptr, "", "1D#12"},
     };
     for (const auto& c : cases) {
         const std::optional<std::regex> pattern = c.pattern ? std::optional<std::regex>(CompilePattern(c.pattern)) : std::nullopt;
