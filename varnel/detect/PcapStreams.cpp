@@ -211,8 +211,9 @@ bool MayBePcap(int firstByte) { return firstByte == 0xD4 || firstByte == 0xA1 ||
 
 std::vector<RtpStream> ReadPcapStreams(std::istream& in) {
     std::array<std::uint8_t, Rtp::PcapSavefile::kHeaderBytes> header{};
-    if (!Read(in, header.data(), header.size())) throw ReadError("it is cut inside its pcap header");
+    const bool whole = Read(in, header.data(), header.size());
     if (Get32(header.data(), false) == kMagicNg) throw ReadError("it is a pcapng file: save it as pcap (editcap -F pcap)");
+    if (!whole) throw ReadError("it is cut inside its pcap header");
     if (!IsPcap(header)) throw ReadError("it is not a pcap file");
     const bool big = Get32(header.data(), true) == Rtp::PcapSavefile::kMagicMicroseconds || Get32(header.data(), true) == kMagicNanoseconds;
     const std::uint32_t linkType = Get32(&header[20], big) & 0x0FFFFFFF;  // the top bits hold FCS flags
