@@ -1,6 +1,8 @@
-// What `varnel detect` reads: a WAV file (first byte even) or raw samples (odd; the next bytes
-// their encoding and size, and rate); the second-to-last byte sizes the blocks fed. A refusal
-// has a reason, every sample is within full scale, keys heard in blocks are those heard at once.
+// What `varnel detect` reads: a WAV file (first byte 0 modulo 4), a pcap (2 modulo 4) or raw
+// samples (odd; the next bytes their encoding and size, and rate); the second-to-last byte
+// sizes the blocks fed. A refusal has a reason, every sample is within full scale, keys heard
+// in blocks are those heard at once; a pcap's streams give their audio alike in any blocks and
+// events that end no earlier than they start.
 
 #include <algorithm>
 #include <cstddef>
@@ -11,6 +13,7 @@
 
 #include "FuzzScript.h"
 #include "varnel/detect/DtmfDetector.h"
+#include "varnel/detect/PcapStreams.h"
 #include "varnel/detect/PcmReader.h"
 
 using namespace Quorvex::VarnelNet;
@@ -32,24 +35,59 @@ std::vector<Detect::DtmfEvent> Heard(const std::vector<double>& samples, int rat
     return events;
 }
 
+std::vector<double> Audio(const Detect::RtpStream& stream, std::size_t block) {
+    Detect::StreamAudio audio(stream);
+    std::vector<double> samples(block);
+    std::size_t total = 0;
+    while (const std::size_t n = audio.Read(std::span(samples).subspan(total, block))) {
+        total += n;
+        samples.resize(total + block);
+    }
+    samples.resize(total);
+    return samples;
+}
+
+// Streams spanning more than this are not rendered: their samples would take the fuzzer's time.
+constexpr std::uint64_t kLongestRendered = 10 * Detect::kStreamRate;
+
+std::vector<double> Samples(std::istringstream& in, std::size_t block) {
+    std::vector<double> first;
+    for (const Detect::RtpStream& stream : Detect::ReadPcapStreams(in)) {
+        for (const Detect::TelephoneEvent& event : stream.events) Fuzz::Require(event.first <= event.end, "an event ending before it starts");
+        std::uint64_t end = 0;
+        for (const Detect::RtpStream::Chunk& chunk : stream.chunks) end = std::max(end, chunk.first + chunk.length);
+        if (end > kLongestRendered) continue;
+        const std::vector<double> whole = Audio(stream, end + 1);
+        Fuzz::Require(whole.size() == end, "a stream's audio not ending at its last packet's");
+        Fuzz::Require(Audio(stream, block) == whole, "a stream's audio another in blocks");
+        if (first.empty()) first = whole;
+    }
+    return first;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 4) return 0;
     const bool raw = data[0] % 2 == 1;
+    const bool pcap = data[0] % 4 == 2;
     const std::size_t block = 1 + data[size - 2];
     std::istringstream in(std::string(reinterpret_cast<const char*>(data) + (raw ? 3 : 1), size - (raw ? 3 : 1)));
     std::vector<double> samples;
-    int rate = 0;
+    int rate = Detect::kStreamRate;
     try {
-        Detect::PcmFormat format;
-        format.encoding = kEncodings[data[1] % 5];
-        format.bits = kBits[data[1] / 5 % 4];
-        format.rate = kRates[data[2] % 5];
-        Detect::PcmReader reader = raw ? Detect::PcmReader::Raw(in, format) : Detect::PcmReader::Wav(in);
-        rate = reader.Format().rate;
-        double chunk[97];
-        while (const std::size_t n = reader.Read(chunk)) samples.insert(samples.end(), chunk, chunk + n);
+        if (pcap) {
+            samples = Samples(in, block);
+        } else {
+            Detect::PcmFormat format;
+            format.encoding = kEncodings[data[1] % 5];
+            format.bits = kBits[data[1] / 5 % 4];
+            format.rate = kRates[data[2] % 5];
+            Detect::PcmReader reader = raw ? Detect::PcmReader::Raw(in, format) : Detect::PcmReader::Wav(in);
+            rate = reader.Format().rate;
+            double chunk[97];
+            while (const std::size_t n = reader.Read(chunk)) samples.insert(samples.end(), chunk, chunk + n);
+        }
     } catch (const Detect::ReadError& e) {
         Fuzz::Require(*e.what() != '\0', "a file refused without its reason");
         return 0;
