@@ -188,7 +188,9 @@ std::string DetectHelp() {
                          print the DTMF keys FILE holds (a WAV file, its first channel, 8000 to
                          48000 Hz; - for standard input), a line a key: the key, its start and end
                          in seconds, its tones' levels in dBm0 and frequencies; --json as JSON
-                         lines in the schema of --labels FILE.jsonl; -r: raw samples of that rate
+                         lines in the schema of --labels FILE.jsonl; -r: raw samples of that rate;
+                         a pcap: each RTP stream's keys, heard in its G.711 audio and read from
+                         its RFC 4733 events
 
 )";
 }
