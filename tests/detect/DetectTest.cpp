@@ -224,7 +224,7 @@ TEST_F(DetectTest, HearsTheKeysAndEventsOfThePcapsTheToolWrites) {
 }
 
 // A live send to loopback, which a socket of Python's receives, captured by tshark (capturing
-// needs the rights CI has).
+// needs the rights CI has) once a probe datagram (too short for RTP) shows in its file.
 TEST_F(DetectTest, HearsTheKeysOfACaptureTsharkMakes) {
     VARNEL_REQUIRE_TOOL("tshark");
     VARNEL_REQUIRE_TOOL("python3");
@@ -233,7 +233,9 @@ TEST_F(DetectTest, HearsTheKeysOfACaptureTsharkMakes) {
     const std::string capture =
         "python3 -c 'import socket; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind((\"127.0.0.1\", " + port +
         ")); [s.recv(2048) for _ in iter(int, 1)]' & r=$!; tshark -i lo -f 'udp port " + port + "' -F pcap -w " + Path("live.pcap") +
-        " 2> " + log + " & t=$!; for i in $(seq 250); do grep -q Capturing " + log + " && break; sleep 0.02; done; sleep 0.5; " +
+        " 2> " + log + " & t=$!; for i in $(seq 250); do python3 -c 'import socket; socket.socket(socket.AF_INET, socket.SOCK_DGRAM)"
+        ".sendto(b\"probe\", (\"127.0.0.1\", " + port + "))'; [ $(stat -c %s " + Path("live.pcap") + " 2> /dev/null || echo 0) -gt 24 ]"
+        " && break; sleep 0.02; done; " +
         Quote(VARNEL_CLI_PATH) + " --rtp 127.0.0.1:" + port + " --labels " + Path("a.jsonl") + " dtmf:123; s=$?; sleep 0.5; kill -INT $t;"
         " wait $t; kill $r; cat " + log + "; exit $s";
     std::string out;
