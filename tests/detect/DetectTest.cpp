@@ -159,10 +159,7 @@ TEST_F(DetectTest, HearsTheKeysOtherSendersMake) {
 }
 
 // The keys `varnel detect --json` prints for a file: their kind and span.
-struct Found {
-    std::string kind;
-    DtmfEvent key;
-};
+using Found = std::pair<std::string, DtmfEvent>;
 std::vector<Found> DetectedInFile(const std::string& path) {
     static const std::regex key(R"re("kind":"(\w+)","symbol":"key","start":(\d+),"end":(\d+),"text":"(.)")re");
     std::string out;
@@ -178,10 +175,10 @@ void ExpectKeysAtLabels(const std::vector<Found>& found, const std::vector<DtmfE
     ASSERT_FALSE(labels.empty());
     ASSERT_EQ(found.size(), labels.size());
     for (std::size_t i = 0; i < labels.size(); ++i) {
-        EXPECT_EQ(found[i].kind, kind);
-        EXPECT_EQ(found[i].key.key, labels[i].key);
-        EXPECT_NEAR(static_cast<double>(found[i].key.first), static_cast<double>(labels[i].first), 160) << i;  // a packet time
-        EXPECT_NEAR(static_cast<double>(found[i].key.last), static_cast<double>(labels[i].last), 160) << i;
+        EXPECT_EQ(found[i].first, kind);
+        EXPECT_EQ(found[i].second.key, labels[i].key);
+        EXPECT_NEAR(static_cast<double>(found[i].second.first), static_cast<double>(labels[i].first), 160) << i;  // a packet time
+        EXPECT_NEAR(static_cast<double>(found[i].second.last), static_cast<double>(labels[i].last), 160) << i;
     }
 }
 
@@ -191,8 +188,7 @@ void ExpectKeysAtLabels(const std::vector<Found>& found, const std::vector<DtmfE
 struct Capture {
     const char* args;
     const char* kind;
-    std::size_t swap[2];   // records exchanged, {0, 0} none
-    std::size_t drop[2];   // the first record dropped and how many
+    std::size_t swap[2], drop[2];  // two records exchanged; the first dropped and how many ({0, 0}: none)
 };
 constexpr Capture kCaptures[] = {
     {"dtmf:159D", "dtmf", {0, 0}, {0, 0}},
@@ -223,21 +219,21 @@ TEST_F(DetectTest, HearsTheKeysAndEventsOfThePcapsTheToolWrites) {
     }
 }
 
-// A live send to loopback, which a socket of Python's receives, captured by tshark (capturing
-// needs the rights CI has) once a probe datagram (too short for RTP) shows in its file.
+// A live send to loopback, to a port a socket of Python's binds and receives on, captured by
+// tshark (capturing needs the rights CI has) once a probe datagram (too short for RTP) shows in
+// its file.
 TEST_F(DetectTest, HearsTheKeysOfACaptureTsharkMakes) {
     VARNEL_REQUIRE_TOOL("tshark");
     VARNEL_REQUIRE_TOOL("python3");
-    const std::string port = std::to_string(20000 + (getpid() + 1) % 40000);
     const std::string log = Path("tshark.txt");
     const std::string capture =
-        "python3 -c 'import socket; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind((\"127.0.0.1\", " + port +
-        ")); [s.recv(2048) for _ in iter(int, 1)]' & r=$!; tshark -i lo -f 'udp port " + port + "' -F pcap -w " + Path("live.pcap") +
-        " 2> " + log + " & t=$!; for i in $(seq 250); do python3 -c 'import socket; socket.socket(socket.AF_INET, socket.SOCK_DGRAM)"
-        ".sendto(b\"probe\", (\"127.0.0.1\", " + port + "))'; [ $(stat -c %s " + Path("live.pcap") + " 2> /dev/null || echo 0) -gt 24 ]"
-        " && break; sleep 0.02; done; " +
-        Quote(VARNEL_CLI_PATH) + " --rtp 127.0.0.1:" + port + " --labels " + Path("a.jsonl") + " dtmf:123; s=$?; sleep 0.5; kill -INT $t;"
-        " wait $t; kill $r; cat " + log + "; exit $s";
+        "python3 -c 'import socket; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind((\"127.0.0.1\", 0)); print(s.getsockname()[1],"
+        " flush=True); [s.recv(2048) for _ in iter(int, 1)]' > " + Path("port") + " & r=$!; for i in $(seq 250); do [ -s " + Path("port") + " ] && break;"
+        " sleep 0.02; done; p=$(cat " + Path("port") + "); tshark -i lo -f \"udp port $p\" -F pcap -w " + Path("live.pcap") + " 2> " + log +
+        " & t=$!; for i in $(seq 250); do python3 -c \"import socket; socket.socket(socket.AF_INET, socket.SOCK_DGRAM).sendto(b'probe',"
+        " ('127.0.0.1', $p))\"; [ $(stat -c %s " + Path("live.pcap") + " 2> /dev/null || echo 0) -gt 24 ] && break; sleep 0.02; done; " +
+        Quote(VARNEL_CLI_PATH) + " --rtp 127.0.0.1:$p --labels " + Path("a.jsonl") + " dtmf:123; s=$?; sleep 0.5; kill -INT $t; wait $t;"
+        " kill $r; cat " + log + "; exit $s";
     std::string out;
     const int status = RunShell("{ " + capture + "; }", out);
     if (out.find("Capturing") == std::string::npos) {

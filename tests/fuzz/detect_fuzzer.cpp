@@ -1,8 +1,8 @@
 // What `varnel detect` reads: a WAV file (first byte 0 modulo 4), a pcap (2 modulo 4) or raw
 // samples (odd; the next bytes their encoding and size, and rate); the second-to-last byte
 // sizes the blocks fed. A refusal has a reason, every sample is within full scale, keys heard
-// in blocks are those heard at once; a pcap's streams give their audio alike in any blocks and
-// events that end no earlier than they start.
+// in blocks are those heard at once; a pcap's streams give their audio alike in any blocks, as
+// long as their last packet's, and events that end no earlier than they start.
 
 #include <algorithm>
 #include <cstddef>
@@ -39,10 +39,7 @@ std::vector<double> Audio(const Detect::RtpStream& stream, std::size_t block) {
     Detect::StreamAudio audio(stream);
     std::vector<double> samples(block);
     std::size_t total = 0;
-    while (const std::size_t n = audio.Read(std::span(samples).subspan(total, block))) {
-        total += n;
-        samples.resize(total + block);
-    }
+    while (const std::size_t n = audio.Read(std::span(samples).subspan(total, block))) samples.resize((total += n) + block);
     samples.resize(total);
     return samples;
 }
@@ -50,19 +47,22 @@ std::vector<double> Audio(const Detect::RtpStream& stream, std::size_t block) {
 // Streams spanning more than this are not rendered: their samples would take the fuzzer's time.
 constexpr std::uint64_t kLongestRendered = 10 * Detect::kStreamRate;
 
-std::vector<double> Samples(std::istringstream& in, std::size_t block) {
-    std::vector<double> first;
-    for (const Detect::RtpStream& stream : Detect::ReadPcapStreams(in)) {
+int Capture(std::istringstream& in, std::size_t block) {
+    std::vector<Detect::RtpStream> streams;
+    try {
+        streams = Detect::ReadPcapStreams(in);
+    } catch (const Detect::ReadError& e) {
+        Fuzz::Require(*e.what() != '\0', "a capture refused without its reason");
+    }
+    for (const Detect::RtpStream& stream : streams) {
         for (const Detect::TelephoneEvent& event : stream.events) Fuzz::Require(event.first <= event.end, "an event ending before it starts");
         std::uint64_t end = 0;
         for (const Detect::RtpStream::Chunk& chunk : stream.chunks) end = std::max(end, chunk.first + chunk.length);
         if (end > kLongestRendered) continue;
         const std::vector<double> whole = Audio(stream, end + 1);
-        Fuzz::Require(whole.size() == end, "a stream's audio not ending at its last packet's");
-        Fuzz::Require(Audio(stream, block) == whole, "a stream's audio another in blocks");
-        if (first.empty()) first = whole;
+        Fuzz::Require(whole.size() == end && Audio(stream, block) == whole, "a stream's audio another in blocks, or not its packets' length");
     }
-    return first;
+    return 0;
 }
 
 }  // namespace
@@ -70,24 +70,20 @@ std::vector<double> Samples(std::istringstream& in, std::size_t block) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 4) return 0;
     const bool raw = data[0] % 2 == 1;
-    const bool pcap = data[0] % 4 == 2;
     const std::size_t block = 1 + data[size - 2];
     std::istringstream in(std::string(reinterpret_cast<const char*>(data) + (raw ? 3 : 1), size - (raw ? 3 : 1)));
+    if (data[0] % 4 == 2) return Capture(in, block);
     std::vector<double> samples;
-    int rate = Detect::kStreamRate;
+    int rate = 0;
     try {
-        if (pcap) {
-            samples = Samples(in, block);
-        } else {
-            Detect::PcmFormat format;
-            format.encoding = kEncodings[data[1] % 5];
-            format.bits = kBits[data[1] / 5 % 4];
-            format.rate = kRates[data[2] % 5];
-            Detect::PcmReader reader = raw ? Detect::PcmReader::Raw(in, format) : Detect::PcmReader::Wav(in);
-            rate = reader.Format().rate;
-            double chunk[97];
-            while (const std::size_t n = reader.Read(chunk)) samples.insert(samples.end(), chunk, chunk + n);
-        }
+        Detect::PcmFormat format;
+        format.encoding = kEncodings[data[1] % 5];
+        format.bits = kBits[data[1] / 5 % 4];
+        format.rate = kRates[data[2] % 5];
+        Detect::PcmReader reader = raw ? Detect::PcmReader::Raw(in, format) : Detect::PcmReader::Wav(in);
+        rate = reader.Format().rate;
+        double chunk[97];
+        while (const std::size_t n = reader.Read(chunk)) samples.insert(samples.end(), chunk, chunk + n);
     } catch (const Detect::ReadError& e) {
         Fuzz::Require(*e.what() != '\0', "a file refused without its reason");
         return 0;
