@@ -21,6 +21,7 @@ using Rtp::GetBig16;
 constexpr std::uint32_t kMagicNanoseconds = 0xA1B23C4D;
 constexpr std::uint32_t kMagicNg = 0x0A0D0D0A;
 constexpr std::uint32_t kLongestRecord = 262144;  // libpcap's largest snapshot length
+constexpr std::size_t kMergeWindow = 8;            // events looked back at for a packet's
 
 // The link types read: their number in the file header.
 constexpr std::uint32_t kLinkNull = 0;
@@ -172,12 +173,15 @@ private:
     }
 
     // Packets of one event share its timestamp: the longest duration and any end bit are kept.
+    // They follow each other, so only the last few events are looked at for the one a packet
+    // belongs to (a packet reordered past them starts an event again).
     static void Event(RtpStream& stream, std::uint64_t first, std::uint8_t payloadType, std::span<const std::uint8_t> payload) {
         const std::uint64_t end = first + GetBig16(&payload[2]);
         Budget(stream, end);
         if (stream.eventPayloadType < 0) stream.eventPayloadType = payloadType;
-        auto same = std::find_if(stream.events.rbegin(), stream.events.rend(), [&](const TelephoneEvent& e) { return e.first == first; });
-        if (same == stream.events.rend()) {
+        const auto last = stream.events.rbegin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(stream.events.size(), kMergeWindow));
+        auto same = std::find_if(stream.events.rbegin(), last, [&](const TelephoneEvent& e) { return e.first == first; });
+        if (same == last) {
             stream.events.push_back({payload[0], first, end, static_cast<std::uint8_t>(payload[1] & 0x3F), false});
             same = stream.events.rbegin();
         }
