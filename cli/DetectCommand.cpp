@@ -97,9 +97,15 @@ void PrintTelephoneEvents(const Detect::RtpStream& stream, bool json, std::FILE*
 }
 
 // Each RTP stream of a capture: a line saying which (in a timeline), the keys heard in its
-// audio, then its telephone events. Throws Detect::ReadError.
+// audio, then its telephone events. Throws Detect::ReadError, a file that is no capture refused
+// as the WAV file it was not either.
 void PrintCapture(std::istream& in, bool json, std::FILE* out) {
-    const std::vector<Detect::RtpStream> streams = Detect::ReadPcapStreams(in);
+    std::vector<Detect::RtpStream> streams;
+    try {
+        streams = Detect::ReadPcapStreams(in);
+    } catch (const Detect::NotCapture&) {
+        throw Detect::ReadError(Detect::kNotWav);
+    }
     for (const Detect::RtpStream& stream : streams) {
         std::array<char, 11> ssrc{};
         std::snprintf(ssrc.data(), ssrc.size(), "0x%08X", stream.ssrc);

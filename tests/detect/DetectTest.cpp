@@ -304,6 +304,7 @@ TEST_F(DetectTest, TheCommandPrintsKeysAndExits) {
     std::ofstream(Path("cut.pcap")) << pcap + Le(1, 4) + Le(0, 4) + Le(0, 4) + Le(100, 4) + Le(100, 4) + "abc";
     std::ofstream(Path("wifi.pcap")) << pcap + Le(105, 4);
     std::ofstream(Path("a.pcapng")) << Le(0x0A0D0D0A, 4) + Le(28, 4);
+    std::ofstream(Path("m.bin")) << "MZ";  // a first byte of a pcap's magic, and no capture
     const std::string tool = Quote(VARNEL_CLI_PATH) + " detect ";
     const struct {
         std::string args;
@@ -317,6 +318,7 @@ TEST_F(DetectTest, TheCommandPrintsKeysAndExits) {
         {Path("cut.pcap") + " " + Path("wifi.pcap") + " " + Path("a.pcapng"), 1,
          R"((.|\n)*cut\.pcap: its record 1 is cut short\n(.|\n)*wifi\.pcap: its link type 105 is not read (.|\n)*)"
          R"(a\.pcapng: it is a pcapng file: save it as pcap (.|\n)*)"},
+        {Path("m.bin"), 1, R"(varnel: .*m\.bin: it is not a WAV file \(no RIFF WAVE header\)\n)"},
         {Path("none.wav"), 1, R"(varnel: .*none\.wav: No such file or directory\n)"},
         {"", 2, R"(varnel: detect needs a file(.|\n)*)"},
         {"-e mu-law x", 2, R"(varnel: -e and -b describe raw samples(.|\n)*)"},

@@ -6,7 +6,6 @@
 #include <numeric>
 #include <optional>
 
-#include "varnel/detect/PcmReader.h"
 #include "varnel/rtp/ByteOrder.h"
 #include "varnel/rtp/PcapSavefile.h"
 #include "varnel/rtp/RtpHeader.h"
@@ -217,8 +216,8 @@ std::vector<RtpStream> ReadPcapStreams(std::istream& in) {
     std::array<std::uint8_t, Rtp::PcapSavefile::kHeaderBytes> header{};
     const bool whole = Read(in, header.data(), header.size());
     if (Get32(header.data(), false) == kMagicNg) throw ReadError("it is a pcapng file: save it as pcap (editcap -F pcap)");
+    if (!IsPcap(header)) throw NotCapture();
     if (!whole) throw ReadError("it is cut inside its pcap header");
-    if (!IsPcap(header)) throw ReadError("it is not a pcap file");
     const bool big = Get32(header.data(), true) == Rtp::PcapSavefile::kMagicMicroseconds || Get32(header.data(), true) == kMagicNanoseconds;
     const std::uint32_t linkType = Get32(&header[20], big) & 0x0FFFFFFF;  // the top bits hold FCS flags
     if (linkType != Rtp::PcapSavefile::kLinkTypeEthernet && linkType != kLinkNull && linkType != kLinkRaw && linkType != kLinkCooked &&

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "varnel/detect/PcmReader.h"
 #include "varnel/rtp/Endpoint.h"
 
 namespace Quorvex::VarnelNet::Detect {
@@ -44,6 +45,12 @@ struct RtpStream {
     std::vector<TelephoneEvent> events;  // by first sample, repeated packets of one event merged
 };
 
+// Bytes that are not a capture, refused by the caller as what it took them for.
+class NotCapture : public ReadError {
+public:
+    NotCapture() : ReadError("it is not a pcap file") {}
+};
+
 // Whether the bytes open a libpcap savefile (its magic number in either byte order).
 bool IsPcap(std::span<const std::uint8_t> first4);
 // Whether a file's first byte may begin a savefile's magic number (classic or pcapng): a WAV
@@ -57,9 +64,10 @@ bool MayBePcap(int firstByte);
 // is a packet of a stream timed before the stream's first packet. An audio packet is placed by
 // its RTP timestamp, so reordered packets land where they belong; a telephone event is a 4-byte
 // payload of a dynamic payload type, its packets merged by their timestamp.
-// Throws ReadError for a file that is not a classic savefile, is cut inside a record or holds
-// a record longer than any snapshot, and for a stream spanning more than kMostSeconds of audio
-// or a capture of more than kMostStreams streams.
+// Throws NotCapture for bytes that open no savefile, ReadError for a pcapng file, a file cut
+// inside its header or a record, holding
+// a record longer than any snapshot or a link type not read, a stream spanning more than
+// kMostSeconds of audio or more than kMostStreams streams.
 std::vector<RtpStream> ReadPcapStreams(std::istream& in);
 
 inline constexpr int kStreamRate = 8000;
