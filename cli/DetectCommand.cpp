@@ -11,6 +11,7 @@
 #include "cli/UsageError.h"
 #include "varnel/options/ValueReaders.h"
 #include "varnel/detect/DtmfDetector.h"
+#include "varnel/detect/PcapStreams.h"
 #include "varnel/script/Labels.h"
 #include "varnel/signal/DtmfKeypad.h"
 
@@ -37,7 +38,9 @@ Encoding EncodingOf(const std::string& text) {
     throw UsageError("-e/--encoding is signed, unsigned, float, mu-law or a-law, not '" + text + "'");
 }
 
-void PrintEvents(const std::vector<DtmfEvent>& events, int rate, bool json, std::FILE* out) {
+using Fields = std::vector<std::pair<std::string, std::string>>;
+
+void PrintEvents(const std::vector<DtmfEvent>& events, int rate, bool json, std::FILE* out, const Fields& fields = {}) {
     for (const DtmfEvent& event : events) {
         if (json) {
             const auto pair = DtmfKeypad::Find(event.key);
@@ -48,11 +51,74 @@ void PrintEvents(const std::vector<DtmfEvent>& events, int rate, bool json, std:
             label.end = event.last + 1;
             label.text = std::string(1, event.key);
             label.hz = {static_cast<double>(pair->row), static_cast<double>(pair->column)};
+            label.fields = fields;
             std::fputs(Script::JsonLabels(std::span(&label, 1)).c_str(), out);
         } else {
             std::fprintf(out, "%c %.3f %.3f %.1f %.1f dBm0 %.1f %.1f Hz\n", event.key, static_cast<double>(event.first) / rate,
                          static_cast<double>(event.last + 1) / rate, event.rowDbm0, event.columnDbm0, event.rowHz, event.columnHz);
         }
+    }
+}
+
+// The keys a reader's samples hold.
+template <typename Reader>
+std::vector<DtmfEvent> Heard(Reader& reader, int rate) {
+    std::vector<DtmfEvent> events;
+    DtmfDetector detector(rate, [&events](const DtmfEvent& event) { events.push_back(event); });
+    std::array<double, 1024> block{};
+    while (const std::size_t count = reader.Read(block)) detector.Feed(std::span<const double>(block.data(), count));
+    detector.Finish();
+    return events;
+}
+
+// The DTMF telephone events of a stream, as timeline lines marked rfc4733 or labels of that kind.
+void PrintTelephoneEvents(const Detect::RtpStream& stream, bool json, std::FILE* out, const Fields& fields) {
+    static constexpr char kKeys[] = "0123456789*#ABCD";
+    for (const Detect::TelephoneEvent& event : stream.events) {
+        if (event.code >= 16) continue;
+        const char key = kKeys[event.code];
+        if (json) {
+            const auto pair = DtmfKeypad::Find(key);
+            Script::Label label;
+            label.kind = "rfc4733";
+            label.symbol = SymbolKind::Key;
+            label.first = event.first;
+            label.end = event.end;
+            label.text = std::string(1, key);
+            label.hz = {static_cast<double>(pair->row), static_cast<double>(pair->column)};
+            label.value = event.code;
+            label.fields = fields;
+            std::fputs(Script::JsonLabels(std::span(&label, 1)).c_str(), out);
+        } else {
+            std::fprintf(out, "%c %.3f %.3f -%d dBm0 rfc4733%s\n", key, static_cast<double>(event.first) / Detect::kStreamRate,
+                         static_cast<double>(event.end) / Detect::kStreamRate, event.volume, event.ended ? "" : " unended");
+        }
+    }
+}
+
+// Each RTP stream of a capture: a line saying which (in a timeline), the keys heard in its
+// audio, then its telephone events. Throws Detect::ReadError, a file that is no capture refused
+// as the WAV file it was not either.
+void PrintCapture(std::istream& in, bool json, std::FILE* out) {
+    std::vector<Detect::RtpStream> streams;
+    try {
+        streams = Detect::ReadPcapStreams(in);
+    } catch (const Detect::NotCapture&) {
+        throw Detect::ReadError(Detect::kNotWav);
+    }
+    for (const Detect::RtpStream& stream : streams) {
+        std::array<char, 11> ssrc{};
+        std::snprintf(ssrc.data(), ssrc.size(), "0x%08X", stream.ssrc);
+        if (!json) {
+            std::fprintf(out, "RTP %s %s > %s", ssrc.data(), stream.source.Text().c_str(), stream.destination.Text().c_str());
+            if (stream.payloadType >= 0) std::fprintf(out, " payload %d", stream.payloadType);
+            if (stream.eventPayloadType >= 0) std::fprintf(out, " events %d", stream.eventPayloadType);
+            std::fprintf(out, " packets %llu\n", static_cast<unsigned long long>(stream.packets));
+        }
+        const Fields fields = {{"ssrc", ssrc.data()}, {"source", stream.source.Text()}, {"destination", stream.destination.Text()}};
+        Detect::StreamAudio audio(stream);
+        PrintEvents(Heard(audio, Detect::kStreamRate), Detect::kStreamRate, json, out, fields);
+        PrintTelephoneEvents(stream, json, out, fields);
     }
 }
 
@@ -64,11 +130,7 @@ std::vector<DtmfEvent> Keys(std::istream& in, const DetectOptions& detect, int& 
         throw Detect::ReadError("its rate of " + std::to_string(rate) + " Hz is outside the " + std::to_string(DtmfDetector::kLowestRate) +
                                 " to " + std::to_string(DtmfDetector::kHighestRate) + " Hz the detector takes");
     }
-    std::vector<DtmfEvent> events;
-    DtmfDetector detector(rate, [&events](const DtmfEvent& event) { events.push_back(event); });
-    std::array<double, 1024> block{};
-    while (const std::size_t count = reader.Read(block)) detector.Feed(std::span<const double>(block.data(), count));
-    detector.Finish();
+    std::vector<DtmfEvent> events = Heard(reader, rate);
     if (in.bad()) throw Detect::ReadError(std::strerror(errno));
     return events;
 }
@@ -132,7 +194,9 @@ std::string DetectHelp() {
                          print the DTMF keys FILE holds (a WAV file, its first channel, 8000 to
                          48000 Hz; - for standard input), a line a key: the key, its start and end
                          in seconds, its tones' levels in dBm0 and frequencies; --json as JSON
-                         lines in the schema of --labels FILE.jsonl; -r: raw samples of that rate
+                         lines in the schema of --labels FILE.jsonl; -r: raw samples of that rate;
+                         a pcap: each RTP stream's keys, heard in its G.711 audio and read from
+                         its RFC 4733 events
 
 )";
 }
@@ -153,9 +217,15 @@ int RunDetect(const DetectOptions& detect, std::FILE* out, std::FILE* err) {
                 continue;
             }
         }
+        std::istream& in = file == "-" ? std::cin : stream;
         try {
+            if (!detect.raw && Detect::MayBePcap(in.peek())) {
+                if (detect.files.size() > 1 && !detect.json) std::fprintf(out, "%s:\n", file.c_str());
+                PrintCapture(in, detect.json, out);
+                continue;
+            }
             int rate = 0;
-            const std::vector<DtmfEvent> events = Keys(file == "-" ? std::cin : stream, detect, rate);
+            const std::vector<DtmfEvent> events = Keys(in, detect, rate);
             if (detect.files.size() > 1 && !detect.json) std::fprintf(out, "%s:\n", file.c_str());
             PrintEvents(events, rate, detect.json, out);
         } catch (const Detect::ReadError& e) {

@@ -1,9 +1,11 @@
 // The DTMF detector and the sample reader: keys the tool renders heard at their labels' times
 // (rates, levels, twist, offsets, noise), the tones the detector must refuse, split input equal
-// to whole input, keys sox and GStreamer make, malformed WAV files refused, and the command's exits.
+// to whole input, keys sox and GStreamer make, malformed WAV files refused, the keys and telephone
+// events of the tool's pcaps and of a capture tshark makes, and the command's exits.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -156,6 +158,92 @@ TEST_F(DetectTest, HearsTheKeysOtherSendersMake) {
     }
 }
 
+// The keys `varnel detect --json` prints for a file: their kind and span.
+using Found = std::pair<std::string, DtmfEvent>;
+std::vector<Found> DetectedInFile(const std::string& path) {
+    static const std::regex key(R"re("kind":"(\w+)","symbol":"key","start":(\d+),"end":(\d+),"text":"(.)")re");
+    std::string out;
+    EXPECT_EQ(RunShell(Quote(VARNEL_CLI_PATH) + " detect --json " + Quote(path), out), 0) << out;
+    std::vector<Found> found;
+    for (auto m = std::sregex_iterator(out.begin(), out.end(), key); m != std::sregex_iterator(); ++m) {
+        found.push_back({(*m)[1], {(*m)[4].str()[0], std::stoull((*m)[2]), std::stoull((*m)[3])}});
+    }
+    return found;
+}
+
+void ExpectKeysAtLabels(const std::vector<Found>& found, const std::vector<DtmfEvent>& labels, const std::string& kind) {
+    ASSERT_FALSE(labels.empty());
+    ASSERT_EQ(found.size(), labels.size());
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+        EXPECT_EQ(found[i].first, kind);
+        EXPECT_EQ(found[i].second.key, labels[i].key);
+        EXPECT_NEAR(static_cast<double>(found[i].second.first), static_cast<double>(labels[i].first), 160) << i;  // a packet time
+        EXPECT_NEAR(static_cast<double>(found[i].second.last), static_cast<double>(labels[i].last), 160) << i;
+    }
+}
+
+// Pcaps of the tool: in-band mu-law, telephone events, A-law over IPv6, and in-band with two
+// packets swapped (a key's last and a break's) or three of a break dropped, which keep the keys
+// on time only when packets are placed by their timestamps. Records are counted from 1.
+struct Capture {
+    const char* args;
+    const char* kind;
+    std::size_t swap[2], drop[2];  // two records exchanged; the first dropped and how many ({0, 0}: none)
+};
+constexpr Capture kCaptures[] = {
+    {"dtmf:159D", "dtmf", {0, 0}, {0, 0}},
+    {"--dtmf-mode rfc4733 dtmf:159D", "rfc4733", {0, 0}, {0, 0}},
+    {"-e alaw --rtp-dst [::1]:6000 dtmf:159D", "dtmf", {0, 0}, {0, 0}},
+    {"dtmf:159D", "dtmf", {4, 9}, {0, 0}},
+    {"dtmf:159D", "dtmf", {0, 0}, {6, 3}},
+};
+
+TEST_F(DetectTest, HearsTheKeysAndEventsOfThePcapsTheToolWrites) {
+    for (const Capture& capture : kCaptures) {
+        SCOPED_TRACE(capture.args);
+        std::string out;
+        ASSERT_EQ(RunShell(Quote(VARNEL_CLI_PATH) + " --pcap " + Path("a.pcap") + " --labels " + Path("a.jsonl") +
+                               " --seed 7 --pcap-start 1714564800 " + capture.args, out), 0) << out;
+        std::ifstream in(Path("a.pcap"), std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::size_t record = 16 + static_cast<unsigned char>(bytes[32]);  // every audio record is as long as the first
+        const auto at = [&](std::size_t n) { return 24 + (n - 1) * record; };
+        if (capture.swap[0] != 0) {
+            const std::string first = bytes.substr(at(capture.swap[0]), record);
+            bytes.replace(at(capture.swap[0]), record, bytes.substr(at(capture.swap[1]), record));
+            bytes.replace(at(capture.swap[1]), record, first);
+        }
+        if (capture.drop[0] != 0) bytes.erase(at(capture.drop[0]), capture.drop[1] * record);
+        std::ofstream(Path("a.pcap"), std::ios::binary) << bytes;
+        ExpectKeysAtLabels(DetectedInFile(Path("a.pcap")), Labelled(Path("a.jsonl")), capture.kind);
+    }
+}
+
+// A live send to loopback, to a port a socket of Python's binds and receives on, captured by
+// tshark (capturing needs the rights CI has) once a probe datagram (too short for RTP) shows in
+// its file.
+TEST_F(DetectTest, HearsTheKeysOfACaptureTsharkMakes) {
+    VARNEL_REQUIRE_TOOL("tshark");
+    VARNEL_REQUIRE_TOOL("python3");
+    const std::string log = Path("tshark.txt");
+    const std::string capture =
+        "python3 -c 'import socket; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind((\"127.0.0.1\", 0)); print(s.getsockname()[1],"
+        " flush=True); [s.recv(2048) for _ in iter(int, 1)]' > " + Path("port") + " & r=$!; for i in $(seq 250); do [ -s " + Path("port") + " ] && break;"
+        " sleep 0.02; done; p=$(cat " + Path("port") + "); tshark -i lo -f \"udp port $p\" -F pcap -w " + Path("live.pcap") + " 2> " + log +
+        " & t=$!; for i in $(seq 250); do python3 -c \"import socket; socket.socket(socket.AF_INET, socket.SOCK_DGRAM).sendto(b'probe',"
+        " ('127.0.0.1', $p))\"; [ $(stat -c %s " + Path("live.pcap") + " 2> /dev/null || echo 0) -gt 24 ] && break; sleep 0.02; done; " +
+        Quote(VARNEL_CLI_PATH) + " --rtp 127.0.0.1:$p --labels " + Path("a.jsonl") + " dtmf:123; s=$?; sleep 0.5; kill -INT $t; wait $t;"
+        " kill $r; cat " + log + "; exit $s";
+    std::string out;
+    const int status = RunShell("{ " + capture + "; }", out);
+    if (out.find("Capturing") == std::string::npos) {
+        if (std::getenv("CI") != nullptr) FAIL() << out;
+        GTEST_SKIP() << "tshark cannot capture here: " << out;
+    }
+    ASSERT_EQ(status, 0) << out;
+    ExpectKeysAtLabels(DetectedInFile(Path("live.pcap")), Labelled(Path("a.jsonl")), "dtmf");
+}
+
 std::string Le(std::uint32_t value, int bytes) {
     std::string text;
     for (int i = 0; i < bytes; ++i) text += static_cast<char>(value >> (8 * i) & 0xFF);
@@ -212,6 +300,11 @@ TEST_F(DetectTest, TheCommandPrintsKeysAndExits) {
     Render("-r 8000 --dbm0 -10 dtmf:42");
     std::string out;
     std::ofstream(Path("bad.wav")) << "RIFF";
+    const std::string pcap = Le(0xA1B2C3D4, 4) + Le(2, 2) + Le(4, 2) + Le(0, 4) + Le(0, 4) + Le(65535, 4);
+    std::ofstream(Path("cut.pcap")) << pcap + Le(1, 4) + Le(0, 4) + Le(0, 4) + Le(100, 4) + Le(100, 4) + "abc";
+    std::ofstream(Path("wifi.pcap")) << pcap + Le(105, 4);
+    std::ofstream(Path("a.pcapng")) << Le(0x0A0D0D0A, 4) + Le(28, 4);
+    std::ofstream(Path("m.bin")) << "MZ";  // a first byte of a pcap's magic, and no capture
     const std::string tool = Quote(VARNEL_CLI_PATH) + " detect ";
     const struct {
         std::string args;
@@ -222,6 +315,10 @@ TEST_F(DetectTest, TheCommandPrintsKeysAndExits) {
         {"--json - < " + Path("a.wav"), 0, R"(\{"request":0,"kind":"dtmf","symbol":"key","start":\d+,"end":\d+,"text":"4","hz":\[770,1209\]\}\n.*\n)"},
         {"-r 8000 -e signed -b 16 - < " + Path("a.wav"), 0, R"(4 0\.00\d .*\n2 .*\n)"},
         {Path("bad.wav") + " " + Path("a.wav"), 1, R"((.|\n)*bad\.wav: it is not a WAV file(.|\n)*a\.wav:\n4 (.|\n)*)"},
+        {Path("cut.pcap") + " " + Path("wifi.pcap") + " " + Path("a.pcapng"), 1,
+         R"((.|\n)*cut\.pcap: its record 1 is cut short\n(.|\n)*wifi\.pcap: its link type 105 is not read (.|\n)*)"
+         R"(a\.pcapng: it is a pcapng file: save it as pcap (.|\n)*)"},
+        {Path("m.bin"), 1, R"(varnel: .*m\.bin: it is not a WAV file \(no RIFF WAVE header\)\n)"},
         {Path("none.wav"), 1, R"(varnel: .*none\.wav: No such file or directory\n)"},
         {"", 2, R"(varnel: detect needs a file(.|\n)*)"},
         {"-e mu-law x", 2, R"(varnel: -e and -b describe raw samples(.|\n)*)"},

@@ -1,6 +1,8 @@
-// What `varnel detect` reads: a WAV file (first byte even) or raw samples (odd; the next bytes
-// their encoding and size, and rate); the second-to-last byte sizes the blocks fed. A refusal
-// has a reason, every sample is within full scale, keys heard in blocks are those heard at once.
+// What `varnel detect` reads: a WAV file (first byte 0 modulo 4), a pcap (2 modulo 4) or raw
+// samples (odd; the next bytes their encoding and size, and rate); the second-to-last byte
+// sizes the blocks fed. A refusal has a reason, every sample is within full scale, keys heard
+// in blocks are those heard at once; a pcap's streams give their audio alike in any blocks, as
+// long as their last packet's, and events that end no earlier than they start.
 
 #include <algorithm>
 #include <cstddef>
@@ -11,6 +13,7 @@
 
 #include "FuzzScript.h"
 #include "varnel/detect/DtmfDetector.h"
+#include "varnel/detect/PcapStreams.h"
 #include "varnel/detect/PcmReader.h"
 
 using namespace Quorvex::VarnelNet;
@@ -32,6 +35,36 @@ std::vector<Detect::DtmfEvent> Heard(const std::vector<double>& samples, int rat
     return events;
 }
 
+std::vector<double> Audio(const Detect::RtpStream& stream, std::size_t block) {
+    Detect::StreamAudio audio(stream);
+    std::vector<double> samples(block);
+    std::size_t total = 0;
+    while (const std::size_t n = audio.Read(std::span(samples).subspan(total, block))) samples.resize((total += n) + block);
+    samples.resize(total);
+    return samples;
+}
+
+// Streams spanning more than this are not rendered: their samples would take the fuzzer's time.
+constexpr std::uint64_t kLongestRendered = 10 * Detect::kStreamRate;
+
+int Capture(std::istringstream& in, std::size_t block) {
+    std::vector<Detect::RtpStream> streams;
+    try {
+        streams = Detect::ReadPcapStreams(in);
+    } catch (const Detect::ReadError& e) {
+        Fuzz::Require(*e.what() != '\0', "a capture refused without its reason");
+    }
+    for (const Detect::RtpStream& stream : streams) {
+        for (const Detect::TelephoneEvent& event : stream.events) Fuzz::Require(event.first <= event.end, "an event ending before it starts");
+        std::uint64_t end = 0;
+        for (const Detect::RtpStream::Chunk& chunk : stream.chunks) end = std::max(end, chunk.first + chunk.length);
+        if (end > kLongestRendered) continue;
+        const std::vector<double> whole = Audio(stream, end + 1);
+        Fuzz::Require(whole.size() == end && Audio(stream, block) == whole, "a stream's audio another in blocks, or not its packets' length");
+    }
+    return 0;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -39,6 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool raw = data[0] % 2 == 1;
     const std::size_t block = 1 + data[size - 2];
     std::istringstream in(std::string(reinterpret_cast<const char*>(data) + (raw ? 3 : 1), size - (raw ? 3 : 1)));
+    if (data[0] % 4 == 2) return Capture(in, block);
     std::vector<double> samples;
     int rate = 0;
     try {

@@ -99,7 +99,7 @@ PcmReader::PcmReader(std::istream& in, const PcmFormat& format, std::uint64_t da
 PcmReader PcmReader::Wav(std::istream& in) {
     unsigned char header[12];
     if (!ReadExactly(in, header, sizeof header) || std::memcmp(header, "RIFF", 4) != 0 || std::memcmp(header + 8, "WAVE", 4) != 0) {
-        throw ReadError("it is not a WAV file (no RIFF WAVE header)");
+        throw ReadError(kNotWav);
     }
     bool haveFormat = false;
     PcmFormat format;

@@ -25,6 +25,9 @@ public:
     explicit ReadError(const std::string& message) : std::runtime_error(message) {}
 };
 
+// The refusal of a file that is not a WAV file, read as one.
+inline constexpr const char* kNotWav = "it is not a WAV file (no RIFF WAVE header)";
+
 // Whether the encoding stores samples of that many bits: signed and unsigned 8, 16, 24 or 32,
 // float 32, G.711 8.
 bool HasBits(Encoding encoding, int bits);
