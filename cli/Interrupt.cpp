@@ -27,6 +27,9 @@ InterruptCatcher::InterruptCatcher() {
 }
 
 InterruptCatcher::~InterruptCatcher() {
+    // After a stop the handler stays: a second signal may come after the first was acted on (the
+    // sender descheduled between the two), and must not kill the tool as it exits with its status.
+    if (g_caught != 0) return;
     for (int i = 0; i < 2; ++i) ::sigaction(kSignals[i], &g_previous[i], nullptr);
 }
 

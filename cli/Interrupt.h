@@ -7,8 +7,9 @@ namespace Quorvex::VarnelNet::Cli {
 
 // Catches SIGINT and SIGTERM for as long as it lives, so that the tool stops between blocks of
 // work, cleans up (a temporary file is removed, the old file stays) and exits with 128 + the
-// signal. The handler stays: a second signal (as `timeout` sends to the process group) changes
-// nothing, the tool still stops as the first asked and says so. Blocking reads and writes are
+// signal. The handler stays, after the catcher too once a signal was caught: a second signal (as
+// `timeout` sends to the process group), however late, changes nothing, the tool still stops as
+// the first asked and says so. Blocking reads and writes are
 // not restarted: they return EINTR, so that a stalled pipe cannot hold the tool.
 class InterruptCatcher {
 public:
