@@ -13,7 +13,6 @@
 #include "varnel/detect/DtmfDetector.h"
 #include "varnel/detect/PcapStreams.h"
 #include "varnel/script/Labels.h"
-#include "varnel/signal/DtmfKeypad.h"
 
 namespace Quorvex::VarnelNet::Cli {
 
@@ -43,14 +42,7 @@ using Fields = std::vector<std::pair<std::string, std::string>>;
 void PrintEvents(const std::vector<DtmfEvent>& events, int rate, bool json, std::FILE* out, const Fields& fields = {}) {
     for (const DtmfEvent& event : events) {
         if (json) {
-            const auto pair = DtmfKeypad::Find(event.key);
-            Script::Label label;
-            label.kind = "dtmf";
-            label.symbol = SymbolKind::Key;
-            label.first = event.first;
-            label.end = event.last + 1;
-            label.text = std::string(1, event.key);
-            label.hz = {static_cast<double>(pair->row), static_cast<double>(pair->column)};
+            Script::Label label = Script::HeardKeyLabel(event.key, event.first, event.last + 1, "dtmf");
             label.fields = fields;
             std::fputs(Script::JsonLabels(std::span(&label, 1)).c_str(), out);
         } else {
@@ -78,14 +70,7 @@ void PrintTelephoneEvents(const Detect::RtpStream& stream, bool json, std::FILE*
         if (event.code >= 16) continue;
         const char key = kKeys[event.code];
         if (json) {
-            const auto pair = DtmfKeypad::Find(key);
-            Script::Label label;
-            label.kind = "rfc4733";
-            label.symbol = SymbolKind::Key;
-            label.first = event.first;
-            label.end = event.end;
-            label.text = std::string(1, key);
-            label.hz = {static_cast<double>(pair->row), static_cast<double>(pair->column)};
+            Script::Label label = Script::HeardKeyLabel(key, event.first, event.end, "rfc4733");
             label.value = event.code;
             label.fields = fields;
             std::fputs(Script::JsonLabels(std::span(&label, 1)).c_str(), out);

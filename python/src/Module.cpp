@@ -17,6 +17,7 @@
 
 #include "Errors.h"
 #include "Handlers.h"
+#include "Detect.h"
 #include "Kit.h"
 #include "Render.h"
 #include "Rtp.h"
@@ -444,6 +445,10 @@ PYBIND11_MODULE(_varnel, m) {
           py::arg("encoding"), py::arg("families"));
     m.def("_score", &ScoreFolderJson, py::arg("folder"), py::arg("receiver"), py::arg("pattern"), py::arg("families"),
           py::arg("timeout"), py::arg("key_map"), py::arg("jobs"));
+    py::class_<KeyListener>(m, "_KeyListener")
+        .def(py::init<int>(), py::arg("rate"))
+        .def("feed", &KeyListener::Feed, py::arg("samples"))
+        .def("finish", &KeyListener::Finish);
     m.def("_corpus", &WriteCorpusFolder, py::arg("recipe"), py::arg("folder"), py::arg("shard"), py::arg("shards"));
     m.def("_keyword_of", [](const std::string& option, std::int32_t value) {
         const SettingSpec* spec = Script::FindSetting(option);

@@ -348,3 +348,36 @@ def corpus(recipe, folder, shard=(1, 1)):
 
 
 __all__ += ["corpus", "score", "suite"]
+
+
+def _heard(lines):
+    return [_json.loads(line) for line in lines.splitlines()]
+
+
+class DtmfDetector:
+    """The library's streaming DTMF receiver, as `varnel detect` runs it, at a rate from 8000 to
+    48000 Hz. feed(samples) takes the next samples (a numpy array: int16, or numbers with full
+    scale 1.0) and returns the keys that ended within them; finish() ends the input and returns
+    a key still sounding. Keys come as dicts in the labels' schema, those of `varnel detect
+    --json` (kind "dtmf", symbol "key", start and end: its first and last sample, counted from
+    the first sample fed; text the key, hz its nominal frequencies). Blocks of any size give
+    the keys feeding all at once gives."""
+
+    def __init__(self, rate):
+        self._listener = _varnel._KeyListener(int(rate))
+
+    def feed(self, samples):
+        import numpy as _np
+        return _heard(self._listener.feed(_np.asarray(samples)))
+
+    def finish(self):
+        return _heard(self._listener.finish())
+
+
+def detect(samples, rate):
+    """The DTMF keys the samples hold (see DtmfDetector), as `varnel detect --json` gives them."""
+    detector = DtmfDetector(rate)
+    return detector.feed(samples) + detector.finish()
+
+
+__all__ += ["DtmfDetector", "detect"]

@@ -6,6 +6,7 @@
 #include "varnel/platform/DecimalText.h"
 #include "varnel/platform/PrintableText.h"
 #include "varnel/script/Request.h"
+#include "varnel/signal/DtmfKeypad.h"
 #include "varnel/script/RequestError.h"
 
 namespace Quorvex::VarnelNet::Script {
@@ -152,6 +153,17 @@ std::string JsonLabels(std::span<const Label> labels) {
         out += "}\n";
     }
     return out;
+}
+
+Label HeardKeyLabel(char key, std::uint64_t firstSample, std::uint64_t end, std::string_view kind) {
+    Label label;
+    label.kind = kind;
+    label.symbol = SymbolKind::Key;
+    label.first = firstSample;
+    label.end = end;
+    label.text = std::string(1, key);
+    if (const auto pair = DtmfKeypad::Find(key)) label.hz = {static_cast<double>(pair->row), static_cast<double>(pair->column)};
+    return label;
 }
 
 LabelFormat LabelFormatOf(std::string_view path) {

@@ -29,6 +29,11 @@ struct Label {
     bool mixed = false;       // a symbol of the script mixed under the first
 };
 
+// A DTMF key a detector heard from firstSample to the sample before end, as a label of the
+// labels' schema (symbol key, the key's nominal frequencies), so that a detection compares with a
+// rendering's labels: kind "dtmf" for a key heard in audio, "rfc4733" for a telephone event.
+Label HeardKeyLabel(char key, std::uint64_t firstSample, std::uint64_t end, std::string_view kind);
+
 // The text as UTF-8: a byte that is not part of a UTF-8 sequence stands for the Latin-1
 // character of its value (the pound sign 0xA3 of a TTY figures table).
 std::string Utf8Text(std::string_view text);

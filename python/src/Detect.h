@@ -1,0 +1,32 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <pybind11/numpy.h>
+
+#include "varnel/detect/DtmfDetector.h"
+
+namespace varnel_python {
+
+// varnel.detect() and varnel.DtmfDetector: the library's DTMF receiver on samples Python holds
+// (int16, full scale 32768, or any other number type as float, full scale 1.0), the keys as
+// JSON lines in the labels' schema, those of `varnel detect --json`. The samples are fed without
+// the GIL.
+class KeyListener {
+public:
+    // Throws ArgumentError for a rate the detector does not take.
+    explicit KeyListener(int sampleRate);
+    // The keys that ended within these samples.
+    std::string Feed(const pybind11::array& samples);
+    // The input has ended: a key still sounding.
+    std::string Finish();
+
+private:
+    std::string Heard();
+
+    std::string m_heard;
+    std::unique_ptr<Quorvex::VarnelNet::Detect::DtmfDetector> m_detector;
+};
+
+}  // namespace varnel_python
