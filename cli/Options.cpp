@@ -30,10 +30,6 @@ std::vector<const Registry::OptionRow*> RowsOf(std::string_view name) {
     return rows;
 }
 
-bool Has(const std::vector<const Registry::OptionRow*>& rows, Registry::Target target) {
-    return std::any_of(rows.begin(), rows.end(), [&](const Registry::OptionRow* row) { return row->target == target; });
-}
-
 bool IsOption(std::string_view name) { return !RowsOf(name).empty() || NegatedFlag(name) != nullptr; }
 
 bool TakesValue(std::string_view name) {
@@ -190,8 +186,6 @@ Script::Requests ReadScript(const std::string& path) {
     return Script::ParseScript(text);
 }
 
-bool SendsRtp(OutputMode mode) { return mode == OutputMode::Pcap || mode == OutputMode::Rtp || mode == OutputMode::Sdp; }
-
 // The outputs of RTP go together as they should: --sdp beside --pcap or --rtp or alone, the
 // options of a session only with one of them, and G.711 at 8000 Hz unless the options say
 // otherwise (the output's checks refuse any other format), labelled when the session needs it.
@@ -218,6 +212,8 @@ void CheckRtpOutputs(Options& options, const std::string& rtpOptionGiven) {
 }
 
 }  // namespace
+
+bool SendsRtp(OutputMode mode) { return mode == OutputMode::Pcap || mode == OutputMode::Rtp || mode == OutputMode::Sdp; }
 
 Options ParseArguments(std::span<const std::string> args) {
     Options options;
@@ -262,10 +258,7 @@ Options ParseArguments(std::span<const std::string> args) {
         } else if (!TakesValue(name) && value) {
             throw UsageError("option '--" + name + "' takes no value");
         }
-        if (const auto rows = RowsOf(name); Has(rows, Registry::Target::Session) && !Has(rows, Registry::Target::Impairment) &&
-                                            rtpOptionsGiven.empty()) {
-            rtpOptionsGiven = "--" + name;
-        }
+        if (Registry::SessionOnly(name) && rtpOptionsGiven.empty()) rtpOptionsGiven = "--" + name;
         if (!ApplyOption(options, name, value)) return options;
     }
     CheckRtpOutputs(options, rtpOptionsGiven);

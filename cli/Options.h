@@ -45,6 +45,9 @@ struct Options {
     std::optional<DetectOptions> detect;  // varnel detect FILE...
 };
 
+// Whether the output is RTP: a pcap, a live send or a session description.
+bool SendsRtp(OutputMode mode);
+
 // Parses the arguments after the program name, and the script of -f/--script (read here, "-"
 // from standard input); a first argument that names a test kit command (suite, score, corpus)
 // takes the rest as its own. -h/--help, --version and --list-plans end the parsing (no output is

@@ -44,9 +44,7 @@ struct Asked {
 Asked AskedOf(const Options& options) {
     Asked asked;
     asked.job.options = options.render;
-    if (options.mode == OutputMode::Pcap || options.mode == OutputMode::Rtp || options.mode == OutputMode::Sdp) {
-        asked.job.rtp = options.rtp;
-    }
+    if (SendsRtp(options.mode)) asked.job.rtp = options.rtp;
     if (!options.requests.empty()) {
         asked.job.requests = options.requests;
         asked.notes.resize(asked.job.requests.size());

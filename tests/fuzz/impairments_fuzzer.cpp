@@ -57,13 +57,6 @@ void WritePcap(const Render::Job& job) {
     Fuzz::Require(!file.empty(), "a pcap without its header");
 }
 
-bool OfSession(std::string_view name) {
-    for (const Option::OptionRow* row : Option::Find(name)) {
-        if (row->target == Option::Target::Session) return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -81,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 continue;
             }
             Option::ApplyOptions(job.options, &session, {{std::string(command.word), std::string(command.args)}});
-            sessionAsked = sessionAsked || OfSession(command.word);
+            sessionAsked = sessionAsked || Option::Lands(command.word, Option::Target::Session);
         }
         job.requests = Script::ParseScript(script);
         // --snr renders the whole audio to measure it: only audio within the budget goes on.

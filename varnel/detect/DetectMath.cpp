@@ -3,14 +3,14 @@
 #include <cmath>
 #include <limits>
 
+#include "varnel/signal/LineImpairments.h"
+
 namespace Quorvex::VarnelNet::Detect {
 
 namespace {
 
 constexpr double kPi = 3.141592653589793238;
-constexpr double kLn2 = 0.6931471805599453094;
 constexpr double kLn10 = 2.302585092994045684;
-constexpr double kSqrtHalf = 0.7071067811865475244;
 
 // atan(t) for |t| <= 1: the angle halved twice (tan(a/2) = t / (1 + sqrt(1 + t^2))) leaves
 // |t| <= tan(pi/16), where eleven terms of the series reach the last place.
@@ -35,18 +35,7 @@ double Atan2(double y, double x) {
 
 double Log10(double x) {
     if (!(x > 0.0)) return -std::numeric_limits<double>::infinity();
-    int exponent = 0;
-    double m = std::frexp(x, &exponent);  // exact: x = m 2^exponent, 0.5 <= m < 1
-    if (m < kSqrtHalf) {
-        m *= 2.0;
-        --exponent;
-    }
-    // ln m = 2 atanh(s), s = (m - 1) / (m + 1), |s| <= 0.172.
-    const double s = (m - 1.0) / (m + 1.0);
-    const double s2 = s * s;
-    double sum = 0.0;
-    for (int k = 23; k >= 1; k -= 2) sum = 1.0 / k + s2 * sum;
-    return (exponent * kLn2 + 2.0 * s * sum) / kLn10;
+    return PortableLog(x) / kLn10;
 }
 
 }  // namespace Quorvex::VarnelNet::Detect

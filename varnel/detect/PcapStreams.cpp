@@ -7,6 +7,8 @@
 #include <optional>
 
 #include "varnel/rtp/ByteOrder.h"
+#include "varnel/rtp/DatagramFramer.h"
+#include "varnel/rtp/PayloadFormat.h"
 #include "varnel/rtp/PcapSavefile.h"
 #include "varnel/rtp/RtpHeader.h"
 #include "varnel/signal/G711.h"
@@ -30,14 +32,9 @@ constexpr std::uint32_t kLinkIpv4 = 228;
 constexpr std::uint32_t kLinkIpv6 = 229;
 constexpr std::uint32_t kLinkCooked2 = 276;
 
-constexpr std::uint16_t kEtherIpv4 = 0x0800;
-constexpr std::uint16_t kEtherIpv6 = 0x86DD;
-constexpr std::uint8_t kUdp = 17;
+using Framer = Rtp::DatagramFramer;
 
-std::uint32_t Get32(const std::uint8_t* at, bool big) {
-    return big ? static_cast<std::uint32_t>(GetBig16(at)) << 16 | GetBig16(at + 2)
-               : static_cast<std::uint32_t>(at[3]) << 24 | static_cast<std::uint32_t>(at[2]) << 16 | static_cast<std::uint32_t>(at[1]) << 8 | at[0];
-}
+std::uint32_t Get32(const std::uint8_t* at, bool big) { return big ? Rtp::GetBig32(at) : Rtp::GetLittle32(at); }
 
 bool Read(std::istream& in, std::uint8_t* to, std::size_t count) {
     in.read(reinterpret_cast<char*>(to), static_cast<std::streamsize>(count));
@@ -55,30 +52,32 @@ std::optional<Datagram> Udp(std::span<const std::uint8_t> ip) {
     if (ip.empty()) return std::nullopt;
     Datagram datagram;
     std::span<const std::uint8_t> udp;
-    if (ip[0] >> 4 == 4 && ip.size() >= 20) {
+    if (ip[0] >> 4 == 4 && ip.size() >= Framer::kIpv4Bytes) {
         const std::size_t header = (ip[0] & 0x0F) * 4u;
         const std::size_t total = GetBig16(&ip[2]);
         const bool fragment = (GetBig16(&ip[6]) & 0x3FFF) != 0;  // more fragments, or an offset
-        if (header < 20 || total < header || total > ip.size() || fragment || ip[9] != kUdp) return std::nullopt;
+        if (header < Framer::kIpv4Bytes || total < header || total > ip.size() || fragment || ip[9] != Framer::kUdpProtocol) {
+            return std::nullopt;
+        }
         std::copy_n(&ip[12], 4, datagram.source.address.begin());
         std::copy_n(&ip[16], 4, datagram.destination.address.begin());
         udp = ip.subspan(header, total - header);
-    } else if (ip[0] >> 4 == 6 && ip.size() >= 40) {
+    } else if (ip[0] >> 4 == 6 && ip.size() >= Framer::kIpv6Bytes) {
         const std::size_t length = GetBig16(&ip[4]);
-        if (ip[6] != kUdp || 40 + length > ip.size()) return std::nullopt;
+        if (ip[6] != Framer::kUdpProtocol || Framer::kIpv6Bytes + length > ip.size()) return std::nullopt;
         datagram.source.ipv6 = datagram.destination.ipv6 = true;
         std::copy_n(&ip[8], 16, datagram.source.address.begin());
         std::copy_n(&ip[24], 16, datagram.destination.address.begin());
-        udp = ip.subspan(40, length);
+        udp = ip.subspan(Framer::kIpv6Bytes, length);
     } else {
         return std::nullopt;
     }
-    if (udp.size() < 8) return std::nullopt;
+    if (udp.size() < Framer::kUdpBytes) return std::nullopt;
     const std::size_t length = GetBig16(&udp[4]);
-    if (length < 8 || length > udp.size()) return std::nullopt;
+    if (length < Framer::kUdpBytes || length > udp.size()) return std::nullopt;
     datagram.source.port = GetBig16(&udp[0]);
     datagram.destination.port = GetBig16(&udp[2]);
-    datagram.payload = udp.subspan(8, length - 8);
+    datagram.payload = udp.subspan(Framer::kUdpBytes, length - Framer::kUdpBytes);
     return datagram;
 }
 
@@ -99,9 +98,9 @@ std::span<const std::uint8_t> IpOf(std::span<const std::uint8_t> frame, std::uin
     } else {
         at = linkType == kLinkNull ? 4 : 0;  // the null link's address family, in the capturing host's order
         if (frame.size() <= at) return {};
-        protocol = frame[at] >> 4 == 6 ? kEtherIpv6 : kEtherIpv4;
+        protocol = frame[at] >> 4 == 6 ? Framer::kEtherTypeIpv6 : Framer::kEtherTypeIpv4;
     }
-    if (protocol != kEtherIpv4 && protocol != kEtherIpv6) return {};
+    if (protocol != Framer::kEtherTypeIpv4 && protocol != Framer::kEtherTypeIpv6) return {};
     return frame.subspan(at);
 }
 
@@ -119,16 +118,16 @@ public:
         std::size_t end = rtp.size();
         if ((rtp[0] & 0x20) != 0 && end > 0) end = rtp[end - 1] <= end ? end - rtp[end - 1] : 0;
         if (end < header) return;
-        const std::uint32_t ssrc = Get32(&rtp[8], true);
+        const std::uint32_t ssrc = Rtp::GetBig32(&rtp[8]);
         RtpStream& stream = Find(ssrc, datagram);
         ++stream.packets;
-        const std::uint32_t timestamp = Get32(&rtp[4], true);
+        const std::uint32_t timestamp = Rtp::GetBig32(&rtp[4]);
         if (stream.packets == 1) origins_[index_] = timestamp;
         const std::int64_t offset = static_cast<std::int32_t>(timestamp - origins_[index_]);
         if (offset < 0) return;
         const std::uint8_t payloadType = rtp[1] & 0x7F;
         const std::span<const std::uint8_t> payload = rtp.subspan(header, end - header);
-        if (payloadType == 0 || payloadType == 8) {
+        if (payloadType == Rtp::kPcmu.type || payloadType == Rtp::kPcma.type) {
             Audio(stream, static_cast<std::uint64_t>(offset), payloadType, payload);
         } else if (payloadType >= 96 && payload.size() == 4) {
             Event(stream, static_cast<std::uint64_t>(offset), payloadType, payload);

@@ -140,6 +140,13 @@ std::vector<const OptionRow*> Find(std::string_view name) {
     return found;
 }
 
+bool Lands(std::string_view name, Target target) {
+    const auto all = All();
+    return std::any_of(all.begin(), all.end(), [&](const OptionRow* row) { return row->name == name && row->target == target; });
+}
+
+bool SessionOnly(std::string_view name) { return Lands(name, Target::Session) && !Lands(name, Target::Impairment); }
+
 const OptionRow* ByLetter(char letter) {
     for (const OptionRow* row : All()) {
         if (row->letter == letter && row->target != Target::Kit) return row;
@@ -165,14 +172,12 @@ void ApplyOptions(Script::RenderOptions& render, Rtp::SessionOptions* session, c
             }
             continue;
         }
-        const std::vector<const OptionRow*> rows = Find(name);
-        const auto has = [&](Target target) {
-            return std::any_of(rows.begin(), rows.end(), [&](const OptionRow* row) { return row->target == target; });
-        };
-        if (has(Target::Impairment)) Script::SetImpairment(render.impairments, name, value);
-        if (has(Target::Session) && session) Rtp::SetSessionOption(*session, name, value);
-        if (has(Target::Session) && !session && !has(Target::Impairment)) Refuse(name, value, "applies to an RTP session only");
-        if (!has(Target::Impairment) && !has(Target::Session)) render.settings.push_back(Script::ParseNamedSetting(given, value));
+        const bool impairment = Lands(name, Target::Impairment);
+        const bool ofSession = Lands(name, Target::Session);
+        if (impairment) Script::SetImpairment(render.impairments, name, value);
+        if (ofSession && session) Rtp::SetSessionOption(*session, name, value);
+        if (ofSession && !session && !impairment) Refuse(name, value, "applies to an RTP session only");
+        if (!impairment && !ofSession) render.settings.push_back(Script::ParseNamedSetting(given, value));
     }
 }
 

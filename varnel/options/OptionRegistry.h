@@ -23,6 +23,11 @@ std::span<const OptionRow* const> All();
 // The rows of that name, of every target ("seed" is the impairments' and the session's).
 std::vector<const OptionRow*> Find(std::string_view name);
 
+// Whether an option of that name lands in the target; whether only an RTP session takes it
+// (--seed is the noise's too).
+bool Lands(std::string_view name, Target target);
+bool SessionOnly(std::string_view name);
+
 // The row of that short option letter, or nullptr.
 const OptionRow* ByLetter(char letter);
 

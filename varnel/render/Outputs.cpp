@@ -106,7 +106,7 @@ void WritePcap(Rtp::Session& session, ByteSink& sink, std::uint64_t startMicrose
         [&] {
             if (control.stop) control.stop();
             if (++tally.packets % kPacketsPerProgress == 0) {
-                tally.audioBytes = session.Counts().audio * session.Plan().slotSamples;
+                tally.audioBytes = session.Plan().audioFormat.BytesOf(session.Counts().audio * session.Plan().slotSamples);
                 if (control.progress) control.progress(tally.audioBytes);
             }
         });

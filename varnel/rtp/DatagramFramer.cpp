@@ -8,13 +8,10 @@ namespace Quorvex::VarnelNet::Rtp {
 
 namespace {
 
-constexpr std::size_t kEthernet = 14;
-constexpr std::size_t kIpv4 = 20;
-constexpr std::size_t kIpv6 = 40;
-constexpr std::size_t kUdp = 8;
-constexpr std::uint16_t kEtherTypeIpv4 = 0x0800;
-constexpr std::uint16_t kEtherTypeIpv6 = 0x86DD;
-constexpr std::uint8_t kUdpProtocol = 17;
+constexpr std::size_t kEthernet = DatagramFramer::kEthernetBytes;
+constexpr std::size_t kIpv4 = DatagramFramer::kIpv4Bytes;
+constexpr std::size_t kIpv6 = DatagramFramer::kIpv6Bytes;
+constexpr std::size_t kUdp = DatagramFramer::kUdpBytes;
 constexpr std::uint8_t kHops = 64;
 
 // The one's complement sum of RFC 1071 over bytes that are 16-bit words in network order (an

@@ -15,8 +15,16 @@ namespace Quorvex::VarnelNet::Rtp {
 // (hop limit 64, the same traffic class) and UDP with its checksum over the pseudo-header.
 class DatagramFramer {
 public:
+    // The headers' sizes and the numbers that name what they carry.
+    static constexpr std::size_t kEthernetBytes = 14;
+    static constexpr std::size_t kIpv4Bytes = 20;  // without options
+    static constexpr std::size_t kIpv6Bytes = 40;  // without extension headers
+    static constexpr std::size_t kUdpBytes = 8;
+    static constexpr std::uint16_t kEtherTypeIpv4 = 0x0800;
+    static constexpr std::uint16_t kEtherTypeIpv6 = 0x86DD;
+    static constexpr std::uint8_t kUdpProtocol = 17;
     // Ethernet, IPv6 and UDP: the most header bytes a datagram gets.
-    static constexpr std::size_t kMostHeaderBytes = 14 + 40 + 8;
+    static constexpr std::size_t kMostHeaderBytes = kEthernetBytes + kIpv6Bytes + kUdpBytes;
 
     // The headers of the datagrams from one endpoint to another (of one address family), made
     // once: a datagram patches in only its lengths, identification and checksums.

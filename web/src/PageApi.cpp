@@ -85,15 +85,6 @@ std::string ErrorJson(const std::string& message, const Script::RequestError* er
     return json.Text();
 }
 
-// Whether only an RTP session takes the option (--seed is the noise's too).
-bool SessionOnly(std::string_view option) {
-    const std::vector<const Option::OptionRow*> rows = Option::Find(option);
-    const auto of = [&](Option::Target target) {
-        return std::any_of(rows.begin(), rows.end(), [&](const Option::OptionRow* row) { return row->target == target; });
-    };
-    return of(Option::Target::Session) && !of(Option::Target::Impairment);
-}
-
 // Runs the action; a refusal is stored as the text. Returns whether it succeeded.
 template <class Action>
 int Guarded(std::string& text, Action action) {
@@ -121,7 +112,7 @@ EMSCRIPTEN_KEEPALIVE int varnel_job_setting(PageJob* job, const char* name, std:
     const std::string_view option(name, nameLength);
     return Guarded(job->text, [&] {
         Option::ApplyOptions(job->options, &job->session, {{std::string(option), std::string(value, valueLength)}});
-        if (SessionOnly(option) && job->rtpOption.empty()) job->rtpOption = option;
+        if (Option::SessionOnly(option) && job->rtpOption.empty()) job->rtpOption = option;
     });
 }
 

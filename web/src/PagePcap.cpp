@@ -49,7 +49,8 @@ PagePcap PcapForPage(const Script::RenderOptions& options, const Rtp::SessionOpt
     PagePcap page;
     const std::size_t slot = rtp.Plan().slotSamples;
     const auto audioPackets = static_cast<std::size_t>(rtp.Samples() / slot) + 1;  // the audio fits the memory, checked
-    page.file.reserve(Rtp::PcapSavefile::kHeaderBytes + audioPackets * (kRecordOverhead + slot));
+    const auto slotBytes = static_cast<std::size_t>(rtp.Plan().audioFormat.BytesOf(slot));
+    page.file.reserve(Rtp::PcapSavefile::kHeaderBytes + audioPackets * (kRecordOverhead + slotBytes));
     Render::MemorySink sink(page.file);
     Render::Tally tally;
     Render::WritePcap(rtp, sink, Render::PcapStart(session), false, {}, tally);
