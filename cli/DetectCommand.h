@@ -30,6 +30,10 @@ struct DetectOptions {
 
 bool IsDetectCommand(std::string_view word);
 
+// Every option of the command, for the bash completion.
+inline constexpr std::string_view kDetectOptionWords =
+    "--json -r --rate -e --encoding -b --bits --expect -f --script --junit --labels --rtp-listen --duration -h --help";
+
 // Parses the arguments of the command, args[0] being its word; -h/--help ends the parsing.
 // Throws UsageError.
 DetectOptions ParseDetectArguments(std::span<const std::string> args);

@@ -12,31 +12,6 @@ namespace Quorvex::VarnelNet::Detect {
 
 namespace {
 
-// What is compared: the symbols of a request kind that a detector's labels of the kinds heard
-// stand for. Each detector adds its row.
-struct ComparedKind {
-    std::string_view what;
-    SymbolKind symbol;
-    std::string_view sentBy;
-    std::array<std::string_view, 2> heardAs;
-};
-constexpr ComparedKind kComparedKinds[] = {
-    {"key", SymbolKind::Key, "dtmf", {"dtmf", "rfc4733"}},
-};
-
-template <typename Matches>
-std::vector<Compared> Events(std::span<const Script::Label> labels, double sampleRate, Matches matches) {
-    std::vector<Compared> events;
-    for (const Script::Label& label : labels) {
-        for (const ComparedKind& kind : kComparedKinds) {
-            if (label.symbol != kind.symbol || !matches(kind, label.kind)) continue;
-            events.push_back({kind.what, label.text, static_cast<double>(label.first) / sampleRate, static_cast<double>(label.end) / sampleRate});
-        }
-    }
-    std::stable_sort(events.begin(), events.end(), [](const Compared& a, const Compared& b) { return a.start < b.start; });
-    return events;
-}
-
 std::string Seconds(double seconds) {
     std::array<char, 32> text{};
     std::snprintf(text.data(), text.size(), "%.3f s", seconds);
@@ -99,34 +74,22 @@ std::vector<Compared> OfWhat(std::span<const Compared> events, std::string_view 
 
 }  // namespace
 
-std::vector<Compared> ExpectedEvents(std::span<const Script::Label> labels, double sampleRate) {
-    return Events(labels, sampleRate, [](const ComparedKind& kind, std::string_view sentBy) { return kind.sentBy == sentBy; });
-}
-
-std::vector<Compared> HeardEvents(std::span<const Script::Label> labels, double sampleRate) {
-    std::vector<Compared> events = Events(labels, sampleRate, [](const ComparedKind& kind, std::string_view heardAs) {
-        return std::find(kind.heardAs.begin(), kind.heardAs.end(), heardAs) != kind.heardAs.end();
-    });
-    std::vector<Compared> once;
-    for (const Compared& event : events) {
-        const bool again = std::any_of(once.begin(), once.end(), [&](const Compared& e) {
-            return e.what == event.what && e.text == event.text && event.start < e.end && e.start < event.end;
-        });
-        if (!again) once.push_back(event);
-    }
-    return once;
-}
-
 Verdict Compare(std::span<const Compared> expected, std::span<const Compared> heard) {
     const double offset = expected.empty() || heard.empty() ? 0.0 : heard.front().start - expected.front().start;
+    std::vector<std::string_view> whats;  // in the order they first come, expected before heard
+    for (const auto events : {expected, heard}) {
+        for (const Compared& event : events) {
+            if (std::find(whats.begin(), whats.end(), event.what) == whats.end()) whats.push_back(event.what);
+        }
+    }
     std::optional<Difference> first;
     std::string counts;
-    for (const ComparedKind& kind : kComparedKinds) {
-        const std::vector<Compared> sent = OfWhat(expected, kind.what);
-        const std::optional<Difference> difference = FirstDifference(kind.what, sent, OfWhat(heard, kind.what), offset);
+    for (const std::string_view what : whats) {
+        const std::vector<Compared> sent = OfWhat(expected, what);
+        const std::optional<Difference> difference = FirstDifference(what, sent, OfWhat(heard, what), offset);
         if (difference && (!first || difference->time < first->time)) first = difference;
         if (!sent.empty()) {
-            counts += (counts.empty() ? "" : ", ") + std::to_string(sent.size()) + " " + std::string(kind.what) + (sent.size() == 1 ? "" : "s");
+            counts += (counts.empty() ? "" : ", ") + std::to_string(sent.size()) + " " + std::string(what) + (sent.size() == 1 ? "" : "s");
         }
     }
     if (first) return {false, first->text};

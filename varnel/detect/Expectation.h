@@ -5,7 +5,6 @@
 #include <string_view>
 #include <vector>
 
-#include "varnel/script/Labels.h"
 
 namespace Quorvex::VarnelNet::Detect {
 
@@ -17,6 +16,7 @@ inline constexpr double kStartTolerance = 0.040;     // seconds
 inline constexpr double kDurationTolerance = 0.020;  // seconds
 
 // An event that is compared: what it is ("key"), its text ("5"), its start and end in seconds.
+// The front ends make them of the labels a script's rendering and a detection give.
 struct Compared {
     std::string_view what;
     std::string text;
@@ -24,19 +24,11 @@ struct Compared {
     double end = 0.0;
 };
 
-// The labels of a rendering that a detector can hear (the keys of dtmf requests), in seconds
-// at the rendering's rate, by start.
-std::vector<Compared> ExpectedEvents(std::span<const Script::Label> labels, double sampleRate);
-// The labels of a detection that compare with those (keys heard in audio, kind dtmf, and read
-// from telephone events, kind rfc4733), by start; an event heard twice (a key in the audio and
-// as an event at once) counts once.
-std::vector<Compared> HeardEvents(std::span<const Script::Label> labels, double sampleRate);
-
 // Whether what was heard is what was expected, and the text that says so: "matches: 12 keys",
 // or the first difference in time: "key 4: expected '#' at 1.250 s, heard '9' at 1.262 s",
 // "key 4: expected '#' at 1.250 s, missing", "extra key '9' at 1.262 s, after key 3", a start
 // or duration beyond the tolerances. Each kind of event is compared in order; expected times
-// are the script's, heard ones the recording's.
+// are the script's, heard ones the recording's. The events are by start.
 struct Verdict {
     bool matches = false;
     std::string text;

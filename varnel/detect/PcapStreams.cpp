@@ -7,10 +7,10 @@
 #include <optional>
 
 #include "varnel/detect/RtpPacket.h"
+#include "varnel/platform/TextConversion.h"
 #include "varnel/rtp/ByteOrder.h"
 #include "varnel/rtp/DatagramFramer.h"
 #include "varnel/rtp/PcapSavefile.h"
-#include "varnel/script/Labels.h"
 #include "varnel/signal/G711.h"
 
 namespace Quorvex::VarnelNet::Detect {
@@ -220,7 +220,7 @@ private:
             }
         }
         const std::string text(payload.begin(), payload.end());
-        if (Script::Utf8Text(text) != text) return 0;
+        if (Utf16ToUtf8(Utf8ToUtf16(text)) != text) return 0;  // not UTF-8
         blocks[0] = {0, payload.size(), payload};
         t140 = packet.payloadType;
         return 1;
