@@ -181,7 +181,7 @@ int main() {
         "    __ltrim_colon_completions \"$cur\"\n"
         "} &&\n"
         "    complete -F _varnel varnel\n",
-        std::string(kDetectOptionWords).c_str(), valueCases.c_str(), rtpValues.c_str(), impairmentValues.c_str(), freeValues.c_str(), options.c_str(),
+        std::string(Cli::kDetectOptionWords).c_str(), valueCases.c_str(), rtpValues.c_str(), impairmentValues.c_str(), freeValues.c_str(), options.c_str(),
         setValueCases.c_str(), settingNames.c_str(),
         PlanToneCases().c_str(), PlanCountries().c_str(), ModemWords().c_str(), kinds.c_str());
     return 0;
