@@ -90,8 +90,8 @@ void PrintTelephoneEvents(const Detect::RtpStream& stream, bool json, std::FILE*
 }
 
 // Each RTP stream of a capture: a line saying which (in a timeline), the keys heard in its
-// audio, then its telephone events. Throws Detect::ReadError, a file that is no capture refused
-// as the WAV file it was not either.
+// audio, then its telephone events and its text, each stream's labels in heard. Throws
+// Detect::ReadError, a file that is no capture refused as the WAV file it was not either.
 void PrintCapture(std::istream& in, bool json, std::FILE* out, std::vector<HeardStream>& heard) {
     std::vector<Detect::RtpStream> streams;
     try {
