@@ -2,12 +2,17 @@
 // RTP stream and a capture tshark makes of one; --labels, --junit and a pcap's real-time text.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "support/Shell.h"
+#include "varnel/detect/LiveStream.h"
 
 namespace {
 
@@ -100,6 +105,53 @@ TEST_F(DetectExpectTest, JudgesACaptureTsharkMakes) {
     EXPECT_TRUE(std::regex_match(out, std::regex("matches: 4 keys \\(RTP 0x[0-9A-F]{8} 127\\.0\\.0\\.1:\\d+ > 127\\.0\\.0\\.1:\\d+\\)\n"))) << out;
     EXPECT_EQ(Run("TOOL detect --expect dtmf:159# DIR/cap.pcap", out), 1) << out;
     EXPECT_TRUE(std::regex_match(out, std::regex("key 4: expected '#' at 0\\.690 s, heard 'D' at \\d\\.\\d{3} s \\(RTP .*\\)\n"))) << out;
+}
+
+// The UDP payloads of a pcap the tool writes (Ethernet, IPv4, UDP headers: 42 bytes).
+std::vector<std::string> Datagrams(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::string> datagrams;
+    for (std::size_t at = 24; at + 16 <= bytes.size();) {
+        const std::size_t length = static_cast<unsigned char>(bytes[at + 8]) | static_cast<std::size_t>(static_cast<unsigned char>(bytes[at + 9])) << 8;
+        datagrams.push_back(bytes.substr(at + 16 + 42, length - 42));
+        at += 16 + length;
+    }
+    return datagrams;
+}
+
+// What a live stream tells of the datagrams: each key and event, its span.
+std::string Told(const std::vector<std::string>& datagrams) {
+    std::string told;
+    using namespace Quorvex::VarnelNet::Detect;
+    LiveStream stream([&](const DtmfEvent& k) { told += std::string(1, k.key) + " " + std::to_string(k.first) + " " + std::to_string(k.last) + "\n"; },
+                      [&](const TelephoneEvent& e) { told += std::to_string(e.code) + " " + std::to_string(e.first) + " " + std::to_string(e.end) + "\n"; });
+    for (const std::string& d : datagrams) stream.Add(std::span(reinterpret_cast<const std::uint8_t*>(d.data()), d.size()));
+    stream.Finish();
+    return told;
+}
+
+// Packets swapped (up to seven apart, within the buffer), sent twice, or lost in a break reach
+// the detector as the stream in order does, to the sample.
+TEST_F(DetectExpectTest, ALiveStreamPutsItsPacketsBackInOrder) {
+    const struct {
+        std::vector<std::pair<std::size_t, std::size_t>> swaps;
+        std::size_t twice, lost;  // 0: none
+    } cases[] = {{{{3, 4}}, 0, 0}, {{{10, 17}, {20, 22}}, 0, 0}, {{}, 12, 0}, {{}, 0, 5}, {{{1, 2}, {9, 16}}, 30, 6}};
+    for (const char* mode : {"", "--dtmf-mode rfc4733"}) {
+        std::string out;
+        ASSERT_EQ(Run("TOOL --pcap DIR/a.pcap --seed 2 " + std::string(mode) + " dtmf:159D 2>&1", out), 0) << out;
+        const std::vector<std::string> inOrder = Datagrams(Path("a.pcap"));
+        const std::string told = Told(inOrder);
+        ASSERT_EQ(std::count(told.begin(), told.end(), '\n'), 4) << told;
+        for (const auto& c : cases) {
+            std::vector<std::string> sent = inOrder;
+            for (const auto& [a, b] : c.swaps) std::swap(sent[a], sent[b]);
+            if (c.twice != 0) sent.insert(sent.begin() + static_cast<std::ptrdiff_t>(c.twice + 3), sent[c.twice]);
+            if (c.lost != 0) sent.erase(sent.begin() + static_cast<std::ptrdiff_t>(c.lost));
+            EXPECT_EQ(Told(sent), told) << mode << " " << c.twice << " " << c.lost;
+        }
+    }
 }
 
 }  // namespace
