@@ -1,5 +1,6 @@
 // varnel detect --expect: a recording's keys against a script's, in a WAV file, a pcap, a live
-// RTP stream and a capture tshark makes of one; --labels, --junit and a pcap's real-time text.
+// RTP stream and a capture tshark makes of one; --labels, --junit, a pcap's real-time text, and
+// a live stream's packets put back in order.
 #include <gtest/gtest.h>
 
 #include <algorithm>
