@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/DetectCommand.h"
 #include "varnel/options/OptionRegistry.h"
 #include "varnel/script/Request.h"
 #include "varnel/signal/ToneTables.h"
@@ -129,6 +130,14 @@ int main() {
         "_varnel() {\n"
         "    local cur prev words cword\n"
         "    _init_completion -n =: || return\n"
+        "    if [[ ${words[1]-} == detect ]]; then\n"
+        "        case $prev in\n"
+        "            --expect|--duration|--rtp-listen|-r|--rate|-b|--bits) return ;;\n"
+        "            -e|--encoding) COMPREPLY=($(compgen -W \"signed unsigned float mu-law a-law\" -- \"$cur\")); return ;;\n"
+        "        esac\n"
+        "        if [[ $cur == -* ]]; then COMPREPLY=($(compgen -W \"%s\" -- \"$cur\")); else _filedir; fi\n"
+        "        return\n"
+        "    fi\n"
         "    case $prev in\n"
         "        -o|--output|-f|--script|--labels|--pcap|--sdp)\n"
         "            _filedir\n"
@@ -165,14 +174,14 @@ int main() {
         "        plan:*) values=\"%s\" ;;\n"
         "        modem:*) values=\"%s\" ;;\n"
         "        *) values=\"%s\"\n"
-        "           (( cword == 1 )) && values+=\" suite score corpus\" ;;\n"
+        "           (( cword == 1 )) && values+=\" suite score corpus detect\" ;;\n"
         "    esac\n"
         "    COMPREPLY=($(compgen -W \"$values\" -- \"$cur\"))\n"
         "    [[ ${COMPREPLY[0]-} == *[:=] ]] && compopt -o nospace\n"
         "    __ltrim_colon_completions \"$cur\"\n"
         "} &&\n"
         "    complete -F _varnel varnel\n",
-        valueCases.c_str(), rtpValues.c_str(), impairmentValues.c_str(), freeValues.c_str(), options.c_str(),
+        std::string(Cli::kDetectOptionWords).c_str(), valueCases.c_str(), rtpValues.c_str(), impairmentValues.c_str(), freeValues.c_str(), options.c_str(),
         setValueCases.c_str(), settingNames.c_str(),
         PlanToneCases().c_str(), PlanCountries().c_str(), ModemWords().c_str(), kinds.c_str());
     return 0;

@@ -7,6 +7,10 @@
 #include <fstream>
 #include <iostream>
 
+#include "cli/DetectExpect.h"
+#include "cli/DetectFrontEnd.h"
+#include "cli/DetectListen.h"
+#include "cli/DetectText.h"
 #include "cli/Text.h"
 #include "cli/UsageError.h"
 #include "varnel/options/ValueReaders.h"
@@ -39,11 +43,14 @@ Encoding EncodingOf(const std::string& text) {
 
 using Fields = std::vector<std::pair<std::string, std::string>>;
 
-void PrintEvents(const std::vector<DtmfEvent>& events, int rate, bool json, std::FILE* out, const Fields& fields = {}) {
+// Prints the events on out unless it is null (--expect prints verdicts instead), and adds their labels to heard.
+void PrintEvents(const std::vector<DtmfEvent>& events, int rate, bool json, std::FILE* out, std::vector<Script::Label>& heard,
+                 const Fields& fields = {}) {
     for (const DtmfEvent& event : events) {
+        Script::Label& label = heard.emplace_back(Script::HeardKeyLabel(event.key, event.first, event.last + 1, "dtmf"));
+        label.fields = fields;
+        if (out == nullptr) continue;
         if (json) {
-            Script::Label label = Script::HeardKeyLabel(event.key, event.first, event.last + 1, "dtmf");
-            label.fields = fields;
             std::fputs(Script::JsonLabels(std::span(&label, 1)).c_str(), out);
         } else {
             std::fprintf(out, "%c %.3f %.3f %.1f %.1f dBm0 %.1f %.1f Hz\n", event.key, static_cast<double>(event.first) / rate,
@@ -64,15 +71,16 @@ std::vector<DtmfEvent> Heard(Reader& reader, int rate) {
 }
 
 // The DTMF telephone events of a stream, as timeline lines marked rfc4733 or labels of that kind.
-void PrintTelephoneEvents(const Detect::RtpStream& stream, bool json, std::FILE* out, const Fields& fields) {
+void PrintTelephoneEvents(const Detect::RtpStream& stream, bool json, std::FILE* out, std::vector<Script::Label>& heard, const Fields& fields) {
     static constexpr char kKeys[] = "0123456789*#ABCD";
     for (const Detect::TelephoneEvent& event : stream.events) {
         if (event.code >= 16) continue;
         const char key = kKeys[event.code];
+        Script::Label& label = heard.emplace_back(Script::HeardKeyLabel(key, event.first, event.end, "rfc4733"));
+        label.value = event.code;
+        label.fields = fields;
+        if (out == nullptr) continue;
         if (json) {
-            Script::Label label = Script::HeardKeyLabel(key, event.first, event.end, "rfc4733");
-            label.value = event.code;
-            label.fields = fields;
             std::fputs(Script::JsonLabels(std::span(&label, 1)).c_str(), out);
         } else {
             std::fprintf(out, "%c %.3f %.3f -%d dBm0 rfc4733%s\n", key, static_cast<double>(event.first) / Detect::kStreamRate,
@@ -82,9 +90,9 @@ void PrintTelephoneEvents(const Detect::RtpStream& stream, bool json, std::FILE*
 }
 
 // Each RTP stream of a capture: a line saying which (in a timeline), the keys heard in its
-// audio, then its telephone events. Throws Detect::ReadError, a file that is no capture refused
-// as the WAV file it was not either.
-void PrintCapture(std::istream& in, bool json, std::FILE* out) {
+// audio, then its telephone events and its text, each stream's labels in heard. Throws
+// Detect::ReadError, a file that is no capture refused as the WAV file it was not either.
+void PrintCapture(std::istream& in, bool json, std::FILE* out, std::vector<HeardStream>& heard) {
     std::vector<Detect::RtpStream> streams;
     try {
         streams = Detect::ReadPcapStreams(in);
@@ -94,16 +102,21 @@ void PrintCapture(std::istream& in, bool json, std::FILE* out) {
     for (const Detect::RtpStream& stream : streams) {
         std::array<char, 11> ssrc{};
         std::snprintf(ssrc.data(), ssrc.size(), "0x%08X", stream.ssrc);
-        if (!json) {
-            std::fprintf(out, "RTP %s %s > %s", ssrc.data(), stream.source.Text().c_str(), stream.destination.Text().c_str());
+        HeardStream& heardStream = heard.emplace_back();
+        heardStream.name = "RTP " + std::string(ssrc.data()) + " " + stream.source.Text() + " > " + stream.destination.Text();
+        heardStream.rate = Detect::kStreamRate;
+        if (!json && out != nullptr) {
+            std::fprintf(out, "%s", heardStream.name.c_str());
             if (stream.payloadType >= 0) std::fprintf(out, " payload %d", stream.payloadType);
             if (stream.eventPayloadType >= 0) std::fprintf(out, " events %d", stream.eventPayloadType);
+            if (stream.textPayloadType >= 0) std::fprintf(out, " text %d", stream.textPayloadType);
             std::fprintf(out, " packets %llu\n", static_cast<unsigned long long>(stream.packets));
         }
         const Fields fields = {{"ssrc", ssrc.data()}, {"source", stream.source.Text()}, {"destination", stream.destination.Text()}};
         Detect::StreamAudio audio(stream);
-        PrintEvents(Heard(audio, Detect::kStreamRate), Detect::kStreamRate, json, out, fields);
-        PrintTelephoneEvents(stream, json, out, fields);
+        PrintEvents(Heard(audio, Detect::kStreamRate), Detect::kStreamRate, json, out, heardStream.labels, fields);
+        PrintTelephoneEvents(stream, json, out, heardStream.labels, fields);
+        PrintTexts(stream, json, out, heardStream.labels, fields);
     }
 }
 
@@ -153,11 +166,12 @@ DetectOptions ParseDetectArguments(std::span<const std::string> args) {
             encoding = EncodingOf(value("-e/--encoding"));
         } else if (arg == "-b" || arg == "--bits") {
             bits = Number("-b/--bits", value("-b/--bits"));
-        } else {
+        } else if (!ParseDetectFrontEnd(arg, value, detect)) {
             throw UsageError("detect: unknown option '" + arg + "'");
         }
     }
-    if (detect.files.empty()) throw UsageError("detect needs a file to read (- for standard input)");
+    CheckDetectFrontEnd(detect);
+    if (detect.files.empty() && !detect.listen) throw UsageError("detect needs a file to read (- for standard input)");
     if (!rate && (encoding || bits)) throw UsageError("-e and -b describe raw samples: give their rate with -r RATE");
     if (rate) {
         Detect::PcmFormat format;
@@ -181,7 +195,17 @@ std::string DetectHelp() {
                          in seconds, its tones' levels in dBm0 and frequencies; --json as JSON
                          lines in the schema of --labels FILE.jsonl; -r: raw samples of that rate;
                          a pcap: each RTP stream's keys, heard in its G.711 audio and read from
-                         its RFC 4733 events
+                         its RFC 4733 events, and its real-time text (RTT START END "TEXT")
+  varnel detect --rtp-listen [ADDR:]PORT [--duration SECONDS]
+                         hear a live RTP stream (G.711, RFC 4733 events) as it comes, until
+                         Ctrl-C, SECONDS, or 2 s without packets once they came
+  --expect SCRIPT, -f FILE
+                         check what was heard against what SCRIPT sends: its keys in order, each
+                         start within 40 ms once the first is aligned, each duration within
+                         20 ms; prints "matches: N keys" (exit 0) or the first difference (1)
+  --junit FILE           the verdicts of --expect as JUnit XML, a testcase a recording
+  --labels FILE.txt|FILE.jsonl
+                         write what was heard as a label track (Audacity) or JSON lines
 
 )";
 }
@@ -191,8 +215,22 @@ int RunDetect(const DetectOptions& detect, std::FILE* out, std::FILE* err) {
         std::fputs(DetectHelp().c_str(), out);
         return kExitSuccess;
     }
+    std::optional<ExpectReport> expect;
+    if (detect.expect) expect.emplace(ExpectedOf(*detect.expect));
+    std::FILE* timeline = expect ? nullptr : out;
+    if (detect.listen) {
+        const LivePrinter printer{[&](const DtmfEvent& key, std::vector<Script::Label>& heard) {
+                                      PrintEvents({key}, Detect::kStreamRate, detect.json, timeline, heard);
+                                  },
+                                  [&](const Detect::RtpStream& events, std::vector<Script::Label>& heard) {
+                                      PrintTelephoneEvents(events, detect.json, timeline, heard, {});
+                                  }};
+        return RunListen(detect, printer, expect ? &*expect : nullptr, out, err);
+    }
+    std::vector<HeardStream> labels;
     int status = kExitSuccess;
     for (const std::string& file : detect.files) {
+        std::vector<HeardStream> heard;
         std::ifstream stream;
         if (file != "-") {
             stream.open(file, std::ios::binary);
@@ -205,19 +243,22 @@ int RunDetect(const DetectOptions& detect, std::FILE* out, std::FILE* err) {
         std::istream& in = file == "-" ? std::cin : stream;
         try {
             if (!detect.raw && Detect::MayBePcap(in.peek())) {
-                if (detect.files.size() > 1 && !detect.json) std::fprintf(out, "%s:\n", file.c_str());
-                PrintCapture(in, detect.json, out);
-                continue;
+                if (detect.files.size() > 1 && !detect.json && timeline) std::fprintf(out, "%s:\n", file.c_str());
+                PrintCapture(in, detect.json, timeline, heard);
+            } else {
+                int rate = 0;
+                const std::vector<DtmfEvent> events = Keys(in, detect, rate);
+                if (detect.files.size() > 1 && !detect.json && timeline) std::fprintf(out, "%s:\n", file.c_str());
+                PrintEvents(events, rate, detect.json, timeline, heard.emplace_back(HeardStream{"", rate, {}}).labels);
             }
-            int rate = 0;
-            const std::vector<DtmfEvent> events = Keys(in, detect, rate);
-            if (detect.files.size() > 1 && !detect.json) std::fprintf(out, "%s:\n", file.c_str());
-            PrintEvents(events, rate, detect.json, out);
+            if (expect && !expect->Judge(file, detect.files.size() > 1, heard, out)) status = kExitFailure;
+            labels.insert(labels.end(), heard.begin(), heard.end());
         } catch (const Detect::ReadError& e) {
             std::fprintf(err, "varnel: %s: %s\n", file.c_str(), e.what());
             status = kExitFailure;
         }
     }
+    if (!WriteDetectOutputs(detect, labels, expect ? &*expect : nullptr, err)) status = kExitFailure;
     return status;
 }
 

@@ -11,21 +11,6 @@ namespace {
 
 constexpr std::size_t kFailuresShown = 4;
 
-// Printable text (no control characters, UTF-8) escaped for an attribute or an element.
-std::string Escaped(std::string_view text) {
-    std::string escaped;
-    for (const char c : Printable(text)) {
-        switch (c) {
-            case '&': escaped += "&amp;"; break;
-            case '<': escaped += "&lt;"; break;
-            case '>': escaped += "&gt;"; break;
-            case '"': escaped += "&quot;"; break;
-            default: escaped += c;
-        }
-    }
-    return escaped;
-}
-
 std::string Shown(std::string_view text) {
     if (text.empty()) return "nothing";
     std::string shown = "'";
@@ -49,6 +34,20 @@ std::string Counts(std::size_t tests, std::size_t failures) {
 
 }  // namespace
 
+std::string XmlEscaped(std::string_view text) {
+    std::string escaped;
+    for (const char c : Printable(text)) {
+        switch (c) {
+            case '&': escaped += "&amp;"; break;
+            case '<': escaped += "&lt;"; break;
+            case '>': escaped += "&gt;"; break;
+            case '"': escaped += "&quot;"; break;
+            default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
 std::string ReportJunit(const Report& report, std::string_view receiver) {
     // The suites in the order their first requirement comes.
     std::vector<std::string> suites;
@@ -57,7 +56,7 @@ std::string ReportJunit(const Report& report, std::string_view receiver) {
         if (std::find(suites.begin(), suites.end(), r.suite) == suites.end()) suites.push_back(r.suite);
         notMet += r.failures.empty() ? 0 : 1;
     }
-    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"varnel score: " + Escaped(receiver) + "\"" +
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"varnel score: " + XmlEscaped(receiver) + "\"" +
                       Counts(report.requirements.size(), notMet) + ">\n";
     for (const std::string& suite : suites) {
         std::string cases;
@@ -65,16 +64,16 @@ std::string ReportJunit(const Report& report, std::string_view receiver) {
         for (const RequirementResult& r : report.requirements) {
             if (r.suite != suite) continue;
             ++tests;
-            cases += "    <testcase classname=\"" + Escaped(suite) + "\" name=\"" + Escaped(r.id) + "\"";
+            cases += "    <testcase classname=\"" + XmlEscaped(suite) + "\" name=\"" + XmlEscaped(r.id) + "\"";
             if (r.failures.empty()) {
                 cases += "/>\n";
                 continue;
             }
             ++failures;
-            cases += ">\n      <failure message=\"" + Escaped(FailureMessage(report, r)) + "\">" + Escaped(r.requirement) + " [" +
-                     Escaped(r.source) + "]</failure>\n    </testcase>\n";
+            cases += ">\n      <failure message=\"" + XmlEscaped(FailureMessage(report, r)) + "\">" + XmlEscaped(r.requirement) + " [" +
+                     XmlEscaped(r.source) + "]</failure>\n    </testcase>\n";
         }
-        xml += "  <testsuite name=\"" + Escaped(suite) + "\"" + Counts(tests, failures) + ">\n" + cases + "  </testsuite>\n";
+        xml += "  <testsuite name=\"" + XmlEscaped(suite) + "\"" + Counts(tests, failures) + ">\n" + cases + "  </testsuite>\n";
     }
     return xml + "</testsuites>\n";
 }

@@ -12,4 +12,7 @@ namespace Quorvex::VarnelNet::Kit {
 // its message the files met and the first of those that were not.
 std::string ReportJunit(const Report& report, std::string_view receiver);
 
+// Printable text (no control characters, UTF-8) escaped for an XML attribute or element.
+std::string XmlEscaped(std::string_view text);
+
 }  // namespace Quorvex::VarnelNet::Kit

@@ -2,7 +2,8 @@
 // samples (odd; the next bytes their encoding and size, and rate); the second-to-last byte
 // sizes the blocks fed. A refusal has a reason, every sample is within full scale, keys heard
 // in blocks are those heard at once; a pcap's streams give their audio alike in any blocks, as
-// long as their last packet's, and events that end no earlier than they start.
+// long as their last packet's, events that end no earlier than they start, and text blocks in
+// order, UTF-8 and never empty.
 
 #include <algorithm>
 #include <cstddef>
@@ -15,6 +16,7 @@
 #include "varnel/detect/DtmfDetector.h"
 #include "varnel/detect/PcapStreams.h"
 #include "varnel/detect/PcmReader.h"
+#include "varnel/platform/TextConversion.h"
 
 using namespace Quorvex::VarnelNet;
 
@@ -56,6 +58,11 @@ int Capture(std::istringstream& in, std::size_t block) {
     }
     for (const Detect::RtpStream& stream : streams) {
         for (const Detect::TelephoneEvent& event : stream.events) Fuzz::Require(event.first <= event.end, "an event ending before it starts");
+        for (std::size_t i = 0; i < stream.texts.size(); ++i) {
+            const std::string& text = stream.texts[i].text;
+            Fuzz::Require(!text.empty() && Utf16ToUtf8(Utf8ToUtf16(text)) == text, "a text block empty or not UTF-8");
+            Fuzz::Require(i == 0 || stream.texts[i - 1].first <= stream.texts[i].first, "text blocks out of order");
+        }
         std::uint64_t end = 0;
         for (const Detect::RtpStream::Chunk& chunk : stream.chunks) end = std::max(end, chunk.first + chunk.length);
         if (end > kLongestRendered) continue;

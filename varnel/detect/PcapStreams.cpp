@@ -6,11 +6,11 @@
 #include <numeric>
 #include <optional>
 
+#include "varnel/detect/RtpPacket.h"
+#include "varnel/platform/TextConversion.h"
 #include "varnel/rtp/ByteOrder.h"
 #include "varnel/rtp/DatagramFramer.h"
-#include "varnel/rtp/PayloadFormat.h"
 #include "varnel/rtp/PcapSavefile.h"
-#include "varnel/rtp/RtpHeader.h"
 #include "varnel/signal/G711.h"
 
 namespace Quorvex::VarnelNet::Detect {
@@ -22,7 +22,9 @@ using Rtp::GetBig16;
 constexpr std::uint32_t kMagicNanoseconds = 0xA1B23C4D;
 constexpr std::uint32_t kMagicNg = 0x0A0D0D0A;
 constexpr std::uint32_t kLongestRecord = 262144;  // libpcap's largest snapshot length
-constexpr std::size_t kMergeWindow = 8;            // events looked back at for a packet's
+constexpr std::size_t kMergeWindow = 8;            // events and text blocks looked back at for a packet's
+constexpr std::uint64_t kTextRate = 1000;          // T.140's clock
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // The link types read: their number in the file header.
 constexpr std::uint32_t kLinkNull = 0;
@@ -107,30 +109,19 @@ std::span<const std::uint8_t> IpOf(std::span<const std::uint8_t> frame, std::uin
 class Streams {
 public:
     void Add(const Datagram& datagram) {
-        const std::span<const std::uint8_t> rtp = datagram.payload;
-        if (rtp.size() < Rtp::RtpHeader::kSize || rtp[0] >> 6 != 2) return;
-        if (rtp[1] >= 200 && rtp[1] <= 207) return;  // RTCP: sender and receiver reports and the rest
-        std::size_t header = Rtp::RtpHeader::kSize + (rtp[0] & 0x0F) * 4u;
-        if ((rtp[0] & 0x10) != 0) {
-            if (rtp.size() < header + 4) return;
-            header += 4 + GetBig16(&rtp[header + 2]) * 4u;
-        }
-        std::size_t end = rtp.size();
-        if ((rtp[0] & 0x20) != 0 && end > 0) end = rtp[end - 1] <= end ? end - rtp[end - 1] : 0;
-        if (end < header) return;
-        const std::uint32_t ssrc = Rtp::GetBig32(&rtp[8]);
-        RtpStream& stream = Find(ssrc, datagram);
+        const std::optional<RtpPacket> packet = ReadRtp(datagram.payload);
+        if (!packet) return;
+        RtpStream& stream = Find(packet->ssrc, datagram);
         ++stream.packets;
-        const std::uint32_t timestamp = Rtp::GetBig32(&rtp[4]);
-        if (stream.packets == 1) origins_[index_] = timestamp;
-        const std::int64_t offset = static_cast<std::int32_t>(timestamp - origins_[index_]);
+        if (stream.packets == 1) origins_[index_] = packet->timestamp;
+        const std::int64_t offset = static_cast<std::int32_t>(packet->timestamp - origins_[index_]);
         if (offset < 0) return;
-        const std::uint8_t payloadType = rtp[1] & 0x7F;
-        const std::span<const std::uint8_t> payload = rtp.subspan(header, end - header);
-        if (payloadType == Rtp::kPcmu.type || payloadType == Rtp::kPcma.type) {
-            Audio(stream, static_cast<std::uint64_t>(offset), payloadType, payload);
-        } else if (payloadType >= 96 && payload.size() == 4) {
-            Event(stream, static_cast<std::uint64_t>(offset), payloadType, payload);
+        if (IsAudio(*packet)) {
+            Audio(stream, static_cast<std::uint64_t>(offset), packet->payloadType, packet->payload);
+        } else if (IsTelephoneEvent(*packet) && stream.textPayloadType < 0) {
+            Event(stream, static_cast<std::uint64_t>(offset), packet->payloadType, packet->payload);
+        } else if (packet->payloadType >= 96) {
+            Text(stream, static_cast<std::uint64_t>(offset), *packet);
         }
     }
 
@@ -138,6 +129,7 @@ public:
         for (RtpStream& stream : streams_) {
             std::stable_sort(stream.events.begin(), stream.events.end(),
                              [](const TelephoneEvent& a, const TelephoneEvent& b) { return a.first < b.first; });
+            std::stable_sort(stream.texts.begin(), stream.texts.end(), [](const TextBlock& a, const TextBlock& b) { return a.first < b.first; });
         }
         return std::move(streams_);
     }
@@ -185,6 +177,70 @@ private:
         }
         same->end = std::max(same->end, end);
         same->ended = same->ended || (payload[1] & 0x80) != 0;
+    }
+
+    // A block of a text packet: how many ticks before the packet's timestamp it was new, its bytes.
+    struct Block {
+        std::uint32_t age = 0;
+        std::size_t length = 0;
+        std::span<const std::uint8_t> bytes;
+    };
+    static constexpr std::size_t kMostBlocks = 16;
+
+    // The blocks of a text packet, oldest first: RFC 2198 headers (4 bytes each while the F bit
+    // is set, then one of a byte) naming one dynamic payload type, T.140's, under the packet's
+    // own; else the whole payload as one block of the packet's type when it is UTF-8. Returns how
+    // many, 0 when it is neither; t140 becomes the type of their text.
+    static std::size_t Blocks(const RtpPacket& packet, std::array<Block, kMostBlocks>& blocks, int& t140) {
+        const std::span<const std::uint8_t> payload = packet.payload;
+        std::size_t at = 0, count = 0, lengths = 0;
+        int type = -1;
+        bool redundant = true;
+        while (redundant && at < payload.size() && (payload[at] & 0x80) != 0) {
+            const int blockType = payload[at] & 0x7F;
+            redundant = at + 4 <= payload.size() && count + 1 < kMostBlocks && (type < 0 || blockType == type);
+            if (!redundant) break;
+            type = blockType;
+            const std::size_t length = static_cast<std::size_t>(payload[at + 2] & 0x03) << 8 | payload[at + 3];
+            blocks[count++] = {static_cast<std::uint32_t>(GetBig16(&payload[at + 1]) >> 2), length, {}};
+            lengths += length;
+            at += 4;
+        }
+        if (redundant && at < payload.size()) {
+            const int primary = payload[at] & 0x7F;
+            if ((type < 0 || primary == type) && primary >= 96 && primary != packet.payloadType && at + 1 + lengths <= payload.size()) {
+                std::size_t from = at + 1;
+                for (std::size_t i = 0; i < count; ++i) {
+                    blocks[i].bytes = payload.subspan(from, blocks[i].length);
+                    from += blocks[i].length;
+                }
+                blocks[count++] = {0, payload.size() - from, payload.subspan(from)};
+                t140 = primary;
+                return count;
+            }
+        }
+        const std::string text(payload.begin(), payload.end());
+        if (Utf16ToUtf8(Utf8ToUtf16(text)) != text) return 0;  // not UTF-8
+        blocks[0] = {0, payload.size(), payload};
+        t140 = packet.payloadType;
+        return 1;
+    }
+
+    static void Text(RtpStream& stream, std::uint64_t offset, const RtpPacket& packet) {
+        std::array<Block, kMostBlocks> blocks{};
+        int t140 = -1;
+        const std::size_t count = Blocks(packet, blocks, t140);
+        for (std::size_t i = 0; i < count; ++i) {
+            std::string text(blocks[i].bytes.begin(), blocks[i].bytes.end());
+            for (std::size_t bom; (bom = text.find(kByteOrderMark)) != std::string::npos;) text.erase(bom, kByteOrderMark.size());
+            if (text.empty() || blocks[i].age > offset) continue;
+            const std::uint64_t first = (offset - blocks[i].age) * (kStreamRate / kTextRate);
+            Budget(stream, first);
+            const auto last = stream.texts.rbegin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(stream.texts.size(), kMergeWindow));
+            if (std::find_if(stream.texts.rbegin(), last, [&](const TextBlock& b) { return b.first == first; }) != last) continue;
+            if (stream.textPayloadType < 0) stream.textPayloadType = t140;
+            stream.texts.push_back({first, std::move(text)});
+        }
     }
 
     static std::string Hex(std::uint32_t value) {

@@ -23,6 +23,13 @@ struct TelephoneEvent {
     bool ended = false;
 };
 
+// A block of real-time text (RFC 4103, T.140 in RTP) as its packets carry it: its time (a sample
+// of kStreamRate from the stream's first packet) and its UTF-8 characters.
+struct TextBlock {
+    std::uint64_t first = 0;
+    std::string text;
+};
+
 // One RTP stream of a capture: a synchronisation source between two UDP endpoints.
 struct RtpStream {
     // A packet of G.711 audio: its first sample from the stream's first packet, its payload
@@ -39,10 +46,12 @@ struct RtpStream {
     Rtp::Endpoint destination;
     int payloadType = -1;      // of the first audio packet; -1 when no packet was G.711
     int eventPayloadType = -1;  // of the first telephone event; -1 when none came
+    int textPayloadType = -1;   // T.140's, of the first text block; -1 when none came
     std::uint64_t packets = 0;  // every RTP packet of the stream
     std::vector<Chunk> chunks;  // in arrival order
     std::vector<std::uint8_t> codes;
     std::vector<TelephoneEvent> events;  // by first sample, repeated packets of one event merged
+    std::vector<TextBlock> texts;        // by time, a block sent again (RFC 2198 redundancy) kept once
 };
 
 // Bytes that are not a capture, refused by the caller as what it took them for.
@@ -63,7 +72,10 @@ bool MayBePcap(int firstByte);
 // IP fragments, and UDP payloads that are not RTP version 2 (or are RTCP) are passed over, as
 // is a packet of a stream timed before the stream's first packet. An audio packet is placed by
 // its RTP timestamp, so reordered packets land where they belong; a telephone event is a 4-byte
-// payload of a dynamic payload type, its packets merged by their timestamp.
+// payload of a dynamic payload type, its packets merged by their timestamp. Any other payload of
+// a dynamic type is real-time text at 1000 Hz: RFC 2198 redundant blocks of one dynamic type
+// (T.140's) under another, each block placed by its timestamp and kept once, or T.140 alone
+// when it is UTF-8; empty blocks and the byte order mark are passed over.
 // Throws NotCapture for bytes that open no savefile, ReadError for a pcapng file, a file cut
 // inside its header or a record, holding
 // a record longer than any snapshot or a link type not read, a stream spanning more than

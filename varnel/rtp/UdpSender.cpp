@@ -7,27 +7,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "varnel/rtp/SocketAddress.h"
+
 namespace Quorvex::VarnelNet::Rtp {
-
-namespace {
-
-socklen_t Address(const Endpoint& endpoint, sockaddr_storage& storage) {
-    storage = {};
-    if (endpoint.ipv6) {
-        auto* a = reinterpret_cast<sockaddr_in6*>(&storage);
-        a->sin6_family = AF_INET6;
-        a->sin6_port = htons(endpoint.port);
-        std::memcpy(&a->sin6_addr, endpoint.address.data(), 16);
-        return sizeof(sockaddr_in6);
-    }
-    auto* a = reinterpret_cast<sockaddr_in*>(&storage);
-    a->sin_family = AF_INET;
-    a->sin_port = htons(endpoint.port);
-    std::memcpy(&a->sin_addr, endpoint.address.data(), 4);
-    return sizeof(sockaddr_in);
-}
-
-}  // namespace
 
 UdpSender::UdpSender(const Endpoint& destination, const std::optional<Endpoint>& source, bool withText)
     : m_destination(destination) {
@@ -57,14 +39,14 @@ int UdpSender::Open(const Endpoint& destination, const std::optional<Endpoint>& 
     Mark(fd, destination.ipv6);
     sockaddr_storage address;
     if (source) {
-        const socklen_t length = Address(*source, address);
+        const socklen_t length = SocketAddress(*source, address);
         if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
             const int error = errno;
             ::close(fd);
             throw SendFailure("cannot send from " + source->Text() + ": " + std::strerror(error));
         }
     }
-    const socklen_t length = Address(destination, address);
+    const socklen_t length = SocketAddress(destination, address);
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
         const int error = errno;
         ::close(fd);
