@@ -10,8 +10,10 @@ report are the same as one process's, byte for byte.
         report = varnel.kit.score("dtmf-suite", ["varnel", "detect", "{}"], executor=pool)
 """
 
+import functools as _functools
 import json as _json
 import os as _os
+import shutil as _shutil
 
 import varnel as _varnel
 
@@ -37,19 +39,52 @@ def _spread(executor, function, shards, *args, **kwargs):
     return [future.result() for future in futures]
 
 
+def _write(executor, shards, folder, write):
+    """write(shard_folder, shard) for every shard, each into a hidden folder of its own (every
+    shard writes the whole manifest), then their files moved into folder, the manifest last, as
+    one run leaves them. Returns how many files were written."""
+    folder = _os.fspath(folder)
+    _os.makedirs(folder, exist_ok=True)
+    manifest = _os.path.join(folder, "manifest.csv")
+    if _os.path.exists(manifest):
+        _os.remove(manifest)
+    count = _shards(executor, shards)
+    parts = [_os.path.join(folder, ".shard-%d-of-%d" % (i, count)) for i in range(1, count + 1)]
+    if executor is None:
+        written = [write(part, (i, count)) for i, part in enumerate(parts, 1)]
+    else:
+        futures = [executor.submit(write, part, (i, count)) for i, part in enumerate(parts, 1)]
+        written = [future.result() for future in futures]
+    for part in parts:
+        for name in sorted(_os.listdir(part)):
+            if name != "manifest.csv":
+                _os.replace(_os.path.join(part, name), _os.path.join(folder, name))
+    _os.replace(_os.path.join(parts[0], "manifest.csv"), manifest)
+    for part in parts:
+        _shutil.rmtree(part)
+    return sum(written)
+
+
+def _suite_shard(name, seed, encoding, families, folder, shard):
+    return _varnel.suite(name, folder, seed=seed, shard=shard, encoding=encoding, families=families)
+
+
+def _corpus_shard(recipe, folder, shard):
+    return _varnel.corpus(recipe, folder, shard=shard)
+
+
 def suite(name, folder, seed=0, encoding="pcm", families=None, executor=None, shards=None):
     """varnel.suite() with its files cut into shards, each written by the executor. Returns how
     many files were written."""
-    folder = _os.fspath(folder)
-    return sum(_spread(executor, _varnel.suite, _shards(executor, shards), name, folder, seed=seed,
-                       encoding=encoding, families=families))
+    write = _functools.partial(_suite_shard, name, seed, encoding, families)
+    return _write(executor, shards, folder, write)
 
 
 def corpus(recipe, folder, executor=None, shards=None):
     """varnel.corpus() with its clips cut into shards, each written by the executor. Returns how
     many clips were written."""
     recipe = recipe if isinstance(recipe, str) else _json.dumps(recipe)
-    return sum(_spread(executor, _varnel.corpus, _shards(executor, shards), recipe, _os.fspath(folder)))
+    return _write(executor, shards, folder, _functools.partial(_corpus_shard, recipe))
 
 
 def _score_shard(folder, receiver, pattern, families, timeout, key_map, jobs, shard):
