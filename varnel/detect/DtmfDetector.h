@@ -110,7 +110,7 @@ private:
     // Runs the tones' filters over the kept halves in buffers a and b (b < 0: a alone).
     void Filter(int a, int b, HalfState& first, HalfState& second) const;
     void EndHalf(int buffer, const HalfState& state);
-    // The sums of the bins not filtered on every sample over a kept half (0 or 1), each
+    // The sums of the bins not filtered on every sample over a kept half (its buffer), each
     // referred to its first sample, worked out once for the half.
     const std::array<Complex, kBins - kTones>& LateSums(int half);
     // The magnitude of such a bin in the frame just ended.
