@@ -11,6 +11,7 @@
 #include "testkit/Junit.h"
 #include "testkit/ReceiverProcess.h"
 #include "testkit/Runs.h"
+#include "testkit/TalkOff.h"
 #include "varnel/script/TextFiles.h"
 
 namespace Quorvex::VarnelNet::Cli {
@@ -137,6 +138,8 @@ int RunKit(const KitOptions& kit, std::FILE* out, std::FILE* err) {
         }
     } catch (const Kit::FileError& e) {
         Reword(e);
+    } catch (const Kit::TalkOffError& e) {
+        throw Failure("suite " + kit.subject, e.what());
     }
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <exception>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -14,9 +15,12 @@
 #include <system_error>
 #include <thread>
 
+#include <unistd.h>
+
 #include "testkit/FolderFiles.h"
 #include "testkit/Manifest.h"
 #include "testkit/ReceiverProcess.h"
+#include "testkit/TalkOff.h"
 #include "varnel/platform/DecimalText.h"
 #include "varnel/render/Job.h"
 #include "varnel/render/Outputs.h"
@@ -66,16 +70,15 @@ std::string FailureText(const ReceiverRun& run, std::optional<double> timeout) {
     return text;
 }
 
-// A file of a suite or corpus: its manifest row, its name, and its job when it is written.
+// A file of a suite or corpus: its manifest row, and what writes it when it is in the shard.
 struct FolderFile {
     ManifestRow row;
-    std::string name;
-    std::optional<Render::Job> job;
+    std::function<void()> write;
 };
 
 // Writes the files of the shard, then the manifest; an earlier manifest is removed first, so that
 // a run stopped half way never leaves one that lists other files. wanted(i) says whether file i
-// is listed at all; fileOf(i, render) is file i, with its job when render is true.
+// is listed at all; fileOf(i, render) is file i, with its writer when render is true.
 template <typename Wanted, typename FileOf>
 std::size_t WriteFolder(const std::string& folder, std::size_t count, const Shard& shard, const RunControl& control,
                         Wanted wanted, FileOf fileOf) {
@@ -94,7 +97,7 @@ std::size_t WriteFolder(const std::string& folder, std::size_t count, const Shar
         if (!render) continue;
         control.stopIfAsked();
         Progress(control, written, total);
-        WriteClip(folder, file.name, *file.job, control);
+        file.write();
         ++written;
     }
     Progress(control, written, total);
@@ -204,13 +207,25 @@ std::vector<FileResult> RunAll(const ScoreRun& run, const std::vector<std::strin
 
 std::size_t WriteSuite(const SuiteRun& run, const RunControl& control) {
     const Suite& suite = *run.suite;
-    return WriteFolder(
-        run.folder, FileCount(suite), run.shard, control,
-        [&](std::size_t i) { return Wanted(run.families, std::string(FamilyAt(suite, i).name)); },
-        [&](std::size_t i, bool render) {
-            const SuiteFile file = FileAt(suite, i, run.seed);
-            return FolderFile{RowOf(suite, file), file.name, render ? std::optional(JobOf(file, run.encoding)) : std::nullopt};
+    const auto wanted = [&](std::size_t i) { return Wanted(run.families, std::string(FamilyAt(suite, i).name)); };
+    if (suite.madeByPrograms) {
+        // Every shard makes every source, for the manifest's digests, and writes its own files.
+        const TalkOffTools tools = FindTalkOffTools(control);
+        const std::string tag = std::to_string(getpid()) + "-" + std::to_string(run.shard.index);
+        return WriteFolder(run.folder, FileCount(suite), run.shard, control, wanted, [&](std::size_t i, bool render) {
+            TalkOffSound sound = MakeTalkOffSound(suite, i, run.seed, tools, run.folder, tag, control);
+            const fs::path path = fs::path(run.folder) / sound.row.file;
+            std::function<void()> write;
+            if (render) write = [path, samples = std::move(sound.samples), &run] { WriteSoundWave(path, samples, run.encoding); };
+            return FolderFile{std::move(sound.row), std::move(write)};
         });
+    }
+    return WriteFolder(run.folder, FileCount(suite), run.shard, control, wanted, [&](std::size_t i, bool render) {
+        const SuiteFile file = FileAt(suite, i, run.seed);
+        std::function<void()> write;
+        if (render) write = [&run, &control, file] { WriteClip(run.folder, file.name, JobOf(file, run.encoding), control); };
+        return FolderFile{RowOf(suite, file), std::move(write)};
+    });
 }
 
 std::size_t WriteCorpus(const CorpusRun& run, const RunControl& control) {
@@ -218,7 +233,8 @@ std::size_t WriteCorpus(const CorpusRun& run, const RunControl& control) {
         run.folder, run.recipe.clips, run.shard, control, [](std::size_t) { return true; },
         [&](std::size_t i, bool) {
             Clip clip = ClipAt(run.recipe, i);
-            return FolderFile{std::move(clip.row), std::move(clip.name), std::move(clip.job)};
+            return FolderFile{std::move(clip.row),
+                              [&run, &control, name = std::move(clip.name), job = std::move(clip.job)] { WriteClip(run.folder, name, job, control); }};
         });
 }
 
@@ -242,8 +258,9 @@ std::string CommandText(const std::vector<std::string>& receiver) {
     return text;
 }
 
-ScoredFolder ScoreFolder(const ScoreRun& run, const RunControl& control) {
-    const fs::path folder(run.folder);
+namespace {
+
+std::vector<ManifestRow> ManifestOf(const fs::path& folder, const RunControl& control) {
     const fs::path manifestPath = folder / "manifest.csv";
     std::string text;
     try {
@@ -251,33 +268,73 @@ ScoredFolder ScoreFolder(const ScoreRun& run, const RunControl& control) {
     } catch (const std::system_error& e) {
         throw FileError(FileError::Act::Read, manifestPath.string(), e.code().message());
     }
-    std::vector<ManifestRow> rows = ReadManifest(text);
-    std::optional<std::regex> pattern;
-    if (!run.pattern.empty()) pattern = CompilePattern(run.pattern);
+    return ReadManifest(text);
+}
 
-    ScoredFolder scored;
+// The rows scored: those of the families wanted whose files are there; the others counted.
+std::vector<ManifestRow> PresentRows(const fs::path& folder, const std::vector<std::string>& families, std::size_t& missing,
+                                     const RunControl& control) {
     std::vector<ManifestRow> present;
-    for (ManifestRow& row : rows) {
-        if (!Wanted(run.families, row.family)) continue;
+    for (ManifestRow& row : ManifestOf(folder, control)) {
+        if (!Wanted(families, row.family)) continue;
         std::error_code error;
         if (!fs::is_regular_file(folder / row.file, error)) {
-            ++scored.missing;
+            ++missing;
             continue;
         }
         present.push_back(std::move(row));
     }
+    return present;
+}
+
+}  // namespace
+
+std::vector<FileOutcome> RunShard(const ScoreRun& run, const Shard& shard, const RunControl& control) {
+    const fs::path folder(run.folder);
+    std::size_t missing = 0;
+    std::vector<std::string> files;
     std::vector<std::string> paths;
-    for (const ManifestRow& row : present) paths.push_back((folder / row.file).string());
+    const std::vector<ManifestRow> present = PresentRows(folder, run.families, missing, control);
+    for (std::size_t i = 0; i < present.size(); ++i) {
+        if (!shard.Holds(i)) continue;
+        files.push_back(present[i].file);
+        paths.push_back((folder / present[i].file).string());
+    }
+    std::optional<std::regex> pattern;
+    if (!run.pattern.empty()) pattern = CompilePattern(run.pattern);
     std::vector<FileResult> results = RunAll(run, paths, pattern, control);
+    std::vector<FileOutcome> outcomes;
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        outcomes.push_back({std::move(files[i]), std::move(results[i].detected), std::move(results[i].failure)});
+    }
+    return outcomes;
+}
+
+ScoredFolder ScoreOutcomes(const std::string& folder, const std::vector<std::string>& families, std::vector<FileOutcome> outcomes,
+                           const RunControl& control) {
+    ScoredFolder scored;
+    std::map<std::string, FileOutcome*> byFile;
+    for (FileOutcome& outcome : outcomes) byFile[outcome.file] = &outcome;
+    std::vector<ManifestRow> rows;
     std::vector<std::string> detected;
     std::vector<RunFailure> failures;
-    for (std::size_t i = 0; i < results.size(); ++i) {
-        if (!results[i].failure.empty()) failures.push_back({i, std::move(results[i].failure)});
-        detected.push_back(std::move(results[i].detected));
+    for (ManifestRow& row : PresentRows(folder, families, scored.missing, control)) {
+        const auto found = byFile.find(row.file);
+        if (found == byFile.end()) {
+            ++scored.missing;
+            continue;
+        }
+        if (!found->second->failure.empty()) failures.push_back({rows.size(), std::move(found->second->failure)});
+        detected.push_back(std::move(found->second->detected));
+        rows.push_back(std::move(row));
     }
-    scored.report = Score(std::move(present), std::move(detected));
+    scored.report = Score(std::move(rows), std::move(detected));
     scored.report.runFailures = std::move(failures);
     return scored;
+}
+
+ScoredFolder ScoreFolder(const ScoreRun& run, const RunControl& control) {
+    return ScoreOutcomes(run.folder, run.families, RunShard(run, {}, control), control);
 }
 
 }  // namespace Quorvex::VarnelNet::Kit

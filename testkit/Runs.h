@@ -76,6 +76,20 @@ struct ScoredFolder {
 // std::invalid_argument for a pattern CompilePattern refuses.
 ScoredFolder ScoreFolder(const ScoreRun& run, const RunControl& control);
 
+// What the receiver made of one file of a folder, by the file's name in the manifest.
+struct FileOutcome {
+    std::string file;
+    std::string detected;
+    std::string failure;  // how it failed on the file, or empty
+};
+// The receiver run as ScoreFolder runs it on files I, I + N, ... of those of the manifest it
+// scores, so that shards of the files can run on other processes or machines.
+std::vector<FileOutcome> RunShard(const ScoreRun& run, const Shard& shard, const RunControl& control);
+// The folder scored from the outcomes of its files, gathered from every shard in any order: the
+// report ScoreFolder gives. A file of the manifest without an outcome counts as missing.
+ScoredFolder ScoreOutcomes(const std::string& folder, const std::vector<std::string>& families, std::vector<FileOutcome> outcomes,
+                           const RunControl& control);
+
 // The receiver's command for one file: {} in an argument stands for the path; without one, the
 // path is added last.
 std::vector<std::string> CommandFor(const std::vector<std::string>& receiver, const std::string& path);

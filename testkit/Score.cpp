@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "testkit/Requirements.h"
+#include "testkit/TalkOffRate.h"
 #include "varnel/platform/DecimalText.h"
 #include "varnel/platform/PrintableText.h"
 #include "varnel/script/Labels.h"
@@ -343,6 +344,10 @@ std::string ReportText(const Report& report, std::string_view receiver) {
         text += (k == 0 ? " (" : ", ") + report.rows[i].file + " " + Shown(report.detected[i]);
     }
     if (!report.falseDetections.empty()) text += report.falseDetections.size() > kFailuresShown ? ", ...)" : ")";
+    if (const std::optional<TalkOffRate> rate = FalseDetectionsPerHour(report)) {
+        text += "\n  false detections per hour: " + Decimal(rate->perHour, 2) + " (" + std::to_string(rate->keys) + " keys in " +
+                Decimal(rate->hours, 3) + " h without keys)";
+    }
     text += "\n\nrequirements:\n";
     for (const RequirementResult& r : report.requirements) {
         char head[160];
@@ -389,6 +394,9 @@ std::string ReportJson(const Report& report, std::string_view receiver) {
     json falseDetections = json::array();
     for (const std::size_t i : report.falseDetections) falseDetections.push_back(report.rows[i].file);
     out["false_detections"] = falseDetections;
+    if (const std::optional<TalkOffRate> rate = FalseDetectionsPerHour(report)) {
+        out["false_detections_per_hour"] = {{"keys", rate->keys}, {"hours", rate->hours}, {"per_hour", rate->perHour}};
+    }
     json results = json::array();
     for (std::size_t i = 0; i < report.rows.size(); ++i) {
         const ManifestRow& row = report.rows[i];

@@ -14,10 +14,13 @@ namespace {
 constexpr double kTonesDb[] = {0.0, 0.0, 6.020599913279624, 9.542425094393248};
 
 const Suite kSuites[] = {
-    {"dtmf", "DTMF receivers: the classic receiver test plan (ITU-T Q.24 figures)", DtmfFamilies()},
-    {"cid-bell", "Bell 202 Caller-ID receivers (on-hook MDMF, its number, name and date drawn for each file)", BellCallerIdFamilies()},
+    {"dtmf", "DTMF receivers: the classic receiver test plan (ITU-T Q.24 figures)", DtmfFamilies(), false},
+    {"cid-bell", "Bell 202 Caller-ID receivers (on-hook MDMF, its number, name and date drawn for each file)", BellCallerIdFamilies(),
+     false},
     {"cid-etsi", "ETSI V.23 Caller-ID receivers (on-hook MDMF after the dual-tone alert, its fields drawn for each file)",
-     EtsiCallerIdFamilies()},
+     EtsiCallerIdFamilies(), false},
+    {"talkoff", "DTMF receivers' talk-off: over an hour of speech and music without keys, made by espeak-ng and fluidsynth",
+     TalkOffFamilies(), true},
 };
 
 // The requests as a script's entries, numbered from 1.

@@ -62,6 +62,7 @@ struct Suite {
     std::string_view name;
     std::string_view description;
     std::span<const Family> families;
+    bool madeByPrograms = false;  // its sounds come from other programs (TalkOff.h), not from requests
 };
 
 std::span<const Suite> Suites();
@@ -99,5 +100,6 @@ double AmplitudeFor(double dbm0, int tones);
 std::span<const Family> DtmfFamilies();
 std::span<const Family> BellCallerIdFamilies();
 std::span<const Family> EtsiCallerIdFamilies();
+std::span<const Family> TalkOffFamilies();
 
 }  // namespace Quorvex::VarnelNet::Kit

@@ -10,6 +10,7 @@
 #include "testkit/FolderFiles.h"
 #include "testkit/ReceiverProcess.h"
 #include "testkit/Runs.h"
+#include "testkit/TalkOff.h"
 #include "varnel/options/OptionRegistry.h"
 #include "varnel/script/RequestError.h"
 
@@ -56,6 +57,8 @@ auto Unlocked(Work work) {
             failure = FileErrorText(e);
         } catch (const Kit::ReceiverError& e) {
             failure = ReceiverErrorText(e);
+        } catch (const Kit::TalkOffError& e) {
+            failure = e.what();
         } catch (const Kit::ManifestError& e) {
             throw Script::RequestError(e.what());
         }
@@ -111,9 +114,12 @@ std::size_t WriteSuiteFolder(const std::string& name, const std::string& folder,
     return Unlocked([&] { return Kit::WriteSuite(run, kControl); });
 }
 
-std::string ScoreFolderJson(const std::string& folder, const std::vector<std::string>& receiver, const std::string& pattern,
-                            const std::vector<std::string>& families, const std::string& timeout, const std::string& keyMap,
-                            const std::string& jobs) {
+namespace {
+
+// The run of the arguments the Python functions take, checked as the tool checks its options.
+Kit::ScoreRun ScoreRunOf(const std::string& folder, const std::vector<std::string>& receiver, const std::string& pattern,
+                         const std::vector<std::string>& families, const std::string& timeout, const std::string& keyMap,
+                         const std::string& jobs) {
     if (receiver.empty()) throw Script::RequestError("the receiver's command is empty: give its program and arguments, {} for the file");
     try {
         if (!pattern.empty()) Kit::CompilePattern(pattern);
@@ -134,8 +140,36 @@ std::string ScoreFolderJson(const std::string& folder, const std::vector<std::st
     for (const Option::OptionRow* row : Option::Find("jobs")) {
         if (row->target == Option::Target::Kit) workers = static_cast<std::size_t>(Option::WholeOf(*row, jobs));
     }
-    const Kit::ScoreRun run{folder, receiver, pattern, families, seconds, std::move(map), workers};
+    return {folder, receiver, pattern, families, seconds, std::move(map), workers};
+}
+
+}  // namespace
+
+std::string ScoreFolderJson(const std::string& folder, const std::vector<std::string>& receiver, const std::string& pattern,
+                            const std::vector<std::string>& families, const std::string& timeout, const std::string& keyMap,
+                            const std::string& jobs) {
+    const Kit::ScoreRun run = ScoreRunOf(folder, receiver, pattern, families, timeout, keyMap, jobs);
     const Kit::ScoredFolder scored = Unlocked([&] { return Kit::ScoreFolder(run, kControl); });
+    return Kit::ReportJson(scored.report, Kit::CommandText(receiver));
+}
+
+std::vector<Outcome> ScoreShard(const std::string& folder, const std::vector<std::string>& receiver, const std::string& pattern,
+                                const std::vector<std::string>& families, const std::string& timeout, const std::string& keyMap,
+                                const std::string& jobs, std::size_t shard, std::size_t shards) {
+    const Kit::ScoreRun run = ScoreRunOf(folder, receiver, pattern, families, timeout, keyMap, jobs);
+    const Kit::Shard part = ShardOf(shard, shards);
+    std::vector<Outcome> outcomes;
+    for (Kit::FileOutcome& o : Unlocked([&] { return Kit::RunShard(run, part, kControl); })) {
+        outcomes.emplace_back(std::move(o.file), std::move(o.detected), std::move(o.failure));
+    }
+    return outcomes;
+}
+
+std::string ScoreOutcomesJson(const std::string& folder, const std::vector<std::string>& receiver,
+                              const std::vector<std::string>& families, const std::vector<Outcome>& outcomes) {
+    std::vector<Kit::FileOutcome> gathered;
+    for (const auto& [file, detected, failure] : outcomes) gathered.push_back({file, detected, failure});
+    const Kit::ScoredFolder scored = Unlocked([&] { return Kit::ScoreOutcomes(folder, families, std::move(gathered), kControl); });
     return Kit::ReportJson(scored.report, Kit::CommandText(receiver));
 }
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace varnel_python {
@@ -23,6 +24,16 @@ std::size_t WriteSuiteFolder(const std::string& name, const std::string& folder,
 std::string ScoreFolderJson(const std::string& folder, const std::vector<std::string>& receiver, const std::string& pattern,
                             const std::vector<std::string>& families, const std::string& timeout, const std::string& keyMap,
                             const std::string& jobs);
+
+// What the receiver made of files I, I + N, ... of those ScoreFolderJson would score, each as
+// (file, detected, how it failed or ""), for varnel.kit to run shards apart and gather.
+using Outcome = std::tuple<std::string, std::string, std::string>;
+std::vector<Outcome> ScoreShard(const std::string& folder, const std::vector<std::string>& receiver, const std::string& pattern,
+                                const std::vector<std::string>& families, const std::string& timeout, const std::string& keyMap,
+                                const std::string& jobs, std::size_t shard, std::size_t shards);
+// The report of ScoreFolderJson from the outcomes of every shard, in any order.
+std::string ScoreOutcomesJson(const std::string& folder, const std::vector<std::string>& receiver,
+                              const std::vector<std::string>& families, const std::vector<Outcome>& outcomes);
 
 // Writes a shard of the clips of the recipe (JSON) and the manifest; returns how many it wrote.
 std::size_t WriteCorpusFolder(const std::string& recipe, const std::string& folder, std::size_t shard, std::size_t shards);

@@ -449,6 +449,9 @@ PYBIND11_MODULE(_varnel, m) {
         .def(py::init<int>(), py::arg("rate"))
         .def("feed", &KeyListener::Feed, py::arg("samples"))
         .def("finish", &KeyListener::Finish);
+    m.def("_score_shard", &ScoreShard, py::arg("folder"), py::arg("receiver"), py::arg("pattern"), py::arg("families"),
+          py::arg("timeout"), py::arg("key_map"), py::arg("jobs"), py::arg("shard"), py::arg("shards"));
+    m.def("_score_outcomes", &ScoreOutcomesJson, py::arg("folder"), py::arg("receiver"), py::arg("families"), py::arg("outcomes"));
     m.def("_corpus", &WriteCorpusFolder, py::arg("recipe"), py::arg("folder"), py::arg("shard"), py::arg("shards"));
     m.def("_keyword_of", [](const std::string& option, std::int32_t value) {
         const SettingSpec* spec = Script::FindSetting(option);

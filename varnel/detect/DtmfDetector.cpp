@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -79,47 +80,157 @@ DtmfDetector::DtmfDetector(int sampleRate, EventSink sink) : rate_(sampleRate), 
         bin.turn = {PortableMath::Cos(w), -PortableMath::Sin(w)};
         bin.toStart = {PortableMath::Cos(w * (half_ - 1)), -PortableMath::Sin(w * (half_ - 1))};
         bin.hop = {PortableMath::Cos(w * half_), -PortableMath::Sin(w * half_)};
+        if (b < kTones) coefficients_[static_cast<std::size_t>(b)] = bin.coefficient;
     }
 }
 
 void DtmfDetector::Feed(std::span<const double> samples) {
-    for (const double sample : samples) Push(sample);
+    FeedSamples(samples, [](double x) { return x; });
 }
 
 void DtmfDetector::Feed(std::span<const std::int16_t> samples) {
-    for (const std::int16_t sample : samples) Push(sample / 32768.0);
+    // Times 2^-15: the same double as the division, exactly.
+    FeedSamples(samples, [](std::int16_t x) { return x * (1.0 / 32768.0); });
 }
 
-void DtmfDetector::Push(double sample) {
-    for (std::size_t b = 0; b < kBins; ++b) {
-        const double s = sample + bins_[b].coefficient * s1_[b] - s2_[b];
-        s2_[b] = s1_[b];
-        s1_[b] = s;
+namespace {
+
+// Two doubles side by side: the tones' filters run in pairs, each lane doing the IEEE operations
+// of one filter on its own, so the values are those of a loop over the bins, on every build.
+using Pair = double __attribute__((vector_size(16)));
+constexpr std::size_t kPairs = DtmfDetector::kTones / 2;
+
+}  // namespace
+
+// The samples are kept as they come; each half filled goes to the filters.
+template <typename Sample, typename Scale>
+void DtmfDetector::FeedSamples(std::span<const Sample> samples, Scale scale) {
+    std::size_t at = 0;
+    while (at < samples.size()) {
+        const std::size_t take = std::min(samples.size() - at, static_cast<std::size_t>(half_ - filled_));
+        double* kept = halves_[static_cast<std::size_t>(filling_)].data() + filled_;
+        for (std::size_t i = 0; i < take; ++i) kept[i] = scale(samples[at + i]);
+        at += take;
+        filled_ += static_cast<int>(take);
+        if (filled_ == half_) HalfFilled();
     }
-    energy_ += sample * sample;
-    if (++filled_ == half_) EndHalf();
 }
 
-void DtmfDetector::EndHalf() {
+// Two halves are filtered together: the one waiting and the one just filled.
+void DtmfDetector::HalfFilled() {
+    filled_ = 0;
+    if (waiting_) {
+        const int older = (filling_ + 2) % 3;
+        HalfState first, second;
+        Filter(older, filling_, first, second);
+        EndHalf(older, first);
+        EndHalf(filling_, second);
+    }
+    waiting_ = !waiting_;
+    filling_ = (filling_ + 1) % 3;
+    lateReady_[static_cast<std::size_t>(filling_)] = false;  // its samples are the next half's
+}
+
+void DtmfDetector::Filter(int a, int b, HalfState& first, HalfState& second) const {
+    Pair coefficients[kPairs];
+    std::memcpy(coefficients, coefficients_.data(), sizeof coefficients);
+    // Each filter's newest value written over its oldest, two samples a turn: no copies.
+    const auto step = [&coefficients](double sample, Pair* newer, Pair* older) {
+        const Pair x = {sample, sample};
+        for (std::size_t p = 0; p < kPairs; ++p) older[p] = x + coefficients[p] * newer[p] - older[p];
+    };
+    Pair a1[kPairs] = {}, a2[kPairs] = {}, b1[kPairs] = {}, b2[kPairs] = {};
+    const double* x = halves_[static_cast<std::size_t>(a)].data();
+    const double* y = halves_[static_cast<std::size_t>(b < 0 ? a : b)].data();
+    double energyA = 0.0, energyB = 0.0;
+    int i = 0;
+    for (; i + 1 < half_; i += 2) {
+        step(x[i], a1, a2);
+        step(y[i], b1, b2);
+        step(x[i + 1], a2, a1);
+        step(y[i + 1], b2, b1);
+        energyA += x[i] * x[i];
+        energyB += y[i] * y[i];
+        energyA += x[i + 1] * x[i + 1];
+        energyB += y[i + 1] * y[i + 1];
+    }
+    if (i < half_) {
+        step(x[i], a1, a2);
+        step(y[i], b1, b2);
+        std::swap(a1, a2);
+        std::swap(b1, b2);
+        energyA += x[i] * x[i];
+        energyB += y[i] * y[i];
+    }
+    std::memcpy(first.s1.data(), a1, sizeof a1);
+    std::memcpy(first.s2.data(), a2, sizeof a2);
+    first.energy = energyA;
+    std::memcpy(second.s1.data(), b1, sizeof b1);
+    std::memcpy(second.s2.data(), b2, sizeof b2);
+    second.energy = energyB;
+}
+
+const std::array<DtmfDetector::Complex, DtmfDetector::kBins - DtmfDetector::kTones>& DtmfDetector::LateSums(int half) {
+    constexpr std::size_t kLate = kBins - kTones;
+    std::array<Complex, kLate>& sums = lateSums_[static_cast<std::size_t>(half)];
+    if (lateReady_[static_cast<std::size_t>(half)]) return sums;
+    Pair coefficients[kLate / 2];
+    Pair s1[kLate / 2] = {};
+    Pair s2[kLate / 2] = {};
+    for (std::size_t p = 0; p < kLate / 2; ++p) {
+        coefficients[p] = Pair{bins_[kTones + 2 * p].coefficient, bins_[kTones + 2 * p + 1].coefficient};
+    }
+    const double* samples = halves_[static_cast<std::size_t>(half)].data();
+    for (int i = 0; i < half_; ++i) {
+        const Pair x = {samples[i], samples[i]};
+        for (std::size_t p = 0; p < kLate / 2; ++p) {
+            const Pair v = x + coefficients[p] * s1[p] - s2[p];
+            s2[p] = s1[p];
+            s1[p] = v;
+        }
+    }
+    for (std::size_t k = 0; k < kLate; ++k) {
+        const Bin& b = bins_[kTones + k];
+        const double last = s1[k / 2][k % 2];
+        const double before = s2[k / 2][k % 2];
+        // y = s[H-1] - e^{-jw} s[H-2], then referred to the half's first sample.
+        const Complex y{last - b.turn.re * before, -b.turn.im * before};
+        sums[k] = {b.toStart.re * y.re - b.toStart.im * y.im, b.toStart.re * y.im + b.toStart.im * y.re};
+    }
+    lateReady_[static_cast<std::size_t>(half)] = true;
+    return sums;
+}
+
+double DtmfDetector::LateMagnitude(int bin) {
+    const std::size_t k = static_cast<std::size_t>(bin - kTones);
+    const Complex first = LateSums((examined_ + 2) % 3)[k];
+    const Complex second = LateSums(examined_)[k];
+    const Complex& hop = bins_[static_cast<std::size_t>(bin)].hop;
+    const Complex z{first.re + hop.re * second.re - hop.im * second.im, first.im + hop.re * second.im + hop.im * second.re};
+    return std::sqrt(z.re * z.re + z.im * z.im);
+}
+
+void DtmfDetector::EndHalf(int buffer, const HalfState& state) {
+    examined_ = buffer;
     Frame half;
-    for (std::size_t b = 0; b < kBins; ++b) {
+    for (std::size_t b = 0; b < kTones; ++b) {
         const Bin& bin = bins_[b];
         // y = s[H-1] - e^{-jw} s[H-2], then referred to the half's first sample.
-        const Complex y{s1_[b] - bin.turn.re * s2_[b], -bin.turn.im * s2_[b]};
+        const Complex y{state.s1[b] - bin.turn.re * state.s2[b], -bin.turn.im * state.s2[b]};
         half.sums[b] = {bin.toStart.re * y.re - bin.toStart.im * y.im, bin.toStart.re * y.im + bin.toStart.im * y.re};
-        s1_[b] = 0.0;
-        s2_[b] = 0.0;
     }
-    half.energy = energy_;
-    energy_ = 0.0;
-    filled_ = 0;
+    half.energy = state.energy;
     if (haveHalf_) {
-        Frame& frame = frames_[frameCount_ % 3];
-        for (std::size_t b = 0; b < kBins; ++b) {
+        Frame& frame = frames_[frameSlot_];
+        for (std::size_t b = 0; b < kTones; ++b) {
             const Complex& first = lastHalf_.sums[b];
             const Complex& second = half.sums[b];
             const Complex& hop = bins_[b].hop;
             frame.sums[b] = {first.re + hop.re * second.re - hop.im * second.im, first.im + hop.re * second.im + hop.im * second.re};
+        }
+        for (std::size_t b = 0; b < kTones; ++b) {
+            const Complex& z = frame.sums[b];
+            frame.magnitudes[b] = std::sqrt(z.re * z.re + z.im * z.im);
         }
         frame.energy = lastHalf_.energy + half.energy;
         frame.row = 0;
@@ -129,18 +240,16 @@ void DtmfDetector::EndHalf() {
             if (Magnitude(frame, 4 + t) > Magnitude(frame, 4 + frame.column)) frame.column = t;
         }
         ++frameCount_;
+        frameSlot_ = frameSlot_ == 2 ? 0 : frameSlot_ + 1;
         if (frameCount_ >= 2) Examine();
     }
     lastHalf_ = half;
     haveHalf_ = true;
 }
 
-double DtmfDetector::Magnitude(const Frame& frame, int bin) const {
-    const Complex& z = frame.sums[static_cast<std::size_t>(bin)];
-    return std::sqrt(z.re * z.re + z.im * z.im);
-}
+double DtmfDetector::Magnitude(const Frame& frame, int bin) const { return frame.magnitudes[static_cast<std::size_t>(bin)]; }
 
-bool DtmfDetector::Measure(Hit& hit) const {
+bool DtmfDetector::Measure(Hit& hit) {
     const Frame& previous = FrameAt(1);
     const Frame& frame = FrameAt(0);
     if (previous.row != frame.row || previous.column != frame.column) return false;
@@ -169,15 +278,16 @@ bool DtmfDetector::Measure(Hit& hit) const {
     }
     const double twist = dbm0[0] - dbm0[1];
     if (!(twist <= kNormalTwistDb && -twist <= kReverseTwistDb)) return false;
-    const double dial = 2.0 * (Magnitude(frame, kDialBin) * Magnitude(frame, kDialBin) +
-                               Magnitude(frame, kDialBin + 1) * Magnitude(frame, kDialBin + 1)) / length;
+    const double dial350 = LateMagnitude(kDialBin);
+    const double dial440 = LateMagnitude(kDialBin + 1);
+    const double dial = 2.0 * (dial350 * dial350 + dial440 * dial440) / length;
     if (!(pairEnergy >= kPairShare * (frame.energy - dial))) return false;
     // A row tone's harmonic near the key's column tone hears that tone: it is not checked then.
     const double resolution = 2.0 * rate_ / length;
     for (int i = 0; i < 2; ++i) {
         const double harmonicHz = 2.0 * NominalHz(tones[i]);
         if (std::fabs(harmonicHz - NominalHz(tones[1 - i])) <= resolution) continue;
-        const double harmonic = Magnitude(frame, kHarmonicBin + tones[i]);
+        const double harmonic = LateMagnitude(kHarmonicBin + tones[i]);
         const double tone = Magnitude(frame, tones[i]);
         if (!(harmonic * harmonic <= kHarmonicShare * tone * tone)) return false;
     }
@@ -279,6 +389,13 @@ void DtmfDetector::Emit() {
 }
 
 void DtmfDetector::Finish() {
+    if (waiting_) {
+        const int older = (filling_ + 2) % 3;
+        HalfState state, unused;
+        Filter(older, -1, state, unused);
+        EndHalf(older, state);
+        waiting_ = false;
+    }
     if (keyOn_) Emit();
 }
 

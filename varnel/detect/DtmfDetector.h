@@ -27,6 +27,11 @@ struct DtmfEvent {
 // passes all of them is a hit; a key is two hits or more, its short breaks bridged, and lasts
 // long enough from the edges measured in its first and last frames.
 //
+// The samples of a half are kept, and the 8 tones' filters run over two halves at once, side by
+// side (so a half is examined once the next one is in, or at Finish); the harmonics' and the
+// dial tone's filters run over a half's samples only when a frame has come that far in the
+// checks.
+//
 // The state is carried across calls, so feeding a signal in blocks of any size reports what
 // feeding it at once does, to the sample. Nothing is allocated once constructed.
 class DtmfDetector {
@@ -47,6 +52,7 @@ public:
     void Finish();
 
     static constexpr int kBins = 18;  // 8 tones, their 8 second harmonics, 350 and 440 Hz
+    static constexpr int kTones = 8;  // the bins filtered on every sample
 
 private:
     struct Complex {
@@ -60,7 +66,8 @@ private:
         Complex hop;               // e^{-jwH}: the second half of a frame referred to its start
     };
     struct Frame {
-        std::array<Complex, kBins> sums{};
+        std::array<Complex, kTones> sums{};  // of the tones
+        std::array<double, kTones> magnitudes{};
         double energy = 0.0;
         int row = 0;     // the strongest row and column, 0 to 3
         int column = 0;
@@ -91,29 +98,52 @@ private:
         double columnHz = 0.0;
     };
 
-    void Push(double sample);
-    void EndHalf();
+    // The tones' filters' last two values and the energy of a half.
+    struct HalfState {
+        std::array<double, kTones> s1{};
+        std::array<double, kTones> s2{};
+        double energy = 0.0;
+    };
+    template <typename Sample, typename Scale>
+    void FeedSamples(std::span<const Sample> samples, Scale scale);
+    void HalfFilled();
+    // Runs the tones' filters over the kept halves in buffers a and b (b < 0: a alone).
+    void Filter(int a, int b, HalfState& first, HalfState& second) const;
+    void EndHalf(int buffer, const HalfState& state);
+    // The sums of the bins not filtered on every sample over a kept half (its buffer), each
+    // referred to its first sample, worked out once for the half.
+    const std::array<Complex, kBins - kTones>& LateSums(int half);
+    // The magnitude of such a bin in the frame just ended.
+    double LateMagnitude(int bin);
     void Examine();
-    bool Measure(Hit& hit) const;
+    bool Measure(Hit& hit);
     void Record(const Hit& hit);
     void Miss();
     void Emit();
     double Magnitude(const Frame& frame, int bin) const;
-    const Frame& FrameAt(int back) const { return frames_[(frameCount_ + 3 - 1 - static_cast<std::uint64_t>(back)) % 3]; }
+    const Frame& FrameAt(int back) const { return frames_[(frameSlot_ + 2u - static_cast<unsigned>(back)) % 3u]; }
 
     int rate_;
     int half_;  // H, samples in a half-frame
     std::uint64_t shortest_ = 0;  // samples of the shortest key reported
     EventSink sink_;
+    static constexpr int kLongestHalf = (kHighestRate * 51 + 4000) / 8000;
     std::array<Bin, kBins> bins_{};
-    std::array<double, kBins> s1_{};
-    std::array<double, kBins> s2_{};
-    double energy_ = 0.0;
+    std::array<double, kTones> coefficients_{};  // the tones' 2 cos w, side by side for the sample loop
+    // The samples of the last halves, by half modulo 3: the one filling, one waiting for its
+    // filters, and the one before (the first half of the waiting one's frame).
+    std::array<std::array<double, kLongestHalf>, 3> halves_{};
+    int filling_ = 0;
+    bool waiting_ = false;
+    int examined_ = 0;  // the buffer of the half whose frame is examined
+    std::array<std::array<Complex, kBins - kTones>, 3> lateSums_{};
+    std::array<bool, 3> lateReady_{};
     int filled_ = 0;
     bool haveHalf_ = false;
     Frame lastHalf_;
     std::array<Frame, 3> frames_{};  // the last three frames, by frameCount_ modulo 3
     std::uint64_t frameCount_ = 0;
+    unsigned frameSlot_ = 0;  // frameCount_ modulo 3
     Key current_;
     bool keyOn_ = false;
 };
