@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "testkit/MeasuresReport.h"
 #include "varnel/platform/PrintableText.h"
 
 namespace Quorvex::VarnelNet::Kit {
@@ -49,7 +50,7 @@ std::string Counts(std::size_t tests, std::size_t failures) {
 
 }  // namespace
 
-std::string ReportJunit(const Report& report, std::string_view receiver) {
+std::string ReportJunit(const Report& report, std::string_view receiver, const Measures* measures) {
     // The suites in the order their first requirement comes.
     std::vector<std::string> suites;
     std::size_t notMet = 0;
@@ -66,12 +67,13 @@ std::string ReportJunit(const Report& report, std::string_view receiver) {
             if (r.suite != suite) continue;
             ++tests;
             cases += "    <testcase classname=\"" + Escaped(suite) + "\" name=\"" + Escaped(r.id) + "\"";
+            const std::string properties = measures ? MeasuresProperties(*measures, r.id) : "";
             if (r.failures.empty()) {
-                cases += "/>\n";
+                cases += properties.empty() ? "/>\n" : ">\n" + properties + "    </testcase>\n";
                 continue;
             }
             ++failures;
-            cases += ">\n      <failure message=\"" + Escaped(FailureMessage(report, r)) + "\">" + Escaped(r.requirement) + " [" +
+            cases += ">\n" + properties + "      <failure message=\"" + Escaped(FailureMessage(report, r)) + "\">" + Escaped(r.requirement) + " [" +
                      Escaped(r.source) + "]</failure>\n    </testcase>\n";
         }
         xml += "  <testsuite name=\"" + Escaped(suite) + "\"" + Counts(tests, failures) + ">\n" + cases + "  </testsuite>\n";

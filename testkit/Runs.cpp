@@ -15,7 +15,10 @@
 #include <thread>
 
 #include "testkit/FolderFiles.h"
+#include "testkit/Labelled.h"
 #include "testkit/Manifest.h"
+#include "testkit/Measures.h"
+#include "testkit/Reading.h"
 #include "testkit/ReceiverProcess.h"
 #include "varnel/platform/DecimalText.h"
 #include "varnel/render/Job.h"
@@ -104,20 +107,35 @@ std::size_t WriteFolder(const std::string& folder, std::size_t count, const Shar
 
 // What the receiver made of one file: what it detected, and how it failed, or nothing.
 struct FileResult {
-    std::string detected;
+    Reading reading;
     std::string failure;
 };
 
-FileResult RunOn(const ScoreRun& run, const std::string& path, const std::optional<std::regex>& pattern,
+FileResult RunOn(const ScoreRun& run, const std::string& path, const std::optional<FieldPattern>& pattern,
                  const std::function<void()>& stopIfAsked) {
     ReceiverRun receiver;
     try {
         receiver = RunReceiver(CommandFor(run.receiver, path), run.timeout, stopIfAsked);
     } catch (const ReceiverError& e) {
         if (e.Where() != ReceiverError::Step::Start) throw;
-        return {"", "cannot run '" + e.Program() + "': " + e.what()};
+        return {{}, "cannot run '" + e.Program() + "': " + e.what()};
     }
-    return {Detected(receiver.output, pattern, run.keyMap), FailureText(receiver, run.timeout)};
+    return {ReadOutput(receiver.output, pattern, run.keyMap), FailureText(receiver, run.timeout)};
+}
+
+// What the kit knows of a file beside what the receiver printed: its length and the labels
+// written beside it (NAME.jsonl), when they can be read.
+FileEvidence EvidenceOf(const std::string& path, Reading reading, const RunControl& control) {
+    FileEvidence evidence{std::move(reading), std::nullopt, ReadWaveLength(path)};
+    const fs::path labels = fs::path(path).replace_extension(".jsonl");
+    std::error_code error;
+    if (!evidence.length || !fs::is_regular_file(labels, error)) return evidence;
+    try {
+        evidence.labelled = ReadLabels(Script::ReadWholeFile(labels.string(), control.stopIfAsked), evidence.length->rate);
+    } catch (const std::system_error&) {
+        evidence.labelled = std::nullopt;
+    }
+    return evidence;
 }
 
 // Thrown in a worker whose run is stopped; what stopped it is thrown to the caller.
@@ -129,7 +147,7 @@ constexpr auto kProgressStep = std::chrono::milliseconds(100);
 // that many workers, each taking the next file, while the calling thread hears progress and asks
 // whether to stop. A stop, or a failure thrown in a worker, ends every worker (and its receiver)
 // and is thrown here.
-std::vector<FileResult> RunAll(const ScoreRun& run, const std::vector<std::string>& paths, const std::optional<std::regex>& pattern,
+std::vector<FileResult> RunAll(const ScoreRun& run, const std::vector<std::string>& paths, const std::optional<FieldPattern>& pattern,
                                const RunControl& control) {
     std::vector<FileResult> results(paths.size());
     if (run.jobs <= 1) {
@@ -204,11 +222,12 @@ std::vector<FileResult> RunAll(const ScoreRun& run, const std::vector<std::strin
 
 std::size_t WriteSuite(const SuiteRun& run, const RunControl& control) {
     const Suite& suite = *run.suite;
+    const std::size_t repeat = std::max<std::size_t>(run.repeat, 1);
     return WriteFolder(
-        run.folder, FileCount(suite), run.shard, control,
-        [&](std::size_t i) { return Wanted(run.families, std::string(FamilyAt(suite, i).name)); },
+        run.folder, FileCount(suite) * repeat, run.shard, control,
+        [&](std::size_t i) { return Wanted(run.families, std::string(FamilyAt(suite, i / repeat).name)); },
         [&](std::size_t i, bool render) {
-            const SuiteFile file = FileAt(suite, i, run.seed);
+            const SuiteFile file = RepeatAt(suite, i / repeat, run.seed, i % repeat);
             return FolderFile{RowOf(suite, file), file.name, render ? std::optional(JobOf(file, run.encoding)) : std::nullopt};
         });
 }
@@ -252,8 +271,8 @@ ScoredFolder ScoreFolder(const ScoreRun& run, const RunControl& control) {
         throw FileError(FileError::Act::Read, manifestPath.string(), e.code().message());
     }
     std::vector<ManifestRow> rows = ReadManifest(text);
-    std::optional<std::regex> pattern;
-    if (!run.pattern.empty()) pattern = CompilePattern(run.pattern);
+    std::optional<FieldPattern> pattern;
+    if (!run.pattern.empty()) pattern = CompileFieldPattern(run.pattern);
 
     ScoredFolder scored;
     std::vector<ManifestRow> present;
@@ -271,12 +290,15 @@ ScoredFolder ScoreFolder(const ScoreRun& run, const RunControl& control) {
     std::vector<FileResult> results = RunAll(run, paths, pattern, control);
     std::vector<std::string> detected;
     std::vector<RunFailure> failures;
+    std::vector<FileEvidence> evidence;
     for (std::size_t i = 0; i < results.size(); ++i) {
         if (!results[i].failure.empty()) failures.push_back({i, std::move(results[i].failure)});
-        detected.push_back(std::move(results[i].detected));
+        detected.push_back(results[i].reading.detected);
+        evidence.push_back(EvidenceOf(paths[i], std::move(results[i].reading), control));
     }
     scored.report = Score(std::move(present), std::move(detected));
     scored.report.runFailures = std::move(failures);
+    scored.measures = Measure(scored.report, evidence, pattern);
     return scored;
 }
 

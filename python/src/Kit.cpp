@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "testkit/Corpus.h"
+#include "testkit/FieldPattern.h"
 #include "testkit/FolderFiles.h"
 #include "testkit/ReceiverProcess.h"
 #include "testkit/Runs.h"
@@ -104,10 +105,14 @@ void CheckFamilies(const Kit::Suite& suite, const std::vector<std::string>& fami
 }  // namespace
 
 std::size_t WriteSuiteFolder(const std::string& name, const std::string& folder, std::uint64_t seed, std::size_t shard,
-                             std::size_t shards, const std::string& encoding, const std::vector<std::string>& families) {
+                             std::size_t shards, const std::string& encoding, const std::vector<std::string>& families,
+                             std::size_t repeat) {
     const Kit::Suite& suite = SuiteNamed(name);
     CheckFamilies(suite, families);
-    const Kit::SuiteRun run{&suite, folder, seed, ShardOf(shard, shards), EncodingNamed(encoding), families};
+    for (const Option::OptionRow* row : Option::Find("repeat")) {
+        if (row->target == Option::Target::Kit) repeat = static_cast<std::size_t>(Option::WholeOf(*row, std::to_string(repeat)));
+    }
+    const Kit::SuiteRun run{&suite, folder, seed, ShardOf(shard, shards), EncodingNamed(encoding), families, repeat};
     return Unlocked([&] { return Kit::WriteSuite(run, kControl); });
 }
 
@@ -116,7 +121,7 @@ std::string ScoreFolderJson(const std::string& folder, const std::vector<std::st
                             const std::string& jobs) {
     if (receiver.empty()) throw Script::RequestError("the receiver's command is empty: give its program and arguments, {} for the file");
     try {
-        if (!pattern.empty()) Kit::CompilePattern(pattern);
+        if (!pattern.empty()) Kit::CompileFieldPattern(pattern);
     } catch (const std::invalid_argument& e) {
         throw Script::RequestError("the pattern '" + pattern + "' is refused: " + e.what());
     }
@@ -136,7 +141,7 @@ std::string ScoreFolderJson(const std::string& folder, const std::vector<std::st
     }
     const Kit::ScoreRun run{folder, receiver, pattern, families, seconds, std::move(map), workers};
     const Kit::ScoredFolder scored = Unlocked([&] { return Kit::ScoreFolder(run, kControl); });
-    return Kit::ReportJson(scored.report, Kit::CommandText(receiver));
+    return Kit::ReportJson(scored.report, Kit::CommandText(receiver), &scored.measures);
 }
 
 std::size_t WriteCorpusFolder(const std::string& recipe, const std::string& folder, std::size_t shard, std::size_t shards) {

@@ -13,9 +13,10 @@ namespace varnel_python {
 // ArgumentError; a folder or file that cannot be made, read or written raises OSError (a
 // receiver that cannot be started fails its files in the report).
 
-// Writes a shard of the suite's files and its manifest; returns how many files it wrote.
+// Writes a shard of the suite's files (each `repeat` times) and its manifest; returns how many files it wrote.
 std::size_t WriteSuiteFolder(const std::string& name, const std::string& folder, std::uint64_t seed, std::size_t shard,
-                             std::size_t shards, const std::string& encoding, const std::vector<std::string>& families);
+                             std::size_t shards, const std::string& encoding, const std::vector<std::string>& families,
+                             std::size_t repeat);
 
 // Scores the receiver on the folder, timeout (seconds as text, or empty) a file, with the key
 // map (FROM=TO,... or empty) on jobs (as text) files at once; returns the report as

@@ -442,7 +442,7 @@ PYBIND11_MODULE(_varnel, m) {
     m.def("_options", &OptionRows);
     m.def("_settings", &Settings);
     m.def("_suite", &WriteSuiteFolder, py::arg("name"), py::arg("folder"), py::arg("seed"), py::arg("shard"), py::arg("shards"),
-          py::arg("encoding"), py::arg("families"));
+          py::arg("encoding"), py::arg("families"), py::arg("repeat"));
     m.def("_score", &ScoreFolderJson, py::arg("folder"), py::arg("receiver"), py::arg("pattern"), py::arg("families"),
           py::arg("timeout"), py::arg("key_map"), py::arg("jobs"));
     py::class_<KeyListener>(m, "_KeyListener")
