@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <filesystem>
@@ -37,6 +38,18 @@ std::string Fixed(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", value + 0.0);
     return text;
+}
+
+// The widest step of 1, 2 or 5 times a power of ten that cuts the span into 4 parts or more.
+double TickStep(double span) {
+    double step = 1.0;
+    while (span / step > 10.0) step *= 10.0;
+    while (span / step < 1.0) step /= 10.0;
+    double best = step / 10.0;
+    for (const double candidate : {step / 5.0, step / 2.0, step, step * 2.0, step * 5.0}) {
+        if (span / candidate >= 4.0) best = candidate;
+    }
+    return best;
 }
 
 // The curves of one family, plotted together.
@@ -89,10 +102,14 @@ std::string Svg(const FamilyPlot& plot) {
     }
     for (int t = 0; t < kTicks; ++t) {
         const double p = t / static_cast<double>(kTicks - 1);
-        const double v = low + (high - low) * p;
         svg += "<line x1=\"" + Fixed(kLeft) + "\" x2=\"" + Fixed(kLeft + plotWidth) + "\" y1=\"" + Fixed(y(p)) + "\" y2=\"" + Fixed(y(p)) +
                "\" stroke=\"#e4e4e4\"/>\n";
         svg += "<text x=\"" + Fixed(kLeft - 6) + "\" y=\"" + Fixed(y(p) + 4) + "\" text-anchor=\"end\">" + Figure2(p) + "</text>\n";
+    }
+    const double step = TickStep(high - low);
+    for (double v = std::ceil(low / step) * step; v <= high + step * 1e-9; v += step) {
+        svg += "<line x1=\"" + Fixed(x(v)) + "\" x2=\"" + Fixed(x(v)) + "\" y1=\"" + Fixed(kTop + plotHeight) + "\" y2=\"" +
+               Fixed(kTop + plotHeight + 4) + "\" stroke=\"#333333\"/>\n";
         svg += "<text x=\"" + Fixed(x(v)) + "\" y=\"" + Fixed(kTop + plotHeight + 16) + "\" text-anchor=\"middle\">" + Figure2(v) + "</text>\n";
     }
     svg += "<rect x=\"" + Fixed(kLeft) + "\" y=\"" + Fixed(kTop) + "\" width=\"" + Fixed(plotWidth) + "\" height=\"" + Fixed(plotHeight) +

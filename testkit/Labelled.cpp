@@ -50,7 +50,11 @@ Labelled ReadLabels(std::string_view jsonl, double rate) {
         const json label = json::parse(jsonl.substr(0, end), nullptr, false);
         jsonl.remove_prefix(std::min(end + 1, jsonl.size()));
         if (!label.is_object()) continue;
-        const auto member = [&](const char* name) { return label.contains(name) ? label.at(name) : json(); };
+        const json none;
+        const auto member = [&](const char* name) -> const json& {
+            const auto it = label.find(name);
+            return it == label.end() ? none : *it;
+        };
         const auto text = [&](const char* name) { return member(name).is_string() ? member(name).get<std::string>() : std::string(); };
         if (member("mix").is_boolean() && member("mix").get<bool>()) continue;
         if (!member("start").is_number_unsigned() || !member("end").is_number_unsigned()) continue;
@@ -59,7 +63,8 @@ Labelled ReadLabels(std::string_view jsonl, double rate) {
         if (symbol == "key" && text("kind") == "dtmf") labelled.keys.push_back({text("text"), first, last});
         if (symbol != "message" || !member("fields").is_object()) continue;
         AddField(labelled.fields, "type", text("text"));
-        for (const auto& [name, value] : member("fields").items()) {
+        const json& fields = member("fields");
+        for (const auto& [name, value] : fields.items()) {
             if (!value.is_string()) continue;
             const bool absence = name == "number absence" || name == "name absence";
             AddField(labelled.fields, absence ? "reason" : name, value.get<std::string>());

@@ -14,7 +14,10 @@ using nlohmann::json;
 
 double Rounded3(double value) { return std::round(value * 1000.0) / 1000.0 + 0.0; }
 
-std::string Signed(double value) { return (value > 0.0 ? "+" : "") + Figure2(value); }
+std::string Signed(double value) {
+    std::string text = value > 0.0 ? "+" : "";
+    return text.append(Figure2(value));
+}
 
 std::string FieldsText(const std::vector<FieldCount>& fields) {
     std::string text;
@@ -83,8 +86,9 @@ std::string MeasuresText(const Measures& m) {
     for (const DetectionCurve& c : m.curves) {
         text += "  " + c.family + (c.group.empty() ? "" : " (" + c.group + ")") + ", " + c.parameter + ":";
         for (const DetectionStep& s : c.steps) {
-            text += " " + Figure2(s.value) + " " + std::to_string(s.detected.k) + "/" + std::to_string(s.detected.n) + " [" +
-                    Figure2(s.detected.low) + "," + Figure2(s.detected.high) + "]";
+            text.append(" ").append(Figure2(s.value)).append(" ").append(std::to_string(s.detected.k)).append("/");
+            text.append(std::to_string(s.detected.n)).append(" [").append(Figure2(s.detected.low)).append(",");
+            text.append(Figure2(s.detected.high)).append("]");
         }
         text += "\n";
     }
