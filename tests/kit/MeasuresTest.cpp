@@ -40,11 +40,11 @@ TEST(MeasuresTest, NamedGroupsReadFieldsKeysAndTimes) {
         const char* keys;    // key start end, ...
     } cases[] = {
         {"NUMBER (?P<number>\\d+)|NAME (?P<name>.+)", "NAME ANNA DIAZ\nNUMBER 5551234\n", "5551234", "name=ANNA DIAZ;number=5551234;", ""},
-        {"(?P<key>[0-9*#]) at (?P<start>[\\d.]+)-(?P<end>[\\d.]+)", "5 at 0.05-0.1\n# at 1-x\n", "5#", "", "5 0.05 0.1,# 1 -,"},
+        {"(?P<key>[0-9*#]) at (?P<start>[\\d.]+)(?:-(?P<end>[\\d.]+))?", "5 at 0.05-0.1\n# at 1\n", "5#", "", "5 0.05 0.1,# 1 -,"},
         {"(?:DTMF|tone): (?P<key>.)", "DTMF: 1\ntone: 2\n", "12", "", "1 - -,2 - -,"},
         {"[(](\\d)[)] (?P<key>.)", "(7) 9\n", "9", "", "9 - -,"},
         {nullptr, "1 0.003 0.078 -8.9 dBm0\nD 0.692 0.768\n9 a b\n", "1D9", "", "1 0.003 0.078,D 0.692 0.768,"},
-        {"(\\d)", "1 0.003 0.078\n", "10003007", "", ""},
+        {"(\\d)", "1 0.003 0.078\n", "100030078", "", ""},
     };
     const auto time = [](const std::optional<double>& t) { return t ? Quorvex::VarnelNet::ShortestText(*t) : std::string("-"); };
     for (const auto& c : cases) {

@@ -120,7 +120,7 @@ TEST_F(ReceiversTest, SpandspCallerIdFieldsByNamedGroups) {
     ASSERT_EQ(report["fields"].size(), 3u);
     const json number = report["fields"][0];
     EXPECT_EQ(number["field"], "number");
-    EXPECT_GT(number["right"].get<int>(), 20);
+    EXPECT_GE(number["right"].get<int>(), 20);
     for (const json& field : report["fields"]) EXPECT_EQ(field["right"], number["right"]) << field;
 }
 
@@ -137,7 +137,9 @@ TEST_F(ReceiversTest, MeasuresThroughReceivers) {
     for (const auto& c : cases) {
         const json report = json::parse(Tool("score " + Folder("dtmf") + " --json " + c.receiver));
         for (const json& r : report["requirements"]) {
-            if (r["id"] != "dtmf-level-reject" && r["id"] != "dtmf-no-keys") EXPECT_EQ(r["met"], c.detects) << c.receiver << r;
+            if (r["id"] != "dtmf-level-reject" && r["id"] != "dtmf-no-keys") {
+                EXPECT_EQ(r["met"], c.detects) << c.receiver << r;
+            }
         }
         const json& level = report["detection"][0];
         EXPECT_EQ(level["family"], "level");
