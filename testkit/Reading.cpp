@@ -67,10 +67,11 @@ void ReadNamed(std::string_view output, const FieldPattern& pattern, const KeyMa
             } else if (const std::optional<std::string> n = text(number); n && !key) {
                 reading.detected += *n;
             }
-            for (const auto& [name, group] : pattern.groups) {
-                if (name == "key" || name == "start" || name == "end" || !match[group].matched) continue;
+            for (const auto& group : pattern.groups) {
+                const std::string& name = group.first;
+                if (name == "key" || name == "start" || name == "end" || !match[group.second].matched) continue;
                 const bool known = std::any_of(reading.fields.begin(), reading.fields.end(), [&](const auto& f) { return f.first == name; });
-                if (!known) reading.fields.emplace_back(name, match[group].str());
+                if (!known) reading.fields.emplace_back(name, match[group.second].str());
             }
         }
     });
