@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "cli/RefusalText.h"
+#include "testkit/FieldPattern.h"
 #include "testkit/Score.h"
 #include "varnel/engine/Enumerations.h"
 #include "varnel/engine/SettingsCatalog.h"
@@ -95,12 +96,15 @@ KitOptions ParseKitArguments(std::span<const std::string> args) {
             ReadShard(kit, value(i, arg));
         } else if ((arg == "-e" || arg == "--encoding") && kit.command == KitCommand::Suite) {
             kit.encoding = ReadEncoding(value(i, arg));
+        } else if (arg == "--repeat" && kit.command == KitCommand::Suite) {
+            const std::string repeat = value(i, arg);
+            Worded([&] { kit.repeat = static_cast<std::size_t>(Registry::WholeOf(KitRow("repeat"), repeat)); });
         } else if (arg == "--family" && kit.command != KitCommand::Corpus) {
             kit.families = Words(value(i, arg));
         } else if (arg == "--pattern" && kit.command == KitCommand::Score) {
             kit.pattern = value(i, arg);
             try {
-                Kit::CompilePattern(kit.pattern);
+                Kit::CompileFieldPattern(kit.pattern);
             } catch (const std::invalid_argument& e) {
                 throw UsageError("score: --pattern '" + Printable(kit.pattern) + "' is refused: " + e.what());
             }
@@ -113,6 +117,8 @@ KitOptions ParseKitArguments(std::span<const std::string> args) {
             kit.strict = true;
         } else if (arg == "--junit" && kit.command == KitCommand::Score) {
             kit.junit = value(i, arg);
+        } else if (arg == "--report" && kit.command == KitCommand::Score) {
+            kit.reportDir = value(i, arg);
         } else if (arg == "--key-map" && kit.command == KitCommand::Score) {
             const std::string map = value(i, arg);
             try {
@@ -155,13 +161,16 @@ namespace {
 
 constexpr std::string_view kSuiteHelp =
     R"(  varnel suite [NAME -o DIR] [--seed N] [--shard I/N] [-e pcm|ulaw|alaw] [--family F,...]
+               [--repeat N]
                          write the suite's WAV files (8000 Hz), a .jsonl label file beside each,
                          and manifest.csv (file, family, parameters, verdict, requirement and its
-                         source); without a name, list the suites and their families
+                         source); without a name, list the suites and their families. --repeat N
+                         writes each file N times (1 to 1000) with as many seeds, the repeats
+                         named NAME-rR with the parameter repeat=R, for the score's statistics
 )";
 constexpr std::string_view kScoreHelp =
     R"(  varnel score DIR [--pattern REGEX] [--json] [--family F,...] [--timeout SECONDS] [--strict]
-               [--junit FILE] [--key-map FROM=TO,...] [-j N] -- COMMAND [ARG...]
+               [--junit FILE] [--report DIR] [--key-map FROM=TO,...] [-j N] -- COMMAND [ARG...]
                          run COMMAND on every file of DIR's manifest ({} in an argument stands
                          for the file's path, else it is added last), read what it detected from
                          its standard output (every match of REGEX in each line, its first group
@@ -175,7 +184,16 @@ constexpr std::string_view kScoreHelp =
                          for each requirement, a failure for one NOT MET. --key-map 10=*,11=#
                          reads a match of REGEX (without one, a character) that is a FROM as
                          its TO. -j N runs COMMAND on N files at once (1 to 64): the report is
-                         the same as with one
+                         the same as with one. Named groups of REGEX read fields:
+                         (?P<key>.) with (?P<start>..) and (?P<end>..) in seconds, (?P<number>..),
+                         (?P<name>..), (?P<date>..), (?P<time>..), (?P<reason>..), (?P<type>..);
+                         each field is scored against the labels beside the files, and the
+                         keys' times (by default from lines KEY START END) give the onset,
+                         offset and duration errors. The report adds the probability of
+                         detection at each step of a swept family (95 % Wilson interval), false
+                         alarms an hour of audio without keys and the confusion of keys.
+                         --report DIR writes report.html (its plots inline) and each plot as an
+                         .svg file. On a terminal a line shows the files scored so far
 )";
 constexpr std::string_view kCorpusHelp =
     R"(  varnel corpus RECIPE.json -o DIR [--shard I/N]

@@ -26,11 +26,13 @@ struct KitOptions {
     std::size_t shards = 1;
     Kit::SuiteEncoding encoding = Kit::SuiteEncoding::Pcm;
     std::vector<std::string> families;  // --family A,B: only these
+    std::size_t repeat = 1;             // --repeat N: each file with N seeds
     std::string pattern;                // --pattern REGEX (ECMAScript), or empty
     bool json = false;
     std::optional<double> timeout;      // --timeout SECONDS: a receiver's time a file
     bool strict = false;                // --strict: exit status 1 when a requirement is not met
     std::string junit;                  // --junit FILE: the report as JUnit XML too, or empty
+    std::string reportDir;              // --report DIR: the report as an HTML page with its plots, or empty
     Kit::KeyMap keyMap;                 // --key-map FROM=TO,...: symbols the receiver prints for keys
     std::size_t jobs = 1;               // -j N: receivers run at once
     bool help = false;                  // --help or -h: the command's part of the help

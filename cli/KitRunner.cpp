@@ -3,11 +3,14 @@
 #include <string>
 #include <system_error>
 
+#include <unistd.h>
+
 #include "cli/Failure.h"
 #include "cli/Interrupt.h"
 #include "cli/Text.h"
 #include "cli/UsageError.h"
 #include "testkit/FolderFiles.h"
+#include "testkit/HtmlReport.h"
 #include "testkit/Junit.h"
 #include "testkit/ReceiverProcess.h"
 #include "testkit/Runs.h"
@@ -68,7 +71,7 @@ int ListSuites(std::FILE* out) {
 }
 
 int RunSuite(const KitOptions& kit, std::FILE* err) {
-    const Kit::SuiteRun run{Kit::FindSuite(kit.subject), kit.outputDir, kit.seed, ShardOf(kit), kit.encoding, kit.families};
+    const Kit::SuiteRun run{Kit::FindSuite(kit.subject), kit.outputDir, kit.seed, ShardOf(kit), kit.encoding, kit.families, kit.repeat};
     const std::size_t written = Kit::WriteSuite(run, kControl);
     std::fprintf(err, "varnel: wrote %zu files of the suite %s%s and manifest.csv to %s\n", written, kit.subject.c_str(),
                  ShardText(kit).c_str(), Printable(kit.outputDir).c_str());
@@ -96,19 +99,34 @@ int RunCorpus(const KitOptions& kit, std::FILE* err) {
     return 0;
 }
 
+// "scored 120/1264 files", redrawn in place on a terminal; nothing on anything else.
+Kit::RunControl ScoreControl(std::FILE* err, bool& shown) {
+    if (!isatty(fileno(err))) return kControl;
+    return {StopIfInterrupted, [err, &shown](std::size_t done, std::size_t total) {
+                std::fprintf(err, "\rscored %zu/%zu files", done, total);
+                std::fflush(err);
+                shown = true;
+            }};
+}
+
 int RunScore(const KitOptions& kit, std::FILE* out, std::FILE* err) {
     Kit::ScoredFolder scored;
+    bool progressShown = false;
     try {
-        scored = Kit::ScoreFolder({kit.subject, kit.receiver, kit.pattern, kit.families, kit.timeout, kit.keyMap, kit.jobs}, kControl);
+        scored = Kit::ScoreFolder({kit.subject, kit.receiver, kit.pattern, kit.families, kit.timeout, kit.keyMap, kit.jobs},
+                                  ScoreControl(err, progressShown));
+        if (progressShown) std::fputs("\r\033[K", err);
     } catch (const Kit::ManifestError& e) {
         throw UsageError("score: " + Printable(kit.subject) + ": " + e.what());
     } catch (const Kit::ReceiverError& e) {
         Reword(e);
     }
     const std::string receiver = Kit::CommandText(kit.receiver);
-    const std::string printed = kit.json ? Kit::ReportJson(scored.report, receiver) : Kit::ReportText(scored.report, receiver);
+    const std::string printed =
+        kit.json ? Kit::ReportJson(scored.report, receiver, &scored.measures) : Kit::ReportText(scored.report, receiver, &scored.measures);
     std::fputs(printed.c_str(), out);
-    if (!kit.junit.empty()) Kit::WriteText(kit.junit, Kit::ReportJunit(scored.report, receiver));
+    if (!kit.junit.empty()) Kit::WriteText(kit.junit, Kit::ReportJunit(scored.report, receiver, &scored.measures));
+    if (!kit.reportDir.empty()) Kit::WriteReportFolder(kit.reportDir, Kit::HtmlReport(scored.report, scored.measures, receiver));
     std::fprintf(err, "varnel: scored %zu files of %s", scored.report.rows.size(), Printable(kit.subject).c_str());
     if (scored.missing > 0) std::fprintf(err, ", %zu listed but not there (another shard?)", scored.missing);
     const std::vector<Kit::RunFailure>& failures = scored.report.runFailures;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "testkit/MeasuresReport.h"
 #include "varnel/platform/PrintableText.h"
 
 namespace Quorvex::VarnelNet::Kit {
@@ -48,7 +49,7 @@ std::string XmlEscaped(std::string_view text) {
     return escaped;
 }
 
-std::string ReportJunit(const Report& report, std::string_view receiver) {
+std::string ReportJunit(const Report& report, std::string_view receiver, const Measures* measures) {
     // The suites in the order their first requirement comes.
     std::vector<std::string> suites;
     std::size_t notMet = 0;
@@ -65,12 +66,13 @@ std::string ReportJunit(const Report& report, std::string_view receiver) {
             if (r.suite != suite) continue;
             ++tests;
             cases += "    <testcase classname=\"" + XmlEscaped(suite) + "\" name=\"" + XmlEscaped(r.id) + "\"";
+            const std::string properties = measures ? MeasuresProperties(*measures, r.id) : "";
             if (r.failures.empty()) {
-                cases += "/>\n";
+                cases += properties.empty() ? "/>\n" : ">\n" + properties + "    </testcase>\n";
                 continue;
             }
             ++failures;
-            cases += ">\n      <failure message=\"" + XmlEscaped(FailureMessage(report, r)) + "\">" + XmlEscaped(r.requirement) + " [" +
+            cases += ">\n" + properties + "      <failure message=\"" + XmlEscaped(FailureMessage(report, r)) + "\">" + XmlEscaped(r.requirement) + " [" +
                      XmlEscaped(r.source) + "]</failure>\n    </testcase>\n";
         }
         xml += "  <testsuite name=\"" + XmlEscaped(suite) + "\"" + Counts(tests, failures) + ">\n" + cases + "  </testsuite>\n";

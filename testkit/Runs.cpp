@@ -18,7 +18,10 @@
 #include <unistd.h>
 
 #include "testkit/FolderFiles.h"
+#include "testkit/Labelled.h"
 #include "testkit/Manifest.h"
+#include "testkit/Measures.h"
+#include "testkit/Reading.h"
 #include "testkit/ReceiverProcess.h"
 #include "testkit/TalkOff.h"
 #include "varnel/platform/DecimalText.h"
@@ -105,14 +108,13 @@ std::size_t WriteFolder(const std::string& folder, std::size_t count, const Shar
     return written;
 }
 
-// What the receiver made of one file: what it detected, and how it failed, or nothing.
+// What the receiver printed for one file, and how it failed, or nothing.
 struct FileResult {
-    std::string detected;
+    std::string output;
     std::string failure;
 };
 
-FileResult RunOn(const ScoreRun& run, const std::string& path, const std::optional<std::regex>& pattern,
-                 const std::function<void()>& stopIfAsked) {
+FileResult RunOn(const ScoreRun& run, const std::string& path, const std::function<void()>& stopIfAsked) {
     ReceiverRun receiver;
     try {
         receiver = RunReceiver(CommandFor(run.receiver, path), run.timeout, stopIfAsked);
@@ -120,7 +122,22 @@ FileResult RunOn(const ScoreRun& run, const std::string& path, const std::option
         if (e.Where() != ReceiverError::Step::Start) throw;
         return {"", "cannot run '" + e.Program() + "': " + e.what()};
     }
-    return {Detected(receiver.output, pattern, run.keyMap), FailureText(receiver, run.timeout)};
+    return {std::move(receiver.output), FailureText(receiver, run.timeout)};
+}
+
+// What the kit knows of a file beside what the receiver printed: its length and the labels
+// written beside it (NAME.jsonl), when they can be read.
+FileEvidence EvidenceOf(const std::string& path, Reading reading, const RunControl& control) {
+    FileEvidence evidence{std::move(reading), std::nullopt, ReadWaveLength(path)};
+    const fs::path labels = fs::path(path).replace_extension(".jsonl");
+    std::error_code error;
+    if (!evidence.length || !fs::is_regular_file(labels, error)) return evidence;
+    try {
+        evidence.labelled = ReadLabels(Script::ReadWholeFile(labels.string(), control.stopIfAsked), evidence.length->rate);
+    } catch (const std::system_error&) {
+        evidence.labelled = std::nullopt;
+    }
+    return evidence;
 }
 
 // Thrown in a worker whose run is stopped; what stopped it is thrown to the caller.
@@ -132,14 +149,14 @@ constexpr auto kProgressStep = std::chrono::milliseconds(100);
 // that many workers, each taking the next file, while the calling thread hears progress and asks
 // whether to stop. A stop, or a failure thrown in a worker, ends every worker (and its receiver)
 // and is thrown here.
-std::vector<FileResult> RunAll(const ScoreRun& run, const std::vector<std::string>& paths, const std::optional<std::regex>& pattern,
+std::vector<FileResult> RunAll(const ScoreRun& run, const std::vector<std::string>& paths,
                                const RunControl& control) {
     std::vector<FileResult> results(paths.size());
     if (run.jobs <= 1) {
         for (std::size_t i = 0; i < paths.size(); ++i) {
             control.stopIfAsked();
             Progress(control, i, paths.size());
-            results[i] = RunOn(run, paths[i], pattern, control.stopIfAsked);
+            results[i] = RunOn(run, paths[i], control.stopIfAsked);
         }
         Progress(control, paths.size(), paths.size());
         return results;
@@ -165,7 +182,7 @@ std::vector<FileResult> RunAll(const ScoreRun& run, const std::vector<std::strin
                 i = next++;
             }
             try {
-                FileResult result = RunOn(run, paths[i], pattern, stopIfFailed);
+                FileResult result = RunOn(run, paths[i], stopIfFailed);
                 const std::lock_guard lock(mutex);
                 results[i] = std::move(result);
                 ++done;
@@ -220,8 +237,10 @@ std::size_t WriteSuite(const SuiteRun& run, const RunControl& control) {
             return FolderFile{std::move(sound.row), std::move(write)};
         });
     }
-    return WriteFolder(run.folder, FileCount(suite), run.shard, control, wanted, [&](std::size_t i, bool render) {
-        const SuiteFile file = FileAt(suite, i, run.seed);
+    const std::size_t repeat = std::max<std::size_t>(run.repeat, 1);
+    const auto wantedRepeat = [&](std::size_t i) { return wanted(i / repeat); };
+    return WriteFolder(run.folder, FileCount(suite) * repeat, run.shard, control, wantedRepeat, [&](std::size_t i, bool render) {
+        const SuiteFile file = RepeatAt(suite, i / repeat, run.seed, i % repeat);
         std::function<void()> write;
         if (render) write = [&run, &control, file] { WriteClip(run.folder, file.name, JobOf(file, run.encoding), control); };
         return FolderFile{RowOf(suite, file), std::move(write)};
@@ -300,41 +319,46 @@ std::vector<FileOutcome> RunShard(const ScoreRun& run, const Shard& shard, const
         files.push_back(present[i].file);
         paths.push_back((folder / present[i].file).string());
     }
-    std::optional<std::regex> pattern;
-    if (!run.pattern.empty()) pattern = CompilePattern(run.pattern);
-    std::vector<FileResult> results = RunAll(run, paths, pattern, control);
+    if (!run.pattern.empty()) CompileFieldPattern(run.pattern);  // refused before any receiver runs
+    std::vector<FileResult> results = RunAll(run, paths, control);
     std::vector<FileOutcome> outcomes;
     for (std::size_t i = 0; i < results.size(); ++i) {
-        outcomes.push_back({std::move(files[i]), std::move(results[i].detected), std::move(results[i].failure)});
+        outcomes.push_back({std::move(files[i]), std::move(results[i].output), std::move(results[i].failure)});
     }
     return outcomes;
 }
 
-ScoredFolder ScoreOutcomes(const std::string& folder, const std::vector<std::string>& families, std::vector<FileOutcome> outcomes,
-                           const RunControl& control) {
+ScoredFolder ScoreOutcomes(const ScoreRun& run, std::vector<FileOutcome> outcomes, const RunControl& control) {
+    const fs::path folder(run.folder);
+    std::optional<FieldPattern> pattern;
+    if (!run.pattern.empty()) pattern = CompileFieldPattern(run.pattern);
     ScoredFolder scored;
     std::map<std::string, FileOutcome*> byFile;
     for (FileOutcome& outcome : outcomes) byFile[outcome.file] = &outcome;
     std::vector<ManifestRow> rows;
     std::vector<std::string> detected;
     std::vector<RunFailure> failures;
-    for (ManifestRow& row : PresentRows(folder, families, scored.missing, control)) {
+    std::vector<FileEvidence> evidence;
+    for (ManifestRow& row : PresentRows(folder, run.families, scored.missing, control)) {
         const auto found = byFile.find(row.file);
         if (found == byFile.end()) {
             ++scored.missing;
             continue;
         }
         if (!found->second->failure.empty()) failures.push_back({rows.size(), std::move(found->second->failure)});
-        detected.push_back(std::move(found->second->detected));
+        Reading reading = ReadOutput(found->second->output, pattern, run.keyMap);
+        detected.push_back(reading.detected);
+        evidence.push_back(EvidenceOf((folder / row.file).string(), std::move(reading), control));
         rows.push_back(std::move(row));
     }
     scored.report = Score(std::move(rows), std::move(detected));
     scored.report.runFailures = std::move(failures);
+    scored.measures = Measure(scored.report, evidence, pattern);
     return scored;
 }
 
 ScoredFolder ScoreFolder(const ScoreRun& run, const RunControl& control) {
-    return ScoreOutcomes(run.folder, run.families, RunShard(run, {}, control), control);
+    return ScoreOutcomes(run, RunShard(run, {}, control), control);
 }
 
 }  // namespace Quorvex::VarnelNet::Kit

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "testkit/Corpus.h"
+#include "testkit/Measures.h"
 #include "testkit/Score.h"
 #include "testkit/Suite.h"
 
@@ -39,6 +40,7 @@ struct SuiteRun {
     Shard shard;
     SuiteEncoding encoding = SuiteEncoding::Pcm;
     std::vector<std::string> families;  // only these; none: every family
+    std::size_t repeat = 1;             // each file this many times, with as many seeds (RepeatAt)
 };
 
 struct CorpusRun {
@@ -65,6 +67,7 @@ struct ScoreRun {
 
 struct ScoredFolder {
     Report report;
+    Measures measures;
     std::size_t missing = 0;  // files the manifest lists that are not there (another shard)
 };
 
@@ -72,23 +75,25 @@ struct ScoredFolder {
 // time on worker threads (the calling thread hears progress and stops), and scores what it
 // reported, gathered by file, so that the report is the same for any number of jobs; the files
 // it failed on are the report's runFailures (one it could not be started on is scored as if it
-// reported nothing). Throws FileError when the manifest cannot be read, and
-// std::invalid_argument for a pattern CompilePattern refuses.
+// reported nothing), with the measures of its fields, timing and statistics from what it printed
+// and the labels beside each file. Throws FileError when the manifest cannot be read, and
+// std::invalid_argument for a pattern CompileFieldPattern refuses.
 ScoredFolder ScoreFolder(const ScoreRun& run, const RunControl& control);
 
-// What the receiver made of one file of a folder, by the file's name in the manifest.
+// What the receiver printed for one file of a folder (up to kOutputBound), by the file's name in
+// the manifest.
 struct FileOutcome {
     std::string file;
-    std::string detected;
+    std::string output;
     std::string failure;  // how it failed on the file, or empty
 };
 // The receiver run as ScoreFolder runs it on files I, I + N, ... of those of the manifest it
 // scores, so that shards of the files can run on other processes or machines.
 std::vector<FileOutcome> RunShard(const ScoreRun& run, const Shard& shard, const RunControl& control);
 // The folder scored from the outcomes of its files, gathered from every shard in any order: the
-// report ScoreFolder gives. A file of the manifest without an outcome counts as missing.
-ScoredFolder ScoreOutcomes(const std::string& folder, const std::vector<std::string>& families, std::vector<FileOutcome> outcomes,
-                           const RunControl& control);
+// report ScoreFolder gives, read with the run's pattern and key map. A file of the manifest
+// without an outcome counts as missing.
+ScoredFolder ScoreOutcomes(const ScoreRun& run, std::vector<FileOutcome> outcomes, const RunControl& control);
 
 // The receiver's command for one file: {} in an argument stands for the path; without one, the
 // path is added last.

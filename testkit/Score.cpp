@@ -8,6 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "testkit/MeasuresJson.h"
+#include "testkit/MeasuresReport.h"
 #include "testkit/Requirements.h"
 #include "testkit/TalkOffRate.h"
 #include "varnel/platform/DecimalText.h"
@@ -323,7 +325,7 @@ Report Score(std::vector<ManifestRow> rows, std::vector<std::string> detected) {
     return report;
 }
 
-std::string ReportText(const Report& report, std::string_view receiver) {
+std::string ReportText(const Report& report, std::string_view receiver, const Measures* measures) {
     std::string text = "receiver: " + Printable(receiver) + "\n";
     std::map<std::string, std::size_t> perSuite;
     for (const ManifestRow& row : report.rows) ++perSuite[row.suite];
@@ -361,10 +363,10 @@ std::string ReportText(const Report& report, std::string_view receiver) {
         }
         if (r.failures.size() > kFailuresShown) text += "            ... " + std::to_string(r.failures.size() - kFailuresShown) + " more\n";
     }
-    return text;
+    return measures ? text + MeasuresText(*measures) : text;
 }
 
-std::string ReportJson(const Report& report, std::string_view receiver) {
+std::string ReportJson(const Report& report, std::string_view receiver, const Measures* measures) {
     using nlohmann::json;
     const auto utf8 = [](std::string_view text) { return Script::Utf8Text(text); };
     const auto optional = [](const std::optional<double>& v) { return v ? json(*v) : json(nullptr); };
@@ -410,6 +412,7 @@ std::string ReportJson(const Report& report, std::string_view receiver) {
         for (const RunFailure& f : report.runFailures) failures.push_back({{"file", utf8(report.rows[f.row].file)}, {"failure", f.how}});
         out["receiver_failures"] = failures;
     }
+    if (measures) AddMeasuresJson(out, *measures);
     // What the receiver printed is taken as it came: its bytes that are not UTF-8 become U+FFFD.
     return out.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }

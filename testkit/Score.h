@@ -87,9 +87,11 @@ struct Report {
 // Scores what was detected for each row (same order) against the manifest.
 Report Score(std::vector<ManifestRow> rows, std::vector<std::string> detected);
 
+struct Measures;
+
 // The report for people (the receiver named by its command) and for machines (with
-// "receiver_failures" when there are some).
-std::string ReportText(const Report& report, std::string_view receiver);
-std::string ReportJson(const Report& report, std::string_view receiver);
+// "receiver_failures" when there are some), each with the measures when given.
+std::string ReportText(const Report& report, std::string_view receiver, const Measures* measures = nullptr);
+std::string ReportJson(const Report& report, std::string_view receiver, const Measures* measures = nullptr);
 
 }  // namespace Quorvex::VarnelNet::Kit

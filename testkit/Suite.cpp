@@ -70,12 +70,19 @@ std::size_t FileCount(const Suite& suite) {
     return count;
 }
 
-SuiteFile FileAt(const Suite& suite, std::size_t index, std::uint64_t seed) {
+SuiteFile FileAt(const Suite& suite, std::size_t index, std::uint64_t seed) { return RepeatAt(suite, index, seed, 0); }
+
+SuiteFile RepeatAt(const Suite& suite, std::size_t index, std::uint64_t seed, std::size_t repeat) {
     std::size_t first = 0;
     for (const Family& family : suite.families) {
         if (index < first + family.count) {
-            SuiteFile file = family.file(index - first, FileSeed(seed, index));
+            const std::uint64_t fileSeed = FileSeed(seed, index);
+            SuiteFile file = family.file(index - first, repeat == 0 ? fileSeed : RepeatSeed(fileSeed, repeat));
             file.family = std::string(family.name);
+            if (repeat > 0) {
+                file.name += "-r" + std::to_string(repeat);
+                file.parameters.emplace_back("repeat", std::to_string(repeat));
+            }
             return file;
         }
         first += family.count;
@@ -94,6 +101,11 @@ const Family& FamilyAt(const Suite& suite, std::size_t index) {
 
 std::uint64_t FileSeed(std::uint64_t seed, std::size_t index) {
     SplitMix64 mixer(seed ^ (0xD1B54A32D192ED03ull * (static_cast<std::uint64_t>(index) + 1)));
+    return mixer.Next();
+}
+
+std::uint64_t RepeatSeed(std::uint64_t fileSeed, std::size_t repeat) {
+    SplitMix64 mixer(fileSeed ^ (0x9E3779B97F4A7C15ull * static_cast<std::uint64_t>(repeat)));
     return mixer.Next();
 }
 

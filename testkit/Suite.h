@@ -71,10 +71,14 @@ const Family* FindFamily(const Suite& suite, std::string_view name);
 std::size_t FileCount(const Suite& suite);
 // The suite's file at index (from 0, families in order), and the family it is of.
 SuiteFile FileAt(const Suite& suite, std::size_t index, std::uint64_t seed);
+// Its repeat with another seed (--repeat): repeat 0 is FileAt's file; repeat R is drawn from
+// RepeatSeed(FileSeed(seed, index), R), named NAME-rR, with the parameter repeat=R.
+SuiteFile RepeatAt(const Suite& suite, std::size_t index, std::uint64_t seed, std::size_t repeat);
 const Family& FamilyAt(const Suite& suite, std::size_t index);
 
 // The seed of a file's noise: SplitMix64 of the suite's seed and the file's index.
 std::uint64_t FileSeed(std::uint64_t seed, std::size_t index);
+std::uint64_t RepeatSeed(std::uint64_t fileSeed, std::size_t repeat);
 // The draws of what a file carries (its keys, or its number, name and date): SplitMix64 of the
 // file's seed (FileSeed) and its suite's name, apart from the draws of its noise. A receiver
 // that prints the same thing for every file cannot meet a requirement that way.

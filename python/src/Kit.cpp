@@ -7,9 +7,11 @@
 #include <string_view>
 
 #include "testkit/Corpus.h"
+#include "testkit/FieldPattern.h"
 #include "testkit/FolderFiles.h"
 #include "testkit/ReceiverProcess.h"
 #include "testkit/Runs.h"
+#include "varnel/platform/TextConversion.h"
 #include "testkit/TalkOff.h"
 #include "varnel/options/OptionRegistry.h"
 #include "varnel/script/RequestError.h"
@@ -107,10 +109,14 @@ void CheckFamilies(const Kit::Suite& suite, const std::vector<std::string>& fami
 }  // namespace
 
 std::size_t WriteSuiteFolder(const std::string& name, const std::string& folder, std::uint64_t seed, std::size_t shard,
-                             std::size_t shards, const std::string& encoding, const std::vector<std::string>& families) {
+                             std::size_t shards, const std::string& encoding, const std::vector<std::string>& families,
+                             std::size_t repeat) {
     const Kit::Suite& suite = SuiteNamed(name);
     CheckFamilies(suite, families);
-    const Kit::SuiteRun run{&suite, folder, seed, ShardOf(shard, shards), EncodingNamed(encoding), families};
+    for (const Option::OptionRow* row : Option::Find("repeat")) {
+        if (row->target == Option::Target::Kit) repeat = static_cast<std::size_t>(Option::WholeOf(*row, std::to_string(repeat)));
+    }
+    const Kit::SuiteRun run{&suite, folder, seed, ShardOf(shard, shards), EncodingNamed(encoding), families, repeat};
     return Unlocked([&] { return Kit::WriteSuite(run, kControl); });
 }
 
@@ -122,7 +128,7 @@ Kit::ScoreRun ScoreRunOf(const std::string& folder, const std::vector<std::strin
                          const std::string& jobs) {
     if (receiver.empty()) throw Script::RequestError("the receiver's command is empty: give its program and arguments, {} for the file");
     try {
-        if (!pattern.empty()) Kit::CompilePattern(pattern);
+        if (!pattern.empty()) Kit::CompileFieldPattern(pattern);
     } catch (const std::invalid_argument& e) {
         throw Script::RequestError("the pattern '" + pattern + "' is refused: " + e.what());
     }
@@ -150,7 +156,7 @@ std::string ScoreFolderJson(const std::string& folder, const std::vector<std::st
                             const std::string& jobs) {
     const Kit::ScoreRun run = ScoreRunOf(folder, receiver, pattern, families, timeout, keyMap, jobs);
     const Kit::ScoredFolder scored = Unlocked([&] { return Kit::ScoreFolder(run, kControl); });
-    return Kit::ReportJson(scored.report, Kit::CommandText(receiver));
+    return Kit::ReportJson(scored.report, Kit::CommandText(receiver), &scored.measures);
 }
 
 std::vector<Outcome> ScoreShard(const std::string& folder, const std::vector<std::string>& receiver, const std::string& pattern,
@@ -160,17 +166,19 @@ std::vector<Outcome> ScoreShard(const std::string& folder, const std::vector<std
     const Kit::Shard part = ShardOf(shard, shards);
     std::vector<Outcome> outcomes;
     for (Kit::FileOutcome& o : Unlocked([&] { return Kit::RunShard(run, part, kControl); })) {
-        outcomes.emplace_back(std::move(o.file), std::move(o.detected), std::move(o.failure));
+        // Python's text is UTF-8: a receiver's other bytes cross as U+FFFD.
+        outcomes.emplace_back(std::move(o.file), Utf16ToUtf8(Utf8ToUtf16(o.output)), std::move(o.failure));
     }
     return outcomes;
 }
 
-std::string ScoreOutcomesJson(const std::string& folder, const std::vector<std::string>& receiver,
-                              const std::vector<std::string>& families, const std::vector<Outcome>& outcomes) {
+std::string ScoreOutcomesJson(const std::string& folder, const std::vector<std::string>& receiver, const std::string& pattern,
+                              const std::vector<std::string>& families, const std::string& keyMap, const std::vector<Outcome>& outcomes) {
+    const Kit::ScoreRun run = ScoreRunOf(folder, receiver, pattern, families, "", keyMap, "1");
     std::vector<Kit::FileOutcome> gathered;
-    for (const auto& [file, detected, failure] : outcomes) gathered.push_back({file, detected, failure});
-    const Kit::ScoredFolder scored = Unlocked([&] { return Kit::ScoreOutcomes(folder, families, std::move(gathered), kControl); });
-    return Kit::ReportJson(scored.report, Kit::CommandText(receiver));
+    for (const auto& [file, output, failure] : outcomes) gathered.push_back({file, output, failure});
+    const Kit::ScoredFolder scored = Unlocked([&] { return Kit::ScoreOutcomes(run, std::move(gathered), kControl); });
+    return Kit::ReportJson(scored.report, Kit::CommandText(receiver), &scored.measures);
 }
 
 std::size_t WriteCorpusFolder(const std::string& recipe, const std::string& folder, std::size_t shard, std::size_t shards) {

@@ -442,7 +442,7 @@ PYBIND11_MODULE(_varnel, m) {
     m.def("_options", &OptionRows);
     m.def("_settings", &Settings);
     m.def("_suite", &WriteSuiteFolder, py::arg("name"), py::arg("folder"), py::arg("seed"), py::arg("shard"), py::arg("shards"),
-          py::arg("encoding"), py::arg("families"));
+          py::arg("encoding"), py::arg("families"), py::arg("repeat"));
     m.def("_score", &ScoreFolderJson, py::arg("folder"), py::arg("receiver"), py::arg("pattern"), py::arg("families"),
           py::arg("timeout"), py::arg("key_map"), py::arg("jobs"));
     py::class_<KeyListener>(m, "_KeyListener")
@@ -451,7 +451,8 @@ PYBIND11_MODULE(_varnel, m) {
         .def("finish", &KeyListener::Finish);
     m.def("_score_shard", &ScoreShard, py::arg("folder"), py::arg("receiver"), py::arg("pattern"), py::arg("families"),
           py::arg("timeout"), py::arg("key_map"), py::arg("jobs"), py::arg("shard"), py::arg("shards"));
-    m.def("_score_outcomes", &ScoreOutcomesJson, py::arg("folder"), py::arg("receiver"), py::arg("families"), py::arg("outcomes"));
+    m.def("_score_outcomes", &ScoreOutcomesJson, py::arg("folder"), py::arg("receiver"), py::arg("pattern"), py::arg("families"),
+          py::arg("key_map"), py::arg("outcomes"));
     m.def("_corpus", &WriteCorpusFolder, py::arg("recipe"), py::arg("folder"), py::arg("shard"), py::arg("shards"));
     m.def("_keyword_of", [](const std::string& option, std::int32_t value) {
         const SettingSpec* spec = Script::FindSetting(option);

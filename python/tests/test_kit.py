@@ -29,6 +29,8 @@ WRITES = [
      ["suite", "dtmf", "-e", "ulaw", "--shard", "2/5", "--family", "noise,dial-tone,no-keys"]),
     (lambda d: varnel.suite("cid-etsi", d, seed=8, encoding="alaw", families=["alert-level", "snr"]),
      ["suite", "cid-etsi", "--seed", "8", "-e", "alaw", "--family", "alert-level,snr"]),
+    (lambda d: varnel.suite("dtmf", d, repeat=3, families=["level"], shard=(1, 9)),
+     ["suite", "dtmf", "--repeat", "3", "--family", "level", "--shard", "1/9"]),
     (lambda d: varnel.corpus(RECIPE, d, shard=(1, 2)), ["corpus", "{recipe}", "--shard", "1/2"]),
 ]
 
@@ -51,6 +53,7 @@ def test_folders_are_the_tools_bytes(tool, tmp_path, write, args):
 SCORES = [
     # suite, its families, score()'s keyword arguments and the tool's options
     ("cid-bell", "level,twist", {"pattern": r"NUMBER (\d+)"}, ["--pattern", r"NUMBER (\d+)"]),
+    ("cid-bell", "level", {"pattern": r"NUMBER (?P<number>\d+)"}, ["--pattern", r"NUMBER (?P<number>\d+)"]),
     ("dtmf", "decode,level,no-keys", {"families": ["level", "no-keys"], "jobs": 3, "key_map": "A=1"},
      ["--family", "level,no-keys", "-j", "3", "--key-map", "A=1"]),
 ]

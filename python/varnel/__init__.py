@@ -310,13 +310,15 @@ def _families(families):
     return [str(family) for family in families]
 
 
-def suite(name, folder, seed=0, shard=(1, 1), encoding="pcm", families=None):
+def suite(name, folder, seed=0, shard=(1, 1), encoding="pcm", families=None, repeat=1):
     """Writes a receiver test suite into folder, as `varnel suite NAME -o DIR` does: every file as
     NAME.wav with its labels as NAME.jsonl, and manifest.csv. seed makes the noise; shard=(I, N)
     writes files I, I + N, ... (the manifest still lists them all); encoding is "pcm", "ulaw" or
-    "alaw"; families, a list of names, keeps only those. Returns how many files it wrote."""
+    "alaw"; families, a list of names, keeps only those; repeat writes each file that many times
+    with as many seeds (as --repeat). Returns how many files it wrote."""
     index, count = _shard(shard)
-    return _varnel._suite(str(name), _os.fspath(folder), int(seed), index, count, str(encoding), _families(families))
+    return _varnel._suite(str(name), _os.fspath(folder), int(seed), index, count, str(encoding), _families(families),
+                          int(repeat))
 
 
 def score(folder, receiver, pattern=None, families=None, timeout=None, key_map=None, jobs=1):
@@ -324,7 +326,8 @@ def score(folder, receiver, pattern=None, families=None, timeout=None, key_map=N
     DIR -- COMMAND` does, and returns the report `varnel score --json` prints, as a dict.
     receiver is the command as a list, "{}" in an argument standing for the file (without one,
     the file is added last); pattern is a regular expression read from each line of its output
-    (its first group when it has one); without it the keypad characters of the output count.
+    (its first group when it has one, or its named groups, as --pattern reads them); without it
+    the keypad characters of the output count. The report has the measures of --json too.
     timeout, in seconds, kills the receiver's process group on a file that takes longer;
     key_map ("10=*,11=#") reads a symbol the receiver prints as a key; jobs runs the receiver on
     that many files at once, the report the same as with one. The

@@ -104,4 +104,4 @@ def score(folder, receiver, pattern=None, families=None, timeout=None, key_map=N
                  "" if timeout is None else repr(float(timeout)), "" if key_map is None else str(key_map), str(jobs))
     outcomes = [outcome for part in _spread(executor, _score_shard, _shards(executor, shards), *arguments)
                 for outcome in part]
-    return _json.loads(_varnel._varnel._score_outcomes(folder, receiver, families, outcomes))
+    return _json.loads(_varnel._varnel._score_outcomes(folder, receiver, arguments[2], families, arguments[5], outcomes))

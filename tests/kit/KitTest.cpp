@@ -343,6 +343,13 @@ TEST(KitTest, TheToolAnswersForItsReceivers) {
         {"score {dir} -- echo 5551234", 0, {"NOT MET"}},
         {"score {dir} --json --pattern '(.+)' -- sh -c \"printf '1\\\\377'\"", 0, {"\"detected\": \"1\xEF\xBF\xBD\""}},
         {"score {dir} --strict -- echo 5551234", 1, {"1 requirement NOT MET (--strict)"}},
+        {"score {dir} --pattern '(?P<nombre>\\d+)' -- true", 2,
+         {"score: --pattern '(?P<nombre>\\d+)' is refused: the group (?P<nombre> is not one of key, number, name, date, time, reason, type, start, end\n"}},
+        {"score {dir} --pattern '(?P<key>.)(?P<key>.)' -- true", 2, {"is refused: the group (?P<key> comes twice\n"}},
+        {"score {dir} --pattern '(?P<key.)' -- true", 2, {"is refused: (?P< without its closing >\n"}},
+        {"score {dir} --pattern 'NUMBER (?P<number>\\d+) (?P<name>.+)' -- echo NUMBER 5551234 ANNA DIAZ", 0,
+         {"fields (right of files):\n  all                       number 0/2  name 0/2\n"}},
+        {"suite dtmf -o {dir}/r --repeat 0", 2, {"--repeat: '0' is not a number of seeds from 1 to 1000"}},
         {R"(score {dir} --junit {dir}/j.xml --pattern '^(\d+)' -- echo 555 >/dev/null && python3 -c 'import sys, xml.etree.ElementTree as E
 c = E.parse(sys.argv[1]).find("testsuite/testcase"); print(c.get("classname"), c.get("name"), c.find("failure").get("message"))' {dir}/j.xml)",
          0, {"cid-bell bell-twist 0 of 2 files meet their verdict: twist-0004.wav detected '555', sent '"}},

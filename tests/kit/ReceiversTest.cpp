@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -107,6 +108,51 @@ bool SameFolders(const fs::path& a, const fs::path& b) {
         }
     }
     return !files[0].empty() && files[0] == files[1];
+}
+
+// spandsp's Caller-ID receiver decodes the whole message or nothing: every field it names is right
+// on as many files as the number.
+TEST_F(ReceiversTest, SpandspCallerIdFieldsByNamedGroups) {
+    VARNEL_REQUIRE_TOOL(SPANDSP_CID_PATH);
+    Tool("suite cid-bell -o " + Folder("bell") + " --family level,snr");
+    const json report = json::parse(Tool("score " + Folder("bell") + " --json --pattern 'NUMBER (?P<number>\\d+)|NAME (?P<name>.+)|DATE "
+                                         "(?P<date>\\d+)' -- " + SPANDSP_CID_PATH + " class {}"));
+    ASSERT_EQ(report["fields"].size(), 3u);
+    const json number = report["fields"][0];
+    EXPECT_EQ(number["field"], "number");
+    EXPECT_GE(number["right"].get<int>(), 20);
+    for (const json& field : report["fields"]) EXPECT_EQ(field["right"], number["right"]) << field;
+}
+
+// The tool's own detector against the labels, and receivers that print the same keys for every
+// file or the file's name: each through the suite written twice (--repeat 2); the reports of two
+// workers are those of one, byte for byte.
+TEST_F(ReceiversTest, MeasuresThroughReceivers) {
+    Tool("suite dtmf -o " + Folder("dtmf") + " --family decode,level,no-keys --repeat 2");
+    const std::string detect = std::string(VARNEL_CLI_PATH) + " detect {}";
+    const struct {
+        std::string receiver;
+        bool detects;
+    } cases[] = {{"-- " + detect, true}, {"-- sh -c 'echo 159D'", false}, {"-- echo {}", false}};
+    for (const auto& c : cases) {
+        const json report = json::parse(Tool("score " + Folder("dtmf") + " --json " + c.receiver));
+        for (const json& r : report["requirements"]) {
+            if (r["id"] != "dtmf-level-reject" && r["id"] != "dtmf-no-keys") {
+                EXPECT_EQ(r["met"], c.detects) << c.receiver << r;
+            }
+        }
+        const json& level = report["detection"][0];
+        EXPECT_EQ(level["family"], "level");
+        EXPECT_EQ(level["steps"][0]["files"], 2);
+        if (!c.detects) continue;
+        EXPECT_EQ(report["timing"]["files"], 2 * (16 + 34));
+        EXPECT_LT(std::abs(report["timing"]["onset_ms"]["mean"].get<double>()), 10.0);
+        EXPECT_LT(report["timing"]["duration_ms"]["p95"].get<double>(), 20.0);
+        EXPECT_EQ(report["false_alarms"].back()["per_hour"], 0.0);
+        Tool("score " + Folder("dtmf") + " --report " + Folder("one") + " -- " + detect);
+        Tool("score " + Folder("dtmf") + " -j 2 --report " + Folder("two") + " -- " + detect);
+        EXPECT_TRUE(SameFolders(Folder("one"), Folder("two")));
+    }
 }
 
 TEST_F(ReceiversTest, ShardsMergedEqualOneRun) {

@@ -19,7 +19,7 @@ namespace {
 
 // The tool's options and the test kit's, in the order the completion offers them (the kit's
 // -o, --seed and -e mean there what the tool's do elsewhere).
-constexpr std::array<OptionRow, 29> kToolRows = {{
+constexpr std::array<OptionRow, 31> kToolRows = {{
     {.name = "output", .letter = 'o', .kind = Kind::Text, .placeholder = "FILE"},
     {.name = "raw"},
     {.name = "play"},
@@ -40,12 +40,15 @@ constexpr std::array<OptionRow, 29> kToolRows = {{
      .fallback = "1/1"},
     {.name = "encoding", .letter = 'e', .target = Target::Kit, .kind = Kind::Keyword, .fallback = "pcm"},
     {.name = "family", .target = Target::Kit, .kind = Kind::Text, .placeholder = "F,..."},
+    {.name = "repeat", .target = Target::Kit, .kind = Kind::Whole, .placeholder = "N", .noun = "a number of seeds", .least = 1,
+     .most = 1000, .fallback = "1"},
     {.name = "pattern", .target = Target::Kit, .kind = Kind::Text, .placeholder = "REGEX"},
     {.name = "json", .target = Target::Kit},
     {.name = "timeout", .target = Target::Kit, .kind = Kind::Number, .placeholder = "SECONDS", .noun = "a number of seconds",
      .lowest = 0.001, .highest = 86400.0},
     {.name = "strict", .target = Target::Kit},
     {.name = "junit", .target = Target::Kit, .kind = Kind::Text, .placeholder = "FILE"},
+    {.name = "report", .target = Target::Kit, .kind = Kind::Text, .placeholder = "DIR"},
     {.name = "key-map", .target = Target::Kit, .kind = Kind::Text, .placeholder = "FROM=TO,..."},
     {.name = "jobs", .letter = 'j', .target = Target::Kit, .kind = Kind::Whole, .placeholder = "N", .noun = "a number of workers",
      .least = 1, .most = 64, .fallback = "1"},
