@@ -12,7 +12,9 @@
 #include "varnel/options/ValueReaders.h"
 #include "varnel/detect/DtmfDetector.h"
 #include "varnel/detect/PcapStreams.h"
+#include "varnel/detect/ToneListeners.h"
 #include "varnel/script/Labels.h"
+#include "cli/ToneLines.h"
 
 namespace Quorvex::VarnelNet::Cli {
 
@@ -52,15 +54,29 @@ void PrintEvents(const std::vector<DtmfEvent>& events, int rate, bool json, std:
     }
 }
 
-// The keys a reader's samples hold.
+// What a reader's samples hold: DTMF keys, MF signals and tones.
+struct Detections {
+    std::vector<DtmfEvent> keys;
+    std::vector<Detect::MfEvent> mf;
+    std::vector<Detect::ToneEvent> tones;
+};
+
 template <typename Reader>
-std::vector<DtmfEvent> Heard(Reader& reader, int rate) {
-    std::vector<DtmfEvent> events;
-    DtmfDetector detector(rate, [&events](const DtmfEvent& event) { events.push_back(event); });
+Detections Heard(Reader& reader, int rate) {
+    Detections heard;
+    DtmfDetector detector(rate, [&heard](const DtmfEvent& event) { heard.keys.push_back(event); });
+    Detect::ToneListeners listeners(
+        rate, [&heard](const Detect::MfEvent& event) { heard.mf.push_back(event); },
+        [&heard](const Detect::ToneEvent& event) { heard.tones.push_back(event); });
     std::array<double, 1024> block{};
-    while (const std::size_t count = reader.Read(block)) detector.Feed(std::span<const double>(block.data(), count));
+    while (const std::size_t count = reader.Read(block)) {
+        const std::span<const double> samples(block.data(), count);
+        detector.Feed(samples);
+        listeners.Feed(samples);
+    }
     detector.Finish();
-    return events;
+    listeners.Finish();
+    return heard;
 }
 
 // The DTMF telephone events of a stream, as timeline lines marked rfc4733 or labels of that kind.
@@ -102,22 +118,22 @@ void PrintCapture(std::istream& in, bool json, std::FILE* out) {
         }
         const Fields fields = {{"ssrc", ssrc.data()}, {"source", stream.source.Text()}, {"destination", stream.destination.Text()}};
         Detect::StreamAudio audio(stream);
-        PrintEvents(Heard(audio, Detect::kStreamRate), Detect::kStreamRate, json, out, fields);
+        PrintEvents(Heard(audio, Detect::kStreamRate).keys, Detect::kStreamRate, json, out, fields);
         PrintTelephoneEvents(stream, json, out, fields);
     }
 }
 
-// The keys of one stream; throws Detect::ReadError.
-std::vector<DtmfEvent> Keys(std::istream& in, const DetectOptions& detect, int& rate) {
+// What one stream holds; throws Detect::ReadError.
+Detections Signals(std::istream& in, const DetectOptions& detect, int& rate) {
     Detect::PcmReader reader = detect.raw ? Detect::PcmReader::Raw(in, *detect.raw) : Detect::PcmReader::Wav(in);
     rate = reader.Format().rate;
     if (rate < DtmfDetector::kLowestRate || rate > DtmfDetector::kHighestRate) {
         throw Detect::ReadError("its rate of " + std::to_string(rate) + " Hz is outside the " + std::to_string(DtmfDetector::kLowestRate) +
                                 " to " + std::to_string(DtmfDetector::kHighestRate) + " Hz the detector takes");
     }
-    std::vector<DtmfEvent> events = Heard(reader, rate);
+    Detections heard = Heard(reader, rate);
     if (in.bad()) throw Detect::ReadError(std::strerror(errno));
-    return events;
+    return heard;
 }
 
 }  // namespace
@@ -210,9 +226,11 @@ int RunDetect(const DetectOptions& detect, std::FILE* out, std::FILE* err) {
                 continue;
             }
             int rate = 0;
-            const std::vector<DtmfEvent> events = Keys(in, detect, rate);
+            const Detections heard = Signals(in, detect, rate);
             if (detect.files.size() > 1 && !detect.json) std::fprintf(out, "%s:\n", file.c_str());
-            PrintEvents(events, rate, detect.json, out);
+            PrintEvents(heard.keys, rate, detect.json, out);
+            PrintMfEvents(heard.mf, rate, detect.json, out);
+            PrintToneEvents(heard.tones, rate, detect.json, out);
         } catch (const Detect::ReadError& e) {
             std::fprintf(err, "varnel: %s: %s\n", file.c_str(), e.what());
             status = kExitFailure;

@@ -1,0 +1,276 @@
+#include "varnel/detect/ToneDetector.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+#include "varnel/signal/ModemTones.h"
+#include "varnel/signal/ToneTables.h"
+
+namespace Quorvex::VarnelNet::Detect {
+
+namespace {
+
+// A run of tones ends with a silence longer than any cadence's pauses but the rare ones of
+// call waiting (6 s).
+constexpr double kRunGapMs = 6000.0;
+// A SIT's segments follow each other within 40 ms, each within 2 % of its frequency and 60 ms of
+// its length (the North American ones 274 or 380 ms, the ITU's 330 ms).
+constexpr double kSitGapMs = 40.0;
+constexpr double kSitShare = 0.02;
+constexpr double kSitMs = 60.0;
+// CNG's bursts are 500 ms, ANS lasts 2.6 to 4 s; both are held within 1 %, and V.21's two
+// tones too.
+constexpr double kModemShare = 0.01;
+
+HeardElement ElementOf(const ToneSegment& segment) {
+    HeardElement e;
+    e.tone = true;
+    e.first = segment.first;
+    e.last = segment.last;
+    e.toneCount = segment.toneCount;
+    e.hz = segment.hz;
+    SortTones(e.hz, segment.toneCount);
+    e.modulationHz = segment.modulationHz;
+    return e;
+}
+
+bool Near(double hz, double nominal, double share) { return std::fabs(hz - nominal) <= share * nominal; }
+
+}  // namespace
+
+const ToneCadences& ToneDetector::Cadences() {
+    static const ToneCadences cadences;
+    return cadences;
+}
+
+int ToneDetector::CheckedRate(int sampleRate) {
+    if (sampleRate < kLowestRate || sampleRate > kHighestRate) {
+        throw std::invalid_argument("the tone detector takes " + std::to_string(kLowestRate) + " to " + std::to_string(kHighestRate) +
+                                    " Hz, not " + std::to_string(sampleRate));
+    }
+    return sampleRate;
+}
+
+ToneDetector::ToneDetector(int sampleRate, EventSink sink)
+    : rate_(CheckedRate(sampleRate)),
+      sink_(std::move(sink)),
+      segmenter_(sampleRate, Cadences().Frequencies(), Cadences().ModulationRates(), [this](const ToneSegment& s) { Heard(s); }) {}
+
+void ToneDetector::Feed(std::span<const double> samples) { segmenter_.Feed(samples); }
+
+void ToneDetector::Finish() {
+    segmenter_.Finish();
+    if (runCount_ == 0) return;
+    const double gapMs = static_cast<double>(segmenter_.Position() - std::min(segmenter_.Position(), runLast_ + 1)) * 1000.0 / rate_;
+    EndRun(gapMs, gapMs > kRunGapMs ? RunEnd::Timeout : RunEnd::Input);
+}
+
+void ToneDetector::Heard(const ToneSegment& segment) {
+    const HeardElement heard = ElementOf(segment);
+    const int modem = ModemOf(segment);
+    if (runCount_ > 0) {
+        const double gapMs = static_cast<double>(segment.first - std::min(segment.first, runLast_ + 1)) * 1000.0 / rate_;
+        const HeardElement& first = run_[0];
+        if (gapMs > kRunGapMs || runCut_) {
+            EndRun(gapMs, RunEnd::Timeout);
+        } else if (modem >= 0 || !SameTones(heard.toneCount, heard.hz, heard.modulationHz, first.toneCount, first.hz, first.modulationHz)) {
+            EndRun(gapMs, RunEnd::Tone);
+        }
+    }
+    if (modem >= 0) {
+        EmitModem(segment, modem);
+        recentCount_ = 0;
+        return;
+    }
+    std::move(recent_.begin() + 1, recent_.end(), recent_.begin());
+    recent_.back() = segment;
+    recentCount_ = std::min(recentCount_ + 1, 3);
+    if (recentCount_ == 3 && Sit()) recentCount_ = 0;
+
+    if (runCount_ == 0) {
+        run_[0] = heard;
+        runCount_ = 1;
+        runCut_ = false;
+        runLevels_ = 0.0;
+        runTones_ = 0;
+    } else if (segment.first <= runLast_ + 1) {
+        HeardElement& last = run_[static_cast<std::size_t>(runCount_ - 1)];
+        last.last = std::max(last.last, segment.last);
+    } else if (runCount_ + 2 <= kRunElements) {
+        HeardElement gap;
+        gap.first = runLast_ + 1;
+        gap.last = segment.first - 1;
+        run_[static_cast<std::size_t>(runCount_++)] = gap;
+        run_[static_cast<std::size_t>(runCount_++)] = heard;
+    } else {
+        runCut_ = true;
+    }
+    runLast_ = std::max(runLast_, segment.last);
+    runLevels_ += segment.dbm0[0];
+    ++runTones_;
+}
+
+int ToneDetector::ModemOf(const ToneSegment& segment) const {
+    const HeardElement e = ElementOf(segment);
+    const double ms = e.Ms(rate_);
+    if (e.toneCount == 1 && e.modulationHz == 0.0 && Near(e.hz[0], kModemTones[0].hz, kModemShare) && ms >= 300.0 && ms <= 800.0) return 0;
+    if (e.toneCount == 1 && Near(e.hz[0], kModemTones[1].hz, kModemShare) && ms >= 1000.0) {
+        const bool modulated = std::fabs(e.modulationHz - kModemTones[3].modulationHz) <= 1.5;
+        const bool reversed = segment.reversals > 0;
+        return modulated ? (reversed ? 4 : 3) : (reversed ? 2 : 1);
+    }
+    if (e.toneCount == 2 && Near(e.hz[0], 1650.0, kModemShare) && Near(e.hz[1], 1850.0, kModemShare) && segment.spaceRuns >= 3) return kV21Flags;
+    return -1;
+}
+
+void ToneDetector::EmitModem(const ToneSegment& segment, int modem) {
+    const HeardElement e = ElementOf(segment);
+    event_ = ToneEvent{};
+    event_.kind = ToneEventKind::Modem;
+    event_.first = e.first;
+    event_.last = e.last;
+    event_.toneCount = e.toneCount;
+    event_.hz = e.hz;
+    event_.dbm0 = segment.dbm0[0];
+    event_.modem = modem;
+    if (modem == 3 || modem == 4) {
+        event_.modulationHz = segment.modulationHz;
+        event_.depth = segment.depth;
+    }
+    if (modem == 2 || modem == 4) event_.reversals = segment.reversals;
+    if (modem == kV21Flags) event_.flags = segment.spaceRuns;
+    event_.elementCount = 1;
+    ToneEvent::Element& element = event_.elements[0];
+    element.tone = true;
+    element.first = e.first;
+    element.last = e.last;
+    element.toneCount = e.toneCount;
+    element.hz = modem == kV21Flags ? std::array<double, 3>{1650.0, 1850.0, 0.0} : std::array<double, 3>{kModemTones[static_cast<std::size_t>(modem)].hz, 0.0, 0.0};
+    if (sink_) sink_(event_);
+}
+
+bool ToneDetector::Sit() {
+    for (std::size_t i = 0; i < 3; ++i) {
+        const ToneSegment& s = recent_[i];
+        if (s.toneCount != 1 || s.modulationHz != 0.0) return false;
+        if (i > 0 && static_cast<double>(s.first - std::min(s.first, recent_[i - 1].last + 1)) * 1000.0 / rate_ > kSitGapMs) return false;
+    }
+    const std::vector<ToneCadences::SitShape>& sits = Cadences().Sits();
+    int best = -1;
+    double bestScore = 0.0;
+    for (std::size_t r = 0; r < sits.size(); ++r) {
+        double score = 0.0;
+        bool fits = true;
+        for (std::size_t i = 0; i < 3 && fits; ++i) {
+            const ToneSegment& s = recent_[i];
+            const double ms = static_cast<double>(s.last - s.first + 1) * 1000.0 / rate_;
+            fits = Near(s.hz[0], sits[r].hz[i], kSitShare) && std::fabs(ms - sits[r].ms[i]) <= kSitMs;
+            score += std::fabs(s.hz[0] - sits[r].hz[i]) / sits[r].hz[i] + std::fabs(ms - sits[r].ms[i]) / sits[r].ms[i];
+        }
+        if (fits && (best < 0 || score < bestScore)) {
+            best = static_cast<int>(r);
+            bestScore = score;
+        }
+    }
+    if (best < 0) return false;
+    event_ = ToneEvent{};
+    event_.kind = ToneEventKind::Sit;
+    event_.sit = best;
+    event_.first = recent_[0].first;
+    event_.last = recent_[2].last;
+    event_.toneCount = 1;
+    double levels = 0.0;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const ToneSegment& s = recent_[i];
+        event_.segmentHz[i] = s.hz[0];
+        event_.cadenceMs[i] = static_cast<double>(s.last - s.first + 1) * 1000.0 / rate_;
+        levels += s.dbm0[0];
+        ToneEvent::Element& element = event_.elements[i];
+        element.tone = true;
+        element.first = s.first;
+        element.last = s.last;
+        element.toneCount = 1;
+        element.hz[0] = sits[static_cast<std::size_t>(best)].hz[i];
+        element.step = static_cast<int>(i);
+    }
+    event_.hz[0] = event_.segmentHz[0];
+    event_.cadenceCount = 3;
+    event_.elementCount = 3;
+    event_.dbm0 = levels / 3.0;
+    if (sink_) sink_(event_);
+    return true;
+}
+
+void ToneDetector::EndRun(double gapMs, RunEnd end) {
+    const std::span<const HeardElement> run(run_.data(), static_cast<std::size_t>(runCount_));
+    runCount_ = 0;
+    if (run.empty()) return;
+    const std::vector<ToneCadences::Cadence>& cadences = Cadences().Cadences();
+    struct Fit {
+        double score;
+        std::size_t cadence;
+        std::size_t start;
+    };
+    std::array<Fit, ToneEvent::kMaxMatches> fits{};
+    int count = 0;
+    for (std::size_t c = 0; c < cadences.size(); ++c) {
+        std::size_t start = 0;
+        const double score = Cadences().Fit(cadences[c], run, gapMs, end, rate_, start);
+        if (score < 0.0) continue;
+        const Fit fit{score, c, start};
+        int at = count;
+        while (at > 0 && fits[static_cast<std::size_t>(at - 1)].score > score) --at;
+        if (at >= ToneEvent::kMaxMatches) continue;
+        for (int i = std::min(count, ToneEvent::kMaxMatches - 1); i > at; --i) fits[static_cast<std::size_t>(i)] = fits[static_cast<std::size_t>(i - 1)];
+        fits[static_cast<std::size_t>(at)] = fit;
+        count = std::min(count + 1, ToneEvent::kMaxMatches);
+    }
+    if (count == 0) return;
+    event_ = ToneEvent{};
+    event_.kind = ToneEventKind::Progress;
+    event_.first = run.front().first;
+    event_.last = runLast_;
+    event_.toneCount = run.front().toneCount;
+    event_.modulationHz = run.front().modulationHz;
+    event_.dbm0 = runLevels_ / std::max(1, runTones_);
+    int tones = 0;
+    for (const HeardElement& e : run) {
+        if (!e.tone) continue;
+        ++tones;
+        for (std::size_t t = 0; t < 3; ++t) event_.hz[t] += e.hz[t];
+    }
+    for (double& hz : event_.hz) hz /= tones;
+    event_.matchCount = count;
+    for (int i = 0; i < count; ++i) event_.matches[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(cadences[fits[static_cast<std::size_t>(i)].cadence].row);
+    // The cadence measured: the first whole cycle heard (the silence after the run included).
+    const ToneCadences::Cadence& best = cadences[fits[0].cadence];
+    const std::size_t start = fits[0].start;
+    const bool continuous = std::any_of(best.elements.begin(), best.elements.end(), [](const ToneCadences::Element& e) { return e.ms == 0.0; });
+    if (!continuous) {
+        const std::size_t period = best.elements.size() - std::min(best.cyclic, best.elements.size());
+        const std::size_t from = start >= best.cyclic ? 0 : best.cyclic - start;
+        for (std::size_t i = from; i <= run.size() && event_.cadenceCount < ToneEvent::kMaxCadence &&
+                                   static_cast<std::size_t>(event_.cadenceCount) < (period == 0 ? best.elements.size() : period);
+             ++i) {
+            if (i == run.size() && end == RunEnd::Timeout) break;
+            event_.cadenceMs[static_cast<std::size_t>(event_.cadenceCount++)] = i < run.size() ? run[i].Ms(rate_) : gapMs;
+        }
+    }
+    for (std::size_t i = 0; i < run.size() && i < static_cast<std::size_t>(ToneEvent::kMaxElements); ++i) {
+        const ToneCadences::Element* e = ToneCadences::At(best, start + i);
+        ToneEvent::Element& element = event_.elements[i];
+        element.tone = run[i].tone;
+        element.first = run[i].first;
+        element.last = run[i].last;
+        element.toneCount = e->toneCount;
+        element.hz = e->hz;
+        element.step = e->step;
+        ++event_.elementCount;
+    }
+    if (sink_) sink_(event_);
+}
+
+}  // namespace Quorvex::VarnelNet::Detect
