@@ -198,6 +198,19 @@ std::string DetectHelp() {
                          lines in the schema of --labels FILE.jsonl; -r: raw samples of that rate;
                          a pcap: each RTP stream's keys, heard in its G.711 audio and read from
                          its RFC 4733 events
+                         then, in a WAV file or raw samples, MF signals and tones, start and end
+                         in seconds, frequencies measured, level in dBm0 (a modulated tone's peak):
+                           MF 0.000 0.100 KP r1 1099.9+1700.1 Hz -9.1 -9.1 dBm0   (r1, r2f, r2b)
+                           TONE 0.000 3.000 busy:uk 400.0 Hz cadence 0.375/0.375 -13.0 dBm0
+                             (every plan the tone and cadence fit, best first; the cadence's
+                             tone and silence lengths in seconds, or continuous; 400.0*25 Hz
+                             a tone modulated at 25 Hz)
+                           SIT 0.000 1.140 nc 985.2/1428.5/1776.7 Hz 0.380/0.380/0.380 -3.0 dBm0
+                           MODEM 0.000 3.300 ANSam/PR 2100.0*15 Hz depth 0.20 reversals 7 -3.0 dBm0
+                             (CNG, ANS, ANS/PR, ANSam, ANSam/PR; V.21 with its flags counted)
+                         --json: their labels as a render of the same request gives them (kind
+                         mf, r2f, r2b, plan, sit, modem; a plan's tones and silences, fields
+                         "plans", "code" or "tone")
 
 )";
 }

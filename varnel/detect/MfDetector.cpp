@@ -23,9 +23,9 @@ constexpr double kFrequencyLimit = 0.025;
 constexpr double kTwistDb = 7.0;
 constexpr double kLowestDbm0 = -40.0;
 // The pair holds at least this share of the frame's energy: a third tone of the set, a DTMF
-// key or a voice leave less. And no more than all of it with some room for the measurement:
+// key or a voice (whose harmonics fall near two of the set) leave less. And no more than all of it with some room for the measurement:
 // a single tone between two of the set is heard by both, the one farther off by its leakage.
-constexpr double kPairShare = 0.75;
+constexpr double kPairShare = 0.85;
 constexpr double kPairExcess = 1.15;
 // Signals of 30 ms and longer are heard: R1's are 68 ms, R2's 150 ms.
 constexpr int kHitsNeeded = 2;
