@@ -15,6 +15,9 @@ namespace {
 // A continuous tone is one heard for this long at least (no cadence sounds a tone longer than
 // 2.5 s).
 constexpr double kContinuousMs = 2500.0;
+// A silence this short between two tones is none (the edges' error), where the pattern has
+// the tones follow each other.
+constexpr double kNoGapMs = 10.0;
 // An element's length fits within 15 % or 40 ms.
 double Tolerance(double ms) { return std::max(40.0, 0.15 * ms); }
 
@@ -61,7 +64,6 @@ ToneCadences::ToneCadences() {
         Cadence cadence;
         cadence.row = r;
         cadence.cyclic = pattern.elements.size();
-        bool oneTone = true;
         for (std::size_t i = 0; i < pattern.elements.size(); ++i) {
             const PatternElement& p = pattern.elements[i];
             Element e;
@@ -83,12 +85,11 @@ ToneCadences::ToneCadences() {
                 last.ms = e.ms == 0.0 || last.ms == 0.0 ? 0.0 : last.ms + e.ms;
                 continue;
             }
-            for (const Element& o : cadence.elements) {
-                if (e.tone && o.tone && !SameTones(o.toneCount, o.hz, o.modulationHz, e.toneCount, e.hz, e.modulationHz)) oneTone = false;
-            }
             cadence.elements.push_back(e);
         }
-        if (oneTone && !cadence.elements.empty()) cadences_.push_back(std::move(cadence));
+        // Silence repeated for ever is one continuous silence.
+        if (cadence.cyclic + 1 == cadence.elements.size() && !cadence.elements.back().tone) cadence.elements.back().ms = 0.0;
+        if (!cadence.elements.empty()) cadences_.push_back(std::move(cadence));
     }
 }
 
@@ -99,6 +100,10 @@ const ToneCadences::Element* ToneCadences::At(const Cadence& c, std::size_t i) {
     return &c.elements[c.cyclic + (i - n) % (n - c.cyclic)];
 }
 
+bool ToneCadences::Passed(const Element* e, const HeardElement& heard, int rate) {
+    return !heard.tone && (e == nullptr || e->tone) && heard.Ms(rate) <= kNoGapMs;
+}
+
 double ToneCadences::Fit(const Cadence& c, std::span<const HeardElement> run, double gapMs, RunEnd end, int rate, std::size_t& start) const {
     double best = -1.0;
     for (std::size_t s = 0; s < c.elements.size(); ++s) {
@@ -106,9 +111,12 @@ double ToneCadences::Fit(const Cadence& c, std::span<const HeardElement> run, do
         double score = s == 0 ? 0.0 : 0.05;
         bool fits = true;
         bool continuous = false;
+        std::size_t p = s;
         for (std::size_t i = 0; i < run.size() && fits; ++i) {
-            const Element* e = At(c, s + i);
+            const Element* e = At(c, p);
             const HeardElement& heard = run[i];
+            if (Passed(e, heard, rate)) continue;
+            ++p;
             if (e == nullptr || e->tone != heard.tone) {
                 fits = false;
                 break;
@@ -138,19 +146,14 @@ double ToneCadences::Fit(const Cadence& c, std::span<const HeardElement> run, do
             score += std::fabs(ms - e->ms) / e->ms;
         }
         if (!fits) continue;
-        if (continuous) {
-            if (best < 0.0 || score < best) {
-                best = score;
-                start = s;
-            }
-            continue;
-        }
         // The silence after the run: the pattern's next element must allow it.
-        const Element* next = At(c, s + run.size());
-        if (next != nullptr && next->tone) continue;
-        if (next != nullptr && next->ms > 0.0 && At(c, s + run.size() + 1) != nullptr) {
-            if (end == RunEnd::Tone && !(std::fabs(gapMs - next->ms) <= Tolerance(next->ms))) continue;
-            if (end == RunEnd::Input && !(next->ms + Tolerance(next->ms) >= gapMs)) continue;
+        const Element* next = At(c, p);
+        if (!continuous && next != nullptr) {
+            if (next->tone && !(end == RunEnd::Tone && gapMs <= kNoGapMs)) continue;
+            if (!next->tone && next->ms > 0.0 && At(c, p + 1) != nullptr) {
+                if (end == RunEnd::Tone && !(std::fabs(gapMs - next->ms) <= Tolerance(next->ms))) continue;
+                if (end == RunEnd::Input && !(next->ms + Tolerance(next->ms) >= gapMs)) continue;
+            }
         }
         if (best < 0.0 || score < best) {
             best = score;

@@ -16,6 +16,7 @@ struct HeardElement {
     int toneCount = 0;
     std::array<double, 3> hz{};
     double modulationHz = 0.0;
+    double dbm0 = 0.0;  // of its loudest tone
     double Ms(int rate) const { return static_cast<double>(last - first + 1) * 1000.0 / rate; }
 };
 
@@ -24,9 +25,7 @@ struct HeardElement {
 enum class RunEnd : std::uint8_t { Tone, Input, Timeout };
 
 // The cadences of the library's call-progress tones (TonePlanRows(), compiled from
-// data/tone-plans.tsv), and which of them a run of tones and silences fits. Patterns whose tones
-// change their frequencies (the SIT-like information tones) are not matched: the SIT detector
-// hears those.
+// data/tone-plans.tsv), and which of them a run of tones and silences fits.
 class ToneCadences {
 public:
     struct Element {
@@ -68,6 +67,9 @@ public:
     double Fit(const Cadence& c, std::span<const HeardElement> run, double gapMs, RunEnd end, int rate, std::size_t& start) const;
     // The element of a cadence at position i of its endless play, nullptr past its end.
     static const Element* At(const Cadence& c, std::size_t i);
+    // Whether a heard element is passed over where the cadence has e next: a silence of a few
+    // ms between tones the cadence plays one after the other.
+    static bool Passed(const Element* e, const HeardElement& heard, int rate);
 
 private:
     std::vector<Cadence> cadences_;

@@ -34,6 +34,7 @@ HeardElement ElementOf(const ToneSegment& segment) {
     e.hz = segment.hz;
     SortTones(e.hz, segment.toneCount);
     e.modulationHz = segment.modulationHz;
+    e.dbm0 = segment.dbm0[0];
     return e;
 }
 
@@ -73,10 +74,9 @@ void ToneDetector::Heard(const ToneSegment& segment) {
     const int modem = ModemOf(segment);
     if (runCount_ > 0) {
         const double gapMs = static_cast<double>(segment.first - std::min(segment.first, runLast_ + 1)) * 1000.0 / rate_;
-        const HeardElement& first = run_[0];
         if (gapMs > kRunGapMs || runCut_) {
             EndRun(gapMs, RunEnd::Timeout);
-        } else if (modem >= 0 || !SameTones(heard.toneCount, heard.hz, heard.modulationHz, first.toneCount, first.hz, first.modulationHz)) {
+        } else if (modem >= 0) {
             EndRun(gapMs, RunEnd::Tone);
         }
     }
@@ -94,23 +94,20 @@ void ToneDetector::Heard(const ToneSegment& segment) {
         run_[0] = heard;
         runCount_ = 1;
         runCut_ = false;
-        runLevels_ = 0.0;
-        runTones_ = 0;
-    } else if (segment.first <= runLast_ + 1) {
+    } else if (segment.first <= runLast_ + 1 && SameTones(heard.toneCount, heard.hz, heard.modulationHz, run_[static_cast<std::size_t>(runCount_ - 1)].toneCount,
+                                                       run_[static_cast<std::size_t>(runCount_ - 1)].hz, run_[static_cast<std::size_t>(runCount_ - 1)].modulationHz)) {
         HeardElement& last = run_[static_cast<std::size_t>(runCount_ - 1)];
         last.last = std::max(last.last, segment.last);
     } else if (runCount_ + 2 <= kRunElements) {
         HeardElement gap;
         gap.first = runLast_ + 1;
-        gap.last = segment.first - 1;
+        gap.last = std::max(segment.first, gap.first) - 1;  // none, when the tones follow each other
         run_[static_cast<std::size_t>(runCount_++)] = gap;
         run_[static_cast<std::size_t>(runCount_++)] = heard;
     } else {
         runCut_ = true;
     }
     runLast_ = std::max(runLast_, segment.last);
-    runLevels_ += segment.dbm0[0];
-    ++runTones_;
 }
 
 int ToneDetector::ModemOf(const ToneSegment& segment) const {
@@ -207,7 +204,25 @@ bool ToneDetector::Sit() {
 void ToneDetector::EndRun(double gapMs, RunEnd end) {
     const std::span<const HeardElement> run(run_.data(), static_cast<std::size_t>(runCount_));
     runCount_ = 0;
-    if (run.empty()) return;
+    if (run.empty() || Report(run, gapMs, end)) return;
+    // No cadence fits it whole: the stretches of one tone it holds (a dial tone, then a busy
+    // tone) may fit one each.
+    std::size_t from = 0;
+    for (std::size_t i = 2; from < run.size(); i += 2) {
+        const HeardElement& first = run[from];
+        const bool ended = i >= run.size();
+        if (!ended && SameTones(run[i].toneCount, run[i].hz, run[i].modulationHz, first.toneCount, first.hz, first.modulationHz)) continue;
+        if (from == 0 && ended) return;
+        if (ended) {
+            Report(run.subspan(from), gapMs, end);
+        } else {
+            Report(run.subspan(from, i - 1 - from), run[i - 1].Ms(rate_), RunEnd::Tone);
+        }
+        from = i;
+    }
+}
+
+bool ToneDetector::Report(std::span<const HeardElement> run, double gapMs, RunEnd end) {
     const std::vector<ToneCadences::Cadence>& cadences = Cadences().Cadences();
     struct Fit {
         double score;
@@ -228,49 +243,54 @@ void ToneDetector::EndRun(double gapMs, RunEnd end) {
         fits[static_cast<std::size_t>(at)] = fit;
         count = std::min(count + 1, ToneEvent::kMaxMatches);
     }
-    if (count == 0) return;
+    if (count == 0) return false;
     event_ = ToneEvent{};
     event_.kind = ToneEventKind::Progress;
-    event_.first = run.front().first;
-    event_.last = runLast_;
-    event_.toneCount = run.front().toneCount;
-    event_.modulationHz = run.front().modulationHz;
-    event_.dbm0 = runLevels_ / std::max(1, runTones_);
+    const HeardElement& first = run.front();
+    event_.first = first.first;
+    event_.last = run.back().last;
+    event_.toneCount = first.toneCount;
+    event_.modulationHz = first.modulationHz;
+    // The tones and level of those elements that sound as the first does.
     int tones = 0;
     for (const HeardElement& e : run) {
-        if (!e.tone) continue;
+        if (!e.tone || !SameTones(e.toneCount, e.hz, e.modulationHz, first.toneCount, first.hz, first.modulationHz)) continue;
         ++tones;
+        event_.dbm0 += e.dbm0;
         for (std::size_t t = 0; t < 3; ++t) event_.hz[t] += e.hz[t];
     }
+    event_.dbm0 /= tones;
     for (double& hz : event_.hz) hz /= tones;
     event_.matchCount = count;
     for (int i = 0; i < count; ++i) event_.matches[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(cadences[fits[static_cast<std::size_t>(i)].cadence].row);
-    // The cadence measured: the first whole cycle heard (the silence after the run included).
+    // The elements as the best cadence takes them, and the cadence measured: its first whole
+    // cycle heard (the silence after the run included).
     const ToneCadences::Cadence& best = cadences[fits[0].cadence];
-    const std::size_t start = fits[0].start;
-    const bool continuous = std::any_of(best.elements.begin(), best.elements.end(), [](const ToneCadences::Element& e) { return e.ms == 0.0; });
-    if (!continuous) {
-        const std::size_t period = best.elements.size() - std::min(best.cyclic, best.elements.size());
-        const std::size_t from = start >= best.cyclic ? 0 : best.cyclic - start;
-        for (std::size_t i = from; i <= run.size() && event_.cadenceCount < ToneEvent::kMaxCadence &&
-                                   static_cast<std::size_t>(event_.cadenceCount) < (period == 0 ? best.elements.size() : period);
-             ++i) {
-            if (i == run.size() && end == RunEnd::Timeout) break;
-            event_.cadenceMs[static_cast<std::size_t>(event_.cadenceCount++)] = i < run.size() ? run[i].Ms(rate_) : gapMs;
+    const bool continuous = std::any_of(best.elements.begin(), best.elements.end(), [](const ToneCadences::Element& e) { return e.tone && e.ms == 0.0; });
+    const std::size_t period = best.cyclic < best.elements.size() ? best.elements.size() - best.cyclic : best.elements.size();
+    const std::size_t cadence = continuous ? 0 : std::min<std::size_t>(period, ToneEvent::kMaxCadence);
+    std::size_t p = fits[0].start;
+    for (std::size_t i = 0; i < run.size(); ++i) {
+        const ToneCadences::Element* e = ToneCadences::At(best, p);
+        if (ToneCadences::Passed(e, run[i], rate_)) continue;
+        if ((p >= best.cyclic || best.cyclic >= best.elements.size()) && static_cast<std::size_t>(event_.cadenceCount) < cadence) {
+            event_.cadenceMs[static_cast<std::size_t>(event_.cadenceCount++)] = run[i].Ms(rate_);
         }
-    }
-    for (std::size_t i = 0; i < run.size() && i < static_cast<std::size_t>(ToneEvent::kMaxElements); ++i) {
-        const ToneCadences::Element* e = ToneCadences::At(best, start + i);
-        ToneEvent::Element& element = event_.elements[i];
+        ++p;
+        if (event_.elementCount == ToneEvent::kMaxElements) continue;
+        ToneEvent::Element& element = event_.elements[static_cast<std::size_t>(event_.elementCount++)];
         element.tone = run[i].tone;
         element.first = run[i].first;
         element.last = run[i].last;
         element.toneCount = e->toneCount;
         element.hz = e->hz;
         element.step = e->step;
-        ++event_.elementCount;
+    }
+    if (static_cast<std::size_t>(event_.cadenceCount) < cadence && end != RunEnd::Timeout && event_.cadenceCount > 0) {
+        event_.cadenceMs[static_cast<std::size_t>(event_.cadenceCount++)] = gapMs;
     }
     if (sink_) sink_(event_);
+    return true;
 }
 
 }  // namespace Quorvex::VarnelNet::Detect

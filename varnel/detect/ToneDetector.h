@@ -68,9 +68,9 @@ struct ToneEvent {
 // country plans (a tone, two or three, or one amplitude-modulated, with their cadence), the
 // special information tones, and the modem and fax tones (CNG, ANS, ANS/PR, ANSam, ANSam/PR,
 // V.21's flags). A ToneSegmenter cuts the input into steady tones; a modem tone is known by
-// one segment; a SIT by three in a row; a call-progress tone is a run of segments of the same
-// tones, the silences between them under 6 s, reported when it ends with the plans whose
-// cadence it fits.
+// one segment; a SIT by three in a row; a call-progress tone is a run of segments, the
+// silences between them under 6 s, reported when it ends with the plans whose cadence it fits
+// (or, when none fits it whole, each stretch of one tone in it that one fits).
 //
 // Blocks of any size report what the whole input does; nothing is allocated once constructed.
 class ToneDetector {
@@ -99,7 +99,10 @@ private:
     int ModemOf(const ToneSegment& segment) const;
     void EmitModem(const ToneSegment& segment, int modem);
     bool Sit();
+    // Reports the run kept, or the stretches of one tone in it, with the plans they fit.
     void EndRun(double gapMs, RunEnd end);
+    // Reports a run if any cadence fits it.
+    bool Report(std::span<const HeardElement> run, double gapMs, RunEnd end);
 
     int rate_;
     EventSink sink_;
@@ -110,8 +113,6 @@ private:
     int runCount_ = 0;
     bool runCut_ = false;  // more elements were heard than are kept
     std::uint64_t runLast_ = 0;  // the run's last tone's last sample, beyond the elements kept
-    double runLevels_ = 0.0;  // the loudest tone's level summed over the run's segments
-    int runTones_ = 0;
     ToneEvent event_;
 };
 

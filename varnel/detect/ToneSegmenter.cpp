@@ -28,6 +28,8 @@ constexpr double kChangeShare = 0.1;
 constexpr double kToneShare = 0.1;
 constexpr double kModulatedDepth = 0.1;
 constexpr double kPureShare = 0.75;
+// Keyed tones are V.21's when 1850 Hz came back this many times at least.
+constexpr int kFlagsNeeded = 3;
 
 double Dbm0(double amplitude) { return 20.0 * Log10(amplitude) + kFullScaleDbm0; }
 
@@ -231,6 +233,8 @@ void ToneSegmenter::Track(std::uint64_t slot) {
         const bool space = Power(slotSums[static_cast<std::size_t>(spaceBin_)]) > Power(slotSums[static_cast<std::size_t>(markBin_)]);
         if (space && !s.space) ++s.spaceRuns;
         s.space = space;
+        s.keyedEnergy += 2.0 * (Power(slotSums[static_cast<std::size_t>(spaceBin_)]) + Power(slotSums[static_cast<std::size_t>(markBin_)])) / slot_;
+        s.slotsEnergy += ringEnergy_[slot % kWindowSlots];
     }
 }
 
@@ -314,7 +318,16 @@ void ToneSegmenter::Close() {
         // A modulated tone's level is its peak's, as the library sets it.
         segment.dbm0[static_cast<std::size_t>(t)] = Dbm0(t == 0 ? amplitude * (1.0 + segment.depth) : amplitude);
     }
-    if (!(toneEnergy >= kPureShare * s.windowEnergy / s.windows)) return;
+    if (s.spaceRuns >= kFlagsNeeded && s.keyedEnergy >= kPureShare * s.slotsEnergy) {
+        count = 2;
+        segment.hz = {bins_[static_cast<std::size_t>(markBin_)].hz, bins_[static_cast<std::size_t>(spaceBin_)].hz, 0.0};
+        const double amplitude = std::sqrt(2.0 * s.keyedEnergy / s.envelopeSlots / slot_);
+        segment.dbm0 = {Dbm0(amplitude), Dbm0(amplitude), 0.0};
+        segment.modulationHz = 0.0;
+        segment.depth = 0.0;
+    } else if (!(toneEnergy >= kPureShare * s.windowEnergy / s.windows)) {
+        return;
+    }
     segment.toneCount = count;
     segment.reversals = s.reversals;
     segment.spaceRuns = s.spaceRuns;

@@ -33,7 +33,8 @@ struct ToneSegment {
 // measured from that turn. The magnitudes of the strongest filter slot by slot are its
 // envelope, whose modulation is measured at the rates the tables use, and whose phase gives
 // the reversals. A segment whose tones hold less than three quarters of its energy is noise
-// and is not reported.
+// and is not reported, but for V.21's keyed tones: their energy, spread between them by the
+// keying, is measured slot by slot (5 ms resolve 1650 from 1850 Hz).
 //
 // Blocks of any size report what the whole input does; nothing is allocated once constructed.
 class ToneSegmenter {
@@ -91,6 +92,8 @@ private:
         int holdOff = 0;
         bool space = false;
         int spaceRuns = 0;
+        double keyedEnergy = 0.0;  // of 1650 and 1850 Hz slot by slot, and of the slots
+        double slotsEnergy = 0.0;
     };
 
     void Push(double sample);
