@@ -1,5 +1,6 @@
 #include "cli/DetectCommand.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -76,6 +77,9 @@ Detections Heard(Reader& reader, int rate) {
     }
     detector.Finish();
     listeners.Finish();
+    std::erase_if(heard.mf, [&heard](const Detect::MfEvent& signal) {
+        return std::any_of(heard.keys.begin(), heard.keys.end(), [&signal](const DtmfEvent& key) { return Detect::KeyExplains(key, signal); });
+    });
     return heard;
 }
 

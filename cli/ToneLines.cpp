@@ -3,7 +3,7 @@
 #include <span>
 #include <string>
 
-#include "varnel/detect/HeardLabels.h"
+#include "varnel/script/HeardLabels.h"
 #include "varnel/signal/ToneTables.h"
 
 namespace Quorvex::VarnelNet::Cli {
@@ -50,7 +50,7 @@ std::string Line(const ToneEvent& event) {
             std::string plans;
             for (int i = 0; i < event.matchCount; ++i) {
                 if (i > 0) plans += ',';
-                plans += Detect::PlanName(event.matches[static_cast<std::size_t>(i)]);
+                plans += Script::PlanName(event.matches[static_cast<std::size_t>(i)]);
             }
             return "TONE " + plans + " " + Tones(event) + " cadence " + Cadence(event, "continuous");
         }
@@ -64,7 +64,7 @@ std::string Line(const ToneEvent& event) {
         }
         case ToneEventKind::Modem: break;
     }
-    std::string text = "MODEM " + Detect::ModemName(event.modem) + " " + Tones(event);
+    std::string text = "MODEM " + Script::ModemName(event.modem) + " " + Tones(event);
     if (event.modulationHz > 0.0) {
         text += " depth ";
         text += Number("%.2f", event.depth);
@@ -79,7 +79,7 @@ std::string Line(const ToneEvent& event) {
 void PrintMfEvents(const std::vector<Detect::MfEvent>& events, int rate, bool json, std::FILE* out) {
     for (const Detect::MfEvent& event : events) {
         if (json) {
-            const Script::Label label = Detect::MfLabel(event);
+            const Script::Label label = Script::MfLabel(event);
             std::fputs(Script::JsonLabels(std::span(&label, 1)).c_str(), out);
             continue;
         }
@@ -94,7 +94,7 @@ void PrintMfEvents(const std::vector<Detect::MfEvent>& events, int rate, bool js
 void PrintToneEvents(const std::vector<Detect::ToneEvent>& events, int rate, bool json, std::FILE* out) {
     for (const ToneEvent& event : events) {
         if (json) {
-            std::fputs(Script::JsonLabels(Detect::ToneLabels(event)).c_str(), out);
+            std::fputs(Script::JsonLabels(Script::ToneLabels(event)).c_str(), out);
             continue;
         }
         const std::string line = Line(event);

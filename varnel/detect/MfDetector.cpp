@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
 
 #include "varnel/detect/DetectMath.h"
+#include "varnel/signal/DtmfKeypad.h"
 #include "varnel/signal/PortableMath.h"
 
 namespace Quorvex::VarnelNet::Detect {
@@ -46,6 +48,20 @@ double Share(double part, double whole) {
 std::string_view Letters(MfSystem system) { return system == MfSystem::R1 ? "KSABC" : "BCDEF"; }
 
 }  // namespace
+
+double MfError(const MfEvent& event) {
+    const MfSignals::Pair pair = MfSignals::Find(event.system, event.signal);
+    const double low = std::min(pair.low, pair.high);
+    const double high = std::max(pair.low, pair.high);
+    return std::fabs(event.lowHz - low) / low + std::fabs(event.highHz - high) / high;
+}
+
+bool KeyExplains(const DtmfEvent& key, const MfEvent& signal) {
+    const std::optional<DtmfKeypad::Pair> pair = DtmfKeypad::Find(key.key);
+    if (!pair || key.last < signal.first || signal.last < key.first) return false;
+    const double error = std::fabs(key.rowHz - pair->row) / pair->row + std::fabs(key.columnHz - pair->column) / pair->column;
+    return error < MfError(signal);
+}
 
 std::string_view MfSignalName(MfSystem system, char signal) {
     if (system == MfSystem::R1) {

@@ -6,6 +6,7 @@
 #include <span>
 #include <string_view>
 
+#include "varnel/detect/DtmfDetector.h"
 #include "varnel/signal/MfSignals.h"
 
 namespace Quorvex::VarnelNet::Detect {
@@ -23,6 +24,12 @@ struct MfEvent {
     double lowHz = 0.0;
     double highHz = 0.0;
 };
+
+// How far a signal's frequencies are from their nominal ones, relatively (summed).
+double MfError(const MfEvent& event);
+// Whether a DTMF key explains an MF signal heard at the same time better: R1's 7 (700+1500 Hz)
+// and the key 3 (697+1477 Hz) are within each other's tolerance.
+bool KeyExplains(const DtmfEvent& key, const MfEvent& signal);
 
 // The name of a signal: "KP", "ST", "ST'", "ST''", "ST'''" for R1's, the character otherwise.
 std::string_view MfSignalName(MfSystem system, char signal);

@@ -24,6 +24,7 @@ constexpr double kSitMs = 60.0;
 // CNG's bursts are 500 ms, ANS lasts 2.6 to 4 s; both are held within 1 %, and V.21's two
 // tones too.
 constexpr double kModemShare = 0.01;
+constexpr double kFlagMs = 8000.0 / 300.0;
 
 HeardElement ElementOf(const ToneSegment& segment) {
     HeardElement e;
@@ -119,7 +120,13 @@ int ToneDetector::ModemOf(const ToneSegment& segment) const {
         const bool reversed = segment.reversals > 0;
         return modulated ? (reversed ? 4 : 3) : (reversed ? 2 : 1);
     }
-    if (e.toneCount == 2 && Near(e.hz[0], 1650.0, kModemShare) && Near(e.hz[1], 1850.0, kModemShare) && segment.spaceRuns >= 3) return kV21Flags;
+    // V.21's flags come every 26.7 ms (eight bits at 300 bit/s): a quarter of a second of them
+    // at their rate, not an R2 signal's 150 ms of two tones beating.
+    const double flags = ms / kFlagMs;
+    if (e.toneCount == 2 && Near(e.hz[0], 1650.0, kModemShare) && Near(e.hz[1], 1850.0, kModemShare) && ms >= 250.0 &&
+        segment.spaceRuns >= 0.8 * flags && segment.spaceRuns <= 1.2 * flags + 1.0) {
+        return kV21Flags;
+    }
     return -1;
 }
 

@@ -7,18 +7,6 @@
 
 namespace Quorvex::VarnelNet::Detect {
 
-namespace {
-
-// How far a signal's frequencies are from its nominal ones, relatively.
-double Error(const MfEvent& event) {
-    const MfSignals::Pair pair = MfSignals::Find(event.system, event.signal);
-    const double low = std::min(pair.low, pair.high);
-    const double high = std::max(pair.low, pair.high);
-    return std::fabs(event.lowHz - low) / low + std::fabs(event.highHz - high) / high;
-}
-
-}  // namespace
-
 ToneListeners::ToneListeners(int sampleRate, MfDetector::EventSink mf, ToneDetector::EventSink tones)
     : sink_(std::move(mf)),
       margin_(static_cast<std::uint64_t>(sampleRate) / 4),
@@ -32,7 +20,7 @@ ToneListeners::ToneListeners(int sampleRate, MfDetector::EventSink mf, ToneDetec
 void ToneListeners::Heard(const MfEvent& event) {
     for (std::optional<MfEvent>& held : held_) {
         if (!held || held->system == event.system || held->last < event.first || event.last < held->first) continue;
-        if (Error(*held) <= Error(event)) return;
+        if (MfError(*held) <= MfError(event)) return;
         held.reset();
     }
     Release(event.first > margin_ ? event.first - margin_ : 0);
@@ -56,9 +44,17 @@ void ToneListeners::Release(std::uint64_t before) {
     }
 }
 
+// The MF detectors take their turns every kStep samples of the input, counted from its start,
+// so that their signals come in the same order however the input is cut.
 void ToneListeners::Feed(std::span<const double> samples) {
-    for (MfDetector& detector : mf_) detector.Feed(samples);
     tones_.Feed(samples);
+    while (!samples.empty()) {
+        const std::size_t count = std::min<std::size_t>(samples.size(), kStep - position_ % kStep);
+        const std::span<const double> step = samples.first(count);
+        for (MfDetector& detector : mf_) detector.Feed(step);
+        position_ += count;
+        samples = samples.subspan(count);
+    }
 }
 
 void ToneListeners::Feed(std::span<const std::int16_t> samples) {

@@ -32,7 +32,10 @@ private:
     // Reports the signals held that ended before sample `before`, earliest first.
     void Release(std::uint64_t before);
 
+    static constexpr std::uint64_t kStep = 64;
+
     MfDetector::EventSink sink_;
+    std::uint64_t position_ = 0;
     std::uint64_t margin_;  // a signal is held this many samples after its end
     std::array<std::optional<MfEvent>, 8> held_{};  // until no other system's can overlap it
     std::array<MfDetector, 3> mf_;

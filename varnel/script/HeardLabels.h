@@ -7,7 +7,7 @@
 #include "varnel/detect/ToneDetector.h"
 #include "varnel/script/Labels.h"
 
-namespace Quorvex::VarnelNet::Detect {
+namespace Quorvex::VarnelNet::Script {
 
 // What the MF and tone detectors heard as labels of the labels' schema, kind and symbol, text,
 // nominal frequencies and element index as a render of the same request labels them, so that
@@ -16,11 +16,11 @@ namespace Quorvex::VarnelNet::Detect {
 // the plans it fits, best first, "busy:uk"), a SIT's segments tones of kind "sit" (field
 // "code"), a modem tone a tone of kind "modem" (field "tone": "CNG", "ANSam/PR", "V.21",
 // and "reversals" or "flags" where it has them).
-Script::Label MfLabel(const MfEvent& event);
-std::vector<Script::Label> ToneLabels(const ToneEvent& event);
+Label MfLabel(const Detect::MfEvent& event);
+std::vector<Label> ToneLabels(const Detect::ToneEvent& event);
 
 // The names the timeline and the labels give: "busy:uk", "nc", "ANSam/PR", "V.21".
 std::string PlanName(std::size_t row);
 std::string ModemName(int modem);
 
-}  // namespace Quorvex::VarnelNet::Detect
+}  // namespace Quorvex::VarnelNet::Script

@@ -1,12 +1,15 @@
-#include "varnel/detect/HeardLabels.h"
+#include "varnel/script/HeardLabels.h"
 
 #include "varnel/signal/MfSignals.h"
 #include "varnel/signal/ModemTones.h"
 #include "varnel/signal/ToneTables.h"
 
-namespace Quorvex::VarnelNet::Detect {
+namespace Quorvex::VarnelNet::Script {
 
 namespace {
+
+using Detect::ToneEventKind;
+using Detect::kV21Flags;
 
 std::string_view KindWord(ToneEventKind kind) {
     switch (kind) {
@@ -28,9 +31,9 @@ std::string ModemName(int modem) {
     return modem == kV21Flags ? std::string("V.21") : std::string(kModemTones[static_cast<std::size_t>(modem)].name);
 }
 
-Script::Label MfLabel(const MfEvent& event) {
-    Script::Label label;
-    label.kind = event.system == MfSystem::R1 ? "mf" : MfSystemWord(event.system);
+Label MfLabel(const Detect::MfEvent& event) {
+    Label label;
+    label.kind = event.system == MfSystem::R1 ? "mf" : Detect::MfSystemWord(event.system);
     label.symbol = SymbolKind::Key;
     label.first = event.first;
     label.end = event.last + 1;
@@ -40,7 +43,7 @@ Script::Label MfLabel(const MfEvent& event) {
     return label;
 }
 
-std::vector<Script::Label> ToneLabels(const ToneEvent& event) {
+std::vector<Label> ToneLabels(const Detect::ToneEvent& event) {
     std::vector<std::pair<std::string, std::string>> fields;
     if (event.kind == ToneEventKind::Progress) {
         std::string plans;
@@ -56,10 +59,10 @@ std::vector<Script::Label> ToneLabels(const ToneEvent& event) {
         if (event.reversals > 0) fields.emplace_back("reversals", std::to_string(event.reversals));
         if (event.flags > 0) fields.emplace_back("flags", std::to_string(event.flags));
     }
-    std::vector<Script::Label> labels;
+    std::vector<Label> labels;
     for (int i = 0; i < event.elementCount; ++i) {
-        const ToneEvent::Element& element = event.elements[static_cast<std::size_t>(i)];
-        Script::Label label;
+        const Detect::ToneEvent::Element& element = event.elements[static_cast<std::size_t>(i)];
+        Label label;
         label.kind = KindWord(event.kind);
         label.symbol = element.tone ? SymbolKind::Tone : SymbolKind::Silence;
         label.first = element.first;
@@ -72,4 +75,4 @@ std::vector<Script::Label> ToneLabels(const ToneEvent& event) {
     return labels;
 }
 
-}  // namespace Quorvex::VarnelNet::Detect
+}  // namespace Quorvex::VarnelNet::Script
