@@ -394,11 +394,13 @@ class ToneDetector:
 
 
 def detect(samples, rate):
-    """Everything `varnel detect --json` hears in the samples: the DTMF keys (see DtmfDetector),
-    then the MF signals and tones (see ToneDetector)."""
+    """Everything `varnel detect --json` hears in the samples, in its order: the DTMF keys (see
+    DtmfDetector), the MF signals, then the tones (see ToneDetector)."""
     keys = DtmfDetector(rate)
     tones = ToneDetector(rate)
-    return keys.feed(samples) + keys.finish() + tones.feed(samples) + tones.finish()
+    heard = tones.feed(samples) + tones.finish()
+    signals = [label for label in heard if label["symbol"] == "key"]
+    return keys.feed(samples) + keys.finish() + signals + [label for label in heard if label["symbol"] != "key"]
 
 
 __all__ += ["DtmfDetector", "ToneDetector", "detect"]
