@@ -102,7 +102,7 @@ void PrintTelephoneEvents(const Detect::RtpStream& stream, bool json, std::FILE*
 }
 
 // Each RTP stream of a capture: a line saying which (in a timeline), the keys heard in its
-// audio, then its telephone events. Throws Detect::ReadError, a file that is no capture refused
+// audio, its telephone events, then the MF signals and tones heard in its audio. Throws Detect::ReadError, a file that is no capture refused
 // as the WAV file it was not either.
 void PrintCapture(std::istream& in, bool json, std::FILE* out) {
     std::vector<Detect::RtpStream> streams;
@@ -122,8 +122,11 @@ void PrintCapture(std::istream& in, bool json, std::FILE* out) {
         }
         const Fields fields = {{"ssrc", ssrc.data()}, {"source", stream.source.Text()}, {"destination", stream.destination.Text()}};
         Detect::StreamAudio audio(stream);
-        PrintEvents(Heard(audio, Detect::kStreamRate).keys, Detect::kStreamRate, json, out, fields);
+        const Detections heard = Heard(audio, Detect::kStreamRate);
+        PrintEvents(heard.keys, Detect::kStreamRate, json, out, fields);
         PrintTelephoneEvents(stream, json, out, fields);
+        PrintMfEvents(heard.mf, Detect::kStreamRate, json, out, fields);
+        PrintToneEvents(heard.tones, Detect::kStreamRate, json, out, fields);
     }
 }
 

@@ -76,10 +76,11 @@ std::string Line(const ToneEvent& event) {
 
 }  // namespace
 
-void PrintMfEvents(const std::vector<Detect::MfEvent>& events, int rate, bool json, std::FILE* out) {
+void PrintMfEvents(const std::vector<Detect::MfEvent>& events, int rate, bool json, std::FILE* out, const LabelFields& fields) {
     for (const Detect::MfEvent& event : events) {
         if (json) {
-            const Script::Label label = Script::MfLabel(event);
+            Script::Label label = Script::MfLabel(event);
+            label.fields = fields;
             std::fputs(Script::JsonLabels(std::span(&label, 1)).c_str(), out);
             continue;
         }
@@ -91,10 +92,12 @@ void PrintMfEvents(const std::vector<Detect::MfEvent>& events, int rate, bool js
     }
 }
 
-void PrintToneEvents(const std::vector<Detect::ToneEvent>& events, int rate, bool json, std::FILE* out) {
+void PrintToneEvents(const std::vector<Detect::ToneEvent>& events, int rate, bool json, std::FILE* out, const LabelFields& fields) {
     for (const ToneEvent& event : events) {
         if (json) {
-            std::fputs(Script::JsonLabels(Script::ToneLabels(event)).c_str(), out);
+            std::vector<Script::Label> labels = Script::ToneLabels(event);
+            for (Script::Label& label : labels) label.fields.insert(label.fields.begin(), fields.begin(), fields.end());
+            std::fputs(Script::JsonLabels(labels).c_str(), out);
             continue;
         }
         const std::string line = Line(event);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "varnel/detect/MfDetector.h"
@@ -14,7 +16,9 @@ namespace Quorvex::VarnelNet::Cli {
 //   TONE 0.000 3.000 busy:uk 400.0 Hz cadence 0.375/0.375 -13.0 dBm0
 //   SIT 0.000 1.140 nc 985.2/1428.5/1776.7 Hz 0.380/0.380/0.380 -24.0 dBm0
 //   MODEM 0.000 3.300 ANSam/PR 2100.0*15 Hz depth 0.20 reversals 7 -10.0 dBm0
-void PrintMfEvents(const std::vector<Detect::MfEvent>& events, int rate, bool json, std::FILE* out);
-void PrintToneEvents(const std::vector<Detect::ToneEvent>& events, int rate, bool json, std::FILE* out);
+// fields: added to every label (a capture's stream).
+using LabelFields = std::vector<std::pair<std::string, std::string>>;
+void PrintMfEvents(const std::vector<Detect::MfEvent>& events, int rate, bool json, std::FILE* out, const LabelFields& fields = {});
+void PrintToneEvents(const std::vector<Detect::ToneEvent>& events, int rate, bool json, std::FILE* out, const LabelFields& fields = {});
 
 }  // namespace Quorvex::VarnelNet::Cli

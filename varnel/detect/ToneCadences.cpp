@@ -18,6 +18,8 @@ constexpr double kContinuousMs = 2500.0;
 // A silence this short between two tones is none (the edges' error), where the pattern has
 // the tones follow each other.
 constexpr double kNoGapMs = 10.0;
+// What a cadence that stopped before the input's end adds to its score (0 a perfect fit).
+constexpr double kStoppedScore = 0.5;
 // An element's length fits within 15 % or 40 ms.
 double Tolerance(double ms) { return std::max(40.0, 0.15 * ms); }
 
@@ -149,11 +151,10 @@ double ToneCadences::Fit(const Cadence& c, std::span<const HeardElement> run, do
         // The silence after the run: the pattern's next element must allow it.
         const Element* next = At(c, p);
         if (!continuous && next != nullptr) {
-            if (next->tone && !(end == RunEnd::Tone && gapMs <= kNoGapMs)) continue;
-            if (!next->tone && next->ms > 0.0 && At(c, p + 1) != nullptr) {
-                if (end == RunEnd::Tone && !(std::fabs(gapMs - next->ms) <= Tolerance(next->ms))) continue;
-                if (end == RunEnd::Input && !(next->ms + Tolerance(next->ms) >= gapMs)) continue;
-            }
+            // A silence longer than the cadence's says it stopped there: possible (it was cut,
+            // or something else followed), but a cadence that pauses so long fits better.
+            const bool longer = next->tone ? gapMs > kNoGapMs : next->ms > 0.0 && At(c, p + 1) != nullptr && gapMs > next->ms + Tolerance(next->ms);
+            if (end == RunEnd::Input && longer) score += kStoppedScore;
         }
         if (best < 0.0 || score < best) {
             best = score;

@@ -20,9 +20,10 @@ struct HeardElement {
     double Ms(int rate) const { return static_cast<double>(last - first + 1) * 1000.0 / rate; }
 };
 
-// How the silence after a run's last tone ended: with another tone (its length known), with the
-// input (it lasted at least that long), or by lasting longer than any cadence's pause.
-enum class RunEnd : std::uint8_t { Tone, Input, Timeout };
+// How the silence after a run's last tone ended: with the input (a cadence whose silence is
+// shorter stopped early, and fits less well), or cut by a silence longer than any cadence's
+// pause or by another tone (any silence of the cadence fits).
+enum class RunEnd : std::uint8_t { Input, Cut };
 
 // The cadences of the library's call-progress tones (TonePlanRows(), compiled from
 // data/tone-plans.tsv), and which of them a run of tones and silences fits.

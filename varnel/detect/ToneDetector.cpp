@@ -67,7 +67,7 @@ void ToneDetector::Finish() {
     segmenter_.Finish();
     if (runCount_ == 0) return;
     const double gapMs = static_cast<double>(segmenter_.Position() - std::min(segmenter_.Position(), runLast_ + 1)) * 1000.0 / rate_;
-    EndRun(gapMs, gapMs > kRunGapMs ? RunEnd::Timeout : RunEnd::Input);
+    EndRun(gapMs, gapMs > kRunGapMs ? RunEnd::Cut : RunEnd::Input);
 }
 
 void ToneDetector::Heard(const ToneSegment& segment) {
@@ -75,11 +75,7 @@ void ToneDetector::Heard(const ToneSegment& segment) {
     const int modem = ModemOf(segment);
     if (runCount_ > 0) {
         const double gapMs = static_cast<double>(segment.first - std::min(segment.first, runLast_ + 1)) * 1000.0 / rate_;
-        if (gapMs > kRunGapMs || runCut_) {
-            EndRun(gapMs, RunEnd::Timeout);
-        } else if (modem >= 0) {
-            EndRun(gapMs, RunEnd::Tone);
-        }
+        if (gapMs > kRunGapMs || runCut_ || modem >= 0) EndRun(gapMs, RunEnd::Cut);
     }
     if (modem >= 0) {
         EmitModem(segment, modem);
@@ -223,7 +219,7 @@ void ToneDetector::EndRun(double gapMs, RunEnd end) {
         if (ended) {
             Report(run.subspan(from), gapMs, end);
         } else {
-            Report(run.subspan(from, i - 1 - from), run[i - 1].Ms(rate_), RunEnd::Tone);
+            Report(run.subspan(from, i - 1 - from), run[i - 1].Ms(rate_), RunEnd::Cut);
         }
         from = i;
     }
@@ -293,7 +289,7 @@ bool ToneDetector::Report(std::span<const HeardElement> run, double gapMs, RunEn
         element.hz = e->hz;
         element.step = e->step;
     }
-    if (static_cast<std::size_t>(event_.cadenceCount) < cadence && end != RunEnd::Timeout && event_.cadenceCount > 0) {
+    if (static_cast<std::size_t>(event_.cadenceCount) < cadence && end != RunEnd::Cut && event_.cadenceCount > 0) {
         event_.cadenceMs[static_cast<std::size_t>(event_.cadenceCount++)] = gapMs;
     }
     if (sink_) sink_(event_);

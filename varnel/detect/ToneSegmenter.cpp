@@ -264,6 +264,8 @@ void ToneSegmenter::Close() {
                 apart = apart && std::fabs(bins_[i].hz - bins_[taken].hz) > 0.9 * resolution &&
                         std::fabs(MeasuredHz(b) - hz[static_cast<std::size_t>(t)]) > 0.45 * resolution;
             }
+            // A filter whose tone is half a resolution off or more hears another's leakage.
+            apart = apart && std::fabs(MeasuredHz(b) - bins_[i].hz) < 0.5 * resolution;
             if (apart && (best < 0 || s.power[i] > s.power[static_cast<std::size_t>(best)])) best = b;
         }
         if (best < 0 || !(s.power[static_cast<std::size_t>(best)] > 0.0)) break;
