@@ -29,9 +29,10 @@ constexpr double kLowestDbm0 = -40.0;
 // a single tone between two of the set is heard by both, the one farther off by its leakage.
 constexpr double kPairShare = 0.85;
 constexpr double kPairExcess = 1.15;
-// Signals of 30 ms and longer are heard: R1's are 68 ms, R2's 150 ms.
+// Signals of 40 ms and longer are heard: R1's are 68 ms, R2's 150 ms; DTMF's 3 (697+1477 Hz,
+// within R1's 7) is often sent for less.
 constexpr int kHitsNeeded = 2;
-constexpr int kShortestMs = 30;
+constexpr int kShortestMs = 40;
 constexpr int kMissesBridged = 2;
 constexpr double kWholeShare = 0.9;
 

@@ -113,6 +113,7 @@ double ToneCadences::Fit(const Cadence& c, std::span<const HeardElement> run, do
         double score = s == 0 ? 0.0 : 0.05;
         bool fits = true;
         bool continuous = false;
+        int whole = 0;  // tones heard for their full length
         std::size_t p = s;
         for (std::size_t i = 0; i < run.size() && fits; ++i) {
             const Element* e = At(c, p);
@@ -135,6 +136,7 @@ double ToneCadences::Fit(const Cadence& c, std::span<const HeardElement> run, do
             if (e->ms == 0.0) {
                 fits = last && (!e->tone || ms >= kContinuousMs);
                 continuous = true;
+                whole += e->tone ? 1 : 0;
                 continue;
             }
             // The input may cut the last tone short, and a run heard from the middle of its
@@ -146,8 +148,10 @@ double ToneCadences::Fit(const Cadence& c, std::span<const HeardElement> run, do
                 break;
             }
             score += std::fabs(ms - e->ms) / e->ms;
+            whole += e->tone ? 1 : 0;
         }
-        if (!fits) continue;
+        // A tone cut short fits any longer: at least one must have been heard whole.
+        if (!fits || whole == 0) continue;
         // The silence after the run: the pattern's next element must allow it.
         const Element* next = At(c, p);
         if (!continuous && next != nullptr) {
