@@ -289,6 +289,12 @@ bool ToneDetector::Report(std::span<const HeardElement> run, double gapMs, RunEn
         element.hz = e->hz;
         element.step = e->step;
     }
+    // A cadence played once, not a cycle of it: what was heard.
+    if (!continuous && event_.cadenceCount == 0) {
+        for (std::size_t i = 0; i < run.size() && event_.cadenceCount < ToneEvent::kMaxCadence; ++i) {
+            event_.cadenceMs[static_cast<std::size_t>(event_.cadenceCount++)] = run[i].Ms(rate_);
+        }
+    }
     if (static_cast<std::size_t>(event_.cadenceCount) < cadence && end != RunEnd::Cut && event_.cadenceCount > 0) {
         event_.cadenceMs[static_cast<std::size_t>(event_.cadenceCount++)] = gapMs;
     }
