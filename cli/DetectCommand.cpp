@@ -1,5 +1,6 @@
 #include "cli/DetectCommand.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -12,10 +13,12 @@
 #include "cli/DetectListen.h"
 #include "cli/DetectText.h"
 #include "cli/Text.h"
+#include "cli/ToneLines.h"
 #include "cli/UsageError.h"
 #include "varnel/options/ValueReaders.h"
 #include "varnel/detect/DtmfDetector.h"
 #include "varnel/detect/PcapStreams.h"
+#include "varnel/detect/ToneListeners.h"
 #include "varnel/script/Labels.h"
 
 namespace Quorvex::VarnelNet::Cli {
@@ -59,15 +62,40 @@ void PrintEvents(const std::vector<DtmfEvent>& events, int rate, bool json, std:
     }
 }
 
-// The keys a reader's samples hold.
+// What a reader's samples hold: DTMF keys, MF signals and tones.
+struct Detections {
+    std::vector<DtmfEvent> keys;
+    std::vector<Detect::MfEvent> mf;
+    std::vector<Detect::ToneEvent> tones;
+};
+
 template <typename Reader>
-std::vector<DtmfEvent> Heard(Reader& reader, int rate) {
-    std::vector<DtmfEvent> events;
-    DtmfDetector detector(rate, [&events](const DtmfEvent& event) { events.push_back(event); });
+Detections Heard(Reader& reader, int rate) {
+    Detections heard;
+    DtmfDetector detector(rate, [&heard](const DtmfEvent& event) { heard.keys.push_back(event); });
+    Detect::ToneListeners listeners(
+        rate, [&heard](const Detect::MfEvent& event) { heard.mf.push_back(event); },
+        [&heard](const Detect::ToneEvent& event) { heard.tones.push_back(event); });
     std::array<double, 1024> block{};
-    while (const std::size_t count = reader.Read(block)) detector.Feed(std::span<const double>(block.data(), count));
+    while (const std::size_t count = reader.Read(block)) {
+        const std::span<const double> samples(block.data(), count);
+        detector.Feed(samples);
+        listeners.Feed(samples);
+    }
     detector.Finish();
-    return events;
+    listeners.Finish();
+    std::erase_if(heard.mf, [&heard](const Detect::MfEvent& signal) {
+        return std::any_of(heard.keys.begin(), heard.keys.end(), [&signal](const DtmfEvent& key) { return Detect::KeyExplains(key, signal); });
+    });
+    return heard;
+}
+
+// The keys, then the MF signals, then the tones heard, each detector's events in time order.
+void PrintDetections(const Detections& heard, int rate, bool json, std::FILE* out, std::vector<Script::Label>& labels,
+                     const Fields& fields = {}) {
+    PrintEvents(heard.keys, rate, json, out, labels, fields);
+    PrintMfEvents(heard.mf, rate, json, out, labels, fields);
+    PrintToneEvents(heard.tones, rate, json, out, labels, fields);
 }
 
 // The DTMF telephone events of a stream, as timeline lines marked rfc4733 or labels of that kind.
@@ -89,8 +117,8 @@ void PrintTelephoneEvents(const Detect::RtpStream& stream, bool json, std::FILE*
     }
 }
 
-// Each RTP stream of a capture: a line saying which (in a timeline), the keys heard in its
-// audio, then its telephone events and its text, each stream's labels in heard. Throws
+// Each RTP stream of a capture: a line saying which (in a timeline), what its audio holds, then
+// its telephone events and its text, each stream's labels in heard. Throws
 // Detect::ReadError, a file that is no capture refused as the WAV file it was not either.
 void PrintCapture(std::istream& in, bool json, std::FILE* out, std::vector<HeardStream>& heard) {
     std::vector<Detect::RtpStream> streams;
@@ -114,23 +142,23 @@ void PrintCapture(std::istream& in, bool json, std::FILE* out, std::vector<Heard
         }
         const Fields fields = {{"ssrc", ssrc.data()}, {"source", stream.source.Text()}, {"destination", stream.destination.Text()}};
         Detect::StreamAudio audio(stream);
-        PrintEvents(Heard(audio, Detect::kStreamRate), Detect::kStreamRate, json, out, heardStream.labels, fields);
+        PrintDetections(Heard(audio, Detect::kStreamRate), Detect::kStreamRate, json, out, heardStream.labels, fields);
         PrintTelephoneEvents(stream, json, out, heardStream.labels, fields);
         PrintTexts(stream, json, out, heardStream.labels, fields);
     }
 }
 
-// The keys of one stream; throws Detect::ReadError.
-std::vector<DtmfEvent> Keys(std::istream& in, const DetectOptions& detect, int& rate) {
+// What one stream holds; throws Detect::ReadError.
+Detections Signals(std::istream& in, const DetectOptions& detect, int& rate) {
     Detect::PcmReader reader = detect.raw ? Detect::PcmReader::Raw(in, *detect.raw) : Detect::PcmReader::Wav(in);
     rate = reader.Format().rate;
     if (rate < DtmfDetector::kLowestRate || rate > DtmfDetector::kHighestRate) {
         throw Detect::ReadError("its rate of " + std::to_string(rate) + " Hz is outside the " + std::to_string(DtmfDetector::kLowestRate) +
                                 " to " + std::to_string(DtmfDetector::kHighestRate) + " Hz the detector takes");
     }
-    std::vector<DtmfEvent> events = Heard(reader, rate);
+    Detections heard = Heard(reader, rate);
     if (in.bad()) throw Detect::ReadError(std::strerror(errno));
-    return events;
+    return heard;
 }
 
 }  // namespace
@@ -196,6 +224,19 @@ std::string DetectHelp() {
                          lines in the schema of --labels FILE.jsonl; -r: raw samples of that rate;
                          a pcap: each RTP stream's keys, heard in its G.711 audio and read from
                          its RFC 4733 events, and its real-time text (RTT START END "TEXT")
+                         then MF signals and tones, start and end
+                         in seconds, frequencies measured, level in dBm0 (a modulated tone's peak):
+                           MF 0.000 0.100 KP r1 1099.9+1700.1 Hz -9.1 -9.1 dBm0   (r1, r2f, r2b)
+                           TONE 0.000 3.000 busy:uk 400.0 Hz cadence 0.375/0.375 -13.0 dBm0
+                             (every plan the tone and cadence fit, best first; the cadence's
+                             tone and silence lengths in seconds, or continuous; 400.0*25 Hz
+                             a tone modulated at 25 Hz)
+                           SIT 0.000 1.140 nc 985.2/1428.5/1776.7 Hz 0.380/0.380/0.380 -3.0 dBm0
+                           MODEM 0.000 3.300 ANSam/PR 2100.0*15 Hz depth 0.20 reversals 7 -3.0 dBm0
+                             (CNG, ANS, ANS/PR, ANSam, ANSam/PR; V.21 with its flags counted)
+                         --json: their labels as a render of the same request gives them (kind
+                         mf, r2f, r2b, plan, sit, modem; a plan's tones and silences, fields
+                         "plans", "code" or "tone")
   varnel detect --rtp-listen [ADDR:]PORT [--duration SECONDS]
                          hear a live RTP stream (G.711, RFC 4733 events) as it comes, until
                          Ctrl-C, SECONDS, or 2 s without packets once they came
@@ -247,9 +288,9 @@ int RunDetect(const DetectOptions& detect, std::FILE* out, std::FILE* err) {
                 PrintCapture(in, detect.json, timeline, heard);
             } else {
                 int rate = 0;
-                const std::vector<DtmfEvent> events = Keys(in, detect, rate);
+                const Detections signals = Signals(in, detect, rate);
                 if (detect.files.size() > 1 && !detect.json && timeline) std::fprintf(out, "%s:\n", file.c_str());
-                PrintEvents(events, rate, detect.json, timeline, heard.emplace_back(HeardStream{"", rate, {}}).labels);
+                PrintDetections(signals, rate, detect.json, timeline, heard.emplace_back(HeardStream{"", rate, {}}).labels);
             }
             if (expect && !expect->Judge(file, detect.files.size() > 1, heard, out)) status = kExitFailure;
             labels.insert(labels.end(), heard.begin(), heard.end());

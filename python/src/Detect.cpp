@@ -4,6 +4,7 @@
 #include <span>
 #include <stdexcept>
 
+#include "varnel/script/HeardLabels.h"
 #include "varnel/facade/Exceptions.h"
 #include "varnel/script/Labels.h"
 
@@ -25,6 +26,37 @@ std::unique_ptr<Detect::DtmfDetector> DetectorAt(int sampleRate, std::string& he
     }
 }
 
+std::unique_ptr<Detect::ToneListeners> ListenersAt(int sampleRate, std::string& heard) {
+    try {
+        return std::make_unique<Detect::ToneListeners>(
+            sampleRate,
+            [&heard](const Detect::MfEvent& event) {
+                const Script::Label label = Script::MfLabel(event);
+                heard += Script::JsonLabels(std::span(&label, 1));
+            },
+            [&heard](const Detect::ToneEvent& event) { heard += Script::JsonLabels(Script::ToneLabels(event)); });
+    } catch (const std::invalid_argument& e) {
+        throw ArgumentException(e.what());
+    }
+}
+
+// Feeds a detector samples Python holds: int16 as they are, any other numbers as doubles.
+template <typename Detector>
+void FeedArray(Detector& detector, const py::array& samples) {
+    if (py::isinstance<py::array_t<std::int16_t>>(samples)) {
+        const auto wide = py::array_t<std::int16_t, py::array::c_style | py::array::forcecast>::ensure(samples);
+        const std::span<const std::int16_t> span(wide.data(), static_cast<std::size_t>(wide.size()));
+        py::gil_scoped_release nogil;
+        detector.Feed(span);
+    } else {
+        const auto numbers = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(samples);
+        if (!numbers) throw ArgumentException("the samples are not numbers");
+        const std::span<const double> span(numbers.data(), static_cast<std::size_t>(numbers.size()));
+        py::gil_scoped_release nogil;
+        detector.Feed(span);
+    }
+}
+
 }  // namespace
 
 KeyListener::KeyListener(int sampleRate) : m_detector(DetectorAt(sampleRate, m_heard)) {}
@@ -36,23 +68,30 @@ std::string KeyListener::Heard() {
 }
 
 std::string KeyListener::Feed(const py::array& samples) {
-    if (py::isinstance<py::array_t<std::int16_t>>(samples)) {
-        const auto wide = py::array_t<std::int16_t, py::array::c_style | py::array::forcecast>::ensure(samples);
-        const std::span<const std::int16_t> span(wide.data(), static_cast<std::size_t>(wide.size()));
-        py::gil_scoped_release nogil;
-        m_detector->Feed(span);
-    } else {
-        const auto numbers = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(samples);
-        if (!numbers) throw ArgumentException("the samples are not numbers");
-        const std::span<const double> span(numbers.data(), static_cast<std::size_t>(numbers.size()));
-        py::gil_scoped_release nogil;
-        m_detector->Feed(span);
-    }
+    FeedArray(*m_detector, samples);
     return Heard();
 }
 
 std::string KeyListener::Finish() {
     m_detector->Finish();
+    return Heard();
+}
+
+ToneListener::ToneListener(int sampleRate) : m_listeners(ListenersAt(sampleRate, m_heard)) {}
+
+std::string ToneListener::Heard() {
+    std::string heard;
+    heard.swap(m_heard);
+    return heard;
+}
+
+std::string ToneListener::Feed(const py::array& samples) {
+    FeedArray(*m_listeners, samples);
+    return Heard();
+}
+
+std::string ToneListener::Finish() {
+    m_listeners->Finish();
     return Heard();
 }
 

@@ -6,6 +6,7 @@
 #include <pybind11/numpy.h>
 
 #include "varnel/detect/DtmfDetector.h"
+#include "varnel/detect/ToneListeners.h"
 
 namespace varnel_python {
 
@@ -27,6 +28,22 @@ private:
 
     std::string m_heard;
     std::unique_ptr<Quorvex::VarnelNet::Detect::DtmfDetector> m_detector;
+};
+
+// varnel.ToneDetector: the library's MF and tone receivers (Detect::ToneListeners) alike, the
+// signals and tones as the labels of `varnel detect --json`.
+class ToneListener {
+public:
+    // Throws ArgumentError for a rate the detectors do not take.
+    explicit ToneListener(int sampleRate);
+    std::string Feed(const pybind11::array& samples);
+    std::string Finish();
+
+private:
+    std::string Heard();
+
+    std::string m_heard;
+    std::unique_ptr<Quorvex::VarnelNet::Detect::ToneListeners> m_listeners;
 };
 
 }  // namespace varnel_python

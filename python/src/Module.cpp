@@ -449,6 +449,10 @@ PYBIND11_MODULE(_varnel, m) {
         .def(py::init<int>(), py::arg("rate"))
         .def("feed", &KeyListener::Feed, py::arg("samples"))
         .def("finish", &KeyListener::Finish);
+    py::class_<ToneListener>(m, "_ToneListener")
+        .def(py::init<int>(), py::arg("rate"))
+        .def("feed", &ToneListener::Feed, py::arg("samples"))
+        .def("finish", &ToneListener::Finish);
     m.def("_score_shard", &ScoreShard, py::arg("folder"), py::arg("receiver"), py::arg("pattern"), py::arg("families"),
           py::arg("timeout"), py::arg("key_map"), py::arg("jobs"), py::arg("shard"), py::arg("shards"));
     m.def("_score_outcomes", &ScoreOutcomesJson, py::arg("folder"), py::arg("receiver"), py::arg("pattern"), py::arg("families"),

@@ -1,4 +1,5 @@
-"""detect() and DtmfDetector hear what `varnel detect --json` hears, in blocks of any size."""
+"""detect(), DtmfDetector and ToneDetector hear what `varnel detect --json` hears, in blocks of any
+size."""
 
 import json
 
@@ -24,6 +25,19 @@ def test_detect_hears_what_the_tool_hears(tool, tmp_path, rate, requests, kwargs
     heard = [key for start in range(0, samples.size, 333) for key in detector.feed(samples[start:start + 333])]
     assert heard + detector.finish() == expected
     assert [key["text"] for key in expected] == list("".join(r[5:] for r in requests if r.startswith("dtmf:")))
+
+
+def test_the_tone_detector_hears_what_the_tool_hears(tool, tmp_path):
+    requests = ["mf:K5S", "r2b:3", "plan:uk:busy:2000", "sit:nc", "modem:ansam-pr"]
+    wav = tmp_path / "tones.wav"
+    varnel.write_wav(wav, requests, rate=16000)
+    expected = [json.loads(line) for line in tool("detect", "--json", str(wav)).decode().splitlines()]
+    samples = varnel.render(requests, rate=16000)
+    assert varnel.detect(samples, 16000) == expected
+    detector = varnel.ToneDetector(16000)
+    heard = [label for start in range(0, samples.size, 333) for label in detector.feed(samples[start:start + 333])]
+    assert sorted(map(str, heard + detector.finish())) == sorted(map(str, expected))
+    assert {label["kind"] for label in expected} == {"mf", "r2b", "plan", "sit", "modem"}
 
 
 def test_a_rate_the_detector_does_not_take_is_refused():

@@ -377,10 +377,33 @@ class DtmfDetector:
         return _heard(self._listener.finish())
 
 
+class ToneDetector:
+    """The library's streaming MF and tone receivers, as `varnel detect` runs them, at a rate from
+    8000 to 48000 Hz: MF R1 and R2 signals (kind "mf", "r2f" or "r2b", symbol "key"), the
+    call-progress tones of the country plans (kind "plan", each tone and silence, field "plans"
+    the plans they fit, best first), SITs (kind "sit", field "code") and modem and fax tones
+    (kind "modem", field "tone"), as dicts in the labels' schema, those of `varnel detect
+    --json`. feed(samples) and finish() as DtmfDetector's."""
+
+    def __init__(self, rate):
+        self._listener = _varnel._ToneListener(int(rate))
+
+    def feed(self, samples):
+        import numpy as _np
+        return _heard(self._listener.feed(_np.asarray(samples)))
+
+    def finish(self):
+        return _heard(self._listener.finish())
+
+
 def detect(samples, rate):
-    """The DTMF keys the samples hold (see DtmfDetector), as `varnel detect --json` gives them."""
-    detector = DtmfDetector(rate)
-    return detector.feed(samples) + detector.finish()
+    """Everything `varnel detect --json` hears in the samples, in its order: the DTMF keys (see
+    DtmfDetector), the MF signals, then the tones (see ToneDetector)."""
+    keys = DtmfDetector(rate)
+    tones = ToneDetector(rate)
+    heard = tones.feed(samples) + tones.finish()
+    signals = [label for label in heard if label["symbol"] == "key"]
+    return keys.feed(samples) + keys.finish() + signals + [label for label in heard if label["symbol"] != "key"]
 
 
-__all__ += ["DtmfDetector", "detect"]
+__all__ += ["DtmfDetector", "ToneDetector", "detect"]

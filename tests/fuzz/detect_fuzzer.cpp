@@ -1,11 +1,12 @@
 // What `varnel detect` reads: a WAV file (first byte 0 modulo 4), a pcap (2 modulo 4) or raw
 // samples (odd; the next bytes their encoding and size, and rate); the second-to-last byte
-// sizes the blocks fed. A refusal has a reason, every sample is within full scale, keys heard
-// in blocks are those heard at once; a pcap's streams give their audio alike in any blocks, as
-// long as their last packet's, events that end no earlier than they start, and text blocks in
-// order, UTF-8 and never empty.
+// sizes the blocks fed. A refusal has a reason, every sample is within full scale, keys, MF
+// signals and tones heard in blocks are those heard at once; a pcap's streams give their audio
+// alike in any blocks, as long as their last packet's, events that end no earlier than they
+// start, and text blocks in order, UTF-8 and never empty.
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <sstream>
@@ -16,6 +17,7 @@
 #include "varnel/detect/DtmfDetector.h"
 #include "varnel/detect/PcapStreams.h"
 #include "varnel/detect/PcmReader.h"
+#include "varnel/detect/ToneListeners.h"
 #include "varnel/platform/TextConversion.h"
 
 using namespace Quorvex::VarnelNet;
@@ -35,6 +37,22 @@ std::vector<Detect::DtmfEvent> Heard(const std::vector<double>& samples, int rat
     }
     detector.Finish();
     return events;
+}
+
+// The MF signals and tones, each as its kind, first and last sample and what it was taken for.
+std::vector<std::array<std::uint64_t, 4>> Tones(const std::vector<double>& samples, int rate, std::size_t block) {
+    std::vector<std::array<std::uint64_t, 4>> heard;
+    Detect::ToneListeners listeners(
+        rate, [&heard](const Detect::MfEvent& e) { heard.push_back({static_cast<std::uint64_t>(e.system), e.first, e.last, static_cast<std::uint64_t>(e.signal)}); },
+        [&heard](const Detect::ToneEvent& e) {
+            const std::uint64_t what = e.matchCount > 0 ? e.matches[0] : static_cast<std::uint64_t>(e.sit + 1000 * (e.modem + 1));
+            heard.push_back({10 + static_cast<std::uint64_t>(e.kind), e.first, e.last, what});
+        });
+    for (std::size_t at = 0; at < samples.size(); at += block) {
+        listeners.Feed(std::span(samples).subspan(at, std::min(block, samples.size() - at)));
+    }
+    listeners.Finish();
+    return heard;
 }
 
 std::vector<double> Audio(const Detect::RtpStream& stream, std::size_t block) {
@@ -105,5 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                           whole[i].first <= whole[i].last,
                       "split input heard another key, or one ending before it starts");
     }
+    const auto tones = Tones(samples, rate, samples.size() + 1);
+    Fuzz::Require(tones == Tones(samples, rate, block), "split input heard other MF signals or tones");
+    for (const auto& tone : tones) Fuzz::Require(tone[1] <= tone[2], "an MF signal or tone ending before it starts");
     return 0;
 }
