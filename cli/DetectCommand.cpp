@@ -6,10 +6,13 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <variant>
 
 #include "cli/Text.h"
 #include "cli/UsageError.h"
 #include "varnel/options/ValueReaders.h"
+#include "varnel/detect/CallerIdDecoder.h"
+#include "varnel/detect/CallerIdLabels.h"
 #include "varnel/detect/DtmfDetector.h"
 #include "varnel/detect/PcapStreams.h"
 #include "varnel/script/Labels.h"
@@ -18,6 +21,7 @@ namespace Quorvex::VarnelNet::Cli {
 
 namespace {
 
+using Detect::CallerIdDecoder;
 using Detect::DtmfDetector;
 using Detect::DtmfEvent;
 using Detect::Encoding;
@@ -52,14 +56,64 @@ void PrintEvents(const std::vector<DtmfEvent>& events, int rate, bool json, std:
     }
 }
 
-// The keys a reader's samples hold.
+// What the Caller-ID decoder heard, alerts and messages in the order it reported them.
+using CallerIdHeard = std::vector<std::variant<Detect::AlertEvent, Detect::HeardCallerId>>;
+
+// A Caller-ID field's name as one word of a timeline line: "number absence" as number-absence.
+std::string FieldWord(std::string name) {
+    for (char& c : name) {
+        if (c == ' ') c = '-';
+    }
+    return name;
+}
+
+// Alerts and Caller-ID messages, as timeline lines ("DT-AS START END LOW HIGH dBm0", "CID START
+// END STANDARD LAYOUT [alert] FIELD=VALUE... [checksum ok|bad] LEVEL dBm0") or labels of kind cid.
+void PrintCallerId(const CallerIdHeard& heard, int rate, bool json, std::FILE* out, const Fields& fields = {}) {
+    const auto seconds = [rate](std::uint64_t sample) { return static_cast<double>(sample) / rate; };
+    const auto printLabel = [&](Script::Label label) {
+        label.fields.insert(label.fields.end(), fields.begin(), fields.end());
+        std::fputs(Script::JsonLabels(std::span(&label, 1)).c_str(), out);
+    };
+    for (const auto& event : heard) {
+        if (const auto* alert = std::get_if<Detect::AlertEvent>(&event)) {
+            if (json) {
+                printLabel(Detect::AlertLabel(*alert));
+            } else {
+                std::fprintf(out, "DT-AS %.3f %.3f %.1f %.1f dBm0\n", seconds(alert->first), seconds(alert->last + 1),
+                             alert->lowDbm0, alert->highDbm0);
+            }
+            continue;
+        }
+        const Detect::HeardCallerId& message = std::get<Detect::HeardCallerId>(event);
+        if (json) {
+            printLabel(Detect::CallerIdLabel(message));
+            continue;
+        }
+        std::string words(Detect::StandardWord(message.standard));
+        words.append(" ").append(message.layout);
+        if (message.alertSeen) words += " alert";
+        for (const CallerIdField& field : message.fields) words.append(" ").append(FieldWord(field.name)).append("=").append(Printable(field.value));
+        if (message.check != Detect::CallerIdCheck::None) words += message.check == Detect::CallerIdCheck::Good ? " checksum ok" : " checksum bad";
+        std::fprintf(out, "CID %.3f %.3f %s %.1f dBm0\n", seconds(message.first), seconds(message.last + 1), words.c_str(), message.dbm0);
+    }
+}
+
+// The keys a reader's samples hold, and its Caller-ID.
 template <typename Reader>
-std::vector<DtmfEvent> Heard(Reader& reader, int rate) {
+std::vector<DtmfEvent> Heard(Reader& reader, int rate, CallerIdHeard& callerId) {
     std::vector<DtmfEvent> events;
     DtmfDetector detector(rate, [&events](const DtmfEvent& event) { events.push_back(event); });
+    CallerIdDecoder decoder(
+        rate, [&callerId](const Detect::HeardCallerId& message) { callerId.emplace_back(message); },
+        [&callerId](const Detect::AlertEvent& alert) { callerId.emplace_back(alert); });
     std::array<double, 1024> block{};
-    while (const std::size_t count = reader.Read(block)) detector.Feed(std::span<const double>(block.data(), count));
+    while (const std::size_t count = reader.Read(block)) {
+        detector.Feed(std::span<const double>(block.data(), count));
+        decoder.Feed(std::span<const double>(block.data(), count));
+    }
     detector.Finish();
+    decoder.Finish();
     return events;
 }
 
@@ -102,20 +156,22 @@ void PrintCapture(std::istream& in, bool json, std::FILE* out) {
         }
         const Fields fields = {{"ssrc", ssrc.data()}, {"source", stream.source.Text()}, {"destination", stream.destination.Text()}};
         Detect::StreamAudio audio(stream);
-        PrintEvents(Heard(audio, Detect::kStreamRate), Detect::kStreamRate, json, out, fields);
+        CallerIdHeard callerId;
+        PrintEvents(Heard(audio, Detect::kStreamRate, callerId), Detect::kStreamRate, json, out, fields);
+        PrintCallerId(callerId, Detect::kStreamRate, json, out, fields);
         PrintTelephoneEvents(stream, json, out, fields);
     }
 }
 
-// The keys of one stream; throws Detect::ReadError.
-std::vector<DtmfEvent> Keys(std::istream& in, const DetectOptions& detect, int& rate) {
+// The keys of one stream and its Caller-ID; throws Detect::ReadError.
+std::vector<DtmfEvent> Keys(std::istream& in, const DetectOptions& detect, int& rate, CallerIdHeard& callerId) {
     Detect::PcmReader reader = detect.raw ? Detect::PcmReader::Raw(in, *detect.raw) : Detect::PcmReader::Wav(in);
     rate = reader.Format().rate;
     if (rate < DtmfDetector::kLowestRate || rate > DtmfDetector::kHighestRate) {
         throw Detect::ReadError("its rate of " + std::to_string(rate) + " Hz is outside the " + std::to_string(DtmfDetector::kLowestRate) +
                                 " to " + std::to_string(DtmfDetector::kHighestRate) + " Hz the detector takes");
     }
-    std::vector<DtmfEvent> events = Heard(reader, rate);
+    std::vector<DtmfEvent> events = Heard(reader, rate, callerId);
     if (in.bad()) throw Detect::ReadError(std::strerror(errno));
     return events;
 }
@@ -178,10 +234,17 @@ std::string DetectHelp() {
   varnel detect [--json] [-r RATE [-e signed|unsigned|float|mu-law|a-law] [-b BITS]] FILE...
                          print the DTMF keys FILE holds (a WAV file, its first channel, 8000 to
                          48000 Hz; - for standard input), a line a key: the key, its start and end
-                         in seconds, its tones' levels in dBm0 and frequencies; --json as JSON
-                         lines in the schema of --labels FILE.jsonl; -r: raw samples of that rate;
-                         a pcap: each RTP stream's keys, heard in its G.711 audio and read from
-                         its RFC 4733 events
+                         in seconds, its tones' levels in dBm0 and frequencies; then its Caller-ID:
+                           DT-AS START END LOW HIGH dBm0      a dual-tone alert, each tone's level
+                           CID START END STANDARD LAYOUT [alert] FIELD=VALUE... [checksum ok|bad]
+                               LEVEL dBm0                     a message (bell, etsi, bt, ntt or
+                               dtmf; SDMF, MDMF, NTT, DTMF), e.g.
+                           CID 0.600 0.875 bell MDMF date=12251030 number=5551234 name=JOHN DOE
+                               checksum ok -20.0 dBm0
+                         a message whose check fails has no fields; --json as JSON lines in the
+                         schema of --labels FILE.jsonl (messages and alerts of kind cid); -r: raw
+                         samples of that rate; a pcap: each RTP stream's keys and Caller-ID, heard
+                         in its G.711 audio, and the keys of its RFC 4733 events
 
 )";
 }
@@ -210,9 +273,11 @@ int RunDetect(const DetectOptions& detect, std::FILE* out, std::FILE* err) {
                 continue;
             }
             int rate = 0;
-            const std::vector<DtmfEvent> events = Keys(in, detect, rate);
+            CallerIdHeard callerId;
+            const std::vector<DtmfEvent> events = Keys(in, detect, rate, callerId);
             if (detect.files.size() > 1 && !detect.json) std::fprintf(out, "%s:\n", file.c_str());
             PrintEvents(events, rate, detect.json, out);
+            PrintCallerId(callerId, rate, detect.json, out);
         } catch (const Detect::ReadError& e) {
             std::fprintf(err, "varnel: %s: %s\n", file.c_str(), e.what());
             status = kExitFailure;

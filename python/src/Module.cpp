@@ -449,6 +449,10 @@ PYBIND11_MODULE(_varnel, m) {
         .def(py::init<int>(), py::arg("rate"))
         .def("feed", &KeyListener::Feed, py::arg("samples"))
         .def("finish", &KeyListener::Finish);
+    py::class_<CallerIdListener>(m, "_CallerIdListener")
+        .def(py::init<int>(), py::arg("rate"))
+        .def("feed", &CallerIdListener::Feed, py::arg("samples"))
+        .def("finish", &CallerIdListener::Finish);
     m.def("_corpus", &WriteCorpusFolder, py::arg("recipe"), py::arg("folder"), py::arg("shard"), py::arg("shards"));
     m.def("_keyword_of", [](const std::string& option, std::int32_t value) {
         const SettingSpec* spec = Script::FindSetting(option);

@@ -374,10 +374,33 @@ class DtmfDetector:
         return _heard(self._listener.finish())
 
 
+class CallerIdDecoder:
+    """The library's streaming Caller-ID receiver (Bell 202, ETSI, BT and NTT FSK, DTMF), as
+    `varnel detect` runs it, fed as DtmfDetector is. feed and finish return the messages and
+    dual-tone alerts reported as dicts in the labels' schema, kind "cid": a message has symbol
+    "message", text its layout and fields its decoded fields (none when its check failed) with
+    "standard", "alert", "checksum" and "level_dbm0"; an alert symbol "tone"."""
+
+    def __init__(self, rate):
+        self._listener = _varnel._CallerIdListener(int(rate))
+
+    def feed(self, samples):
+        import numpy as _np
+        return _heard(self._listener.feed(_np.asarray(samples)))
+
+    def finish(self):
+        return _heard(self._listener.finish())
+
+
 def detect(samples, rate):
-    """The DTMF keys the samples hold (see DtmfDetector), as `varnel detect --json` gives them."""
-    detector = DtmfDetector(rate)
-    return detector.feed(samples) + detector.finish()
+    """The DTMF keys and the Caller-ID the samples hold (see DtmfDetector and CallerIdDecoder),
+    as `varnel detect --json` gives them: the keys, then the Caller-ID."""
+    import numpy as _np
+    samples = _np.asarray(samples)
+    keys = DtmfDetector(rate)
+    caller_id = CallerIdDecoder(rate)
+    heard = keys.feed(samples) + keys.finish()
+    return heard + caller_id.feed(samples) + caller_id.finish()
 
 
-__all__ += ["DtmfDetector", "detect"]
+__all__ += ["CallerIdDecoder", "DtmfDetector", "detect"]

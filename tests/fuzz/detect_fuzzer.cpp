@@ -2,7 +2,8 @@
 // samples (odd; the next bytes their encoding and size, and rate); the second-to-last byte
 // sizes the blocks fed. A refusal has a reason, every sample is within full scale, keys heard
 // in blocks are those heard at once; a pcap's streams give their audio alike in any blocks, as
-// long as their last packet's, and events that end no earlier than they start.
+// long as their last packet's, and events that end no earlier than they start; Caller-ID
+// messages and alerts heard in blocks are those heard at once, and only a good check has fields.
 
 #include <algorithm>
 #include <cstddef>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "FuzzScript.h"
+#include "varnel/detect/CallerIdDecoder.h"
 #include "varnel/detect/DtmfDetector.h"
 #include "varnel/detect/PcapStreams.h"
 #include "varnel/detect/PcmReader.h"
@@ -33,6 +35,26 @@ std::vector<Detect::DtmfEvent> Heard(const std::vector<double>& samples, int rat
     }
     detector.Finish();
     return events;
+}
+
+// The Caller-ID decoder's messages and alerts, written out.
+std::string CallerId(const std::vector<double>& samples, int rate, std::size_t block) {
+    std::string heard;
+    Detect::CallerIdDecoder decoder(
+        rate,
+        [&heard](const Detect::HeardCallerId& m) {
+            Fuzz::Require(m.first <= m.last, "a message ending before it starts");
+            Fuzz::Require(m.check != Detect::CallerIdCheck::Bad || m.fields.empty(), "a message of a bad check with fields");
+            heard += "M" + std::to_string(m.first) + " " + std::to_string(m.last) + std::string(m.layout) +
+                     std::to_string(static_cast<int>(m.check));
+            for (const CallerIdField& field : m.fields) heard += field.name + "=" + field.value + ";";
+        },
+        [&heard](const Detect::AlertEvent& a) { heard += "A" + std::to_string(a.first) + " " + std::to_string(a.last); });
+    for (std::size_t at = 0; at < samples.size(); at += block) {
+        decoder.Feed(std::span(samples).subspan(at, std::min(block, samples.size() - at)));
+    }
+    decoder.Finish();
+    return heard;
 }
 
 std::vector<double> Audio(const Detect::RtpStream& stream, std::size_t block) {
@@ -98,5 +120,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                           whole[i].first <= whole[i].last,
                       "split input heard another key, or one ending before it starts");
     }
+    Fuzz::Require(CallerId(samples, rate, samples.size() + 1) == CallerId(samples, rate, block), "split input heard other Caller-ID");
     return 0;
 }

@@ -225,9 +225,10 @@ void CallerIdDecoder::OnKey(const DtmfEvent& key) {
     heard.check = CallerIdCheck::None;
     heard.dbm0 = keysDbm0_ / static_cast<double>(keyCount_);
     DecodedCallerId decoded = DecodeCallerId(CallerIdStandard::Dtmf, keys);
+    keyCount_ = 0;
+    if (decoded.layout != "DTMF") return;  // keys that only look like it: A12B34C
     heard.layout = decoded.layout;
     heard.fields = std::move(decoded.fields);
-    keyCount_ = 0;
     Report(heard);
 }
 

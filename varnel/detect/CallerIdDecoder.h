@@ -47,8 +47,8 @@ std::string_view StandardWord(CallerIdStandard standard);
 // DLE ETX and the CRC, each of even parity, the CRC leaving 0. ETSI and BT share their V.23
 // messages: one whose channel seizure was shorter than 20 characters and its mark shorter than
 // 120 bits is BT's (which the library sends with 96 and 55 bits), any other ETSI's. DTMF
-// messages are keys from A (a number) or B (an absence) to C, each within a second of the last.
-// An alert is reported as it ends, and is taken as seen by the next message starting within a
+// messages are A, digits, C (a number) or B00C / B10C (an absence), each key within a second of
+// the last. An alert is reported as it ends, and is taken as seen by a message starting within a
 // second of it.
 //
 // State is carried across calls: blocks of any size give what one block does, to the sample.

@@ -22,11 +22,12 @@ constexpr double kCarrierKeptDb = 3.0;
 // The tones' share of the power at them and at two guard frequencies, as far below the mark
 // and above the space as the two lie apart, that brings the carrier up, and below which it goes:
 // clean FSK gives 0.9 or more, white noise about 0.5.
-constexpr double kShareUp = 0.8;
-constexpr double kShareDown = 0.65;
-// The smoothing of the share and the level, and of each tone's reference, in bits.
-constexpr double kCarrierBits = 8.0;
-constexpr double kReferenceBits = 4.0;
+constexpr double kShareUp = 0.75;
+constexpr double kShareDown = 0.6;
+// The smoothing of the share and the level, and the fall of each tone's reference (its peak
+// magnitude) in bits.
+constexpr double kCarrierBits = 4.0;
+constexpr double kReferenceBits = 32.0;
 // A tone leads when its magnitude is at least this many times the other's.
 constexpr double kLeading = 2.0;
 // A character's bits must be decided with at least this share, on average, of the contrast
@@ -158,9 +159,11 @@ void FskDemodulator::UpdateCarrier(double markMagnitude, double spaceMagnitude) 
         return;
     }
     if (!carrier_) return;
-    const double referenceStep = 1.0 / (kReferenceBits * bitSamples_);
-    const auto track = [&](Correlator& c, double own, double other) {
-        if (own >= kLeading * other) c.reference += (own - c.reference) * referenceStep;
+    // Each reference holds its tone's peak, falling slowly while its tone leads (and staying
+    // while the other sounds).
+    const double fall = 1.0 - 1.0 / (kReferenceBits * bitSamples_);
+    const auto track = [fall](Correlator& c, double own, double other) {
+        if (own >= kLeading * other) c.reference = own > c.reference * fall ? own : c.reference * fall;
     };
     track(mark_, markMagnitude, spaceMagnitude);
     track(space_, spaceMagnitude, markMagnitude);
