@@ -59,7 +59,7 @@ void Varnel(benchmark::State& state, const std::vector<std::int16_t>& samples) {
         }
         decoder.Finish();
     }
-    if (messages != state.iterations()) state.SkipWithError("a message was not decoded");
+    if (messages != static_cast<std::size_t>(state.iterations())) state.SkipWithError("a message was not decoded");
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(samples.size()));
 }
 
@@ -80,7 +80,7 @@ void Spandsp(benchmark::State& state, const std::vector<std::int16_t>& samples, 
         }
         adsi_rx_free(rx);
     }
-    if (messages != state.iterations()) state.SkipWithError("a message was not decoded");
+    if (messages != static_cast<std::size_t>(state.iterations())) state.SkipWithError("a message was not decoded");
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(samples.size()));
 }
 

@@ -24,16 +24,15 @@ constexpr double kCarrierKeptDb = 3.0;
 // clean FSK gives 0.9 or more, white noise about 0.5.
 constexpr double kShareUp = 0.75;
 constexpr double kShareDown = 0.6;
-// The smoothing of the share and the level, and the fall of each tone's reference (its peak
-// magnitude) in bits.
+// The smoothing of the share and the level, and the fall of the mark's and the space's level
+// at the slicer, in bits.
 constexpr double kCarrierBits = 4.0;
 constexpr double kReferenceBits = 32.0;
 // A tone leads when its magnitude is at least this many times the other's.
 constexpr double kLeading = 2.0;
-// A character's bits must be decided with at least this share, on average, of the contrast
-// clean FSK gives (|a - b| / (a + b) of the scaled magnitudes, where b is the leakage of a
-// bit-long window: 0.75 for Bell 202 at 8000 Hz, 0.46 for V.23).
-constexpr double kLeastContrast = 0.6;
+// A character's bits must be decided, on average, at least this far from the slicer's middle,
+// as a share of the way to the mark's or the space's level (clean FSK: about 1).
+constexpr double kLeastContrast = 0.5;
 constexpr double kLargestSample = 8.0;
 constexpr int kCharacterBits = 10;
 
@@ -59,14 +58,6 @@ FskDemodulator::FskDemodulator(const ModemSpec& modem, int sampleRate, ByteSink 
             c.weights[static_cast<std::size_t>(m)] = {PortableMath::Cos(w * (m + 1)), PortableMath::Sin(w * (m + 1))};
         }
     };
-    double re = 0.0, im = 0.0;
-    for (int m = 0; m < window_; ++m) {
-        const double turn = 2.0 * kPi * (modem.spaceHz - modem.markHz) * m / sampleRate;
-        re += PortableMath::Cos(turn);
-        im += PortableMath::Sin(turn);
-    }
-    const double leakage = Magnitude(re, im) / window_;
-    leastContrast_ = kLeastContrast * (1.0 - leakage) / (1.0 + leakage);
     setUp(mark_, modem.markHz);
     setUp(space_, modem.spaceHz);
     setUp(lowGuard_, 2.0 * modem.markHz - modem.spaceHz);
@@ -113,9 +104,7 @@ void FskDemodulator::Push(double sample) {
     const double spaceMagnitude = Magnitude(space_.sum.re, space_.sum.im);
     UpdateCarrier(markMagnitude, spaceMagnitude);
     if (carrier_) {
-        const double markScaled = markMagnitude / mark_.reference;
-        const double spaceScaled = spaceMagnitude / space_.reference;
-        const double decision = markScaled - spaceScaled;
+        const double decision = markMagnitude - spaceMagnitude - (markLevel_ + spaceLevel_) / 2.0;
         if (stage_ == Stage::Hunting && lastDecision_ > 0.0 && decision <= 0.0) {
             edge_ = static_cast<double>(sample_) - 1.0 + lastDecision_ / (lastDecision_ - decision);
             stage_ = Stage::Receiving;
@@ -125,8 +114,8 @@ void FskDemodulator::Push(double sample) {
             magnitude_ = 0.0;
         }
         if (stage_ == Stage::Receiving && static_cast<double>(sample_) + 0.5 >= edge_ + (bit_ + 0.5) * bitSamples_) {
-            const double sum = markScaled + spaceScaled;
-            contrast_ += sum > 0.0 ? std::fabs(decision) / sum : 0.0;
+            const double half = (markLevel_ - spaceLevel_) / 2.0;
+            contrast_ += half > 0.0 ? std::fabs(decision) / half : 0.0;
             magnitude_ += markMagnitude > spaceMagnitude ? markMagnitude : spaceMagnitude;
             ReadBit(decision);
         }
@@ -147,8 +136,8 @@ void FskDemodulator::UpdateCarrier(double markMagnitude, double spaceMagnitude) 
     if (!carrier_ && share_ >= kShareUp && level_ >= floor_) {
         carrier_ = true;
         idleFrom_ = static_cast<double>(sample_);
-        mark_.reference = level_;
-        space_.reference = level_;
+        markLevel_ = level_;
+        spaceLevel_ = -level_;
         markTurns_ = {};
         stage_ = Stage::Hunting;
         lastDecision_ = 0.0;
@@ -159,14 +148,14 @@ void FskDemodulator::UpdateCarrier(double markMagnitude, double spaceMagnitude) 
         return;
     }
     if (!carrier_) return;
-    // Each reference holds its tone's peak, falling slowly while its tone leads (and staying
-    // while the other sounds).
+    // The slicer's levels: the difference of the magnitudes at its peak where the mark leads and
+    // at its trough where the space does, each falling slowly towards 0 while its tone leads
+    // (and staying while the other sounds). Their middle is where a twist between the tones puts
+    // the edge between two bits.
     const double fall = 1.0 - 1.0 / (kReferenceBits * bitSamples_);
-    const auto track = [fall](Correlator& c, double own, double other) {
-        if (own >= kLeading * other) c.reference = own > c.reference * fall ? own : c.reference * fall;
-    };
-    track(mark_, markMagnitude, spaceMagnitude);
-    track(space_, spaceMagnitude, markMagnitude);
+    const double difference = markMagnitude - spaceMagnitude;
+    if (markMagnitude >= kLeading * spaceMagnitude) markLevel_ = difference > markLevel_ * fall ? difference : markLevel_ * fall;
+    if (spaceMagnitude >= kLeading * markMagnitude) spaceLevel_ = difference < spaceLevel_ * fall ? difference : spaceLevel_ * fall;
     if (stage_ == Stage::Hunting && markMagnitude >= kLeading * spaceMagnitude) {
         markTurns_.re += mark_.sum.re * mark_.last.re + mark_.sum.im * mark_.last.im;
         markTurns_.im += mark_.sum.im * mark_.last.re - mark_.sum.re * mark_.last.im;
@@ -194,7 +183,7 @@ void FskDemodulator::EndCharacter() {
     const double end = start + kCharacterBits * bitSamples_;
     const double idle = (start - idleFrom_) / bitSamples_;
     idleFrom_ = end;
-    if (contrast_ < leastContrast_ * kCharacterBits || magnitude_ < floor_ * kCharacterBits) return;
+    if (contrast_ < kLeastContrast * kCharacterBits || magnitude_ < floor_ * kCharacterBits) return;
     FskByte byte;
     byte.value = static_cast<std::uint8_t>(bits_);
     byte.first = start > 0.0 ? static_cast<std::uint64_t>(start + 0.5) : 0;

@@ -23,9 +23,9 @@ struct FskByte {
 
 // A streaming FSK receiver for 1200 bit/s Caller-ID modems (Bell 202, V.23) at 8000 to 48000
 // Hz. Two sliding correlators a bit long, at the mark and the space tone, give each sample the
-// strength of each tone over the last bit; their magnitudes, each scaled by how strong its tone
-// comes when it sounds (so that a twist between the tones moves no decision), decide mark or
-// space. A character starts where mark turns to space (the crossing placed between samples),
+// strength of each tone over the last bit; the difference of their magnitudes, sliced midway
+// between its levels in a mark and in a space (so that a twist between the tones moves no
+// edge), decides mark or space. A character starts where mark turns to space (the crossing placed between samples),
 // and each bit is read in its middle, from that edge.
 //
 // The squelch: characters are only looked for while the carrier is up, which takes the two
@@ -68,7 +68,6 @@ private:
         Complex windowTurn;      // e^{jwN}
         Complex sum;
         Complex last;            // the sum a sample before
-        double reference = 0.0;  // its magnitude when its tone sounds, smoothed
         std::array<Complex, kLongestWindow> weights{};  // e^{jw(m+1)}, m back from the newest
     };
     enum class Stage { Hunting, Receiving };
@@ -82,7 +81,6 @@ private:
     int rate_;
     int window_;          // N, samples in a correlator's window
     double bitSamples_;   // P, samples in a bit
-    double leastContrast_ = 0.0;  // a character's, on average
     double floor_;        // the lowest magnitude a tone may have, from the level floor
     ByteSink onByte_;
     CarrierSink onCarrierLost_;
@@ -98,6 +96,8 @@ private:
     std::uint64_t sample_ = 0;  // samples fed
     double share_ = 0.0;        // the tones' smoothed share of the power
     double level_ = 0.0;        // the leading tone's smoothed magnitude
+    double markLevel_ = 0.0;    // the slicer's: the mark's magnitude less the space's, in a mark
+    double spaceLevel_ = 0.0;   // and in a space
     bool carrier_ = false;
     double idleFrom_ = 0.0;     // where the mark before the next character began (a sample)
 
