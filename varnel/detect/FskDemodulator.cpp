@@ -41,7 +41,7 @@ double Magnitude(double re, double im) { return std::sqrt(re * re + im * im); }
 }  // namespace
 
 FskDemodulator::FskDemodulator(const ModemSpec& modem, int sampleRate, ByteSink onByte, CarrierSink onCarrierLost)
-    : rate_(sampleRate), window_(0), bitSamples_(0.0), floor_(0.0), onByte_(std::move(onByte)),
+    : rate_(sampleRate), window_(0), bitSamples_(0.0), floor_(0.0), keptFloor_(0.0), onByte_(std::move(onByte)),
       onCarrierLost_(std::move(onCarrierLost)) {
     if (sampleRate < kLowestRate || sampleRate > kHighestRate) {
         throw std::invalid_argument("the FSK demodulator takes " + std::to_string(kLowestRate) + " to " +
@@ -50,6 +50,7 @@ FskDemodulator::FskDemodulator(const ModemSpec& modem, int sampleRate, ByteSink 
     bitSamples_ = sampleRate / modem.bitRate;
     window_ = static_cast<int>(bitSamples_ + 0.5);
     floor_ = window_ * PortableMath::Pow10((kFloorDbm0 - kFullScaleDbm0) / 20.0) / 2.0;
+    keptFloor_ = floor_ * PortableMath::Pow10(-kCarrierKeptDb / 20.0);
     const auto setUp = [&](Correlator& c, double hz) {
         const double w = 2.0 * kPi * hz / sampleRate;
         c.turn = {PortableMath::Cos(w), PortableMath::Sin(w)};
@@ -141,7 +142,7 @@ void FskDemodulator::UpdateCarrier(double markMagnitude, double spaceMagnitude) 
         markTurns_ = {};
         stage_ = Stage::Hunting;
         lastDecision_ = 0.0;
-    } else if (carrier_ && (share_ < kShareDown || level_ < floor_ * PortableMath::Pow10(-kCarrierKeptDb / 20.0))) {
+    } else if (carrier_ && (share_ < kShareDown || level_ < keptFloor_)) {
         carrier_ = false;
         stage_ = Stage::Hunting;
         if (onCarrierLost_) onCarrierLost_(sample_);

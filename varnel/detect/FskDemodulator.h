@@ -82,6 +82,7 @@ private:
     int window_;          // N, samples in a correlator's window
     double bitSamples_;   // P, samples in a bit
     double floor_;        // the lowest magnitude a tone may have, from the level floor
+    double keptFloor_;    // and the lowest that keeps the carrier up
     ByteSink onByte_;
     CarrierSink onCarrierLost_;
 
