@@ -12,9 +12,9 @@
 #include "cli/UsageError.h"
 #include "varnel/options/ValueReaders.h"
 #include "varnel/detect/CallerIdDecoder.h"
-#include "varnel/detect/CallerIdLabels.h"
 #include "varnel/detect/DtmfDetector.h"
 #include "varnel/detect/PcapStreams.h"
+#include "varnel/script/HeardCallerIdLabels.h"
 #include "varnel/script/Labels.h"
 
 namespace Quorvex::VarnelNet::Cli {
@@ -78,7 +78,7 @@ void PrintCallerId(const CallerIdHeard& heard, int rate, bool json, std::FILE* o
     for (const auto& event : heard) {
         if (const auto* alert = std::get_if<Detect::AlertEvent>(&event)) {
             if (json) {
-                printLabel(Detect::AlertLabel(*alert));
+                printLabel(Script::HeardAlertLabel(*alert));
             } else {
                 std::fprintf(out, "DT-AS %.3f %.3f %.1f %.1f dBm0\n", seconds(alert->first), seconds(alert->last + 1),
                              alert->lowDbm0, alert->highDbm0);
@@ -87,7 +87,7 @@ void PrintCallerId(const CallerIdHeard& heard, int rate, bool json, std::FILE* o
         }
         const Detect::HeardCallerId& message = std::get<Detect::HeardCallerId>(event);
         if (json) {
-            printLabel(Detect::CallerIdLabel(message));
+            printLabel(Script::HeardCallerIdLabel(message));
             continue;
         }
         std::string words(Detect::StandardWord(message.standard));

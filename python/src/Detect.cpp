@@ -4,8 +4,8 @@
 #include <span>
 #include <stdexcept>
 
-#include "varnel/detect/CallerIdLabels.h"
 #include "varnel/facade/Exceptions.h"
+#include "varnel/script/HeardCallerIdLabels.h"
 #include "varnel/script/Labels.h"
 
 namespace py = pybind11;
@@ -30,8 +30,8 @@ std::unique_ptr<Detect::CallerIdDecoder> DecoderAt(int sampleRate, std::string& 
     const auto add = [&heard](const Script::Label& label) { heard += Script::JsonLabels(std::span(&label, 1)); };
     try {
         return std::make_unique<Detect::CallerIdDecoder>(
-            sampleRate, [add](const Detect::HeardCallerId& message) { add(Detect::CallerIdLabel(message)); },
-            [add](const Detect::AlertEvent& alert) { add(Detect::AlertLabel(alert)); });
+            sampleRate, [add](const Detect::HeardCallerId& message) { add(Script::HeardCallerIdLabel(message)); },
+            [add](const Detect::AlertEvent& alert) { add(Script::HeardAlertLabel(alert)); });
     } catch (const std::invalid_argument& e) {
         throw ArgumentException(e.what());
     }

@@ -1,9 +1,9 @@
-#include "varnel/detect/CallerIdLabels.h"
+#include "varnel/script/HeardCallerIdLabels.h"
 
 #include <cstdio>
 #include <string>
 
-namespace Quorvex::VarnelNet::Detect {
+namespace Quorvex::VarnelNet::Script {
 
 namespace {
 
@@ -15,23 +15,23 @@ std::string Decibels(double dbm0) {
 
 }  // namespace
 
-Script::Label CallerIdLabel(const HeardCallerId& message) {
-    Script::Label label;
+Label HeardCallerIdLabel(const Detect::HeardCallerId& message) {
+    Label label;
     label.kind = "cid";
     label.symbol = SymbolKind::Message;
     label.first = message.first;
     label.end = message.last + 1;
     label.text = std::string(message.layout);
     for (const CallerIdField& field : message.fields) label.fields.emplace_back(field.name, field.value);
-    label.fields.emplace_back("standard", StandardWord(message.standard));
+    label.fields.emplace_back("standard", Detect::StandardWord(message.standard));
     if (message.alertSeen) label.fields.emplace_back("alert", "DT-AS");
-    if (message.check != CallerIdCheck::None) label.fields.emplace_back("checksum", message.check == CallerIdCheck::Good ? "ok" : "bad");
+    if (message.check != Detect::CallerIdCheck::None) label.fields.emplace_back("checksum", message.check == Detect::CallerIdCheck::Good ? "ok" : "bad");
     label.fields.emplace_back("level_dbm0", Decibels(message.dbm0));
     return label;
 }
 
-Script::Label AlertLabel(const AlertEvent& alert) {
-    Script::Label label;
+Label HeardAlertLabel(const Detect::AlertEvent& alert) {
+    Label label;
     label.kind = "cid";
     label.symbol = SymbolKind::Tone;
     label.first = alert.first;
@@ -41,4 +41,4 @@ Script::Label AlertLabel(const AlertEvent& alert) {
     return label;
 }
 
-}  // namespace Quorvex::VarnelNet::Detect
+}  // namespace Quorvex::VarnelNet::Script
