@@ -73,7 +73,7 @@ void CallerIdDecoder::Assembler::Flush() {
 
 void CallerIdDecoder::Assembler::OnByte(const FskByte& byte) {
     if (hasPending_) {
-        const bool trailing = byte.value == 0 && byte.idleBits < kTrailingGapBits && byte.first <= pendingEnd_ + 64;
+        const bool trailing = byte.value == 0 && byte.idleBits < kTrailingGapBits;
         if (trailing) pending_.last = byte.last;
         hasPending_ = false;
         owner_.Report(pending_);

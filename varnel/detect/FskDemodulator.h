@@ -25,14 +25,13 @@ struct FskByte {
 // Hz. Two sliding correlators a bit long, at the mark and the space tone, give each sample the
 // strength of each tone over the last bit; the difference of their magnitudes, sliced midway
 // between its levels in a mark and in a space (so that a twist between the tones moves no
-// edge), decides mark or space. A character starts where mark turns to space (the crossing placed between samples),
-// and each bit is read in its middle, from that edge.
+// edge), decides mark or space. A character starts where mark turns to space (the crossing
+// placed between samples), and each bit is read in its middle, from that edge.
 //
 // The squelch: characters are only looked for while the carrier is up, which takes the two
 // tones holding most of the power seen at them and at two guard frequencies beside them (a
-// smoothed share) at a level above the floor;
-// each character must also decide its bits clearly and sound above the floor, or it is
-// dropped. Noise, speech-like signals and silence give no characters.
+// smoothed share) at a level above the floor; each character must also decide its bits clearly
+// and sound above the floor, or it is dropped. Noise and silence give no characters.
 //
 // State is carried across calls: blocks of any size give what one block does, to the sample.
 // Nothing is allocated once constructed.
