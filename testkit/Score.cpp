@@ -255,13 +255,18 @@ bool IsTimelineLine(std::string_view line) {
     return rest.empty() || rest[0] == ' ';
 }
 
+// Whether the line is one of the Caller-ID lines `varnel detect` prints after the keys ("CID ...",
+// "DT-AS ..."): no keys to read in it.
+bool IsCallerIdLine(std::string_view line) { return line.starts_with("CID ") || line.starts_with("DT-AS "); }
+
 std::string Detected(std::string_view output, const std::optional<std::regex>& pattern, const KeyMap& keyMap) {
     std::string detected;
     if (!pattern) {
         for (std::string_view rest = output; !rest.empty();) {
             const std::size_t end = std::min(rest.find('\n'), rest.size());
             const std::string_view line = rest.substr(0, end);
-            for (std::size_t i = 0; i < (IsTimelineLine(line) ? 1 : line.size()); ++i) {
+            const std::size_t read = IsCallerIdLine(line) ? 0 : IsTimelineLine(line) ? 1 : line.size();
+            for (std::size_t i = 0; i < read; ++i) {
                 for (const char c : Mapped(line.substr(i, 1), keyMap)) {
                     if (IsKeypad(c)) detected += c;
                 }

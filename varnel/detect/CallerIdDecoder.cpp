@@ -226,7 +226,7 @@ void CallerIdDecoder::OnKey(const DtmfEvent& key) {
     heard.dbm0 = keysDbm0_ / static_cast<double>(keyCount_);
     DecodedCallerId decoded = DecodeCallerId(CallerIdStandard::Dtmf, keys);
     keyCount_ = 0;
-    if (decoded.layout != "DTMF") return;  // keys that only look like it: A12B34C
+    if (decoded.layout != "DTMF" || keys.size() < 3) return;  // keys that only look like it: AC, A12B34C
     heard.layout = decoded.layout;
     heard.fields = std::move(decoded.fields);
     Report(heard);
