@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <variant>
 
 #include "cli/DetectExpect.h"
 #include "cli/DetectFrontEnd.h"
@@ -16,9 +17,11 @@
 #include "cli/ToneLines.h"
 #include "cli/UsageError.h"
 #include "varnel/options/ValueReaders.h"
+#include "varnel/detect/CallerIdDecoder.h"
 #include "varnel/detect/DtmfDetector.h"
 #include "varnel/detect/PcapStreams.h"
 #include "varnel/detect/ToneListeners.h"
+#include "varnel/script/HeardCallerIdLabels.h"
 #include "varnel/script/Labels.h"
 
 namespace Quorvex::VarnelNet::Cli {
@@ -62,11 +65,54 @@ void PrintEvents(const std::vector<DtmfEvent>& events, int rate, bool json, std:
     }
 }
 
-// What a reader's samples hold: DTMF keys, MF signals and tones.
+// What the Caller-ID decoder heard, alerts and messages in the order it reported them.
+using CallerIdHeard = std::vector<std::variant<Detect::AlertEvent, Detect::HeardCallerId>>;
+
+// A Caller-ID field's name as one word of a timeline line: "number absence" as number-absence.
+std::string FieldWord(std::string name) {
+    for (char& c : name) {
+        if (c == ' ') c = '-';
+    }
+    return name;
+}
+
+// Alerts and Caller-ID messages, as timeline lines ("DT-AS START END LOW HIGH dBm0", "CID START
+// END STANDARD LAYOUT [alert] FIELD=VALUE... [checksum ok|bad] LEVEL dBm0") or labels of kind
+// cid, printed unless out is null; their labels added to heard.
+void PrintCallerId(const CallerIdHeard& callerId, int rate, bool json, std::FILE* out, std::vector<Script::Label>& heard,
+                   const Fields& fields = {}) {
+    const auto seconds = [rate](std::uint64_t sample) { return static_cast<double>(sample) / rate; };
+    for (const auto& event : callerId) {
+        const auto* alert = std::get_if<Detect::AlertEvent>(&event);
+        Script::Label& label =
+            heard.emplace_back(alert ? Script::HeardAlertLabel(*alert) : Script::HeardCallerIdLabel(std::get<Detect::HeardCallerId>(event)));
+        label.fields.insert(label.fields.end(), fields.begin(), fields.end());
+        if (out == nullptr) continue;
+        if (json) {
+            std::fputs(Script::JsonLabels(std::span(&label, 1)).c_str(), out);
+            continue;
+        }
+        if (alert) {
+            std::fprintf(out, "DT-AS %.3f %.3f %.1f %.1f dBm0\n", seconds(alert->first), seconds(alert->last + 1), alert->lowDbm0,
+                         alert->highDbm0);
+            continue;
+        }
+        const Detect::HeardCallerId& message = std::get<Detect::HeardCallerId>(event);
+        std::string words(Detect::StandardWord(message.standard));
+        words.append(" ").append(message.layout);
+        if (message.alertSeen) words += " alert";
+        for (const CallerIdField& field : message.fields) words.append(" ").append(FieldWord(field.name)).append("=").append(Printable(field.value));
+        if (message.check != Detect::CallerIdCheck::None) words += message.check == Detect::CallerIdCheck::Good ? " checksum ok" : " checksum bad";
+        std::fprintf(out, "CID %.3f %.3f %s %.1f dBm0\n", seconds(message.first), seconds(message.last + 1), words.c_str(), message.dbm0);
+    }
+}
+
+// What a reader's samples hold: DTMF keys, MF signals, tones and Caller-ID.
 struct Detections {
     std::vector<DtmfEvent> keys;
     std::vector<Detect::MfEvent> mf;
     std::vector<Detect::ToneEvent> tones;
+    CallerIdHeard callerId;
 };
 
 template <typename Reader>
@@ -76,26 +122,33 @@ Detections Heard(Reader& reader, int rate) {
     Detect::ToneListeners listeners(
         rate, [&heard](const Detect::MfEvent& event) { heard.mf.push_back(event); },
         [&heard](const Detect::ToneEvent& event) { heard.tones.push_back(event); });
+    Detect::CallerIdDecoder decoder(
+        rate, [&heard](const Detect::HeardCallerId& message) { heard.callerId.emplace_back(message); },
+        [&heard](const Detect::AlertEvent& alert) { heard.callerId.emplace_back(alert); });
     std::array<double, 1024> block{};
     while (const std::size_t count = reader.Read(block)) {
         const std::span<const double> samples(block.data(), count);
         detector.Feed(samples);
         listeners.Feed(samples);
+        decoder.Feed(samples);
     }
     detector.Finish();
     listeners.Finish();
+    decoder.Finish();
     std::erase_if(heard.mf, [&heard](const Detect::MfEvent& signal) {
         return std::any_of(heard.keys.begin(), heard.keys.end(), [&signal](const DtmfEvent& key) { return Detect::KeyExplains(key, signal); });
     });
     return heard;
 }
 
-// The keys, then the MF signals, then the tones heard, each detector's events in time order.
+// The keys, the MF signals, the tones, then the Caller-ID heard, each detector's events in time
+// order.
 void PrintDetections(const Detections& heard, int rate, bool json, std::FILE* out, std::vector<Script::Label>& labels,
                      const Fields& fields = {}) {
     PrintEvents(heard.keys, rate, json, out, labels, fields);
     PrintMfEvents(heard.mf, rate, json, out, labels, fields);
     PrintToneEvents(heard.tones, rate, json, out, labels, fields);
+    PrintCallerId(heard.callerId, rate, json, out, labels, fields);
 }
 
 // The DTMF telephone events of a stream, as timeline lines marked rfc4733 or labels of that kind.
@@ -234,9 +287,17 @@ std::string DetectHelp() {
                            SIT 0.000 1.140 nc 985.2/1428.5/1776.7 Hz 0.380/0.380/0.380 -3.0 dBm0
                            MODEM 0.000 3.300 ANSam/PR 2100.0*15 Hz depth 0.20 reversals 7 -3.0 dBm0
                              (CNG, ANS, ANS/PR, ANSam, ANSam/PR; V.21 with its flags counted)
+                         then its Caller-ID:
+                           DT-AS START END LOW HIGH dBm0      a dual-tone alert, each tone's level
+                           CID START END STANDARD LAYOUT [alert] FIELD=VALUE... [checksum ok|bad]
+                               LEVEL dBm0                     a message (bell, etsi, bt, ntt or
+                               dtmf; SDMF, MDMF, NTT, DTMF), e.g.
+                           CID 0.600 0.875 bell MDMF date=12251030 number=5551234 name=JOHN DOE
+                               checksum ok -20.0 dBm0
+                           a message whose check fails has no fields
                          --json: their labels as a render of the same request gives them (kind
                          mf, r2f, r2b, plan, sit, modem; a plan's tones and silences, fields
-                         "plans", "code" or "tone")
+                         "plans", "code" or "tone"; Caller-ID messages and alerts of kind cid)
   varnel detect --rtp-listen [ADDR:]PORT [--duration SECONDS]
                          hear a live RTP stream (G.711, RFC 4733 events) as it comes, until
                          Ctrl-C, SECONDS, or 2 s without packets once they came

@@ -258,13 +258,21 @@ bool IsTimelineLine(std::string_view line) {
     return rest.empty() || rest[0] == ' ';
 }
 
+// Whether the line is one of the lines of other signals `varnel detect` prints beside the keys
+// ("CID ...", "TONE ...", "RTP ..."): no keys to read in it.
+bool IsOtherSignalLine(std::string_view line) {
+    static constexpr std::string_view kWords[] = {"CID ", "DT-AS ", "MF ", "TONE ", "SIT ", "MODEM ", "TTY ", "RTT ", "RTP "};
+    return std::any_of(std::begin(kWords), std::end(kWords), [line](std::string_view word) { return line.starts_with(word); });
+}
+
 std::string Detected(std::string_view output, const std::optional<std::regex>& pattern, const KeyMap& keyMap) {
     std::string detected;
     if (!pattern) {
         for (std::string_view rest = output; !rest.empty();) {
             const std::size_t end = std::min(rest.find('\n'), rest.size());
             const std::string_view line = rest.substr(0, end);
-            for (std::size_t i = 0; i < (IsTimelineLine(line) ? 1 : line.size()); ++i) {
+            const std::size_t read = IsOtherSignalLine(line) ? 0 : IsTimelineLine(line) ? 1 : line.size();
+            for (std::size_t i = 0; i < read; ++i) {
                 for (const char c : Mapped(line.substr(i, 1), keyMap)) {
                     if (IsKeypad(c)) detected += c;
                 }

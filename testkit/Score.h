@@ -26,7 +26,8 @@ KeyMap ReadKeyMap(std::string_view text);
 // What a receiver printed for a file, read: every match of the pattern in each line (the first
 // 1024 characters of it; its first group when it has one) joined; without a pattern, the keypad
 // characters 0-9 A-D * # of the output, but of a timeline line ("KEY START END ...", the times in
-// seconds, as `varnel detect` prints) its key alone. A match (without a pattern, a character) that is a FROM
+// seconds, as `varnel detect` prints) its key alone, and none of the lines of its other signals
+// ("CID ...", "TONE ...", "TTY ..."). A match (without a pattern, a character) that is a FROM
 // of the key map counts as its TO.
 std::string Detected(std::string_view output, const std::optional<std::regex>& pattern, const KeyMap& keyMap = {});
 

@@ -4,6 +4,7 @@
 #include <span>
 #include <stdexcept>
 
+#include "varnel/script/HeardCallerIdLabels.h"
 #include "varnel/script/HeardLabels.h"
 #include "varnel/facade/Exceptions.h"
 #include "varnel/script/Labels.h"
@@ -35,6 +36,17 @@ std::unique_ptr<Detect::ToneListeners> ListenersAt(int sampleRate, std::string& 
                 heard += Script::JsonLabels(std::span(&label, 1));
             },
             [&heard](const Detect::ToneEvent& event) { heard += Script::JsonLabels(Script::ToneLabels(event)); });
+    } catch (const std::invalid_argument& e) {
+        throw ArgumentException(e.what());
+    }
+}
+
+std::unique_ptr<Detect::CallerIdDecoder> DecoderAt(int sampleRate, std::string& heard) {
+    const auto add = [&heard](const Script::Label& label) { heard += Script::JsonLabels(std::span(&label, 1)); };
+    try {
+        return std::make_unique<Detect::CallerIdDecoder>(
+            sampleRate, [add](const Detect::HeardCallerId& message) { add(Script::HeardCallerIdLabel(message)); },
+            [add](const Detect::AlertEvent& alert) { add(Script::HeardAlertLabel(alert)); });
     } catch (const std::invalid_argument& e) {
         throw ArgumentException(e.what());
     }
@@ -92,6 +104,24 @@ std::string ToneListener::Feed(const py::array& samples) {
 
 std::string ToneListener::Finish() {
     m_listeners->Finish();
+    return Heard();
+}
+
+CallerIdListener::CallerIdListener(int sampleRate) : m_decoder(DecoderAt(sampleRate, m_heard)) {}
+
+std::string CallerIdListener::Heard() {
+    std::string heard;
+    heard.swap(m_heard);
+    return heard;
+}
+
+std::string CallerIdListener::Feed(const py::array& samples) {
+    FeedArray(*m_decoder, samples);
+    return Heard();
+}
+
+std::string CallerIdListener::Finish() {
+    m_decoder->Finish();
     return Heard();
 }
 

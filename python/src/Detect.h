@@ -5,6 +5,7 @@
 
 #include <pybind11/numpy.h>
 
+#include "varnel/detect/CallerIdDecoder.h"
 #include "varnel/detect/DtmfDetector.h"
 #include "varnel/detect/ToneListeners.h"
 
@@ -44,6 +45,24 @@ private:
 
     std::string m_heard;
     std::unique_ptr<Quorvex::VarnelNet::Detect::ToneListeners> m_listeners;
+};
+
+// varnel.CallerIdDecoder: the library's Caller-ID receiver the same way, its messages and alerts
+// as the labels of `varnel detect --json` (kind "cid").
+class CallerIdListener {
+public:
+    // Throws ArgumentError for a rate the decoder does not take.
+    explicit CallerIdListener(int sampleRate);
+    // The messages and alerts reported within these samples.
+    std::string Feed(const pybind11::array& samples);
+    // The input has ended: what is still pending.
+    std::string Finish();
+
+private:
+    std::string Heard();
+
+    std::string m_heard;
+    std::unique_ptr<Quorvex::VarnelNet::Detect::CallerIdDecoder> m_decoder;
 };
 
 }  // namespace varnel_python

@@ -43,3 +43,18 @@ def test_the_tone_detector_hears_what_the_tool_hears(tool, tmp_path):
 def test_a_rate_the_detector_does_not_take_is_refused():
     with pytest.raises(varnel.ArgumentError):
         varnel.DtmfDetector(4000)
+
+
+def test_detect_hears_the_caller_id_the_tool_hears(tool, tmp_path):
+    requests = ["set:cid-standard=etsi", "set:cid-alert=dtas", "cid:01632960000|ANNA SMITH|12/25 10:30"]
+    wav = tmp_path / "cid.wav"
+    varnel.write_wav(wav, requests, rate=8000)
+    expected = [json.loads(line) for line in tool("detect", "--json", str(wav)).decode().splitlines()]
+    samples = varnel.render(requests, rate=8000)
+    assert varnel.detect(samples, 8000) == expected
+    decoder = varnel.CallerIdDecoder(8000)
+    heard = [label for start in range(0, samples.size, 333) for label in decoder.feed(samples[start:start + 333])]
+    assert heard + decoder.finish() == expected
+    assert [(label["symbol"], label["kind"]) for label in expected] == [("tone", "cid"), ("message", "cid")]
+    assert expected[1]["fields"] == {"date": "12251030", "number": "01632960000", "name": "ANNA SMITH", "standard": "etsi",
+                                     "alert": "DT-AS", "checksum": "ok", "level_dbm0": expected[1]["fields"]["level_dbm0"]}

@@ -396,14 +396,37 @@ class ToneDetector:
         return _heard(self._listener.finish())
 
 
+class CallerIdDecoder:
+    """The library's streaming Caller-ID receiver (Bell 202, ETSI, BT and NTT FSK, DTMF), as
+    `varnel detect` runs it, fed as DtmfDetector is. feed and finish return the messages and
+    dual-tone alerts reported as dicts in the labels' schema, kind "cid": a message has symbol
+    "message", text its layout and fields its decoded fields (none when its check failed) with
+    "standard", "alert", "checksum" and "level_dbm0"; an alert symbol "tone"."""
+
+    def __init__(self, rate):
+        self._listener = _varnel._CallerIdListener(int(rate))
+
+    def feed(self, samples):
+        import numpy as _np
+        return _heard(self._listener.feed(_np.asarray(samples)))
+
+    def finish(self):
+        return _heard(self._listener.finish())
+
+
 def detect(samples, rate):
     """Everything `varnel detect --json` hears in the samples, in its order: the DTMF keys (see
-    DtmfDetector), the MF signals, then the tones (see ToneDetector)."""
+    DtmfDetector), the MF signals, the tones (see ToneDetector), then the Caller-ID (see
+    CallerIdDecoder)."""
+    import numpy as _np
+    samples = _np.asarray(samples)
     keys = DtmfDetector(rate)
     tones = ToneDetector(rate)
+    caller_id = CallerIdDecoder(rate)
     heard = tones.feed(samples) + tones.finish()
     signals = [label for label in heard if label["symbol"] == "key"]
-    return keys.feed(samples) + keys.finish() + signals + [label for label in heard if label["symbol"] != "key"]
+    return (keys.feed(samples) + keys.finish() + signals + [label for label in heard if label["symbol"] != "key"]
+            + caller_id.feed(samples) + caller_id.finish())
 
 
-__all__ += ["DtmfDetector", "ToneDetector", "detect"]
+__all__ += ["CallerIdDecoder", "DtmfDetector", "ToneDetector", "detect"]

@@ -1,9 +1,10 @@
 // What `varnel detect` reads: a WAV file (first byte 0 modulo 4), a pcap (2 modulo 4) or raw
 // samples (odd; the next bytes their encoding and size, and rate); the second-to-last byte
 // sizes the blocks fed. A refusal has a reason, every sample is within full scale, keys, MF
-// signals and tones heard in blocks are those heard at once; a pcap's streams give their audio
-// alike in any blocks, as long as their last packet's, events that end no earlier than they
-// start, and text blocks in order, UTF-8 and never empty.
+// signals, tones and Caller-ID heard in blocks are those heard at once; a pcap's streams give
+// their audio alike in any blocks, as long as their last packet's, events that end no earlier
+// than they start, and text blocks in order, UTF-8 and never empty; only a Caller-ID message of
+// a good check has fields.
 
 #include <algorithm>
 #include <array>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "FuzzScript.h"
+#include "varnel/detect/CallerIdDecoder.h"
 #include "varnel/detect/DtmfDetector.h"
 #include "varnel/detect/PcapStreams.h"
 #include "varnel/detect/PcmReader.h"
@@ -52,6 +54,26 @@ std::vector<std::array<std::uint64_t, 4>> Tones(const std::vector<double>& sampl
         listeners.Feed(std::span(samples).subspan(at, std::min(block, samples.size() - at)));
     }
     listeners.Finish();
+    return heard;
+}
+
+// The Caller-ID decoder's messages and alerts, written out.
+std::string CallerId(const std::vector<double>& samples, int rate, std::size_t block) {
+    std::string heard;
+    Detect::CallerIdDecoder decoder(
+        rate,
+        [&heard](const Detect::HeardCallerId& m) {
+            Fuzz::Require(m.first <= m.last, "a message ending before it starts");
+            Fuzz::Require(m.check != Detect::CallerIdCheck::Bad || m.fields.empty(), "a message of a bad check with fields");
+            heard += "M" + std::to_string(m.first) + " " + std::to_string(m.last) + std::string(m.layout) +
+                     std::to_string(static_cast<int>(m.check));
+            for (const CallerIdField& field : m.fields) heard += field.name + "=" + field.value + ";";
+        },
+        [&heard](const Detect::AlertEvent& a) { heard += "A" + std::to_string(a.first) + " " + std::to_string(a.last); });
+    for (std::size_t at = 0; at < samples.size(); at += block) {
+        decoder.Feed(std::span(samples).subspan(at, std::min(block, samples.size() - at)));
+    }
+    decoder.Finish();
     return heard;
 }
 
@@ -126,5 +148,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto tones = Tones(samples, rate, samples.size() + 1);
     Fuzz::Require(tones == Tones(samples, rate, block), "split input heard other MF signals or tones");
     for (const auto& tone : tones) Fuzz::Require(tone[1] <= tone[2], "an MF signal or tone ending before it starts");
+    Fuzz::Require(CallerId(samples, rate, samples.size() + 1) == CallerId(samples, rate, block), "split input heard other Caller-ID");
     return 0;
 }

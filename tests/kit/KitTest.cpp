@@ -74,6 +74,7 @@ TEST(KitTest, DetectedReadsTheReceiversOutput) {
         {"E F 1 e\n", nullptr, "E=*,F=#,1=9", "*#9"},
         // varnel detect's timeline: the key of each line, not its times, levels or frequencies.
         {"1 0.003 0.078 -8.9 -8.9 dBm0 696.8 1209.2 Hz\nD 0.692 0.768 -9.4\n#  1 2\n", nullptr, "", "1D#12"},
+        {"A 0.1 0.2\nC 0.3 0.4\nCID 0.1 0.4 dtmf DTMF number= -4.0 dBm0\nDT-AS 0.0 0.1 -9.0 -9.0 dBm0\n", nullptr, "", "AC"},
     };
     for (const auto& c : cases) {
         const std::optional<std::regex> pattern = c.pattern ? std::optional<std::regex>(CompilePattern(c.pattern)) : std::nullopt;

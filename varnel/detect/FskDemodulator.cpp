@@ -1,0 +1,202 @@
+#include "varnel/detect/FskDemodulator.h"
+
+#include <cmath>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+#include "varnel/detect/DetectMath.h"
+#include "varnel/signal/PortableMath.h"
+
+namespace Quorvex::VarnelNet::Detect {
+
+namespace {
+
+constexpr double kPi = 3.141592653589793238;
+// A full-scale sine is +3.14 dBm0, as everywhere in the library.
+constexpr double kFullScaleDbm0 = 3.14;
+// Caller-ID receivers must decode down to -36 dBm0 (Bell) or -34 (ETSI) and stay quiet below
+// -48: the floor lies between, with the carrier kept down to 3 dB under it.
+constexpr double kFloorDbm0 = -42.0;
+constexpr double kCarrierKeptDb = 3.0;
+// The tones' share of the power at them and at two guard frequencies, as far below the mark
+// and above the space as the two lie apart, that brings the carrier up, and below which it goes:
+// clean FSK gives 0.9 or more, white noise about 0.5.
+constexpr double kShareUp = 0.75;
+constexpr double kShareDown = 0.6;
+// The smoothing of the share and the level, and the fall of the mark's and the space's level
+// at the slicer, in bits.
+constexpr double kCarrierBits = 4.0;
+constexpr double kReferenceBits = 32.0;
+// A tone leads when its magnitude is at least this many times the other's.
+constexpr double kLeading = 2.0;
+// A character's bits must be decided, on average, at least this far from the slicer's middle,
+// as a share of the way to the mark's or the space's level (clean FSK: about 1).
+constexpr double kLeastContrast = 0.5;
+constexpr double kLargestSample = 8.0;
+constexpr int kCharacterBits = 10;
+
+double Magnitude(double re, double im) { return std::sqrt(re * re + im * im); }
+
+}  // namespace
+
+FskDemodulator::FskDemodulator(const ModemSpec& modem, int sampleRate, ByteSink onByte, CarrierSink onCarrierLost)
+    : rate_(sampleRate), window_(0), bitSamples_(0.0), floor_(0.0), keptFloor_(0.0), onByte_(std::move(onByte)),
+      onCarrierLost_(std::move(onCarrierLost)) {
+    if (sampleRate < kLowestRate || sampleRate > kHighestRate) {
+        throw std::invalid_argument("the FSK demodulator takes " + std::to_string(kLowestRate) + " to " +
+                                    std::to_string(kHighestRate) + " Hz, not " + std::to_string(sampleRate));
+    }
+    bitSamples_ = sampleRate / modem.bitRate;
+    window_ = static_cast<int>(bitSamples_ + 0.5);
+    floor_ = window_ * PortableMath::Pow10((kFloorDbm0 - kFullScaleDbm0) / 20.0) / 2.0;
+    keptFloor_ = floor_ * PortableMath::Pow10(-kCarrierKeptDb / 20.0);
+    const auto setUp = [&](Correlator& c, double hz) {
+        const double w = 2.0 * kPi * hz / sampleRate;
+        c.turn = {PortableMath::Cos(w), PortableMath::Sin(w)};
+        c.windowTurn = {PortableMath::Cos(w * window_), PortableMath::Sin(w * window_)};
+        for (int m = 0; m < window_; ++m) {
+            c.weights[static_cast<std::size_t>(m)] = {PortableMath::Cos(w * (m + 1)), PortableMath::Sin(w * (m + 1))};
+        }
+    };
+    setUp(mark_, modem.markHz);
+    setUp(space_, modem.spaceHz);
+    setUp(lowGuard_, 2.0 * modem.markHz - modem.spaceHz);
+    setUp(highGuard_, 2.0 * modem.spaceHz - modem.markHz);
+}
+
+void FskDemodulator::Feed(std::span<const double> samples) {
+    for (const double sample : samples) Push(sample);
+}
+
+// S[n] = e^{jw} (S[n-1] + x[n] - e^{jwN} x[n-N]): the sum over the window of x[n-m] e^{jw(m+1)}.
+void FskDemodulator::Correlate(Correlator& c, double sample, double leaving) const {
+    c.last = c.sum;
+    const double re = c.sum.re + sample - c.windowTurn.re * leaving;
+    const double im = c.sum.im - c.windowTurn.im * leaving;
+    c.sum = {c.turn.re * re - c.turn.im * im, c.turn.re * im + c.turn.im * re};
+}
+
+// Once a window the sums are taken afresh from the window's samples, so that rounding never
+// builds up (and a huge sample leaves nothing behind once it has left the window).
+void FskDemodulator::Resum() {
+    for (Correlator* c : {&mark_, &space_, &lowGuard_, &highGuard_}) {
+        Complex sum;
+        for (int m = 0; m < window_; ++m) {
+            const double x = ring_[static_cast<std::size_t>((ringAt_ - 1 - m + 2 * window_) % window_)];
+            const Complex& weight = c->weights[static_cast<std::size_t>(m)];
+            sum = {sum.re + x * weight.re, sum.im + x * weight.im};
+        }
+        c->sum = sum;
+    }
+}
+
+void FskDemodulator::Push(double sample) {
+    if (!std::isfinite(sample)) sample = 0.0;
+    sample = sample > kLargestSample ? kLargestSample : sample < -kLargestSample ? -kLargestSample : sample;
+    double& slot = ring_[static_cast<std::size_t>(ringAt_)];
+    const double leaving = slot;
+    slot = sample;
+    ringAt_ = ringAt_ + 1 == window_ ? 0 : ringAt_ + 1;
+    for (Correlator* c : {&mark_, &space_, &lowGuard_, &highGuard_}) Correlate(*c, sample, leaving);
+    if (ringAt_ == 0) Resum();
+
+    const double markMagnitude = Magnitude(mark_.sum.re, mark_.sum.im);
+    const double spaceMagnitude = Magnitude(space_.sum.re, space_.sum.im);
+    UpdateCarrier(markMagnitude, spaceMagnitude);
+    if (carrier_) {
+        const double decision = markMagnitude - spaceMagnitude - (markLevel_ + spaceLevel_) / 2.0;
+        if (stage_ == Stage::Hunting && lastDecision_ > 0.0 && decision <= 0.0) {
+            edge_ = static_cast<double>(sample_) - 1.0 + lastDecision_ / (lastDecision_ - decision);
+            stage_ = Stage::Receiving;
+            bit_ = 0;
+            bits_ = 0;
+            contrast_ = 0.0;
+            magnitude_ = 0.0;
+        }
+        if (stage_ == Stage::Receiving && static_cast<double>(sample_) + 0.5 >= edge_ + (bit_ + 0.5) * bitSamples_) {
+            const double half = (markLevel_ - spaceLevel_) / 2.0;
+            contrast_ += half > 0.0 ? std::fabs(decision) / half : 0.0;
+            magnitude_ += markMagnitude > spaceMagnitude ? markMagnitude : spaceMagnitude;
+            ReadBit(decision);
+        }
+        lastDecision_ = decision;
+    }
+    ++sample_;
+}
+
+void FskDemodulator::UpdateCarrier(double markMagnitude, double spaceMagnitude) {
+    const double carrierStep = 1.0 / (kCarrierBits * bitSamples_);
+    const double power = markMagnitude * markMagnitude + spaceMagnitude * spaceMagnitude;
+    const double guards = lowGuard_.sum.re * lowGuard_.sum.re + lowGuard_.sum.im * lowGuard_.sum.im +
+                          highGuard_.sum.re * highGuard_.sum.re + highGuard_.sum.im * highGuard_.sum.im;
+    const double share = power + guards > 0.0 ? power / (power + guards) : 0.0;
+    const double leading = markMagnitude > spaceMagnitude ? markMagnitude : spaceMagnitude;
+    share_ += (share - share_) * carrierStep;
+    level_ += (leading - level_) * carrierStep;
+    if (!carrier_ && share_ >= kShareUp && level_ >= floor_) {
+        carrier_ = true;
+        idleFrom_ = static_cast<double>(sample_);
+        markLevel_ = level_;
+        spaceLevel_ = -level_;
+        markTurns_ = {};
+        stage_ = Stage::Hunting;
+        lastDecision_ = 0.0;
+    } else if (carrier_ && (share_ < kShareDown || level_ < keptFloor_)) {
+        carrier_ = false;
+        stage_ = Stage::Hunting;
+        if (onCarrierLost_) onCarrierLost_(sample_);
+        return;
+    }
+    if (!carrier_) return;
+    // The slicer's levels: the difference of the magnitudes at its peak where the mark leads and
+    // at its trough where the space does, each falling slowly towards 0 while its tone leads
+    // (and staying while the other sounds). Their middle is where a twist between the tones puts
+    // the edge between two bits.
+    const double fall = 1.0 - 1.0 / (kReferenceBits * bitSamples_);
+    const double difference = markMagnitude - spaceMagnitude;
+    if (markMagnitude >= kLeading * spaceMagnitude) markLevel_ = difference > markLevel_ * fall ? difference : markLevel_ * fall;
+    if (spaceMagnitude >= kLeading * markMagnitude) spaceLevel_ = difference < spaceLevel_ * fall ? difference : spaceLevel_ * fall;
+    if (stage_ == Stage::Hunting && markMagnitude >= kLeading * spaceMagnitude) {
+        markTurns_.re += mark_.sum.re * mark_.last.re + mark_.sum.im * mark_.last.im;
+        markTurns_.im += mark_.sum.im * mark_.last.re - mark_.sum.re * mark_.last.im;
+    }
+}
+
+void FskDemodulator::ReadBit(double decision) {
+    const bool mark = decision > 0.0;
+    if (bit_ == 0 && mark) {
+        stage_ = Stage::Hunting;  // a false start
+        return;
+    }
+    if (bit_ >= 1 && bit_ <= 8 && mark) bits_ = static_cast<std::uint16_t>(bits_ | (1u << (bit_ - 1)));
+    if (bit_ == kCharacterBits - 1) {
+        if (mark) EndCharacter();
+        else idleFrom_ = static_cast<double>(sample_);  // a framing error: the idle mark starts again
+        stage_ = Stage::Hunting;
+        return;
+    }
+    ++bit_;
+}
+
+void FskDemodulator::EndCharacter() {
+    const double start = edge_ + 1.0 - window_ / 2.0;
+    const double end = start + kCharacterBits * bitSamples_;
+    const double idle = (start - idleFrom_) / bitSamples_;
+    idleFrom_ = end;
+    if (contrast_ < kLeastContrast * kCharacterBits || magnitude_ < floor_ * kCharacterBits) return;
+    FskByte byte;
+    byte.value = static_cast<std::uint8_t>(bits_);
+    byte.first = start > 0.0 ? static_cast<std::uint64_t>(start + 0.5) : 0;
+    byte.last = static_cast<std::uint64_t>(end + 0.5) - 1;
+    byte.idleBits = idle > 0.0 ? idle : 0.0;
+    byte.dbm0 = 20.0 * Log10(2.0 * magnitude_ / kCharacterBits / window_) + kFullScaleDbm0;
+    if (onByte_) onByte_(byte);
+}
+
+double FskDemodulator::MarkHz() const {
+    if (markTurns_.re == 0.0 && markTurns_.im == 0.0) return 0.0;
+    return Atan2(markTurns_.im, markTurns_.re) * rate_ / (2.0 * kPi);
+}
+
+}  // namespace Quorvex::VarnelNet::Detect

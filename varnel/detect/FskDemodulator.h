@@ -1,0 +1,113 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <span>
+
+#include "varnel/signal/ModemSpec.h"
+
+namespace Quorvex::VarnelNet::Detect {
+
+// A character received: start bit, 8 data bits (least significant first), stop bit. first is
+// the start bit's first sample, last the stop bit's last (counted from the first sample fed);
+// idleBits the mark bits heard with the carrier on since the last character (or since the
+// carrier came up); dbm0 the level of its tones.
+struct FskByte {
+    std::uint8_t value = 0;
+    std::uint64_t first = 0;
+    std::uint64_t last = 0;
+    double idleBits = 0.0;
+    double dbm0 = 0.0;
+};
+
+// A streaming FSK receiver for 1200 bit/s Caller-ID modems (Bell 202, V.23) at 8000 to 48000
+// Hz. Two sliding correlators a bit long, at the mark and the space tone, give each sample the
+// strength of each tone over the last bit; the difference of their magnitudes, sliced midway
+// between its levels in a mark and in a space (so that a twist between the tones moves no
+// edge), decides mark or space. A character starts where mark turns to space (the crossing
+// placed between samples), and each bit is read in its middle, from that edge.
+//
+// The squelch: characters are only looked for while the carrier is up, which takes the two
+// tones holding most of the power seen at them and at two guard frequencies beside them (a
+// smoothed share) at a level above the floor; each character must also decide its bits clearly
+// and sound above the floor, or it is dropped. Noise and silence give no characters.
+//
+// State is carried across calls: blocks of any size give what one block does, to the sample.
+// Nothing is allocated once constructed.
+class FskDemodulator {
+public:
+    using ByteSink = std::function<void(const FskByte&)>;
+    // The carrier has gone, at that sample.
+    using CarrierSink = std::function<void(std::uint64_t)>;
+
+    static constexpr int kLowestRate = 8000;
+    static constexpr int kHighestRate = 48000;
+
+    // Throws std::invalid_argument for a rate outside kLowestRate to kHighestRate.
+    FskDemodulator(const ModemSpec& modem, int sampleRate, ByteSink onByte, CarrierSink onCarrierLost);
+
+    // Samples where full scale is 1.0; a sample that is not a finite number counts as silence,
+    // and one beyond 8 times full scale as that.
+    void Feed(std::span<const double> samples);
+    void Push(double sample);
+
+    // The mark tone's frequency, measured in the idle mark since the carrier came up (0 before
+    // any was heard).
+    double MarkHz() const;
+
+private:
+    static constexpr int kLongestWindow = 41;
+    struct Complex {
+        double re = 0.0;
+        double im = 0.0;
+    };
+    struct Correlator {
+        Complex turn;            // e^{jw}
+        Complex windowTurn;      // e^{jwN}
+        Complex sum;
+        Complex last;            // the sum a sample before
+        std::array<Complex, kLongestWindow> weights{};  // e^{jw(m+1)}, m back from the newest
+    };
+    enum class Stage { Hunting, Receiving };
+
+    void Correlate(Correlator& c, double sample, double leaving) const;
+    void Resum();
+    void UpdateCarrier(double markMagnitude, double spaceMagnitude);
+    void ReadBit(double decision);
+    void EndCharacter();
+
+    int rate_;
+    int window_;          // N, samples in a correlator's window
+    double bitSamples_;   // P, samples in a bit
+    double floor_;        // the lowest magnitude a tone may have, from the level floor
+    double keptFloor_;    // and the lowest that keeps the carrier up
+    ByteSink onByte_;
+    CarrierSink onCarrierLost_;
+
+    std::array<double, kLongestWindow> ring_{};
+    int ringAt_ = 0;
+    Correlator mark_;
+    Correlator space_;
+    Correlator lowGuard_;
+    Correlator highGuard_;
+    Complex markTurns_;  // sum of the mark's sum times the conjugate of its last, in idle mark
+
+    std::uint64_t sample_ = 0;  // samples fed
+    double share_ = 0.0;        // the tones' smoothed share of the power
+    double level_ = 0.0;        // the leading tone's smoothed magnitude
+    double markLevel_ = 0.0;    // the slicer's: the mark's magnitude less the space's, in a mark
+    double spaceLevel_ = 0.0;   // and in a space
+    bool carrier_ = false;
+    double idleFrom_ = 0.0;     // where the mark before the next character began (a sample)
+
+    Stage stage_ = Stage::Hunting;
+    double lastDecision_ = 0.0;
+    double edge_ = 0.0;         // the start edge's crossing, as a window end
+    int bit_ = 0;               // the next bit to read, 0 the start bit
+    std::uint16_t bits_ = 0;
+    double contrast_ = 0.0;     // summed over the character's bits
+    double magnitude_ = 0.0;    // summed over the character's bits
+};
+
+}  // namespace Quorvex::VarnelNet::Detect
