@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "cli/Text.h"
+#include "cli/TtyLines.h"
 #include "cli/UsageError.h"
 #include "varnel/options/ValueReaders.h"
 #include "varnel/detect/DtmfDetector.h"
@@ -52,14 +53,18 @@ void PrintEvents(const std::vector<DtmfEvent>& events, int rate, bool json, std:
     }
 }
 
-// The keys a reader's samples hold.
+// The keys a reader's samples hold, and the TTY messages they hold into tty.
 template <typename Reader>
-std::vector<DtmfEvent> Heard(Reader& reader, int rate) {
+std::vector<DtmfEvent> Heard(Reader& reader, int rate, TtyLines& tty) {
     std::vector<DtmfEvent> events;
     DtmfDetector detector(rate, [&events](const DtmfEvent& event) { events.push_back(event); });
     std::array<double, 1024> block{};
-    while (const std::size_t count = reader.Read(block)) detector.Feed(std::span<const double>(block.data(), count));
+    while (const std::size_t count = reader.Read(block)) {
+        detector.Feed(std::span<const double>(block.data(), count));
+        tty.Feed(std::span<const double>(block.data(), count));
+    }
     detector.Finish();
+    tty.Finish();
     return events;
 }
 
@@ -102,20 +107,23 @@ void PrintCapture(std::istream& in, bool json, std::FILE* out) {
         }
         const Fields fields = {{"ssrc", ssrc.data()}, {"source", stream.source.Text()}, {"destination", stream.destination.Text()}};
         Detect::StreamAudio audio(stream);
-        PrintEvents(Heard(audio, Detect::kStreamRate), Detect::kStreamRate, json, out, fields);
+        TtyLines tty(Detect::kStreamRate);
+        PrintEvents(Heard(audio, Detect::kStreamRate, tty), Detect::kStreamRate, json, out, fields);
+        tty.Print(json, out, fields);
         PrintTelephoneEvents(stream, json, out, fields);
     }
 }
 
-// The keys of one stream; throws Detect::ReadError.
-std::vector<DtmfEvent> Keys(std::istream& in, const DetectOptions& detect, int& rate) {
+// The keys of one stream, its TTY messages into tty; throws Detect::ReadError.
+std::vector<DtmfEvent> Keys(std::istream& in, const DetectOptions& detect, int& rate, std::optional<TtyLines>& tty) {
     Detect::PcmReader reader = detect.raw ? Detect::PcmReader::Raw(in, *detect.raw) : Detect::PcmReader::Wav(in);
     rate = reader.Format().rate;
     if (rate < DtmfDetector::kLowestRate || rate > DtmfDetector::kHighestRate) {
         throw Detect::ReadError("its rate of " + std::to_string(rate) + " Hz is outside the " + std::to_string(DtmfDetector::kLowestRate) +
                                 " to " + std::to_string(DtmfDetector::kHighestRate) + " Hz the detector takes");
     }
-    std::vector<DtmfEvent> events = Heard(reader, rate);
+    tty.emplace(rate);
+    std::vector<DtmfEvent> events = Heard(reader, rate, *tty);
     if (in.bad()) throw Detect::ReadError(std::strerror(errno));
     return events;
 }
@@ -210,9 +218,11 @@ int RunDetect(const DetectOptions& detect, std::FILE* out, std::FILE* err) {
                 continue;
             }
             int rate = 0;
-            const std::vector<DtmfEvent> events = Keys(in, detect, rate);
+            std::optional<TtyLines> tty;
+            const std::vector<DtmfEvent> events = Keys(in, detect, rate, tty);
             if (detect.files.size() > 1 && !detect.json) std::fprintf(out, "%s:\n", file.c_str());
             PrintEvents(events, rate, detect.json, out);
+            tty->Print(detect.json, out);
         } catch (const Detect::ReadError& e) {
             std::fprintf(err, "varnel: %s: %s\n", file.c_str(), e.what());
             status = kExitFailure;

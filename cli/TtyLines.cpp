@@ -1,0 +1,67 @@
+#include "cli/TtyLines.h"
+
+#include "varnel/script/Labels.h"
+#include "varnel/signal/BaudotCoder.h"
+
+namespace Quorvex::VarnelNet::Cli {
+
+namespace {
+
+// The text between the quotes of a timeline line.
+std::string Quoted(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20 || byte == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+TtyLines::TtyLines(int sampleRate)
+    : rate_(sampleRate), detector_(sampleRate, [this](const Detect::TtyMessage& heard) {
+          Message message;
+          message.heard = heard;
+          message.coding = std::string(Detect::TtyCodingWord(heard.coding));
+          message.rate = std::string(heard.rate);
+          message.text = std::string(heard.text);
+          message.characters.assign(heard.characters.begin(), heard.characters.end());
+          messages_.push_back(std::move(message));
+      }) {}
+
+void TtyLines::Print(bool json, std::FILE* out, const Fields& fields) const {
+    for (const Message& message : messages_) {
+        if (!json) {
+            std::fprintf(out, "TTY %.3f %.3f %s %s \"%s\" %.1f dBm0\n", static_cast<double>(message.heard.first) / rate_,
+                         static_cast<double>(message.heard.last + 1) / rate_, message.coding.c_str(), message.rate.c_str(),
+                         Quoted(message.text).c_str(), message.heard.dbm0);
+            continue;
+        }
+        std::int32_t index = 0;
+        for (const Detect::TtyCharacter& c : message.characters) {
+            Script::Label label;
+            label.kind = "tty";
+            label.symbol = SymbolKind::Character;
+            label.first = c.first;
+            label.end = c.last + 1;
+            const char shown = message.heard.coding == Detect::TtyCoding::Ascii7 ? static_cast<char>(c.code & 0x7F) : c.character;
+            label.text = c.shift ? (c.code == BaudotCoder::kFigures ? "FIGS" : "LTRS") : std::string(1, shown);
+            label.index = index++;
+            label.value = message.heard.coding == Detect::TtyCoding::Ascii7 ? (c.code & 0x7F) : c.code;
+            label.fields = fields;
+            std::fputs(Script::JsonLabels(std::span(&label, 1)).c_str(), out);
+        }
+    }
+}
+
+}  // namespace Quorvex::VarnelNet::Cli

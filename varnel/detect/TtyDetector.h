@@ -1,0 +1,131 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace Quorvex::VarnelNet::Detect {
+
+enum class TtyCoding : std::uint8_t { Baudot, Ascii7, Ascii8 };
+// "baudot", "ascii7", "ascii8": the words of the tty-mode setting.
+std::string_view TtyCodingWord(TtyCoding coding);
+
+// A character frame heard: its start bit to its second stop bit, the code it carried (a Baudot
+// code 0-31 or an ASCII byte) and what it stands for: the character, or for a Baudot shift
+// kFigures or kLetters with no character.
+struct TtyCharacter {
+    std::uint64_t first = 0;
+    std::uint64_t last = 0;
+    int code = 0;
+    char character = 0;
+    bool shift = false;  // a Baudot LTRS or FIGS
+};
+
+// A run of TTY text: from the first carrier to the last, its coding and bit rate (as the
+// tty-rate setting names it, "45.45"), the text printed (shifts and NULs left out), the
+// characters' frames and the tones' level in dBm0. The views last until the sink returns.
+struct TtyMessage {
+    std::uint64_t first = 0;
+    std::uint64_t last = 0;
+    TtyCoding coding = TtyCoding::Baudot;
+    std::string_view rate;
+    std::string_view text;
+    std::span<const TtyCharacter> characters;
+    double dbm0 = 0.0;
+};
+
+// A streaming text-telephone receiver: 1400 Hz mark and 1800 Hz space, each mixed down and
+// summed over a window of 1/400 s (which nulls the other tone), their difference deciding the
+// bit. While the two tones hold most of the power, twelve start-stop receivers run on it
+// together, Baudot and 8-bit ASCII at each of the six rates, each deciding a bit by the sign of
+// the difference summed over the middle half of it. When the carrier has been away for
+// kHoldMs (or kMostCharacters have been heard) the message is reported as the rate whose bit
+// time the gaps between transitions fit best (of those within twice the best fit, the one
+// with the fewest framing errors) and the coding with the fewest framing errors at it; ASCII
+// whose bit 7 is nearly always the stop bit is ASCII-7. Baudot starts in letters and reads the
+// US figures table.
+//
+// The state is carried across calls, so feeding a signal in blocks of any size reports what
+// feeding it at once does, to the sample. Nothing is allocated once constructed.
+class TtyDetector {
+public:
+    using MessageSink = std::function<void(const TtyMessage&)>;
+
+    static constexpr int kLowestRate = 8000;
+    static constexpr int kHighestRate = 48000;
+    static constexpr int kHoldMs = 100;
+    static constexpr std::size_t kMostCharacters = 1024;
+
+    // Throws std::invalid_argument for a rate outside kLowestRate to kHighestRate.
+    TtyDetector(int sampleRate, MessageSink sink);
+
+    // Samples where full scale is 1.0, or 16-bit ones (full scale 32768). A sample that is not
+    // a finite number is taken as silence.
+    void Feed(std::span<const double> samples);
+    void Feed(std::span<const std::int16_t> samples);
+    // The input has ended: reports a message still open.
+    void Finish();
+
+private:
+    static constexpr int kRates = 6;
+    static constexpr int kReceivers = 2 * kRates;  // Baudot at each rate, then ASCII
+    static constexpr int kLongestWindow = kHighestRate / 400 + 1;
+
+    struct Complex {
+        double re = 0.0;
+        double im = 0.0;
+    };
+    struct Receiver {
+        double bitSamples = 0.0;
+        int dataBits = 5;
+        bool inFrame = false;
+        bool markSeen = false;
+        double edge = 0.0;  // the start bit's leading edge, in samples
+        int bit = 0;        // the bit being summed, 0 the start bit
+        double windowStart = 0.0;
+        double windowEnd = 0.0;
+        double sum = 0.0;
+        int value = 0;
+        bool figures = false;
+        std::size_t frames = 0;
+        std::size_t errors = 0;
+        std::vector<TtyCharacter> heard;  // capacity kMostCharacters
+    };
+
+    void Push(double sample);
+    void Run(Receiver& receiver, double difference);
+    void Decide(Receiver& receiver);
+    void StartMessage();
+    void EndMessage();
+
+    int rate_;
+    int window_;
+    MessageSink sink_;
+    Complex markTurn_, spaceTurn_;  // e^{-jw} of each tone
+    Complex markPhase_, spacePhase_;
+    std::array<Complex, kLongestWindow> markRing_{}, spaceRing_{};
+    std::array<double, kLongestWindow> powerRing_{};
+    Complex markSum_, spaceSum_;
+    double powerSum_ = 0.0;
+    int at_ = 0;  // the ring's oldest entry
+    std::uint64_t samples_ = 0;
+    double previous_ = 0.0;  // the last difference
+    double lastEdge_ = -1.0;
+
+    bool open_ = false;  // a message is being heard
+    std::uint64_t messageFirst_ = 0;
+    std::uint64_t lastCarrier_ = 0;
+    std::uint64_t holdSamples_ = 0;
+    double lowestPower_ = 0.0;  // of the two tones at kLowestDbm0
+    double tonePower_ = 0.0;  // summed over the carrier's samples
+    std::uint64_t carrierSamples_ = 0;
+    std::array<double, kRates> fit_{};  // squared misfit of transitions, by rate
+    std::array<std::size_t, kRates> gaps_{};
+    std::array<Receiver, kReceivers> receivers_;
+    std::vector<char> text_;  // capacity kMostCharacters
+};
+
+}  // namespace Quorvex::VarnelNet::Detect
