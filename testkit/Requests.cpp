@@ -61,4 +61,6 @@ Script::Request CallerIdMessage(std::string number, std::string name, std::strin
     return message;
 }
 
+Script::Request TtyText(std::string text) { return Script::Tty{std::move(text)}; }
+
 }  // namespace Quorvex::VarnelNet::Kit

@@ -1,4 +1,5 @@
 #include "testkit/Runs.h"
+#include "testkit/TextScore.h"
 
 #include <algorithm>
 #include <chrono>
@@ -108,7 +109,7 @@ struct FileResult {
     std::string failure;
 };
 
-FileResult RunOn(const ScoreRun& run, const std::string& path, const std::optional<std::regex>& pattern,
+FileResult RunOn(const ScoreRun& run, const std::string& path, bool text, const std::optional<std::regex>& pattern,
                  const std::function<void()>& stopIfAsked) {
     ReceiverRun receiver;
     try {
@@ -117,7 +118,8 @@ FileResult RunOn(const ScoreRun& run, const std::string& path, const std::option
         if (e.Where() != ReceiverError::Step::Start) throw;
         return {"", "cannot run '" + e.Program() + "': " + e.what()};
     }
-    return {Detected(receiver.output, pattern, run.keyMap), FailureText(receiver, run.timeout)};
+    return {text ? ReceivedText(receiver.output, pattern) : Detected(receiver.output, pattern, run.keyMap),
+            FailureText(receiver, run.timeout)};
 }
 
 // Thrown in a worker whose run is stopped; what stopped it is thrown to the caller.
@@ -129,14 +131,14 @@ constexpr auto kProgressStep = std::chrono::milliseconds(100);
 // that many workers, each taking the next file, while the calling thread hears progress and asks
 // whether to stop. A stop, or a failure thrown in a worker, ends every worker (and its receiver)
 // and is thrown here.
-std::vector<FileResult> RunAll(const ScoreRun& run, const std::vector<std::string>& paths, const std::optional<std::regex>& pattern,
-                               const RunControl& control) {
+std::vector<FileResult> RunAll(const ScoreRun& run, const std::vector<std::string>& paths, const std::vector<bool>& texts,
+                               const std::optional<std::regex>& pattern, const RunControl& control) {
     std::vector<FileResult> results(paths.size());
     if (run.jobs <= 1) {
         for (std::size_t i = 0; i < paths.size(); ++i) {
             control.stopIfAsked();
             Progress(control, i, paths.size());
-            results[i] = RunOn(run, paths[i], pattern, control.stopIfAsked);
+            results[i] = RunOn(run, paths[i], texts[i], pattern, control.stopIfAsked);
         }
         Progress(control, paths.size(), paths.size());
         return results;
@@ -162,7 +164,7 @@ std::vector<FileResult> RunAll(const ScoreRun& run, const std::vector<std::strin
                 i = next++;
             }
             try {
-                FileResult result = RunOn(run, paths[i], pattern, stopIfFailed);
+                FileResult result = RunOn(run, paths[i], texts[i], pattern, stopIfFailed);
                 const std::lock_guard lock(mutex);
                 results[i] = std::move(result);
                 ++done;
@@ -267,8 +269,12 @@ ScoredFolder ScoreFolder(const ScoreRun& run, const RunControl& control) {
         present.push_back(std::move(row));
     }
     std::vector<std::string> paths;
-    for (const ManifestRow& row : present) paths.push_back((folder / row.file).string());
-    std::vector<FileResult> results = RunAll(run, paths, pattern, control);
+    std::vector<bool> texts;
+    for (const ManifestRow& row : present) {
+        paths.push_back((folder / row.file).string());
+        texts.push_back(CarriesText(row));
+    }
+    std::vector<FileResult> results = RunAll(run, paths, texts, pattern, control);
     std::vector<std::string> detected;
     std::vector<RunFailure> failures;
     for (std::size_t i = 0; i < results.size(); ++i) {

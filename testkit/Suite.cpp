@@ -18,6 +18,8 @@ const Suite kSuites[] = {
     {"cid-bell", "Bell 202 Caller-ID receivers (on-hook MDMF, its number, name and date drawn for each file)", BellCallerIdFamilies()},
     {"cid-etsi", "ETSI V.23 Caller-ID receivers (on-hook MDMF after the dual-tone alert, its fields drawn for each file)",
      EtsiCallerIdFamilies()},
+    {"tty", "text-telephone receivers: Baudot at 45.45 and 50 bit/s, ASCII-7 and ASCII-8 at 110, texts drawn for each file, "
+            "scored by character errors", TtyFamilies()},
 };
 
 // The requests as a script's entries, numbered from 1.

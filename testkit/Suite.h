@@ -99,5 +99,6 @@ double AmplitudeFor(double dbm0, int tones);
 std::span<const Family> DtmfFamilies();
 std::span<const Family> BellCallerIdFamilies();
 std::span<const Family> EtsiCallerIdFamilies();
+std::span<const Family> TtyFamilies();
 
 }  // namespace Quorvex::VarnelNet::Kit

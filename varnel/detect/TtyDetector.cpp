@@ -23,12 +23,15 @@ constexpr double kSeparationHz = kSpaceHz - kMarkHz;
 // take -50 dBm).
 constexpr double kCarrierShare = 0.5;
 constexpr double kLowestDbm0 = -55.0;
+// Both powers are smoothed over about this long, so that noise seldom passes for the tones and
+// the dip of a transition does not end the carrier.
+constexpr double kCarrierSmoothingMs = 8.0;
 // Gaps between transitions longer than this many bits (idle mark, a run of equal bits) say
 // nothing of the bit time.
 constexpr int kLongestGapBits = 8;
-// Rates whose fit is within this factor of the best are told apart by their framing errors:
-// half the bit time fits every gap too.
-constexpr double kFitMargin = 2.0;
+// Half the bit time fits every gap too: the rate that fits best and one of twice its bit time
+// (100 and 50 bit/s) are told apart by their framing errors.
+constexpr double kTwiceTolerance = 0.04;
 // Shares of framing errors this close are a tie, which the better fit breaks.
 constexpr double kErrorShareTie = 0.02;
 // ASCII whose bytes have bit 7 set this often is ASCII-7, the bit being its first stop bit.
@@ -60,6 +63,7 @@ TtyDetector::TtyDetector(int sampleRate, MessageSink sink) : rate_(sampleRate), 
     spaceTurn_ = {PortableMath::Cos(spaceW), -PortableMath::Sin(spaceW)};
     markPhase_ = spacePhase_ = {1.0, 0.0};
     holdSamples_ = static_cast<std::uint64_t>(sampleRate) * kHoldMs / 1000;
+    smoothing_ = 1.0 / (kCarrierSmoothingMs * 0.001 * sampleRate);
     lowestPower_ = 0.5 * PortableMath::Pow10((kLowestDbm0 - kFullScaleDbm0) / 10.0);
     for (int r = 0; r < kReceivers; ++r) {
         Receiver& receiver = receivers_[static_cast<std::size_t>(r)];
@@ -127,8 +131,9 @@ void TtyDetector::Push(double x) {
     const double markPower = 2.0 * (markSum_.re * markSum_.re + markSum_.im * markSum_.im) / n2;
     const double spacePower = 2.0 * (spaceSum_.re * spaceSum_.re + spaceSum_.im * spaceSum_.im) / n2;
     const double tones = markPower + spacePower;
-    const double power = powerSum_ / window_;
-    const bool carrier = tones >= lowestPower_ && tones >= kCarrierShare * power;
+    smoothTones_ += smoothing_ * (tones - smoothTones_);
+    smoothPower_ += smoothing_ * (powerSum_ / window_ - smoothPower_);
+    const bool carrier = smoothTones_ >= lowestPower_ && smoothTones_ >= kCarrierShare * smoothPower_;
     if (carrier) {
         if (!open_) StartMessage();
         lastCarrier_ = samples_;
@@ -137,8 +142,7 @@ void TtyDetector::Push(double x) {
     }
     const double difference = markPower - spacePower;
     if (open_) {
-        const bool recent = samples_ - lastCarrier_ <= 2 * static_cast<std::uint64_t>(window_);
-        if (recent && (previous_ >= 0.0) != (difference >= 0.0)) {
+        if (carrier && (previous_ >= 0.0) != (difference >= 0.0)) {
             const double edge = static_cast<double>(samples_) - 1.0 + previous_ / (previous_ - difference);
             if (lastEdge_ >= 0.0) {
                 for (int r = 0; r < kRates; ++r) {
@@ -152,7 +156,8 @@ void TtyDetector::Push(double x) {
             lastEdge_ = edge;
         }
         for (Receiver& receiver : receivers_) {
-            if (receiver.inFrame || recent) Run(receiver, difference);
+            if (!carrier) receiver.inFrame = false;  // a frame the carrier left is no character
+            if (carrier) Run(receiver, difference);
         }
         if (samples_ - lastCarrier_ >= holdSamples_) EndMessage();
     }
@@ -255,7 +260,9 @@ void TtyDetector::EndMessage() {
     int chosen = -1;
     for (int r = 0; r < kReceivers; ++r) {
         const Receiver& receiver = receivers_[static_cast<std::size_t>(r)];
-        if (receiver.heard.empty() || misfit(r % kRates) > kFitMargin * misfit(best) + 1e-12) continue;
+        const double ratio = receiver.bitSamples / receivers_[static_cast<std::size_t>(best)].bitSamples;
+        const bool twice = ratio > 2.0 - kTwiceTolerance && ratio < 2.0 + kTwiceTolerance;
+        if (receiver.heard.empty() || (r % kRates != best && !twice)) continue;
         if (chosen < 0) {
             chosen = r;
             continue;

@@ -39,12 +39,12 @@ struct TtyMessage {
 
 // A streaming text-telephone receiver: 1400 Hz mark and 1800 Hz space, each mixed down and
 // summed over a window of 1/400 s (which nulls the other tone), their difference deciding the
-// bit. While the two tones hold most of the power, twelve start-stop receivers run on it
+// bit. While the two tones hold most of the power (both smoothed over some 8 ms), twelve start-stop receivers run on it
 // together, Baudot and 8-bit ASCII at each of the six rates, each deciding a bit by the sign of
 // the difference summed over the middle half of it. When the carrier has been away for
 // kHoldMs (or kMostCharacters have been heard) the message is reported as the rate whose bit
-// time the gaps between transitions fit best (of those within twice the best fit, the one
-// with the fewest framing errors) and the coding with the fewest framing errors at it; ASCII
+// time the gaps between transitions fit best (or the one of twice its bit time, when that
+// frames with fewer errors) and the coding with the fewest framing errors at it; ASCII
 // whose bit 7 is nearly always the stop bit is ASCII-7. Baudot starts in letters and reads the
 // US figures table.
 //
@@ -120,6 +120,9 @@ private:
     std::uint64_t lastCarrier_ = 0;
     std::uint64_t holdSamples_ = 0;
     double lowestPower_ = 0.0;  // of the two tones at kLowestDbm0
+    double smoothing_ = 0.0;    // of the one-pole smoothing of the powers
+    double smoothTones_ = 0.0;
+    double smoothPower_ = 0.0;
     double tonePower_ = 0.0;  // summed over the carrier's samples
     std::uint64_t carrierSamples_ = 0;
     std::array<double, kRates> fit_{};  // squared misfit of transitions, by rate
