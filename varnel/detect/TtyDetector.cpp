@@ -216,6 +216,7 @@ void TtyDetector::Decide(Receiver& receiver) {
                 heard.shift = true;
             } else {
                 heard.character = static_cast<char>(BaudotCoder::Character(heard.code, receiver.figures, 0));
+                if (heard.code == BaudotCoder::kSpace) receiver.figures = false;
             }
         } else {
             heard.character = static_cast<char>(heard.code);

@@ -45,8 +45,9 @@ struct TtyMessage {
 // kHoldMs (or kMostCharacters have been heard) the message is reported as the rate whose bit
 // time the gaps between transitions fit best (or the one of twice its bit time, when that
 // frames with fewer errors) and the coding with the fewest framing errors at it; ASCII
-// whose bit 7 is nearly always the stop bit is ASCII-7. Baudot starts in letters and reads the
-// US figures table.
+// whose bit 7 is nearly always the stop bit is ASCII-7. Baudot starts in letters, reads the US
+// figures table and returns to letters after a space, as US TTYs do (the tool's
+// tty-figs-after-space, on by default, sends FIGS again for them).
 //
 // The state is carried across calls, so feeding a signal in blocks of any size reports what
 // feeding it at once does, to the sample. Nothing is allocated once constructed.
