@@ -189,7 +189,8 @@ std::string DetectHelp() {
                          in seconds, its tones' levels in dBm0 and frequencies; --json as JSON
                          lines in the schema of --labels FILE.jsonl; -r: raw samples of that rate;
                          a pcap: each RTP stream's keys, heard in its G.711 audio and read from
-                         its RFC 4733 events
+                         its RFC 4733 events; then TTY messages, a line each: TTY START END
+                         CODING RATE "TEXT" LEVEL dBm0
 
 )";
 }

@@ -1,7 +1,6 @@
 #include "cli/TtyLines.h"
 
 #include "varnel/script/Labels.h"
-#include "varnel/signal/BaudotCoder.h"
 
 namespace Quorvex::VarnelNet::Cli {
 
@@ -49,15 +48,8 @@ void TtyLines::Print(bool json, std::FILE* out, const Fields& fields) const {
         }
         std::int32_t index = 0;
         for (const Detect::TtyCharacter& c : message.characters) {
-            Script::Label label;
-            label.kind = "tty";
-            label.symbol = SymbolKind::Character;
-            label.first = c.first;
-            label.end = c.last + 1;
-            const char shown = message.heard.coding == Detect::TtyCoding::Ascii7 ? static_cast<char>(c.code & 0x7F) : c.character;
-            label.text = c.shift ? (c.code == BaudotCoder::kFigures ? "FIGS" : "LTRS") : std::string(1, shown);
-            label.index = index++;
-            label.value = message.heard.coding == Detect::TtyCoding::Ascii7 ? (c.code & 0x7F) : c.code;
+            Script::Label label = Script::HeardCharacterLabel(Detect::TtyCharacterText(c, message.heard.coding), index++,
+                                                              Detect::TtyCharacterCode(c, message.heard.coding), c.first, c.last + 1);
             label.fields = fields;
             std::fputs(Script::JsonLabels(std::span(&label, 1)).c_str(), out);
         }

@@ -38,5 +38,6 @@ Script::Request PlanTone(std::string_view country, std::string_view tone, std::i
 Script::Request ModemTone(MODEM_TONE tone, std::int32_t ms);
 Script::Request CallerIdMessage(std::string number, std::string name, std::string dateTime);
 Script::Request TtyText(std::string text);
+Script::Request VmwiMessage(bool active);
 
 }  // namespace Quorvex::VarnelNet::Kit

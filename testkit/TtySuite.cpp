@@ -14,15 +14,10 @@ namespace Quorvex::VarnelNet::Kit {
 
 namespace {
 
-struct Mode {
-    const char* name;  // the files' tty_mode
-    std::int32_t mode;
-    std::int32_t rate;
-};
-constexpr Mode kModes[] = {{"baudot45", Baudot_Mode, BR_45_45_Baud},
-                           {"baudot50", Baudot_Mode, BR_50_Baud},
-                           {"ascii7", ASCII7_Mode, BR_110_Baud},
-                           {"ascii8", ASCII8_Mode, BR_110_Baud}};
+constexpr TtyMode kModes[] = {{"baudot45", Baudot_Mode, BR_45_45_Baud},
+                              {"baudot50", Baudot_Mode, BR_50_Baud},
+                              {"ascii7", ASCII7_Mode, BR_110_Baud},
+                              {"ascii8", ASCII8_Mode, BR_110_Baud}};
 constexpr std::size_t kModeCount = std::size(kModes);
 
 constexpr double kNominalDbm0 = -10.0;  // within the -13 to -9 dBm TTYs send
@@ -39,32 +34,16 @@ constexpr std::string_view kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
 constexpr std::string_view kFigures = "0123456789";
 constexpr std::string_view kPunctuation = "-?:().,/'";
 
-// count characters drawn for the file: letters mostly, single spaces between words, figures
-// and punctuation, starting and ending with a letter.
 std::string DrawnText(std::uint64_t seed, std::size_t count) {
     SplitMix64 draws = PayloadDraws("tty", seed);
-    std::string text;
-    while (text.size() < count) {
-        const std::size_t kind = Draw(draws, 100);
-        const bool edge = text.empty() || text.size() + 1 == count;
-        if (edge || kind < 70) {
-            text += kLetters[Draw(draws, kLetters.size())];
-        } else if (kind < 85) {
-            text += text.back() == ' ' ? kLetters[Draw(draws, kLetters.size())] : ' ';
-        } else if (kind < 95) {
-            text += kFigures[Draw(draws, kFigures.size())];
-        } else {
-            text += kPunctuation[Draw(draws, kPunctuation.size())];
-        }
-    }
-    return text;
+    return DrawTtyText(draws, count);
 }
 
 SuiteFile TextFile(std::string_view family, std::size_t index, std::size_t steps, std::uint64_t seed, double dbm0,
                    std::size_t length, bool within, std::string_view requirement) {
-    const Mode& mode = kModes[index / steps];
+    const TtyMode& mode = kModes[index / steps];
     char name[48];
-    std::snprintf(name, sizeof name, "%s-%s-%04zu", std::string(family).c_str(), mode.name, index);
+    std::snprintf(name, sizeof name, "%s-%s-%04zu", std::string(family).c_str(), std::string(mode.name).c_str(), index);
     SuiteFile file;
     file.name = name;
     file.sent = DrawnText(seed, length);
@@ -73,7 +52,7 @@ SuiteFile TextFile(std::string_view family, std::size_t index, std::size_t steps
                      Silence(300)};
     file.verdict = within ? Verdict::Detect : Verdict::Either;
     if (within) file.requirement = std::string(requirement);
-    file.parameters = {{"tty_mode", mode.name}};
+    file.parameters = {{"tty_mode", std::string(mode.name)}};
     return file;
 }
 
@@ -155,5 +134,32 @@ constexpr Family kFamilies[] = {
 }  // namespace
 
 std::span<const Family> TtyFamilies() { return kFamilies; }
+
+std::span<const TtyMode> TtyModes() { return kModes; }
+
+const TtyMode* FindTtyMode(std::string_view name) {
+    for (const TtyMode& mode : kModes) {
+        if (mode.name == name) return &mode;
+    }
+    return nullptr;
+}
+
+std::string DrawTtyText(SplitMix64& draws, std::size_t count) {
+    std::string text;
+    while (text.size() < count) {
+        const std::size_t kind = Draw(draws, 100);
+        const bool edge = text.empty() || text.size() + 1 == count;
+        if (edge || kind < 70) {
+            text += kLetters[Draw(draws, kLetters.size())];
+        } else if (kind < 85) {
+            text += text.back() == ' ' ? kLetters[Draw(draws, kLetters.size())] : ' ';
+        } else if (kind < 95) {
+            text += kFigures[Draw(draws, kFigures.size())];
+        } else {
+            text += kPunctuation[Draw(draws, kPunctuation.size())];
+        }
+    }
+    return text;
+}
 
 }  // namespace Quorvex::VarnelNet::Kit

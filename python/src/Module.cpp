@@ -449,6 +449,10 @@ PYBIND11_MODULE(_varnel, m) {
         .def(py::init<int>(), py::arg("rate"))
         .def("feed", &KeyListener::Feed, py::arg("samples"))
         .def("finish", &KeyListener::Finish);
+    py::class_<TextListener>(m, "_TextListener")
+        .def(py::init<int>(), py::arg("rate"))
+        .def("feed", &TextListener::Feed, py::arg("samples"))
+        .def("finish", &TextListener::Finish);
     m.def("_corpus", &WriteCorpusFolder, py::arg("recipe"), py::arg("folder"), py::arg("shard"), py::arg("shards"));
     m.def("_keyword_of", [](const std::string& option, std::int32_t value) {
         const SettingSpec* spec = Script::FindSetting(option);

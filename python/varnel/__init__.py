@@ -374,10 +374,29 @@ class DtmfDetector:
         return _heard(self._listener.finish())
 
 
+class TtyDetector:
+    """The library's streaming TTY receiver (Baudot or ASCII at 45.45 to 110 bit/s, 1400/1800
+    Hz), as `varnel detect` runs it, fed as DtmfDetector is. Each message heard comes as its
+    character frames, dicts in the labels' schema (kind "tty", symbol "character", text the
+    character or "FIGS"/"LTRS", value its code, index its position), once the carrier has been
+    away for 100 ms or at finish()."""
+
+    def __init__(self, rate):
+        self._listener = _varnel._TextListener(int(rate))
+
+    def feed(self, samples):
+        import numpy as _np
+        return _heard(self._listener.feed(_np.asarray(samples)))
+
+    def finish(self):
+        return _heard(self._listener.finish())
+
+
 def detect(samples, rate):
-    """The DTMF keys the samples hold (see DtmfDetector), as `varnel detect --json` gives them."""
-    detector = DtmfDetector(rate)
-    return detector.feed(samples) + detector.finish()
+    """The DTMF keys the samples hold (see DtmfDetector), then the frames of their TTY messages
+    (see TtyDetector), as `varnel detect --json` gives them."""
+    keys, text = DtmfDetector(rate), TtyDetector(rate)
+    return keys.feed(samples) + keys.finish() + text.feed(samples) + text.finish()
 
 
-__all__ += ["DtmfDetector", "detect"]
+__all__ += ["DtmfDetector", "TtyDetector", "detect"]

@@ -1,7 +1,7 @@
 // What `varnel detect` reads: a WAV file (first byte 0 modulo 4), a pcap (2 modulo 4) or raw
 // samples (odd; the next bytes their encoding and size, and rate); the second-to-last byte
 // sizes the blocks fed. A refusal has a reason, every sample is within full scale, keys heard
-// in blocks are those heard at once; a pcap's streams give their audio alike in any blocks, as
+// in blocks are those heard at once, and TTY text too; a pcap's streams give their audio alike in any blocks, as
 // long as their last packet's, and events that end no earlier than they start.
 
 #include <algorithm>
@@ -15,6 +15,7 @@
 #include "varnel/detect/DtmfDetector.h"
 #include "varnel/detect/PcapStreams.h"
 #include "varnel/detect/PcmReader.h"
+#include "varnel/detect/TtyDetector.h"
 
 using namespace Quorvex::VarnelNet;
 
@@ -33,6 +34,22 @@ std::vector<Detect::DtmfEvent> Heard(const std::vector<double>& samples, int rat
     }
     detector.Finish();
     return events;
+}
+
+// The TTY messages heard: text, coding, rate and span, one string a message.
+std::vector<std::string> HeardText(const std::vector<double>& samples, int rate, std::size_t block) {
+    std::vector<std::string> messages;
+    Detect::TtyDetector detector(rate, [&messages](const Detect::TtyMessage& m) {
+        Fuzz::Require(m.first <= m.last && !m.text.empty() && m.characters.size() <= Detect::TtyDetector::kMostCharacters,
+                      "a TTY message ending before it starts, empty or of too many characters");
+        messages.push_back(std::string(m.text) + "|" + std::string(Detect::TtyCodingWord(m.coding)) + "|" + std::string(m.rate) + "|" +
+                           std::to_string(m.first) + "|" + std::to_string(m.last));
+    });
+    for (std::size_t at = 0; at < samples.size(); at += block) {
+        detector.Feed(std::span(samples).subspan(at, std::min(block, samples.size() - at)));
+    }
+    detector.Finish();
+    return messages;
 }
 
 std::vector<double> Audio(const Detect::RtpStream& stream, std::size_t block) {
@@ -98,5 +115,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                           whole[i].first <= whole[i].last,
                       "split input heard another key, or one ending before it starts");
     }
+    Fuzz::Require(HeardText(samples, rate, samples.size() + 1) == HeardText(samples, rate, block), "split input heard other TTY text");
     return 0;
 }

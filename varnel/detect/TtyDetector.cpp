@@ -51,6 +51,15 @@ std::string_view TtyCodingWord(TtyCoding coding) {
     return "baudot";
 }
 
+int TtyCharacterCode(const TtyCharacter& character, TtyCoding coding) {
+    return coding == TtyCoding::Ascii7 ? character.code & 0x7F : character.code;
+}
+
+std::string TtyCharacterText(const TtyCharacter& character, TtyCoding coding) {
+    if (character.shift) return character.code == BaudotCoder::kFigures ? "FIGS" : "LTRS";
+    return std::string(1, coding == TtyCoding::Ascii7 ? static_cast<char>(character.code & 0x7F) : character.character);
+}
+
 TtyDetector::TtyDetector(int sampleRate, MessageSink sink) : rate_(sampleRate), sink_(std::move(sink)) {
     if (sampleRate < kLowestRate || sampleRate > kHighestRate) {
         throw std::invalid_argument("the TTY detector takes " + std::to_string(kLowestRate) + " to " + std::to_string(kHighestRate) +
@@ -227,7 +236,9 @@ void TtyDetector::Decide(Receiver& receiver) {
     ++receiver.bit;
     receiver.sum = 0.0;
     receiver.windowStart = receiver.edge + (receiver.bit + 0.25) * receiver.bitSamples;
-    receiver.windowEnd = receiver.edge + (receiver.bit + 0.75) * receiver.bitSamples;
+    // The stop bit is decided by its first half, so that the next start bit of a sender a few
+    // per cent fast is not missed.
+    receiver.windowEnd = receiver.edge + (receiver.bit + (receiver.bit == stopBit ? 0.5 : 0.75)) * receiver.bitSamples;
 }
 
 void TtyDetector::StartMessage() {

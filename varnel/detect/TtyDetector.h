@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,6 +25,11 @@ struct TtyCharacter {
     bool shift = false;  // a Baudot LTRS or FIGS
 };
 
+// What a frame stands for in the coding: "FIGS" or "LTRS" for a shift, else its character (of
+// ASCII-7 the low 7 bits); and its code (of ASCII-7 the low 7 bits).
+std::string TtyCharacterText(const TtyCharacter& character, TtyCoding coding);
+int TtyCharacterCode(const TtyCharacter& character, TtyCoding coding);
+
 // A run of TTY text: from the first carrier to the last, its coding and bit rate (as the
 // tty-rate setting names it, "45.45"), the text printed (shifts and NULs left out), the
 // characters' frames and the tones' level in dBm0. The views last until the sink returns.
@@ -39,7 +45,7 @@ struct TtyMessage {
 
 // A streaming text-telephone receiver: 1400 Hz mark and 1800 Hz space, each mixed down and
 // summed over a window of 1/400 s (which nulls the other tone), their difference deciding the
-// bit. While the two tones hold most of the power (both smoothed over some 8 ms), twelve start-stop receivers run on it
+// bit (the stop bit by its first half). While the two tones hold most of the power (both smoothed over some 8 ms), twelve start-stop receivers run on it
 // together, Baudot and 8-bit ASCII at each of the six rates, each deciding a bit by the sign of
 // the difference summed over the middle half of it. When the carrier has been away for
 // kHoldMs (or kMostCharacters have been heard) the message is reported as the rate whose bit
