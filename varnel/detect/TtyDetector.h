@@ -45,15 +45,17 @@ struct TtyMessage {
 
 // A streaming text-telephone receiver: 1400 Hz mark and 1800 Hz space, each mixed down and
 // summed over a window of 1/400 s (which nulls the other tone), their difference deciding the
-// bit (the stop bit by its first half). While the two tones hold most of the power (both smoothed over some 8 ms), twelve start-stop receivers run on it
-// together, Baudot and 8-bit ASCII at each of the six rates, each deciding a bit by the sign of
-// the difference summed over the middle half of it. When the carrier has been away for
-// kHoldMs (or kMostCharacters have been heard) the message is reported as the rate whose bit
-// time the gaps between transitions fit best (or the one of twice its bit time, when that
-// frames with fewer errors) and the coding with the fewest framing errors at it; ASCII
-// whose bit 7 is nearly always the stop bit is ASCII-7. Baudot starts in letters, reads the US
-// figures table and returns to letters after a space, as US TTYs do (the tool's
-// tty-figs-after-space, on by default, sends FIGS again for them).
+// bit. While the two tones hold most of the power (both smoothed over some 8 ms), twelve
+// start-stop receivers run on it together, Baudot and 8-bit ASCII at each of the six rates,
+// each deciding a bit by the sign of the difference summed over the middle half of it (the
+// stop bit over the second quarter, so that a sender a few per cent fast is followed); a frame
+// the carrier leaves is dropped. When the carrier has been away for kHoldMs (or
+// kMostCharacters have been heard) the message is reported as the rate whose bit time the gaps
+// between transitions fit best (or the one of twice its bit time, when that frames with fewer
+// errors) and the coding with the fewest framing errors at it; ASCII whose bit 7 is nearly
+// always the stop bit is ASCII-7. Baudot starts in letters, reads the US figures table and
+// returns to letters after a space, as US TTYs do (the tool's tty-figs-after-space, on by
+// default, sends FIGS again for them).
 //
 // The state is carried across calls, so feeding a signal in blocks of any size reports what
 // feeding it at once does, to the sample. Nothing is allocated once constructed.
