@@ -1,17 +1,21 @@
 // The TTY receiver: the tool's TTY in every mode and at several rates heard as sent (and as its
 // labels frame it), split input equal to whole input; minimodem's TDD transmitter heard; the tty
-// suite scored with minimodem's receiver; character error rates of known texts.
+// suite scored with minimodem's receiver; character error rates of known texts; TTY and
+// Caller-ID corpora, and the recipes they refuse.
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "support/Shell.h"
+#include "testkit/Corpus.h"
 #include "testkit/Runs.h"
 #include "testkit/TextScore.h"
 #include "varnel/detect/PcmReader.h"
 #include "varnel/detect/TtyDetector.h"
+#include "varnel/script/Rendering.h"
 
 namespace {
 
@@ -120,6 +124,55 @@ TEST(TtyDetect, CharacterErrorRates) {
         EXPECT_DOUBLE_EQ(Kit::CharacterErrorRate(c.sent, Kit::ReceivedText(c.output, std::nullopt)), c.rate);
     }
     EXPECT_DOUBLE_EQ(Kit::CharacterErrorRate("A", std::string(1000, 'B')), 1000.0);
+}
+
+// A TTY corpus's clips heard as their manifest says, in every mode; a Caller-ID corpus renders
+// a clip of every standard.
+TEST(TtyDetect, CorpusClipsOfEverySignal) {
+    const Kit::CorpusRecipe tty = Kit::ReadCorpusRecipe(
+        R"({"signal": "tty", "clips": 8, "characters": [5, 30], "level_dbm0": [-40, -6], "twist_db": [-6, 6], "snr_db": [20, 40]})");
+    const Kit::CorpusRecipe cid = Kit::ReadCorpusRecipe(R"({"signal": "cid", "clips": 24, "bit_rate_offset_percent": [-1, 1]})");
+    std::set<std::string> modes, standards;
+    for (std::size_t i = 0; i < 24; ++i) {
+        standards.insert(std::string(Kit::ClipAt(cid, i).row.Parameter("standard")));
+        if (i >= tty.clips) continue;
+        const Kit::Clip clip = Kit::ClipAt(tty, i);
+        Script::Rendering rendering(clip.job.options, clip.job.requests);
+        std::string text;
+        Detect::TtyDetector detector(8000, [&text](const Detect::TtyMessage& m) { text += m.text; });
+        std::uint8_t block[4096];
+        for (std::size_t n; (n = rendering.Pull(block)) > 0;) {
+            detector.Feed(std::span(reinterpret_cast<const std::int16_t*>(block), n / 2));
+        }
+        detector.Finish();
+        EXPECT_EQ(text, clip.row.sent) << clip.name;
+        modes.insert(std::string(clip.row.Parameter("tty_mode")));
+    }
+    EXPECT_EQ(modes.size(), 4u);
+    EXPECT_EQ(standards.size(), 8u);
+}
+
+struct Refused {
+    const char* recipe;
+    const char* why;
+};
+constexpr Refused kRefused[] = {
+    {R"({"clips": 1, "signal": "fax"})", R"("signal" must be "dtmf", "cid" or "tty")"},
+    {R"({"clips": 1, "signal": "tty", "keys": "1"})", R"("keys" is of DTMF clips, not of "tty")"},
+    {R"({"clips": 1, "standards": ["bt"]})", R"("standards" is not a member of "dtmf" clips)"},
+    {R"({"clips": 1, "signal": "tty", "modes": ["baudot75"]})", "'baudot75' is none of baudot45, baudot50, ascii7, ascii8"},
+    {R"({"clips": 1, "signal": "cid", "level_dbm0": 0, "twist_db": 6})", R"("level_dbm0" and "twist_db" reach past full scale: the space tone must stay within it)"},
+};
+
+TEST(TtyDetect, CorpusRecipesRefused) {
+    for (const Refused& r : kRefused) {
+        try {
+            Kit::ReadCorpusRecipe(r.recipe);
+            ADD_FAILURE() << r.recipe;
+        } catch (const Kit::CorpusError& e) {
+            EXPECT_STREQ(e.what(), r.why);
+        }
+    }
 }
 
 }  // namespace
