@@ -26,6 +26,9 @@ constexpr double kLowestDbm0 = -55.0;
 // Both powers are smoothed over about this long, so that noise seldom passes for the tones and
 // the dip of a transition does not end the carrier.
 constexpr double kCarrierSmoothingMs = 8.0;
+// The carrier's tones are within 3.5 % of 1400 and 1800 Hz: DTMF's 1477 and 1633 Hz and the
+// tones of Bell 202 and V.23 are not.
+constexpr double kToneTolerance = 0.035;
 // Gaps between transitions longer than this many bits (idle mark, a run of equal bits) say
 // nothing of the bit time.
 constexpr int kLongestGapBits = 8;
@@ -71,6 +74,12 @@ TtyDetector::TtyDetector(int sampleRate, MessageSink sink) : rate_(sampleRate), 
     markTurn_ = {PortableMath::Cos(markW), -PortableMath::Sin(markW)};
     spaceTurn_ = {PortableMath::Cos(spaceW), -PortableMath::Sin(spaceW)};
     markPhase_ = spacePhase_ = {1.0, 0.0};
+    const auto tangentOf = [&](double hz) {
+        const double turn = 2.0 * kPi * kToneTolerance * hz * window_ / sampleRate;
+        return PortableMath::Sin(turn) / PortableMath::Cos(turn);
+    };
+    markTangent_ = tangentOf(kMarkHz);
+    spaceTangent_ = tangentOf(kSpaceHz);
     holdSamples_ = static_cast<std::uint64_t>(sampleRate) * kHoldMs / 1000;
     smoothing_ = 1.0 / (kCarrierSmoothingMs * 0.001 * sampleRate);
     lowestPower_ = 0.5 * PortableMath::Pow10((kLowestDbm0 - kFullScaleDbm0) / 10.0);
@@ -140,9 +149,21 @@ void TtyDetector::Push(double x) {
     const double markPower = 2.0 * (markSum_.re * markSum_.re + markSum_.im * markSum_.im) / n2;
     const double spacePower = 2.0 * (spaceSum_.re * spaceSum_.re + spaceSum_.im * spaceSum_.im) / n2;
     const double tones = markPower + spacePower;
+    // The stronger tone's sum turns, over a window, by its offset from the bin: within
+    // kToneTolerance of its frequency, the turn's tangent is within its limit.
+    const bool markStronger = markPower >= spacePower;
+    const Complex& now = markStronger ? markSum_ : spaceSum_;
+    const Complex& before = markStronger ? markPast_[slot] : spacePast_[slot];
+    const double turnRe = now.re * before.re + now.im * before.im;
+    const double turnIm = now.im * before.re - now.re * before.im;
+    const double tangent = markStronger ? markTangent_ : spaceTangent_;
+    const bool onTone = turnRe > 0.0 && turnIm * turnIm <= tangent * tangent * turnRe * turnRe;
+    markPast_[slot] = markSum_;
+    spacePast_[slot] = spaceSum_;
+    smoothOnTone_ += smoothing_ * ((onTone ? 1.0 : 0.0) - smoothOnTone_);
     smoothTones_ += smoothing_ * (tones - smoothTones_);
     smoothPower_ += smoothing_ * (powerSum_ / window_ - smoothPower_);
-    const bool carrier = smoothTones_ >= lowestPower_ && smoothTones_ >= kCarrierShare * smoothPower_;
+    const bool carrier = smoothTones_ >= lowestPower_ && smoothTones_ >= kCarrierShare * smoothPower_ && smoothOnTone_ >= 0.5;
     if (carrier) {
         if (!open_) StartMessage();
         lastCarrier_ = samples_;

@@ -45,9 +45,9 @@ struct TtyMessage {
 
 // A streaming text-telephone receiver: 1400 Hz mark and 1800 Hz space, each mixed down and
 // summed over a window of 1/400 s (which nulls the other tone), their difference deciding the
-// bit. While the two tones hold most of the power (both smoothed over some 8 ms), twelve
-// start-stop receivers run on it together, Baudot and 8-bit ASCII at each of the six rates,
-// each deciding a bit by the sign of the difference summed over the middle half of it (the
+// bit. While the two tones hold most of the power, the stronger within 3.5 % of its frequency
+// (each smoothed over some 8 ms), twelve start-stop receivers run on it together, Baudot and
+// 8-bit ASCII at each of the six rates, each deciding a bit by the sign of the difference summed over the middle half of it (the
 // stop bit over the second quarter, so that a sender a few per cent fast is followed); a frame
 // the carrier leaves is dropped. When the carrier has been away for kHoldMs (or
 // kMostCharacters have been heard) the message is reported as the rate whose bit time the gaps
@@ -117,6 +117,9 @@ private:
     Complex markPhase_, spacePhase_;
     std::array<Complex, kLongestWindow> markRing_{}, spaceRing_{};
     std::array<double, kLongestWindow> powerRing_{};
+    std::array<Complex, kLongestWindow> markPast_{}, spacePast_{};  // the sums a window ago
+    double markTangent_ = 0.0, spaceTangent_ = 0.0;  // of the turn a window at the tolerance
+    double smoothOnTone_ = 0.0;
     Complex markSum_, spaceSum_;
     double powerSum_ = 0.0;
     int at_ = 0;  // the ring's oldest entry
