@@ -85,8 +85,8 @@ TtyDetector::TtyDetector(int sampleRate, MessageSink sink) : rate_(sampleRate), 
     lowestPower_ = 0.5 * PortableMath::Pow10((kLowestDbm0 - kFullScaleDbm0) / 10.0);
     for (int r = 0; r < kReceivers; ++r) {
         Receiver& receiver = receivers_[static_cast<std::size_t>(r)];
-        const ModemSpec& spec = kTtyRates[r % kRates];
-        receiver.bitSamples = static_cast<double>(sampleRate) * (spec.bitSeconds > 0.0 ? spec.bitSeconds : 1.0 / spec.bitRate);
+        const ModemSpec& row = kTtyRates[r % kRates];
+        receiver.bitSamples = static_cast<double>(sampleRate) * (row.bitSeconds > 0.0 ? row.bitSeconds : 1.0 / row.bitRate);
         receiver.dataBits = r < kRates ? 5 : 8;
         receiver.heard.reserve(kMostCharacters);
     }
