@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <variant>
 
 #include "cli/DetectExpect.h"
@@ -15,6 +16,7 @@
 #include "cli/DetectText.h"
 #include "cli/Text.h"
 #include "cli/ToneLines.h"
+#include "cli/TtyLines.h"
 #include "cli/UsageError.h"
 #include "varnel/options/ValueReaders.h"
 #include "varnel/detect/CallerIdDecoder.h"
@@ -107,17 +109,19 @@ void PrintCallerId(const CallerIdHeard& callerId, int rate, bool json, std::FILE
     }
 }
 
-// What a reader's samples hold: DTMF keys, MF signals, tones and Caller-ID.
+// What a reader's samples hold: DTMF keys, MF signals, tones, Caller-ID and TTY messages.
 struct Detections {
+    explicit Detections(int rate) : tty(rate) {}
+
     std::vector<DtmfEvent> keys;
     std::vector<Detect::MfEvent> mf;
     std::vector<Detect::ToneEvent> tones;
     CallerIdHeard callerId;
+    TtyLines tty;
 };
 
 template <typename Reader>
-Detections Heard(Reader& reader, int rate) {
-    Detections heard;
+void Hear(Reader& reader, int rate, Detections& heard) {
     DtmfDetector detector(rate, [&heard](const DtmfEvent& event) { heard.keys.push_back(event); });
     Detect::ToneListeners listeners(
         rate, [&heard](const Detect::MfEvent& event) { heard.mf.push_back(event); },
@@ -131,24 +135,27 @@ Detections Heard(Reader& reader, int rate) {
         detector.Feed(samples);
         listeners.Feed(samples);
         decoder.Feed(samples);
+        heard.tty.Feed(samples);
     }
     detector.Finish();
     listeners.Finish();
     decoder.Finish();
+    heard.tty.Finish();
     std::erase_if(heard.mf, [&heard](const Detect::MfEvent& signal) {
         return std::any_of(heard.keys.begin(), heard.keys.end(), [&signal](const DtmfEvent& key) { return Detect::KeyExplains(key, signal); });
     });
-    return heard;
+    std::erase_if(heard.tones, [&heard](const Detect::ToneEvent& tone) { return heard.tty.Overlaps(tone.first, tone.last); });
 }
 
-// The keys, the MF signals, the tones, then the Caller-ID heard, each detector's events in time
-// order.
+// The keys, the MF signals, the tones, the Caller-ID, then the TTY messages heard, each
+// detector's events in time order.
 void PrintDetections(const Detections& heard, int rate, bool json, std::FILE* out, std::vector<Script::Label>& labels,
                      const Fields& fields = {}) {
     PrintEvents(heard.keys, rate, json, out, labels, fields);
     PrintMfEvents(heard.mf, rate, json, out, labels, fields);
     PrintToneEvents(heard.tones, rate, json, out, labels, fields);
     PrintCallerId(heard.callerId, rate, json, out, labels, fields);
+    heard.tty.Print(json, out, labels, fields);
 }
 
 // The DTMF telephone events of a stream, as timeline lines marked rfc4733 or labels of that kind.
@@ -195,21 +202,24 @@ void PrintCapture(std::istream& in, bool json, std::FILE* out, std::vector<Heard
         }
         const Fields fields = {{"ssrc", ssrc.data()}, {"source", stream.source.Text()}, {"destination", stream.destination.Text()}};
         Detect::StreamAudio audio(stream);
-        PrintDetections(Heard(audio, Detect::kStreamRate), Detect::kStreamRate, json, out, heardStream.labels, fields);
+        Detections signals(Detect::kStreamRate);
+        Hear(audio, Detect::kStreamRate, signals);
+        PrintDetections(signals, Detect::kStreamRate, json, out, heardStream.labels, fields);
         PrintTelephoneEvents(stream, json, out, heardStream.labels, fields);
         PrintTexts(stream, json, out, heardStream.labels, fields);
     }
 }
 
 // What one stream holds; throws Detect::ReadError.
-Detections Signals(std::istream& in, const DetectOptions& detect, int& rate) {
+std::unique_ptr<Detections> Signals(std::istream& in, const DetectOptions& detect, int& rate) {
     Detect::PcmReader reader = detect.raw ? Detect::PcmReader::Raw(in, *detect.raw) : Detect::PcmReader::Wav(in);
     rate = reader.Format().rate;
     if (rate < DtmfDetector::kLowestRate || rate > DtmfDetector::kHighestRate) {
         throw Detect::ReadError("its rate of " + std::to_string(rate) + " Hz is outside the " + std::to_string(DtmfDetector::kLowestRate) +
                                 " to " + std::to_string(DtmfDetector::kHighestRate) + " Hz the detector takes");
     }
-    Detections heard = Heard(reader, rate);
+    auto heard = std::make_unique<Detections>(rate);
+    Hear(reader, rate, *heard);
     if (in.bad()) throw Detect::ReadError(std::strerror(errno));
     return heard;
 }
@@ -295,6 +305,7 @@ std::string DetectHelp() {
                            CID 0.600 0.875 bell MDMF date=12251030 number=5551234 name=JOHN DOE
                                checksum ok -20.0 dBm0
                            a message whose check fails has no fields
+                         then TTY messages, a line each: TTY START END CODING RATE "TEXT" LEVEL dBm0
                          --json: their labels as a render of the same request gives them (kind
                          mf, r2f, r2b, plan, sit, modem; a plan's tones and silences, fields
                          "plans", "code" or "tone"; Caller-ID messages and alerts of kind cid)
@@ -349,9 +360,9 @@ int RunDetect(const DetectOptions& detect, std::FILE* out, std::FILE* err) {
                 PrintCapture(in, detect.json, timeline, heard);
             } else {
                 int rate = 0;
-                const Detections signals = Signals(in, detect, rate);
+                const std::unique_ptr<Detections> signals = Signals(in, detect, rate);
                 if (detect.files.size() > 1 && !detect.json && timeline) std::fprintf(out, "%s:\n", file.c_str());
-                PrintDetections(signals, rate, detect.json, timeline, heard.emplace_back(HeardStream{"", rate, {}}).labels);
+                PrintDetections(*signals, rate, detect.json, timeline, heard.emplace_back(HeardStream{"", rate, {}}).labels);
             }
             if (expect && !expect->Judge(file, detect.files.size() > 1, heard, out)) status = kExitFailure;
             labels.insert(labels.end(), heard.begin(), heard.end());

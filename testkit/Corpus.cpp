@@ -1,11 +1,13 @@
 #include "testkit/Corpus.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include <nlohmann/json.hpp>
 
 #include "testkit/Requests.h"
+#include "testkit/SignalCorpus.h"
 #include "varnel/script/Level.h"
 #include "varnel/signal/DtmfKeypad.h"
 #include "varnel/signal/LineImpairments.h"
@@ -19,6 +21,7 @@ using nlohmann::json;
 
 constexpr std::size_t kMostClips = 100000000;
 constexpr std::size_t kMostKeys = 64;
+constexpr std::size_t kMostCharacters = 4000;
 
 [[noreturn]] void Fail(const std::string& why) { throw CorpusError(why); }
 
@@ -69,6 +72,36 @@ double Draw(SplitMix64& random, const Range& range, int decimals) {
     return std::round((range.low + (range.high - range.low) * random.Uniform()) * scale) / scale;
 }
 
+// The members of one signal only, and the standards or modes named: every one known, all of
+// them when none are.
+void CheckSignalMembers(CorpusRecipe& recipe, const std::vector<std::string>& seen, std::vector<std::string>& kinds) {
+    const auto saw = [&](std::string_view name) { return std::find(seen.begin(), seen.end(), name) != seen.end(); };
+    const std::string_view signal = recipe.signal == CorpusSignal::CallerId ? "cid" : recipe.signal == CorpusSignal::Tty ? "tty" : "dtmf";
+    for (const char* member : {"keys", "key_count", "tone_ms", "pause_ms"}) {
+        if (recipe.signal != CorpusSignal::Dtmf && saw(member)) Fail("\"" + std::string(member) + "\" is of DTMF clips, not of \"" + std::string(signal) + "\"");
+    }
+    for (const char* member : {"standards", "modes", "characters", "bit_rate_offset_percent"}) {
+        const bool own = recipe.signal == CorpusSignal::CallerId ? std::string_view(member) == "standards" || std::string_view(member) == "bit_rate_offset_percent"
+                         : recipe.signal == CorpusSignal::Tty    ? std::string_view(member) != "standards"
+                                                                 : false;
+        if (!own && saw(member)) Fail("\"" + std::string(member) + "\" is not a member of \"" + std::string(signal) + "\" clips");
+    }
+    std::vector<std::string> known;
+    if (recipe.signal == CorpusSignal::CallerId) {
+        for (const std::string_view name : CallerIdStandards()) known.emplace_back(name);
+    } else if (recipe.signal == CorpusSignal::Tty) {
+        for (const TtyMode& mode : TtyModes()) known.emplace_back(mode.name);
+    }
+    for (const std::string& kind : kinds) {
+        if (std::find(known.begin(), known.end(), kind) == known.end()) {
+            std::string names;
+            for (const std::string& name : known) names += (names.empty() ? "" : ", ") + name;
+            Fail("'" + kind + "' is none of " + names);
+        }
+    }
+    recipe.kinds = kinds.empty() ? known : kinds;
+}
+
 }  // namespace
 
 CorpusRecipe ReadCorpusRecipe(std::string_view text) {
@@ -81,8 +114,28 @@ CorpusRecipe ReadCorpusRecipe(std::string_view text) {
     if (!root.is_object()) Fail("the recipe must be a JSON object");
     CorpusRecipe recipe;
     bool sawClips = false;
+    std::vector<std::string> seen;
+    std::vector<std::string> kinds;
     for (const auto& [name, value] : root.items()) {
-        if (name == "clips") {
+        seen.push_back(name);
+        if (name == "signal") {
+            const std::string signal = value.is_string() ? value.get<std::string>() : "";
+            if (signal != "dtmf" && signal != "cid" && signal != "tty") Fail("\"signal\" must be \"dtmf\", \"cid\" or \"tty\"");
+            recipe.signal = signal == "cid" ? CorpusSignal::CallerId : signal == "tty" ? CorpusSignal::Tty : CorpusSignal::Dtmf;
+        } else if (name == "standards" || name == "modes") {
+            if (!value.is_array() || value.empty()) Fail("\"" + name + "\" must be a list of names");
+            for (const json& kind : value) {
+                if (!kind.is_string()) Fail("\"" + name + "\" must be a list of names");
+                kinds.push_back(kind.get<std::string>());
+            }
+        } else if (name == "characters") {
+            const Range count = RangeOf(value, name, 1, kMostCharacters);
+            if (count.low != std::floor(count.low) || count.high != std::floor(count.high)) Fail("\"characters\" must be whole numbers");
+            recipe.minCharacters = static_cast<std::size_t>(count.low);
+            recipe.maxCharacters = static_cast<std::size_t>(count.high);
+        } else if (name == "bit_rate_offset_percent") {
+            recipe.bitRateOffsetPercent = RangeOf(value, name, -10, 10);
+        } else if (name == "clips") {
             recipe.clips = CountOf(value, name, 1, kMostClips);
             sawClips = true;
         } else if (name == "seed") {
@@ -130,14 +183,21 @@ CorpusRecipe ReadCorpusRecipe(std::string_view text) {
         }
     }
     if (!sawClips) Fail("\"clips\" is missing: how many clips to render");
-    if (!FitsFullScale(recipe.levelDbm0.high, recipe.twistDb.high) || !FitsFullScale(recipe.levelDbm0.high, recipe.twistDb.low)) {
+    CheckSignalMembers(recipe, seen, kinds);
+    if (recipe.signal == CorpusSignal::Dtmf &&
+        (!FitsFullScale(recipe.levelDbm0.high, recipe.twistDb.high) || !FitsFullScale(recipe.levelDbm0.high, recipe.twistDb.low))) {
         Fail("\"level_dbm0\" and \"twist_db\" reach past full scale: the two tones of a key must stay within it");
+    }
+    if (recipe.signal != CorpusSignal::Dtmf && recipe.levelDbm0.high + std::max(0.0, recipe.twistDb.high) > Script::kFullScaleDbm0) {
+        Fail("\"level_dbm0\" and \"twist_db\" reach past full scale: the space tone must stay within it");
     }
     if (recipe.telephoneBand && !recipe.snrDb) Fail("\"noise_band\" needs \"snr_db\"");
     return recipe;
 }
 
 Clip ClipAt(const CorpusRecipe& recipe, std::size_t index) {
+    if (recipe.signal == CorpusSignal::CallerId) return CallerIdClipAt(recipe, index);
+    if (recipe.signal == CorpusSignal::Tty) return TtyClipAt(recipe, index);
     SplitMix64 random(FileSeed(recipe.seed, index));
     const auto count = static_cast<std::size_t>(Draw(random, {static_cast<double>(recipe.minKeys), static_cast<double>(recipe.maxKeys)}, 0));
     std::string keys;

@@ -6,13 +6,14 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "testkit/Manifest.h"
 #include "testkit/Suite.h"
 
 namespace Quorvex::VarnelNet::Kit {
 
-// A random labelled corpus of DTMF clips for training and testing learned detectors, as a JSON
+// A random labelled corpus of DTMF, Caller-ID or TTY clips for training and testing learned detectors, as a JSON
 // recipe describes it (see README): every value of a clip is drawn from its range by a generator
 // seeded with the recipe's seed and the clip's index, so a clip is a pure function of the recipe
 // and its index.
@@ -21,7 +22,11 @@ struct Range {
     double high = 0.0;
 };
 
+// What a corpus's clips sound: DTMF keys, a Caller-ID message or TTY text.
+enum class CorpusSignal : std::uint8_t { Dtmf, CallerId, Tty };
+
 struct CorpusRecipe {
+    CorpusSignal signal = CorpusSignal::Dtmf;
     std::size_t clips = 0;
     std::uint64_t seed = 0;
     SuiteEncoding encoding = SuiteEncoding::Pcm;
@@ -37,6 +42,13 @@ struct CorpusRecipe {
     Range tailMs{100, 100};     // and after them
     std::optional<Range> snrDb; // noise, or none
     bool telephoneBand = false;
+    // Caller-ID and TTY: the standards or modes drawn from (CallerIdStandards(), TtyModes()),
+    // the FSK's bit rate offset, and for TTY the characters of its text. The level is the FSK's
+    // (each tone of DTMF Caller-ID), the twist its space tone against its mark tone.
+    std::vector<std::string> kinds;
+    Range bitRateOffsetPercent{0, 0};
+    std::size_t minCharacters = 20;
+    std::size_t maxCharacters = 20;
 };
 
 class CorpusError : public std::runtime_error {

@@ -61,4 +61,8 @@ Script::Request CallerIdMessage(std::string number, std::string name, std::strin
     return message;
 }
 
+Script::Request TtyText(std::string text) { return Script::Tty{std::move(text)}; }
+
+Script::Request VmwiMessage(bool active) { return Script::Vmwi{active}; }
+
 }  // namespace Quorvex::VarnelNet::Kit

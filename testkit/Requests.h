@@ -37,5 +37,7 @@ Script::Request Tone(std::int32_t onMs, std::int32_t offMs, double hz1, double h
 Script::Request PlanTone(std::string_view country, std::string_view tone, std::int32_t ms);
 Script::Request ModemTone(MODEM_TONE tone, std::int32_t ms);
 Script::Request CallerIdMessage(std::string number, std::string name, std::string dateTime);
+Script::Request TtyText(std::string text);
+Script::Request VmwiMessage(bool active);
 
 }  // namespace Quorvex::VarnelNet::Kit

@@ -22,6 +22,7 @@
 #include "testkit/Manifest.h"
 #include "testkit/Measures.h"
 #include "testkit/Reading.h"
+#include "testkit/TextScore.h"
 #include "testkit/ReceiverProcess.h"
 #include "testkit/TalkOff.h"
 #include "varnel/platform/DecimalText.h"
@@ -347,7 +348,9 @@ ScoredFolder ScoreOutcomes(const ScoreRun& run, std::vector<FileOutcome> outcome
         }
         if (!found->second->failure.empty()) failures.push_back({rows.size(), std::move(found->second->failure)});
         Reading reading = ReadOutput(found->second->output, pattern, run.keyMap);
-        detected.push_back(reading.detected);
+        // A TTY file's receiver is read for its text, not its keys.
+        detected.push_back(CarriesText(row) ? ReceivedText(found->second->output, pattern ? std::optional(pattern->regex) : std::nullopt)
+                                            : reading.detected);
         evidence.push_back(EvidenceOf((folder / row.file).string(), std::move(reading), control));
         rows.push_back(std::move(row));
     }

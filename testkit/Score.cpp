@@ -12,6 +12,7 @@
 #include "testkit/MeasuresReport.h"
 #include "testkit/Requirements.h"
 #include "testkit/TalkOffRate.h"
+#include "testkit/TextScore.h"
 #include "varnel/platform/DecimalText.h"
 #include "varnel/platform/PrintableText.h"
 #include "varnel/script/Labels.h"
@@ -147,8 +148,8 @@ void AddFigures(Report& report) {
         const std::optional<double> value = Number(row.Parameter(family->figure->parameter));
         if (!value) continue;
         const std::string_view detected = report.detected[i];
-        points[key][std::string(row.Parameter(family->figure->group))].push_back(
-            {*value, detected == row.sent && !row.sent.empty(), detected.empty()});
+        const bool got = report.cer[i] ? *report.cer[i] <= kPassingCharacterErrors : detected == row.sent && !row.sent.empty();
+        points[key][std::string(row.Parameter(family->figure->group))].push_back({*value, got, detected.empty()});
     }
     for (const auto& [key, family] : families) {
         const Figure& figure = *family->figure;
@@ -198,6 +199,30 @@ std::string_view Mapped(std::string_view symbol, const KeyMap& keyMap) {
 }
 
 bool IsKeypad(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'D') || c == '*' || c == '#'; }
+
+// The mean and the worst character error rate of a requirement's files, when they carry text.
+struct CerFigures {
+    double mean = 0.0;
+    double worst = 0.0;
+};
+std::optional<CerFigures> CerOf(const Report& report, const RequirementResult& r) {
+    CerFigures figures;
+    std::size_t files = 0;
+    for (std::size_t i = 0; i < report.rows.size(); ++i) {
+        if (report.rows[i].requirement != r.id || report.rows[i].verdict == Verdict::Either || !report.cer[i]) continue;
+        figures.mean += *report.cer[i];
+        figures.worst = std::max(figures.worst, *report.cer[i]);
+        ++files;
+    }
+    if (files == 0) return std::nullopt;
+    figures.mean /= static_cast<double>(files);
+    return figures;
+}
+
+std::string RequirementCer(const Report& report, const RequirementResult& r) {
+    const std::optional<CerFigures> cer = CerOf(report, r);
+    return cer ? "            " + CerText(cer->mean) + " mean, " + CerText(cer->worst) + " worst\n" : "";
+}
 
 std::string Shown(std::string_view detected) { return detected.empty() ? "nothing" : "'" + Printable(detected) + "'"; }
 
@@ -317,16 +342,18 @@ Report Score(std::vector<ManifestRow> rows, std::vector<std::string> detected) {
     report.detected.resize(report.rows.size());
     for (std::size_t i = 0; i < report.rows.size(); ++i) {
         const ManifestRow& row = report.rows[i];
-        const bool passed = Passes(row, report.detected[i]);
+        report.cer.push_back(CarriesText(row) ? std::optional(CharacterErrorRate(row.sent, report.detected[i])) : std::nullopt);
+        const bool passed = report.cer[i] ? TextPasses(row, report.detected[i]) : Passes(row, report.detected[i]);
         report.passed.push_back(passed);
         VerdictCount& count = row.verdict == Verdict::Detect   ? report.detect
                               : row.verdict == Verdict::Reject ? report.reject
                                                                : report.either;
         ++count.files;
         const bool either = row.verdict == Verdict::Either;
-        count.met += either ? (!row.sent.empty() && report.detected[i] == row.sent ? 1 : 0) : (passed ? 1 : 0);
+        const bool sentReported = report.cer[i] ? *report.cer[i] <= kPassingCharacterErrors : report.detected[i] == row.sent;
+        count.met += either ? (!row.sent.empty() && sentReported ? 1 : 0) : (passed ? 1 : 0);
         if (!either && !passed) ++report.failed;
-        if (FalseDetection(report.rows[i], report.detected[i])) report.falseDetections.push_back(i);
+        if (!report.cer[i] && FalseDetection(report.rows[i], report.detected[i])) report.falseDetections.push_back(i);
     }
     AddFigures(report);
     AddRequirements(report);
@@ -363,11 +390,12 @@ std::string ReportText(const Report& report, std::string_view receiver, const Me
         char head[160];
         std::snprintf(head, sizeof head, "  %-7s %-24s %zu/%zu files  ", r.failures.empty() ? "met" : "NOT MET", r.id.c_str(),
                       r.files - r.failures.size(), r.files);
-        text += head + r.requirement + " [" + r.source + "]\n";
+        text += head + r.requirement + " [" + r.source + "]\n" + RequirementCer(report, r);
         for (std::size_t k = 0; k < r.failures.size() && k < kFailuresShown; ++k) {
             const std::size_t i = r.failures[k];
-            text += "            " + report.rows[i].file + ": detected " + Shown(report.detected[i]) + ", sent " +
-                    Shown(report.rows[i].sent) + "\n";
+            text += "            " + report.rows[i].file + ": " +
+                    (report.cer[i] ? CerText(*report.cer[i]) : "detected " + Shown(report.detected[i]) + ", sent " + Shown(report.rows[i].sent)) +
+                    "\n";
         }
         if (r.failures.size() > kFailuresShown) text += "            ... " + std::to_string(r.failures.size() - kFailuresShown) + " more\n";
     }
@@ -399,6 +427,7 @@ std::string ReportJson(const Report& report, std::string_view receiver, const Me
         for (const std::size_t i : r.failures) failures.push_back(report.rows[i].file);
         requirements.push_back({{"id", r.id}, {"met", r.failures.empty()}, {"files", r.files}, {"requirement", r.requirement},
                                 {"source", utf8(r.source)}, {"status", r.status}, {"failures", failures}});
+        if (const std::optional<CerFigures> cer = CerOf(report, r)) requirements.back()["cer"] = {{"mean", cer->mean}, {"worst", cer->worst}};
     }
     out["requirements"] = requirements;
     json falseDetections = json::array();
@@ -413,6 +442,7 @@ std::string ReportJson(const Report& report, std::string_view receiver, const Me
         results.push_back({{"file", utf8(row.file)}, {"family", utf8(row.family)}, {"verdict", VerdictWord(row.verdict)},
                            {"sent", utf8(row.sent)}, {"detected", report.detected[i]},
                            {"pass", row.verdict == Verdict::Either ? json(nullptr) : json(static_cast<bool>(report.passed[i]))}});
+        if (report.cer[i]) results.back()["cer"] = *report.cer[i];
     }
     out["results"] = results;
     if (!report.runFailures.empty()) {

@@ -76,6 +76,7 @@ struct Report {
     std::vector<ManifestRow> rows;
     std::vector<std::string> detected;   // by row
     std::vector<bool> passed;            // by row
+    std::vector<std::optional<double>> cer;  // by row: the character error rate of a row carrying text
     std::vector<FigureResult> figures;
     std::vector<RequirementResult> requirements;
     std::vector<std::size_t> falseDetections;

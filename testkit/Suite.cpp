@@ -21,6 +21,8 @@ const Suite kSuites[] = {
      EtsiCallerIdFamilies(), false},
     {"talkoff", "DTMF receivers' talk-off: over an hour of speech and music without keys, made by espeak-ng and fluidsynth",
      TalkOffFamilies(), true},
+    {"tty", "text-telephone receivers: Baudot at 45.45 and 50 bit/s, ASCII-7 and ASCII-8 at 110, texts drawn for each file, "
+            "scored by character errors", TtyFamilies(), false},
 };
 
 // The requests as a script's entries, numbered from 1.

@@ -105,5 +105,19 @@ std::span<const Family> DtmfFamilies();
 std::span<const Family> BellCallerIdFamilies();
 std::span<const Family> EtsiCallerIdFamilies();
 std::span<const Family> TalkOffFamilies();
+std::span<const Family> TtyFamilies();
+
+// The TTY modes of the tty suite and of corpora: the tty_mode a file names, the tty-mode and
+// tty-rate settings it is sent with.
+struct TtyMode {
+    std::string_view name;  // "baudot45", "baudot50", "ascii7", "ascii8"
+    std::int32_t mode;
+    std::int32_t rate;
+};
+std::span<const TtyMode> TtyModes();
+const TtyMode* FindTtyMode(std::string_view name);
+// count characters of TTY text: letters mostly, single spaces between words, figures and
+// punctuation every code sends, a letter first and last.
+std::string DrawTtyText(SplitMix64& draws, std::size_t count);
 
 }  // namespace Quorvex::VarnelNet::Kit

@@ -52,6 +52,21 @@ std::unique_ptr<Detect::CallerIdDecoder> DecoderAt(int sampleRate, std::string& 
     }
 }
 
+std::unique_ptr<Detect::TtyDetector> TextDetectorAt(int sampleRate, std::string& heard) {
+    try {
+        return std::make_unique<Detect::TtyDetector>(sampleRate, [&heard](const Detect::TtyMessage& message) {
+            std::int32_t index = 0;
+            for (const Detect::TtyCharacter& c : message.characters) {
+                const Script::Label label = Script::HeardCharacterLabel(Detect::TtyCharacterText(c, message.coding), index++,
+                                                                        Detect::TtyCharacterCode(c, message.coding), c.first, c.last + 1);
+                heard += Script::JsonLabels(std::span(&label, 1));
+            }
+        });
+    } catch (const std::invalid_argument& e) {
+        throw ArgumentException(e.what());
+    }
+}
+
 // Feeds a detector samples Python holds: int16 as they are, any other numbers as doubles.
 template <typename Detector>
 void FeedArray(Detector& detector, const py::array& samples) {
@@ -122,6 +137,24 @@ std::string CallerIdListener::Feed(const py::array& samples) {
 
 std::string CallerIdListener::Finish() {
     m_decoder->Finish();
+    return Heard();
+}
+
+TextListener::TextListener(int sampleRate) : m_detector(TextDetectorAt(sampleRate, m_heard)) {}
+
+std::string TextListener::Heard() {
+    std::string heard;
+    heard.swap(m_heard);
+    return heard;
+}
+
+std::string TextListener::Feed(const py::array& samples) {
+    FeedArray(*m_detector, samples);
+    return Heard();
+}
+
+std::string TextListener::Finish() {
+    m_detector->Finish();
     return Heard();
 }
 

@@ -7,6 +7,7 @@
 
 #include "varnel/detect/CallerIdDecoder.h"
 #include "varnel/detect/DtmfDetector.h"
+#include "varnel/detect/TtyDetector.h"
 #include "varnel/detect/ToneListeners.h"
 
 namespace varnel_python {
@@ -63,6 +64,24 @@ private:
 
     std::string m_heard;
     std::unique_ptr<Quorvex::VarnelNet::Detect::CallerIdDecoder> m_decoder;
+};
+
+// varnel.TtyDetector: the library's TTY receiver the same way, each character frame of the
+// messages it hears a label, those of `varnel detect --json`.
+class TextListener {
+public:
+    // Throws ArgumentError for a rate the detector does not take.
+    explicit TextListener(int sampleRate);
+    // The frames of the messages that ended within these samples.
+    std::string Feed(const pybind11::array& samples);
+    // The input has ended: a message still open.
+    std::string Finish();
+
+private:
+    std::string Heard();
+
+    std::string m_heard;
+    std::unique_ptr<Quorvex::VarnelNet::Detect::TtyDetector> m_detector;
 };
 
 }  // namespace varnel_python

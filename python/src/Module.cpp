@@ -449,6 +449,10 @@ PYBIND11_MODULE(_varnel, m) {
         .def(py::init<int>(), py::arg("rate"))
         .def("feed", &KeyListener::Feed, py::arg("samples"))
         .def("finish", &KeyListener::Finish);
+    py::class_<TextListener>(m, "_TextListener")
+        .def(py::init<int>(), py::arg("rate"))
+        .def("feed", &TextListener::Feed, py::arg("samples"))
+        .def("finish", &TextListener::Finish);
     py::class_<CallerIdListener>(m, "_CallerIdListener")
         .def(py::init<int>(), py::arg("rate"))
         .def("feed", &CallerIdListener::Feed, py::arg("samples"))

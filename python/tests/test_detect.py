@@ -40,6 +40,16 @@ def test_the_tone_detector_hears_what_the_tool_hears(tool, tmp_path):
     assert {label["kind"] for label in expected} == {"mf", "r2b", "plan", "sit", "modem"}
 
 
+def test_detect_hears_tty_as_the_tool_does(tool, tmp_path):
+    wav = tmp_path / "tty.wav"
+    requests = ["dtmf:5", "silence:200", "tty:CALL 911 NOW"]
+    varnel.write_wav(wav, requests, rate=16000)
+    expected = [json.loads(line) for line in tool("detect", "--json", str(wav)).decode().splitlines()]
+    samples = varnel.render(requests, rate=16000)
+    assert varnel.detect(samples, 16000) == expected
+    assert "".join(c["text"] for c in expected if c["kind"] == "tty" and len(c["text"]) == 1) == "CALL 911 NOW"
+
+
 def test_a_rate_the_detector_does_not_take_is_refused():
     with pytest.raises(varnel.ArgumentError):
         varnel.DtmfDetector(4000)

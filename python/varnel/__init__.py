@@ -414,19 +414,39 @@ class CallerIdDecoder:
         return _heard(self._listener.finish())
 
 
+
+class TtyDetector:
+    """The library's streaming TTY receiver (Baudot or ASCII at 45.45 to 110 bit/s, 1400/1800
+    Hz), as `varnel detect` runs it, fed as DtmfDetector is. Each message heard comes as its
+    character frames, dicts in the labels' schema (kind "tty", symbol "character", text the
+    character or "FIGS"/"LTRS", value its code, index its position), once the carrier has been
+    away for 100 ms or at finish()."""
+
+    def __init__(self, rate):
+        self._listener = _varnel._TextListener(int(rate))
+
+    def feed(self, samples):
+        import numpy as _np
+        return _heard(self._listener.feed(_np.asarray(samples)))
+
+    def finish(self):
+        return _heard(self._listener.finish())
+
+
 def detect(samples, rate):
     """Everything `varnel detect --json` hears in the samples, in its order: the DTMF keys (see
-    DtmfDetector), the MF signals, the tones (see ToneDetector), then the Caller-ID (see
-    CallerIdDecoder)."""
+    DtmfDetector), the MF signals, the tones (see ToneDetector), the Caller-ID (see
+    CallerIdDecoder), then the frames of the TTY messages (see TtyDetector)."""
     import numpy as _np
     samples = _np.asarray(samples)
     keys = DtmfDetector(rate)
     tones = ToneDetector(rate)
     caller_id = CallerIdDecoder(rate)
+    text = TtyDetector(rate)
     heard = tones.feed(samples) + tones.finish()
     signals = [label for label in heard if label["symbol"] == "key"]
     return (keys.feed(samples) + keys.finish() + signals + [label for label in heard if label["symbol"] != "key"]
-            + caller_id.feed(samples) + caller_id.finish())
+            + caller_id.feed(samples) + caller_id.finish() + text.feed(samples) + text.finish())
 
 
-__all__ += ["CallerIdDecoder", "DtmfDetector", "ToneDetector", "detect"]
+__all__ += ["CallerIdDecoder", "DtmfDetector", "ToneDetector", "TtyDetector", "detect"]

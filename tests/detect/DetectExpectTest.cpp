@@ -77,7 +77,7 @@ TEST_F(DetectExpectTest, JudgesAPcapAndPrintsItsText) {
     std::string out;
     ASSERT_EQ(Run("TOOL --pcap DIR/a.pcap --seed 5 --tty-rtt --dtmf-mode rfc4733 dtmf:159D 'tty:HELLO GA' 2> /dev/null && TOOL detect DIR/a.pcap &&"
                   " TOOL detect --expect dtmf:159D DIR/a.pcap", out), 0) << out;
-    EXPECT_TRUE(std::regex_match(out, std::regex("RTP .* payload 0 events 101 packets \\d+\n(. .* rfc4733\n){4}RTP .* > 127\\.0\\.0\\.1:5006 text 98"
+    EXPECT_TRUE(std::regex_match(out, std::regex("RTP .* payload 0 events 101 packets \\d+\nTTY .* \"HELLO GA\" .*\n(. .* rfc4733\n){4}RTP .* > 127\\.0\\.0\\.1:5006 text 98"
                                                  " packets \\d+\nRTT 0\\.000 1\\.\\d+ \"HELLO GA\"\nmatches: 4 keys \\(RTP .*:5004\\)\n"))) << out;
 }
 

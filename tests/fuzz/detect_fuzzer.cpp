@@ -1,7 +1,7 @@
 // What `varnel detect` reads: a WAV file (first byte 0 modulo 4), a pcap (2 modulo 4) or raw
 // samples (odd; the next bytes their encoding and size, and rate); the second-to-last byte
 // sizes the blocks fed. A refusal has a reason, every sample is within full scale, keys, MF
-// signals, tones and Caller-ID heard in blocks are those heard at once; a pcap's streams give
+// signals, tones, Caller-ID and TTY text heard in blocks are those heard at once; a pcap's streams give
 // their audio alike in any blocks, as long as their last packet's, events that end no earlier
 // than they start, and text blocks in order, UTF-8 and never empty; only a Caller-ID message of
 // a good check has fields.
@@ -21,6 +21,7 @@
 #include "varnel/detect/PcmReader.h"
 #include "varnel/detect/ToneListeners.h"
 #include "varnel/platform/TextConversion.h"
+#include "varnel/detect/TtyDetector.h"
 
 using namespace Quorvex::VarnelNet;
 
@@ -75,6 +76,22 @@ std::string CallerId(const std::vector<double>& samples, int rate, std::size_t b
     }
     decoder.Finish();
     return heard;
+}
+
+// The TTY messages heard: text, coding, rate and span, one string a message.
+std::vector<std::string> HeardText(const std::vector<double>& samples, int rate, std::size_t block) {
+    std::vector<std::string> messages;
+    Detect::TtyDetector detector(rate, [&messages](const Detect::TtyMessage& m) {
+        Fuzz::Require(m.first <= m.last && !m.text.empty() && m.characters.size() <= Detect::TtyDetector::kMostCharacters,
+                      "a TTY message ending before it starts, empty or of too many characters");
+        messages.push_back(std::string(m.text) + "|" + std::string(Detect::TtyCodingWord(m.coding)) + "|" + std::string(m.rate) + "|" +
+                           std::to_string(m.first) + "|" + std::to_string(m.last));
+    });
+    for (std::size_t at = 0; at < samples.size(); at += block) {
+        detector.Feed(std::span(samples).subspan(at, std::min(block, samples.size() - at)));
+    }
+    detector.Finish();
+    return messages;
 }
 
 std::vector<double> Audio(const Detect::RtpStream& stream, std::size_t block) {
@@ -149,5 +166,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Fuzz::Require(tones == Tones(samples, rate, block), "split input heard other MF signals or tones");
     for (const auto& tone : tones) Fuzz::Require(tone[1] <= tone[2], "an MF signal or tone ending before it starts");
     Fuzz::Require(CallerId(samples, rate, samples.size() + 1) == CallerId(samples, rate, block), "split input heard other Caller-ID");
+    Fuzz::Require(HeardText(samples, rate, samples.size() + 1) == HeardText(samples, rate, block), "split input heard other TTY text");
     return 0;
 }

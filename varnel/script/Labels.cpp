@@ -166,6 +166,18 @@ Label HeardKeyLabel(char key, std::uint64_t firstSample, std::uint64_t end, std:
     return label;
 }
 
+Label HeardCharacterLabel(std::string text, std::int32_t index, std::int32_t code, std::uint64_t firstSample, std::uint64_t end) {
+    Label label;
+    label.kind = "tty";
+    label.symbol = SymbolKind::Character;
+    label.first = firstSample;
+    label.end = end;
+    label.text = std::move(text);
+    label.index = index;
+    label.value = code;
+    return label;
+}
+
 LabelFormat LabelFormatOf(std::string_view path) {
     const auto endsWith = [&](std::string_view suffix) {
         return path.size() > suffix.size() && path.substr(path.size() - suffix.size()) == suffix;

@@ -33,6 +33,9 @@ struct Label {
 // labels' schema (symbol key, the key's nominal frequencies), so that a detection compares with a
 // rendering's labels: kind "dtmf" for a key heard in audio, "rfc4733" for a telephone event.
 Label HeardKeyLabel(char key, std::uint64_t firstSample, std::uint64_t end, std::string_view kind);
+// A TTY character frame a detector heard, as a rendering labels it: kind "tty", symbol
+// character, its text (the character, or "FIGS" or "LTRS"), its position in the message and code.
+Label HeardCharacterLabel(std::string text, std::int32_t index, std::int32_t code, std::uint64_t firstSample, std::uint64_t end);
 
 // The text as UTF-8: a byte that is not part of a UTF-8 sequence stands for the Latin-1
 // character of its value (the pound sign 0xA3 of a TTY figures table).
