@@ -63,7 +63,7 @@ std::string TtyCharacterText(const TtyCharacter& character, TtyCoding coding) {
     return std::string(1, coding == TtyCoding::Ascii7 ? static_cast<char>(character.code & 0x7F) : character.character);
 }
 
-TtyDetector::TtyDetector(int sampleRate, MessageSink sink) : rate_(sampleRate), sink_(std::move(sink)) {
+TtyDetector::TtyDetector(int sampleRate, MessageSink sink) : sink_(std::move(sink)) {
     if (sampleRate < kLowestRate || sampleRate > kHighestRate) {
         throw std::invalid_argument("the TTY detector takes " + std::to_string(kLowestRate) + " to " + std::to_string(kHighestRate) +
                                     " Hz, not " + std::to_string(sampleRate));

@@ -110,7 +110,6 @@ private:
     void StartMessage();
     void EndMessage();
 
-    int rate_;
     int window_;
     MessageSink sink_;
     Complex markTurn_, spaceTurn_;  // e^{-jw} of each tone
