@@ -313,9 +313,11 @@ std::string DetectHelp() {
                          hear a live RTP stream (G.711, RFC 4733 events) as it comes, until
                          Ctrl-C, SECONDS, or 2 s without packets once they came
   --expect SCRIPT, -f FILE
-                         check what was heard against what SCRIPT sends: its keys in order, each
-                         start within 40 ms once the first is aligned, each duration within
-                         20 ms; prints "matches: N keys" (exit 0) or the first difference (1)
+                         check what was heard against what SCRIPT sends: its keys in order (and
+                         its MF and R2 signals, Caller-ID numbers, tone segments' frequencies and
+                         TTY characters), each start within 40 ms once the first is aligned, each
+                         duration within 20 ms; prints "matches: N keys" (exit 0) or the first
+                         difference (1)
   --junit FILE           the verdicts of --expect as JUnit XML, a testcase a recording
   --labels FILE.txt|FILE.jsonl
                          write what was heard as a label track (Audacity) or JSON lines

@@ -99,6 +99,9 @@ KitOptions ParseKitArguments(std::span<const std::string> args) {
         } else if (arg == "--repeat" && kit.command == KitCommand::Suite) {
             const std::string repeat = value(i, arg);
             Worded([&] { kit.repeat = static_cast<std::size_t>(Registry::WholeOf(KitRow("repeat"), repeat)); });
+        } else if (arg == "--rate" && kit.command == KitCommand::Suite) {
+            const std::string rate = value(i, arg);
+            Worded([&] { kit.rate = static_cast<std::int32_t>(Registry::WholeOf(KitRow("rate"), rate)); });
         } else if (arg == "--family" && kit.command != KitCommand::Corpus) {
             kit.families = Words(value(i, arg));
         } else if (arg == "--pattern" && kit.command == KitCommand::Score) {
@@ -144,6 +147,10 @@ KitOptions ParseKitArguments(std::span<const std::string> args) {
                 throw UsageError("suite: there is no suite '" + Printable(kit.subject) + "' (varnel suite lists them)");
             }
             if (!kit.subject.empty() && kit.outputDir.empty()) throw UsageError("suite: give the folder to write: -o DIR");
+            if (kit.rate != Kit::kSuiteRate && Kit::FindSuite(kit.subject) && Kit::FindSuite(kit.subject)->madeByPrograms) {
+                throw UsageError("suite: --rate: the suite " + kit.subject + " is written at " + std::to_string(Kit::kSuiteRate) +
+                                 " Hz only (its sounds come from other programs)");
+            }
             CheckFamilies(kit);
             break;
         case KitCommand::Score:
@@ -161,12 +168,14 @@ namespace {
 
 constexpr std::string_view kSuiteHelp =
     R"(  varnel suite [NAME -o DIR] [--seed N] [--shard I/N] [-e pcm|ulaw|alaw] [--family F,...]
-               [--repeat N]
+               [--repeat N] [--rate HZ]
                          write the suite's WAV files (8000 Hz), a .jsonl label file beside each,
                          and manifest.csv (file, family, parameters, verdict, requirement and its
                          source); without a name, list the suites and their families. --repeat N
                          writes each file N times (1 to 1000) with as many seeds, the repeats
-                         named NAME-rR with the parameter repeat=R, for the score's statistics
+                         named NAME-rR with the parameter repeat=R, for the score's statistics.
+                         --rate HZ (8000 to 192000) writes the files at that sample rate, each
+                         with the parameter rate_hz=HZ (talkoff: 8000 only)
 )";
 constexpr std::string_view kScoreHelp =
     R"(  varnel score DIR [--pattern REGEX] [--json] [--family F,...] [--timeout SECONDS] [--strict]

@@ -27,6 +27,7 @@ struct KitOptions {
     Kit::SuiteEncoding encoding = Kit::SuiteEncoding::Pcm;
     std::vector<std::string> families;  // --family A,B: only these
     std::size_t repeat = 1;             // --repeat N: each file with N seeds
+    std::int32_t rate = Kit::kSuiteRate;  // --rate HZ: the suite's files at that sample rate
     std::string pattern;                // --pattern REGEX (ECMAScript), or empty
     bool json = false;
     std::optional<double> timeout;      // --timeout SECONDS: a receiver's time a file

@@ -71,7 +71,7 @@ int ListSuites(std::FILE* out) {
 }
 
 int RunSuite(const KitOptions& kit, std::FILE* err) {
-    const Kit::SuiteRun run{Kit::FindSuite(kit.subject), kit.outputDir, kit.seed, ShardOf(kit), kit.encoding, kit.families, kit.repeat};
+    const Kit::SuiteRun run{Kit::FindSuite(kit.subject), kit.outputDir, kit.seed, ShardOf(kit), kit.encoding, kit.families, kit.repeat, kit.rate};
     const std::size_t written = Kit::WriteSuite(run, kControl);
     std::fprintf(err, "varnel: wrote %zu files of the suite %s%s and manifest.csv to %s\n", written, kit.subject.c_str(),
                  ShardText(kit).c_str(), Printable(kit.outputDir).c_str());

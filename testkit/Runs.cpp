@@ -243,8 +243,10 @@ std::size_t WriteSuite(const SuiteRun& run, const RunControl& control) {
     return WriteFolder(run.folder, FileCount(suite) * repeat, run.shard, control, wantedRepeat, [&](std::size_t i, bool render) {
         const SuiteFile file = RepeatAt(suite, i / repeat, run.seed, i % repeat);
         std::function<void()> write;
-        if (render) write = [&run, &control, file] { WriteClip(run.folder, file.name, JobOf(file, run.encoding), control); };
-        return FolderFile{RowOf(suite, file), std::move(write)};
+        if (render) write = [&run, &control, file] { WriteClip(run.folder, file.name, JobOf(file, run.encoding, run.rate), control); };
+        ManifestRow row = RowOf(suite, file);
+        if (run.rate != kSuiteRate) row.parameters.emplace_back("rate_hz", std::to_string(run.rate));
+        return FolderFile{std::move(row), std::move(write)};
     });
 }
 

@@ -41,6 +41,7 @@ struct SuiteRun {
     SuiteEncoding encoding = SuiteEncoding::Pcm;
     std::vector<std::string> families;  // only these; none: every family
     std::size_t repeat = 1;             // each file this many times, with as many seeds (RepeatAt)
+    std::int32_t rate = kSuiteRate;     // Hz; another rate is named in each row's parameters (rate_hz)
 };
 
 struct CorpusRun {

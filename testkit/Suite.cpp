@@ -122,13 +122,13 @@ std::size_t Draw(SplitMix64& draws, std::size_t count) {
     return static_cast<std::size_t>(draws.Uniform() * static_cast<double>(count));
 }
 
-Render::Job JobOf(const SuiteFile& file, SuiteEncoding encoding) {
-    RequestList requests = {SetInteger(SettingsCatalog::kSampleRate, kSuiteRate),
+Render::Job JobOf(const SuiteFile& file, SuiteEncoding encoding, std::int32_t rate) {
+    RequestList requests = {SetInteger(SettingsCatalog::kSampleRate, rate),
                             encoding == SuiteEncoding::MuLaw  ? SetInteger(SettingsCatalog::kEncoding, ENC_MuLaw)
                             : encoding == SuiteEncoding::ALaw ? SetInteger(SettingsCatalog::kEncoding, ENC_ALaw)
                                                               : SetInteger(SettingsCatalog::kBitsPerSample, 16)};
     requests.insert(requests.end(), file.requests.begin(), file.requests.end());
-    if (std::optional<Option::Refusal> refusal = Script::CheckImpairments(file.impairments, kSuiteRate)) {
+    if (std::optional<Option::Refusal> refusal = Script::CheckImpairments(file.impairments, rate)) {
         throw Option::OptionRefused(std::move(*refusal));
     }
     Render::Job job;

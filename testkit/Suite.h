@@ -90,10 +90,10 @@ std::size_t Draw(SplitMix64& draws, std::size_t count);
 inline constexpr std::int32_t kSuiteRate = 8000;
 enum class SuiteEncoding : std::uint8_t { Pcm, MuLaw, ALaw };
 
-// The file as a job of the render layer: the suite's format settings, its requests (numbered from
-// 1, each with its canonical text for messages), its impairments, its mix and labels. Throws
-// RequestError when the impairments do not go together at kSuiteRate.
-Render::Job JobOf(const SuiteFile& file, SuiteEncoding encoding);
+// The file as a job of the render layer: the suite's format settings at `rate` Hz, its requests
+// (numbered from 1, each with its canonical text for messages), its impairments, its mix and
+// labels. Throws RequestError when the impairments do not go together at that rate.
+Render::Job JobOf(const SuiteFile& file, SuiteEncoding encoding, std::int32_t rate = kSuiteRate);
 
 // Helpers of the suites' definitions: a number with at most `decimals` decimals as the manifest
 // writes it; the amplitude (dB) that puts each of `tones` equal tones at dbm0.

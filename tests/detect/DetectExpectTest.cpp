@@ -42,7 +42,8 @@ protected:
 
 TEST_F(DetectExpectTest, JudgesARecordingAgainstAScript) {
     std::string out;
-    ASSERT_EQ(Run("TOOL -o DIR/a.wav silence:300 dtmf:123# && TOOL -o DIR/short.wav --dtmf-tone 50 dtmf:1 && printf 'dtmf:12\\n# then\\ndtmf:3#\\n' > DIR/s.txt", out), 0) << out;
+    ASSERT_EQ(Run("TOOL -o DIR/a.wav silence:300 dtmf:123# && TOOL -o DIR/short.wav --dtmf-tone 50 dtmf:1 && printf 'dtmf:12\\n# then\\ndtmf:3#\\n' > DIR/s.txt && for r in cid:5551234 mf:K123S r2f:5 r2b:3 plan:us:busy sit:nc modem:ansam tty:GA5;"
+                  " do TOOL -r 8000 -o DIR/${r%%:*}.wav $r; done", out), 0) << out;
     const struct {
         std::string args;
         int status;
@@ -64,6 +65,15 @@ TEST_F(DetectExpectTest, JudgesARecordingAgainstAScript) {
         {"--rtp-listen 70000", 2, "varnel: --rtp-listen needs \\[ADDRESS:\\]PORT, a port from 0 \\(any\\) to 65535, not '70000'\n(.|\n)*"},
         {"--labels DIR/l.wav DIR/a.wav", 2, "varnel: --labels: .*neither a \\.txt file(.|\n)*"},
         {"--labels DIR/l.txt DIR/a.wav > /dev/null; cat DIR/l.txt", 0, "0\\.30\\d+\t0\\.37\\d+\t1\n(.*\n){2}0\\.99\\d+\t1\\.06\\d+\t#\n"},
+        // Every kind a detector hears, through its rendering at 8000 Hz.
+        {"--expect cid:5551239 DIR/cid.wav", 1, "Caller-ID message 1: expected '5551239' at 0\\.401 s, heard '5551234' at 0\\.401 s\n"},
+        {"--expect mf:K123S DIR/mf.wav", 0, "matches: 5 MF signals\n"},
+        {"--expect r2f:5 DIR/r2f.wav", 0, "matches: 1 R2 forward signal\n"},
+        {"--expect r2b:3 DIR/r2b.wav", 0, "matches: 1 R2 backward signal\n"},
+        {"--expect plan:uk:busy DIR/plan.wav", 1, "plan tone 1: expected '400' at 0\\.000 s, heard '480\\+620' at 0\\.00\\d s\n"},
+        {"--expect sit:nc DIR/sit.wav", 0, "matches: 3 SIT segments\n"},
+        {"--expect modem:ansam DIR/modem.wav", 0, "matches: 1 modem tone\n"},
+        {"--expect tty:GA6 DIR/tty.wav", 1, "TTY character 5: expected '6' at 0\\.904 s, heard '5' at 0\\.90\\d s\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);

@@ -351,6 +351,10 @@ TEST(KitTest, TheToolAnswersForItsReceivers) {
         {"score {dir} --pattern 'NUMBER (?P<number>\\d+) (?P<name>.+)' -- echo NUMBER 5551234 ANNA DIAZ", 0,
          {"fields (right of files):\n  all                       number 0/2  name 0/2\n"}},
         {"suite dtmf -o {dir}/r --repeat 0", 2, {"--repeat: '0' is not a number of seeds from 1 to 1000"}},
+        {"suite talkoff -o {dir}/t --rate 16000", 2, {"suite: --rate: the suite talkoff is written at 8000 Hz only"}},
+        {"suite cid-bell -o {dir}/h --family twist --rate 48000 2>/dev/null && grep -c ';rate_hz=48000,' {dir}/h/manifest.csv && python3 -c "
+         "'import sys, wave; print(wave.open(sys.argv[1]).getframerate(), \"Hz\")' {dir}/h/twist-0000.wav",
+         0, {"14\n48000 Hz\n"}},
         {R"(score {dir} --junit {dir}/j.xml --pattern '^(\d+)' -- echo 555 >/dev/null && python3 -c 'import sys, xml.etree.ElementTree as E
 c = E.parse(sys.argv[1]).find("testsuite/testcase"); print(c.get("classname"), c.get("name"), c.find("failure").get("message"))' {dir}/j.xml)",
          0, {"cid-bell bell-twist 0 of 2 files meet their verdict: twist-0004.wav detected '555', sent '"}},

@@ -19,7 +19,7 @@ namespace {
 
 // The tool's options and the test kit's, in the order the completion offers them (the kit's
 // -o, --seed and -e mean there what the tool's do elsewhere).
-constexpr std::array<OptionRow, 31> kToolRows = {{
+constexpr std::array<OptionRow, 32> kToolRows = {{
     {.name = "output", .letter = 'o', .kind = Kind::Text, .placeholder = "FILE"},
     {.name = "raw"},
     {.name = "play"},
@@ -42,6 +42,8 @@ constexpr std::array<OptionRow, 31> kToolRows = {{
     {.name = "family", .target = Target::Kit, .kind = Kind::Text, .placeholder = "F,..."},
     {.name = "repeat", .target = Target::Kit, .kind = Kind::Whole, .placeholder = "N", .noun = "a number of seeds", .least = 1,
      .most = 1000, .fallback = "1"},
+    {.name = "rate", .target = Target::Kit, .kind = Kind::Whole, .placeholder = "HZ", .noun = "a sample rate in Hz", .least = 8000,
+     .most = 192000, .fallback = "8000"},
     {.name = "pattern", .target = Target::Kit, .kind = Kind::Text, .placeholder = "REGEX"},
     {.name = "json", .target = Target::Kit},
     {.name = "timeout", .target = Target::Kit, .kind = Kind::Number, .placeholder = "SECONDS", .noun = "a number of seconds",
