@@ -290,6 +290,8 @@ bool IsOtherSignalLine(std::string_view line) {
     return std::any_of(std::begin(kWords), std::end(kWords), [line](std::string_view word) { return line.starts_with(word); });
 }
 
+bool IsKeyOrSignalLine(std::string_view line) { return IsTimelineLine(line) || IsOtherSignalLine(line); }
+
 std::string Detected(std::string_view output, const std::optional<std::regex>& pattern, const KeyMap& keyMap) {
     std::string detected;
     if (!pattern) {

@@ -31,6 +31,10 @@ KeyMap ReadKeyMap(std::string_view text);
 // of the key map counts as its TO.
 std::string Detected(std::string_view output, const std::optional<std::regex>& pattern, const KeyMap& keyMap = {});
 
+// Whether the line is one `varnel detect` prints of a key ("KEY START END ...") or of another
+// signal than text ("TONE ...", "CID ...", "MF ..."; TTY and RTT lines included).
+bool IsKeyOrSignalLine(std::string_view line);
+
 // Whether what was detected meets the row's verdict: what was sent exactly (detect), nothing
 // (reject). An "either" file is never met: what a receiver makes of it is counted apart.
 bool Passes(const ManifestRow& row, std::string_view detected);

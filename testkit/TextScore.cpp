@@ -73,7 +73,7 @@ std::string ReceivedText(std::string_view output, const std::optional<std::regex
         if (heard) {
             text += *heard;
             lineBefore = false;
-        } else {
+        } else if (!IsKeyOrSignalLine(line)) {
             if (lineBefore) text += ' ';
             text += line;
             lineBefore = true;

@@ -19,7 +19,7 @@ bool CarriesText(const ManifestRow& row);
 
 // The text a receiver printed: the quoted text of each TTY timeline line (`TTY START END CODING
 // RATE "TEXT" ...`, as `varnel detect` prints them, its escapes undone) run together, every
-// other line as it is, lines apart by a space; with a pattern, the matches of each line
+// other line but varnel detect's lines of keys and other signals as it is, lines apart by a space; with a pattern, the matches of each line
 // (Detected). Runs of white space (carriage returns and line feeds included) become one space,
 // none at either end; other control characters (the NULs ASCII TTYs send) are left out.
 std::string ReceivedText(std::string_view output, const std::optional<std::regex>& pattern);
