@@ -95,9 +95,6 @@ void DtmfDetector::Feed(std::span<const std::int16_t> samples) {
 
 namespace {
 
-// Two doubles side by side: the tones' filters run in pairs, each lane doing the IEEE operations
-// of one filter on its own, so the values are those of a loop over the bins, on every build.
-using Pair = double __attribute__((vector_size(16)));
 constexpr std::size_t kPairs = DtmfDetector::kTones / 2;
 
 }  // namespace
@@ -123,7 +120,9 @@ void DtmfDetector::HalfFilled() {
         const int older = (filling_ + 2) % 3;
         HalfState first, second;
         Filter(older, filling_, first, second);
+        partner_ = filling_;
         EndHalf(older, first);
+        partner_ = -1;
         EndHalf(filling_, second);
     }
     waiting_ = !waiting_;
@@ -142,63 +141,78 @@ void DtmfDetector::Filter(int a, int b, HalfState& first, HalfState& second) con
     Pair a1[kPairs] = {}, a2[kPairs] = {}, b1[kPairs] = {}, b2[kPairs] = {};
     const double* x = halves_[static_cast<std::size_t>(a)].data();
     const double* y = halves_[static_cast<std::size_t>(b < 0 ? a : b)].data();
-    double energyA = 0.0, energyB = 0.0;
+    Pair energies = {};  // of the halves a and b, side by side
     int i = 0;
     for (; i + 1 < half_; i += 2) {
         step(x[i], a1, a2);
         step(y[i], b1, b2);
         step(x[i + 1], a2, a1);
         step(y[i + 1], b2, b1);
-        energyA += x[i] * x[i];
-        energyB += y[i] * y[i];
-        energyA += x[i + 1] * x[i + 1];
-        energyB += y[i + 1] * y[i + 1];
+        const Pair now = {x[i], y[i]};
+        const Pair next = {x[i + 1], y[i + 1]};
+        energies += now * now;
+        energies += next * next;
     }
     if (i < half_) {
         step(x[i], a1, a2);
         step(y[i], b1, b2);
         std::swap(a1, a2);
         std::swap(b1, b2);
-        energyA += x[i] * x[i];
-        energyB += y[i] * y[i];
+        const Pair now = {x[i], y[i]};
+        energies += now * now;
     }
     std::memcpy(first.s1.data(), a1, sizeof a1);
     std::memcpy(first.s2.data(), a2, sizeof a2);
-    first.energy = energyA;
+    first.energy = energies[0];
     std::memcpy(second.s1.data(), b1, sizeof b1);
     std::memcpy(second.s2.data(), b2, sizeof b2);
-    second.energy = energyB;
+    second.energy = energies[1];
 }
 
 const std::array<DtmfDetector::Complex, DtmfDetector::kBins - DtmfDetector::kTones>& DtmfDetector::LateSums(int half) {
-    constexpr std::size_t kLate = kBins - kTones;
-    std::array<Complex, kLate>& sums = lateSums_[static_cast<std::size_t>(half)];
-    if (lateReady_[static_cast<std::size_t>(half)]) return sums;
-    Pair coefficients[kLate / 2];
-    Pair s1[kLate / 2] = {};
-    Pair s2[kLate / 2] = {};
-    for (std::size_t p = 0; p < kLate / 2; ++p) {
+    const std::size_t h = static_cast<std::size_t>(half);
+    if (lateReady_[h]) return lateSums_[h];
+    // The half filtered with this one is in too and most often asked for next: both halves go
+    // through the filters side by side, which costs little more than one.
+    const bool both = half == examined_ && partner_ >= 0 && !lateReady_[static_cast<std::size_t>(partner_)];
+    const std::size_t other = both ? static_cast<std::size_t>(partner_) : h;
+    Pair coefficients[kLatePairs];
+    Pair a1[kLatePairs] = {}, a2[kLatePairs] = {}, b1[kLatePairs] = {}, b2[kLatePairs] = {};
+    for (std::size_t p = 0; p < kLatePairs; ++p) {
         coefficients[p] = Pair{bins_[kTones + 2 * p].coefficient, bins_[kTones + 2 * p + 1].coefficient};
     }
-    const double* samples = halves_[static_cast<std::size_t>(half)].data();
+    const double* x = halves_[h].data();
+    const double* y = halves_[other].data();
     for (int i = 0; i < half_; ++i) {
-        const Pair x = {samples[i], samples[i]};
-        for (std::size_t p = 0; p < kLate / 2; ++p) {
-            const Pair v = x + coefficients[p] * s1[p] - s2[p];
-            s2[p] = s1[p];
-            s1[p] = v;
+        const Pair u = {x[i], x[i]};
+        const Pair v = {y[i], y[i]};
+        for (std::size_t p = 0; p < kLatePairs; ++p) {
+            const Pair next = u + coefficients[p] * a1[p] - a2[p];
+            a2[p] = a1[p];
+            a1[p] = next;
+        }
+        if (!both) continue;
+        for (std::size_t p = 0; p < kLatePairs; ++p) {
+            const Pair next = v + coefficients[p] * b1[p] - b2[p];
+            b2[p] = b1[p];
+            b1[p] = next;
         }
     }
-    for (std::size_t k = 0; k < kLate; ++k) {
+    EndLateSums(h, a1, a2);
+    if (both) EndLateSums(other, b1, b2);
+    return lateSums_[h];
+}
+
+void DtmfDetector::EndLateSums(std::size_t half, const Pair* s1, const Pair* s2) {
+    for (std::size_t k = 0; k < kBins - kTones; ++k) {
         const Bin& b = bins_[kTones + k];
         const double last = s1[k / 2][k % 2];
         const double before = s2[k / 2][k % 2];
         // y = s[H-1] - e^{-jw} s[H-2], then referred to the half's first sample.
         const Complex y{last - b.turn.re * before, -b.turn.im * before};
-        sums[k] = {b.toStart.re * y.re - b.toStart.im * y.im, b.toStart.re * y.im + b.toStart.im * y.re};
+        lateSums_[half][k] = {b.toStart.re * y.re - b.toStart.im * y.im, b.toStart.re * y.im + b.toStart.im * y.re};
     }
-    lateReady_[static_cast<std::size_t>(half)] = true;
-    return sums;
+    lateReady_[half] = true;
 }
 
 double DtmfDetector::LateMagnitude(int bin) {

@@ -55,6 +55,11 @@ public:
     static constexpr int kTones = 8;  // the bins filtered on every sample
 
 private:
+    // Two doubles side by side: the filters run in pairs, each lane doing the IEEE operations
+    // of one filter on its own, so the values are those of a loop over the bins, on every build.
+    using Pair = double __attribute__((vector_size(16)));
+    static constexpr std::size_t kLatePairs = (kBins - kTones) / 2;
+
     struct Complex {
         double re = 0.0;
         double im = 0.0;
@@ -113,6 +118,8 @@ private:
     // The sums of the bins not filtered on every sample over a kept half (its buffer), each
     // referred to its first sample, worked out once for the half.
     const std::array<Complex, kBins - kTones>& LateSums(int half);
+    // Keeps the sums of a half from its late filters' last two values.
+    void EndLateSums(std::size_t half, const Pair* s1, const Pair* s2);
     // The magnitude of such a bin in the frame just ended.
     double LateMagnitude(int bin);
     void Examine();
@@ -138,6 +145,7 @@ private:
     int examined_ = 0;  // the buffer of the half whose frame is examined
     std::array<std::array<Complex, kBins - kTones>, 3> lateSums_{};
     std::array<bool, 3> lateReady_{};
+    int partner_ = -1;  // the buffer of the half filtered with the one examined, if in
     int filled_ = 0;
     bool haveHalf_ = false;
     Frame lastHalf_;
