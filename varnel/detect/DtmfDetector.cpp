@@ -82,6 +82,17 @@ DtmfDetector::DtmfDetector(int sampleRate, EventSink sink) : rate_(sampleRate), 
         bin.hop = {PortableMath::Cos(w * half_), -PortableMath::Sin(w * half_)};
         if (b < kTones) coefficients_[static_cast<std::size_t>(b)] = bin.coefficient;
     }
+    for (std::size_t p = 0; p < kPairs; ++p) {
+        const Bin& a = bins_[2 * p];
+        const Bin& b = bins_[2 * p + 1];
+        TonePair& pair = tonePairs_[p];
+        pair.turnRe = Pair{a.turn.re, b.turn.re};
+        pair.turnIm = Pair{a.turn.im, b.turn.im};
+        pair.toStartRe = Pair{a.toStart.re, b.toStart.re};
+        pair.toStartIm = Pair{a.toStart.im, b.toStart.im};
+        pair.hopRe = Pair{a.hop.re, b.hop.re};
+        pair.hopIm = Pair{a.hop.im, b.hop.im};
+    }
 }
 
 void DtmfDetector::Feed(std::span<const double> samples) {
@@ -92,12 +103,6 @@ void DtmfDetector::Feed(std::span<const std::int16_t> samples) {
     // Times 2^-15: the same double as the division, exactly.
     FeedSamples(samples, [](std::int16_t x) { return x * (1.0 / 32768.0); });
 }
-
-namespace {
-
-constexpr std::size_t kPairs = DtmfDetector::kTones / 2;
-
-}  // namespace
 
 // The samples are kept as they come; each half filled goes to the filters.
 template <typename Sample, typename Scale>
@@ -226,25 +231,30 @@ double DtmfDetector::LateMagnitude(int bin) {
 
 void DtmfDetector::EndHalf(int buffer, const HalfState& state) {
     examined_ = buffer;
-    Frame half;
-    for (std::size_t b = 0; b < kTones; ++b) {
-        const Bin& bin = bins_[b];
+    // The tones two at a time, each lane doing one bin's operations in the order written.
+    HalfSums half;
+    for (std::size_t p = 0; p < kPairs; ++p) {
+        const TonePair& bin = tonePairs_[p];
+        const Pair s1 = {state.s1[2 * p], state.s1[2 * p + 1]};
+        const Pair s2 = {state.s2[2 * p], state.s2[2 * p + 1]};
         // y = s[H-1] - e^{-jw} s[H-2], then referred to the half's first sample.
-        const Complex y{state.s1[b] - bin.turn.re * state.s2[b], -bin.turn.im * state.s2[b]};
-        half.sums[b] = {bin.toStart.re * y.re - bin.toStart.im * y.im, bin.toStart.re * y.im + bin.toStart.im * y.re};
+        const Pair yRe = s1 - bin.turnRe * s2;
+        const Pair yIm = -bin.turnIm * s2;
+        half.re[p] = bin.toStartRe * yRe - bin.toStartIm * yIm;
+        half.im[p] = bin.toStartRe * yIm + bin.toStartIm * yRe;
     }
     half.energy = state.energy;
     if (haveHalf_) {
         Frame& frame = frames_[frameSlot_];
-        for (std::size_t b = 0; b < kTones; ++b) {
-            const Complex& first = lastHalf_.sums[b];
-            const Complex& second = half.sums[b];
-            const Complex& hop = bins_[b].hop;
-            frame.sums[b] = {first.re + hop.re * second.re - hop.im * second.im, first.im + hop.re * second.im + hop.im * second.re};
-        }
-        for (std::size_t b = 0; b < kTones; ++b) {
-            const Complex& z = frame.sums[b];
-            frame.magnitudes[b] = std::sqrt(z.re * z.re + z.im * z.im);
+        for (std::size_t p = 0; p < kPairs; ++p) {
+            const TonePair& bin = tonePairs_[p];
+            const Pair re = lastHalf_.re[p] + bin.hopRe * half.re[p] - bin.hopIm * half.im[p];
+            const Pair im = lastHalf_.im[p] + bin.hopRe * half.im[p] + bin.hopIm * half.re[p];
+            const Pair power = re * re + im * im;
+            for (std::size_t lane = 0; lane < 2; ++lane) {
+                frame.sums[2 * p + lane] = {re[lane], im[lane]};
+                frame.magnitudes[2 * p + lane] = std::sqrt(power[lane]);
+            }
         }
         frame.energy = lastHalf_.energy + half.energy;
         frame.row = 0;
@@ -260,8 +270,6 @@ void DtmfDetector::EndHalf(int buffer, const HalfState& state) {
     lastHalf_ = half;
     haveHalf_ = true;
 }
-
-double DtmfDetector::Magnitude(const Frame& frame, int bin) const { return frame.magnitudes[static_cast<std::size_t>(bin)]; }
 
 bool DtmfDetector::Measure(Hit& hit) {
     const Frame& previous = FrameAt(1);
