@@ -300,10 +300,14 @@ bool DtmfDetector::Measure(Hit& hit) {
     }
     const double twist = dbm0[0] - dbm0[1];
     if (!(twist <= kNormalTwistDb && -twist <= kReverseTwistDb)) return false;
-    const double dial350 = LateMagnitude(kDialBin);
-    const double dial440 = LateMagnitude(kDialBin + 1);
-    const double dial = 2.0 * (dial350 * dial350 + dial440 * dial440) / length;
-    if (!(pairEnergy >= kPairShare * (frame.energy - dial))) return false;
+    // The dial tone's energy, never negative, only lowers the share asked for: a pair that holds
+    // its share of the whole frame passes without it (a finite frame's dial tone is no NaN).
+    if (!(std::isfinite(frame.energy) && pairEnergy >= kPairShare * frame.energy)) {
+        const double dial350 = LateMagnitude(kDialBin);
+        const double dial440 = LateMagnitude(kDialBin + 1);
+        const double dial = 2.0 * (dial350 * dial350 + dial440 * dial440) / length;
+        if (!(pairEnergy >= kPairShare * (frame.energy - dial))) return false;
+    }
     // A row tone's harmonic near the key's column tone hears that tone: it is not checked then.
     const double resolution = 2.0 * rate_ / length;
     for (int i = 0; i < 2; ++i) {
