@@ -132,7 +132,7 @@ void DtmfDetector::HalfFilled() {
     }
     waiting_ = !waiting_;
     filling_ = (filling_ + 1) % 3;
-    lateReady_[static_cast<std::size_t>(filling_)] = false;  // its samples are the next half's
+    lateReady_[static_cast<std::size_t>(filling_)] = 0;  // its samples are the next half's
 }
 
 void DtmfDetector::Filter(int a, int b, HalfState& first, HalfState& second) const {
@@ -174,59 +174,59 @@ void DtmfDetector::Filter(int a, int b, HalfState& first, HalfState& second) con
     second.energy = energies[1];
 }
 
-const std::array<DtmfDetector::Complex, DtmfDetector::kBins - DtmfDetector::kTones>& DtmfDetector::LateSums(int half) {
-    const std::size_t h = static_cast<std::size_t>(half);
-    if (lateReady_[h]) return lateSums_[h];
+void DtmfDetector::LateSums(int half, int binA, int binB) {
+    const unsigned wanted = (1u << (binA - kTones)) | (1u << (binB - kTones));
+    const auto ready = [this, wanted](int buffer) { return (lateReady_[static_cast<std::size_t>(buffer)] & wanted) == wanted; };
+    if (ready(half)) return;
     // The half filtered with this one is in too and most often asked for next: both halves go
     // through the filters side by side, which costs little more than one.
-    const bool both = half == examined_ && partner_ >= 0 && !lateReady_[static_cast<std::size_t>(partner_)];
-    const std::size_t other = both ? static_cast<std::size_t>(partner_) : h;
-    Pair coefficients[kLatePairs];
-    Pair a1[kLatePairs] = {}, a2[kLatePairs] = {}, b1[kLatePairs] = {}, b2[kLatePairs] = {};
-    for (std::size_t p = 0; p < kLatePairs; ++p) {
-        coefficients[p] = Pair{bins_[kTones + 2 * p].coefficient, bins_[kTones + 2 * p + 1].coefficient};
-    }
-    const double* x = halves_[h].data();
-    const double* y = halves_[other].data();
+    const bool both = half == examined_ && partner_ >= 0 && !ready(partner_);
+    const int other = both ? partner_ : half;
+    const Pair coefficients = {bins_[static_cast<std::size_t>(binA)].coefficient, bins_[static_cast<std::size_t>(binB)].coefficient};
+    Pair a1 = {}, a2 = {}, b1 = {}, b2 = {};
+    const double* x = halves_[static_cast<std::size_t>(half)].data();
+    const double* y = halves_[static_cast<std::size_t>(other)].data();
     for (int i = 0; i < half_; ++i) {
         const Pair u = {x[i], x[i]};
         const Pair v = {y[i], y[i]};
-        for (std::size_t p = 0; p < kLatePairs; ++p) {
-            const Pair next = u + coefficients[p] * a1[p] - a2[p];
-            a2[p] = a1[p];
-            a1[p] = next;
-        }
-        if (!both) continue;
-        for (std::size_t p = 0; p < kLatePairs; ++p) {
-            const Pair next = v + coefficients[p] * b1[p] - b2[p];
-            b2[p] = b1[p];
-            b1[p] = next;
-        }
+        const Pair nextA = u + coefficients * a1 - a2;
+        const Pair nextB = v + coefficients * b1 - b2;
+        a2 = a1;
+        a1 = nextA;
+        b2 = b1;
+        b1 = nextB;
     }
-    EndLateSums(h, a1, a2);
-    if (both) EndLateSums(other, b1, b2);
-    return lateSums_[h];
+    const int bins[2] = {binA, binB};
+    for (std::size_t lane = 0; lane < 2; ++lane) {
+        EndLateSum(half, bins[lane], a1[lane], a2[lane]);
+        if (both) EndLateSum(other, bins[lane], b1[lane], b2[lane]);
+    }
 }
 
-void DtmfDetector::EndLateSums(std::size_t half, const Pair* s1, const Pair* s2) {
-    for (std::size_t k = 0; k < kBins - kTones; ++k) {
-        const Bin& b = bins_[kTones + k];
-        const double last = s1[k / 2][k % 2];
-        const double before = s2[k / 2][k % 2];
-        // y = s[H-1] - e^{-jw} s[H-2], then referred to the half's first sample.
-        const Complex y{last - b.turn.re * before, -b.turn.im * before};
-        lateSums_[half][k] = {b.toStart.re * y.re - b.toStart.im * y.im, b.toStart.re * y.im + b.toStart.im * y.re};
-    }
-    lateReady_[half] = true;
+void DtmfDetector::EndLateSum(int half, int bin, double last, double before) {
+    const Bin& b = bins_[static_cast<std::size_t>(bin)];
+    // y = s[H-1] - e^{-jw} s[H-2], then referred to the half's first sample.
+    const Complex y{last - b.turn.re * before, -b.turn.im * before};
+    const std::size_t h = static_cast<std::size_t>(half);
+    lateSums_[h][static_cast<std::size_t>(bin - kTones)] = {b.toStart.re * y.re - b.toStart.im * y.im, b.toStart.re * y.im + b.toStart.im * y.re};
+    lateReady_[h] = static_cast<std::uint16_t>(lateReady_[h] | (1u << (bin - kTones)));
 }
 
-double DtmfDetector::LateMagnitude(int bin) {
-    const std::size_t k = static_cast<std::size_t>(bin - kTones);
-    const Complex first = LateSums((examined_ + 2) % 3)[k];
-    const Complex second = LateSums(examined_)[k];
-    const Complex& hop = bins_[static_cast<std::size_t>(bin)].hop;
-    const Complex z{first.re + hop.re * second.re - hop.im * second.im, first.im + hop.re * second.im + hop.im * second.re};
-    return std::sqrt(z.re * z.re + z.im * z.im);
+std::array<double, 2> DtmfDetector::LateMagnitudes(int binA, int binB) {
+    const int firstHalf = (examined_ + 2) % 3;
+    LateSums(firstHalf, binA, binB);
+    LateSums(examined_, binA, binB);
+    std::array<double, 2> magnitudes{};
+    const int bins[2] = {binA, binB};
+    for (std::size_t i = 0; i < 2; ++i) {
+        const std::size_t k = static_cast<std::size_t>(bins[i] - kTones);
+        const Complex& first = lateSums_[static_cast<std::size_t>(firstHalf)][k];
+        const Complex& second = lateSums_[static_cast<std::size_t>(examined_)][k];
+        const Complex& hop = bins_[static_cast<std::size_t>(bins[i])].hop;
+        const Complex z{first.re + hop.re * second.re - hop.im * second.im, first.im + hop.re * second.im + hop.im * second.re};
+        magnitudes[i] = std::sqrt(z.re * z.re + z.im * z.im);
+    }
+    return magnitudes;
 }
 
 void DtmfDetector::EndHalf(int buffer, const HalfState& state) {
@@ -303,19 +303,22 @@ bool DtmfDetector::Measure(Hit& hit) {
     // The dial tone's energy, never negative, only lowers the share asked for: a pair that holds
     // its share of the whole frame passes without it (a finite frame's dial tone is no NaN).
     if (!(std::isfinite(frame.energy) && pairEnergy >= kPairShare * frame.energy)) {
-        const double dial350 = LateMagnitude(kDialBin);
-        const double dial440 = LateMagnitude(kDialBin + 1);
-        const double dial = 2.0 * (dial350 * dial350 + dial440 * dial440) / length;
+        const std::array<double, 2> dialTones = LateMagnitudes(kDialBin, kDialBin + 1);
+        const double dial = 2.0 * (dialTones[0] * dialTones[0] + dialTones[1] * dialTones[1]) / length;
         if (!(pairEnergy >= kPairShare * (frame.energy - dial))) return false;
     }
     // A row tone's harmonic near the key's column tone hears that tone: it is not checked then.
     const double resolution = 2.0 * rate_ / length;
-    for (int i = 0; i < 2; ++i) {
-        const double harmonicHz = 2.0 * NominalHz(tones[i]);
-        if (std::fabs(harmonicHz - NominalHz(tones[1 - i])) <= resolution) continue;
-        const double harmonic = LateMagnitude(kHarmonicBin + tones[i]);
-        const double tone = Magnitude(frame, tones[i]);
-        if (!(harmonic * harmonic <= kHarmonicShare * tone * tone)) return false;
+    bool checked[2] = {};
+    for (int i = 0; i < 2; ++i) checked[i] = !(std::fabs(2.0 * NominalHz(tones[i]) - NominalHz(tones[1 - i])) <= resolution);
+    if (checked[0] || checked[1]) {
+        // Both harmonics filtered at once (one of them twice when the other is not checked).
+        const std::array<double, 2> harmonics =
+            LateMagnitudes(kHarmonicBin + tones[checked[0] ? 0 : 1], kHarmonicBin + tones[checked[1] ? 1 : 0]);
+        for (std::size_t i = 0; i < 2; ++i) {
+            const double tone = Magnitude(frame, tones[i]);
+            if (checked[i] && !(harmonics[i] * harmonics[i] <= kHarmonicShare * tone * tone)) return false;
+        }
     }
     hit.key = DtmfKeypad::kKeys[static_cast<std::size_t>(4 * frame.row + frame.column)];
     hit.rowDbm0 = dbm0[0];

@@ -59,7 +59,6 @@ private:
     // of one filter on its own, so the values are those of a loop over the bins, on every build.
     using Pair = double __attribute__((vector_size(16)));
     static constexpr std::size_t kPairs = kTones / 2;
-    static constexpr std::size_t kLatePairs = (kBins - kTones) / 2;
 
     struct Complex {
         double re = 0.0;
@@ -126,13 +125,13 @@ private:
     // Runs the tones' filters over the kept halves in buffers a and b (b < 0: a alone).
     void Filter(int a, int b, HalfState& first, HalfState& second) const;
     void EndHalf(int buffer, const HalfState& state);
-    // The sums of the bins not filtered on every sample over a kept half (its buffer), each
-    // referred to its first sample, worked out once for the half.
-    const std::array<Complex, kBins - kTones>& LateSums(int half);
-    // Keeps the sums of a half from its late filters' last two values.
-    void EndLateSums(std::size_t half, const Pair* s1, const Pair* s2);
-    // The magnitude of such a bin in the frame just ended.
-    double LateMagnitude(int bin);
+    // The sums of two bins not filtered on every sample over a kept half (its buffer), each
+    // referred to its first sample, worked out once for the half when first asked for.
+    void LateSums(int half, int binA, int binB);
+    // Keeps the sum of such a bin over a half from its filter's last two values.
+    void EndLateSum(int half, int bin, double last, double before);
+    // The magnitudes of two such bins in the frame just ended.
+    std::array<double, 2> LateMagnitudes(int binA, int binB);
     void Examine();
     bool Measure(Hit& hit);
     void Record(const Hit& hit);
@@ -156,7 +155,7 @@ private:
     bool waiting_ = false;
     int examined_ = 0;  // the buffer of the half whose frame is examined
     std::array<std::array<Complex, kBins - kTones>, 3> lateSums_{};
-    std::array<bool, 3> lateReady_{};
+    std::array<std::uint16_t, 3> lateReady_{};  // a bit for each late bin worked out
     int partner_ = -1;  // the buffer of the half filtered with the one examined, if in
     int filled_ = 0;
     bool haveHalf_ = false;
