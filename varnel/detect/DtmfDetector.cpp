@@ -30,6 +30,8 @@ constexpr double kFrequencyLimit = 0.025;
 constexpr double kNormalTwistDb = 9.0;
 constexpr double kReverseTwistDb = 5.0;
 constexpr double kLowestDbm0 = -45.0;
+// Just under half the amplitude of a tone at the floor, 10^((kLowestDbm0 - kFullScaleDbm0) / 20) / 2.
+constexpr double kQuietAmplitude = 0.00195;
 // Talk-off guards: the pair holds at least this share of the frame's energy (a dial tone's
 // left out, keys being sent over one), and neither tone has a second harmonic within 10 dB of
 // it, as a voice's do.
@@ -277,6 +279,12 @@ bool DtmfDetector::Measure(Hit& hit) {
     if (previous.row != frame.row || previous.column != frame.column) return false;
     const int length = 2 * half_;
     const int tones[2] = {frame.row, 4 + frame.column};
+    // A tone within the frequency limit loses less than half its sum to the offset (0.6 of it at
+    // the limit), so one whose magnitude, so counted, is 6 dB below the floor is refused,
+    // whatever its frequency turns out to be: no need to measure it.
+    for (const int tone : tones) {
+        if (4.0 * Magnitude(frame, tone) / length < kQuietAmplitude) return false;
+    }
     double dbm0[2] = {};
     double hz[2] = {};
     double pairEnergy = 0.0;
