@@ -30,6 +30,8 @@ constexpr double kFrequencyLimit = 0.025;
 constexpr double kNormalTwistDb = 9.0;
 constexpr double kReverseTwistDb = 5.0;
 constexpr double kLowestDbm0 = -45.0;
+// Just under half the amplitude of a tone at the floor, 10^((kLowestDbm0 - kFullScaleDbm0) / 20) / 2.
+constexpr double kQuietAmplitude = 0.00195;
 // Talk-off guards: the pair holds at least this share of the frame's energy (a dial tone's
 // left out, keys being sent over one), and neither tone has a second harmonic within 10 dB of
 // it, as a voice's do.
@@ -82,6 +84,17 @@ DtmfDetector::DtmfDetector(int sampleRate, EventSink sink) : rate_(sampleRate), 
         bin.hop = {PortableMath::Cos(w * half_), -PortableMath::Sin(w * half_)};
         if (b < kTones) coefficients_[static_cast<std::size_t>(b)] = bin.coefficient;
     }
+    for (std::size_t p = 0; p < kPairs; ++p) {
+        const Bin& a = bins_[2 * p];
+        const Bin& b = bins_[2 * p + 1];
+        TonePair& pair = tonePairs_[p];
+        pair.turnRe = Pair{a.turn.re, b.turn.re};
+        pair.turnIm = Pair{a.turn.im, b.turn.im};
+        pair.toStartRe = Pair{a.toStart.re, b.toStart.re};
+        pair.toStartIm = Pair{a.toStart.im, b.toStart.im};
+        pair.hopRe = Pair{a.hop.re, b.hop.re};
+        pair.hopIm = Pair{a.hop.im, b.hop.im};
+    }
 }
 
 void DtmfDetector::Feed(std::span<const double> samples) {
@@ -92,15 +105,6 @@ void DtmfDetector::Feed(std::span<const std::int16_t> samples) {
     // Times 2^-15: the same double as the division, exactly.
     FeedSamples(samples, [](std::int16_t x) { return x * (1.0 / 32768.0); });
 }
-
-namespace {
-
-// Two doubles side by side: the tones' filters run in pairs, each lane doing the IEEE operations
-// of one filter on its own, so the values are those of a loop over the bins, on every build.
-using Pair = double __attribute__((vector_size(16)));
-constexpr std::size_t kPairs = DtmfDetector::kTones / 2;
-
-}  // namespace
 
 // The samples are kept as they come; each half filled goes to the filters.
 template <typename Sample, typename Scale>
@@ -123,12 +127,14 @@ void DtmfDetector::HalfFilled() {
         const int older = (filling_ + 2) % 3;
         HalfState first, second;
         Filter(older, filling_, first, second);
+        partner_ = filling_;
         EndHalf(older, first);
+        partner_ = -1;
         EndHalf(filling_, second);
     }
     waiting_ = !waiting_;
     filling_ = (filling_ + 1) % 3;
-    lateReady_[static_cast<std::size_t>(filling_)] = false;  // its samples are the next half's
+    lateReady_[static_cast<std::size_t>(filling_)] = 0;  // its samples are the next half's
 }
 
 void DtmfDetector::Filter(int a, int b, HalfState& first, HalfState& second) const {
@@ -142,95 +148,115 @@ void DtmfDetector::Filter(int a, int b, HalfState& first, HalfState& second) con
     Pair a1[kPairs] = {}, a2[kPairs] = {}, b1[kPairs] = {}, b2[kPairs] = {};
     const double* x = halves_[static_cast<std::size_t>(a)].data();
     const double* y = halves_[static_cast<std::size_t>(b < 0 ? a : b)].data();
-    double energyA = 0.0, energyB = 0.0;
+    Pair energies = {};  // of the halves a and b, side by side
     int i = 0;
     for (; i + 1 < half_; i += 2) {
         step(x[i], a1, a2);
         step(y[i], b1, b2);
         step(x[i + 1], a2, a1);
         step(y[i + 1], b2, b1);
-        energyA += x[i] * x[i];
-        energyB += y[i] * y[i];
-        energyA += x[i + 1] * x[i + 1];
-        energyB += y[i + 1] * y[i + 1];
+        const Pair now = {x[i], y[i]};
+        const Pair next = {x[i + 1], y[i + 1]};
+        energies += now * now;
+        energies += next * next;
     }
     if (i < half_) {
         step(x[i], a1, a2);
         step(y[i], b1, b2);
         std::swap(a1, a2);
         std::swap(b1, b2);
-        energyA += x[i] * x[i];
-        energyB += y[i] * y[i];
+        const Pair now = {x[i], y[i]};
+        energies += now * now;
     }
     std::memcpy(first.s1.data(), a1, sizeof a1);
     std::memcpy(first.s2.data(), a2, sizeof a2);
-    first.energy = energyA;
+    first.energy = energies[0];
     std::memcpy(second.s1.data(), b1, sizeof b1);
     std::memcpy(second.s2.data(), b2, sizeof b2);
-    second.energy = energyB;
+    second.energy = energies[1];
 }
 
-const std::array<DtmfDetector::Complex, DtmfDetector::kBins - DtmfDetector::kTones>& DtmfDetector::LateSums(int half) {
-    constexpr std::size_t kLate = kBins - kTones;
-    std::array<Complex, kLate>& sums = lateSums_[static_cast<std::size_t>(half)];
-    if (lateReady_[static_cast<std::size_t>(half)]) return sums;
-    Pair coefficients[kLate / 2];
-    Pair s1[kLate / 2] = {};
-    Pair s2[kLate / 2] = {};
-    for (std::size_t p = 0; p < kLate / 2; ++p) {
-        coefficients[p] = Pair{bins_[kTones + 2 * p].coefficient, bins_[kTones + 2 * p + 1].coefficient};
-    }
-    const double* samples = halves_[static_cast<std::size_t>(half)].data();
+void DtmfDetector::LateSums(int half, int binA, int binB) {
+    const unsigned wanted = (1u << (binA - kTones)) | (1u << (binB - kTones));
+    const auto ready = [this, wanted](int buffer) { return (lateReady_[static_cast<std::size_t>(buffer)] & wanted) == wanted; };
+    if (ready(half)) return;
+    // The half filtered with this one is in too and most often asked for next: both halves go
+    // through the filters side by side, which costs little more than one.
+    const bool both = half == examined_ && partner_ >= 0 && !ready(partner_);
+    const int other = both ? partner_ : half;
+    const Pair coefficients = {bins_[static_cast<std::size_t>(binA)].coefficient, bins_[static_cast<std::size_t>(binB)].coefficient};
+    Pair a1 = {}, a2 = {}, b1 = {}, b2 = {};
+    const double* x = halves_[static_cast<std::size_t>(half)].data();
+    const double* y = halves_[static_cast<std::size_t>(other)].data();
     for (int i = 0; i < half_; ++i) {
-        const Pair x = {samples[i], samples[i]};
-        for (std::size_t p = 0; p < kLate / 2; ++p) {
-            const Pair v = x + coefficients[p] * s1[p] - s2[p];
-            s2[p] = s1[p];
-            s1[p] = v;
-        }
+        const Pair u = {x[i], x[i]};
+        const Pair v = {y[i], y[i]};
+        const Pair nextA = u + coefficients * a1 - a2;
+        const Pair nextB = v + coefficients * b1 - b2;
+        a2 = a1;
+        a1 = nextA;
+        b2 = b1;
+        b1 = nextB;
     }
-    for (std::size_t k = 0; k < kLate; ++k) {
-        const Bin& b = bins_[kTones + k];
-        const double last = s1[k / 2][k % 2];
-        const double before = s2[k / 2][k % 2];
-        // y = s[H-1] - e^{-jw} s[H-2], then referred to the half's first sample.
-        const Complex y{last - b.turn.re * before, -b.turn.im * before};
-        sums[k] = {b.toStart.re * y.re - b.toStart.im * y.im, b.toStart.re * y.im + b.toStart.im * y.re};
+    const int bins[2] = {binA, binB};
+    for (std::size_t lane = 0; lane < 2; ++lane) {
+        EndLateSum(half, bins[lane], a1[lane], a2[lane]);
+        if (both) EndLateSum(other, bins[lane], b1[lane], b2[lane]);
     }
-    lateReady_[static_cast<std::size_t>(half)] = true;
-    return sums;
 }
 
-double DtmfDetector::LateMagnitude(int bin) {
-    const std::size_t k = static_cast<std::size_t>(bin - kTones);
-    const Complex first = LateSums((examined_ + 2) % 3)[k];
-    const Complex second = LateSums(examined_)[k];
-    const Complex& hop = bins_[static_cast<std::size_t>(bin)].hop;
-    const Complex z{first.re + hop.re * second.re - hop.im * second.im, first.im + hop.re * second.im + hop.im * second.re};
-    return std::sqrt(z.re * z.re + z.im * z.im);
+void DtmfDetector::EndLateSum(int half, int bin, double last, double before) {
+    const Bin& b = bins_[static_cast<std::size_t>(bin)];
+    // y = s[H-1] - e^{-jw} s[H-2], then referred to the half's first sample.
+    const Complex y{last - b.turn.re * before, -b.turn.im * before};
+    const std::size_t h = static_cast<std::size_t>(half);
+    lateSums_[h][static_cast<std::size_t>(bin - kTones)] = {b.toStart.re * y.re - b.toStart.im * y.im, b.toStart.re * y.im + b.toStart.im * y.re};
+    lateReady_[h] = static_cast<std::uint16_t>(lateReady_[h] | (1u << (bin - kTones)));
+}
+
+std::array<double, 2> DtmfDetector::LateMagnitudes(int binA, int binB) {
+    const int firstHalf = (examined_ + 2) % 3;
+    LateSums(firstHalf, binA, binB);
+    LateSums(examined_, binA, binB);
+    std::array<double, 2> magnitudes{};
+    const int bins[2] = {binA, binB};
+    for (std::size_t i = 0; i < 2; ++i) {
+        const std::size_t k = static_cast<std::size_t>(bins[i] - kTones);
+        const Complex& first = lateSums_[static_cast<std::size_t>(firstHalf)][k];
+        const Complex& second = lateSums_[static_cast<std::size_t>(examined_)][k];
+        const Complex& hop = bins_[static_cast<std::size_t>(bins[i])].hop;
+        const Complex z{first.re + hop.re * second.re - hop.im * second.im, first.im + hop.re * second.im + hop.im * second.re};
+        magnitudes[i] = std::sqrt(z.re * z.re + z.im * z.im);
+    }
+    return magnitudes;
 }
 
 void DtmfDetector::EndHalf(int buffer, const HalfState& state) {
     examined_ = buffer;
-    Frame half;
-    for (std::size_t b = 0; b < kTones; ++b) {
-        const Bin& bin = bins_[b];
+    // The tones two at a time, each lane doing one bin's operations in the order written.
+    HalfSums half;
+    for (std::size_t p = 0; p < kPairs; ++p) {
+        const TonePair& bin = tonePairs_[p];
+        const Pair s1 = {state.s1[2 * p], state.s1[2 * p + 1]};
+        const Pair s2 = {state.s2[2 * p], state.s2[2 * p + 1]};
         // y = s[H-1] - e^{-jw} s[H-2], then referred to the half's first sample.
-        const Complex y{state.s1[b] - bin.turn.re * state.s2[b], -bin.turn.im * state.s2[b]};
-        half.sums[b] = {bin.toStart.re * y.re - bin.toStart.im * y.im, bin.toStart.re * y.im + bin.toStart.im * y.re};
+        const Pair yRe = s1 - bin.turnRe * s2;
+        const Pair yIm = -bin.turnIm * s2;
+        half.re[p] = bin.toStartRe * yRe - bin.toStartIm * yIm;
+        half.im[p] = bin.toStartRe * yIm + bin.toStartIm * yRe;
     }
     half.energy = state.energy;
     if (haveHalf_) {
         Frame& frame = frames_[frameSlot_];
-        for (std::size_t b = 0; b < kTones; ++b) {
-            const Complex& first = lastHalf_.sums[b];
-            const Complex& second = half.sums[b];
-            const Complex& hop = bins_[b].hop;
-            frame.sums[b] = {first.re + hop.re * second.re - hop.im * second.im, first.im + hop.re * second.im + hop.im * second.re};
-        }
-        for (std::size_t b = 0; b < kTones; ++b) {
-            const Complex& z = frame.sums[b];
-            frame.magnitudes[b] = std::sqrt(z.re * z.re + z.im * z.im);
+        for (std::size_t p = 0; p < kPairs; ++p) {
+            const TonePair& bin = tonePairs_[p];
+            const Pair re = lastHalf_.re[p] + bin.hopRe * half.re[p] - bin.hopIm * half.im[p];
+            const Pair im = lastHalf_.im[p] + bin.hopRe * half.im[p] + bin.hopIm * half.re[p];
+            const Pair power = re * re + im * im;
+            for (std::size_t lane = 0; lane < 2; ++lane) {
+                frame.sums[2 * p + lane] = {re[lane], im[lane]};
+                frame.magnitudes[2 * p + lane] = std::sqrt(power[lane]);
+            }
         }
         frame.energy = lastHalf_.energy + half.energy;
         frame.row = 0;
@@ -247,14 +273,18 @@ void DtmfDetector::EndHalf(int buffer, const HalfState& state) {
     haveHalf_ = true;
 }
 
-double DtmfDetector::Magnitude(const Frame& frame, int bin) const { return frame.magnitudes[static_cast<std::size_t>(bin)]; }
-
 bool DtmfDetector::Measure(Hit& hit) {
     const Frame& previous = FrameAt(1);
     const Frame& frame = FrameAt(0);
     if (previous.row != frame.row || previous.column != frame.column) return false;
     const int length = 2 * half_;
     const int tones[2] = {frame.row, 4 + frame.column};
+    // A tone within the frequency limit loses less than half its sum to the offset (0.6 of it at
+    // the limit), so one whose magnitude, so counted, is 6 dB below the floor is refused,
+    // whatever its frequency turns out to be: no need to measure it.
+    for (const int tone : tones) {
+        if (4.0 * Magnitude(frame, tone) / length < kQuietAmplitude) return false;
+    }
     double dbm0[2] = {};
     double hz[2] = {};
     double pairEnergy = 0.0;
@@ -278,18 +308,25 @@ bool DtmfDetector::Measure(Hit& hit) {
     }
     const double twist = dbm0[0] - dbm0[1];
     if (!(twist <= kNormalTwistDb && -twist <= kReverseTwistDb)) return false;
-    const double dial350 = LateMagnitude(kDialBin);
-    const double dial440 = LateMagnitude(kDialBin + 1);
-    const double dial = 2.0 * (dial350 * dial350 + dial440 * dial440) / length;
-    if (!(pairEnergy >= kPairShare * (frame.energy - dial))) return false;
+    // The dial tone's energy, never negative, only lowers the share asked for: a pair that holds
+    // its share of the whole frame passes without it (a finite frame's dial tone is no NaN).
+    if (!(std::isfinite(frame.energy) && pairEnergy >= kPairShare * frame.energy)) {
+        const std::array<double, 2> dialTones = LateMagnitudes(kDialBin, kDialBin + 1);
+        const double dial = 2.0 * (dialTones[0] * dialTones[0] + dialTones[1] * dialTones[1]) / length;
+        if (!(pairEnergy >= kPairShare * (frame.energy - dial))) return false;
+    }
     // A row tone's harmonic near the key's column tone hears that tone: it is not checked then.
     const double resolution = 2.0 * rate_ / length;
-    for (int i = 0; i < 2; ++i) {
-        const double harmonicHz = 2.0 * NominalHz(tones[i]);
-        if (std::fabs(harmonicHz - NominalHz(tones[1 - i])) <= resolution) continue;
-        const double harmonic = LateMagnitude(kHarmonicBin + tones[i]);
-        const double tone = Magnitude(frame, tones[i]);
-        if (!(harmonic * harmonic <= kHarmonicShare * tone * tone)) return false;
+    bool checked[2] = {};
+    for (int i = 0; i < 2; ++i) checked[i] = !(std::fabs(2.0 * NominalHz(tones[i]) - NominalHz(tones[1 - i])) <= resolution);
+    if (checked[0] || checked[1]) {
+        // Both harmonics filtered at once (one of them twice when the other is not checked).
+        const std::array<double, 2> harmonics =
+            LateMagnitudes(kHarmonicBin + tones[checked[0] ? 0 : 1], kHarmonicBin + tones[checked[1] ? 1 : 0]);
+        for (std::size_t i = 0; i < 2; ++i) {
+            const double tone = Magnitude(frame, tones[i]);
+            if (checked[i] && !(harmonics[i] * harmonics[i] <= kHarmonicShare * tone * tone)) return false;
+        }
     }
     hit.key = DtmfKeypad::kKeys[static_cast<std::size_t>(4 * frame.row + frame.column)];
     hit.rowDbm0 = dbm0[0];

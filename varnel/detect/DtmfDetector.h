@@ -55,6 +55,11 @@ public:
     static constexpr int kTones = 8;  // the bins filtered on every sample
 
 private:
+    // Two doubles side by side: the filters run in pairs, each lane doing the IEEE operations
+    // of one filter on its own, so the values are those of a loop over the bins, on every build.
+    using Pair = double __attribute__((vector_size(16)));
+    static constexpr std::size_t kPairs = kTones / 2;
+
     struct Complex {
         double re = 0.0;
         double im = 0.0;
@@ -64,6 +69,16 @@ private:
         Complex turn;              // e^{-jw}
         Complex toStart;           // e^{-jw(H-1)}: a half's sum referred to its first sample
         Complex hop;               // e^{-jwH}: the second half of a frame referred to its start
+    };
+    // The turns of Bin for two tones, a lane each.
+    struct TonePair {
+        Pair turnRe, turnIm, toStartRe, toStartIm, hopRe, hopIm;
+    };
+    // A half's sums of the tones, two to a pair, referred to its first sample, and its energy.
+    struct HalfSums {
+        std::array<Pair, kPairs> re{};
+        std::array<Pair, kPairs> im{};
+        double energy = 0.0;
     };
     struct Frame {
         std::array<Complex, kTones> sums{};  // of the tones
@@ -110,17 +125,19 @@ private:
     // Runs the tones' filters over the kept halves in buffers a and b (b < 0: a alone).
     void Filter(int a, int b, HalfState& first, HalfState& second) const;
     void EndHalf(int buffer, const HalfState& state);
-    // The sums of the bins not filtered on every sample over a kept half (its buffer), each
-    // referred to its first sample, worked out once for the half.
-    const std::array<Complex, kBins - kTones>& LateSums(int half);
-    // The magnitude of such a bin in the frame just ended.
-    double LateMagnitude(int bin);
+    // The sums of two bins not filtered on every sample over a kept half (its buffer), each
+    // referred to its first sample, worked out once for the half when first asked for.
+    void LateSums(int half, int binA, int binB);
+    // Keeps the sum of such a bin over a half from its filter's last two values.
+    void EndLateSum(int half, int bin, double last, double before);
+    // The magnitudes of two such bins in the frame just ended.
+    std::array<double, 2> LateMagnitudes(int binA, int binB);
     void Examine();
     bool Measure(Hit& hit);
     void Record(const Hit& hit);
     void Miss();
     void Emit();
-    double Magnitude(const Frame& frame, int bin) const;
+    static double Magnitude(const Frame& frame, int bin) { return frame.magnitudes[static_cast<std::size_t>(bin)]; }
     const Frame& FrameAt(int back) const { return frames_[(frameSlot_ + 2u - static_cast<unsigned>(back)) % 3u]; }
 
     int rate_;
@@ -129,6 +146,7 @@ private:
     EventSink sink_;
     static constexpr int kLongestHalf = (kHighestRate * 51 + 4000) / 8000;
     std::array<Bin, kBins> bins_{};
+    std::array<TonePair, kPairs> tonePairs_{};
     std::array<double, kTones> coefficients_{};  // the tones' 2 cos w, side by side for the sample loop
     // The samples of the last halves, by half modulo 3: the one filling, one waiting for its
     // filters, and the one before (the first half of the waiting one's frame).
@@ -137,10 +155,11 @@ private:
     bool waiting_ = false;
     int examined_ = 0;  // the buffer of the half whose frame is examined
     std::array<std::array<Complex, kBins - kTones>, 3> lateSums_{};
-    std::array<bool, 3> lateReady_{};
+    std::array<std::uint16_t, 3> lateReady_{};  // a bit for each late bin worked out
+    int partner_ = -1;  // the buffer of the half filtered with the one examined, if in
     int filled_ = 0;
     bool haveHalf_ = false;
-    Frame lastHalf_;
+    HalfSums lastHalf_;
     std::array<Frame, 3> frames_{};  // the last three frames, by frameCount_ modulo 3
     std::uint64_t frameCount_ = 0;
     unsigned frameSlot_ = 0;  // frameCount_ modulo 3
