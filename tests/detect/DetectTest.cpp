@@ -323,7 +323,9 @@ TEST_F(DetectTest, TheCommandPrintsKeysAndExits) {
         {"", 2, R"(varnel: detect needs a file(.|\n)*)"},
         {"-e mu-law x", 2, R"(varnel: -e and -b describe raw samples(.|\n)*)"},
         {"-r 4000 -", 1, R"(varnel: -: its rate of 4000 Hz is outside the 8000 to 48000 Hz the detector takes\n)"},
-        {"--help", 0, R"(Detectors (.|\n)*varnel detect \[--json\](.|\n)*)"},
+        // The help's first lines only: the library's matcher recurses a character at a time.
+        {"--help < /dev/null > " + Path("help.txt") + " && head -2 " + Path("help.txt"), 0,
+         R"(Detectors \(the first argument names the command\):\n  varnel detect \[--json\] .*\n)"},
         {"-r 99999999999 x", 2, R"(varnel: -r/--rate needs a positive whole number, not '99999999999'(.|\n)*)"},
     };
     for (const auto& c : cases) {
