@@ -8,8 +8,8 @@
 #include <filesystem>
 
 #include "testkit/FolderFiles.h"
+#include "testkit/Junit.h"
 #include "testkit/MeasuresReport.h"
-#include "varnel/platform/PrintableText.h"
 
 namespace Quorvex::VarnelNet::Kit {
 
@@ -19,20 +19,6 @@ constexpr double kWidth = 640.0, kHeight = 320.0;
 constexpr double kLeft = 56.0, kRight = 150.0, kTop = 30.0, kBottom = 44.0;
 constexpr int kTicks = 6;
 constexpr const char* kColours[] = {"#1f5fa8", "#c0392b", "#27864b", "#8e44ad", "#d68910", "#17808a", "#6d4c41", "#555555"};
-
-std::string Escaped(std::string_view text) {
-    std::string escaped;
-    for (const char c : Printable(text)) {
-        switch (c) {
-            case '&': escaped += "&amp;"; break;
-            case '<': escaped += "&lt;"; break;
-            case '>': escaped += "&gt;"; break;
-            case '"': escaped += "&quot;"; break;
-            default: escaped += c;
-        }
-    }
-    return escaped;
-}
 
 std::string Fixed(double value) {
     char text[32];
@@ -93,7 +79,7 @@ std::string Svg(const FamilyPlot& plot) {
     const DetectionCurve& head = *plot.curves.front();
     std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Fixed(kWidth) + "\" height=\"" + Fixed(kHeight) +
                       "\" viewBox=\"0 0 " + Fixed(kWidth) + " " + Fixed(kHeight) + "\" font-family=\"sans-serif\" font-size=\"11\">\n";
-    svg += "<title>" + Escaped(head.family + ": probability of detection against " + head.parameter) + "</title>\n";
+    svg += "<title>" + XmlEscaped(head.family + ": probability of detection against " + head.parameter) + "</title>\n";
     svg += "<rect x=\"0\" y=\"0\" width=\"" + Fixed(kWidth) + "\" height=\"" + Fixed(kHeight) + "\" fill=\"#ffffff\"/>\n";
     if (bandLow) {
         const double left = x(*bandLow), width = std::max(2.0, x(*bandHigh) - left);
@@ -114,9 +100,9 @@ std::string Svg(const FamilyPlot& plot) {
     }
     svg += "<rect x=\"" + Fixed(kLeft) + "\" y=\"" + Fixed(kTop) + "\" width=\"" + Fixed(plotWidth) + "\" height=\"" + Fixed(plotHeight) +
            "\" fill=\"none\" stroke=\"#333333\"/>\n";
-    svg += "<text x=\"" + Fixed(kLeft) + "\" y=\"18\" font-size=\"13\">" + Escaped(head.family + ": " + head.label) + "</text>\n";
+    svg += "<text x=\"" + Fixed(kLeft) + "\" y=\"18\" font-size=\"13\">" + XmlEscaped(head.family + ": " + head.label) + "</text>\n";
     svg += "<text x=\"" + Fixed(kLeft + plotWidth / 2) + "\" y=\"" + Fixed(kHeight - 8) + "\" text-anchor=\"middle\">" +
-           Escaped(head.parameter + (head.unit.empty() ? "" : " (" + head.unit + ")")) + "</text>\n";
+           XmlEscaped(head.parameter + (head.unit.empty() ? "" : " (" + head.unit + ")")) + "</text>\n";
     svg += "<text transform=\"translate(14," + Fixed(kTop + plotHeight / 2) + ") rotate(-90)\" text-anchor=\"middle\">P(detection)</text>\n";
     for (std::size_t k = 0; k < plot.curves.size(); ++k) {
         const DetectionCurve& c = *plot.curves[k];
@@ -128,7 +114,7 @@ std::string Svg(const FamilyPlot& plot) {
             svg += "<line x1=\"" + cx + "\" x2=\"" + cx + "\" y1=\"" + Fixed(y(s.detected.low)) + "\" y2=\"" + Fixed(y(s.detected.high)) +
                    "\" stroke=\"" + colour + "\" stroke-opacity=\"0.6\"/>\n";
             svg += "<circle cx=\"" + cx + "\" cy=\"" + Fixed(y(s.detected.estimate)) + "\" r=\"2\" fill=\"" + colour + "\"><title>" +
-                   Escaped(Figure2(s.value) + ": " + std::to_string(s.detected.k) + "/" + std::to_string(s.detected.n) + " [" +
+                   XmlEscaped(Figure2(s.value) + ": " + std::to_string(s.detected.k) + "/" + std::to_string(s.detected.n) + " [" +
                            Figure2(s.detected.low) + ", " + Figure2(s.detected.high) + "]") +
                    "</title></circle>\n";
         }
@@ -136,14 +122,14 @@ std::string Svg(const FamilyPlot& plot) {
         const double legendY = kTop + 14.0 * static_cast<double>(k) + 6.0;
         svg += "<line x1=\"" + Fixed(kWidth - kRight + 12) + "\" x2=\"" + Fixed(kWidth - kRight + 30) + "\" y1=\"" + Fixed(legendY) + "\" y2=\"" +
                Fixed(legendY) + "\" stroke=\"" + colour + "\" stroke-width=\"2\"/>\n";
-        svg += "<text x=\"" + Fixed(kWidth - kRight + 34) + "\" y=\"" + Fixed(legendY + 4) + "\">" + Escaped(c.group.empty() ? "all" : c.group) +
+        svg += "<text x=\"" + Fixed(kWidth - kRight + 34) + "\" y=\"" + Fixed(legendY + 4) + "\">" + XmlEscaped(c.group.empty() ? "all" : c.group) +
                "</text>\n";
     }
     return svg + "</svg>\n";
 }
 
 std::string Cell(std::string_view text, bool heading = false) {
-    return heading ? "<th>" + Escaped(text) + "</th>" : "<td>" + Escaped(text) + "</td>";
+    return heading ? "<th>" + XmlEscaped(text) + "</th>" : "<td>" + XmlEscaped(text) + "</td>";
 }
 
 std::string Row(const std::vector<std::string>& cells, bool heading = false) {
@@ -221,9 +207,9 @@ constexpr std::string_view kStyle =
 
 ReportPage HtmlReport(const Report& report, const Measures& measures, std::string_view receiver) {
     ReportPage page;
-    page.html = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>varnel score: " + Escaped(receiver) +
+    page.html = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>varnel score: " + XmlEscaped(receiver) +
                 "</title>\n<style>" + std::string(kStyle) + "</style>\n</head>\n<body>\n<h1>varnel score</h1>\n<p>receiver: <code>" +
-                Escaped(receiver) + "</code></p>\n<p>detect files meeting their verdict: " + std::to_string(report.detect.met) + " of " +
+                XmlEscaped(receiver) + "</code></p>\n<p>detect files meeting their verdict: " + std::to_string(report.detect.met) + " of " +
                 std::to_string(report.detect.files) + "; reject files: " + std::to_string(report.reject.met) + " of " +
                 std::to_string(report.reject.files) + "; either files (counted apart): " + std::to_string(report.either.files) + "</p>\n";
     page.html += RequirementsTable(report, measures);
