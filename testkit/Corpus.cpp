@@ -195,6 +195,19 @@ CorpusRecipe ReadCorpusRecipe(std::string_view text) {
     return recipe;
 }
 
+Clip ClipOf(const SuiteFile& file, SuiteEncoding encoding) {
+    Clip clip;
+    clip.name = file.name;
+    clip.row.file = file.name + ".wav";
+    clip.row.suite = "corpus";
+    clip.row.family = file.family;
+    clip.row.parameters = file.parameters;
+    clip.row.verdict = Verdict::Either;
+    clip.row.sent = file.sent;
+    clip.job = JobOf(file, encoding);
+    return clip;
+}
+
 Clip ClipAt(const CorpusRecipe& recipe, std::size_t index) {
     if (recipe.signal == CorpusSignal::CallerId) return CallerIdClipAt(recipe, index);
     if (recipe.signal == CorpusSignal::Tty) return TtyClipAt(recipe, index);
@@ -237,16 +250,7 @@ Clip ClipAt(const CorpusRecipe& recipe, std::size_t index) {
                        {"level_dbm0", Decimal(level, 2)}, {"twist_db", Decimal(twist, 2)}, {"freq_offset_percent", Decimal(offset, 3)}};
     if (noisy) file.parameters.emplace_back("snr_db", Decimal(snr, 2));
 
-    Clip clip;
-    clip.name = file.name;
-    clip.row.file = file.name + ".wav";
-    clip.row.suite = "corpus";
-    clip.row.family = file.family;
-    clip.row.parameters = file.parameters;
-    clip.row.verdict = Verdict::Either;
-    clip.row.sent = keys;
-    clip.job = JobOf(file, recipe.encoding);
-    return clip;
+    return ClipOf(file, recipe.encoding);
 }
 
 }  // namespace Quorvex::VarnelNet::Kit

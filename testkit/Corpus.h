@@ -68,5 +68,8 @@ struct Clip {
     Render::Job job;
 };
 Clip ClipAt(const CorpusRecipe& recipe, std::size_t index);
+// The clip of a file drawn for a corpus: its row (suite corpus, verdict either, what the file
+// sends) and its job.
+Clip ClipOf(const SuiteFile& file, SuiteEncoding encoding);
 
 }  // namespace Quorvex::VarnelNet::Kit

@@ -70,16 +70,7 @@ Clip Finished(const CorpusRecipe& recipe, std::size_t index, SplitMix64& random,
         file.impairments.telephoneBand = recipe.telephoneBand;
         file.parameters.emplace_back("snr_db", Decimal(d.snr, 2));
     }
-    Clip clip;
-    clip.name = file.name;
-    clip.row.file = file.name + ".wav";
-    clip.row.suite = "corpus";
-    clip.row.family = file.family;
-    clip.row.parameters = file.parameters;
-    clip.row.verdict = Verdict::Either;
-    clip.row.sent = file.sent;
-    clip.job = JobOf(file, recipe.encoding);
-    return clip;
+    return ClipOf(file, recipe.encoding);
 }
 
 }  // namespace
