@@ -58,7 +58,8 @@ std::vector<std::string> Words(const std::string& line) {
 
 // The example commands: lines "build/cli/varnel ..." of the README and of docs/*.md and the man
 // page's "varnel ...", up to a pipe or a comment, each once; those that play go to standard
-// output instead. Examples that read standard input or write no audio are left out.
+// output instead. Examples that read standard input or write no audio, and the commands of the
+// test kit and the detectors, are left out.
 std::vector<std::string> Examples() {
     std::vector<std::string> examples;
     const auto take = [&](std::string line, const std::string& prefix) {
@@ -69,6 +70,8 @@ std::vector<std::string> Examples() {
         if (line.find("--play") != std::string::npos) line.replace(line.find("--play"), 6, "--raw");
         const bool audio = line.find("-o ") != std::string::npos || line.find("--raw") != std::string::npos;
         const bool listed = std::find(examples.begin(), examples.end(), line) != examples.end();
+        const std::string command = line.substr(0, line.find(' '));
+        if (command == "suite" || command == "score" || command == "corpus" || command == "detect") return;
         if (audio && !listed && line.find("ttyfile:-") == std::string::npos && line.find("-f ") == std::string::npos) {
             examples.push_back(line);
         }
