@@ -1,6 +1,7 @@
-// Every example command of the README, of the documentation pages and of the man page renders the bytes recorded in
-// examples.tsv (length and FNV-1a of what it writes), with the clock fixed for Caller-ID dates:
-// the examples keep their bytes from one version to the next, and a new example needs a row.
+// Every example command of the README, of the pages under docs/ and of the man page renders the
+// bytes recorded in examples.tsv (length and FNV-1a of what it writes), with the clock fixed for
+// Caller-ID dates: the examples keep their bytes from one version to the next, and a new example
+// needs a row.
 //
 // VARNEL_WRITE_EXAMPLES=FILE writes the table the current build produces, to review a
 // deliberate change.
