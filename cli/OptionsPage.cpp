@@ -89,8 +89,8 @@ std::string Page(const std::string& help) {
         "# The tool's options\n\n"
         "<!-- Written by build/cli/varnel_options_page from the tool's help (the option registry and\n"
         "the request kinds); scripts/check-docs fails when this copy differs. -->\n\n"
-        "This page is `varnel --help` (`varnel detect --help` for the detectors' part) as the tool\n"
-        "prints it, written from the same option registry when the tool is built.\n\n"
+        "This page is `varnel --help` in sections, written from the same option registry when the\n"
+        "tool is built. [The varnel tool](tool.md) explains the outputs, levels and exit status.\n\n"
         "```text\n" +
         lines.front() + "\n```\n";
     std::string prose, entry;
