@@ -14,7 +14,7 @@
 namespace Quorvex::VarnelNet::Kit {
 
 // A random labelled corpus of DTMF, Caller-ID or TTY clips for training and testing learned detectors, as a JSON
-// recipe describes it (see README): every value of a clip is drawn from its range by a generator
+// recipe describes it (see docs/receiver-kit.md): every value of a clip is drawn from its range by a generator
 // seeded with the recipe's seed and the clip's index, so a clip is a pure function of the recipe
 // and its index.
 struct Range {

@@ -1,14 +1,17 @@
-// Every example command of the README and of the man page renders the bytes recorded in
-// examples.tsv (length and FNV-1a of what it writes), with the clock fixed for Caller-ID dates:
-// the examples keep their bytes from one version to the next, and a new example needs a row.
+// Every example command of the README, of the pages under docs/ and of the man page renders the
+// bytes recorded in examples.tsv (length and FNV-1a of what it writes), with the clock fixed for
+// Caller-ID dates: the examples keep their bytes from one version to the next, and a new example
+// needs a row.
 //
 // VARNEL_WRITE_EXAMPLES=FILE writes the table the current build produces, to review a
 // deliberate change.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -54,9 +57,10 @@ std::vector<std::string> Words(const std::string& line) {
     return words;
 }
 
-// The example commands: README lines "build/cli/varnel ..." and the man page's "varnel ...",
-// up to a pipe or a comment; those that play go to standard output instead. Examples that read
-// standard input or write no audio are left out.
+// The example commands: lines "build/cli/varnel ..." of the README and of docs/*.md and the man
+// page's "varnel ...", up to a pipe or a comment, each once; those that play go to standard
+// output instead. Examples that read standard input or write no audio, and the commands of the
+// test kit and the detectors, are left out.
 std::vector<std::string> Examples() {
     std::vector<std::string> examples;
     const auto take = [&](std::string line, const std::string& prefix) {
@@ -66,13 +70,23 @@ std::vector<std::string> Examples() {
         while (!line.empty() && line.back() == ' ') line.pop_back();
         if (line.find("--play") != std::string::npos) line.replace(line.find("--play"), 6, "--raw");
         const bool audio = line.find("-o ") != std::string::npos || line.find("--raw") != std::string::npos;
-        if (audio && line.find("ttyfile:-") == std::string::npos && line.find("-f ") == std::string::npos) {
+        const bool listed = std::find(examples.begin(), examples.end(), line) != examples.end();
+        const std::string command = line.substr(0, line.find(' '));
+        if (command == "suite" || command == "score" || command == "corpus" || command == "detect") return;
+        if (audio && !listed && line.find("ttyfile:-") == std::string::npos && line.find("-f ") == std::string::npos) {
             examples.push_back(line);
         }
     };
-    const Bytes readme = ReadFileBytes(VARNEL_README_PATH);
-    std::istringstream readmeLines(std::string(readme.begin(), readme.end()));
-    for (std::string line; std::getline(readmeLines, line);) take(line, "build/cli/varnel ");
+    std::vector<std::filesystem::path> documents = {VARNEL_README_PATH};
+    for (const auto& entry : std::filesystem::directory_iterator(VARNEL_DOCS_DIR)) {
+        if (entry.path().extension() == ".md") documents.push_back(entry.path());
+    }
+    std::sort(documents.begin() + 1, documents.end());
+    for (const std::filesystem::path& document : documents) {
+        const Bytes text = ReadFileBytes(document.string());
+        std::istringstream lines(std::string(text.begin(), text.end()));
+        for (std::string line; std::getline(lines, line);) take(line, "build/cli/varnel ");
+    }
     const Bytes page = ReadFileBytes(VARNEL_MAN_PATH);
     std::istringstream pageLines(std::string(page.begin(), page.end()));
     for (std::string line; std::getline(pageLines, line);) {

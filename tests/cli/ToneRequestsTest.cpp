@@ -161,10 +161,10 @@ TEST_F(ToneTool, Dbm0PutsEachToneAtTheLevel) {
     }
 }
 
-TEST_F(ToneTool, ListPlansAndTheReadmeShowEveryRow) {
+TEST_F(ToneTool, ListPlansAndTheTonesPageShowEveryRow) {
     const std::string list = Run({"--list-plans"});
-    const Bytes readmeBytes = ReadFileBytes(VARNEL_README_PATH);
-    const std::string readme(readmeBytes.begin(), readmeBytes.end());
+    const Bytes pageBytes = ReadFileBytes(std::string(VARNEL_DOCS_DIR) + "/tones.md");
+    const std::string page(pageBytes.begin(), pageBytes.end());
     EXPECT_EQ(list.substr(0, list.find('\n')).substr(0, 9), "country  ");
     std::size_t lines = 0;
     for (const char c : list) lines += c == '\n' ? 1 : 0;
@@ -187,17 +187,17 @@ TEST_F(ToneTool, ListPlansAndTheReadmeShowEveryRow) {
             }
         }
         EXPECT_TRUE(listed);
-        // The README: the country's table line has the pattern in the tone's column.
+        // The tones page: the country's table line has the pattern in the tone's column.
         const std::string start = "| " + std::string(row.country) + " | " + std::string(row.description) + " |";
-        const std::size_t at = readme.find(start);
+        const std::size_t at = page.find(start);
         ASSERT_NE(at, std::string::npos);
-        const std::string line = readme.substr(at, readme.find('\n', at) - at);
+        const std::string line = page.substr(at, page.find('\n', at) - at);
         const char* columns[] = {"dial", "busy", "ringback", "congestion", "callwaiting", "info"};
         std::size_t cell = at + start.size();
         for (const char* column : columns) {
-            const std::size_t next = readme.find(" |", cell + 1);
+            const std::size_t next = page.find(" |", cell + 1);
             if (row.tone == column) {
-                EXPECT_EQ(readme.substr(cell, next - cell), " `" + std::string(row.pattern) + "`") << line;
+                EXPECT_EQ(page.substr(cell, next - cell), " `" + std::string(row.pattern) + "`") << line;
             }
             cell = next + 2;
         }

@@ -240,7 +240,6 @@ TEST_F(ToolTest, SoxAcceptsTheG711Files) {
     }
 }
 
-// The options of the settings catalog are the tool's: each is in --help and in the README.
 TEST_F(ToolTest, SignallingRequestsWriteWhatTheComponentWrites) {
     const Result r = Run({"-r", "8000", "--cid-standard", "etsi", "--cid-alert", "dtas", "-o", Path("signal.wav"),
                           "cid:0123456789|ANNA|12/25 10:30", "cid:-O|-P|12/25 10:30", "vmwi:on", "mf:K123S", "r2f:1B",
@@ -274,20 +273,22 @@ TEST_F(ToolTest, SignallingRequestsWriteWhatTheComponentWrites) {
     EXPECT_NE(refused.err.find("DTMF Caller-ID numbers are digits only."), std::string::npos) << refused.err;
 }
 
-TEST_F(ToolTest, EverySettingOptionIsInTheHelpAndTheReadme) {
+// The options of the settings catalog are the tool's: each is in --help and in the tool page's
+// summary of the options.
+TEST_F(ToolTest, EverySettingOptionIsInTheHelpAndTheToolPage) {
     const Result help = Run({"--help"});
     ASSERT_EQ(help.status, 0);
-    const Bytes readmeBytes = ReadFileBytes(VARNEL_README_PATH);
-    const std::string readme(readmeBytes.begin(), readmeBytes.end());
-    const std::size_t begin = readme.find("varnel [OPTIONS]");
-    const std::size_t end = readme.find("REQUEST, queued in order:", begin);
+    const Bytes pageBytes = ReadFileBytes(std::string(VARNEL_DOCS_DIR) + "/tool.md");
+    const std::string page(pageBytes.begin(), pageBytes.end());
+    const std::size_t begin = page.find("varnel [OPTIONS]");
+    const std::size_t end = page.find("REQUEST, queued in order:", begin);
     ASSERT_NE(begin, std::string::npos);
     ASSERT_NE(end, std::string::npos);
-    const std::string optionList = readme.substr(begin, end - begin);
+    const std::string optionList = page.substr(begin, end - begin);
     for (const SettingSpec* setting : SettingsCatalog::All()) {
         const std::string option = "--" + std::string(setting->option);
         EXPECT_NE(help.out.find(option), std::string::npos) << option << " is not in --help";
-        EXPECT_NE(optionList.find(option), std::string::npos) << option << " is not in the README's option list";
+        EXPECT_NE(optionList.find(option), std::string::npos) << option << " is not in the tool page's option list";
     }
     EXPECT_NE(help.out.find("-e, --encoding pcm|ulaw|alaw"), std::string::npos) << help.out;
 }

@@ -213,7 +213,7 @@ TEST_F(LiveTest, RefusalsAndFailuresSayWhyAndLeaveNothing) {
 }
 
 // What users type: rfc2833 for rfc4733, --pcap-start now; the warning for keys shorter than a
-// packet; --sdp alone renders nothing and writes what the README shows.
+// packet; --sdp alone renders nothing and writes what the RTP page shows.
 TEST_F(LiveTest, TheToolTakesRtpOptionsAsUsersTypeThem) {
     struct Case {
         std::vector<std::string> args;
@@ -232,10 +232,10 @@ TEST_F(LiveTest, TheToolTakesRtpOptionsAsUsersTypeThem) {
         EXPECT_NE(out.find(c.said), std::string::npos) << out;
         EXPECT_TRUE(c.unsaid.empty() || out.find(c.unsaid) == std::string::npos) << out;
         if (c.args[0] != "--sdp") continue;
-        const std::string readme = Slurp(VARNEL_README_PATH);
-        const std::size_t block = readme.find("```\nv=0\n") + 4;
+        const std::string page = Slurp(VARNEL_RTP_PAGE_PATH);
+        const std::size_t block = page.find("```\nv=0\n") + 4;
         std::erase(out, '\r');
-        EXPECT_EQ(readme.substr(block, readme.find("```", block) - block), out);
+        EXPECT_EQ(page.substr(block, page.find("```", block) - block), out);
     }
 }
 
