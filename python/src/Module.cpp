@@ -23,6 +23,7 @@
 #include "Rtp.h"
 #include "varnel/Varnel.h"
 #include "varnel/engine/SettingsCatalog.h"
+#include "varnel/platform/Version.h"
 #include "varnel/options/OptionRegistry.h"
 #include "varnel/script/RequestError.h"
 #include "varnel/script/SettingText.h"
@@ -432,6 +433,7 @@ PYBIND11_MODULE(_varnel, m) {
 #else
     m.attr("HAVE_SONDIX") = false;
 #endif
+    m.attr("__version__") = kVarnelVersion;
     m.attr("E_INVALIDARG") = py::int_(static_cast<std::int32_t>(E_INVALIDARG));
     m.attr("E_FAIL") = py::int_(static_cast<std::int32_t>(E_FAIL));
     m.def("_render", &RenderArray, py::arg("requests"), py::arg("options"), py::arg("dbm0"), py::arg("max_bytes"),

@@ -20,7 +20,7 @@ text and .hresult.
 import enum as _enum
 
 from . import _varnel
-from ._varnel import ArgumentError, ComError, Error, Event, E_FAIL, E_INVALIDARG, HAVE_SONDIX
+from ._varnel import ArgumentError, ComError, Error, Event, E_FAIL, E_INVALIDARG, HAVE_SONDIX, __version__
 
 __all__ = [
     "ArgumentError", "BaudotRate", "CallerIdAbsence", "CidAlert", "CidBitTiming", "CidFormat",

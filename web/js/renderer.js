@@ -1,21 +1,6 @@
 // The page's side of the render worker (render-worker.js): each call is a message with an id,
-// answered by a promise. A refusal rejects with a RenderError carrying the library's message
-// and, where a request is to blame, its text, position and line; where a setting is, its name;
-// where the library refused an option, the option and the values it would take instead.
-
-export class RenderError extends Error {
-  constructor({ message, reason = message, request = '', index = 0, line = 0, setting = '', option = '', remedies = [] }) {
-    super(message);
-    this.name = 'RenderError';
-    this.reason = reason;
-    this.request = request;
-    this.index = index;
-    this.line = line;
-    this.setting = setting;  // the option refused, when a setting is to blame
-    this.option = option;  // the option the library's refusal names ('rate', 'ptime'), or ''
-    this.remedies = remedies;  // its values that would be taken, when the options led to the refusal
-  }
-}
+// answered by a promise. A refusal rejects with a RenderError (render-error.js).
+import { RenderError } from './render-error.js';
 
 export class Renderer {
   constructor() {
