@@ -41,8 +41,8 @@ double Magnitude(double re, double im) { return std::sqrt(re * re + im * im); }
 }  // namespace
 
 FskDemodulator::FskDemodulator(const ModemSpec& modem, int sampleRate, ByteSink onByte, CarrierSink onCarrierLost)
-    : rate_(sampleRate), window_(0), bitSamples_(0.0), floor_(0.0), keptFloor_(0.0), onByte_(std::move(onByte)),
-      onCarrierLost_(std::move(onCarrierLost)) {
+    : rate_(sampleRate), window_(0), bitSamples_(0.0), floor_(0.0), keptFloor_(0.0), carrierStep_(0.0), fall_(0.0),
+      onByte_(std::move(onByte)), onCarrierLost_(std::move(onCarrierLost)) {
     if (sampleRate < kLowestRate || sampleRate > kHighestRate) {
         throw std::invalid_argument("the FSK demodulator takes " + std::to_string(kLowestRate) + " to " +
                                     std::to_string(kHighestRate) + " Hz, not " + std::to_string(sampleRate));
@@ -51,18 +51,23 @@ FskDemodulator::FskDemodulator(const ModemSpec& modem, int sampleRate, ByteSink 
     window_ = static_cast<int>(bitSamples_ + 0.5);
     floor_ = window_ * PortableMath::Pow10((kFloorDbm0 - kFullScaleDbm0) / 20.0) / 2.0;
     keptFloor_ = floor_ * PortableMath::Pow10(-kCarrierKeptDb / 20.0);
-    const auto setUp = [&](Correlator& c, double hz) {
-        const double w = 2.0 * kPi * hz / sampleRate;
-        c.turn = {PortableMath::Cos(w), PortableMath::Sin(w)};
-        c.windowTurn = {PortableMath::Cos(w * window_), PortableMath::Sin(w * window_)};
+    carrierStep_ = 1.0 / (kCarrierBits * bitSamples_);
+    fall_ = 1.0 - 1.0 / (kReferenceBits * bitSamples_);
+    const auto setUp = [&](Correlators& c, double lowHz, double highHz) {
+        const double low = 2.0 * kPi * lowHz / sampleRate;
+        const double high = 2.0 * kPi * highHz / sampleRate;
+        c.turnRe = Pair{PortableMath::Cos(low), PortableMath::Cos(high)};
+        c.turnIm = Pair{PortableMath::Sin(low), PortableMath::Sin(high)};
+        c.windowTurnRe = Pair{PortableMath::Cos(low * window_), PortableMath::Cos(high * window_)};
+        c.windowTurnIm = Pair{PortableMath::Sin(low * window_), PortableMath::Sin(high * window_)};
         for (int m = 0; m < window_; ++m) {
-            c.weights[static_cast<std::size_t>(m)] = {PortableMath::Cos(w * (m + 1)), PortableMath::Sin(w * (m + 1))};
+            const auto at = static_cast<std::size_t>(m);
+            c.weightRe[at] = Pair{PortableMath::Cos(low * (m + 1)), PortableMath::Cos(high * (m + 1))};
+            c.weightIm[at] = Pair{PortableMath::Sin(low * (m + 1)), PortableMath::Sin(high * (m + 1))};
         }
     };
-    setUp(mark_, modem.markHz);
-    setUp(space_, modem.spaceHz);
-    setUp(lowGuard_, 2.0 * modem.markHz - modem.spaceHz);
-    setUp(highGuard_, 2.0 * modem.spaceHz - modem.markHz);
+    setUp(tones_, modem.markHz, modem.spaceHz);
+    setUp(guards_, 2.0 * modem.markHz - modem.spaceHz, 2.0 * modem.spaceHz - modem.markHz);
 }
 
 void FskDemodulator::Feed(std::span<const double> samples) {
@@ -70,39 +75,57 @@ void FskDemodulator::Feed(std::span<const double> samples) {
 }
 
 // S[n] = e^{jw} (S[n-1] + x[n] - e^{jwN} x[n-N]): the sum over the window of x[n-m] e^{jw(m+1)}.
-void FskDemodulator::Correlate(Correlator& c, double sample, double leaving) const {
-    c.last = c.sum;
-    const double re = c.sum.re + sample - c.windowTurn.re * leaving;
-    const double im = c.sum.im - c.windowTurn.im * leaving;
-    c.sum = {c.turn.re * re - c.turn.im * im, c.turn.re * im + c.turn.im * re};
-}
-
-// Once a window the sums are taken afresh from the window's samples, so that rounding never
-// builds up (and a huge sample leaves nothing behind once it has left the window).
-void FskDemodulator::Resum() {
-    for (Correlator* c : {&mark_, &space_, &lowGuard_, &highGuard_}) {
-        Complex sum;
-        for (int m = 0; m < window_; ++m) {
-            const double x = ring_[static_cast<std::size_t>((ringAt_ - 1 - m + 2 * window_) % window_)];
-            const Complex& weight = c->weights[static_cast<std::size_t>(m)];
-            sum = {sum.re + x * weight.re, sum.im + x * weight.im};
-        }
-        c->sum = sum;
-    }
-}
-
-void FskDemodulator::Push(double sample) {
-    if (!std::isfinite(sample)) sample = 0.0;
-    sample = sample > kLargestSample ? kLargestSample : sample < -kLargestSample ? -kLargestSample : sample;
+void FskDemodulator::Slide(double sample) {
     double& slot = ring_[static_cast<std::size_t>(ringAt_)];
     const double leaving = slot;
     slot = sample;
-    ringAt_ = ringAt_ + 1 == window_ ? 0 : ringAt_ + 1;
-    for (Correlator* c : {&mark_, &space_, &lowGuard_, &highGuard_}) Correlate(*c, sample, leaving);
-    if (ringAt_ == 0) Resum();
+    lastMark_ = {tones_.sumRe[0], tones_.sumIm[0]};
+    const Pair x = {sample, sample};
+    const Pair out = {leaving, leaving};
+    for (Correlators* c : {&tones_, &guards_}) {
+        const Pair re = c->sumRe + x - c->windowTurnRe * out;
+        const Pair im = c->sumIm - c->windowTurnIm * out;
+        c->sumRe = c->turnRe * re - c->turnIm * im;
+        c->sumIm = c->turnRe * im + c->turnIm * re;
+    }
+}
 
-    const double markMagnitude = Magnitude(mark_.sum.re, mark_.sum.im);
-    const double spaceMagnitude = Magnitude(space_.sum.re, space_.sum.im);
+// Once a window (as the ring comes round to its start) the sums are taken afresh from the
+// window's samples, so that rounding never builds up (and a huge sample leaves nothing behind
+// once it has left the window).
+void FskDemodulator::Resum() {
+    for (Correlators* c : {&tones_, &guards_}) {
+        Pair re{}, im{};
+        for (int m = 0; m < window_; ++m) {
+            const double sample = ring_[static_cast<std::size_t>(window_ - 1 - m)];
+            const Pair x = {sample, sample};
+            re = re + x * c->weightRe[static_cast<std::size_t>(m)];
+            im = im + x * c->weightIm[static_cast<std::size_t>(m)];
+        }
+        c->sumRe = re;
+        c->sumIm = im;
+    }
+}
+
+// Through silence (a window of samples of 0, and 0 since) the sums stay 0 and only the carrier's
+// smoothing moves: the correlators idle until a sample that is not 0.
+void FskDemodulator::Push(double sample) {
+    if (!std::isfinite(sample)) sample = 0.0;
+    sample = sample > kLargestSample ? kLargestSample : sample < -kLargestSample ? -kLargestSample : sample;
+    const bool zero = sample == 0.0;
+    zeros_ = !zero ? 0 : zeros_ < window_ ? zeros_ + 1 : zeros_;
+    if (!(quiet_ && zero && !carrier_)) {
+        quiet_ = false;
+        Slide(sample);
+    }
+    ringAt_ = ringAt_ + 1 == window_ ? 0 : ringAt_ + 1;
+    if (ringAt_ == 0 && !quiet_) {
+        Resum();
+        quiet_ = zeros_ == window_;
+    }
+
+    const double markMagnitude = Magnitude(tones_.sumRe[0], tones_.sumIm[0]);
+    const double spaceMagnitude = Magnitude(tones_.sumRe[1], tones_.sumIm[1]);
     UpdateCarrier(markMagnitude, spaceMagnitude);
     if (carrier_) {
         const double decision = markMagnitude - spaceMagnitude - (markLevel_ + spaceLevel_) / 2.0;
@@ -126,14 +149,14 @@ void FskDemodulator::Push(double sample) {
 }
 
 void FskDemodulator::UpdateCarrier(double markMagnitude, double spaceMagnitude) {
-    const double carrierStep = 1.0 / (kCarrierBits * bitSamples_);
     const double power = markMagnitude * markMagnitude + spaceMagnitude * spaceMagnitude;
-    const double guards = lowGuard_.sum.re * lowGuard_.sum.re + lowGuard_.sum.im * lowGuard_.sum.im +
-                          highGuard_.sum.re * highGuard_.sum.re + highGuard_.sum.im * highGuard_.sum.im;
+    const Pair guardRe = guards_.sumRe * guards_.sumRe;
+    const Pair guardIm = guards_.sumIm * guards_.sumIm;
+    const double guards = guardRe[0] + guardIm[0] + guardRe[1] + guardIm[1];
     const double share = power + guards > 0.0 ? power / (power + guards) : 0.0;
     const double leading = markMagnitude > spaceMagnitude ? markMagnitude : spaceMagnitude;
-    share_ += (share - share_) * carrierStep;
-    level_ += (leading - level_) * carrierStep;
+    share_ += (share - share_) * carrierStep_;
+    level_ += (leading - level_) * carrierStep_;
     if (!carrier_ && share_ >= kShareUp && level_ >= floor_) {
         carrier_ = true;
         idleFrom_ = static_cast<double>(sample_);
@@ -153,13 +176,14 @@ void FskDemodulator::UpdateCarrier(double markMagnitude, double spaceMagnitude) 
     // at its trough where the space does, each falling slowly towards 0 while its tone leads
     // (and staying while the other sounds). Their middle is where a twist between the tones puts
     // the edge between two bits.
-    const double fall = 1.0 - 1.0 / (kReferenceBits * bitSamples_);
     const double difference = markMagnitude - spaceMagnitude;
-    if (markMagnitude >= kLeading * spaceMagnitude) markLevel_ = difference > markLevel_ * fall ? difference : markLevel_ * fall;
-    if (spaceMagnitude >= kLeading * markMagnitude) spaceLevel_ = difference < spaceLevel_ * fall ? difference : spaceLevel_ * fall;
+    if (markMagnitude >= kLeading * spaceMagnitude) markLevel_ = difference > markLevel_ * fall_ ? difference : markLevel_ * fall_;
+    if (spaceMagnitude >= kLeading * markMagnitude) spaceLevel_ = difference < spaceLevel_ * fall_ ? difference : spaceLevel_ * fall_;
     if (stage_ == Stage::Hunting && markMagnitude >= kLeading * spaceMagnitude) {
-        markTurns_.re += mark_.sum.re * mark_.last.re + mark_.sum.im * mark_.last.im;
-        markTurns_.im += mark_.sum.im * mark_.last.re - mark_.sum.re * mark_.last.im;
+        const double re = tones_.sumRe[0];
+        const double im = tones_.sumIm[0];
+        markTurns_.re += re * lastMark_.re + im * lastMark_.im;
+        markTurns_.im += im * lastMark_.re - re * lastMark_.im;
     }
 }
 

@@ -33,6 +33,9 @@ struct FskByte {
 // smoothed share) at a level above the floor; each character must also decide its bits clearly
 // and sound above the floor, or it is dropped. Noise and silence give no characters.
 //
+// Through digital silence (samples of 0) the correlators idle: once a whole window of them is in,
+// the sums are 0 and stay so until a sample that is not 0, and only the carrier's smoothing moves.
+//
 // State is carried across calls: blocks of any size give what one block does, to the sample.
 // Nothing is allocated once constructed.
 class FskDemodulator {
@@ -58,20 +61,24 @@ public:
 
 private:
     static constexpr int kLongestWindow = 41;
+    // Two doubles side by side: the correlators run in pairs, each lane doing the IEEE operations
+    // of one correlator on its own, so the values are those of one correlator at a time, on every
+    // build.
+    using Pair = double __attribute__((vector_size(16)));
     struct Complex {
         double re = 0.0;
         double im = 0.0;
     };
-    struct Correlator {
-        Complex turn;            // e^{jw}
-        Complex windowTurn;      // e^{jwN}
-        Complex sum;
-        Complex last;            // the sum a sample before
-        std::array<Complex, kLongestWindow> weights{};  // e^{jw(m+1)}, m back from the newest
+    // Two correlators, a lane each: the mark and the space, or the low and the high guard.
+    struct Correlators {
+        Pair turnRe{}, turnIm{};              // e^{jw}
+        Pair windowTurnRe{}, windowTurnIm{};  // e^{jwN}
+        Pair sumRe{}, sumIm{};
+        std::array<Pair, kLongestWindow> weightRe{}, weightIm{};  // e^{jw(m+1)}, m back from the newest
     };
     enum class Stage { Hunting, Receiving };
 
-    void Correlate(Correlator& c, double sample, double leaving) const;
+    void Slide(double sample);
     void Resum();
     void UpdateCarrier(double markMagnitude, double spaceMagnitude);
     void ReadBit(double decision);
@@ -82,16 +89,19 @@ private:
     double bitSamples_;   // P, samples in a bit
     double floor_;        // the lowest magnitude a tone may have, from the level floor
     double keptFloor_;    // and the lowest that keeps the carrier up
+    double carrierStep_;  // the smoothing of the share and the level, a sample's step
+    double fall_;         // the slicer's levels' fall, a sample's
     ByteSink onByte_;
     CarrierSink onCarrierLost_;
 
     std::array<double, kLongestWindow> ring_{};
     int ringAt_ = 0;
-    Correlator mark_;
-    Correlator space_;
-    Correlator lowGuard_;
-    Correlator highGuard_;
-    Complex markTurns_;  // sum of the mark's sum times the conjugate of its last, in idle mark
+    int zeros_ = 0;       // the samples of 0 last fed, up to a window's
+    bool quiet_ = false;  // the window and the sums are 0, and the samples since have been
+    Correlators tones_;   // the mark's and the space's
+    Correlators guards_;  // the low guard's and the high guard's
+    Complex lastMark_;    // the mark's sum a sample before
+    Complex markTurns_;   // sum of the mark's sum times the conjugate of its last, in idle mark
 
     std::uint64_t sample_ = 0;  // samples fed
     double share_ = 0.0;        // the tones' smoothed share of the power
