@@ -176,10 +176,17 @@ CallerIdDecoder::CallerIdDecoder(int sampleRate, MessageSink onMessage, AlertSin
 
 void CallerIdDecoder::Feed(std::span<const double> samples) {
     dtmf_.Feed(samples);
-    for (const double sample : samples) {
-        bell_.Push(sample);
-        v23_.Push(sample);
-        alert_.Push(sample);
+    while (!samples.empty()) {
+        const std::size_t count = samples.size() < FskDemodulator::kChunk ? samples.size() : FskDemodulator::kChunk;
+        const std::span<const double> chunk = samples.first(count);
+        bell_.Measure(chunk);
+        v23_.Measure(chunk);
+        for (std::size_t i = 0; i < count; ++i) {
+            bell_.Decide(i);
+            v23_.Decide(i);
+            alert_.Push(chunk[i]);
+        }
+        samples = samples.subspan(count);
     }
 }
 

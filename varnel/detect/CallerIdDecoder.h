@@ -77,7 +77,8 @@ private:
     class Assembler {
     public:
         Assembler(CallerIdDecoder& owner, const ModemSpec& modem, int sampleRate);
-        void Push(double sample) { demodulator_.Push(sample); }
+        void Measure(std::span<const double> samples) { demodulator_.Measure(samples); }
+        void Decide(std::size_t i) { demodulator_.Decide(i); }
         void Flush();
 
     private:

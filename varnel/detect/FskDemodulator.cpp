@@ -8,6 +8,10 @@
 #include "varnel/detect/DetectMath.h"
 #include "varnel/signal/PortableMath.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace Quorvex::VarnelNet::Detect {
 
 namespace {
@@ -36,7 +40,19 @@ constexpr double kLeastContrast = 0.5;
 constexpr double kLargestSample = 8.0;
 constexpr int kCharacterBits = 10;
 
-double Magnitude(double re, double im) { return std::sqrt(re * re + im * im); }
+using Lanes = double __attribute__((vector_size(16)));
+
+// The square root of each lane, which IEEE 754 rounds exactly: the same bits on every build.
+Lanes SquareRoots(Lanes x) {
+#if defined(__SSE2__)
+    return _mm_sqrt_pd(x);
+#else
+    return Lanes{std::sqrt(x[0]), std::sqrt(x[1])};
+#endif
+}
+
+// part / whole, or 0 where whole is 0.
+double ShareOf(double part, double whole) { return whole > 0.0 ? part / whole : 0.0; }
 
 }  // namespace
 
@@ -71,7 +87,12 @@ FskDemodulator::FskDemodulator(const ModemSpec& modem, int sampleRate, ByteSink 
 }
 
 void FskDemodulator::Feed(std::span<const double> samples) {
-    for (const double sample : samples) Push(sample);
+    while (!samples.empty()) {
+        const std::span<const double> chunk = samples.first(samples.size() < kChunk ? samples.size() : kChunk);
+        Measure(chunk);
+        for (std::size_t i = 0; i < chunk.size(); ++i) Decide(i);
+        samples = samples.subspan(chunk.size());
+    }
 }
 
 // S[n] = e^{jw} (S[n-1] + x[n] - e^{jwN} x[n-N]): the sum over the window of x[n-m] e^{jw(m+1)}.
@@ -79,7 +100,6 @@ void FskDemodulator::Slide(double sample) {
     double& slot = ring_[static_cast<std::size_t>(ringAt_)];
     const double leaving = slot;
     slot = sample;
-    lastMark_ = {tones_.sumRe[0], tones_.sumIm[0]};
     const Pair x = {sample, sample};
     const Pair out = {leaving, leaving};
     for (Correlators* c : {&tones_, &guards_}) {
@@ -108,25 +128,56 @@ void FskDemodulator::Resum() {
 }
 
 // Through silence (a window of samples of 0, and 0 since) the sums stay 0 and only the carrier's
-// smoothing moves: the correlators idle until a sample that is not 0.
-void FskDemodulator::Push(double sample) {
-    if (!std::isfinite(sample)) sample = 0.0;
-    sample = sample > kLargestSample ? kLargestSample : sample < -kLargestSample ? -kLargestSample : sample;
-    const bool zero = sample == 0.0;
-    zeros_ = !zero ? 0 : zeros_ < window_ ? zeros_ + 1 : zeros_;
-    if (!(quiet_ && zero && !carrier_)) {
-        quiet_ = false;
-        Slide(sample);
+// smoothing moves: the correlators idle until a sample that is not 0. (The sign of a sum's 0 may
+// then differ from what sliding would leave, which no result sees: the magnitudes square the
+// sums, and the mark's turns, starting at +0, are left as they are by a 0 added.)
+void FskDemodulator::Measure(std::span<const double> samples) {
+    lastMark_ = {tones_.sumRe[0], tones_.sumIm[0]};
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        double sample = samples[i];
+        if (!std::isfinite(sample)) sample = 0.0;
+        sample = sample > kLargestSample ? kLargestSample : sample < -kLargestSample ? -kLargestSample : sample;
+        const bool zero = sample == 0.0;
+        zeros_ = !zero ? 0 : zeros_ < window_ ? zeros_ + 1 : zeros_;
+        const bool idle = quiet_ && zero;
+        if (!idle) {
+            quiet_ = false;
+            Slide(sample);
+        }
+        ringAt_ = ringAt_ + 1 == window_ ? 0 : ringAt_ + 1;
+        if (ringAt_ == 0 && !idle) {
+            Resum();
+            quiet_ = zeros_ == window_;
+        }
+        // |S|, the mark's and the space's side by side.
+        const Lanes magnitudes = SquareRoots(tones_.sumRe * tones_.sumRe + tones_.sumIm * tones_.sumIm);
+        const double power = magnitudes[0] * magnitudes[0] + magnitudes[1] * magnitudes[1];
+        const Pair guardRe = guards_.sumRe * guards_.sumRe;
+        const Pair guardIm = guards_.sumIm * guards_.sumIm;
+        const double guards = guardRe[0] + guardIm[0] + guardRe[1] + guardIm[1];
+        measured_.mark[i] = magnitudes[0];
+        measured_.space[i] = magnitudes[1];
+        measured_.share[i] = power;
+        measured_.whole[i] = power + guards;
+        measured_.markRe[i] = tones_.sumRe[0];
+        measured_.markIm[i] = tones_.sumIm[0];
     }
-    ringAt_ = ringAt_ + 1 == window_ ? 0 : ringAt_ + 1;
-    if (ringAt_ == 0 && !quiet_) {
-        Resum();
-        quiet_ = zeros_ == window_;
+    // The shares, two samples at a time.
+    std::size_t i = 0;
+    for (; i + 1 < samples.size(); i += 2) {
+        const Lanes part = {measured_.share[i], measured_.share[i + 1]};
+        const Lanes whole = {measured_.whole[i], measured_.whole[i + 1]};
+        const Lanes share = whole > 0.0 ? part / whole : Lanes{};
+        measured_.share[i] = share[0];
+        measured_.share[i + 1] = share[1];
     }
+    if (i < samples.size()) measured_.share[i] = ShareOf(measured_.share[i], measured_.whole[i]);
+}
 
-    const double markMagnitude = Magnitude(tones_.sumRe[0], tones_.sumIm[0]);
-    const double spaceMagnitude = Magnitude(tones_.sumRe[1], tones_.sumIm[1]);
-    UpdateCarrier(markMagnitude, spaceMagnitude);
+void FskDemodulator::Decide(std::size_t i) {
+    const double markMagnitude = measured_.mark[i];
+    const double spaceMagnitude = measured_.space[i];
+    UpdateCarrier(i);
     if (carrier_) {
         const double decision = markMagnitude - spaceMagnitude - (markLevel_ + spaceLevel_) / 2.0;
         if (stage_ == Stage::Hunting && lastDecision_ > 0.0 && decision <= 0.0) {
@@ -148,12 +199,10 @@ void FskDemodulator::Push(double sample) {
     ++sample_;
 }
 
-void FskDemodulator::UpdateCarrier(double markMagnitude, double spaceMagnitude) {
-    const double power = markMagnitude * markMagnitude + spaceMagnitude * spaceMagnitude;
-    const Pair guardRe = guards_.sumRe * guards_.sumRe;
-    const Pair guardIm = guards_.sumIm * guards_.sumIm;
-    const double guards = guardRe[0] + guardIm[0] + guardRe[1] + guardIm[1];
-    const double share = power + guards > 0.0 ? power / (power + guards) : 0.0;
+void FskDemodulator::UpdateCarrier(std::size_t i) {
+    const double markMagnitude = measured_.mark[i];
+    const double spaceMagnitude = measured_.space[i];
+    const double share = measured_.share[i];
     const double leading = markMagnitude > spaceMagnitude ? markMagnitude : spaceMagnitude;
     share_ += (share - share_) * carrierStep_;
     level_ += (leading - level_) * carrierStep_;
@@ -180,10 +229,12 @@ void FskDemodulator::UpdateCarrier(double markMagnitude, double spaceMagnitude) 
     if (markMagnitude >= kLeading * spaceMagnitude) markLevel_ = difference > markLevel_ * fall_ ? difference : markLevel_ * fall_;
     if (spaceMagnitude >= kLeading * markMagnitude) spaceLevel_ = difference < spaceLevel_ * fall_ ? difference : spaceLevel_ * fall_;
     if (stage_ == Stage::Hunting && markMagnitude >= kLeading * spaceMagnitude) {
-        const double re = tones_.sumRe[0];
-        const double im = tones_.sumIm[0];
-        markTurns_.re += re * lastMark_.re + im * lastMark_.im;
-        markTurns_.im += im * lastMark_.re - re * lastMark_.im;
+        const double re = measured_.markRe[i];
+        const double im = measured_.markIm[i];
+        const double lastRe = i > 0 ? measured_.markRe[i - 1] : lastMark_.re;
+        const double lastIm = i > 0 ? measured_.markIm[i - 1] : lastMark_.im;
+        markTurns_.re += re * lastRe + im * lastIm;
+        markTurns_.im += im * lastRe - re * lastIm;
     }
 }
 

@@ -53,7 +53,13 @@ public:
     // Samples where full scale is 1.0; a sample that is not a finite number counts as silence,
     // and one beyond 8 times full scale as that.
     void Feed(std::span<const double> samples);
-    void Push(double sample);
+
+    // Feed in its two steps, for a receiver stepping several demodulators sample by sample:
+    // Measure works out the tones over up to kChunk samples, then Decide takes each of those
+    // samples in turn (i from 0), reporting the characters and the carrier's loss as they come.
+    static constexpr std::size_t kChunk = 64;
+    void Measure(std::span<const double> samples);
+    void Decide(std::size_t i);
 
     // The mark tone's frequency, measured in the idle mark since the carrier came up (0 before
     // any was heard).
@@ -76,11 +82,16 @@ private:
         Pair sumRe{}, sumIm{};
         std::array<Pair, kLongestWindow> weightRe{}, weightIm{};  // e^{jw(m+1)}, m back from the newest
     };
+    // What Measure worked out for each sample of its chunk: the magnitudes of the mark and the
+    // space, their share of the power with the guards' (whole, that power), and the mark's sum.
+    struct Measured {
+        std::array<double, kChunk> mark{}, space{}, share{}, whole{}, markRe{}, markIm{};
+    };
     enum class Stage { Hunting, Receiving };
 
     void Slide(double sample);
     void Resum();
-    void UpdateCarrier(double markMagnitude, double spaceMagnitude);
+    void UpdateCarrier(std::size_t i);
     void ReadBit(double decision);
     void EndCharacter();
 
@@ -100,7 +111,8 @@ private:
     bool quiet_ = false;  // the window and the sums are 0, and the samples since have been
     Correlators tones_;   // the mark's and the space's
     Correlators guards_;  // the low guard's and the high guard's
-    Complex lastMark_;    // the mark's sum a sample before
+    Measured measured_;
+    Complex lastMark_;    // the mark's sum before the chunk measured
     Complex markTurns_;   // sum of the mark's sum times the conjugate of its last, in idle mark
 
     std::uint64_t sample_ = 0;  // samples fed
