@@ -46,6 +46,13 @@ void AlertToneDetector::Push(double sample) {
     if (++filled_ == block_) EndBlock();
 }
 
+// A block of 0 is no hit, and with no hit pending its end reports nothing.
+void AlertToneDetector::Rest(std::size_t count) {
+    const std::size_t filled = static_cast<std::size_t>(filled_) + count;
+    blocks_ += filled / static_cast<std::size_t>(block_);
+    filled_ = static_cast<int>(filled % static_cast<std::size_t>(block_));
+}
+
 void AlertToneDetector::EndBlock() {
     double powers[2];
     int i = 0;

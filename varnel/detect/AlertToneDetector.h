@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -28,6 +29,11 @@ public:
     AlertToneDetector(int sampleRate, EventSink sink);
 
     void Push(double sample);
+    // Whether samples of 0 would only be counted: the block so far holds nothing and no hit is
+    // pending, so that Rest may take them instead.
+    bool Resting() const { return low_.s1 == 0.0 && low_.s2 == 0.0 && high_.s1 == 0.0 && high_.s2 == 0.0 && energy_ == 0.0 && hits_ == 0; }
+    // Takes count samples of 0, while Resting().
+    void Rest(std::size_t count);
     // The input has ended: reports an alert still sounding.
     void Finish();
 

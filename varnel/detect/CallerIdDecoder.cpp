@@ -1,5 +1,6 @@
 #include "varnel/detect/CallerIdDecoder.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -179,6 +180,15 @@ void CallerIdDecoder::Feed(std::span<const double> samples) {
     while (!samples.empty()) {
         const std::size_t count = samples.size() < FskDemodulator::kChunk ? samples.size() : FskDemodulator::kChunk;
         const std::span<const double> chunk = samples.first(count);
+        samples = samples.subspan(count);
+        // Silence none of them can hear anything in: it only moves their state on.
+        if (bell_.Resting() && v23_.Resting() && alert_.Resting() &&
+            std::all_of(chunk.begin(), chunk.end(), [](double sample) { return sample == 0.0; })) {
+            bell_.Rest(count);
+            v23_.Rest(count);
+            alert_.Rest(count);
+            continue;
+        }
         bell_.Measure(chunk);
         v23_.Measure(chunk);
         for (std::size_t i = 0; i < count; ++i) {
@@ -186,7 +196,6 @@ void CallerIdDecoder::Feed(std::span<const double> samples) {
             v23_.Decide(i);
             alert_.Push(chunk[i]);
         }
-        samples = samples.subspan(count);
     }
 }
 

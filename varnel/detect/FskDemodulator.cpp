@@ -140,12 +140,21 @@ void FskDemodulator::Measure(std::span<const double> samples) {
         const bool zero = sample == 0.0;
         zeros_ = !zero ? 0 : zeros_ < window_ ? zeros_ + 1 : zeros_;
         const bool idle = quiet_ && zero;
-        if (!idle) {
-            quiet_ = false;
-            Slide(sample);
+        if (idle) {
+            // The sums are +0, as the sum over the window that made them quiet left them.
+            ringAt_ = ringAt_ + 1 == window_ ? 0 : ringAt_ + 1;
+            measured_.mark[i] = 0.0;
+            measured_.space[i] = 0.0;
+            measured_.share[i] = 0.0;
+            measured_.whole[i] = 0.0;
+            measured_.markRe[i] = 0.0;
+            measured_.markIm[i] = 0.0;
+            continue;
         }
+        quiet_ = false;
+        Slide(sample);
         ringAt_ = ringAt_ + 1 == window_ ? 0 : ringAt_ + 1;
-        if (ringAt_ == 0 && !idle) {
+        if (ringAt_ == 0) {
             Resum();
             quiet_ = zeros_ == window_;
         }
@@ -172,6 +181,18 @@ void FskDemodulator::Measure(std::span<const double> samples) {
         measured_.share[i + 1] = share[1];
     }
     if (i < samples.size()) measured_.share[i] = ShareOf(measured_.share[i], measured_.whole[i]);
+}
+
+// What Measure and Decide would do with samples of 0 while resting: the share and the level fall
+// (both only fall on 0, so the carrier, down, stays down).
+void FskDemodulator::Rest(std::size_t count) {
+    ringAt_ = static_cast<int>((static_cast<std::size_t>(ringAt_) + count) % static_cast<std::size_t>(window_));
+    sample_ += count;
+    if (share_ == 0.0 && level_ == 0.0) return;
+    for (std::size_t i = 0; i < count; ++i) {
+        share_ += (0.0 - share_) * carrierStep_;
+        level_ += (0.0 - level_) * carrierStep_;
+    }
 }
 
 void FskDemodulator::Decide(std::size_t i) {

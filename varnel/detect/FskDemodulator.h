@@ -60,6 +60,11 @@ public:
     static constexpr std::size_t kChunk = 64;
     void Measure(std::span<const double> samples);
     void Decide(std::size_t i);
+    // Whether samples of 0 would only move the carrier's smoothing (the window and the sums are
+    // 0, the carrier is down and cannot come up on them), so that Rest may take them instead.
+    bool Resting() const { return quiet_ && !carrier_; }
+    // Takes count samples of 0, while Resting().
+    void Rest(std::size_t count);
 
     // The mark tone's frequency, measured in the idle mark since the carrier came up (0 before
     // any was heard).
