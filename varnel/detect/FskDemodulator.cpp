@@ -23,17 +23,10 @@ constexpr double kFullScaleDbm0 = 3.14;
 // -48: the floor lies between, with the carrier kept down to 3 dB under it.
 constexpr double kFloorDbm0 = -42.0;
 constexpr double kCarrierKeptDb = 3.0;
-// The tones' share of the power at them and at two guard frequencies, as far below the mark
-// and above the space as the two lie apart, that brings the carrier up, and below which it goes:
-// clean FSK gives 0.9 or more, white noise about 0.5.
-constexpr double kShareUp = 0.75;
-constexpr double kShareDown = 0.6;
 // The smoothing of the share and the level, and the fall of the mark's and the space's level
 // at the slicer, in bits.
 constexpr double kCarrierBits = 4.0;
 constexpr double kReferenceBits = 32.0;
-// A tone leads when its magnitude is at least this many times the other's.
-constexpr double kLeading = 2.0;
 // A character's bits must be decided, on average, at least this far from the slicer's middle,
 // as a share of the way to the mark's or the space's level (clean FSK: about 1).
 constexpr double kLeastContrast = 0.5;
@@ -192,70 +185,6 @@ void FskDemodulator::Rest(std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         share_ += (0.0 - share_) * carrierStep_;
         level_ += (0.0 - level_) * carrierStep_;
-    }
-}
-
-void FskDemodulator::Decide(std::size_t i) {
-    const double markMagnitude = measured_.mark[i];
-    const double spaceMagnitude = measured_.space[i];
-    UpdateCarrier(i);
-    if (carrier_) {
-        const double decision = markMagnitude - spaceMagnitude - (markLevel_ + spaceLevel_) / 2.0;
-        if (stage_ == Stage::Hunting && lastDecision_ > 0.0 && decision <= 0.0) {
-            edge_ = static_cast<double>(sample_) - 1.0 + lastDecision_ / (lastDecision_ - decision);
-            stage_ = Stage::Receiving;
-            bit_ = 0;
-            bits_ = 0;
-            contrast_ = 0.0;
-            magnitude_ = 0.0;
-        }
-        if (stage_ == Stage::Receiving && static_cast<double>(sample_) + 0.5 >= edge_ + (bit_ + 0.5) * bitSamples_) {
-            const double half = (markLevel_ - spaceLevel_) / 2.0;
-            contrast_ += half > 0.0 ? std::fabs(decision) / half : 0.0;
-            magnitude_ += markMagnitude > spaceMagnitude ? markMagnitude : spaceMagnitude;
-            ReadBit(decision);
-        }
-        lastDecision_ = decision;
-    }
-    ++sample_;
-}
-
-void FskDemodulator::UpdateCarrier(std::size_t i) {
-    const double markMagnitude = measured_.mark[i];
-    const double spaceMagnitude = measured_.space[i];
-    const double share = measured_.share[i];
-    const double leading = markMagnitude > spaceMagnitude ? markMagnitude : spaceMagnitude;
-    share_ += (share - share_) * carrierStep_;
-    level_ += (leading - level_) * carrierStep_;
-    if (!carrier_ && share_ >= kShareUp && level_ >= floor_) {
-        carrier_ = true;
-        idleFrom_ = static_cast<double>(sample_);
-        markLevel_ = level_;
-        spaceLevel_ = -level_;
-        markTurns_ = {};
-        stage_ = Stage::Hunting;
-        lastDecision_ = 0.0;
-    } else if (carrier_ && (share_ < kShareDown || level_ < keptFloor_)) {
-        carrier_ = false;
-        stage_ = Stage::Hunting;
-        if (onCarrierLost_) onCarrierLost_(sample_);
-        return;
-    }
-    if (!carrier_) return;
-    // The slicer's levels: the difference of the magnitudes at its peak where the mark leads and
-    // at its trough where the space does, each falling slowly towards 0 while its tone leads
-    // (and staying while the other sounds). Their middle is where a twist between the tones puts
-    // the edge between two bits.
-    const double difference = markMagnitude - spaceMagnitude;
-    if (markMagnitude >= kLeading * spaceMagnitude) markLevel_ = difference > markLevel_ * fall_ ? difference : markLevel_ * fall_;
-    if (spaceMagnitude >= kLeading * markMagnitude) spaceLevel_ = difference < spaceLevel_ * fall_ ? difference : spaceLevel_ * fall_;
-    if (stage_ == Stage::Hunting && markMagnitude >= kLeading * spaceMagnitude) {
-        const double re = measured_.markRe[i];
-        const double im = measured_.markIm[i];
-        const double lastRe = i > 0 ? measured_.markRe[i - 1] : lastMark_.re;
-        const double lastIm = i > 0 ? measured_.markIm[i - 1] : lastMark_.im;
-        markTurns_.re += re * lastRe + im * lastIm;
-        markTurns_.im += im * lastRe - re * lastIm;
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -72,6 +73,13 @@ public:
 
 private:
     static constexpr int kLongestWindow = 41;
+    // The tones' share of the power at them and at two guard frequencies, as far below the mark
+    // and above the space as the two lie apart, that brings the carrier up, and below which it goes:
+    // clean FSK gives 0.9 or more, white noise about 0.5.
+    static constexpr double kShareUp = 0.75;
+    static constexpr double kShareDown = 0.6;
+    // A tone leads when its magnitude is at least this many times the other's.
+    static constexpr double kLeading = 2.0;
     // Two doubles side by side: the correlators run in pairs, each lane doing the IEEE operations
     // of one correlator on its own, so the values are those of one correlator at a time, on every
     // build.
@@ -136,5 +144,71 @@ private:
     double contrast_ = 0.0;     // summed over the character's bits
     double magnitude_ = 0.0;    // summed over the character's bits
 };
+
+// Decide and the carrier's update are here, to be inlined in the loop of a receiver stepping
+// several demodulators a sample at a time.
+inline void FskDemodulator::Decide(std::size_t i) {
+    const double markMagnitude = measured_.mark[i];
+    const double spaceMagnitude = measured_.space[i];
+    UpdateCarrier(i);
+    if (carrier_) {
+        const double decision = markMagnitude - spaceMagnitude - (markLevel_ + spaceLevel_) / 2.0;
+        if (stage_ == Stage::Hunting && lastDecision_ > 0.0 && decision <= 0.0) {
+            edge_ = static_cast<double>(sample_) - 1.0 + lastDecision_ / (lastDecision_ - decision);
+            stage_ = Stage::Receiving;
+            bit_ = 0;
+            bits_ = 0;
+            contrast_ = 0.0;
+            magnitude_ = 0.0;
+        }
+        if (stage_ == Stage::Receiving && static_cast<double>(sample_) + 0.5 >= edge_ + (bit_ + 0.5) * bitSamples_) {
+            const double half = (markLevel_ - spaceLevel_) / 2.0;
+            contrast_ += half > 0.0 ? std::fabs(decision) / half : 0.0;
+            magnitude_ += markMagnitude > spaceMagnitude ? markMagnitude : spaceMagnitude;
+            ReadBit(decision);
+        }
+        lastDecision_ = decision;
+    }
+    ++sample_;
+}
+
+inline void FskDemodulator::UpdateCarrier(std::size_t i) {
+    const double markMagnitude = measured_.mark[i];
+    const double spaceMagnitude = measured_.space[i];
+    const double share = measured_.share[i];
+    const double leading = markMagnitude > spaceMagnitude ? markMagnitude : spaceMagnitude;
+    share_ += (share - share_) * carrierStep_;
+    level_ += (leading - level_) * carrierStep_;
+    if (!carrier_ && share_ >= kShareUp && level_ >= floor_) {
+        carrier_ = true;
+        idleFrom_ = static_cast<double>(sample_);
+        markLevel_ = level_;
+        spaceLevel_ = -level_;
+        markTurns_ = {};
+        stage_ = Stage::Hunting;
+        lastDecision_ = 0.0;
+    } else if (carrier_ && (share_ < kShareDown || level_ < keptFloor_)) {
+        carrier_ = false;
+        stage_ = Stage::Hunting;
+        if (onCarrierLost_) onCarrierLost_(sample_);
+        return;
+    }
+    if (!carrier_) return;
+    // The slicer's levels: the difference of the magnitudes at its peak where the mark leads and
+    // at its trough where the space does, each falling slowly towards 0 while its tone leads
+    // (and staying while the other sounds). Their middle is where a twist between the tones puts
+    // the edge between two bits.
+    const double difference = markMagnitude - spaceMagnitude;
+    if (markMagnitude >= kLeading * spaceMagnitude) markLevel_ = difference > markLevel_ * fall_ ? difference : markLevel_ * fall_;
+    if (spaceMagnitude >= kLeading * markMagnitude) spaceLevel_ = difference < spaceLevel_ * fall_ ? difference : spaceLevel_ * fall_;
+    if (stage_ == Stage::Hunting && markMagnitude >= kLeading * spaceMagnitude) {
+        const double re = measured_.markRe[i];
+        const double im = measured_.markIm[i];
+        const double lastRe = i > 0 ? measured_.markRe[i - 1] : lastMark_.re;
+        const double lastIm = i > 0 ? measured_.markIm[i - 1] : lastMark_.im;
+        markTurns_.re += re * lastRe + im * lastIm;
+        markTurns_.im += im * lastRe - re * lastIm;
+    }
+}
 
 }  // namespace Quorvex::VarnelNet::Detect
