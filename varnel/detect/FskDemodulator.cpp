@@ -65,15 +65,17 @@ FskDemodulator::FskDemodulator(const ModemSpec& modem, int sampleRate, ByteSink 
     const auto setUp = [&](Correlators& c, double lowHz, double highHz) {
         const double low = 2.0 * kPi * lowHz / sampleRate;
         const double high = 2.0 * kPi * highHz / sampleRate;
-        c.turnRe = Pair{PortableMath::Cos(low), PortableMath::Cos(high)};
-        c.turnIm = Pair{PortableMath::Sin(low), PortableMath::Sin(high)};
-        c.windowTurnRe = Pair{PortableMath::Cos(low * window_), PortableMath::Cos(high * window_)};
-        c.windowTurnIm = Pair{PortableMath::Sin(low * window_), PortableMath::Sin(high * window_)};
         for (int m = 0; m < window_; ++m) {
             const auto at = static_cast<std::size_t>(m);
             c.weightRe[at] = Pair{PortableMath::Cos(low * (m + 1)), PortableMath::Cos(high * (m + 1))};
             c.weightIm[at] = Pair{PortableMath::Sin(low * (m + 1)), PortableMath::Sin(high * (m + 1))};
         }
+        // e^{jw} and e^{jwN} are the first weight and the last.
+        const auto last = static_cast<std::size_t>(window_ - 1);
+        c.turnRe = c.weightRe[0];
+        c.turnIm = c.weightIm[0];
+        c.windowTurnRe = c.weightRe[last];
+        c.windowTurnIm = c.weightIm[last];
     };
     setUp(tones_, modem.markHz, modem.spaceHz);
     setUp(guards_, 2.0 * modem.markHz - modem.spaceHz, 2.0 * modem.spaceHz - modem.markHz);

@@ -198,10 +198,17 @@ inline void FskDemodulator::UpdateCarrier(std::size_t i) {
     // at its trough where the space does, each falling slowly towards 0 while its tone leads
     // (and staying while the other sounds). Their middle is where a twist between the tones puts
     // the edge between two bits.
+    // (Chosen, not branched to: which tone leads changes with every bit.)
     const double difference = markMagnitude - spaceMagnitude;
-    if (markMagnitude >= kLeading * spaceMagnitude) markLevel_ = difference > markLevel_ * fall_ ? difference : markLevel_ * fall_;
-    if (spaceMagnitude >= kLeading * markMagnitude) spaceLevel_ = difference < spaceLevel_ * fall_ ? difference : spaceLevel_ * fall_;
-    if (stage_ == Stage::Hunting && markMagnitude >= kLeading * spaceMagnitude) {
+    const bool markLeads = markMagnitude >= kLeading * spaceMagnitude;
+    const bool spaceLeads = spaceMagnitude >= kLeading * markMagnitude;
+    const double markFallen = markLevel_ * fall_;
+    const double spaceFallen = spaceLevel_ * fall_;
+    const double markPeak = difference > markFallen ? difference : markFallen;
+    const double spaceTrough = difference < spaceFallen ? difference : spaceFallen;
+    markLevel_ = markLeads ? markPeak : markLevel_;
+    spaceLevel_ = spaceLeads ? spaceTrough : spaceLevel_;
+    if (stage_ == Stage::Hunting && markLeads) {
         const double re = measured_.markRe[i];
         const double im = measured_.markIm[i];
         const double lastRe = i > 0 ? measured_.markRe[i - 1] : lastMark_.re;
