@@ -179,14 +179,15 @@ void FskDemodulator::Measure(std::span<const double> samples) {
 }
 
 // What Measure and Decide would do with samples of 0 while resting: the share and the level fall
-// (both only fall on 0, so the carrier, down, stays down).
+// (both only fall on 0, so the carrier, down, stays down). For x of 0 or more, x + (0 - x) c is
+// x - x c to the bit.
 void FskDemodulator::Rest(std::size_t count) {
     ringAt_ = static_cast<int>((static_cast<std::size_t>(ringAt_) + count) % static_cast<std::size_t>(window_));
     sample_ += count;
     if (share_ == 0.0 && level_ == 0.0) return;
     for (std::size_t i = 0; i < count; ++i) {
-        share_ += (0.0 - share_) * carrierStep_;
-        level_ += (0.0 - level_) * carrierStep_;
+        share_ -= share_ * carrierStep_;
+        level_ -= level_ * carrierStep_;
     }
 }
 
