@@ -1,6 +1,5 @@
 #include "varnel/detect/AlertToneDetector.h"
 
-#include <cmath>
 #include <utility>
 
 #include "varnel/detect/DetectMath.h"
@@ -19,7 +18,6 @@ constexpr double kFloorDbm0 = -45.0;
 constexpr double kTwist = 3.98;  // 6 dB in power
 constexpr double kShare = 0.7;
 constexpr int kHitsNeeded = 5;
-constexpr double kLargestSample = 8.0;
 
 // |X|^2 of a tone of amplitude a over n samples is (a n / 2)^2.
 double Dbm0(double power, int samples) { return 10.0 * Log10(4.0 * power / (static_cast<double>(samples) * samples)) + kFullScaleDbm0; }
@@ -34,16 +32,11 @@ AlertToneDetector::AlertToneDetector(int sampleRate, EventSink sink)
     high_.coefficient = 2.0 * PortableMath::Cos(2.0 * kPi * kHighHz / sampleRate);
 }
 
-void AlertToneDetector::Push(double sample) {
-    if (!std::isfinite(sample)) sample = 0.0;
-    sample = sample > kLargestSample ? kLargestSample : sample < -kLargestSample ? -kLargestSample : sample;
-    for (Tone* tone : {&low_, &high_}) {
-        const double s = sample + tone->coefficient * tone->s1 - tone->s2;
-        tone->s2 = tone->s1;
-        tone->s1 = s;
-    }
-    energy_ += sample * sample;
-    if (++filled_ == block_) EndBlock();
+// A block of 0 is no hit, and with no hit pending its end reports nothing.
+void AlertToneDetector::Rest(std::size_t count) {
+    const std::size_t filled = static_cast<std::size_t>(filled_) + count;
+    blocks_ += filled / static_cast<std::size_t>(block_);
+    filled_ = static_cast<int>(filled % static_cast<std::size_t>(block_));
 }
 
 void AlertToneDetector::EndBlock() {

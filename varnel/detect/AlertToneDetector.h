@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -28,10 +30,16 @@ public:
     AlertToneDetector(int sampleRate, EventSink sink);
 
     void Push(double sample);
+    // Whether samples of 0 would only be counted: the block so far holds nothing and no hit is
+    // pending, so that Rest may take them instead.
+    bool Resting() const { return low_.s1 == 0.0 && low_.s2 == 0.0 && high_.s1 == 0.0 && high_.s2 == 0.0 && energy_ == 0.0 && hits_ == 0; }
+    // Takes count samples of 0, while Resting().
+    void Rest(std::size_t count);
     // The input has ended: reports an alert still sounding.
     void Finish();
 
 private:
+    static constexpr double kLargestSample = 8.0;
     struct Tone {
         double coefficient = 0.0;
         double s1 = 0.0;
@@ -52,5 +60,19 @@ private:
     int hits_ = 0;
     std::uint64_t firstHit_ = 0;
 };
+
+// Push is here, to be inlined in the loop of a receiver stepping several detectors a sample at a
+// time.
+inline void AlertToneDetector::Push(double sample) {
+    if (!std::isfinite(sample)) sample = 0.0;
+    sample = sample > kLargestSample ? kLargestSample : sample < -kLargestSample ? -kLargestSample : sample;
+    for (Tone* tone : {&low_, &high_}) {
+        const double s = sample + tone->coefficient * tone->s1 - tone->s2;
+        tone->s2 = tone->s1;
+        tone->s1 = s;
+    }
+    energy_ += sample * sample;
+    if (++filled_ == block_) EndBlock();
+}
 
 }  // namespace Quorvex::VarnelNet::Detect

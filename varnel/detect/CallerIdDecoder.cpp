@@ -1,5 +1,6 @@
 #include "varnel/detect/CallerIdDecoder.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -176,10 +177,25 @@ CallerIdDecoder::CallerIdDecoder(int sampleRate, MessageSink onMessage, AlertSin
 
 void CallerIdDecoder::Feed(std::span<const double> samples) {
     dtmf_.Feed(samples);
-    for (const double sample : samples) {
-        bell_.Push(sample);
-        v23_.Push(sample);
-        alert_.Push(sample);
+    while (!samples.empty()) {
+        const std::size_t count = samples.size() < FskDemodulator::kChunk ? samples.size() : FskDemodulator::kChunk;
+        const std::span<const double> chunk = samples.first(count);
+        samples = samples.subspan(count);
+        // Silence none of them can hear anything in: it only moves their state on.
+        if (bell_.Resting() && v23_.Resting() && alert_.Resting() &&
+            std::all_of(chunk.begin(), chunk.end(), [](double sample) { return sample == 0.0; })) {
+            bell_.Rest(count);
+            v23_.Rest(count);
+            alert_.Rest(count);
+            continue;
+        }
+        bell_.Measure(chunk);
+        v23_.Measure(chunk);
+        for (std::size_t i = 0; i < count; ++i) {
+            bell_.Decide(i);
+            v23_.Decide(i);
+            alert_.Push(chunk[i]);
+        }
     }
 }
 

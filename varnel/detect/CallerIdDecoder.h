@@ -77,7 +77,10 @@ private:
     class Assembler {
     public:
         Assembler(CallerIdDecoder& owner, const ModemSpec& modem, int sampleRate);
-        void Push(double sample) { demodulator_.Push(sample); }
+        void Measure(std::span<const double> samples) { demodulator_.Measure(samples); }
+        void Decide(std::size_t i) { demodulator_.Decide(i); }
+        bool Resting() const { return demodulator_.Resting(); }
+        void Rest(std::size_t count) { demodulator_.Rest(count); }
         void Flush();
 
     private:

@@ -8,6 +8,10 @@
 #include "varnel/detect/DetectMath.h"
 #include "varnel/signal/PortableMath.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace Quorvex::VarnelNet::Detect {
 
 namespace {
@@ -19,30 +23,35 @@ constexpr double kFullScaleDbm0 = 3.14;
 // -48: the floor lies between, with the carrier kept down to 3 dB under it.
 constexpr double kFloorDbm0 = -42.0;
 constexpr double kCarrierKeptDb = 3.0;
-// The tones' share of the power at them and at two guard frequencies, as far below the mark
-// and above the space as the two lie apart, that brings the carrier up, and below which it goes:
-// clean FSK gives 0.9 or more, white noise about 0.5.
-constexpr double kShareUp = 0.75;
-constexpr double kShareDown = 0.6;
 // The smoothing of the share and the level, and the fall of the mark's and the space's level
 // at the slicer, in bits.
 constexpr double kCarrierBits = 4.0;
 constexpr double kReferenceBits = 32.0;
-// A tone leads when its magnitude is at least this many times the other's.
-constexpr double kLeading = 2.0;
 // A character's bits must be decided, on average, at least this far from the slicer's middle,
 // as a share of the way to the mark's or the space's level (clean FSK: about 1).
 constexpr double kLeastContrast = 0.5;
 constexpr double kLargestSample = 8.0;
 constexpr int kCharacterBits = 10;
 
-double Magnitude(double re, double im) { return std::sqrt(re * re + im * im); }
+using Lanes = double __attribute__((vector_size(16)));
+
+// The square root of each lane, which IEEE 754 rounds exactly: the same bits on every build.
+Lanes SquareRoots(Lanes x) {
+#if defined(__SSE2__)
+    return _mm_sqrt_pd(x);
+#else
+    return Lanes{std::sqrt(x[0]), std::sqrt(x[1])};
+#endif
+}
+
+// part / whole, or 0 where whole is 0.
+double ShareOf(double part, double whole) { return whole > 0.0 ? part / whole : 0.0; }
 
 }  // namespace
 
 FskDemodulator::FskDemodulator(const ModemSpec& modem, int sampleRate, ByteSink onByte, CarrierSink onCarrierLost)
-    : rate_(sampleRate), window_(0), bitSamples_(0.0), floor_(0.0), keptFloor_(0.0), onByte_(std::move(onByte)),
-      onCarrierLost_(std::move(onCarrierLost)) {
+    : rate_(sampleRate), window_(0), bitSamples_(0.0), floor_(0.0), keptFloor_(0.0), carrierStep_(0.0), fall_(0.0),
+      onByte_(std::move(onByte)), onCarrierLost_(std::move(onCarrierLost)) {
     if (sampleRate < kLowestRate || sampleRate > kHighestRate) {
         throw std::invalid_argument("the FSK demodulator takes " + std::to_string(kLowestRate) + " to " +
                                     std::to_string(kHighestRate) + " Hz, not " + std::to_string(sampleRate));
@@ -51,115 +60,134 @@ FskDemodulator::FskDemodulator(const ModemSpec& modem, int sampleRate, ByteSink 
     window_ = static_cast<int>(bitSamples_ + 0.5);
     floor_ = window_ * PortableMath::Pow10((kFloorDbm0 - kFullScaleDbm0) / 20.0) / 2.0;
     keptFloor_ = floor_ * PortableMath::Pow10(-kCarrierKeptDb / 20.0);
-    const auto setUp = [&](Correlator& c, double hz) {
-        const double w = 2.0 * kPi * hz / sampleRate;
-        c.turn = {PortableMath::Cos(w), PortableMath::Sin(w)};
-        c.windowTurn = {PortableMath::Cos(w * window_), PortableMath::Sin(w * window_)};
+    carrierStep_ = 1.0 / (kCarrierBits * bitSamples_);
+    fall_ = 1.0 - 1.0 / (kReferenceBits * bitSamples_);
+    const auto setUp = [&](Correlators& c, double lowHz, double highHz) {
+        const double low = 2.0 * kPi * lowHz / sampleRate;
+        const double high = 2.0 * kPi * highHz / sampleRate;
         for (int m = 0; m < window_; ++m) {
-            c.weights[static_cast<std::size_t>(m)] = {PortableMath::Cos(w * (m + 1)), PortableMath::Sin(w * (m + 1))};
+            const auto at = static_cast<std::size_t>(m);
+            c.weightRe[at] = Pair{PortableMath::Cos(low * (m + 1)), PortableMath::Cos(high * (m + 1))};
+            c.weightIm[at] = Pair{PortableMath::Sin(low * (m + 1)), PortableMath::Sin(high * (m + 1))};
         }
+        // e^{jw} and e^{jwN} are the first weight and the last.
+        const auto last = static_cast<std::size_t>(window_ - 1);
+        c.turnRe = c.weightRe[0];
+        c.turnIm = c.weightIm[0];
+        c.windowTurnRe = c.weightRe[last];
+        c.windowTurnIm = c.weightIm[last];
     };
-    setUp(mark_, modem.markHz);
-    setUp(space_, modem.spaceHz);
-    setUp(lowGuard_, 2.0 * modem.markHz - modem.spaceHz);
-    setUp(highGuard_, 2.0 * modem.spaceHz - modem.markHz);
+    setUp(tones_, modem.markHz, modem.spaceHz);
+    setUp(guards_, 2.0 * modem.markHz - modem.spaceHz, 2.0 * modem.spaceHz - modem.markHz);
 }
 
 void FskDemodulator::Feed(std::span<const double> samples) {
-    for (const double sample : samples) Push(sample);
+    while (!samples.empty()) {
+        const std::span<const double> chunk = samples.first(samples.size() < kChunk ? samples.size() : kChunk);
+        Measure(chunk);
+        for (std::size_t i = 0; i < chunk.size(); ++i) Decide(i);
+        samples = samples.subspan(chunk.size());
+    }
 }
 
 // S[n] = e^{jw} (S[n-1] + x[n] - e^{jwN} x[n-N]): the sum over the window of x[n-m] e^{jw(m+1)}.
-void FskDemodulator::Correlate(Correlator& c, double sample, double leaving) const {
-    c.last = c.sum;
-    const double re = c.sum.re + sample - c.windowTurn.re * leaving;
-    const double im = c.sum.im - c.windowTurn.im * leaving;
-    c.sum = {c.turn.re * re - c.turn.im * im, c.turn.re * im + c.turn.im * re};
-}
-
-// Once a window the sums are taken afresh from the window's samples, so that rounding never
-// builds up (and a huge sample leaves nothing behind once it has left the window).
-void FskDemodulator::Resum() {
-    for (Correlator* c : {&mark_, &space_, &lowGuard_, &highGuard_}) {
-        Complex sum;
-        for (int m = 0; m < window_; ++m) {
-            const double x = ring_[static_cast<std::size_t>((ringAt_ - 1 - m + 2 * window_) % window_)];
-            const Complex& weight = c->weights[static_cast<std::size_t>(m)];
-            sum = {sum.re + x * weight.re, sum.im + x * weight.im};
-        }
-        c->sum = sum;
-    }
-}
-
-void FskDemodulator::Push(double sample) {
-    if (!std::isfinite(sample)) sample = 0.0;
-    sample = sample > kLargestSample ? kLargestSample : sample < -kLargestSample ? -kLargestSample : sample;
+void FskDemodulator::Slide(double sample) {
     double& slot = ring_[static_cast<std::size_t>(ringAt_)];
     const double leaving = slot;
     slot = sample;
-    ringAt_ = ringAt_ + 1 == window_ ? 0 : ringAt_ + 1;
-    for (Correlator* c : {&mark_, &space_, &lowGuard_, &highGuard_}) Correlate(*c, sample, leaving);
-    if (ringAt_ == 0) Resum();
-
-    const double markMagnitude = Magnitude(mark_.sum.re, mark_.sum.im);
-    const double spaceMagnitude = Magnitude(space_.sum.re, space_.sum.im);
-    UpdateCarrier(markMagnitude, spaceMagnitude);
-    if (carrier_) {
-        const double decision = markMagnitude - spaceMagnitude - (markLevel_ + spaceLevel_) / 2.0;
-        if (stage_ == Stage::Hunting && lastDecision_ > 0.0 && decision <= 0.0) {
-            edge_ = static_cast<double>(sample_) - 1.0 + lastDecision_ / (lastDecision_ - decision);
-            stage_ = Stage::Receiving;
-            bit_ = 0;
-            bits_ = 0;
-            contrast_ = 0.0;
-            magnitude_ = 0.0;
-        }
-        if (stage_ == Stage::Receiving && static_cast<double>(sample_) + 0.5 >= edge_ + (bit_ + 0.5) * bitSamples_) {
-            const double half = (markLevel_ - spaceLevel_) / 2.0;
-            contrast_ += half > 0.0 ? std::fabs(decision) / half : 0.0;
-            magnitude_ += markMagnitude > spaceMagnitude ? markMagnitude : spaceMagnitude;
-            ReadBit(decision);
-        }
-        lastDecision_ = decision;
+    const Pair x = {sample, sample};
+    const Pair out = {leaving, leaving};
+    for (Correlators* c : {&tones_, &guards_}) {
+        const Pair re = c->sumRe + x - c->windowTurnRe * out;
+        const Pair im = c->sumIm - c->windowTurnIm * out;
+        c->sumRe = c->turnRe * re - c->turnIm * im;
+        c->sumIm = c->turnRe * im + c->turnIm * re;
     }
-    ++sample_;
 }
 
-void FskDemodulator::UpdateCarrier(double markMagnitude, double spaceMagnitude) {
-    const double carrierStep = 1.0 / (kCarrierBits * bitSamples_);
-    const double power = markMagnitude * markMagnitude + spaceMagnitude * spaceMagnitude;
-    const double guards = lowGuard_.sum.re * lowGuard_.sum.re + lowGuard_.sum.im * lowGuard_.sum.im +
-                          highGuard_.sum.re * highGuard_.sum.re + highGuard_.sum.im * highGuard_.sum.im;
-    const double share = power + guards > 0.0 ? power / (power + guards) : 0.0;
-    const double leading = markMagnitude > spaceMagnitude ? markMagnitude : spaceMagnitude;
-    share_ += (share - share_) * carrierStep;
-    level_ += (leading - level_) * carrierStep;
-    if (!carrier_ && share_ >= kShareUp && level_ >= floor_) {
-        carrier_ = true;
-        idleFrom_ = static_cast<double>(sample_);
-        markLevel_ = level_;
-        spaceLevel_ = -level_;
-        markTurns_ = {};
-        stage_ = Stage::Hunting;
-        lastDecision_ = 0.0;
-    } else if (carrier_ && (share_ < kShareDown || level_ < keptFloor_)) {
-        carrier_ = false;
-        stage_ = Stage::Hunting;
-        if (onCarrierLost_) onCarrierLost_(sample_);
-        return;
+// Once a window (as the ring comes round to its start) the sums are taken afresh from the
+// window's samples, so that rounding never builds up (and a huge sample leaves nothing behind
+// once it has left the window).
+void FskDemodulator::Resum() {
+    for (Correlators* c : {&tones_, &guards_}) {
+        Pair re{}, im{};
+        for (int m = 0; m < window_; ++m) {
+            const double sample = ring_[static_cast<std::size_t>(window_ - 1 - m)];
+            const Pair x = {sample, sample};
+            re = re + x * c->weightRe[static_cast<std::size_t>(m)];
+            im = im + x * c->weightIm[static_cast<std::size_t>(m)];
+        }
+        c->sumRe = re;
+        c->sumIm = im;
     }
-    if (!carrier_) return;
-    // The slicer's levels: the difference of the magnitudes at its peak where the mark leads and
-    // at its trough where the space does, each falling slowly towards 0 while its tone leads
-    // (and staying while the other sounds). Their middle is where a twist between the tones puts
-    // the edge between two bits.
-    const double fall = 1.0 - 1.0 / (kReferenceBits * bitSamples_);
-    const double difference = markMagnitude - spaceMagnitude;
-    if (markMagnitude >= kLeading * spaceMagnitude) markLevel_ = difference > markLevel_ * fall ? difference : markLevel_ * fall;
-    if (spaceMagnitude >= kLeading * markMagnitude) spaceLevel_ = difference < spaceLevel_ * fall ? difference : spaceLevel_ * fall;
-    if (stage_ == Stage::Hunting && markMagnitude >= kLeading * spaceMagnitude) {
-        markTurns_.re += mark_.sum.re * mark_.last.re + mark_.sum.im * mark_.last.im;
-        markTurns_.im += mark_.sum.im * mark_.last.re - mark_.sum.re * mark_.last.im;
+}
+
+// Through silence (a window of samples of 0, and 0 since) the sums stay 0 and only the carrier's
+// smoothing moves: the correlators idle until a sample that is not 0. (The sign of a sum's 0 may
+// then differ from what sliding would leave, which no result sees: the magnitudes square the
+// sums, and the mark's turns, starting at +0, are left as they are by a 0 added.)
+void FskDemodulator::Measure(std::span<const double> samples) {
+    lastMark_ = {tones_.sumRe[0], tones_.sumIm[0]};
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        double sample = samples[i];
+        if (!std::isfinite(sample)) sample = 0.0;
+        sample = sample > kLargestSample ? kLargestSample : sample < -kLargestSample ? -kLargestSample : sample;
+        const bool zero = sample == 0.0;
+        zeros_ = !zero ? 0 : zeros_ < window_ ? zeros_ + 1 : zeros_;
+        const bool idle = quiet_ && zero;
+        if (idle) {
+            // The sums are +0, as the sum over the window that made them quiet left them.
+            ringAt_ = ringAt_ + 1 == window_ ? 0 : ringAt_ + 1;
+            measured_.mark[i] = 0.0;
+            measured_.space[i] = 0.0;
+            measured_.share[i] = 0.0;
+            measured_.whole[i] = 0.0;
+            measured_.markRe[i] = 0.0;
+            measured_.markIm[i] = 0.0;
+            continue;
+        }
+        quiet_ = false;
+        Slide(sample);
+        ringAt_ = ringAt_ + 1 == window_ ? 0 : ringAt_ + 1;
+        if (ringAt_ == 0) {
+            Resum();
+            quiet_ = zeros_ == window_;
+        }
+        // |S|, the mark's and the space's side by side.
+        const Lanes magnitudes = SquareRoots(tones_.sumRe * tones_.sumRe + tones_.sumIm * tones_.sumIm);
+        const double power = magnitudes[0] * magnitudes[0] + magnitudes[1] * magnitudes[1];
+        const Pair guardRe = guards_.sumRe * guards_.sumRe;
+        const Pair guardIm = guards_.sumIm * guards_.sumIm;
+        const double guards = guardRe[0] + guardIm[0] + guardRe[1] + guardIm[1];
+        measured_.mark[i] = magnitudes[0];
+        measured_.space[i] = magnitudes[1];
+        measured_.share[i] = power;
+        measured_.whole[i] = power + guards;
+        measured_.markRe[i] = tones_.sumRe[0];
+        measured_.markIm[i] = tones_.sumIm[0];
+    }
+    // The shares, two samples at a time.
+    std::size_t i = 0;
+    for (; i + 1 < samples.size(); i += 2) {
+        const Lanes part = {measured_.share[i], measured_.share[i + 1]};
+        const Lanes whole = {measured_.whole[i], measured_.whole[i + 1]};
+        const Lanes share = whole > 0.0 ? part / whole : Lanes{};
+        measured_.share[i] = share[0];
+        measured_.share[i + 1] = share[1];
+    }
+    if (i < samples.size()) measured_.share[i] = ShareOf(measured_.share[i], measured_.whole[i]);
+}
+
+// What Measure and Decide would do with samples of 0 while resting: the share and the level fall
+// (both only fall on 0, so the carrier, down, stays down). For x of 0 or more, x + (0 - x) c is
+// x - x c to the bit.
+void FskDemodulator::Rest(std::size_t count) {
+    ringAt_ = static_cast<int>((static_cast<std::size_t>(ringAt_) + count) % static_cast<std::size_t>(window_));
+    sample_ += count;
+    if (share_ == 0.0 && level_ == 0.0) return;
+    for (std::size_t i = 0; i < count; ++i) {
+        share_ -= share_ * carrierStep_;
+        level_ -= level_ * carrierStep_;
     }
 }
 
