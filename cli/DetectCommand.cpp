@@ -26,7 +26,6 @@ namespace Quorvex::VarnelNet::Cli {
 
 namespace {
 
-using Detect::DtmfDetector;
 using Detect::DtmfEvent;
 using Detect::Encoding;
 
@@ -154,10 +153,7 @@ void PrintCapture(std::istream& in, bool json, std::FILE* out, std::vector<Heard
 Detect::HeardSignals Signals(std::istream& in, const DetectOptions& detect, int& rate) {
     Detect::PcmReader reader = detect.raw ? Detect::PcmReader::Raw(in, *detect.raw) : Detect::PcmReader::Wav(in);
     rate = reader.Format().rate;
-    if (rate < DtmfDetector::kLowestRate || rate > DtmfDetector::kHighestRate) {
-        throw Detect::ReadError("its rate of " + std::to_string(rate) + " Hz is outside the " + std::to_string(DtmfDetector::kLowestRate) +
-                                " to " + std::to_string(DtmfDetector::kHighestRate) + " Hz the detector takes");
-    }
+    Detect::CheckHearingRate(rate);
     Detect::HeardSignals heard = Detect::HearAll(reader, rate);
     if (in.bad()) throw Detect::ReadError(std::strerror(errno));
     return heard;

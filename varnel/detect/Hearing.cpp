@@ -20,6 +20,13 @@ HeardTty Kept(const TtyMessage& message) {
 
 }  // namespace
 
+void CheckHearingRate(int sampleRate) {
+    if (sampleRate < Hearing::kLowestRate || sampleRate > Hearing::kHighestRate) {
+        throw ReadError("its rate of " + std::to_string(sampleRate) + " Hz is outside the " + std::to_string(Hearing::kLowestRate) +
+                        " to " + std::to_string(Hearing::kHighestRate) + " Hz the detector takes");
+    }
+}
+
 Hearing::Hearing(int sampleRate)
     : keys_(sampleRate, [this](const DtmfEvent& event) { reported_.keys.push_back(event); }),
       tones_(

@@ -9,6 +9,7 @@
 
 #include "varnel/detect/CallerIdDecoder.h"
 #include "varnel/detect/DtmfDetector.h"
+#include "varnel/detect/PcmReader.h"
 #include "varnel/detect/ToneListeners.h"
 #include "varnel/detect/TtyDetector.h"
 
@@ -76,6 +77,9 @@ private:
     CallerIdDecoder callerId_;
     TtyDetector tty_;
 };
+
+// Refuses a recording of a rate Hearing does not take: throws ReadError, saying so.
+void CheckHearingRate(int sampleRate);
 
 // Everything a reader's samples hold, the rules applied: Read(std::span<double>) fills what it
 // can and returns how many, 0 at the end (PcmReader, StreamAudio).

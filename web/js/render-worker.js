@@ -5,6 +5,14 @@
 //   {id, type: 'render', script, options, maxBytes, views}
 //                                                 -> {id, ok, wave, samples, peaks, summary, ms}
 //   {id, type: 'pcap', script, options, maxBytes} -> {id, ok, pcap, summary, ms}
+//   {id, type: 'detect', file}                    -> {id, ok, rate, labels, samples, peaks}
+//   {id, type: 'listen', rate}                    -> {id, ok}
+//   {id, type: 'hear', samples}                   -> {id, ok, labels?}
+//   {id, type: 'finish'}                          -> {id, ok, labels}
+// detect hears a WAV file or a pcap (an ArrayBuffer) as `varnel detect --json` does, its labels
+// the objects of the lines it prints; listen starts hearing samples as they come (Float32Arrays
+// at the rate), hear answers with every label heard so far when something more was heard, and
+// finish ends the input with the last of them.
 // views asks for what the page shows besides the WAV: the samples, their peaks (the lowest and
 // the highest of each block of samples, at most 4096 blocks: what the waveform draws)
 // and the labels; the WAV and the label files then come as Blobs (made here, so that the page's
@@ -34,6 +42,16 @@ function bind(module) {
     jobSampleCount: call('varnel_job_sample_count', 'number', ['number']),
     catalog: call('varnel_catalog', 'string', []),
     printRequest: call('varnel_print_request', 'string', ['number', 'number']),
+    detect: call('varnel_detect', 'number', ['number', 'number']),
+    detectText: call('varnel_detect_text', 'string', ['number']),
+    detectSamples: call('varnel_detect_samples', 'number', ['number']),
+    detectSampleCount: call('varnel_detect_sample_count', 'number', ['number']),
+    detectDelete: call('varnel_detect_delete', null, ['number']),
+    listenNew: call('varnel_listen_new', 'number', ['number']),
+    listenFeed: call('varnel_listen_feed', 'number', ['number', 'number', 'number']),
+    listenFinish: call('varnel_listen_finish', null, ['number']),
+    listenLabels: call('varnel_listen_labels', 'string', ['number']),
+    listenDelete: call('varnel_listen_delete', null, ['number']),
   };
 }
 
@@ -126,6 +144,61 @@ function pcap(api, message) {
     (job, file) => ({ reply: { pcap: file }, transfer: [file] }));
 }
 
+const labelsOf = (lines) => lines.split('\n').filter(Boolean).map((line) => JSON.parse(line));
+
+// Copies the bytes into the module's heap for the action, which gets their pointer.
+function withBytes(api, bytes, action) {
+  const pointer = api.module._malloc(Math.max(1, bytes.length));
+  api.module.HEAPU8.set(bytes, pointer);
+  try {
+    return action(pointer);
+  } finally {
+    api.module._free(pointer);
+  }
+}
+
+function detect(api, { file }) {
+  const bytes = new Uint8Array(file);
+  const detected = withBytes(api, bytes, (pointer) => api.detect(pointer, bytes.length));
+  try {
+    const result = JSON.parse(api.detectText(detected));
+    if (result.error) return { reply: { ok: false, error: result.error }, transfer: [] };
+    const samples = new Float32Array(api.module.HEAPU8.buffer, api.detectSamples(detected), api.detectSampleCount(detected)).slice();
+    const peaks = peaksOf(samples);
+    return {
+      reply: { ok: true, rate: result.rate, labels: labelsOf(result.labels), samples: samples.buffer, peaks: peaks.buffer },
+      transfer: [samples.buffer, peaks.buffer],
+    };
+  } finally {
+    api.detectDelete(detected);
+  }
+}
+
+let listening = 0;  // the module's listening, while the microphone is heard
+
+function listen(api, { rate }) {
+  if (listening) api.listenDelete(listening);
+  listening = api.listenNew(rate);
+  if (!listening) return { reply: { ok: false, error: { message: `a rate of ${rate} Hz is outside the 8000 to 48000 Hz the detectors take` } }, transfer: [] };
+  return { reply: { ok: true }, transfer: [] };
+}
+
+function hear(api, { samples }) {
+  if (!listening) return { reply: { ok: false, error: { message: 'nothing is being heard' } }, transfer: [] };
+  const floats = new Uint8Array(samples.buffer, samples.byteOffset, samples.byteLength);
+  const more = withBytes(api, floats, (pointer) => api.listenFeed(listening, pointer, samples.length));
+  return { reply: more ? { ok: true, labels: labelsOf(api.listenLabels(listening)) } : { ok: true }, transfer: [] };
+}
+
+function finish(api) {
+  if (!listening) return { reply: { ok: true, labels: [] }, transfer: [] };
+  api.listenFinish(listening);
+  const labels = labelsOf(api.listenLabels(listening));
+  api.listenDelete(listening);
+  listening = 0;
+  return { reply: { ok: true, labels }, transfer: [] };
+}
+
 function answer(api, message) {
   switch (message.type) {
     case 'catalog':
@@ -138,6 +211,14 @@ function answer(api, message) {
       return render(api, message);
     case 'pcap':
       return pcap(api, message);
+    case 'detect':
+      return detect(api, message);
+    case 'listen':
+      return listen(api, message);
+    case 'hear':
+      return hear(api, message);
+    case 'finish':
+      return finish(api);
     default:
       return { reply: { ok: false, error: { message: `unknown message '${message.type}'` } }, transfer: [] };
   }
