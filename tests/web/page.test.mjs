@@ -360,7 +360,7 @@ const shownLabels = () => page.$$eval('#detect-timeline li', (rows) => rows.flat
 
 test('a WAV file or a pcap dropped on the detection view, or picked, shows what varnel detect --json prints', async () => {
   const files = [
-    { name: 'signals.wav', how: 'pick', args: ['-o', '', '-r', '16000', 'dtmf:159D', 'mf:K5S', 'plan:uk:busy:2000', 'sit:nc', 'tty:CALL 911'] },
+    { name: 'signals.wav', how: 'pick', args: ['-o', '', '-r', '16000', 'dtmf:159D', 'mf:K5S', 'sit:nc', 'silence:300', 'plan:uk:busy:2000', 'silence:6000', 'tty:CALL 911'] },
     { name: 'cid.wav', how: 'drop', args: ['-o', '', '-e', 'alaw', '--cid-standard', 'etsi', '--cid-alert', 'dtas', 'cid:01632960000|ANNA SMITH|12/25 10:30', 'dtmf:7', 'modem:ansam-pr'] },
     { name: 'call.pcap', how: 'drop', args: ['--pcap', '', '--dtmf-mode', 'rfc4733', '--tty-rtt', 'dtmf:12', 'tty:HELLO GA', 'plan:us:busy:1500'] },
   ];

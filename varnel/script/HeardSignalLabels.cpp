@@ -1,6 +1,7 @@
 #include "varnel/script/HeardSignalLabels.h"
 
 #include <array>
+#include <iterator>
 #include <cstdio>
 #include <string_view>
 
@@ -18,12 +19,13 @@ std::size_t CharacterLength(std::string_view text) {
     return length;
 }
 
-void AddTextLabels(const Detect::RtpStream& stream, const LabelFields& fields, std::vector<Label>& labels) {
+void AddTextEvents(const Detect::RtpStream& stream, const LabelFields& fields, std::vector<HeardEvent>& events) {
     std::int32_t index = 0;
     for (const Detect::TextBlock& block : stream.texts) {
+        HeardEvent& event = events.emplace_back();
         for (std::size_t at = 0; at < block.text.size();) {
             const std::size_t length = CharacterLength(std::string_view(block.text).substr(at));
-            Label& label = labels.emplace_back();
+            Label& label = event.labels.emplace_back();
             label.kind = "t140";
             label.symbol = SymbolKind::Character;
             label.first = block.first;
@@ -38,36 +40,47 @@ void AddTextLabels(const Detect::RtpStream& stream, const LabelFields& fields, s
 
 }  // namespace
 
-std::vector<Label> HeardSignalLabels(const Detect::HeardSignals& heard, const LabelFields& fields) {
-    std::vector<Label> labels;
+std::vector<HeardEvent> HeardEvents(const Detect::HeardSignals& heard, const LabelFields& fields) {
+    std::vector<HeardEvent> events;
     for (const Detect::DtmfEvent& key : heard.keys) {
-        labels.push_back(HeardKeyLabel(key.key, key.first, key.last + 1, "dtmf"));
-        labels.back().fields = fields;
+        HeardEvent& event = events.emplace_back(HeardEvent{{HeardKeyLabel(key.key, key.first, key.last + 1, "dtmf")}, {key.rowDbm0, key.columnDbm0}});
+        event.labels.back().fields = fields;
     }
     for (const Detect::MfEvent& signal : heard.mf) {
-        labels.push_back(MfLabel(signal));
-        labels.back().fields = fields;
+        HeardEvent& event = events.emplace_back(HeardEvent{{MfLabel(signal)}, {signal.lowDbm0, signal.highDbm0}});
+        event.labels.back().fields = fields;
     }
     for (const Detect::ToneEvent& tone : heard.tones) {
-        for (Label& label : ToneLabels(tone)) {
-            label.fields.insert(label.fields.begin(), fields.begin(), fields.end());
-            labels.push_back(std::move(label));
-        }
+        HeardEvent& event = events.emplace_back(HeardEvent{ToneLabels(tone), {tone.dbm0}});
+        for (Label& label : event.labels) label.fields.insert(label.fields.begin(), fields.begin(), fields.end());
     }
-    for (const Detect::HeardCallerIdEvent& event : heard.callerId) {
-        const auto* alert = std::get_if<Detect::AlertEvent>(&event);
-        labels.push_back(alert ? HeardAlertLabel(*alert) : HeardCallerIdLabel(std::get<Detect::HeardCallerId>(event)));
-        labels.back().fields.insert(labels.back().fields.end(), fields.begin(), fields.end());
+    for (const Detect::HeardCallerIdEvent& heardEvent : heard.callerId) {
+        const auto* alert = std::get_if<Detect::AlertEvent>(&heardEvent);
+        const auto* message = std::get_if<Detect::HeardCallerId>(&heardEvent);
+        HeardEvent& event = events.emplace_back(alert ? HeardEvent{{HeardAlertLabel(*alert)}, {alert->lowDbm0, alert->highDbm0}}
+                                                      : HeardEvent{{HeardCallerIdLabel(*message)}, {message->dbm0}});
+        event.labels.back().fields.insert(event.labels.back().fields.end(), fields.begin(), fields.end());
     }
     for (const Detect::HeardTty& message : heard.tty) {
+        HeardEvent& event = events.emplace_back(HeardEvent{{}, {message.dbm0}});
         std::int32_t index = 0;
         for (const Detect::TtyCharacter& c : message.characters) {
-            labels.push_back(HeardCharacterLabel(Detect::TtyCharacterText(c, message.coding), index++,
-                                                 Detect::TtyCharacterCode(c, message.coding), c.first, c.last + 1));
-            labels.back().fields = fields;
+            event.labels.push_back(HeardCharacterLabel(Detect::TtyCharacterText(c, message.coding), index++,
+                                                       Detect::TtyCharacterCode(c, message.coding), c.first, c.last + 1));
+            event.labels.back().fields = fields;
         }
     }
+    return events;
+}
+
+std::vector<Label> LabelsOf(const std::vector<HeardEvent>& events) {
+    std::vector<Label> labels;
+    for (const HeardEvent& event : events) labels.insert(labels.end(), event.labels.begin(), event.labels.end());
     return labels;
+}
+
+std::vector<Label> HeardSignalLabels(const Detect::HeardSignals& heard, const LabelFields& fields) {
+    return LabelsOf(HeardEvents(heard, fields));
 }
 
 LabelFields StreamFields(const Detect::RtpStream& stream) {
@@ -76,30 +89,35 @@ LabelFields StreamFields(const Detect::RtpStream& stream) {
     return {{"ssrc", ssrc.data()}, {"source", stream.source.Text()}, {"destination", stream.destination.Text()}};
 }
 
-std::vector<Label> StreamEventLabels(const Detect::RtpStream& stream, const LabelFields& fields) {
+std::vector<HeardEvent> StreamEvents(const Detect::RtpStream& stream, const LabelFields& fields) {
     static constexpr char kKeys[] = "0123456789*#ABCD";
-    std::vector<Label> labels;
-    for (const Detect::TelephoneEvent& event : stream.events) {
-        if (event.code >= 16) continue;
-        Label& label = labels.emplace_back(HeardKeyLabel(kKeys[event.code], event.first, event.end, "rfc4733"));
-        label.value = event.code;
-        label.fields = fields;
+    std::vector<HeardEvent> events;
+    for (const Detect::TelephoneEvent& telephoneEvent : stream.events) {
+        if (telephoneEvent.code >= 16) continue;
+        HeardEvent& event = events.emplace_back(HeardEvent{{HeardKeyLabel(kKeys[telephoneEvent.code], telephoneEvent.first, telephoneEvent.end, "rfc4733")},
+                                                           {-static_cast<double>(telephoneEvent.volume)}});
+        event.labels.back().value = telephoneEvent.code;
+        event.labels.back().fields = fields;
     }
-    AddTextLabels(stream, fields, labels);
-    return labels;
+    AddTextEvents(stream, fields, events);
+    return events;
 }
 
-std::vector<Label> CaptureLabels(const std::vector<Detect::RtpStream>& streams) {
-    std::vector<Label> labels;
+std::vector<Label> StreamEventLabels(const Detect::RtpStream& stream, const LabelFields& fields) { return LabelsOf(StreamEvents(stream, fields)); }
+
+std::vector<HeardEvent> CaptureEvents(const std::vector<Detect::RtpStream>& streams) {
+    std::vector<HeardEvent> events;
     for (const Detect::RtpStream& stream : streams) {
         const LabelFields fields = StreamFields(stream);
         Detect::StreamAudio audio(stream);
-        const std::vector<Label> heard = HeardSignalLabels(Detect::HearAll(audio, Detect::kStreamRate), fields);
-        const std::vector<Label> events = StreamEventLabels(stream, fields);
-        labels.insert(labels.end(), heard.begin(), heard.end());
-        labels.insert(labels.end(), events.begin(), events.end());
+        std::vector<HeardEvent> heard = HeardEvents(Detect::HearAll(audio, Detect::kStreamRate), fields);
+        std::vector<HeardEvent> streamEvents = StreamEvents(stream, fields);
+        events.insert(events.end(), std::make_move_iterator(heard.begin()), std::make_move_iterator(heard.end()));
+        events.insert(events.end(), std::make_move_iterator(streamEvents.begin()), std::make_move_iterator(streamEvents.end()));
     }
-    return labels;
+    return events;
 }
+
+std::vector<Label> CaptureLabels(const std::vector<Detect::RtpStream>& streams) { return LabelsOf(CaptureEvents(streams)); }
 
 }  // namespace Quorvex::VarnelNet::Script

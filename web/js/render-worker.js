@@ -5,14 +5,14 @@
 //   {id, type: 'render', script, options, maxBytes, views}
 //                                                 -> {id, ok, wave, samples, peaks, summary, ms}
 //   {id, type: 'pcap', script, options, maxBytes} -> {id, ok, pcap, summary, ms}
-//   {id, type: 'detect', file}                    -> {id, ok, rate, labels, samples, peaks}
+//   {id, type: 'detect', file}                    -> {id, ok, rate, events, samples, peaks}
 //   {id, type: 'listen', rate}                    -> {id, ok}
-//   {id, type: 'hear', samples}                   -> {id, ok, labels?}
-//   {id, type: 'finish'}                          -> {id, ok, labels}
-// detect hears a WAV file or a pcap (an ArrayBuffer) as `varnel detect --json` does, its labels
-// the objects of the lines it prints; listen starts hearing samples as they come (Float32Arrays
-// at the rate), hear answers with every label heard so far when something more was heard, and
-// finish ends the input with the last of them.
+//   {id, type: 'hear', samples}                   -> {id, ok, events?}
+//   {id, type: 'finish'}                          -> {id, ok, events}
+// detect hears a WAV file or a pcap (an ArrayBuffer) as `varnel detect --json` does: events are
+// what was heard, [{dbm0: [levels], labels: [the objects of the lines it prints]}...]; listen
+// starts hearing samples as they come (Float32Arrays at the rate), hear answers with everything
+// heard so far when something more was heard, and finish ends the input with the last of it.
 // views asks for what the page shows besides the WAV: the samples, their peaks (the lowest and
 // the highest of each block of samples, at most 4096 blocks: what the waveform draws)
 // and the labels; the WAV and the label files then come as Blobs (made here, so that the page's
@@ -50,7 +50,7 @@ function bind(module) {
     listenNew: call('varnel_listen_new', 'number', ['number']),
     listenFeed: call('varnel_listen_feed', 'number', ['number', 'number', 'number']),
     listenFinish: call('varnel_listen_finish', null, ['number']),
-    listenLabels: call('varnel_listen_labels', 'string', ['number']),
+    listenEvents: call('varnel_listen_events', 'string', ['number']),
     listenDelete: call('varnel_listen_delete', null, ['number']),
   };
 }
@@ -144,8 +144,6 @@ function pcap(api, message) {
     (job, file) => ({ reply: { pcap: file }, transfer: [file] }));
 }
 
-const labelsOf = (lines) => lines.split('\n').filter(Boolean).map((line) => JSON.parse(line));
-
 // Copies the bytes into the module's heap for the action, which gets their pointer.
 function withBytes(api, bytes, action) {
   const pointer = api.module._malloc(Math.max(1, bytes.length));
@@ -166,7 +164,7 @@ function detect(api, { file }) {
     const samples = new Float32Array(api.module.HEAPU8.buffer, api.detectSamples(detected), api.detectSampleCount(detected)).slice();
     const peaks = peaksOf(samples);
     return {
-      reply: { ok: true, rate: result.rate, labels: labelsOf(result.labels), samples: samples.buffer, peaks: peaks.buffer },
+      reply: { ok: true, rate: result.rate, events: result.events, samples: samples.buffer, peaks: peaks.buffer },
       transfer: [samples.buffer, peaks.buffer],
     };
   } finally {
@@ -187,16 +185,16 @@ function hear(api, { samples }) {
   if (!listening) return { reply: { ok: false, error: { message: 'nothing is being heard' } }, transfer: [] };
   const floats = new Uint8Array(samples.buffer, samples.byteOffset, samples.byteLength);
   const more = withBytes(api, floats, (pointer) => api.listenFeed(listening, pointer, samples.length));
-  return { reply: more ? { ok: true, labels: labelsOf(api.listenLabels(listening)) } : { ok: true }, transfer: [] };
+  return { reply: more ? { ok: true, events: JSON.parse(api.listenEvents(listening)) } : { ok: true }, transfer: [] };
 }
 
 function finish(api) {
-  if (!listening) return { reply: { ok: true, labels: [] }, transfer: [] };
+  if (!listening) return { reply: { ok: true, events: [] }, transfer: [] };
   api.listenFinish(listening);
-  const labels = labelsOf(api.listenLabels(listening));
+  const events = JSON.parse(api.listenEvents(listening));
   api.listenDelete(listening);
   listening = 0;
-  return { reply: { ok: true, labels }, transfer: [] };
+  return { reply: { ok: true, events }, transfer: [] };
 }
 
 function answer(api, message) {

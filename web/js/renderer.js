@@ -64,14 +64,14 @@ export class Renderer {
     return this.call({ type: 'pcap', script, options, maxBytes });
   }
 
-  // {rate, labels, samples: ArrayBuffer of Float32, peaks}: what `varnel detect --json` hears in
-  // a WAV file or a pcap (an ArrayBuffer, handed over).
+  // {rate, events: [{dbm0, labels}], samples: ArrayBuffer of Float32, peaks}: what `varnel
+  // detect --json` hears in a WAV file or a pcap (an ArrayBuffer, handed over), thing by thing.
   detect(file) {
     return this.call({ type: 'detect', file }, [file]);
   }
 
   // Hearing samples as they come: listen(rate), then hear(Float32Array) for each block, which
-  // answers {labels} when something more was heard, then finish() -> {labels}.
+  // answers {events} when something more was heard, then finish() -> {events}.
   listen(rate) {
     return this.call({ type: 'listen', rate });
   }

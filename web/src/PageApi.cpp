@@ -12,13 +12,13 @@
 // setting, an impairment (snr, freq-offset...), mix and mix-dbm0, or an RTP session's (ptime,
 // dtmf-mode...), which only the pcap takes: the WAV refuses it.
 // A detection hears a recording as `varnel detect --json` does (PageDetection.h):
-//   detection = varnel_detect(bytes, size); varnel_detect_text(detection) -> {rate, labels} (the
-//   labels as JSON lines) or {error: {message, ...}}; varnel_detect_samples/_sample_count (the
+//   detection = varnel_detect(bytes, size); varnel_detect_text(detection) -> {rate, events} (what was
+//   heard, Web::EventsJson) or {error: {message, ...}}; varnel_detect_samples/_sample_count (the
 //   waveform's); varnel_detect_delete(detection)
 // A listening hears samples as they come (the microphone's), every detector of the tool at once:
 //   listening = varnel_listen_new(rate) (0 for a rate refused); varnel_listen_feed(listening,
 //   samples, count) -> 1 when something more was heard; varnel_listen_finish(listening);
-//   varnel_listen_labels(listening): the labels heard so far as JSON lines; varnel_listen_delete
+//   varnel_listen_events(listening): what was heard so far (Web::EventsJson); varnel_listen_delete
 // Texts are UTF-8 with their length in bytes, so that a NUL in them reaches the language (which
 // refuses it) instead of ending them.
 //   varnel_job_text(job): the summary (PageRendering.h, PagePcap.h), or the refusal
@@ -49,7 +49,6 @@
 #include "varnel/options/Refusal.h"
 #include "varnel/platform/PrintableText.h"
 #include "varnel/rtp/SessionOptions.h"
-#include "varnel/script/HeardSignalLabels.h"
 #include "varnel/script/Level.h"
 #include "varnel/script/Parser.h"
 #include "varnel/script/Printer.h"
@@ -75,12 +74,12 @@ struct PageDetected {
     std::string text;
 };
 
-// Samples heard as they come, and the labels last asked for.
+// Samples heard as they come, and what was heard when last asked (Web::EventsJson).
 struct PageListening {
     explicit PageListening(int rate) : hearing(rate) {}
 
     Detect::Hearing hearing;
-    std::string labels;
+    std::string events;
 };
 
 std::uint64_t Limit(double maxBytes) {
@@ -176,8 +175,9 @@ EMSCRIPTEN_KEEPALIVE PageDetected* varnel_detect(const std::uint8_t* bytes, std:
     Guarded(detected->text, [&] {
         detected->detection = Web::DetectForPage(std::span(bytes, size));
         Web::JsonText json;
-        json.BeginObject().Key("rate").Integer(detected->detection.rate).Key("labels").String(detected->detection.labels).EndObject();
+        json.BeginObject().Key("rate").Integer(detected->detection.rate).EndObject();
         detected->text = json.Text();
+        detected->text.insert(detected->text.size() - 1, ",\"events\":" + detected->detection.events);
     });
     return detected;
 }
@@ -205,9 +205,9 @@ EMSCRIPTEN_KEEPALIVE int varnel_listen_feed(PageListening* listening, const floa
 
 EMSCRIPTEN_KEEPALIVE void varnel_listen_finish(PageListening* listening) { listening->hearing.Finish(); }
 
-EMSCRIPTEN_KEEPALIVE const char* varnel_listen_labels(PageListening* listening) {
-    listening->labels = Script::JsonLabels(Script::HeardSignalLabels(listening->hearing.Heard()));
-    return listening->labels.c_str();
+EMSCRIPTEN_KEEPALIVE const char* varnel_listen_events(PageListening* listening) {
+    listening->events = Web::EventsJson(Script::HeardEvents(listening->hearing.Heard()));
+    return listening->events.c_str();
 }
 
 EMSCRIPTEN_KEEPALIVE void varnel_listen_delete(PageListening* listening) { delete listening; }

@@ -1,6 +1,8 @@
 #include "PageDetection.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstddef>
 #include <sstream>
 
@@ -33,7 +35,7 @@ PageDetection DetectCapture(std::istream& in) {
     }
     PageDetection detection;
     detection.rate = Detect::kStreamRate;
-    detection.labels = Script::JsonLabels(Script::CaptureLabels(streams));
+    detection.events = EventsJson(Script::CaptureEvents(streams));
     if (!streams.empty()) {
         Detect::StreamAudio audio(streams.front());
         detection.samples = Floats(AllSamples(audio));
@@ -50,12 +52,31 @@ PageDetection DetectWave(std::istream& in) {
     Detect::Hearing hearing(detection.rate);
     hearing.Feed(samples);
     hearing.Finish();
-    detection.labels = Script::JsonLabels(Script::HeardSignalLabels(hearing.Heard()));
+    detection.events = EventsJson(Script::HeardEvents(hearing.Heard()));
     detection.samples = Floats(samples);
     return detection;
 }
 
 }  // namespace
+
+std::string EventsJson(const std::vector<Script::HeardEvent>& events) {
+    std::string json = "[";
+    for (const Script::HeardEvent& event : events) {
+        if (json.size() > 1) json += ',';
+        json += "{\"dbm0\":[";
+        for (std::size_t i = 0; i < event.dbm0.size(); ++i) {
+            std::array<char, 32> level{};
+            std::snprintf(level.data(), level.size(), "%s%.1f", i > 0 ? "," : "", event.dbm0[i]);
+            json += level.data();
+        }
+        json += "],\"labels\":[";
+        std::string lines = Script::JsonLabels(event.labels);
+        if (!lines.empty()) lines.pop_back();
+        std::replace(lines.begin(), lines.end(), '\n', ',');
+        json += lines + "]}";
+    }
+    return json + "]";
+}
 
 PageDetection DetectForPage(std::span<const std::uint8_t> file) {
     std::istringstream in(std::string(file.begin(), file.end()));
