@@ -99,20 +99,20 @@ std::vector<std::string> HeardText(const std::vector<double>& samples, int rate,
     return messages;
 }
 
-// What every detector at once heard, as the labels' JSON lines.
+// What every detector at once heard, its labels and levels, as the page gets it.
 std::string HeardJson(const std::vector<double>& samples, int rate, std::size_t block) {
     Detect::Hearing hearing(rate);
     for (std::size_t at = 0; at < samples.size(); at += block) {
         hearing.Feed(std::span(samples).subspan(at, std::min(block, samples.size() - at)));
     }
     hearing.Finish();
-    return Script::JsonLabels(Script::HeardSignalLabels(hearing.Heard()));
+    return Web::EventsJson(Script::HeardEvents(hearing.Heard()));
 }
 
-// The page's detection of the file: its labels, or "" when it refuses it with a reason.
-std::string PageLabels(std::span<const std::uint8_t> file) {
+// What the page's detection heard in the file, or "" when it refuses it with a reason.
+std::string PageEvents(std::span<const std::uint8_t> file) {
     try {
-        return Web::DetectForPage(file).labels;
+        return Web::DetectForPage(file).events;
     } catch (const Detect::ReadError& e) {
         Fuzz::Require(*e.what() != '\0', "the page refused a file without its reason");
     }
@@ -153,7 +153,9 @@ int Capture(std::istringstream& in, std::span<const std::uint8_t> file, std::siz
         const std::vector<double> whole = Audio(stream, end + 1);
         Fuzz::Require(whole.size() == end && Audio(stream, block) == whole, "a stream's audio another in blocks, or not its packets' length");
     }
-    if (allShort) Fuzz::Require(PageLabels(file) == Script::JsonLabels(Script::CaptureLabels(streams)), "the page heard a capture otherwise");
+    if (allShort && !streams.empty()) {
+        Fuzz::Require(PageEvents(file) == Web::EventsJson(Script::CaptureEvents(streams)), "the page heard a capture otherwise");
+    }
     return 0;
 }
 
@@ -197,7 +199,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Fuzz::Require(CallerId(samples, rate, samples.size() + 1) == CallerId(samples, rate, block), "split input heard other Caller-ID");
     Fuzz::Require(HeardText(samples, rate, samples.size() + 1) == HeardText(samples, rate, block), "split input heard other TTY text");
     const std::string heard = HeardJson(samples, rate, samples.size() + 1);
-    Fuzz::Require(heard == HeardJson(samples, rate, block), "split input heard other labels from every detector at once");
-    if (!raw && !Detect::MayBePcap(data[1])) Fuzz::Require(PageLabels(file) == heard, "the page heard a WAV file otherwise");
+    Fuzz::Require(heard == HeardJson(samples, rate, block), "split input heard other events from every detector at once");
+    if (!raw && !Detect::MayBePcap(data[1])) Fuzz::Require(PageEvents(file) == heard, "the page heard a WAV file otherwise");
     return 0;
 }
