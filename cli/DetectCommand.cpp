@@ -1,6 +1,5 @@
 #include "cli/DetectCommand.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>

@@ -78,6 +78,8 @@ export class DetectView {
     try {
       const stream = await navigator.mediaDevices.getUserMedia({ audio: { echoCancellation: false, noiseSuppression: false, autoGainControl: false } });
       const context = new AudioContext();
+      this.capture = { context, stream };
+      this.show({ peaks: new Float32Array(0), count: 0, rate: context.sampleRate, events: [] });
       await context.audioWorklet.addModule(new URL('./capture-worklet.js', import.meta.url));
       await this.renderer.listen(context.sampleRate);
       const node = new AudioWorkletNode(context, 'varnel-capture');
@@ -85,8 +87,6 @@ export class DetectView {
       context.createMediaStreamSource(stream).connect(node).connect(silent).connect(context.destination);
       const peaks = [];
       let count = 0;
-      this.capture = { context, stream };
-      this.show({ peaks: new Float32Array(0), count: 0, rate: context.sampleRate, events: [] });
       node.port.onmessage = async ({ data }) => {
         let low = 1;
         let high = -1;
