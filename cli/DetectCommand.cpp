@@ -1,13 +1,10 @@
 #include "cli/DetectCommand.h"
 
-#include <algorithm>
-#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <fstream>
 #include <iostream>
-#include <memory>
 #include <variant>
 
 #include "cli/DetectExpect.h"
@@ -19,18 +16,15 @@
 #include "cli/TtyLines.h"
 #include "cli/UsageError.h"
 #include "varnel/options/ValueReaders.h"
-#include "varnel/detect/CallerIdDecoder.h"
-#include "varnel/detect/DtmfDetector.h"
+#include "varnel/detect/Hearing.h"
 #include "varnel/detect/PcapStreams.h"
-#include "varnel/detect/ToneListeners.h"
-#include "varnel/script/HeardCallerIdLabels.h"
+#include "varnel/script/HeardSignalLabels.h"
 #include "varnel/script/Labels.h"
 
 namespace Quorvex::VarnelNet::Cli {
 
 namespace {
 
-using Detect::DtmfDetector;
 using Detect::DtmfEvent;
 using Detect::Encoding;
 
@@ -49,26 +43,11 @@ Encoding EncodingOf(const std::string& text) {
     throw UsageError("-e/--encoding is signed, unsigned, float, mu-law or a-law, not '" + text + "'");
 }
 
-using Fields = std::vector<std::pair<std::string, std::string>>;
-
-// Prints the events on out unless it is null (--expect prints verdicts instead), and adds their labels to heard.
-void PrintEvents(const std::vector<DtmfEvent>& events, int rate, bool json, std::FILE* out, std::vector<Script::Label>& heard,
-                 const Fields& fields = {}) {
-    for (const DtmfEvent& event : events) {
-        Script::Label& label = heard.emplace_back(Script::HeardKeyLabel(event.key, event.first, event.last + 1, "dtmf"));
-        label.fields = fields;
-        if (out == nullptr) continue;
-        if (json) {
-            std::fputs(Script::JsonLabels(std::span(&label, 1)).c_str(), out);
-        } else {
-            std::fprintf(out, "%c %.3f %.3f %.1f %.1f dBm0 %.1f %.1f Hz\n", event.key, static_cast<double>(event.first) / rate,
-                         static_cast<double>(event.last + 1) / rate, event.rowDbm0, event.columnDbm0, event.rowHz, event.columnHz);
-        }
-    }
+// A key as a timeline line: the key, its start and end in seconds, its tones' levels and frequencies.
+void PrintKeyLine(const DtmfEvent& event, int rate, std::FILE* out) {
+    std::fprintf(out, "%c %.3f %.3f %.1f %.1f dBm0 %.1f %.1f Hz\n", event.key, static_cast<double>(event.first) / rate,
+                 static_cast<double>(event.last + 1) / rate, event.rowDbm0, event.columnDbm0, event.rowHz, event.columnHz);
 }
-
-// What the Caller-ID decoder heard, alerts and messages in the order it reported them.
-using CallerIdHeard = std::vector<std::variant<Detect::AlertEvent, Detect::HeardCallerId>>;
 
 // A Caller-ID field's name as one word of a timeline line: "number absence" as number-absence.
 std::string FieldWord(std::string name) {
@@ -78,23 +57,12 @@ std::string FieldWord(std::string name) {
     return name;
 }
 
-// Alerts and Caller-ID messages, as timeline lines ("DT-AS START END LOW HIGH dBm0", "CID START
-// END STANDARD LAYOUT [alert] FIELD=VALUE... [checksum ok|bad] LEVEL dBm0") or labels of kind
-// cid, printed unless out is null; their labels added to heard.
-void PrintCallerId(const CallerIdHeard& callerId, int rate, bool json, std::FILE* out, std::vector<Script::Label>& heard,
-                   const Fields& fields = {}) {
+// Alerts and Caller-ID messages as timeline lines: "DT-AS START END LOW HIGH dBm0", "CID START
+// END STANDARD LAYOUT [alert] FIELD=VALUE... [checksum ok|bad] LEVEL dBm0".
+void PrintCallerIdLines(const std::vector<Detect::HeardCallerIdEvent>& callerId, int rate, std::FILE* out) {
     const auto seconds = [rate](std::uint64_t sample) { return static_cast<double>(sample) / rate; };
     for (const auto& event : callerId) {
-        const auto* alert = std::get_if<Detect::AlertEvent>(&event);
-        Script::Label& label =
-            heard.emplace_back(alert ? Script::HeardAlertLabel(*alert) : Script::HeardCallerIdLabel(std::get<Detect::HeardCallerId>(event)));
-        label.fields.insert(label.fields.end(), fields.begin(), fields.end());
-        if (out == nullptr) continue;
-        if (json) {
-            std::fputs(Script::JsonLabels(std::span(&label, 1)).c_str(), out);
-            continue;
-        }
-        if (alert) {
+        if (const auto* alert = std::get_if<Detect::AlertEvent>(&event)) {
             std::fprintf(out, "DT-AS %.3f %.3f %.1f %.1f dBm0\n", seconds(alert->first), seconds(alert->last + 1), alert->lowDbm0,
                          alert->highDbm0);
             continue;
@@ -109,72 +77,47 @@ void PrintCallerId(const CallerIdHeard& callerId, int rate, bool json, std::FILE
     }
 }
 
-// What a reader's samples hold: DTMF keys, MF signals, tones, Caller-ID and TTY messages.
-struct Detections {
-    explicit Detections(int rate) : tty(rate) {}
-
-    std::vector<DtmfEvent> keys;
-    std::vector<Detect::MfEvent> mf;
-    std::vector<Detect::ToneEvent> tones;
-    CallerIdHeard callerId;
-    TtyLines tty;
-};
-
-template <typename Reader>
-void Hear(Reader& reader, int rate, Detections& heard) {
-    DtmfDetector detector(rate, [&heard](const DtmfEvent& event) { heard.keys.push_back(event); });
-    Detect::ToneListeners listeners(
-        rate, [&heard](const Detect::MfEvent& event) { heard.mf.push_back(event); },
-        [&heard](const Detect::ToneEvent& event) { heard.tones.push_back(event); });
-    Detect::CallerIdDecoder decoder(
-        rate, [&heard](const Detect::HeardCallerId& message) { heard.callerId.emplace_back(message); },
-        [&heard](const Detect::AlertEvent& alert) { heard.callerId.emplace_back(alert); });
-    std::array<double, 1024> block{};
-    while (const std::size_t count = reader.Read(block)) {
-        const std::span<const double> samples(block.data(), count);
-        detector.Feed(samples);
-        listeners.Feed(samples);
-        decoder.Feed(samples);
-        heard.tty.Feed(samples);
+// What a stream held, printed on out unless it is null (--expect prints verdicts instead): as
+// timeline lines (the keys, the MF signals, the tones, the Caller-ID, then the TTY messages) or
+// as their JSON labels. The labels are added to heard.
+void PrintDetections(const Detect::HeardSignals& signals, int rate, bool json, std::FILE* out, std::vector<Script::Label>& heard,
+                     const Script::LabelFields& fields = {}) {
+    const std::vector<Script::Label> labels = Script::HeardSignalLabels(signals, fields);
+    heard.insert(heard.end(), labels.begin(), labels.end());
+    if (out == nullptr) return;
+    if (json) {
+        std::fputs(Script::JsonLabels(labels).c_str(), out);
+        return;
     }
-    detector.Finish();
-    listeners.Finish();
-    decoder.Finish();
-    heard.tty.Finish();
-    std::erase_if(heard.mf, [&heard](const Detect::MfEvent& signal) {
-        return std::any_of(heard.keys.begin(), heard.keys.end(), [&signal](const DtmfEvent& key) { return Detect::KeyExplains(key, signal); });
-    });
-    std::erase_if(heard.tones, [&heard](const Detect::ToneEvent& tone) { return heard.tty.Overlaps(tone.first, tone.last); });
+    for (const DtmfEvent& key : signals.keys) PrintKeyLine(key, rate, out);
+    PrintMfLines(signals.mf, rate, out);
+    PrintToneLines(signals.tones, rate, out);
+    PrintCallerIdLines(signals.callerId, rate, out);
+    PrintTtyLines(signals.tty, rate, out);
 }
 
-// The keys, the MF signals, the tones, the Caller-ID, then the TTY messages heard, each
-// detector's events in time order.
-void PrintDetections(const Detections& heard, int rate, bool json, std::FILE* out, std::vector<Script::Label>& labels,
-                     const Fields& fields = {}) {
-    PrintEvents(heard.keys, rate, json, out, labels, fields);
-    PrintMfEvents(heard.mf, rate, json, out, labels, fields);
-    PrintToneEvents(heard.tones, rate, json, out, labels, fields);
-    PrintCallerId(heard.callerId, rate, json, out, labels, fields);
-    heard.tty.Print(json, out, labels, fields);
-}
-
-// The DTMF telephone events of a stream, as timeline lines marked rfc4733 or labels of that kind.
-void PrintTelephoneEvents(const Detect::RtpStream& stream, bool json, std::FILE* out, std::vector<Script::Label>& heard, const Fields& fields) {
+// The DTMF telephone events of a stream as timeline lines marked rfc4733.
+void PrintTelephoneEventLines(const Detect::RtpStream& stream, std::FILE* out) {
     static constexpr char kKeys[] = "0123456789*#ABCD";
     for (const Detect::TelephoneEvent& event : stream.events) {
         if (event.code >= 16) continue;
-        const char key = kKeys[event.code];
-        Script::Label& label = heard.emplace_back(Script::HeardKeyLabel(key, event.first, event.end, "rfc4733"));
-        label.value = event.code;
-        label.fields = fields;
-        if (out == nullptr) continue;
-        if (json) {
-            std::fputs(Script::JsonLabels(std::span(&label, 1)).c_str(), out);
-        } else {
-            std::fprintf(out, "%c %.3f %.3f -%d dBm0 rfc4733%s\n", key, static_cast<double>(event.first) / Detect::kStreamRate,
-                         static_cast<double>(event.end) / Detect::kStreamRate, event.volume, event.ended ? "" : " unended");
-        }
+        std::fprintf(out, "%c %.3f %.3f -%d dBm0 rfc4733%s\n", kKeys[event.code], static_cast<double>(event.first) / Detect::kStreamRate,
+                     static_cast<double>(event.end) / Detect::kStreamRate, event.volume, event.ended ? "" : " unended");
     }
+}
+
+// A stream's telephone events and text, printed on out unless it is null, their labels added to heard.
+void PrintStreamEvents(const Detect::RtpStream& stream, bool json, std::FILE* out, std::vector<Script::Label>& heard,
+                       const Script::LabelFields& fields) {
+    const std::vector<Script::Label> labels = Script::StreamEventLabels(stream, fields);
+    heard.insert(heard.end(), labels.begin(), labels.end());
+    if (out == nullptr) return;
+    if (json) {
+        std::fputs(Script::JsonLabels(labels).c_str(), out);
+        return;
+    }
+    PrintTelephoneEventLines(stream, out);
+    PrintTextLines(stream, out);
 }
 
 // Each RTP stream of a capture: a line saying which (in a timeline), what its audio holds, then
@@ -188,10 +131,9 @@ void PrintCapture(std::istream& in, bool json, std::FILE* out, std::vector<Heard
         throw Detect::ReadError(Detect::kNotWav);
     }
     for (const Detect::RtpStream& stream : streams) {
-        std::array<char, 11> ssrc{};
-        std::snprintf(ssrc.data(), ssrc.size(), "0x%08X", stream.ssrc);
+        const Script::LabelFields fields = Script::StreamFields(stream);
         HeardStream& heardStream = heard.emplace_back();
-        heardStream.name = "RTP " + std::string(ssrc.data()) + " " + stream.source.Text() + " > " + stream.destination.Text();
+        heardStream.name = "RTP " + fields[0].second + " " + fields[1].second + " > " + fields[2].second;
         heardStream.rate = Detect::kStreamRate;
         if (!json && out != nullptr) {
             std::fprintf(out, "%s", heardStream.name.c_str());
@@ -200,26 +142,18 @@ void PrintCapture(std::istream& in, bool json, std::FILE* out, std::vector<Heard
             if (stream.textPayloadType >= 0) std::fprintf(out, " text %d", stream.textPayloadType);
             std::fprintf(out, " packets %llu\n", static_cast<unsigned long long>(stream.packets));
         }
-        const Fields fields = {{"ssrc", ssrc.data()}, {"source", stream.source.Text()}, {"destination", stream.destination.Text()}};
         Detect::StreamAudio audio(stream);
-        Detections signals(Detect::kStreamRate);
-        Hear(audio, Detect::kStreamRate, signals);
-        PrintDetections(signals, Detect::kStreamRate, json, out, heardStream.labels, fields);
-        PrintTelephoneEvents(stream, json, out, heardStream.labels, fields);
-        PrintTexts(stream, json, out, heardStream.labels, fields);
+        PrintDetections(Detect::HearAll(audio, Detect::kStreamRate), Detect::kStreamRate, json, out, heardStream.labels, fields);
+        PrintStreamEvents(stream, json, out, heardStream.labels, fields);
     }
 }
 
 // What one stream holds; throws Detect::ReadError.
-std::unique_ptr<Detections> Signals(std::istream& in, const DetectOptions& detect, int& rate) {
+Detect::HeardSignals Signals(std::istream& in, const DetectOptions& detect, int& rate) {
     Detect::PcmReader reader = detect.raw ? Detect::PcmReader::Raw(in, *detect.raw) : Detect::PcmReader::Wav(in);
     rate = reader.Format().rate;
-    if (rate < DtmfDetector::kLowestRate || rate > DtmfDetector::kHighestRate) {
-        throw Detect::ReadError("its rate of " + std::to_string(rate) + " Hz is outside the " + std::to_string(DtmfDetector::kLowestRate) +
-                                " to " + std::to_string(DtmfDetector::kHighestRate) + " Hz the detector takes");
-    }
-    auto heard = std::make_unique<Detections>(rate);
-    Hear(reader, rate, *heard);
+    Detect::CheckHearingRate(rate);
+    Detect::HeardSignals heard = Detect::HearAll(reader, rate);
     if (in.bad()) throw Detect::ReadError(std::strerror(errno));
     return heard;
 }
@@ -335,10 +269,12 @@ int RunDetect(const DetectOptions& detect, std::FILE* out, std::FILE* err) {
     std::FILE* timeline = expect ? nullptr : out;
     if (detect.listen) {
         const LivePrinter printer{[&](const DtmfEvent& key, std::vector<Script::Label>& heard) {
-                                      PrintEvents({key}, Detect::kStreamRate, detect.json, timeline, heard);
+                                      Detect::HeardSignals signals;
+                                      signals.keys.push_back(key);
+                                      PrintDetections(signals, Detect::kStreamRate, detect.json, timeline, heard);
                                   },
                                   [&](const Detect::RtpStream& events, std::vector<Script::Label>& heard) {
-                                      PrintTelephoneEvents(events, detect.json, timeline, heard, {});
+                                      PrintStreamEvents(events, detect.json, timeline, heard, {});
                                   }};
         return RunListen(detect, printer, expect ? &*expect : nullptr, out, err);
     }
@@ -362,9 +298,9 @@ int RunDetect(const DetectOptions& detect, std::FILE* out, std::FILE* err) {
                 PrintCapture(in, detect.json, timeline, heard);
             } else {
                 int rate = 0;
-                const std::unique_ptr<Detections> signals = Signals(in, detect, rate);
+                const Detect::HeardSignals signals = Signals(in, detect, rate);
                 if (detect.files.size() > 1 && !detect.json && timeline) std::fprintf(out, "%s:\n", file.c_str());
-                PrintDetections(*signals, rate, detect.json, timeline, heard.emplace_back(HeardStream{"", rate, {}}).labels);
+                PrintDetections(signals, rate, detect.json, timeline, heard.emplace_back(HeardStream{"", rate, {}}).labels);
             }
             if (expect && !expect->Judge(file, detect.files.size() > 1, heard, out)) status = kExitFailure;
             labels.insert(labels.end(), heard.begin(), heard.end());

@@ -1,6 +1,5 @@
 #include "cli/ToneLines.h"
 
-#include <span>
 #include <string>
 
 #include "varnel/script/HeardLabels.h"
@@ -76,16 +75,8 @@ std::string Line(const ToneEvent& event) {
 
 }  // namespace
 
-void PrintMfEvents(const std::vector<Detect::MfEvent>& events, int rate, bool json, std::FILE* out, std::vector<Script::Label>& heard,
-                   const LabelFields& fields) {
+void PrintMfLines(const std::vector<Detect::MfEvent>& events, int rate, std::FILE* out) {
     for (const Detect::MfEvent& event : events) {
-        Script::Label& label = heard.emplace_back(Script::MfLabel(event));
-        label.fields = fields;
-        if (out == nullptr) continue;
-        if (json) {
-            std::fputs(Script::JsonLabels(std::span(&label, 1)).c_str(), out);
-            continue;
-        }
         const std::string name(Detect::MfSignalName(event.system, event.signal));
         const std::string system(Detect::MfSystemWord(event.system));
         std::fprintf(out, "MF %.3f %.3f %s %s %.1f+%.1f Hz %.1f %.1f dBm0\n", static_cast<double>(event.first) / rate,
@@ -94,17 +85,8 @@ void PrintMfEvents(const std::vector<Detect::MfEvent>& events, int rate, bool js
     }
 }
 
-void PrintToneEvents(const std::vector<Detect::ToneEvent>& events, int rate, bool json, std::FILE* out, std::vector<Script::Label>& heard,
-                     const LabelFields& fields) {
+void PrintToneLines(const std::vector<Detect::ToneEvent>& events, int rate, std::FILE* out) {
     for (const ToneEvent& event : events) {
-        std::vector<Script::Label> labels = Script::ToneLabels(event);
-        for (Script::Label& label : labels) label.fields.insert(label.fields.begin(), fields.begin(), fields.end());
-        heard.insert(heard.end(), labels.begin(), labels.end());
-        if (out == nullptr) continue;
-        if (json) {
-            std::fputs(Script::JsonLabels(labels).c_str(), out);
-            continue;
-        }
         const std::string line = Line(event);
         const std::size_t space = line.find(' ');
         std::fprintf(out, "%s %.3f %.3f%s %.1f dBm0\n", line.substr(0, space).c_str(), static_cast<double>(event.first) / rate,

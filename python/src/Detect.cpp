@@ -6,6 +6,7 @@
 
 #include "varnel/script/HeardCallerIdLabels.h"
 #include "varnel/script/HeardLabels.h"
+#include "varnel/script/HeardSignalLabels.h"
 #include "varnel/facade/Exceptions.h"
 #include "varnel/script/Labels.h"
 
@@ -85,6 +86,18 @@ void FeedArray(Detector& detector, const py::array& samples) {
 }
 
 }  // namespace
+
+std::string HeardJson(const py::array& samples, int sampleRate) {
+    std::unique_ptr<Detect::Hearing> hearing;
+    try {
+        hearing = std::make_unique<Detect::Hearing>(sampleRate);
+    } catch (const std::invalid_argument& e) {
+        throw ArgumentException(e.what());
+    }
+    FeedArray(*hearing, samples);
+    hearing->Finish();
+    return Script::JsonLabels(Script::HeardSignalLabels(hearing->Heard()));
+}
 
 KeyListener::KeyListener(int sampleRate) : m_detector(DetectorAt(sampleRate, m_heard)) {}
 

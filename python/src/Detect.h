@@ -7,12 +7,18 @@
 
 #include "varnel/detect/CallerIdDecoder.h"
 #include "varnel/detect/DtmfDetector.h"
+#include "varnel/detect/Hearing.h"
 #include "varnel/detect/TtyDetector.h"
 #include "varnel/detect/ToneListeners.h"
 
 namespace varnel_python {
 
-// varnel.detect() and varnel.DtmfDetector: the library's DTMF receiver on samples Python holds
+// varnel.detect(): every detector on the samples as `varnel detect --json` runs them
+// (Detect::Hearing, the rules across detectors applied), as its JSON lines. The samples are
+// taken as KeyListener takes them. Throws ArgumentError for a rate the detectors do not take.
+std::string HeardJson(const pybind11::array& samples, int sampleRate);
+
+// varnel.DtmfDetector: the library's DTMF receiver on samples Python holds
 // (int16, full scale 32768, or any other number type as float, full scale 1.0), the keys as
 // JSON lines in the labels' schema, those of `varnel detect --json`. The samples are fed without
 // the GIL.

@@ -447,6 +447,7 @@ PYBIND11_MODULE(_varnel, m) {
           py::arg("encoding"), py::arg("families"), py::arg("repeat"));
     m.def("_score", &ScoreFolderJson, py::arg("folder"), py::arg("receiver"), py::arg("pattern"), py::arg("families"),
           py::arg("timeout"), py::arg("key_map"), py::arg("jobs"));
+    m.def("_detect", &HeardJson, py::arg("samples"), py::arg("rate"));
     py::class_<KeyListener>(m, "_KeyListener")
         .def(py::init<int>(), py::arg("rate"))
         .def("feed", &KeyListener::Feed, py::arg("samples"))

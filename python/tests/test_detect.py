@@ -68,3 +68,18 @@ def test_detect_hears_the_caller_id_the_tool_hears(tool, tmp_path):
     assert [(label["symbol"], label["kind"]) for label in expected] == [("tone", "cid"), ("message", "cid")]
     assert expected[1]["fields"] == {"date": "12251030", "number": "01632960000", "name": "ANNA SMITH", "standard": "etsi",
                                      "alert": "DT-AS", "checksum": "ok", "level_dbm0": expected[1]["fields"]["level_dbm0"]}
+
+
+@pytest.mark.parametrize("rate,requests,left_out", [
+    (8000, ["dtmf:3333"], "mf"),  # the key explains the R1 7 heard with it
+    (48000, ["dtmf:5", "silence:200", "tty:CALL 911 NOW"], "plan"),  # the TTY's carrier
+])
+def test_detect_applies_the_tools_rules_across_detectors(tool, tmp_path, rate, requests, left_out):
+    wav = tmp_path / "rules.wav"
+    varnel.write_wav(wav, requests, rate=rate)
+    expected = [json.loads(line) for line in tool("detect", "--json", str(wav)).decode().splitlines()]
+    samples = varnel.render(requests, rate=rate)
+    tones = varnel.ToneDetector(rate)
+    assert left_out in {label["kind"] for label in tones.feed(samples) + tones.finish()}
+    assert varnel.detect(samples, rate) == expected
+    assert left_out not in {label["kind"] for label in expected}

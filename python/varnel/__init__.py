@@ -436,17 +436,11 @@ class TtyDetector:
 def detect(samples, rate):
     """Everything `varnel detect --json` hears in the samples, in its order: the DTMF keys (see
     DtmfDetector), the MF signals, the tones (see ToneDetector), the Caller-ID (see
-    CallerIdDecoder), then the frames of the TTY messages (see TtyDetector)."""
+    CallerIdDecoder), then the frames of the TTY messages (see TtyDetector), with the tool's
+    rules across them: an MF signal a DTMF key heard with it explains is left out, and so is a
+    tone under a TTY message (its carrier)."""
     import numpy as _np
-    samples = _np.asarray(samples)
-    keys = DtmfDetector(rate)
-    tones = ToneDetector(rate)
-    caller_id = CallerIdDecoder(rate)
-    text = TtyDetector(rate)
-    heard = tones.feed(samples) + tones.finish()
-    signals = [label for label in heard if label["symbol"] == "key"]
-    return (keys.feed(samples) + keys.finish() + signals + [label for label in heard if label["symbol"] != "key"]
-            + caller_id.feed(samples) + caller_id.finish() + text.feed(samples) + text.finish())
+    return _heard(_varnel._detect(_np.asarray(samples), int(rate)))
 
 
 __all__ += ["CallerIdDecoder", "DtmfDetector", "ToneDetector", "TtyDetector", "detect"]

@@ -4,7 +4,9 @@
 // signals, tones, Caller-ID and TTY text heard in blocks are those heard at once; a pcap's streams give
 // their audio alike in any blocks, as long as their last packet's, events that end no earlier
 // than they start, and text blocks in order, UTF-8 and never empty; only a Caller-ID message of
-// a good check has fields.
+// a good check has fields. Every detector at once (Detect::Hearing, the rules across them
+// applied) hears in blocks what it hears at once, and the page's detection (web/src) hears a WAV
+// file as it does, or refuses the file with a reason, as it refuses a capture.
 
 #include <algorithm>
 #include <array>
@@ -15,13 +17,16 @@
 #include <vector>
 
 #include "FuzzScript.h"
+#include "PageDetection.h"
 #include "varnel/detect/CallerIdDecoder.h"
 #include "varnel/detect/DtmfDetector.h"
+#include "varnel/detect/Hearing.h"
 #include "varnel/detect/PcapStreams.h"
 #include "varnel/detect/PcmReader.h"
 #include "varnel/detect/ToneListeners.h"
-#include "varnel/platform/TextConversion.h"
 #include "varnel/detect/TtyDetector.h"
+#include "varnel/platform/TextConversion.h"
+#include "varnel/script/HeardSignalLabels.h"
 
 using namespace Quorvex::VarnelNet;
 
@@ -94,6 +99,26 @@ std::vector<std::string> HeardText(const std::vector<double>& samples, int rate,
     return messages;
 }
 
+// What every detector at once heard, its labels and levels, as the page gets it.
+std::string HeardJson(const std::vector<double>& samples, int rate, std::size_t block) {
+    Detect::Hearing hearing(rate);
+    for (std::size_t at = 0; at < samples.size(); at += block) {
+        hearing.Feed(std::span(samples).subspan(at, std::min(block, samples.size() - at)));
+    }
+    hearing.Finish();
+    return Web::EventsJson(Script::HeardEvents(hearing.Heard()));
+}
+
+// What the page's detection heard in the file, or "" when it refuses it with a reason.
+std::string PageEvents(std::span<const std::uint8_t> file) {
+    try {
+        return Web::DetectForPage(file).events;
+    } catch (const Detect::ReadError& e) {
+        Fuzz::Require(*e.what() != '\0', "the page refused a file without its reason");
+    }
+    return {};
+}
+
 std::vector<double> Audio(const Detect::RtpStream& stream, std::size_t block) {
     Detect::StreamAudio audio(stream);
     std::vector<double> samples(block);
@@ -106,13 +131,14 @@ std::vector<double> Audio(const Detect::RtpStream& stream, std::size_t block) {
 // Streams spanning more than this are not rendered: their samples would take the fuzzer's time.
 constexpr std::uint64_t kLongestRendered = 10 * Detect::kStreamRate;
 
-int Capture(std::istringstream& in, std::size_t block) {
+int Capture(std::istringstream& in, std::span<const std::uint8_t> file, std::size_t block) {
     std::vector<Detect::RtpStream> streams;
     try {
         streams = Detect::ReadPcapStreams(in);
     } catch (const Detect::ReadError& e) {
         Fuzz::Require(*e.what() != '\0', "a capture refused without its reason");
     }
+    bool allShort = true;
     for (const Detect::RtpStream& stream : streams) {
         for (const Detect::TelephoneEvent& event : stream.events) Fuzz::Require(event.first <= event.end, "an event ending before it starts");
         for (std::size_t i = 0; i < stream.texts.size(); ++i) {
@@ -122,9 +148,13 @@ int Capture(std::istringstream& in, std::size_t block) {
         }
         std::uint64_t end = 0;
         for (const Detect::RtpStream::Chunk& chunk : stream.chunks) end = std::max(end, chunk.first + chunk.length);
+        allShort = allShort && end <= kLongestRendered;
         if (end > kLongestRendered) continue;
         const std::vector<double> whole = Audio(stream, end + 1);
         Fuzz::Require(whole.size() == end && Audio(stream, block) == whole, "a stream's audio another in blocks, or not its packets' length");
+    }
+    if (allShort && !streams.empty()) {
+        Fuzz::Require(PageEvents(file) == Web::EventsJson(Script::CaptureEvents(streams)), "the page heard a capture otherwise");
     }
     return 0;
 }
@@ -136,7 +166,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool raw = data[0] % 2 == 1;
     const std::size_t block = 1 + data[size - 2];
     std::istringstream in(std::string(reinterpret_cast<const char*>(data) + (raw ? 3 : 1), size - (raw ? 3 : 1)));
-    if (data[0] % 4 == 2) return Capture(in, block);
+    const std::span<const std::uint8_t> file(data + 1, size - 1);
+    if (data[0] % 4 == 2) return Capture(in, file, block);
     std::vector<double> samples;
     int rate = 0;
     try {
@@ -167,5 +198,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& tone : tones) Fuzz::Require(tone[1] <= tone[2], "an MF signal or tone ending before it starts");
     Fuzz::Require(CallerId(samples, rate, samples.size() + 1) == CallerId(samples, rate, block), "split input heard other Caller-ID");
     Fuzz::Require(HeardText(samples, rate, samples.size() + 1) == HeardText(samples, rate, block), "split input heard other TTY text");
+    const std::string heard = HeardJson(samples, rate, samples.size() + 1);
+    Fuzz::Require(heard == HeardJson(samples, rate, block), "split input heard other events from every detector at once");
+    if (!raw && !Detect::MayBePcap(data[1])) Fuzz::Require(PageEvents(file) == heard, "the page heard a WAV file otherwise");
     return 0;
 }

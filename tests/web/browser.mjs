@@ -27,11 +27,12 @@ export function serve(folder) {
   });
 }
 
-// Opens the browser with downloads allowed; resolves to {context, page, close()}.
-export async function openBrowser() {
+// Opens the browser with downloads allowed, and Chromium's flags beside the usual ones; resolves
+// to {context, page, close()}.
+export async function openBrowser(extraFlags = []) {
   const profile = mkdtempSync(join(tmpdir(), 'varnel-chromium-'));
   const context = await chromium.launchPersistentContext(profile, {
-    executablePath: chromiumPath, headless: true, args: flags, acceptDownloads: true,
+    executablePath: chromiumPath, headless: true, args: [...flags, ...extraFlags], acceptDownloads: true,
     viewport: { width: 1280, height: 900 },
   });
   const page = context.pages()[0] ?? await context.newPage();

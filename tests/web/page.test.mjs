@@ -18,6 +18,7 @@ import { longBox, manyKeys } from '../../bench/web_load.mjs';
 const site = resolve(process.env.VARNEL_WEB_SITE ?? 'build-wasm/web');
 const tool = resolve(process.env.VARNEL_TOOL ?? 'build/cli/varnel');
 const screenshot = resolve(process.env.VARNEL_WEB_SCREENSHOT ?? join(dirname(site), 'web-playground.png'));
+const detectScreenshot = screenshot.replace(/[^/]*\.png$/, 'web-detect.png');
 
 // Scripts with the settings they are rendered with, as the tool's long options.
 const cases = [
@@ -345,4 +346,68 @@ test('the pcap is the tool\'s, from the RTP panel and from renderPcap, or the li
   assert.match(await page.getAttribute('#pcap-status', 'class'), /refused/);
   assert.ok(await page.locator('#download-pcap').isHidden());
   await page.click('#rtp button[type=reset]');
+});
+
+// What `varnel detect --json` prints for a file, as objects.
+function toolDetect(file) {
+  const run = native(['detect', '--json', file]);
+  assert.equal(run.status, 0, run.stderr.toString());
+  return run.stdout.toString().split('\n').filter(Boolean).map((line) => JSON.parse(line));
+}
+
+// The labels behind the detection view's timeline, row by row.
+const shownLabels = () => page.$$eval('#detect-timeline li', (rows) => rows.flatMap((row) => row.dataset.labels.split('\n').map((line) => JSON.parse(line))));
+
+test('a WAV file or a pcap dropped on the detection view, or picked, shows what varnel detect --json prints', async () => {
+  const files = [
+    { name: 'signals.wav', how: 'pick', args: ['-o', '', '-r', '16000', 'dtmf:159D', 'mf:K5S', 'sit:nc', 'silence:300', 'plan:uk:busy:2000', 'silence:6000', 'tty:CALL 911'] },
+    { name: 'cid.wav', how: 'drop', args: ['-o', '', '-e', 'alaw', '--cid-standard', 'etsi', '--cid-alert', 'dtas', 'cid:01632960000|ANNA SMITH|12/25 10:30', 'dtmf:7', 'modem:ansam-pr'] },
+    { name: 'call.pcap', how: 'drop', args: ['--pcap', '', '--dtmf-mode', 'rfc4733', '--tty-rtt', 'dtmf:12', 'tty:HELLO GA', 'plan:us:busy:1500'] },
+  ];
+  for (const { name, how, args } of files) {
+    const file = join(scratch, name);
+    const run = native(args.map((arg) => arg || file));
+    assert.equal(run.status, 0, run.stderr.toString());
+    if (how === 'pick') {
+      await page.setInputFiles('#detect-file', file);
+    } else {
+      await page.evaluate(([bytes, fileName]) => {
+        const data = new DataTransfer();
+        data.items.add(new File([new Uint8Array(bytes)], fileName));
+        document.getElementById('detect-drop').dispatchEvent(new DragEvent('drop', { dataTransfer: data, bubbles: true, cancelable: true }));
+      }, [Array.from(readFileSync(file)), name]);
+    }
+    await page.waitForFunction((n) => document.querySelector('#detect-status.done')?.textContent.startsWith(`${n}:`), name);
+    const expected = toolDetect(file);
+    assert.ok(expected.length > 3, name);
+    assert.deepEqual(await shownLabels(), expected, name);
+    if (how === 'pick') await page.locator('#detect').screenshot({ path: detectScreenshot });
+  }
+  await page.setInputFiles('#detect-file', { name: 'notes.txt', mimeType: 'text/plain', buffer: Buffer.from('no audio here') });
+  await page.waitForSelector('#detect-status.refused');
+  assert.equal(await page.textContent('#detect-status'), 'notes.txt: it is not a WAV file (no RIFF WAVE header)');
+});
+
+test('the microphone, Chromium\'s fake capture of a WAV of keys, is heard live', async () => {
+  const keys = '1593';
+  const capture = join(scratch, 'keys-48k.wav');
+  const run = native(['-o', capture, '-r', '48000', 'silence:300', `dtmf:${keys}`, 'silence:500']);
+  assert.equal(run.status, 0, run.stderr.toString());
+  const listener = await openBrowser(['--use-fake-ui-for-media-stream', '--use-fake-device-for-media-stream', `--use-file-for-fake-audio-capture=${capture}`]);
+  try {
+    const live = listener.page;
+    live.on('pageerror', (error) => console.error('page error:', error.message));
+    await live.goto(`${server.url}index.html`);
+    await live.waitForSelector('body[data-ready="true"]');
+    await live.click('#detect-listen');
+    const heard = () => live.$$eval('#detect-timeline li[data-kind=dtmf] .what', (cells) => cells.map((c) => c.textContent.split(' ')[0]).join(''));
+    await live.waitForFunction((k) => [...document.querySelectorAll('#detect-timeline li[data-kind=dtmf] .what')]
+      .map((c) => c.textContent.split(' ')[0]).join('').includes(k), keys, { timeout: 20000 });
+    await live.click('#detect-listen');
+    await live.waitForSelector('#detect-status.done');
+    assert.match(await heard(), new RegExp(keys));
+    assert.match(await live.textContent('#detect-status'), /at \d+ Hz/);
+  } finally {
+    await listener.close();
+  }
 });

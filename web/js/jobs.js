@@ -22,6 +22,16 @@ export function bind(module) {
     jobSampleCount: call('varnel_job_sample_count', 'number', ['number']),
     catalog: call('varnel_catalog', 'string', []),
     printRequest: call('varnel_print_request', 'string', ['number', 'number']),
+    detect: call('varnel_detect', 'number', ['number', 'number']),
+    detectText: call('varnel_detect_text', 'string', ['number']),
+    detectSamples: call('varnel_detect_samples', 'number', ['number']),
+    detectSampleCount: call('varnel_detect_sample_count', 'number', ['number']),
+    detectDelete: call('varnel_detect_delete', null, ['number']),
+    listenNew: call('varnel_listen_new', 'number', ['number']),
+    listenFeed: call('varnel_listen_feed', 'number', ['number', 'number', 'number']),
+    listenFinish: call('varnel_listen_finish', null, ['number']),
+    listenEvents: call('varnel_listen_events', 'string', ['number']),
+    listenDelete: call('varnel_listen_delete', null, ['number']),
   };
 }
 

@@ -7,6 +7,7 @@
 
 import { Editor } from './editor.js';
 import { LabelList } from './labels.js';
+import { DetectView } from './detect.js';
 import { buildMenus } from './menus.js';
 import { offer, withdraw } from './downloads.js';
 import { Player } from './player.js';
@@ -25,6 +26,10 @@ const renderer = new Renderer();
 const player = new Player();
 const editor = new Editor({ textarea: $('script'), gutter: $('gutter'), marks: $('marks'), notes: $('notes'), onChange: () => keepSoon() });
 const labels = new LabelList($('labels'), (start) => player.play(start));
+const detection = new DetectView({
+  drop: $('detect-drop'), input: $('detect-file'), listenButton: $('detect-listen'), output: $('detect-status'),
+  canvas: $('detect-waveform'), list: $('detect-timeline'),
+}, renderer);
 let settings;
 let rtp;
 let line;
@@ -242,6 +247,7 @@ window.varnel = {
   },
   render,
   player,
+  detection,
   ready: (async () => {
     const catalog = await renderer.catalog();
     settings = new Settings($('settings'), catalog);

@@ -5,6 +5,14 @@
 //   {id, type: 'render', script, options, maxBytes, views}
 //                                                 -> {id, ok, wave, samples, peaks, summary, ms}
 //   {id, type: 'pcap', script, options, maxBytes} -> {id, ok, pcap, summary, ms}
+//   {id, type: 'detect', file}                    -> {id, ok, rate, events, samples, peaks}
+//   {id, type: 'listen', rate}                    -> {id, ok}
+//   {id, type: 'hear', samples}                   -> {id, ok, events?}
+//   {id, type: 'finish'}                          -> {id, ok, events}
+// detect hears a WAV file or a pcap (an ArrayBuffer) as `varnel detect --json` does: events are
+// what was heard, [{dbm0: [levels], labels: [the objects of the lines it prints]}...]; listen
+// starts hearing samples as they come (Float32Arrays at the rate), hear answers with everything
+// heard so far when something more was heard, and finish ends the input with the last of it.
 // views asks for what the page shows besides the WAV: the samples, their peaks (the lowest and
 // the highest of each block of samples, at most 4096 blocks: what the waveform draws)
 // and the labels; the WAV and the label files then come as Blobs (made here, so that the page's
@@ -58,6 +66,59 @@ function pcap(api, message) {
     (job, file) => ({ reply: { pcap: file }, transfer: [file] }));
 }
 
+// Copies the bytes into the module's heap for the action, which gets their pointer.
+function withBytes(api, bytes, action) {
+  const pointer = api.module._malloc(Math.max(1, bytes.length));
+  api.module.HEAPU8.set(bytes, pointer);
+  try {
+    return action(pointer);
+  } finally {
+    api.module._free(pointer);
+  }
+}
+
+function detect(api, { file }) {
+  const bytes = new Uint8Array(file);
+  const detected = withBytes(api, bytes, (pointer) => api.detect(pointer, bytes.length));
+  try {
+    const result = JSON.parse(api.detectText(detected));
+    if (result.error) return { reply: { ok: false, error: result.error }, transfer: [] };
+    const samples = new Float32Array(api.module.HEAPU8.buffer, api.detectSamples(detected), api.detectSampleCount(detected)).slice();
+    const peaks = peaksOf(samples);
+    return {
+      reply: { ok: true, rate: result.rate, events: result.events, samples: samples.buffer, peaks: peaks.buffer },
+      transfer: [samples.buffer, peaks.buffer],
+    };
+  } finally {
+    api.detectDelete(detected);
+  }
+}
+
+let listening = 0;  // the module's listening, while the microphone is heard
+
+function listen(api, { rate }) {
+  if (listening) api.listenDelete(listening);
+  listening = api.listenNew(rate);
+  if (!listening) return { reply: { ok: false, error: { message: `a rate of ${rate} Hz is outside the 8000 to 48000 Hz the detectors take` } }, transfer: [] };
+  return { reply: { ok: true }, transfer: [] };
+}
+
+function hear(api, { samples }) {
+  if (!listening) return { reply: { ok: false, error: { message: 'nothing is being heard' } }, transfer: [] };
+  const floats = new Uint8Array(samples.buffer, samples.byteOffset, samples.byteLength);
+  const more = withBytes(api, floats, (pointer) => api.listenFeed(listening, pointer, samples.length));
+  return { reply: more ? { ok: true, events: JSON.parse(api.listenEvents(listening)) } : { ok: true }, transfer: [] };
+}
+
+function finish(api) {
+  if (!listening) return { reply: { ok: true, events: [] }, transfer: [] };
+  api.listenFinish(listening);
+  const events = JSON.parse(api.listenEvents(listening));
+  api.listenDelete(listening);
+  listening = 0;
+  return { reply: { ok: true, events }, transfer: [] };
+}
+
 function answer(api, message) {
   switch (message.type) {
     case 'catalog':
@@ -70,6 +131,14 @@ function answer(api, message) {
       return render(api, message);
     case 'pcap':
       return pcap(api, message);
+    case 'detect':
+      return detect(api, message);
+    case 'listen':
+      return listen(api, message);
+    case 'hear':
+      return hear(api, message);
+    case 'finish':
+      return finish(api);
     default:
       return { reply: { ok: false, error: { message: `unknown message '${message.type}'` } }, transfer: [] };
   }

@@ -20,11 +20,11 @@ export class Renderer {
     };
   }
 
-  call(message) {
+  call(message, transfer = []) {
     const id = this.nextId++;
     return new Promise((resolve, reject) => {
       this.pending.set(id, { resolve, reject });
-      this.worker.postMessage({ id, ...message });
+      this.worker.postMessage({ id, ...message }, transfer);
     });
   }
 
@@ -47,5 +47,25 @@ export class Renderer {
   // tool's RTP options beside its settings.
   pcap(script, options, { maxBytes }) {
     return this.call({ type: 'pcap', script, options, maxBytes });
+  }
+
+  // {rate, events: [{dbm0, labels}], samples: ArrayBuffer of Float32, peaks}: what `varnel
+  // detect --json` hears in a WAV file or a pcap (an ArrayBuffer, handed over), thing by thing.
+  detect(file) {
+    return this.call({ type: 'detect', file }, [file]);
+  }
+
+  // Hearing samples as they come: listen(rate), then hear(Float32Array) for each block, which
+  // answers {events} when something more was heard, then finish() -> {events}.
+  listen(rate) {
+    return this.call({ type: 'listen', rate });
+  }
+
+  hear(samples) {
+    return this.call({ type: 'hear', samples });
+  }
+
+  finish() {
+    return this.call({ type: 'finish' });
   }
 }

@@ -11,6 +11,14 @@
 // An option is any of the option registry's that a rendering takes (Option::ApplyOptions): a
 // setting, an impairment (snr, freq-offset...), mix and mix-dbm0, or an RTP session's (ptime,
 // dtmf-mode...), which only the pcap takes: the WAV refuses it.
+// A detection hears a recording as `varnel detect --json` does (PageDetection.h):
+//   detection = varnel_detect(bytes, size); varnel_detect_text(detection) -> {rate, events} (what was
+//   heard, Web::EventsJson) or {error: {message, ...}}; varnel_detect_samples/_sample_count (the
+//   waveform's); varnel_detect_delete(detection)
+// A listening hears samples as they come (the microphone's), every detector of the tool at once:
+//   listening = varnel_listen_new(rate) (0 for a rate refused); varnel_listen_feed(listening,
+//   samples, count) -> 1 when something more was heard; varnel_listen_finish(listening);
+//   varnel_listen_events(listening): what was heard so far (Web::EventsJson); varnel_listen_delete
 // Texts are UTF-8 with their length in bytes, so that a NUL in them reaches the language (which
 // refuses it) instead of ending them.
 //   varnel_job_text(job): the summary (PageRendering.h, PagePcap.h), or the refusal
@@ -23,16 +31,20 @@
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <span>
 #include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "Catalog.h"
+#include "PageDetection.h"
 #include "JsonText.h"
 #include "PagePcap.h"
 #include "PageRendering.h"
+#include "varnel/detect/Hearing.h"
 #include "varnel/options/OptionRegistry.h"
 #include "varnel/options/Refusal.h"
 #include "varnel/platform/PrintableText.h"
@@ -54,6 +66,20 @@ struct PageJob {
     Web::PageRendering rendering;
     std::vector<std::uint8_t> file;
     std::string text;
+};
+
+// A recording heard, or the refusal.
+struct PageDetected {
+    Web::PageDetection detection;
+    std::string text;
+};
+
+// Samples heard as they come, and what was heard when last asked (Web::EventsJson).
+struct PageListening {
+    explicit PageListening(int rate) : hearing(rate) {}
+
+    Detect::Hearing hearing;
+    std::string events;
 };
 
 std::uint64_t Limit(double maxBytes) {
@@ -143,6 +169,48 @@ EMSCRIPTEN_KEEPALIVE const std::uint8_t* varnel_job_file(const PageJob* job) { r
 EMSCRIPTEN_KEEPALIVE std::size_t varnel_job_file_size(const PageJob* job) { return job->file.size(); }
 EMSCRIPTEN_KEEPALIVE const float* varnel_job_samples(const PageJob* job) { return job->rendering.samples.data(); }
 EMSCRIPTEN_KEEPALIVE std::size_t varnel_job_sample_count(const PageJob* job) { return job->rendering.samples.size(); }
+
+EMSCRIPTEN_KEEPALIVE PageDetected* varnel_detect(const std::uint8_t* bytes, std::size_t size) {
+    auto* detected = new PageDetected;
+    Guarded(detected->text, [&] {
+        detected->detection = Web::DetectForPage(std::span(bytes, size));
+        Web::JsonText json;
+        json.BeginObject().Key("rate").Integer(detected->detection.rate).EndObject();
+        detected->text = json.Text();
+        detected->text.insert(detected->text.size() - 1, ",\"events\":" + detected->detection.events);
+    });
+    return detected;
+}
+
+EMSCRIPTEN_KEEPALIVE const char* varnel_detect_text(const PageDetected* detected) { return detected->text.c_str(); }
+EMSCRIPTEN_KEEPALIVE const float* varnel_detect_samples(const PageDetected* detected) { return detected->detection.samples.data(); }
+EMSCRIPTEN_KEEPALIVE std::size_t varnel_detect_sample_count(const PageDetected* detected) { return detected->detection.samples.size(); }
+EMSCRIPTEN_KEEPALIVE void varnel_detect_delete(PageDetected* detected) { delete detected; }
+
+EMSCRIPTEN_KEEPALIVE PageListening* varnel_listen_new(int rate) {
+    if (rate < Detect::Hearing::kLowestRate || rate > Detect::Hearing::kHighestRate) return nullptr;
+    return new PageListening(rate);
+}
+
+EMSCRIPTEN_KEEPALIVE int varnel_listen_feed(PageListening* listening, const float* samples, std::size_t count) {
+    const std::size_t before = listening->hearing.Reported();
+    std::array<double, 512> block{};
+    for (std::size_t at = 0; at < count; at += block.size()) {
+        const std::size_t length = std::min(block.size(), count - at);
+        std::copy(samples + at, samples + at + length, block.begin());
+        listening->hearing.Feed(std::span<const double>(block.data(), length));
+    }
+    return listening->hearing.Reported() != before ? 1 : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE void varnel_listen_finish(PageListening* listening) { listening->hearing.Finish(); }
+
+EMSCRIPTEN_KEEPALIVE const char* varnel_listen_events(PageListening* listening) {
+    listening->events = Web::EventsJson(Script::HeardEvents(listening->hearing.Heard()));
+    return listening->events.c_str();
+}
+
+EMSCRIPTEN_KEEPALIVE void varnel_listen_delete(PageListening* listening) { delete listening; }
 
 // The page's catalog (Catalog.h), made once.
 EMSCRIPTEN_KEEPALIVE const char* varnel_catalog() {
