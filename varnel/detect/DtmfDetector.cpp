@@ -37,6 +37,14 @@ constexpr double kQuietAmplitude = 0.00195;
 // it, as a voice's do.
 constexpr double kPairShare = 0.7;
 constexpr double kHarmonicShare = 0.1;
+// A pair quieter than the keys that must be heard (either tone below -36 dBm0) needs stronger
+// evidence: it holds 0.9 of the frame's energy by itself, everything else at least 9.5 dB below
+// it, with no allowance for a dial tone. The fading tail of a chord leaves partials this quiet
+// whose strongest two can fall on a key's tones while its fundamentals sit on the dial tone's
+// 350 and 440 Hz (F4 and A4, under the harmonics 698 and 1320 Hz of a chord in F); keys are
+// sent over a dial tone at the levels keys are sent at, not below them.
+constexpr double kQuietKeyDbm0 = -36.0;
+constexpr double kQuietPairShare = 0.9;
 // Two hits make a key, one that lasts at least 32 ms from its first sample to its last as its
 // edges are measured. Tones of 40 ms must be heard and of 23 ms refused: 32 ms lies near the
 // middle, leaving each edge some 4 ms of error either way (the edges of a key under noise
@@ -308,9 +316,11 @@ bool DtmfDetector::Measure(Hit& hit) {
     }
     const double twist = dbm0[0] - dbm0[1];
     if (!(twist <= kNormalTwistDb && -twist <= kReverseTwistDb)) return false;
-    // The dial tone's energy, never negative, only lowers the share asked for: a pair that holds
-    // its share of the whole frame passes without it (a finite frame's dial tone is no NaN).
-    if (!(std::isfinite(frame.energy) && pairEnergy >= kPairShare * frame.energy)) {
+    if (std::min(dbm0[0], dbm0[1]) < kQuietKeyDbm0) {
+        if (!(pairEnergy >= kQuietPairShare * frame.energy)) return false;
+    } else if (!(std::isfinite(frame.energy) && pairEnergy >= kPairShare * frame.energy)) {
+        // The dial tone's energy, never negative, only lowers the share asked for: a pair that
+        // holds its share of the whole frame passes without it (a finite frame's dial tone is no NaN).
         const std::array<double, 2> dialTones = LateMagnitudes(kDialBin, kDialBin + 1);
         const double dial = 2.0 * (dialTones[0] * dialTones[0] + dialTones[1] * dialTones[1]) / length;
         if (!(pairEnergy >= kPairShare * (frame.energy - dial))) return false;
