@@ -267,12 +267,20 @@ void DtmfDetector::EndHalf(int buffer, const HalfState& state) {
             }
         }
         frame.energy = lastHalf_.energy + half.energy;
-        frame.row = 0;
-        frame.column = 0;
-        for (int t = 1; t < 4; ++t) {
-            if (Magnitude(frame, t) > Magnitude(frame, frame.row)) frame.row = t;
-            if (Magnitude(frame, 4 + t) > Magnitude(frame, 4 + frame.column)) frame.column = t;
-        }
+        // The strongest of each group, chosen without branches: in noise the choice is a toss.
+        const auto strongest = [&frame](int first) {
+            int best = 0;
+            double peak = Magnitude(frame, first);
+            for (int t = 1; t < 4; ++t) {
+                const double m = Magnitude(frame, first + t);
+                const bool more = m > peak;
+                best = more ? t : best;
+                peak = more ? m : peak;
+            }
+            return best;
+        };
+        frame.row = strongest(0);
+        frame.column = strongest(4);
         ++frameCount_;
         frameSlot_ = frameSlot_ == 2 ? 0 : frameSlot_ + 1;
         if (frameCount_ >= 2) Examine();
