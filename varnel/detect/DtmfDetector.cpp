@@ -184,32 +184,34 @@ void DtmfDetector::Filter(int a, int b, HalfState& first, HalfState& second) con
     second.energy = energies[1];
 }
 
-void DtmfDetector::LateSums(int half, int binA, int binB) {
+void DtmfDetector::LateSums(int binA, int binB) {
     const unsigned wanted = (1u << (binA - kTones)) | (1u << (binB - kTones));
     const auto ready = [this, wanted](int buffer) { return (lateReady_[static_cast<std::size_t>(buffer)] & wanted) == wanted; };
-    if (ready(half)) return;
-    // The half filtered with this one is in too and most often asked for next: both halves go
-    // through the filters side by side, which costs little more than one.
-    const bool both = half == examined_ && partner_ >= 0 && !ready(partner_);
-    const int other = both ? partner_ : half;
+    // The frame's two halves and the half filtered with the second, if in (most often asked for
+    // next): those not yet worked out go through the filters side by side, which costs little
+    // more than one of them alone.
+    const int candidates[3] = {(examined_ + 2) % 3, examined_, partner_};
+    int halves[3] = {};
+    std::size_t count = 0;
+    for (const int half : candidates) {
+        if (half >= 0 && !ready(half)) halves[count++] = half;
+    }
+    if (count == 0) return;
     const Pair coefficients = {bins_[static_cast<std::size_t>(binA)].coefficient, bins_[static_cast<std::size_t>(binB)].coefficient};
-    Pair a1 = {}, a2 = {}, b1 = {}, b2 = {};
-    const double* x = halves_[static_cast<std::size_t>(half)].data();
-    const double* y = halves_[static_cast<std::size_t>(other)].data();
+    const double* x[3];
+    for (std::size_t k = 0; k < 3; ++k) x[k] = halves_[static_cast<std::size_t>(halves[std::min(k, count - 1)])].data();
+    Pair s1[3] = {}, s2[3] = {};
     for (int i = 0; i < half_; ++i) {
-        const Pair u = {x[i], x[i]};
-        const Pair v = {y[i], y[i]};
-        const Pair nextA = u + coefficients * a1 - a2;
-        const Pair nextB = v + coefficients * b1 - b2;
-        a2 = a1;
-        a1 = nextA;
-        b2 = b1;
-        b1 = nextB;
+        for (std::size_t k = 0; k < 3; ++k) {
+            const Pair u = {x[k][i], x[k][i]};
+            const Pair next = u + coefficients * s1[k] - s2[k];
+            s2[k] = s1[k];
+            s1[k] = next;
+        }
     }
     const int bins[2] = {binA, binB};
-    for (std::size_t lane = 0; lane < 2; ++lane) {
-        EndLateSum(half, bins[lane], a1[lane], a2[lane]);
-        if (both) EndLateSum(other, bins[lane], b1[lane], b2[lane]);
+    for (std::size_t k = 0; k < count; ++k) {
+        for (std::size_t lane = 0; lane < 2; ++lane) EndLateSum(halves[k], bins[lane], s1[k][lane], s2[k][lane]);
     }
 }
 
@@ -224,8 +226,7 @@ void DtmfDetector::EndLateSum(int half, int bin, double last, double before) {
 
 std::array<double, 2> DtmfDetector::LateMagnitudes(int binA, int binB) {
     const int firstHalf = (examined_ + 2) % 3;
-    LateSums(firstHalf, binA, binB);
-    LateSums(examined_, binA, binB);
+    LateSums(binA, binB);
     std::array<double, 2> magnitudes{};
     const int bins[2] = {binA, binB};
     for (std::size_t i = 0; i < 2; ++i) {

@@ -125,9 +125,10 @@ private:
     // Runs the tones' filters over the kept halves in buffers a and b (b < 0: a alone).
     void Filter(int a, int b, HalfState& first, HalfState& second) const;
     void EndHalf(int buffer, const HalfState& state);
-    // The sums of two bins not filtered on every sample over a kept half (its buffer), each
-    // referred to its first sample, worked out once for the half when first asked for.
-    void LateSums(int half, int binA, int binB);
+    // The sums of two bins not filtered on every sample over the kept halves of the frame
+    // examined (and the next half, if in), each referred to its half's first sample, worked out
+    // once for a half when first asked for.
+    void LateSums(int binA, int binB);
     // Keeps the sum of such a bin over a half from its filter's last two values.
     void EndLateSum(int half, int bin, double last, double before);
     // The magnitudes of two such bins in the frame just ended.
