@@ -302,9 +302,9 @@ bool DtmfDetector::Measure(Hit& hit) {
     for (const int tone : tones) {
         if (4.0 * Magnitude(frame, tone) / length < kQuietAmplitude) return false;
     }
-    double dbm0[2] = {};
-    double hz[2] = {};
-    double pairEnergy = 0.0;
+    // Each step is taken for both tones before the next, the two independent: the processor
+    // overlaps their long chains of dependent operations.
+    double offsets[2] = {};
     for (int i = 0; i < 2; ++i) {
         const std::size_t t = static_cast<std::size_t>(tones[i]);
         const Complex& a = previous.sums[t];
@@ -312,16 +312,26 @@ bool DtmfDetector::Measure(Hit& hit) {
         const Complex& hop = bins_[t].hop;
         // b conj(a) e^{-jwH} turns by the offset from the nominal frequency over a hop.
         const Complex turn{b.re * a.re + b.im * a.im, b.im * a.re - b.re * a.im};
-        const double offset = Atan2(hop.re * turn.im + hop.im * turn.re, hop.re * turn.re - hop.im * turn.im) / half_;
+        offsets[i] = Atan2(hop.re * turn.im + hop.im * turn.re, hop.re * turn.re - hop.im * turn.im) / half_;
+    }
+    double hz[2] = {};
+    for (int i = 0; i < 2; ++i) {
         const double nominal = NominalHz(tones[i]);
-        hz[i] = nominal + offset * rate_ / (2.0 * kPi);
+        hz[i] = nominal + offsets[i] * rate_ / (2.0 * kPi);
         if (!(std::fabs(hz[i] - nominal) <= kFrequencyLimit * nominal)) return false;
+    }
+    double amplitudes[2] = {};
+    for (int i = 0; i < 2; ++i) {
         // A tone off its bin by `offset` radians a sample sums to |sin(N offset / 2) / sin(offset / 2)|.
+        const double offset = offsets[i];
         const double gain = offset == 0.0 ? length : std::fabs(PortableMath::Sin(length * offset / 2.0) / PortableMath::Sin(offset / 2.0));
-        const double amplitude = 2.0 * Magnitude(frame, tones[i]) / gain;
-        dbm0[i] = Dbm0(amplitude);
+        amplitudes[i] = 2.0 * Magnitude(frame, tones[i]) / gain;
+    }
+    const double dbm0[2] = {Dbm0(amplitudes[0]), Dbm0(amplitudes[1])};
+    double pairEnergy = 0.0;
+    for (int i = 0; i < 2; ++i) {
         if (!(dbm0[i] >= kLowestDbm0)) return false;
-        pairEnergy += amplitude * amplitude * length / 2.0;
+        pairEnergy += amplitudes[i] * amplitudes[i] * length / 2.0;
     }
     const double twist = dbm0[0] - dbm0[1];
     if (!(twist <= kNormalTwistDb && -twist <= kReverseTwistDb)) return false;
