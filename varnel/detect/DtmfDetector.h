@@ -23,7 +23,8 @@ struct DtmfEvent {
 // Goertzel filters, at every frame of two consecutive halves (12.75 ms, hop 6.4 ms): the
 // strongest row and column tone, each tone's frequency from the turn of its phase between two
 // frames, its level corrected for that offset, the twist, the share of the frame's energy the
-// pair holds (a dial tone's energy left out) and the tones' second harmonics. A frame that
+// pair holds (a dial tone's energy left out, but not under a pair quieter than the keys that
+// must be heard, which must hold more) and the tones' second harmonics. A frame that
 // passes all of them is a hit; a key is two hits or more, its short breaks bridged, and lasts
 // long enough from the edges measured in its first and last frames.
 //
