@@ -55,8 +55,6 @@ constexpr int kShortestKeyMs = 32;
 // 80 samples at 8000 Hz and the 153 of a hit's stretch span no more than five hops of 51),
 // while a pause of 40 ms spoils nine.
 constexpr int kMissesBridged = 5;
-// A frame at least this share of a frame's magnitude holds the whole tone.
-constexpr double kWholeShare = 0.9;
 
 constexpr double NominalHz(int bin) {
     if (bin < 4) return DtmfKeypad::kRowHz[bin];
@@ -67,22 +65,23 @@ constexpr double NominalHz(int bin) {
 
 double Dbm0(double amplitude) { return 20.0 * Log10(amplitude) + kFullScaleDbm0; }
 
-double Share(double part, double whole) {
-    if (!(whole > 0.0)) return 1.0;
-    const double share = part / whole;
-    return share >= 1.0 ? 1.0 : share >= 0.0 ? share : 0.0;
+// 51 samples at 8000 Hz, the same length at every rate. Throws std::invalid_argument for a rate
+// outside the detector's.
+int HalfAt(int sampleRate) {
+    if (sampleRate < DtmfDetector::kLowestRate || sampleRate > DtmfDetector::kHighestRate) {
+        throw std::invalid_argument("the DTMF detector takes " + std::to_string(DtmfDetector::kLowestRate) + " to " +
+                                    std::to_string(DtmfDetector::kHighestRate) + " Hz, not " + std::to_string(sampleRate));
+    }
+    return (sampleRate * 51 + 4000) / 8000;
 }
 
 }  // namespace
 
-DtmfDetector::DtmfDetector(int sampleRate, EventSink sink) : rate_(sampleRate), half_(0), sink_(std::move(sink)) {
-    if (sampleRate < kLowestRate || sampleRate > kHighestRate) {
-        throw std::invalid_argument("the DTMF detector takes " + std::to_string(kLowestRate) + " to " +
-                                    std::to_string(kHighestRate) + " Hz, not " + std::to_string(sampleRate));
-    }
-    // 51 samples at 8000 Hz, the same length at every rate.
-    half_ = (sampleRate * 51 + 4000) / 8000;
-    shortest_ = static_cast<std::uint64_t>((sampleRate * kShortestKeyMs + 500) / 1000);
+DtmfDetector::DtmfDetector(int sampleRate, EventSink sink)
+    : rate_(sampleRate),
+      half_(HalfAt(sampleRate)),
+      sink_(std::move(sink)),
+      keys_(half_, kHitsNeeded, kMissesBridged, static_cast<std::uint64_t>((sampleRate * kShortestKeyMs + 500) / 1000)) {
     for (int b = 0; b < kBins; ++b) {
         const double w = 2.0 * kPi * NominalHz(b) / sampleRate;
         Bin& bin = bins_[static_cast<std::size_t>(b)];
@@ -290,7 +289,7 @@ void DtmfDetector::EndHalf(int buffer, const HalfState& state) {
     haveHalf_ = true;
 }
 
-bool DtmfDetector::Measure(Hit& hit) {
+bool DtmfDetector::Measure(PairHit& hit) {
     const Frame& previous = FrameAt(1);
     const Frame& frame = FrameAt(0);
     if (previous.row != frame.row || previous.column != frame.column) return false;
@@ -357,101 +356,31 @@ bool DtmfDetector::Measure(Hit& hit) {
             if (checked[i] && !(harmonics[i] * harmonics[i] <= kHarmonicShare * tone * tone)) return false;
         }
     }
-    hit.key = DtmfKeypad::kKeys[static_cast<std::size_t>(4 * frame.row + frame.column)];
-    hit.rowDbm0 = dbm0[0];
-    hit.columnDbm0 = dbm0[1];
-    hit.rowHz = hz[0];
-    hit.columnHz = hz[1];
-    hit.rowMagnitude = Magnitude(frame, tones[0]);
-    hit.columnMagnitude = Magnitude(frame, tones[1]);
+    hit = {{tones[0], tones[1]}, {dbm0[0], dbm0[1]}, {hz[0], hz[1]}, {Magnitude(frame, tones[0]), Magnitude(frame, tones[1])}};
     return true;
 }
 
 void DtmfDetector::Examine() {
-    Hit hit;
+    const auto magnitude = [this](int back, int tone) { return Magnitude(FrameAt(back), tone); };
+    PairHit hit;
     if (Measure(hit)) {
-        Record(hit);
-    } else if (keyOn_) {
-        Miss();
+        Report(keys_.Hit(frameCount_ - 1, hit, magnitude));
+    } else if (keys_.On()) {
+        Report(keys_.Miss(magnitude));
     }
 }
 
-void DtmfDetector::Record(const Hit& hit) {
-    const std::uint64_t index = frameCount_ - 1;
-    if (keyOn_ && current_.key != hit.key) Emit();
-    if (!keyOn_) {
-        current_ = Key{};
-        current_.key = hit.key;
-        current_.firstHitFrame = index;
-        const int row = FrameAt(0).row;
-        const int column = 4 + FrameAt(0).column;
-        current_.before = {Magnitude(FrameAt(1), row), Magnitude(FrameAt(1), column), -1.0, -1.0};
-        if (index >= 2) {
-            current_.before[2] = Magnitude(FrameAt(2), row);
-            current_.before[3] = Magnitude(FrameAt(2), column);
-        }
-        keyOn_ = true;
-    }
-    ++current_.hits;
-    current_.misses = 0;
-    current_.lastHitFrame = index;
-    current_.peakRow = std::max(current_.peakRow, hit.rowMagnitude);
-    current_.peakColumn = std::max(current_.peakColumn, hit.columnMagnitude);
-    current_.after = {hit.rowMagnitude, hit.columnMagnitude, 0.0, 0.0};
-    current_.afterSeen = false;
-    current_.rowDbm0 += hit.rowDbm0;
-    current_.columnDbm0 += hit.columnDbm0;
-    current_.rowHz += hit.rowHz;
-    current_.columnHz += hit.columnHz;
-}
-
-void DtmfDetector::Miss() {
-    if (!current_.afterSeen) {
-        const std::size_t p = DtmfKeypad::kKeys.find(current_.key);
-        current_.after[2] = Magnitude(FrameAt(0), static_cast<int>(p / 4));
-        current_.after[3] = Magnitude(FrameAt(0), 4 + static_cast<int>(p % 4));
-        current_.afterSeen = true;
-    }
-    if (++current_.misses > kMissesBridged) Emit();
-}
-
-void DtmfDetector::Emit() {
-    keyOn_ = false;
-    if (current_.hits < kHitsNeeded) return;
-    const Key& key = current_;
-    const double length = 2.0 * half_;
-    const auto share = [&key](double row, double column) {
-        return (Share(row, key.peakRow) + Share(column, key.peakColumn)) / 2.0;
-    };
-    // A frame starting at jH that holds the tone's first L samples has L / N of a whole
-    // frame's magnitude: the edges fall inside the first and last frames that hold part of it.
-    const double f = static_cast<double>(key.firstHitFrame);
-    const double beforeShare = share(key.before[0], key.before[1]);
-    double start = (f - 1.0) * half_;
-    if (beforeShare < kWholeShare) {
-        start = (f + 1.0) * half_ - length * beforeShare;
-    } else if (key.before[2] >= 0.0) {
-        start = f * half_ - length * share(key.before[2], key.before[3]);
-    }
-    const double l = static_cast<double>(key.lastHitFrame);
-    const double lastShare = share(key.after[0], key.after[1]);
-    double end = (l + 2.0) * half_;
-    if (lastShare < kWholeShare) {
-        end = l * half_ + length * lastShare;
-    } else if (key.afterSeen) {
-        end = (l + 1.0) * half_ + length * share(key.after[2], key.after[3]);
-    }
+void DtmfDetector::Report(const std::optional<PairSignal>& key) {
+    if (!key || !sink_) return;
     DtmfEvent event;
-    event.key = key.key;
-    event.first = static_cast<std::uint64_t>(std::max(0.0, std::floor(start + 0.5)));
-    const double last = std::floor(end + 0.5) - 1.0;
-    event.last = std::max(event.first, static_cast<std::uint64_t>(std::max(0.0, last)));
-    if (event.last - event.first + 1 < shortest_) return;
-    event.rowDbm0 = key.rowDbm0 / key.hits;
-    event.columnDbm0 = key.columnDbm0 / key.hits;
-    event.rowHz = key.rowHz / key.hits;
-    event.columnHz = key.columnHz / key.hits;
-    if (sink_) sink_(event);
+    event.key = DtmfKeypad::kKeys[static_cast<std::size_t>(4 * key->tones[0] + key->tones[1] - 4)];
+    event.first = key->first;
+    event.last = key->last;
+    event.rowDbm0 = key->dbm0[0];
+    event.columnDbm0 = key->dbm0[1];
+    event.rowHz = key->hz[0];
+    event.columnHz = key->hz[1];
+    sink_(event);
 }
 
 void DtmfDetector::Finish() {
@@ -462,7 +391,7 @@ void DtmfDetector::Finish() {
         EndHalf(older, state);
         waiting_ = false;
     }
-    if (keyOn_) Emit();
+    if (keys_.On()) Report(keys_.End());
 }
 
 }  // namespace Quorvex::VarnelNet::Detect
