@@ -86,6 +86,7 @@ constexpr Trip kTrips[] = {
     {"-r 8000 --dbm0 -10 --dtmf-twist -10 dtmf:159D", false},
     {"-r 8000 --dbm0 -10 --dtmf-twist 6 dtmf:159D", false},
     {"-r 8000 --dbm0 -10 tone:500,0,1000 tone:300,0,697 plan:us:dial:500 plan:us:busy:1000", false},
+    {"-r 8000 --dbm0 -37 tone:200,0,440,698,1320", false},  // a fading chord's partials on the tones of 2, its A4 on the dial tone's 440 Hz
 };
 
 TEST_F(DetectTest, HearsTheKeysTheToolRendersAtTheirLabels) {

@@ -37,6 +37,14 @@ constexpr double kQuietAmplitude = 0.00195;
 // it, as a voice's do.
 constexpr double kPairShare = 0.7;
 constexpr double kHarmonicShare = 0.1;
+// A pair quieter than the keys that must be heard (either tone below -36 dBm0) needs stronger
+// evidence: it holds 0.9 of the frame's energy by itself, everything else at least 9.5 dB below
+// it, with no allowance for a dial tone. The fading tail of a chord leaves partials this quiet
+// whose strongest two can fall on a key's tones while its fundamentals sit on the dial tone's
+// 350 and 440 Hz (F4 and A4, under the harmonics 698 and 1320 Hz of a chord in F); keys are
+// sent over a dial tone at the levels keys are sent at, not below them.
+constexpr double kQuietKeyDbm0 = -36.0;
+constexpr double kQuietPairShare = 0.9;
 // Two hits make a key, one that lasts at least 32 ms from its first sample to its last as its
 // edges are measured. Tones of 40 ms must be heard and of 23 ms refused: 32 ms lies near the
 // middle, leaving each edge some 4 ms of error either way (the edges of a key under noise
@@ -47,8 +55,6 @@ constexpr int kShortestKeyMs = 32;
 // 80 samples at 8000 Hz and the 153 of a hit's stretch span no more than five hops of 51),
 // while a pause of 40 ms spoils nine.
 constexpr int kMissesBridged = 5;
-// A frame at least this share of a frame's magnitude holds the whole tone.
-constexpr double kWholeShare = 0.9;
 
 constexpr double NominalHz(int bin) {
     if (bin < 4) return DtmfKeypad::kRowHz[bin];
@@ -59,22 +65,23 @@ constexpr double NominalHz(int bin) {
 
 double Dbm0(double amplitude) { return 20.0 * Log10(amplitude) + kFullScaleDbm0; }
 
-double Share(double part, double whole) {
-    if (!(whole > 0.0)) return 1.0;
-    const double share = part / whole;
-    return share >= 1.0 ? 1.0 : share >= 0.0 ? share : 0.0;
+// 51 samples at 8000 Hz, the same length at every rate. Throws std::invalid_argument for a rate
+// outside the detector's.
+int HalfAt(int sampleRate) {
+    if (sampleRate < DtmfDetector::kLowestRate || sampleRate > DtmfDetector::kHighestRate) {
+        throw std::invalid_argument("the DTMF detector takes " + std::to_string(DtmfDetector::kLowestRate) + " to " +
+                                    std::to_string(DtmfDetector::kHighestRate) + " Hz, not " + std::to_string(sampleRate));
+    }
+    return (sampleRate * 51 + 4000) / 8000;
 }
 
 }  // namespace
 
-DtmfDetector::DtmfDetector(int sampleRate, EventSink sink) : rate_(sampleRate), half_(0), sink_(std::move(sink)) {
-    if (sampleRate < kLowestRate || sampleRate > kHighestRate) {
-        throw std::invalid_argument("the DTMF detector takes " + std::to_string(kLowestRate) + " to " +
-                                    std::to_string(kHighestRate) + " Hz, not " + std::to_string(sampleRate));
-    }
-    // 51 samples at 8000 Hz, the same length at every rate.
-    half_ = (sampleRate * 51 + 4000) / 8000;
-    shortest_ = static_cast<std::uint64_t>((sampleRate * kShortestKeyMs + 500) / 1000);
+DtmfDetector::DtmfDetector(int sampleRate, EventSink sink)
+    : rate_(sampleRate),
+      half_(HalfAt(sampleRate)),
+      sink_(std::move(sink)),
+      keys_(half_, kHitsNeeded, kMissesBridged, static_cast<std::uint64_t>((sampleRate * kShortestKeyMs + 500) / 1000)) {
     for (int b = 0; b < kBins; ++b) {
         const double w = 2.0 * kPi * NominalHz(b) / sampleRate;
         Bin& bin = bins_[static_cast<std::size_t>(b)];
@@ -176,32 +183,34 @@ void DtmfDetector::Filter(int a, int b, HalfState& first, HalfState& second) con
     second.energy = energies[1];
 }
 
-void DtmfDetector::LateSums(int half, int binA, int binB) {
+void DtmfDetector::LateSums(int binA, int binB) {
     const unsigned wanted = (1u << (binA - kTones)) | (1u << (binB - kTones));
     const auto ready = [this, wanted](int buffer) { return (lateReady_[static_cast<std::size_t>(buffer)] & wanted) == wanted; };
-    if (ready(half)) return;
-    // The half filtered with this one is in too and most often asked for next: both halves go
-    // through the filters side by side, which costs little more than one.
-    const bool both = half == examined_ && partner_ >= 0 && !ready(partner_);
-    const int other = both ? partner_ : half;
+    // The frame's two halves and the half filtered with the second, if in (most often asked for
+    // next): those not yet worked out go through the filters side by side, which costs little
+    // more than one of them alone.
+    const int candidates[3] = {(examined_ + 2) % 3, examined_, partner_};
+    int halves[3] = {};
+    std::size_t count = 0;
+    for (const int half : candidates) {
+        if (half >= 0 && !ready(half)) halves[count++] = half;
+    }
+    if (count == 0) return;
     const Pair coefficients = {bins_[static_cast<std::size_t>(binA)].coefficient, bins_[static_cast<std::size_t>(binB)].coefficient};
-    Pair a1 = {}, a2 = {}, b1 = {}, b2 = {};
-    const double* x = halves_[static_cast<std::size_t>(half)].data();
-    const double* y = halves_[static_cast<std::size_t>(other)].data();
+    const double* x[3];
+    for (std::size_t k = 0; k < 3; ++k) x[k] = halves_[static_cast<std::size_t>(halves[std::min(k, count - 1)])].data();
+    Pair s1[3] = {}, s2[3] = {};
     for (int i = 0; i < half_; ++i) {
-        const Pair u = {x[i], x[i]};
-        const Pair v = {y[i], y[i]};
-        const Pair nextA = u + coefficients * a1 - a2;
-        const Pair nextB = v + coefficients * b1 - b2;
-        a2 = a1;
-        a1 = nextA;
-        b2 = b1;
-        b1 = nextB;
+        for (std::size_t k = 0; k < 3; ++k) {
+            const Pair u = {x[k][i], x[k][i]};
+            const Pair next = u + coefficients * s1[k] - s2[k];
+            s2[k] = s1[k];
+            s1[k] = next;
+        }
     }
     const int bins[2] = {binA, binB};
-    for (std::size_t lane = 0; lane < 2; ++lane) {
-        EndLateSum(half, bins[lane], a1[lane], a2[lane]);
-        if (both) EndLateSum(other, bins[lane], b1[lane], b2[lane]);
+    for (std::size_t k = 0; k < count; ++k) {
+        for (std::size_t lane = 0; lane < 2; ++lane) EndLateSum(halves[k], bins[lane], s1[k][lane], s2[k][lane]);
     }
 }
 
@@ -216,8 +225,7 @@ void DtmfDetector::EndLateSum(int half, int bin, double last, double before) {
 
 std::array<double, 2> DtmfDetector::LateMagnitudes(int binA, int binB) {
     const int firstHalf = (examined_ + 2) % 3;
-    LateSums(firstHalf, binA, binB);
-    LateSums(examined_, binA, binB);
+    LateSums(binA, binB);
     std::array<double, 2> magnitudes{};
     const int bins[2] = {binA, binB};
     for (std::size_t i = 0; i < 2; ++i) {
@@ -259,12 +267,20 @@ void DtmfDetector::EndHalf(int buffer, const HalfState& state) {
             }
         }
         frame.energy = lastHalf_.energy + half.energy;
-        frame.row = 0;
-        frame.column = 0;
-        for (int t = 1; t < 4; ++t) {
-            if (Magnitude(frame, t) > Magnitude(frame, frame.row)) frame.row = t;
-            if (Magnitude(frame, 4 + t) > Magnitude(frame, 4 + frame.column)) frame.column = t;
-        }
+        // The strongest of each group, chosen without branches: in noise the choice is a toss.
+        const auto strongest = [&frame](int first) {
+            int best = 0;
+            double peak = Magnitude(frame, first);
+            for (int t = 1; t < 4; ++t) {
+                const double m = Magnitude(frame, first + t);
+                const bool more = m > peak;
+                best = more ? t : best;
+                peak = more ? m : peak;
+            }
+            return best;
+        };
+        frame.row = strongest(0);
+        frame.column = strongest(4);
         ++frameCount_;
         frameSlot_ = frameSlot_ == 2 ? 0 : frameSlot_ + 1;
         if (frameCount_ >= 2) Examine();
@@ -273,7 +289,7 @@ void DtmfDetector::EndHalf(int buffer, const HalfState& state) {
     haveHalf_ = true;
 }
 
-bool DtmfDetector::Measure(Hit& hit) {
+bool DtmfDetector::Measure(PairHit& hit) {
     const Frame& previous = FrameAt(1);
     const Frame& frame = FrameAt(0);
     if (previous.row != frame.row || previous.column != frame.column) return false;
@@ -285,9 +301,9 @@ bool DtmfDetector::Measure(Hit& hit) {
     for (const int tone : tones) {
         if (4.0 * Magnitude(frame, tone) / length < kQuietAmplitude) return false;
     }
-    double dbm0[2] = {};
-    double hz[2] = {};
-    double pairEnergy = 0.0;
+    // Each step is taken for both tones before the next, the two independent: the processor
+    // overlaps their long chains of dependent operations.
+    double offsets[2] = {};
     for (int i = 0; i < 2; ++i) {
         const std::size_t t = static_cast<std::size_t>(tones[i]);
         const Complex& a = previous.sums[t];
@@ -295,22 +311,34 @@ bool DtmfDetector::Measure(Hit& hit) {
         const Complex& hop = bins_[t].hop;
         // b conj(a) e^{-jwH} turns by the offset from the nominal frequency over a hop.
         const Complex turn{b.re * a.re + b.im * a.im, b.im * a.re - b.re * a.im};
-        const double offset = Atan2(hop.re * turn.im + hop.im * turn.re, hop.re * turn.re - hop.im * turn.im) / half_;
+        offsets[i] = Atan2(hop.re * turn.im + hop.im * turn.re, hop.re * turn.re - hop.im * turn.im) / half_;
+    }
+    double hz[2] = {};
+    for (int i = 0; i < 2; ++i) {
         const double nominal = NominalHz(tones[i]);
-        hz[i] = nominal + offset * rate_ / (2.0 * kPi);
+        hz[i] = nominal + offsets[i] * rate_ / (2.0 * kPi);
         if (!(std::fabs(hz[i] - nominal) <= kFrequencyLimit * nominal)) return false;
+    }
+    double amplitudes[2] = {};
+    for (int i = 0; i < 2; ++i) {
         // A tone off its bin by `offset` radians a sample sums to |sin(N offset / 2) / sin(offset / 2)|.
+        const double offset = offsets[i];
         const double gain = offset == 0.0 ? length : std::fabs(PortableMath::Sin(length * offset / 2.0) / PortableMath::Sin(offset / 2.0));
-        const double amplitude = 2.0 * Magnitude(frame, tones[i]) / gain;
-        dbm0[i] = Dbm0(amplitude);
+        amplitudes[i] = 2.0 * Magnitude(frame, tones[i]) / gain;
+    }
+    const double dbm0[2] = {Dbm0(amplitudes[0]), Dbm0(amplitudes[1])};
+    double pairEnergy = 0.0;
+    for (int i = 0; i < 2; ++i) {
         if (!(dbm0[i] >= kLowestDbm0)) return false;
-        pairEnergy += amplitude * amplitude * length / 2.0;
+        pairEnergy += amplitudes[i] * amplitudes[i] * length / 2.0;
     }
     const double twist = dbm0[0] - dbm0[1];
     if (!(twist <= kNormalTwistDb && -twist <= kReverseTwistDb)) return false;
-    // The dial tone's energy, never negative, only lowers the share asked for: a pair that holds
-    // its share of the whole frame passes without it (a finite frame's dial tone is no NaN).
-    if (!(std::isfinite(frame.energy) && pairEnergy >= kPairShare * frame.energy)) {
+    if (std::min(dbm0[0], dbm0[1]) < kQuietKeyDbm0) {
+        if (!(pairEnergy >= kQuietPairShare * frame.energy)) return false;
+    } else if (!(std::isfinite(frame.energy) && pairEnergy >= kPairShare * frame.energy)) {
+        // The dial tone's energy, never negative, only lowers the share asked for: a pair that
+        // holds its share of the whole frame passes without it (a finite frame's dial tone is no NaN).
         const std::array<double, 2> dialTones = LateMagnitudes(kDialBin, kDialBin + 1);
         const double dial = 2.0 * (dialTones[0] * dialTones[0] + dialTones[1] * dialTones[1]) / length;
         if (!(pairEnergy >= kPairShare * (frame.energy - dial))) return false;
@@ -328,101 +356,31 @@ bool DtmfDetector::Measure(Hit& hit) {
             if (checked[i] && !(harmonics[i] * harmonics[i] <= kHarmonicShare * tone * tone)) return false;
         }
     }
-    hit.key = DtmfKeypad::kKeys[static_cast<std::size_t>(4 * frame.row + frame.column)];
-    hit.rowDbm0 = dbm0[0];
-    hit.columnDbm0 = dbm0[1];
-    hit.rowHz = hz[0];
-    hit.columnHz = hz[1];
-    hit.rowMagnitude = Magnitude(frame, tones[0]);
-    hit.columnMagnitude = Magnitude(frame, tones[1]);
+    hit = {{tones[0], tones[1]}, {dbm0[0], dbm0[1]}, {hz[0], hz[1]}, {Magnitude(frame, tones[0]), Magnitude(frame, tones[1])}};
     return true;
 }
 
 void DtmfDetector::Examine() {
-    Hit hit;
+    const auto magnitude = [this](int back, int tone) { return Magnitude(FrameAt(back), tone); };
+    PairHit hit;
     if (Measure(hit)) {
-        Record(hit);
-    } else if (keyOn_) {
-        Miss();
+        Report(keys_.Hit(frameCount_ - 1, hit, magnitude));
+    } else if (keys_.On()) {
+        Report(keys_.Miss(magnitude));
     }
 }
 
-void DtmfDetector::Record(const Hit& hit) {
-    const std::uint64_t index = frameCount_ - 1;
-    if (keyOn_ && current_.key != hit.key) Emit();
-    if (!keyOn_) {
-        current_ = Key{};
-        current_.key = hit.key;
-        current_.firstHitFrame = index;
-        const int row = FrameAt(0).row;
-        const int column = 4 + FrameAt(0).column;
-        current_.before = {Magnitude(FrameAt(1), row), Magnitude(FrameAt(1), column), -1.0, -1.0};
-        if (index >= 2) {
-            current_.before[2] = Magnitude(FrameAt(2), row);
-            current_.before[3] = Magnitude(FrameAt(2), column);
-        }
-        keyOn_ = true;
-    }
-    ++current_.hits;
-    current_.misses = 0;
-    current_.lastHitFrame = index;
-    current_.peakRow = std::max(current_.peakRow, hit.rowMagnitude);
-    current_.peakColumn = std::max(current_.peakColumn, hit.columnMagnitude);
-    current_.after = {hit.rowMagnitude, hit.columnMagnitude, 0.0, 0.0};
-    current_.afterSeen = false;
-    current_.rowDbm0 += hit.rowDbm0;
-    current_.columnDbm0 += hit.columnDbm0;
-    current_.rowHz += hit.rowHz;
-    current_.columnHz += hit.columnHz;
-}
-
-void DtmfDetector::Miss() {
-    if (!current_.afterSeen) {
-        const std::size_t p = DtmfKeypad::kKeys.find(current_.key);
-        current_.after[2] = Magnitude(FrameAt(0), static_cast<int>(p / 4));
-        current_.after[3] = Magnitude(FrameAt(0), 4 + static_cast<int>(p % 4));
-        current_.afterSeen = true;
-    }
-    if (++current_.misses > kMissesBridged) Emit();
-}
-
-void DtmfDetector::Emit() {
-    keyOn_ = false;
-    if (current_.hits < kHitsNeeded) return;
-    const Key& key = current_;
-    const double length = 2.0 * half_;
-    const auto share = [&key](double row, double column) {
-        return (Share(row, key.peakRow) + Share(column, key.peakColumn)) / 2.0;
-    };
-    // A frame starting at jH that holds the tone's first L samples has L / N of a whole
-    // frame's magnitude: the edges fall inside the first and last frames that hold part of it.
-    const double f = static_cast<double>(key.firstHitFrame);
-    const double beforeShare = share(key.before[0], key.before[1]);
-    double start = (f - 1.0) * half_;
-    if (beforeShare < kWholeShare) {
-        start = (f + 1.0) * half_ - length * beforeShare;
-    } else if (key.before[2] >= 0.0) {
-        start = f * half_ - length * share(key.before[2], key.before[3]);
-    }
-    const double l = static_cast<double>(key.lastHitFrame);
-    const double lastShare = share(key.after[0], key.after[1]);
-    double end = (l + 2.0) * half_;
-    if (lastShare < kWholeShare) {
-        end = l * half_ + length * lastShare;
-    } else if (key.afterSeen) {
-        end = (l + 1.0) * half_ + length * share(key.after[2], key.after[3]);
-    }
+void DtmfDetector::Report(const std::optional<PairSignal>& key) {
+    if (!key || !sink_) return;
     DtmfEvent event;
-    event.key = key.key;
-    event.first = static_cast<std::uint64_t>(std::max(0.0, std::floor(start + 0.5)));
-    const double last = std::floor(end + 0.5) - 1.0;
-    event.last = std::max(event.first, static_cast<std::uint64_t>(std::max(0.0, last)));
-    if (event.last - event.first + 1 < shortest_) return;
-    event.rowDbm0 = key.rowDbm0 / key.hits;
-    event.columnDbm0 = key.columnDbm0 / key.hits;
-    event.rowHz = key.rowHz / key.hits;
-    event.columnHz = key.columnHz / key.hits;
-    if (sink_) sink_(event);
+    event.key = DtmfKeypad::kKeys[static_cast<std::size_t>(4 * key->tones[0] + key->tones[1] - 4)];
+    event.first = key->first;
+    event.last = key->last;
+    event.rowDbm0 = key->dbm0[0];
+    event.columnDbm0 = key->dbm0[1];
+    event.rowHz = key->hz[0];
+    event.columnHz = key->hz[1];
+    sink_(event);
 }
 
 void DtmfDetector::Finish() {
@@ -433,7 +391,7 @@ void DtmfDetector::Finish() {
         EndHalf(older, state);
         waiting_ = false;
     }
-    if (keyOn_) Emit();
+    if (keys_.On()) Report(keys_.End());
 }
 
 }  // namespace Quorvex::VarnelNet::Detect

@@ -3,7 +3,10 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
+
+#include "varnel/detect/PairTracker.h"
 
 namespace Quorvex::VarnelNet::Detect {
 
@@ -23,7 +26,8 @@ struct DtmfEvent {
 // Goertzel filters, at every frame of two consecutive halves (12.75 ms, hop 6.4 ms): the
 // strongest row and column tone, each tone's frequency from the turn of its phase between two
 // frames, its level corrected for that offset, the twist, the share of the frame's energy the
-// pair holds (a dial tone's energy left out) and the tones' second harmonics. A frame that
+// pair holds (a dial tone's energy left out, but not under a pair quieter than the keys that
+// must be heard, which must hold more) and the tones' second harmonics. A frame that
 // passes all of them is a hit; a key is two hits or more, its short breaks bridged, and lasts
 // long enough from the edges measured in its first and last frames.
 //
@@ -87,32 +91,6 @@ private:
         int row = 0;     // the strongest row and column, 0 to 3
         int column = 0;
     };
-    struct Hit {
-        char key = 0;
-        double rowDbm0 = 0.0;
-        double columnDbm0 = 0.0;
-        double rowHz = 0.0;
-        double columnHz = 0.0;
-        double rowMagnitude = 0.0;
-        double columnMagnitude = 0.0;
-    };
-    struct Key {
-        char key = 0;
-        int hits = 0;
-        int misses = 0;
-        std::uint64_t firstHitFrame = 0;
-        std::uint64_t lastHitFrame = 0;
-        double peakRow = 0.0;  // the largest magnitudes of its hits, the reference for its edges
-        double peakColumn = 0.0;
-        std::array<double, 4> before{};  // row and column magnitudes of the two frames before the first hit
-        std::array<double, 4> after{};   // of the last hit's frame and the one after it
-        bool afterSeen = false;
-        double rowDbm0 = 0.0;  // sums over the hits
-        double columnDbm0 = 0.0;
-        double rowHz = 0.0;
-        double columnHz = 0.0;
-    };
-
     // The tones' filters' last two values and the energy of a half.
     struct HalfState {
         std::array<double, kTones> s1{};
@@ -125,24 +103,22 @@ private:
     // Runs the tones' filters over the kept halves in buffers a and b (b < 0: a alone).
     void Filter(int a, int b, HalfState& first, HalfState& second) const;
     void EndHalf(int buffer, const HalfState& state);
-    // The sums of two bins not filtered on every sample over a kept half (its buffer), each
-    // referred to its first sample, worked out once for the half when first asked for.
-    void LateSums(int half, int binA, int binB);
+    // The sums of two bins not filtered on every sample over the kept halves of the frame
+    // examined (and the next half, if in), each referred to its half's first sample, worked out
+    // once for a half when first asked for.
+    void LateSums(int binA, int binB);
     // Keeps the sum of such a bin over a half from its filter's last two values.
     void EndLateSum(int half, int bin, double last, double before);
     // The magnitudes of two such bins in the frame just ended.
     std::array<double, 2> LateMagnitudes(int binA, int binB);
     void Examine();
-    bool Measure(Hit& hit);
-    void Record(const Hit& hit);
-    void Miss();
-    void Emit();
+    bool Measure(PairHit& hit);
+    void Report(const std::optional<PairSignal>& key);
     static double Magnitude(const Frame& frame, int bin) { return frame.magnitudes[static_cast<std::size_t>(bin)]; }
     const Frame& FrameAt(int back) const { return frames_[(frameSlot_ + 2u - static_cast<unsigned>(back)) % 3u]; }
 
     int rate_;
     int half_;  // H, samples in a half-frame
-    std::uint64_t shortest_ = 0;  // samples of the shortest key reported
     EventSink sink_;
     static constexpr int kLongestHalf = (kHighestRate * 51 + 4000) / 8000;
     std::array<Bin, kBins> bins_{};
@@ -163,8 +139,7 @@ private:
     std::array<Frame, 3> frames_{};  // the last three frames, by frameCount_ modulo 3
     std::uint64_t frameCount_ = 0;
     unsigned frameSlot_ = 0;  // frameCount_ modulo 3
-    Key current_;
-    bool keyOn_ = false;
+    PairTracker keys_;
 };
 
 }  // namespace Quorvex::VarnelNet::Detect

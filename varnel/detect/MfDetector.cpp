@@ -34,16 +34,19 @@ constexpr double kPairExcess = 1.15;
 constexpr int kHitsNeeded = 2;
 constexpr int kShortestMs = 40;
 constexpr int kMissesBridged = 2;
-constexpr double kWholeShare = 0.9;
 
 constexpr std::string_view kDigits = "1234567890";
 
 double Dbm0(double amplitude) { return 20.0 * Log10(amplitude) + kFullScaleDbm0; }
 
-double Share(double part, double whole) {
-    if (!(whole > 0.0)) return 1.0;
-    const double share = part / whole;
-    return share >= 1.0 ? 1.0 : share >= 0.0 ? share : 0.0;
+// 64 samples at 8000 Hz: a frame resolves tones 120 Hz apart, as R2's are. Throws
+// std::invalid_argument for a rate outside the detector's.
+int HalfAt(int sampleRate) {
+    if (sampleRate < MfDetector::kLowestRate || sampleRate > MfDetector::kHighestRate) {
+        throw std::invalid_argument("the MF detector takes " + std::to_string(MfDetector::kLowestRate) + " to " +
+                                    std::to_string(MfDetector::kHighestRate) + " Hz, not " + std::to_string(sampleRate));
+    }
+    return (sampleRate * 64 + 4000) / 8000;
 }
 
 std::string_view Letters(MfSystem system) { return system == MfSystem::R1 ? "KSABC" : "BCDEF"; }
@@ -85,14 +88,12 @@ std::string_view MfSystemWord(MfSystem system) {
     return system == MfSystem::R1 ? "r1" : system == MfSystem::R2Forward ? "r2f" : "r2b";
 }
 
-MfDetector::MfDetector(MfSystem system, int sampleRate, EventSink sink) : system_(system), rate_(sampleRate), sink_(std::move(sink)) {
-    if (sampleRate < kLowestRate || sampleRate > kHighestRate) {
-        throw std::invalid_argument("the MF detector takes " + std::to_string(kLowestRate) + " to " + std::to_string(kHighestRate) +
-                                    " Hz, not " + std::to_string(sampleRate));
-    }
-    // 64 samples at 8000 Hz: a frame resolves tones 120 Hz apart, as R2's are.
-    half_ = (sampleRate * 64 + 4000) / 8000;
-    shortest_ = static_cast<std::uint64_t>((sampleRate * kShortestMs + 500) / 1000);
+MfDetector::MfDetector(MfSystem system, int sampleRate, EventSink sink)
+    : system_(system),
+      rate_(sampleRate),
+      half_(HalfAt(sampleRate)),
+      sink_(std::move(sink)),
+      heard_(half_, kHitsNeeded, kMissesBridged, static_cast<std::uint64_t>((sampleRate * kShortestMs + 500) / 1000)) {
     // The set, from the pairs of the signals that hold its first tone.
     const std::string_view firsts = system == MfSystem::R1 ? "1247C" : "1247B";
     hz_[0] = MfSignals::Find(system, '1').low;
@@ -169,11 +170,12 @@ void MfDetector::EndHalf() {
         frame.high = std::max(best, next);
         ++frameCount_;
         if (frameCount_ >= 2) {
-            Hit hit;
+            const auto magnitude = [this](int back, int tone) { return Magnitude(FrameAt(back), tone); };
+            PairHit hit;
             if (Measure(hit)) {
-                Record(hit);
-            } else if (signalOn_) {
-                Miss();
+                Report(heard_.Hit(frameCount_ - 1, hit, magnitude));
+            } else if (heard_.On()) {
+                Report(heard_.Miss(magnitude));
             }
         }
     }
@@ -186,7 +188,7 @@ double MfDetector::Magnitude(const Frame& frame, int tone) const {
     return std::sqrt(z.re * z.re + z.im * z.im);
 }
 
-bool MfDetector::Measure(Hit& hit) const {
+bool MfDetector::Measure(PairHit& hit) const {
     const Frame& previous = FrameAt(1);
     const Frame& frame = FrameAt(0);
     if (previous.low != frame.low || previous.high != frame.high) return false;
@@ -212,89 +214,27 @@ bool MfDetector::Measure(Hit& hit) const {
     }
     if (!(std::fabs(dbm0[0] - dbm0[1]) <= kTwistDb)) return false;
     if (!(pairEnergy >= kPairShare * frame.energy && pairEnergy <= kPairExcess * frame.energy)) return false;
-    hit = {tones[0], tones[1], dbm0[0], dbm0[1], hz[0], hz[1], Magnitude(frame, tones[0]), Magnitude(frame, tones[1])};
+    hit = {{tones[0], tones[1]}, {dbm0[0], dbm0[1]}, {hz[0], hz[1]}, {Magnitude(frame, tones[0]), Magnitude(frame, tones[1])}};
     return true;
 }
 
-void MfDetector::Record(const Hit& hit) {
-    const std::uint64_t index = frameCount_ - 1;
-    if (signalOn_ && (current_.low != hit.low || current_.high != hit.high)) Emit();
-    if (!signalOn_) {
-        current_ = Signal{};
-        current_.low = hit.low;
-        current_.high = hit.high;
-        current_.firstHitFrame = index;
-        current_.before = {Magnitude(FrameAt(1), hit.low), Magnitude(FrameAt(1), hit.high), -1.0, -1.0};
-        if (index >= 2) {
-            current_.before[2] = Magnitude(FrameAt(2), hit.low);
-            current_.before[3] = Magnitude(FrameAt(2), hit.high);
-        }
-        signalOn_ = true;
-    }
-    ++current_.hits;
-    current_.misses = 0;
-    current_.lastHitFrame = index;
-    current_.peakLow = std::max(current_.peakLow, hit.lowMagnitude);
-    current_.peakHigh = std::max(current_.peakHigh, hit.highMagnitude);
-    current_.after = {hit.lowMagnitude, hit.highMagnitude, 0.0, 0.0};
-    current_.afterSeen = false;
-    current_.sum.lowDbm0 += hit.lowDbm0;
-    current_.sum.highDbm0 += hit.highDbm0;
-    current_.sum.lowHz += hit.lowHz;
-    current_.sum.highHz += hit.highHz;
-}
-
-void MfDetector::Miss() {
-    if (!current_.afterSeen) {
-        current_.after[2] = Magnitude(FrameAt(0), current_.low);
-        current_.after[3] = Magnitude(FrameAt(0), current_.high);
-        current_.afterSeen = true;
-    }
-    if (++current_.misses > kMissesBridged) Emit();
-}
-
-void MfDetector::Emit() {
-    signalOn_ = false;
-    const Signal& signal = current_;
-    if (signal.hits < kHitsNeeded) return;
-    const double length = 2.0 * half_;
-    const auto share = [&signal](double low, double high) {
-        return (Share(low, signal.peakLow) + Share(high, signal.peakHigh)) / 2.0;
-    };
-    // As the DTMF receiver finds a key's edges: a frame holding L samples of the tone has L / N
-    // of a whole frame's magnitude.
-    const double f = static_cast<double>(signal.firstHitFrame);
-    const double beforeShare = share(signal.before[0], signal.before[1]);
-    double start = (f - 1.0) * half_;
-    if (beforeShare < kWholeShare) {
-        start = (f + 1.0) * half_ - length * beforeShare;
-    } else if (signal.before[2] >= 0.0) {
-        start = f * half_ - length * share(signal.before[2], signal.before[3]);
-    }
-    const double l = static_cast<double>(signal.lastHitFrame);
-    const double lastShare = share(signal.after[0], signal.after[1]);
-    double end = (l + 2.0) * half_;
-    if (lastShare < kWholeShare) {
-        end = l * half_ + length * lastShare;
-    } else if (signal.afterSeen) {
-        end = (l + 1.0) * half_ + length * share(signal.after[2], signal.after[3]);
-    }
+void MfDetector::Report(const std::optional<PairSignal>& signal) {
+    if (!signal) return;
     MfEvent event;
     event.system = system_;
-    event.signal = signals_[static_cast<std::size_t>(signal.low)][static_cast<std::size_t>(signal.high)];
-    event.first = static_cast<std::uint64_t>(std::max(0.0, std::floor(start + 0.5)));
-    const double last = std::floor(end + 0.5) - 1.0;
-    event.last = std::max(event.first, static_cast<std::uint64_t>(std::max(0.0, last)));
-    if (event.signal == 0 || event.last - event.first + 1 < shortest_) return;
-    event.lowDbm0 = signal.sum.lowDbm0 / signal.hits;
-    event.highDbm0 = signal.sum.highDbm0 / signal.hits;
-    event.lowHz = signal.sum.lowHz / signal.hits;
-    event.highHz = signal.sum.highHz / signal.hits;
-    if (sink_) sink_(event);
+    event.signal = signals_[static_cast<std::size_t>(signal->tones[0])][static_cast<std::size_t>(signal->tones[1])];
+    if (event.signal == 0 || !sink_) return;
+    event.first = signal->first;
+    event.last = signal->last;
+    event.lowDbm0 = signal->dbm0[0];
+    event.highDbm0 = signal->dbm0[1];
+    event.lowHz = signal->hz[0];
+    event.highHz = signal->hz[1];
+    sink_(event);
 }
 
 void MfDetector::Finish() {
-    if (signalOn_) Emit();
+    if (heard_.On()) Report(heard_.End());
 }
 
 }  // namespace Quorvex::VarnelNet::Detect

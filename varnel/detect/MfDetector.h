@@ -3,10 +3,12 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string_view>
 
 #include "varnel/detect/DtmfDetector.h"
+#include "varnel/detect/PairTracker.h"
 #include "varnel/signal/MfSignals.h"
 
 namespace Quorvex::VarnelNet::Detect {
@@ -78,44 +80,17 @@ private:
         int low = 0;  // the two strongest tones, low < high
         int high = 1;
     };
-    struct Hit {
-        int low = 0;
-        int high = 0;
-        double lowDbm0 = 0.0;
-        double highDbm0 = 0.0;
-        double lowHz = 0.0;
-        double highHz = 0.0;
-        double lowMagnitude = 0.0;
-        double highMagnitude = 0.0;
-    };
-    struct Signal {
-        int low = 0;
-        int high = 0;
-        int hits = 0;
-        int misses = 0;
-        std::uint64_t firstHitFrame = 0;
-        std::uint64_t lastHitFrame = 0;
-        double peakLow = 0.0;
-        double peakHigh = 0.0;
-        std::array<double, 4> before{};  // magnitudes of the two frames before the first hit
-        std::array<double, 4> after{};   // of the last hit's frame and the one after it
-        bool afterSeen = false;
-        Hit sum;  // levels and frequencies summed over the hits
-    };
 
     void Push(double sample);
     void EndHalf();
-    bool Measure(Hit& hit) const;
-    void Record(const Hit& hit);
-    void Miss();
-    void Emit();
+    bool Measure(PairHit& hit) const;
+    void Report(const std::optional<PairSignal>& signal);
     double Magnitude(const Frame& frame, int tone) const;
     const Frame& FrameAt(int back) const { return frames_[(frameCount_ + 3 - 1 - static_cast<std::uint64_t>(back)) % 3]; }
 
     MfSystem system_;
     int rate_;
     int half_ = 0;
-    std::uint64_t shortest_ = 0;
     EventSink sink_;
     std::array<double, kTones> hz_{};
     std::array<std::array<char, kTones>, kTones> signals_{};  // by tone pair, 0 for none
@@ -128,8 +103,7 @@ private:
     Frame lastHalf_;
     std::array<Frame, 3> frames_{};
     std::uint64_t frameCount_ = 0;
-    Signal current_;
-    bool signalOn_ = false;
+    PairTracker heard_;
 };
 
 }  // namespace Quorvex::VarnelNet::Detect
