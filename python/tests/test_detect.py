@@ -83,3 +83,10 @@ def test_detect_applies_the_tools_rules_across_detectors(tool, tmp_path, rate, r
     assert left_out in {label["kind"] for label in tones.feed(samples) + tones.finish()}
     assert varnel.detect(samples, rate) == expected
     assert left_out not in {label["kind"] for label in expected}
+
+
+def test_a_tone_that_only_touches_a_tty_message_is_kept(tool, tmp_path):
+    wav = tmp_path / "after.wav"
+    varnel.write_wav(wav, ["dtmf:3", "tty:HELLO", "plan:uk:busy:1000"], rate=16000)
+    heard = [json.loads(line) for line in tool("detect", "--json", str(wav)).decode().splitlines()]
+    assert any("busy:uk" in label.get("fields", {}).get("plans", "") for label in heard)

@@ -18,6 +18,14 @@ HeardTty Kept(const TtyMessage& message) {
     return kept;
 }
 
+// A tone is a TTY message's carrier when at least half of it lies within the message; a tone
+// that only touches one (a busy tone starting as the last character's stop bit ends) is a tone.
+bool CarrierOf(const HeardTty& message, const ToneEvent& tone) {
+    const std::uint64_t from = std::max(tone.first, message.first);
+    const std::uint64_t to = std::min(tone.last, message.last);
+    return from <= to && 2 * (to - from + 1) >= tone.last - tone.first + 1;
+}
+
 }  // namespace
 
 void CheckHearingRate(int sampleRate) {
@@ -62,7 +70,7 @@ HeardSignals Hearing::Heard() const {
     });
     std::erase_if(heard.tones, [&heard](const ToneEvent& tone) {
         return std::any_of(heard.tty.begin(), heard.tty.end(),
-                           [&tone](const HeardTty& message) { return tone.first <= message.last && tone.last >= message.first; });
+                           [&tone](const HeardTty& message) { return CarrierOf(message, tone); });
     });
     return heard;
 }

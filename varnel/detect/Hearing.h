@@ -40,8 +40,8 @@ struct HeardSignals {
 
 // Every detector of one sample stream, as `varnel detect` runs them: DTMF, the MF and tone
 // listeners, Caller-ID with its alert, TTY. Heard() applies the rules across them: an MF signal
-// a DTMF key heard with it explains (KeyExplains) is left out, and a tone overlapping a TTY
-// message is its carrier and is left out too.
+// a DTMF key heard with it explains (KeyExplains) is left out, and a tone lying at least half
+// within a TTY message is its carrier and is left out too.
 //
 // Blocks of any size give what one block gives, to the sample. Nothing is allocated per block;
 // an event is kept when it is reported.
