@@ -13,6 +13,7 @@
 
 #include "cli/Options.h"
 #include "varnel/script/Request.h"
+#include "varnel/platform/Version.h"
 #include "varnel/script/SettingText.h"
 
 using namespace Quorvex::VarnelNet;
@@ -89,7 +90,9 @@ std::string Page(const std::string& help) {
         "# The tool's options\n\n"
         "<!-- Written by build/cli/varnel_options_page from the tool's help (the option registry and\n"
         "the request kinds); scripts/check-docs fails when this copy differs. -->\n\n"
-        "This page is `varnel --help` in sections, written from the same option registry when the\n"
+        "This page is `varnel --help` of varnel " +
+        std::string(kVarnelVersion) +
+        " in sections, written from the same option registry when the\n"
         "tool is built. [The varnel tool](tool.md) explains the outputs, levels and exit status.\n\n"
         "```text\n" +
         lines.front() + "\n```\n";
