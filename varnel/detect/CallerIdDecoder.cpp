@@ -182,7 +182,7 @@ CallerIdDecoder::CallerIdDecoder(int sampleRate, MessageSink onMessage, AlertSin
     using enum CallerIdStandard;
     if (listens({Bell202})) bell_.emplace(*this, kBell202, sampleRate);
     if (listens({Etsi, Bt, Ntt})) v23_.emplace(*this, kV23, sampleRate);
-    if (listens({Etsi, Bt})) {
+    if (listens({Bell202, Etsi, Bt})) {
         alert_.emplace(sampleRate, [this](const AlertEvent& alert) {
             alertHeard_ = true;
             alertEnd_ = alert.last;

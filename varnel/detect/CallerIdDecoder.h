@@ -56,8 +56,8 @@ std::optional<CallerIdStandard> StandardOfWord(std::string_view word);
 // second of it.
 //
 // Named a standard, it listens for that one only, running only the parts it needs: Bell 202 the
-// Bell demodulator; ETSI and BT the V.23 one and the alert detector; NTT the V.23 one; DTMF the
-// DTMF detector. What those parts hear is reported as it would be with all of them running (an
+// Bell demodulator and the alert detector (for its off-hook messages); ETSI and BT the V.23 one
+// and the alert detector; NTT the V.23 one; DTMF the DTMF detector. What those parts hear is reported as it would be with all of them running (an
 // ETSI decoder still reports a BT or an NTT message its V.23 demodulator hears).
 //
 // State is carried across calls: blocks of any size give what one block does, to the sample.
