@@ -1,10 +1,12 @@
 // The Caller-ID decoder's throughput beside spandsp's (adsi_rx), on the same 8000 Hz audio: a
 // Bell 202 MDMF message and an ETSI one after its dual-tone alert, 16-bit samples fed in blocks
-// of 160. Items are samples: items_per_second is samples a second, to set beside 8000 a channel.
+// of 160; varnel listening for every standard (VarnelBell, VarnelEtsi) and for the one spandsp
+// listens for (VarnelBellOnly, VarnelEtsiOnly). Items are samples: items_per_second is samples a second, to set beside 8000 a channel.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -50,10 +52,10 @@ const std::vector<std::int16_t>& Etsi() {
     return samples;
 }
 
-void Varnel(benchmark::State& state, const std::vector<std::int16_t>& samples) {
+void Varnel(benchmark::State& state, const std::vector<std::int16_t>& samples, std::optional<CallerIdStandard> standard) {
     std::size_t messages = 0;
     for (auto _ : state) {
-        Detect::CallerIdDecoder decoder(8000, [&messages](const Detect::HeardCallerId&) { ++messages; }, nullptr);
+        Detect::CallerIdDecoder decoder(8000, [&messages](const Detect::HeardCallerId&) { ++messages; }, nullptr, standard);
         for (std::size_t at = 0; at < samples.size(); at += kBlock) {
             decoder.Feed(std::span(samples).subspan(at, std::min(kBlock, samples.size() - at)));
         }
@@ -63,10 +65,14 @@ void Varnel(benchmark::State& state, const std::vector<std::int16_t>& samples) {
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(samples.size()));
 }
 
-void VarnelBell(benchmark::State& state) { Varnel(state, Bell()); }
-void VarnelEtsi(benchmark::State& state) { Varnel(state, Etsi()); }
+void VarnelBell(benchmark::State& state) { Varnel(state, Bell(), std::nullopt); }
+void VarnelEtsi(benchmark::State& state) { Varnel(state, Etsi(), std::nullopt); }
+void VarnelBellOnly(benchmark::State& state) { Varnel(state, Bell(), CallerIdStandard::Bell202); }
+void VarnelEtsiOnly(benchmark::State& state) { Varnel(state, Etsi(), CallerIdStandard::Etsi); }
 BENCHMARK(VarnelBell);
 BENCHMARK(VarnelEtsi);
+BENCHMARK(VarnelBellOnly);
+BENCHMARK(VarnelEtsiOnly);
 
 #if VARNEL_HAVE_SPANDSP
 void CountMessage(void* user, const std::uint8_t*, int) { ++*static_cast<std::size_t*>(user); }

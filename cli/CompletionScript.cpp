@@ -134,6 +134,7 @@ int main() {
         "        case $prev in\n"
         "            --expect|--duration|--rtp-listen|-r|--rate|-b|--bits) return ;;\n"
         "            -e|--encoding) COMPREPLY=($(compgen -W \"signed unsigned float mu-law a-law\" -- \"$cur\")); return ;;\n"
+        "            --cid-standard) COMPREPLY=($(compgen -W \"bell etsi bt ntt dtmf\" -- \"$cur\")); return ;;\n"
         "        esac\n"
         "        if [[ $cur == -* ]]; then COMPREPLY=($(compgen -W \"%s\" -- \"$cur\")); else _filedir; fi\n"
         "        return\n"

@@ -43,6 +43,11 @@ Encoding EncodingOf(const std::string& text) {
     throw UsageError("-e/--encoding is signed, unsigned, float, mu-law or a-law, not '" + text + "'");
 }
 
+CallerIdStandard StandardOf(const std::string& text) {
+    if (const std::optional<CallerIdStandard> standard = Detect::StandardOfWord(text)) return *standard;
+    throw UsageError("--cid-standard is bell, etsi, bt, ntt or dtmf, not '" + Printable(text) + "'");
+}
+
 // A key as a timeline line: the key, its start and end in seconds, its tones' levels and frequencies.
 void PrintKeyLine(const DtmfEvent& event, int rate, std::FILE* out) {
     std::fprintf(out, "%c %.3f %.3f %.1f %.1f dBm0 %.1f %.1f Hz\n", event.key, static_cast<double>(event.first) / rate,
@@ -120,10 +125,12 @@ void PrintStreamEvents(const Detect::RtpStream& stream, bool json, std::FILE* ou
     PrintTextLines(stream, out);
 }
 
-// Each RTP stream of a capture: a line saying which (in a timeline), what its audio holds, then
+// Each RTP stream of a capture: a line saying which (in a timeline), what its audio holds (Caller-ID
+// listened for in the standard given, or all), then
 // its telephone events and its text, each stream's labels in heard. Throws
 // Detect::ReadError, a file that is no capture refused as the WAV file it was not either.
-void PrintCapture(std::istream& in, bool json, std::FILE* out, std::vector<HeardStream>& heard) {
+void PrintCapture(std::istream& in, bool json, std::optional<CallerIdStandard> callerIdStandard, std::FILE* out,
+                  std::vector<HeardStream>& heard) {
     std::vector<Detect::RtpStream> streams;
     try {
         streams = Detect::ReadPcapStreams(in);
@@ -143,7 +150,7 @@ void PrintCapture(std::istream& in, bool json, std::FILE* out, std::vector<Heard
             std::fprintf(out, " packets %llu\n", static_cast<unsigned long long>(stream.packets));
         }
         Detect::StreamAudio audio(stream);
-        PrintDetections(Detect::HearAll(audio, Detect::kStreamRate), Detect::kStreamRate, json, out, heardStream.labels, fields);
+        PrintDetections(Detect::HearAll(audio, Detect::kStreamRate, callerIdStandard), Detect::kStreamRate, json, out, heardStream.labels, fields);
         PrintStreamEvents(stream, json, out, heardStream.labels, fields);
     }
 }
@@ -153,7 +160,7 @@ Detect::HeardSignals Signals(std::istream& in, const DetectOptions& detect, int&
     Detect::PcmReader reader = detect.raw ? Detect::PcmReader::Raw(in, *detect.raw) : Detect::PcmReader::Wav(in);
     rate = reader.Format().rate;
     Detect::CheckHearingRate(rate);
-    Detect::HeardSignals heard = Detect::HearAll(reader, rate);
+    Detect::HeardSignals heard = Detect::HearAll(reader, rate, detect.callerIdStandard);
     if (in.bad()) throw Detect::ReadError(std::strerror(errno));
     return heard;
 }
@@ -191,11 +198,14 @@ DetectOptions ParseDetectArguments(std::span<const std::string> args) {
             encoding = EncodingOf(value("-e/--encoding"));
         } else if (arg == "-b" || arg == "--bits") {
             bits = Number("-b/--bits", value("-b/--bits"));
+        } else if (arg == "--cid-standard") {
+            detect.callerIdStandard = StandardOf(value("--cid-standard"));
         } else if (!ParseDetectFrontEnd(arg, value, detect)) {
             throw UsageError("detect: unknown option '" + arg + "'");
         }
     }
     CheckDetectFrontEnd(detect);
+    if (detect.listen && detect.callerIdStandard) throw UsageError("--cid-standard narrows the Caller-ID of files: --rtp-listen hears keys");
     if (detect.files.empty() && !detect.listen) throw UsageError("detect needs a file to read (- for standard input)");
     if (!rate && (encoding || bits)) throw UsageError("-e and -b describe raw samples: give their rate with -r RATE");
     if (rate) {
@@ -243,6 +253,10 @@ std::string DetectHelp() {
                          --json: their labels as a render of the same request gives them (kind
                          mf, r2f, r2b, plan, sit, modem; a plan's tones and silences, fields
                          "plans", "code" or "tone"; Caller-ID messages and alerts of kind cid)
+  --cid-standard bell|etsi|bt|ntt|dtmf
+                         listen for Caller-ID in that standard only (Bell 202; ETSI or BT after
+                         a dual-tone alert; NTT; DTMF), running only its receivers; without it,
+                         every standard. The other detectors are as ever
   varnel detect --rtp-listen [ADDR:]PORT [--duration SECONDS]
                          hear a live RTP stream (G.711, RFC 4733 events) as it comes, until
                          Ctrl-C, SECONDS, or 2 s without packets once they came
@@ -295,7 +309,7 @@ int RunDetect(const DetectOptions& detect, std::FILE* out, std::FILE* err) {
         try {
             if (!detect.raw && Detect::MayBePcap(in.peek())) {
                 if (detect.files.size() > 1 && !detect.json && timeline) std::fprintf(out, "%s:\n", file.c_str());
-                PrintCapture(in, detect.json, timeline, heard);
+                PrintCapture(in, detect.json, detect.callerIdStandard, timeline, heard);
             } else {
                 int rate = 0;
                 const Detect::HeardSignals signals = Signals(in, detect, rate);

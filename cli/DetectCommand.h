@@ -9,6 +9,7 @@
 
 #include "varnel/detect/PcmReader.h"
 #include "varnel/rtp/Endpoint.h"
+#include "varnel/signal/CallerIdStandard.h"
 #include "varnel/script/Parser.h"
 
 namespace Quorvex::VarnelNet::Cli {
@@ -25,6 +26,7 @@ struct DetectOptions {
     std::string labelsPath;                  // --labels FILE: what was heard as labels
     std::optional<Rtp::Endpoint> listen;     // --rtp-listen [ADDR:]PORT
     std::optional<double> seconds;           // --duration: the longest a listen lasts
+    std::optional<CallerIdStandard> callerIdStandard;  // --cid-standard: the one Caller-ID listened for
     bool help = false;                      // -h/--help: the command's help, and nothing read
 };
 
@@ -32,7 +34,7 @@ bool IsDetectCommand(std::string_view word);
 
 // Every option of the command, for the bash completion.
 inline constexpr std::string_view kDetectOptionWords =
-    "--json -r --rate -e --encoding -b --bits --expect -f --script --junit --labels --rtp-listen --duration -h --help";
+    "--json -r --rate -e --encoding -b --bits --expect -f --script --junit --labels --rtp-listen --duration --cid-standard -h --help";
 
 // Parses the arguments of the command, args[0] being its word; -h/--help ends the parsing.
 // Throws UsageError.

@@ -42,12 +42,17 @@ std::unique_ptr<Detect::ToneListeners> ListenersAt(int sampleRate, std::string& 
     }
 }
 
-std::unique_ptr<Detect::CallerIdDecoder> DecoderAt(int sampleRate, std::string& heard) {
+std::unique_ptr<Detect::CallerIdDecoder> DecoderAt(int sampleRate, const std::optional<std::string>& word, std::string& heard) {
+    std::optional<CallerIdStandard> standard;
+    if (word) {
+        standard = Detect::StandardOfWord(*word);
+        if (!standard) throw ArgumentException("standard is bell, etsi, bt, ntt or dtmf, not '" + *word + "'");
+    }
     const auto add = [&heard](const Script::Label& label) { heard += Script::JsonLabels(std::span(&label, 1)); };
     try {
         return std::make_unique<Detect::CallerIdDecoder>(
             sampleRate, [add](const Detect::HeardCallerId& message) { add(Script::HeardCallerIdLabel(message)); },
-            [add](const Detect::AlertEvent& alert) { add(Script::HeardAlertLabel(alert)); });
+            [add](const Detect::AlertEvent& alert) { add(Script::HeardAlertLabel(alert)); }, standard);
     } catch (const std::invalid_argument& e) {
         throw ArgumentException(e.what());
     }
@@ -135,7 +140,8 @@ std::string ToneListener::Finish() {
     return Heard();
 }
 
-CallerIdListener::CallerIdListener(int sampleRate) : m_decoder(DecoderAt(sampleRate, m_heard)) {}
+CallerIdListener::CallerIdListener(int sampleRate, const std::optional<std::string>& standard)
+    : m_decoder(DecoderAt(sampleRate, standard, m_heard)) {}
 
 std::string CallerIdListener::Heard() {
     std::string heard;

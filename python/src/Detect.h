@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <pybind11/numpy.h>
@@ -58,8 +59,9 @@ private:
 // as the labels of `varnel detect --json` (kind "cid").
 class CallerIdListener {
 public:
-    // Throws ArgumentError for a rate the decoder does not take.
-    explicit CallerIdListener(int sampleRate);
+    // Listens for every standard, or for the one its word names ("bell", "etsi", "bt", "ntt",
+    // "dtmf"). Throws ArgumentError for a rate the decoder does not take or another word.
+    CallerIdListener(int sampleRate, const std::optional<std::string>& standard);
     // The messages and alerts reported within these samples.
     std::string Feed(const pybind11::array& samples);
     // The input has ended: what is still pending.

@@ -457,7 +457,7 @@ PYBIND11_MODULE(_varnel, m) {
         .def("feed", &TextListener::Feed, py::arg("samples"))
         .def("finish", &TextListener::Finish);
     py::class_<CallerIdListener>(m, "_CallerIdListener")
-        .def(py::init<int>(), py::arg("rate"))
+        .def(py::init<int, std::optional<std::string>>(), py::arg("rate"), py::arg("standard"))
         .def("feed", &CallerIdListener::Feed, py::arg("samples"))
         .def("finish", &CallerIdListener::Finish);
     py::class_<ToneListener>(m, "_ToneListener")

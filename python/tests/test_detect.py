@@ -65,6 +65,10 @@ def test_detect_hears_the_caller_id_the_tool_hears(tool, tmp_path):
     decoder = varnel.CallerIdDecoder(8000)
     heard = [label for start in range(0, samples.size, 333) for label in decoder.feed(samples[start:start + 333])]
     assert heard + decoder.finish() == expected
+    etsi = varnel.CallerIdDecoder(8000, standard="etsi")
+    assert etsi.feed(samples) + etsi.finish() == expected
+    with pytest.raises(varnel.ArgumentError, match="standard is bell, etsi, bt, ntt or dtmf, not 'v23'"):
+        varnel.CallerIdDecoder(8000, standard="v23")
     assert [(label["symbol"], label["kind"]) for label in expected] == [("tone", "cid"), ("message", "cid")]
     assert expected[1]["fields"] == {"date": "12251030", "number": "01632960000", "name": "ANNA SMITH", "standard": "etsi",
                                      "alert": "DT-AS", "checksum": "ok", "level_dbm0": expected[1]["fields"]["level_dbm0"]}

@@ -401,10 +401,12 @@ class CallerIdDecoder:
     `varnel detect` runs it, fed as DtmfDetector is. feed and finish return the messages and
     dual-tone alerts reported as dicts in the labels' schema, kind "cid": a message has symbol
     "message", text its layout and fields its decoded fields (none when its check failed) with
-    "standard", "alert", "checksum" and "level_dbm0"; an alert symbol "tone"."""
+    "standard", "alert", "checksum" and "level_dbm0"; an alert symbol "tone". standard, one of
+    "bell", "etsi", "bt", "ntt" or "dtmf", listens for that standard only (as `varnel detect
+    --cid-standard` does); None for all."""
 
-    def __init__(self, rate):
-        self._listener = _varnel._CallerIdListener(int(rate))
+    def __init__(self, rate, standard=None):
+        self._listener = _varnel._CallerIdListener(int(rate), standard)
 
     def feed(self, samples):
         import numpy as _np

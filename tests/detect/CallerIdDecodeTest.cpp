@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -37,7 +38,8 @@ struct Message {
     HeardCallerId heard;
 };
 
-std::vector<Message> Decoded(const std::vector<double>& samples, int rate, std::size_t block) {
+std::vector<Message> Decoded(const std::vector<double>& samples, int rate, std::size_t block,
+                             std::optional<CallerIdStandard> standard = std::nullopt) {
     std::vector<Message> messages;
     CallerIdDecoder decoder(
         rate,
@@ -49,7 +51,7 @@ std::vector<Message> Decoded(const std::vector<double>& samples, int rate, std::
             for (const CallerIdField& field : heard.fields) label.fields.emplace_back(field.name, field.value);
             messages.push_back({Script::JsonLabels(std::span(&label, 1)), heard.first, heard});
         },
-        nullptr);
+        nullptr, standard);
     for (std::size_t at = 0; at < samples.size(); at += block) {
         decoder.Feed(std::span(samples).subspan(at, std::min(block, samples.size() - at)));
     }
@@ -127,6 +129,17 @@ TEST_F(CallerIdDecodeTest, ReadsEveryStandardTheToolRendersAsItsLabelsDo) {
             EXPECT_EQ(split[i].heard.first, whole[i].heard.first);
             EXPECT_EQ(split[i].heard.last, whole[i].heard.last);
         }
+        // Listening for its standard alone hears the same; for another, nothing.
+        const std::vector<Message> named = Decoded(samples, rate, 37, trip.standard);
+        ASSERT_EQ(named.size(), whole.size());
+        for (std::size_t i = 0; i < whole.size(); ++i) {
+            EXPECT_EQ(named[i].json, whole[i].json);
+            EXPECT_EQ(named[i].heard.first, whole[i].heard.first);
+            EXPECT_EQ(named[i].heard.last, whole[i].heard.last);
+            EXPECT_EQ(named[i].heard.alertSeen, whole[i].heard.alertSeen);
+        }
+        const CallerIdStandard other = trip.standard == CallerIdStandard::Dtmf ? CallerIdStandard::Bell202 : CallerIdStandard::Dtmf;
+        EXPECT_TRUE(Decoded(samples, rate, 37, other).empty());
     }
 }
 

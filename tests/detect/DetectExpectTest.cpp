@@ -67,6 +67,10 @@ TEST_F(DetectExpectTest, JudgesARecordingAgainstAScript) {
         {"--labels DIR/l.txt DIR/a.wav > /dev/null; cat DIR/l.txt", 0, "0\\.30\\d+\t0\\.37\\d+\t1\n(.*\n){2}0\\.99\\d+\t1\\.06\\d+\t#\n"},
         // Every kind a detector hears, through its rendering at 8000 Hz.
         {"--expect cid:5551239 DIR/cid.wav", 1, "Caller-ID message 1: expected '5551239' at 0\\.401 s, heard '5551234' at 0\\.401 s\n"},
+        {"--cid-standard bell --expect cid:5551234 DIR/cid.wav", 0, "matches: 1 Caller-ID message\n"},
+        {"--cid-standard dtmf --expect cid:5551234 DIR/cid.wav", 1, "Caller-ID message 1: expected '5551234' at 0\\.401 s, missing\n"},
+        {"--cid-standard v23 DIR/cid.wav", 2, "varnel: --cid-standard is bell, etsi, bt, ntt or dtmf, not 'v23'\n(.|\n)*"},
+        {"--cid-standard bell --rtp-listen 0", 2, "varnel: --cid-standard narrows the Caller-ID of files: --rtp-listen hears keys\n(.|\n)*"},
         {"--expect mf:K123S DIR/mf.wav", 0, "matches: 5 MF signals\n"},
         {"--expect r2f:5 DIR/r2f.wav", 0, "matches: 1 R2 forward signal\n"},
         {"--expect r2b:3 DIR/r2b.wav", 0, "matches: 1 R2 backward signal\n"},

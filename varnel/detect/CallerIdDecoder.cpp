@@ -1,6 +1,7 @@
 #include "varnel/detect/CallerIdDecoder.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -57,6 +58,14 @@ std::string_view StandardWord(CallerIdStandard standard) {
         case CallerIdStandard::Dtmf: return "dtmf";
     }
     return "unknown";
+}
+
+std::optional<CallerIdStandard> StandardOfWord(std::string_view word) {
+    for (const CallerIdStandard standard : {CallerIdStandard::Bell202, CallerIdStandard::Etsi, CallerIdStandard::Bt,
+                                            CallerIdStandard::Ntt, CallerIdStandard::Dtmf}) {
+        if (StandardWord(standard) == word) return standard;
+    }
+    return std::nullopt;
 }
 
 CallerIdDecoder::Assembler::Assembler(CallerIdDecoder& owner, const ModemSpec& modem, int sampleRate)
@@ -137,7 +146,7 @@ void CallerIdDecoder::Assembler::Complete() {
     const bool bellTones = markHz < kBellMarkBelowHz;
     const int seizure = seizure_;
     seizure_ = 0;
-    if (bellTones != bell_) return;  // the other demodulator's message
+    if (bellTones != bell_ && owner_.bell_ && owner_.v23_) return;  // the other demodulator's message
 
     HeardCallerId heard;
     heard.first = first_;
@@ -163,38 +172,46 @@ void CallerIdDecoder::Assembler::Complete() {
     hasPending_ = true;
 }
 
-CallerIdDecoder::CallerIdDecoder(int sampleRate, MessageSink onMessage, AlertSink onAlert)
+CallerIdDecoder::CallerIdDecoder(int sampleRate, MessageSink onMessage, AlertSink onAlert,
+                                 std::optional<CallerIdStandard> standard)
     : onMessage_(std::move(onMessage)), onAlert_(std::move(onAlert)),
-      second_(static_cast<std::uint64_t>(sampleRate > 0 ? sampleRate : 0)), bell_(*this, kBell202, sampleRate),
-      v23_(*this, kV23, sampleRate),
-      alert_(sampleRate,
-             [this](const AlertEvent& alert) {
-                 alertHeard_ = true;
-                 alertEnd_ = alert.last;
-                 if (onAlert_) onAlert_(alert);
-             }),
-      dtmf_(sampleRate, [this](const DtmfEvent& key) { OnKey(key); }) {}
+      second_(static_cast<std::uint64_t>(sampleRate > 0 ? sampleRate : 0)) {
+    const auto listens = [standard](std::initializer_list<CallerIdStandard> standards) {
+        return !standard || std::find(standards.begin(), standards.end(), *standard) != standards.end();
+    };
+    using enum CallerIdStandard;
+    if (listens({Bell202})) bell_.emplace(*this, kBell202, sampleRate);
+    if (listens({Etsi, Bt, Ntt})) v23_.emplace(*this, kV23, sampleRate);
+    if (listens({Bell202, Etsi, Bt})) {
+        alert_.emplace(sampleRate, [this](const AlertEvent& alert) {
+            alertHeard_ = true;
+            alertEnd_ = alert.last;
+            if (onAlert_) onAlert_(alert);
+        });
+    }
+    if (listens({Dtmf})) dtmf_.emplace(sampleRate, [this](const DtmfEvent& key) { OnKey(key); });
+}
 
 void CallerIdDecoder::Feed(std::span<const double> samples) {
-    dtmf_.Feed(samples);
+    if (dtmf_) dtmf_->Feed(samples);
     while (!samples.empty()) {
         const std::size_t count = samples.size() < FskDemodulator::kChunk ? samples.size() : FskDemodulator::kChunk;
         const std::span<const double> chunk = samples.first(count);
         samples = samples.subspan(count);
         // Silence none of them can hear anything in: it only moves their state on.
-        if (bell_.Resting() && v23_.Resting() && alert_.Resting() &&
+        if ((!bell_ || bell_->Resting()) && (!v23_ || v23_->Resting()) && (!alert_ || alert_->Resting()) &&
             std::all_of(chunk.begin(), chunk.end(), [](double sample) { return sample == 0.0; })) {
-            bell_.Rest(count);
-            v23_.Rest(count);
-            alert_.Rest(count);
+            if (bell_) bell_->Rest(count);
+            if (v23_) v23_->Rest(count);
+            if (alert_) alert_->Rest(count);
             continue;
         }
-        bell_.Measure(chunk);
-        v23_.Measure(chunk);
+        if (bell_) bell_->Measure(chunk);
+        if (v23_) v23_->Measure(chunk);
         for (std::size_t i = 0; i < count; ++i) {
-            bell_.Decide(i);
-            v23_.Decide(i);
-            alert_.Push(chunk[i]);
+            if (bell_) bell_->Decide(i);
+            if (v23_) v23_->Decide(i);
+            if (alert_) alert_->Push(chunk[i]);
         }
     }
 }
@@ -210,10 +227,10 @@ void CallerIdDecoder::Feed(std::span<const std::int16_t> samples) {
 }
 
 void CallerIdDecoder::Finish() {
-    alert_.Finish();
-    dtmf_.Finish();
-    bell_.Flush();
-    v23_.Flush();
+    if (alert_) alert_->Finish();
+    if (dtmf_) dtmf_->Finish();
+    if (bell_) bell_->Flush();
+    if (v23_) v23_->Flush();
 }
 
 // A for a number, B for an absence, each closed by C.

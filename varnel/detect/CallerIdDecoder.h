@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -37,10 +38,13 @@ struct HeardCallerId {
 
 // The tool's word for a standard: "bell", "etsi", "bt", "ntt", "dtmf".
 std::string_view StandardWord(CallerIdStandard standard);
+// The standard a word names, as StandardWord gives them; nothing for another word.
+std::optional<CallerIdStandard> StandardOfWord(std::string_view word);
 
 // A streaming Caller-ID receiver for every standard the library renders. A Bell 202 and a V.23
 // demodulator run side by side, and a message is taken from the one whose tones it was sent in
-// (its mark tone's frequency, measured in the mark before it: below 1250 Hz Bell's).
+// (its mark tone's frequency, measured in the mark before it: below 1250 Hz Bell's); one running
+// alone takes every message it hears.
 // A message starts with the first character after at least 30 bits of mark: Bell's and ETSI's
 // with their message type (SDMF 0x04 or 0x06, MDMF 0x80 or 0x82), then its length, body and
 // checksum (the sum of all its bytes 0 modulo 256); NTT's with DLE SOH, its bytes ending after
@@ -50,6 +54,11 @@ std::string_view StandardWord(CallerIdStandard standard);
 // messages are A, digits, C (a number) or B00C / B10C (an absence), each key within a second of
 // the last. An alert is reported as it ends, and is taken as seen by a message starting within a
 // second of it.
+//
+// Named a standard, it listens for that one only, running only the parts it needs: Bell 202 the
+// Bell demodulator and the alert detector (for its off-hook messages); ETSI and BT the V.23 one
+// and the alert detector; NTT the V.23 one; DTMF the DTMF detector. What those parts hear is reported as it would be with all of them running (an
+// ETSI decoder still reports a BT or an NTT message its V.23 demodulator hears).
 //
 // State is carried across calls: blocks of any size give what one block does, to the sample.
 // Nothing is allocated per block; a message's fields are made when it is reported.
@@ -61,8 +70,10 @@ public:
     static constexpr int kLowestRate = FskDemodulator::kLowestRate;
     static constexpr int kHighestRate = FskDemodulator::kHighestRate;
 
-    // Throws std::invalid_argument for a rate outside kLowestRate to kHighestRate.
-    CallerIdDecoder(int sampleRate, MessageSink onMessage, AlertSink onAlert);
+    // Listens for every standard, or for the one named. Throws std::invalid_argument for a rate
+    // outside kLowestRate to kHighestRate.
+    CallerIdDecoder(int sampleRate, MessageSink onMessage, AlertSink onAlert,
+                    std::optional<CallerIdStandard> standard = std::nullopt);
     CallerIdDecoder(const CallerIdDecoder&) = delete;
     CallerIdDecoder& operator=(const CallerIdDecoder&) = delete;
 
@@ -115,10 +126,11 @@ private:
     MessageSink onMessage_;
     AlertSink onAlert_;
     std::uint64_t second_;
-    Assembler bell_;
-    Assembler v23_;
-    AlertToneDetector alert_;
-    DtmfDetector dtmf_;
+    // The parts listening, those the standards listened for need.
+    std::optional<Assembler> bell_;
+    std::optional<Assembler> v23_;
+    std::optional<AlertToneDetector> alert_;
+    std::optional<DtmfDetector> dtmf_;
     bool alertHeard_ = false;
     std::uint64_t alertEnd_ = 0;
     std::array<char, 32> keys_{};

@@ -102,6 +102,9 @@ private:
     };
     enum class Stage { Hunting, Receiving };
 
+    // Sets c's weights at the two tones, from tables shared by the demodulators at one rate.
+    static void SetUp(Correlators& c, double lowHz, double highHz, int sampleRate, int window);
+
     void Slide(double sample);
     void Resum();
     void UpdateCarrier(std::size_t i);

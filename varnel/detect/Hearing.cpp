@@ -35,14 +35,14 @@ void CheckHearingRate(int sampleRate) {
     }
 }
 
-Hearing::Hearing(int sampleRate)
+Hearing::Hearing(int sampleRate, std::optional<CallerIdStandard> callerIdStandard)
     : keys_(sampleRate, [this](const DtmfEvent& event) { reported_.keys.push_back(event); }),
       tones_(
           sampleRate, [this](const MfEvent& event) { reported_.mf.push_back(event); },
           [this](const ToneEvent& event) { reported_.tones.push_back(event); }),
       callerId_(
           sampleRate, [this](const HeardCallerId& message) { reported_.callerId.emplace_back(message); },
-          [this](const AlertEvent& alert) { reported_.callerId.emplace_back(alert); }),
+          [this](const AlertEvent& alert) { reported_.callerId.emplace_back(alert); }, callerIdStandard),
       tty_(sampleRate, [this](const TtyMessage& message) { reported_.tty.push_back(Kept(message)); }) {}
 
 template <typename Sample>

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <variant>
@@ -41,7 +42,8 @@ struct HeardSignals {
 // Every detector of one sample stream, as `varnel detect` runs them: DTMF, the MF and tone
 // listeners, Caller-ID with its alert, TTY. Heard() applies the rules across them: an MF signal
 // a DTMF key heard with it explains (KeyExplains) is left out, and a tone lying at least half
-// within a TTY message is its carrier and is left out too.
+// within a TTY message is its carrier and is left out too. Caller-ID may be narrowed to the one
+// standard expected (CallerIdDecoder); the other detectors are as ever.
 //
 // Blocks of any size give what one block gives, to the sample. Nothing is allocated per block;
 // an event is kept when it is reported.
@@ -50,8 +52,9 @@ public:
     static constexpr int kLowestRate = DtmfDetector::kLowestRate;
     static constexpr int kHighestRate = DtmfDetector::kHighestRate;
 
-    // Throws std::invalid_argument for a rate outside kLowestRate to kHighestRate.
-    explicit Hearing(int sampleRate);
+    // Caller-ID listened for in every standard, or in the one named. Throws
+    // std::invalid_argument for a rate outside kLowestRate to kHighestRate.
+    explicit Hearing(int sampleRate, std::optional<CallerIdStandard> callerIdStandard = std::nullopt);
     Hearing(const Hearing&) = delete;
     Hearing& operator=(const Hearing&) = delete;
 
@@ -82,10 +85,10 @@ private:
 void CheckHearingRate(int sampleRate);
 
 // Everything a reader's samples hold, the rules applied: Read(std::span<double>) fills what it
-// can and returns how many, 0 at the end (PcmReader, StreamAudio).
+// can and returns how many, 0 at the end (PcmReader, StreamAudio). Caller-ID as Hearing takes it.
 template <typename Reader>
-HeardSignals HearAll(Reader& reader, int sampleRate) {
-    Hearing hearing(sampleRate);
+HeardSignals HearAll(Reader& reader, int sampleRate, std::optional<CallerIdStandard> callerIdStandard = std::nullopt) {
+    Hearing hearing(sampleRate, callerIdStandard);
     std::array<double, 1024> block{};
     while (const std::size_t count = reader.Read(block)) hearing.Feed(std::span<const double>(block.data(), count));
     hearing.Finish();
