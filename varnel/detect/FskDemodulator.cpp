@@ -1,8 +1,6 @@
 #include "varnel/detect/FskDemodulator.h"
 
-#include <algorithm>
 #include <cmath>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -68,39 +66,14 @@ FskDemodulator::FskDemodulator(const ModemSpec& modem, int sampleRate, ByteSink 
     SetUp(guards_, 2.0 * modem.markHz - modem.spaceHz, 2.0 * modem.spaceHz - modem.markHz, sampleRate, window_);
 }
 
-// The weights cost two dozen sines and cosines a tone at 8000 Hz and six times that at 48000, which
-// a receiver built for each call would spend again and again: the last few tables made are kept,
-// and a demodulator copies its own (under a lock, so that receivers may be built on any thread).
 void FskDemodulator::SetUp(Correlators& c, double lowHz, double highHz, int sampleRate, int window) {
-    struct Table {
-        double lowHz = 0.0;
-        double highHz = 0.0;
-        int rate = 0;
-        int window = 0;
-        std::array<Pair, kLongestWindow> weightRe{}, weightIm{};
-    };
-    static std::mutex mutex;
-    static std::array<Table, 16> tables;
-    static std::size_t oldest = 0;
-    const std::lock_guard lock(mutex);
-    const auto made = std::find_if(tables.begin(), tables.end(), [&](const Table& table) {
-        return table.lowHz == lowHz && table.highHz == highHz && table.rate == sampleRate && table.window == window;
-    });
-    Table* table = made != tables.end() ? &*made : nullptr;
-    if (table == nullptr) {
-        table = &tables[oldest];
-        oldest = (oldest + 1) % tables.size();
-        *table = Table{lowHz, highHz, sampleRate, window, {}, {}};
-        const double low = 2.0 * kPi * lowHz / sampleRate;
-        const double high = 2.0 * kPi * highHz / sampleRate;
-        for (int m = 0; m < window; ++m) {
-            const auto at = static_cast<std::size_t>(m);
-            table->weightRe[at] = Pair{PortableMath::Cos(low * (m + 1)), PortableMath::Cos(high * (m + 1))};
-            table->weightIm[at] = Pair{PortableMath::Sin(low * (m + 1)), PortableMath::Sin(high * (m + 1))};
-        }
+    const double low = 2.0 * kPi * lowHz / sampleRate;
+    const double high = 2.0 * kPi * highHz / sampleRate;
+    for (int m = 0; m < window; ++m) {
+        const auto at = static_cast<std::size_t>(m);
+        c.weightRe[at] = Pair{PortableMath::Cos(low * (m + 1)), PortableMath::Cos(high * (m + 1))};
+        c.weightIm[at] = Pair{PortableMath::Sin(low * (m + 1)), PortableMath::Sin(high * (m + 1))};
     }
-    c.weightRe = table->weightRe;
-    c.weightIm = table->weightIm;
     // e^{jw} and e^{jwN} are the first weight and the last.
     const auto last = static_cast<std::size_t>(window - 1);
     c.turnRe = c.weightRe[0];

@@ -102,7 +102,7 @@ private:
     };
     enum class Stage { Hunting, Receiving };
 
-    // Sets c's weights at the two tones, from tables shared by the demodulators at one rate.
+    // Sets c's weights at the two tones.
     static void SetUp(Correlators& c, double lowHz, double highHz, int sampleRate, int window);
 
     void Slide(double sample);
