@@ -18,6 +18,7 @@
 #include "varnel/options/ValueReaders.h"
 #include "varnel/detect/Hearing.h"
 #include "varnel/detect/PcapStreams.h"
+#include "varnel/rtp/Events.h"
 #include "varnel/script/HeardSignalLabels.h"
 #include "varnel/script/Labels.h"
 
@@ -82,18 +83,21 @@ void PrintCallerIdLines(const std::vector<Detect::HeardCallerIdEvent>& callerId,
     }
 }
 
+// Adds the labels to heard and, with json, prints them on out unless it is null. Returns whether
+// their timeline lines are still to be printed (out given, no json).
+bool KeepLabels(const std::vector<Script::Label>& labels, bool json, std::FILE* out, std::vector<Script::Label>& heard) {
+    heard.insert(heard.end(), labels.begin(), labels.end());
+    if (out == nullptr) return false;
+    if (json) std::fputs(Script::JsonLabels(labels).c_str(), out);
+    return !json;
+}
+
 // What a stream held, printed on out unless it is null (--expect prints verdicts instead): as
 // timeline lines (the keys, the MF signals, the tones, the Caller-ID, then the TTY messages) or
 // as their JSON labels. The labels are added to heard.
 void PrintDetections(const Detect::HeardSignals& signals, int rate, bool json, std::FILE* out, std::vector<Script::Label>& heard,
                      const Script::LabelFields& fields = {}) {
-    const std::vector<Script::Label> labels = Script::HeardSignalLabels(signals, fields);
-    heard.insert(heard.end(), labels.begin(), labels.end());
-    if (out == nullptr) return;
-    if (json) {
-        std::fputs(Script::JsonLabels(labels).c_str(), out);
-        return;
-    }
+    if (!KeepLabels(Script::HeardSignalLabels(signals, fields), json, out, heard)) return;
     for (const DtmfEvent& key : signals.keys) PrintKeyLine(key, rate, out);
     PrintMfLines(signals.mf, rate, out);
     PrintToneLines(signals.tones, rate, out);
@@ -103,10 +107,10 @@ void PrintDetections(const Detect::HeardSignals& signals, int rate, bool json, s
 
 // The DTMF telephone events of a stream as timeline lines marked rfc4733.
 void PrintTelephoneEventLines(const Detect::RtpStream& stream, std::FILE* out) {
-    static constexpr char kKeys[] = "0123456789*#ABCD";
     for (const Detect::TelephoneEvent& event : stream.events) {
-        if (event.code >= 16) continue;
-        std::fprintf(out, "%c %.3f %.3f -%d dBm0 rfc4733%s\n", kKeys[event.code], static_cast<double>(event.first) / Detect::kStreamRate,
+        const std::optional<char> key = Rtp::DtmfEventKey(event.code);
+        if (!key) continue;
+        std::fprintf(out, "%c %.3f %.3f -%d dBm0 rfc4733%s\n", *key, static_cast<double>(event.first) / Detect::kStreamRate,
                      static_cast<double>(event.end) / Detect::kStreamRate, event.volume, event.ended ? "" : " unended");
     }
 }
@@ -114,13 +118,7 @@ void PrintTelephoneEventLines(const Detect::RtpStream& stream, std::FILE* out) {
 // A stream's telephone events and text, printed on out unless it is null, their labels added to heard.
 void PrintStreamEvents(const Detect::RtpStream& stream, bool json, std::FILE* out, std::vector<Script::Label>& heard,
                        const Script::LabelFields& fields) {
-    const std::vector<Script::Label> labels = Script::StreamEventLabels(stream, fields);
-    heard.insert(heard.end(), labels.begin(), labels.end());
-    if (out == nullptr) return;
-    if (json) {
-        std::fputs(Script::JsonLabels(labels).c_str(), out);
-        return;
-    }
+    if (!KeepLabels(Script::StreamEventLabels(stream, fields), json, out, heard)) return;
     PrintTelephoneEventLines(stream, out);
     PrintTextLines(stream, out);
 }

@@ -14,6 +14,12 @@ std::optional<std::uint8_t> DtmfEventCode(char key) {
     return std::nullopt;
 }
 
+std::optional<char> DtmfEventKey(std::uint8_t code) {
+    static constexpr char kKeys[] = "0123456789*#ABCD";
+    if (code >= 16) return std::nullopt;
+    return kKeys[code];
+}
+
 std::uint8_t EventVolume(double dbm0) {
     if (!(dbm0 < 0.0)) return 0;
     const double rounded = std::round(-dbm0);

@@ -30,6 +30,8 @@ struct TextCharacter {
 // The event codes of RFC 4733 (DTMF: 0-9, * 10, # 11, A-D 12-15) for a key as the dtmf:
 // request writes it (either case for A-D); nothing for a character that is not a key.
 std::optional<std::uint8_t> DtmfEventCode(char key);
+// The key of a DTMF event code (0-15), in the dtmf: request's characters; nothing for another code.
+std::optional<char> DtmfEventKey(std::uint8_t code);
 
 // The RFC 4734 codes of the modem and fax tones: ANS 32, /ANS 33, ANSam 34, /ANSam 35, CNG 36.
 namespace ToneEvent {

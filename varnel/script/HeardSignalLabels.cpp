@@ -1,10 +1,12 @@
 #include "varnel/script/HeardSignalLabels.h"
 
 #include <array>
-#include <iterator>
 #include <cstdio>
+#include <iterator>
+#include <optional>
 #include <string_view>
 
+#include "varnel/rtp/Events.h"
 #include "varnel/script/HeardCallerIdLabels.h"
 #include "varnel/script/HeardLabels.h"
 
@@ -90,11 +92,11 @@ LabelFields StreamFields(const Detect::RtpStream& stream) {
 }
 
 std::vector<HeardEvent> StreamEvents(const Detect::RtpStream& stream, const LabelFields& fields) {
-    static constexpr char kKeys[] = "0123456789*#ABCD";
     std::vector<HeardEvent> events;
     for (const Detect::TelephoneEvent& telephoneEvent : stream.events) {
-        if (telephoneEvent.code >= 16) continue;
-        HeardEvent& event = events.emplace_back(HeardEvent{{HeardKeyLabel(kKeys[telephoneEvent.code], telephoneEvent.first, telephoneEvent.end, "rfc4733")},
+        const std::optional<char> key = Rtp::DtmfEventKey(telephoneEvent.code);
+        if (!key) continue;
+        HeardEvent& event = events.emplace_back(HeardEvent{{HeardKeyLabel(*key, telephoneEvent.first, telephoneEvent.end, "rfc4733")},
                                                            {-static_cast<double>(telephoneEvent.volume)}});
         event.labels.back().value = telephoneEvent.code;
         event.labels.back().fields = fields;
